@@ -1,0 +1,38 @@
+// Access to the program's settings file, ZorqMMI.ini.
+//
+// The file is a sectioned text file of key=value lines. Every read goes to
+// the file (no caching), section and key names match without regard to case,
+// and a write changes only the line of its key: comments, blank lines, order
+// and line ends of every other line stay as they were. Writes go to a
+// temporary file that is renamed over the old one, so a failed write never
+// loses the file.
+#pragma once
+
+#include <string>
+
+// Points the profile at ZorqMMI.ini in `folder` (a path ending in '/').
+// With an empty folder, the folder of the running program is used.
+void SetIniProfileFile(const std::string& folder = std::string());
+
+// The full path of the profile file currently in use.
+std::string GetIniProfilePath();
+
+// The key's integer value, or `def` when the file, section or key is absent.
+// A present key whose text does not start with a number reads as 0.
+int GetIniProfileInt(const std::string& section, const std::string& key, int def);
+
+// Writes `value` as decimal text. Returns false when the file could not be
+// written (callers of the original design ignore it).
+bool WriteIniProfileInt(const std::string& section, const std::string& key, int value);
+
+// The key's text (blanks around it removed, one pair of enclosing double
+// quotes stripped), or `def` when the file, section or key is absent.
+std::string GetIniProfileString(const std::string& section, const std::string& key,
+                                const std::string& def);
+
+// Writes `text` as the key's value, adding the section or key when missing.
+bool WriteIniProfileString(const std::string& section, const std::string& key,
+                           const std::string& text);
+
+// The folder of the running executable, ending in '/'.
+std::string GetExecutableFolder();

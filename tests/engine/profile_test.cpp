@@ -1,0 +1,184 @@
+#include "profile.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+class ProfileTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/zorq-profile-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = std::string(tmpl) + "/";
+        SetIniProfileFile(dir_);
+        path_ = dir_ + "ZorqMMI.ini";
+    }
+    void TearDown() override
+    {
+        std::string cmd = "rm -rf '" + dir_ + "'";
+        ASSERT_EQ(std::system(cmd.c_str()), 0);
+    }
+    void Put(const std::string& text)
+    {
+        std::ofstream(path_, std::ios::binary) << text;
+    }
+    std::string Get()
+    {
+        std::ifstream in(path_, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    bool Exists() { return access(path_.c_str(), F_OK) == 0; }
+
+    std::string dir_, path_;
+};
+
+TEST_F(ProfileTest, PathIsZorqMmiIniInTheFolder)
+{
+    EXPECT_EQ(GetIniProfilePath(), path_);
+    SetIniProfileFile(dir_.substr(0, dir_.size() - 1));  // without the slash
+    EXPECT_EQ(GetIniProfilePath(), path_);
+}
+
+TEST_F(ProfileTest, MissingFileSectionOrKeyReadsDefaultAndWritesNothing)
+{
+    EXPECT_EQ(GetIniProfileInt("PoolingTime", "Pool", 0), 0);
+    EXPECT_EQ(GetIniProfileInt("PoolingTime", "Pool", 7), 7);
+    EXPECT_EQ(GetIniProfileString("MobileInfo", "ManufacturerId", "Quenvale"), "Quenvale");
+    EXPECT_FALSE(Exists());
+
+    Put("[Other]\r\nPool=5\r\n");
+    EXPECT_EQ(GetIniProfileInt("PoolingTime", "Pool", 3), 3);  // key in another section
+    EXPECT_EQ(GetIniProfileInt("Other", "Missing", -4), -4);
+    EXPECT_EQ(Get(), "[Other]\r\nPool=5\r\n");
+}
+
+TEST_F(ProfileTest, WriteCreatesFileAndReadsBack)
+{
+    ASSERT_TRUE(WriteIniProfileInt("Configuration", "SerialPort", 2));
+    EXPECT_EQ(Get(), "[Configuration]\r\nSerialPort=2\r\n");
+    EXPECT_EQ(GetIniProfileInt("Configuration", "SerialPort", 0), 2);
+
+    ASSERT_TRUE(WriteIniProfileString("Configuration", "SmsMode", "1"));
+    ASSERT_TRUE(WriteIniProfileInt("Pellard", "Debug", -1));
+    EXPECT_EQ(Get(), "[Configuration]\r\nSerialPort=2\r\nSmsMode=1\r\n[Pellard]\r\nDebug=-1\r\n");
+    EXPECT_EQ(GetIniProfileInt("Pellard", "Debug", 0), -1);
+}
+
+TEST_F(ProfileTest, EveryReadGoesToTheFile)
+{
+    Put("[PoolingTime]\nPool=3\n");
+    EXPECT_EQ(GetIniProfileInt("PoolingTime", "Pool", 0), 3);
+    Put("[PoolingTime]\nPool=9\n");  // changed behind the program's back
+    EXPECT_EQ(GetIniProfileInt("PoolingTime", "Pool", 0), 9);
+}
+
+TEST_F(ProfileTest, HandWrittenFileWithOddCaseBlanksCommentsAndCrLf)
+{
+    const std::string original =
+        "; settings written by hand\r\n"
+        "\r\n"
+        "  [ configuration ]  \r\n"
+        "SERIALPORT = 4 \r\n"
+        "; a comment = not a key\r\n"
+        "ThroughVxd=0\r\n"
+        "\r\n"
+        "[MobileInfo]\r\n"
+        "ManufacturerId = \"Quenvale Ltd \"\r\n"
+        "Model=  T 200  \r\n"
+        "Junk line without equals\r\n"
+        "[Empty]\r\n"
+        "Number=12abc\r\n"
+        "Text=abc\r\n";
+    Put(original);
+
+    EXPECT_EQ(GetIniProfileInt("Configuration", "SerialPort", 0), 4);
+    EXPECT_EQ(GetIniProfileInt("CONFIGURATION", "throughvxd", 1), 0);
+    EXPECT_EQ(GetIniProfileString("mobileinfo", "manufacturerid", ""), "Quenvale Ltd ");
+    EXPECT_EQ(GetIniProfileString("MobileInfo", "Model", ""), "T 200");
+    EXPECT_EQ(GetIniProfileString("Configuration", "; a comment", "dflt"), "dflt");
+    EXPECT_EQ(GetIniProfileInt("Empty", "Number", 5), 12);
+    EXPECT_EQ(GetIniProfileInt("Empty", "Text", 5), 0);  // present but not a number
+
+    // Replace one value in place; a new key joins its section before the
+    // trailing blank line; a new section goes at the end.
+    ASSERT_TRUE(WriteIniProfileInt("configuration", "serialport", 2));
+    ASSERT_TRUE(WriteIniProfileString("Configuration", "SmsMode", "0"));
+    ASSERT_TRUE(WriteIniProfileString("Time", "Format", "24h"));
+
+    const std::string expected =
+        "; settings written by hand\r\n"
+        "\r\n"
+        "  [ configuration ]  \r\n"
+        "SERIALPORT=2\r\n"
+        "; a comment = not a key\r\n"
+        "ThroughVxd=0\r\n"
+        "SmsMode=0\r\n"
+        "\r\n"
+        "[MobileInfo]\r\n"
+        "ManufacturerId = \"Quenvale Ltd \"\r\n"
+        "Model=  T 200  \r\n"
+        "Junk line without equals\r\n"
+        "[Empty]\r\n"
+        "Number=12abc\r\n"
+        "Text=abc\r\n"
+        "[Time]\r\n"
+        "Format=24h\r\n";
+    EXPECT_EQ(Get(), expected);
+}
+
+TEST_F(ProfileTest, LastLineWithoutLineEndAndLfOnlyFiles)
+{
+    Put("[A]\nx=1");
+    ASSERT_TRUE(WriteIniProfileInt("A", "y", 2));
+    EXPECT_EQ(Get(), "[A]\nx=1\ny=2\n");
+    ASSERT_TRUE(WriteIniProfileInt("B", "z", 3));
+    EXPECT_EQ(Get(), "[A]\nx=1\ny=2\n[B]\nz=3\n");
+}
+
+TEST_F(ProfileTest, ValueWithLineEndCannotSplitTheKey)
+{
+    ASSERT_TRUE(WriteIniProfileString("S", "k", "one\r\n[Evil]\r\nx=1"));
+    EXPECT_EQ(GetIniProfileString("Evil", "x", "none"), "none");
+    EXPECT_EQ(GetIniProfileString("S", "k", ""), "one[Evil]x=1");
+}
+
+TEST_F(ProfileTest, FailedWriteKeepsTheOldFile)
+{
+    Put("[A]\r\nx=1\r\n");
+    // Limit the size of files this process may write, so that writing the
+    // new contents fails part-way: the old file must stay whole.
+    struct rlimit old;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &old), 0);
+    void (*oldHandler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = old;
+    small.rlim_cur = 32;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool written = WriteIniProfileString("A", "x", std::string(200, 'v'));
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &old), 0);
+    signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(written);
+    EXPECT_EQ(Get(), "[A]\r\nx=1\r\n");
+    EXPECT_EQ(GetIniProfileInt("A", "x", 0), 1);
+}
+
+TEST_F(ProfileTest, WriteIntoMissingFolderFailsCleanly)
+{
+    SetIniProfileFile(dir_ + "no/such/folder/");
+    EXPECT_FALSE(WriteIniProfileInt("A", "x", 2));
+    EXPECT_EQ(GetIniProfileInt("A", "x", 11), 11);
+}
+
+}  // namespace
