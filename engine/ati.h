@@ -22,11 +22,13 @@ struct ati_env {
     void (*alloc)(krn_msg** out, uint16_t size);
     krn_msg* (*try_alloc)(uint16_t size);
     void (*free)(krn_msg* msg);
+    uint16_t (*msg_size)(const krn_msg* msg);
     void (*send)(uint8_t task, krn_msg* msg);
     void (*receive)(uint8_t task, krn_msg** out);
     void (*timer_alloc)(krn_msg** out, uint16_t size);
     krn_timer* (*timer_start)(krn_msg* msg, uint32_t ticks, uint8_t cyclic, uint8_t task);
     void (*timer_stop)(krn_timer* handle);
+    void (*fatal)(uint8_t cls, uint16_t code, uint16_t extra);
 };
 extern ati_env ati_kernel;
 
@@ -90,7 +92,10 @@ void ati_input_arrived();     // a serial-data message became the current input
 void ati_send_result(uint8_t code);
 void ati_end_command();
 void ati_finish_command();
-void ati_enter_resync();
+// Enters resynchronisation. After a time-out (`after_timeout`) it lasts until
+// the line has been quiet for a whole period, so that a late answer of the
+// timed-out command is never taken for the next command's.
+void ati_enter_resync(bool after_timeout = false);
 void ati_handle_stop(krn_msg* msg);  // a message that stopped a parse
 void ati_stop_command();      // engine stop: stop the command timer
 
@@ -128,6 +133,9 @@ ati_formatter ati_formatter_for(uint8_t req);
 // On the "> " prompt: writes the second phase of the running command.
 // Returns nullptr, or a 230 code 5 stop message when no two-phase command runs.
 krn_msg* ati_write_second_phase();
+// A phone number that may be written as it is: 0-9 * # A-D p w, '+' only
+// first. Anything else could end the command line or start another command.
+bool ati_number_ok(const uint8_t* p, size_t n);
 
 // ---- Character sets (at_charset.cpp) ---------------------------------------------
 uint8_t ati_identity(uint8_t c);

@@ -1,0 +1,18 @@
+// The GSM character conversion tables and the conversion pairs of the
+// character sets the phone can be switched to with +CSCS.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// Loads "GSMToWin.cvt" (exactly 128 bytes) and "WinToGSM.cvt" (exactly 256
+// bytes) from `folder` (ending in '/'), read as binary files. Returns false,
+// leaving the tables as they were, when a file is missing, shorter or longer;
+// `failed_path` then names the file.
+bool at_load_conversion_tables(const std::string& folder, std::string* failed_path = nullptr);
+
+// Installs tables directly (tests, and the loader above).
+void at_set_conversion_tables(const uint8_t gsm_to_win[128], const uint8_t win_to_gsm[256]);
+
+uint8_t at_gsm_to_win(uint8_t c);  // codes 0-127 through the table, others unchanged
+uint8_t at_win_to_gsm(uint8_t c);  // every byte through the table

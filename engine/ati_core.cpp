@@ -1,0 +1,383 @@
+// The AT interpreter task's control core: dispatch of requests, the one
+// running command, the one waiting request, command time-outs and the
+// resynchronisation after a broken answer.
+#include <cstdlib>
+
+#include "ati.h"
+
+int gv_SPIO_com_status = SPIO_no_com_available;
+
+ati_env ati_kernel{};
+
+uint32_t ati_command = AT_CMD_NONE;
+int ati_parse_state = ATI_PARSE_KEYWORD;
+bool ati_silent = true;
+krn_msg* ati_sms_holder = nullptr;
+krn_msg* ati_melody_holder = nullptr;
+ati_conv ati_decode = ati_identity;
+ati_conv ati_encode = ati_identity;
+uint8_t ati_cscs_index = 0xFF;
+uint8_t ati_sms_mode = 1;
+ati_limits_t ati_limits{};
+uint8_t ati_cind_map[ATI_CIND_MAX];
+
+namespace {
+
+krn_msg* waiting = nullptr;        // the one waiting request
+uint16_t withdrawn = 0;            // replaced waiting requests still to answer
+krn_timer* timer = nullptr;        // command time-out or resync timer
+krn_msg* resync_msg = nullptr;     // the running resync timer's message
+bool resync_quiet_only = false;    // resync after a time-out: end only when quiet
+bool bytes_this_period = false;    // input seen during the current resync period
+bool resync_held = false;          // we hold the resync expiry being handled
+
+constexpr uint32_t RESYNC_TICKS = 200;
+constexpr uint8_t CR = 13, LF = 10;
+
+void release_holders()
+{
+    if (ati_sms_holder) {
+        ati_free(ati_sms_holder);
+        ati_sms_holder = nullptr;
+    }
+    if (ati_melody_holder) {
+        ati_free(ati_melody_holder);
+        ati_melody_holder = nullptr;
+    }
+}
+
+void answer_withdrawn()
+{
+    while (withdrawn) {
+        --withdrawn;
+        ati_send_result(AT_RESULT_WITHDRAWN);
+    }
+}
+
+// Ends the running command without running the waiting request: used when
+// resynchronisation follows at once (the waiting request then runs when the
+// line is clean again).
+void abort_command()
+{
+    ati_stop_timer();
+    release_holders();
+    answer_withdrawn();
+    ati_command = AT_CMD_NONE;
+}
+
+void handle_resync_timer(krn_msg* m)
+{
+    if (m != resync_msg) {  // a stale expiry of a stopped timer
+        ati_free(m);
+        return;
+    }
+    resync_held = true;
+    uint8_t mark = m[2];
+    bool quiet = !bytes_this_period;
+    bytes_this_period = false;
+    if ((resync_quiet_only && quiet) || (!resync_quiet_only && mark == 1)) {
+        ati_stop_timer();  // also releases the message we hold
+        resync_quiet_only = false;
+        ati_end_command();  // dispatches a waiting request
+        if (ati_command != AT_CMD_RESYNC)
+            ati_parse_state = ATI_PARSE_KEYWORD;
+        else
+            ati_enter_resync();
+        return;
+    }
+    if (mark == 2) {
+        if (waiting) {
+            ati_free(waiting);
+            waiting = nullptr;
+            ati_send_result(AT_RESULT_DROPPED);
+        }
+        m[2] = waiting ? 1 : 0;
+    }
+    resync_held = false;
+    ati_free(m);  // a re-armed cyclic timer keeps its block
+}
+
+krn_msg* resync_scan()
+{
+    uint8_t last = 0;
+    for (;;) {
+        uint8_t c;
+        krn_msg* m = ati_getc(&c);
+        if (m) {
+            if (krn_msg_number(m) == ATI_TIMER_RESYNC) {
+                handle_resync_timer(m);
+                if (ati_parse_state != ATI_PARSE_RESYNC)
+                    return nullptr;
+            } else {
+                ati_free(m);
+            }
+            continue;
+        }
+        if (c == CR || c == LF) {
+            if (last && last != c && !resync_quiet_only) {
+                ati_finish_command();
+                if (ati_parse_state == ATI_PARSE_RESYNC)
+                    ati_parse_state = ATI_PARSE_KEYWORD;
+                return nullptr;
+            }
+            last = c;
+        } else {
+            last = 0;
+        }
+    }
+}
+
+void command_timeout(krn_msg* m)
+{
+    timer = nullptr;  // the expired one-shot timer is ours now
+    if (ati_command == AT_CMD_NONE || ati_command == AT_CMD_RESYNC) {
+        ati_free(m);
+        return;
+    }
+    if (ati_command == AT_CMD_DIAL) {
+        // The dial's caller does not wait for it: no result, but the line is
+        // drained before the next command.
+        ati_free(m);
+    } else {
+        uint8_t code = ati_silent ? AT_RESULT_SILENCE : AT_RESULT_PARTIAL;
+        m[0] = 0;
+        m[1] = AT_CNF_RESULT;
+        m[2] = code;
+        m[3] = 0;
+        m[4] = 0;
+        ati_send_main(m);
+    }
+    abort_command();
+    ati_enter_resync(true);
+}
+
+}  // namespace
+
+krn_msg* ati_alloc(uint16_t size)
+{
+    krn_msg* m = nullptr;
+    ati_kernel.alloc(&m, size);
+    return m;
+}
+
+krn_msg* ati_try_alloc(uint16_t size) { return ati_kernel.try_alloc(size); }
+void ati_free(krn_msg* msg) { ati_kernel.free(msg); }
+void ati_send_main(krn_msg* msg) { ati_kernel.send(KRN_TASK_MAIN, msg); }
+
+krn_msg* ati_new_confirm(uint8_t cnf, uint16_t size)
+{
+    if (size < 2)
+        size = 2;
+    krn_msg* m = ati_alloc(size);
+    for (uint16_t i = 0; i < size; ++i)
+        m[i] = 0;
+    m[1] = cnf;
+    return m;
+}
+
+void ati_init()
+{
+    ati_command = AT_CMD_NONE;
+    ati_parse_state = ATI_PARSE_KEYWORD;
+    ati_silent = true;
+    waiting = nullptr;
+    withdrawn = 0;
+    timer = nullptr;
+    resync_msg = nullptr;
+    resync_quiet_only = false;
+    bytes_this_period = false;
+    resync_held = false;
+    ati_sms_holder = nullptr;
+    ati_melody_holder = nullptr;
+    ati_decode = ati_identity;
+    ati_encode = ati_identity;
+    ati_cscs_index = 0xFF;
+    for (uint8_t& p : ati_cind_map)
+        p = 0xFF;
+    ati_input_reset();
+    ati_out_open();
+}
+
+void ati_task_entry()
+{
+    ati_init();
+    for (;;)
+        ati_step();
+}
+
+void ati_step()
+{
+    krn_msg* stop = nullptr;
+    switch (ati_parse_state) {
+    case ATI_PARSE_RESYNC: stop = resync_scan(); break;
+    case ATI_PARSE_KEYWORD: stop = ati_keyword_scan(); break;
+    case ATI_PARSE_RAW: stop = ati_raw_scan(); break;
+    default:
+        ati_kernel.fatal(1, 1, 1);
+        std::abort();
+    }
+    if (stop)
+        ati_handle_stop(stop);
+}
+
+void ati_send_result(uint8_t code)
+{
+    krn_msg* m = ati_new_confirm(AT_CNF_RESULT, 5);
+    m[2] = code;
+    ati_send_main(m);
+}
+
+void ati_dispatch(krn_msg* req)
+{
+    uint16_t number = krn_msg_number(req);
+    bool link = gv_SPIO_com_status == SPIO_com_available;
+    if (!link && number != AT_REQ_CGMI && number != AT_REQ_MVER && number != AT_REQ_AT) {
+        ati_free(req);
+        ati_send_result(AT_RESULT_NO_LINK);
+        return;
+    }
+    ati_formatter fmt = number < AT_REQ_COUNT ? ati_formatter_for(static_cast<uint8_t>(number)) : nullptr;
+    if (!fmt) {
+        // An unknown request is answered at once: its caller never waits forever.
+        ati_free(req);
+        ati_send_result(AT_RESULT_UNEXPECTED);
+        return;
+    }
+    if (!link)
+        ati_out_break();
+    switch (fmt(req)) {
+    case ATI_FMT_DONE:
+        ati_free(req);
+        break;
+    case ATI_FMT_KEPT:
+        break;
+    case ATI_FMT_REFUSED:
+        ati_free(req);
+        ati_send_result(AT_RESULT_ERROR);
+        return;
+    }
+    // No byte has come for the command just written yet.
+    ati_silent = true;
+}
+
+void ati_request_arrived(krn_msg* req)
+{
+    if (ati_command == AT_CMD_NONE) {
+        ati_dispatch(req);
+        return;
+    }
+    if (waiting) {
+        ati_free(waiting);
+        ++withdrawn;
+    }
+    waiting = req;
+    if (ati_command == AT_CMD_RESYNC && resync_msg && resync_msg[2] == 0)
+        resync_msg[2] = 1;
+}
+
+void ati_input_arrived()
+{
+    ati_silent = false;
+    bytes_this_period = true;
+    if (ati_command == AT_CMD_RESYNC && resync_msg && resync_msg[2] == 1)
+        resync_msg[2] = 2;
+}
+
+void ati_end_command()
+{
+    release_holders();
+    answer_withdrawn();
+    ati_command = AT_CMD_NONE;
+    if (waiting) {
+        krn_msg* next = waiting;
+        waiting = nullptr;
+        ati_dispatch(next);
+    }
+    if (ati_command == AT_CMD_NONE)
+        ati_silent = ati_input_buffered() == 0;
+}
+
+void ati_finish_command()
+{
+    if (ati_command != AT_CMD_NONE)
+        ati_stop_timer();
+    ati_end_command();
+}
+
+void ati_enter_resync(bool after_timeout)
+{
+    ati_parse_state = ATI_PARSE_RESYNC;
+    release_holders();
+    ati_stop_timer();
+    ati_command = AT_CMD_RESYNC;
+    resync_quiet_only = after_timeout;
+    bytes_this_period = false;
+    krn_msg* m = nullptr;
+    ati_kernel.timer_alloc(&m, 3);
+    m[0] = 0x02;
+    m[1] = 0x01;
+    m[2] = waiting ? 1 : 0;
+    resync_msg = m;
+    timer = ati_kernel.timer_start(m, RESYNC_TICKS, 1, KRN_TASK_ATI);
+}
+
+void ati_handle_stop(krn_msg* msg)
+{
+    uint16_t number = krn_msg_number(msg);
+    if (number == AT_CNF_RESULT) {
+        if (ati_command != AT_CMD_NONE && ati_command != AT_CMD_RESYNC)
+            ati_send_main(msg);
+        else
+            ati_free(msg);
+        abort_command();
+        ati_enter_resync();
+        return;
+    }
+    if (number == ATI_TIMER_COMMAND && msg != resync_msg) {
+        command_timeout(msg);
+        return;
+    }
+    if (number == ATI_TIMER_RESYNC) {
+        handle_resync_timer(msg);
+        return;
+    }
+    ati_free(msg);
+    if (ati_command != AT_CMD_NONE && ati_command != AT_CMD_RESYNC)
+        ati_send_result(AT_RESULT_UNEXPECTED);
+    abort_command();
+    ati_enter_resync();
+}
+
+void ati_stop_command()
+{
+    if (ati_command != AT_CMD_NONE)
+        ati_stop_timer();
+}
+
+void ati_start_timeout(uint32_t ticks, uint8_t req)
+{
+    ati_stop_timer();
+    krn_msg* m = nullptr;
+    ati_kernel.timer_alloc(&m, 5);
+    m[0] = 0x02;
+    m[1] = 0x00;
+    m[2] = 0;
+    m[3] = 0;
+    m[4] = req;
+    timer = ati_kernel.timer_start(m, ticks, 0, KRN_TASK_ATI);
+}
+
+void ati_stop_timer()
+{
+    if (timer) {
+        krn_timer* t = timer;
+        krn_msg* m = resync_msg;
+        timer = nullptr;
+        resync_msg = nullptr;
+        ati_kernel.timer_stop(t);
+        // A cyclic expiry that we hold is not freed by the stop.
+        if (m && resync_held)
+            ati_free(m);
+        resync_held = false;
+    }
+}
