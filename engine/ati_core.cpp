@@ -30,6 +30,8 @@ krn_msg* resync_msg = nullptr;     // the running resync timer's message
 bool resync_quiet_only = false;    // resync after a time-out: end only when quiet
 bool bytes_this_period = false;    // input seen during the current resync period
 bool resync_held = false;          // we hold the resync expiry being handled
+unsigned busy_periods = 0;         // busy periods of a resync after a time-out
+constexpr unsigned BUSY_PERIODS_MAX = 5;
 
 constexpr uint32_t RESYNC_TICKS = 200;
 constexpr uint8_t CR = 13, LF = 10;
@@ -85,7 +87,12 @@ void handle_resync_timer(krn_msg* m)
             ati_enter_resync();
         return;
     }
+    // After a time-out a late answer may still be coming in: a waiting
+    // request is kept for a few busy periods before it is given up.
+    if (resync_quiet_only && mark == 2 && ++busy_periods < BUSY_PERIODS_MAX)
+        mark = m[2] = 1;
     if (mark == 2) {
+        busy_periods = 0;
         if (waiting) {
             ati_free(waiting);
             waiting = nullptr;
@@ -312,6 +319,7 @@ void ati_enter_resync(bool after_timeout)
     ati_command = AT_CMD_RESYNC;
     resync_quiet_only = after_timeout;
     bytes_this_period = false;
+    busy_periods = 0;
     krn_msg* m = nullptr;
     ati_kernel.timer_alloc(&m, 3);
     m[0] = 0x02;
