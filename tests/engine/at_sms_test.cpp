@@ -1,0 +1,249 @@
+// Short-message answers in text and PDU mode, status reports, PDU decoding.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "at_sms.h"
+#include "ati_harness.h"
+
+namespace {
+
+std::vector<uint8_t> hex_bytes(const std::string& hex)
+{
+    std::vector<uint8_t> out;
+    for (size_t i = 0; i + 1 < hex.size(); i += 2)
+        out.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+std::vector<std::vector<uint8_t>> run_answer(AtiHarness& h, uint8_t req, const std::vector<uint8_t>& p,
+                                             const std::string& answer)
+{
+    h.request(req, p);
+    h.feed(answer);
+    h.run();
+    h.output();
+    return h.confirms();
+}
+
+// A cursor over a confirm.
+struct cur {
+    const std::vector<uint8_t>& c;
+    size_t i;
+    uint8_t b() { return c.at(i++); }
+    std::string text()
+    {
+        uint8_t n = b();
+        std::string s(c.begin() + static_cast<long>(i), c.begin() + static_cast<long>(i + n));
+        i += n;
+        return s;
+    }
+};
+
+const char* deliver_pdu = "07917283010010F5040BC87238880900F10000993092516195800AE8329BFD4697D9EC37";
+
+}  // namespace
+
+TEST(AtSms, TextModeListingWith7BitAndHexBodies)
+{
+    AtiHarness h;
+    auto c = run_answer(h, AT_REQ_CMGL, {1},
+                        "\r\n+CMGL: 1,\"REC READ\",\"+33612345678\",,\"08/12/24,07:05:09+04\",145,5\r\nHello\r\n"
+                        "+CMGL: 2,\"REC UNREAD\",\"BANK ALERT\",\"Bank\",\"08/12/24,07:05:10+04\",208,4\r\n00E900FC\r\n"
+                        "\r\nOK\r\n");
+    ASSERT_EQ(c.size(), 3u);
+    cur a{c[0], 2};
+    EXPECT_EQ(a.b(), 1);  // index
+    EXPECT_EQ(a.b(), 1);  // REC READ
+    EXPECT_EQ(a.b(), 0);  // text mode
+    EXPECT_EQ(a.text(), "+33612345678");
+    EXPECT_EQ(a.b(), 145);
+    EXPECT_EQ(a.b(), 0);  // no name
+    EXPECT_EQ(a.b(), 1);  // time stamp
+    for (int v : {8, 12, 24, 7, 5, 9, 0, 4})
+        EXPECT_EQ(a.b(), v);
+    EXPECT_EQ(a.text(), "Hello");
+    EXPECT_EQ(a.b(), 0);
+
+    cur b{c[1], 2};
+    EXPECT_EQ(b.b(), 2);
+    EXPECT_EQ(b.b(), 0);  // REC UNREAD
+    b.b();
+    EXPECT_EQ(b.text(), "BANK ALERT");  // an alphanumeric sender is kept as it is
+    EXPECT_EQ(b.b(), 208);
+    EXPECT_EQ(b.b(), 1);
+    EXPECT_EQ(b.text(), "Bank");
+    EXPECT_EQ(b.b(), 1);
+    b.i += 8;
+    // 8-bit / UCS2 bodies come as two hexadecimal characters an octet.
+    EXPECT_EQ(b.text(), std::string("\x00\xe9\x00\xfc", 4));
+    EXPECT_EQ(c[2][1], AT_CNF_OK);
+}
+
+TEST(AtSms, TextModeReadWithFullHeader)
+{
+    AtiHarness h;
+    auto c = run_answer(h, AT_REQ_CMGR, {3},
+                        "\r\n+CMGR: \"REC READ\",\"0612\",,\"08/12/24,07:05:09+04\",129,4,0,8,\"+3360\",145,2\r\n"
+                        "0041\r\n\r\nOK\r\n");
+    ASSERT_EQ(c.size(), 2u);
+    cur r{c[0], 2};
+    EXPECT_EQ(r.b(), 1);  // status
+    EXPECT_EQ(r.b(), 0);  // no block
+    EXPECT_EQ(r.text(), "0612");
+    EXPECT_EQ(r.b(), 129);
+    EXPECT_EQ(r.b(), 0);
+    EXPECT_EQ(r.b(), 1);
+    r.i += 8;
+    EXPECT_EQ(r.b(), 4);  // fo
+    EXPECT_EQ(r.b(), 0);  // pid
+    EXPECT_EQ(r.b(), 8);  // dcs
+    EXPECT_EQ(r.b(), 0);  // no validity
+    EXPECT_EQ(r.text(), "+3360");
+    EXPECT_EQ(r.b(), 145);
+    EXPECT_EQ(r.b(), 0);  // no concatenation
+    EXPECT_EQ(r.text(), std::string("\x00\x41", 2));
+}
+
+TEST(AtSms, TextModeBodyLongerThan160IsMalformed)
+{
+    AtiHarness h;
+    auto c = run_answer(h, AT_REQ_CMGR, {3}, "\r\n+CMGR: \"REC READ\",\"0612\",,\"08/12/24,07:05:09+04\",129,161\r\n");
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0][1], AT_CNF_RESULT);
+    EXPECT_EQ(c[0][2], AT_RESULT_SYNTAX);
+}
+
+TEST(AtSms, PduDecodeOfADeliver)
+{
+    auto pdu = hex_bytes(deliver_pdu);
+    at_sms_fields f;
+    ASSERT_TRUE(at_pdu_decode(pdu.data(), pdu.size(), true, &f));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.sca + 1), f.sca[0]), "+27381000015");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.number + 1), f.number[0]), "27838890001");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.text), f.text_len), "hellohello");
+    EXPECT_TRUE(f.has_ts);
+    EXPECT_EQ(f.ts[0], 99);
+    EXPECT_EQ(f.ts[1], 3);
+    EXPECT_EQ(f.ts[2], 29);
+    // Every truncation of the PDU is refused, never read past its end.
+    for (size_t n = 0; n < pdu.size(); ++n) {
+        std::vector<uint8_t> cut(pdu.begin(), pdu.begin() + static_cast<long>(n));
+        EXPECT_FALSE(at_pdu_decode(cut.data(), cut.size(), true, &f)) << n;
+    }
+}
+
+TEST(AtSms, PduSubmitRoundTripWithConcatenation)
+{
+    const uint8_t sca[] = "+3360";
+    const uint8_t da[] = "0612345";
+    const uint8_t text[] = "Part one of two";
+    const uint8_t vp[] = {167};
+    at_sms_submit s;
+    s.sca = sca;
+    s.sca_len = 5;
+    s.vp_len = 1;
+    s.vp = vp;
+    s.da = da;
+    s.da_len = 7;
+    s.concat = true;
+    s.ref = 9;
+    s.total = 2;
+    s.seq = 1;
+    s.text = text;
+    s.text_len = 15;
+    uint8_t out[AT_PDU_MAX];
+    size_t tpdu = 0;
+    size_t n = at_pdu_submit(s, out, &tpdu);
+    ASSERT_GT(n, 0u);
+    EXPECT_EQ(n - tpdu, 4u);  // service-centre part: length, type, two octets
+    at_sms_fields f;
+    ASSERT_TRUE(at_pdu_decode(out, n, true, &f));
+    EXPECT_EQ(f.fo & 0x43, 0x41);
+    EXPECT_TRUE(f.has_concat);
+    EXPECT_EQ(f.concat[0], 9);
+    EXPECT_EQ(f.concat[1], 2);
+    EXPECT_EQ(f.concat[2], 1);
+    EXPECT_EQ(f.vp_len, 1);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.number + 1), f.number[0]), "0612345");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.text), f.text_len), "Part one of two");
+
+    // The largest submit fits its block: absolute validity, full addresses,
+    // 140 octets of 8-bit data.
+    std::vector<uint8_t> big(140, 'x');
+    const uint8_t longnum[] = "+12345678901234567890";
+    const uint8_t abs_vp[] = {8, 12, 24, 7, 5, 9, '+', 0};
+    s.sca = longnum;
+    s.sca_len = 21;
+    s.da = longnum;
+    s.da_len = 21;
+    s.vp = abs_vp;
+    s.vp_len = 8;
+    s.dcs = 4;
+    s.concat = false;
+    s.text = big.data();
+    s.text_len = 140;
+    n = at_pdu_submit(s, out, &tpdu);
+    EXPECT_EQ(n, 12u + 2 + 12 + 2 + 7 + 1 + 140);
+    ASSERT_TRUE(at_pdu_decode(out, n, true, &f));
+    EXPECT_EQ(f.vp_len, 8);
+    EXPECT_EQ(f.vp[6], 0);  // '+' in the record is plus
+    s.text_len = 141;
+    EXPECT_EQ(at_pdu_submit(s, out, &tpdu), 0u);
+}
+
+TEST(AtSms, PduModeListingAndRead)
+{
+    AtiHarness h;
+    ati_sms_mode = 0;
+    std::string pdu = deliver_pdu;
+    std::string len = std::to_string(pdu.size() / 2 - 8);
+    auto c = run_answer(h, AT_REQ_CMGL, {1},
+                        "\r\n+CMGL: 3,1,," + len + "\r\n" + pdu + "\r\n\r\nOK\r\n");
+    ASSERT_EQ(c.size(), 2u);
+    cur l{c[0], 2};
+    EXPECT_EQ(l.b(), 3);
+    EXPECT_EQ(l.b(), 1);
+    EXPECT_EQ(l.b(), 1);  // PDU mode
+    EXPECT_EQ(l.b(), 0);  // a deliver has no reference
+    EXPECT_EQ(l.b(), 4);  // first octet
+    EXPECT_EQ(l.b(), 0);
+    EXPECT_EQ(l.b(), 0);
+    EXPECT_EQ(l.b(), 0);  // no validity
+    EXPECT_EQ(l.text(), "+27381000015");
+    EXPECT_EQ(l.b(), 145);
+    EXPECT_EQ(l.b(), 0);
+    EXPECT_EQ(l.text(), "27838890001");
+    EXPECT_EQ(l.b(), 129);
+    EXPECT_EQ(l.b(), 0);
+    EXPECT_EQ(l.b(), 1);
+    l.i += 8;
+    EXPECT_EQ(l.text(), "hellohello");
+
+    // A PDU whose user-data length runs past its end is malformed.
+    std::string bad = pdu.substr(0, pdu.size() - 2);
+    c = run_answer(h, AT_REQ_CMGR, {3}, "\r\n+CMGR: 1,," + len + "\r\n" + bad + "\r\n");
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0][2], AT_RESULT_SYNTAX);
+}
+
+TEST(AtSms, StatusReports)
+{
+    AtiHarness h;
+    h.feed("\r\n+CDS: 6,17,\"+33612\",145,\"08/12/24,07:05:09+04\",\"08/12/24,07:06:00+04\",0\r\n");
+    h.run();
+    auto c = h.confirms();
+    ASSERT_EQ(c.size(), 1u);
+    std::vector<uint8_t> want = {0, 242, 6, 17, 1, 6, '+', '3', '3', '6', '1', '2', 145, 0, 1, 8, 12, 24, 7, 5, 9, 0, 4,
+                                 1, 8, 12, 24, 7, 6, 0, 0, 4, 0};
+    EXPECT_EQ(c[0], want);
+
+    // The PDU form: service centre, fo 06, reference 17, recipient, two stamps, status 0.
+    std::string pdu = "0006110B913316325476F8" "80422170509040" "80422170600040" "00";
+    h.feed("\r\n+CDS: " + std::to_string(pdu.size() / 2 - 1) + "\r\n" + pdu + "\r\n");
+    h.run();
+    c = h.confirms();
+    ASSERT_EQ(c.size(), 1u);
+    EXPECT_EQ(c[0][3], 17);
+    EXPECT_EQ(std::string(c[0].begin() + 6, c[0].begin() + 18), "+33612345678");
+}
