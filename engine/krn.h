@@ -83,7 +83,8 @@ void krn_alloc(krn_msg** out, uint16_t size);
 // unsolicited indications).
 krn_msg* krn_try_alloc(uint16_t size);
 
-// The size asked for when the block was taken.
+// The size asked for when the block was taken (for a timer message: its
+// user area, rounded up).
 uint16_t krn_msg_size(const krn_msg* msg);
 
 void krn_free(krn_msg* msg);
@@ -130,8 +131,12 @@ typedef void (*krn_fatal_box_hook)(const char* text);
 void krn_set_fatal_box(krn_fatal_box_hook hook);
 
 // How the program stops after a fatal error. The default ends the process;
-// tests install one that leaves by an exception or a jump so that the fatal
-// path can be observed. It must not return.
+// tests install one that leaves by an exception so that the fatal path can be
+// observed. It must not return. It always runs on task 0's stack: a fatal
+// error inside TIME or ATI first abandons that task and resumes task 0 inside
+// the kernel call it was suspended in, so an exception unwinds only task 0's
+// frames (krn_reset_for_tests rebuilds the abandoned task). The fatal-box
+// hook runs where the error occurred and must return.
 typedef void (*krn_stop_hook)();
 void krn_set_stop_hook(krn_stop_hook hook);
 
