@@ -235,6 +235,31 @@ TEST_F(KernelTaskTest, LockKeepsASecondThreadOut)
     EXPECT_TRUE(entered.load());
 }
 
+TEST_F(KernelTaskTest, AnotherThreadCanActAsTaskZero)
+{
+    // The message-sending worker calls requests from its own thread: the
+    // tasks then run on that thread, one thread at a time.
+    std::thread::id ati_thread;
+    ati_handler() = [&](krn_msg* m) {
+        ati_thread = std::this_thread::get_id();
+        krn_send(KRN_TASK_MAIN, make_msg(static_cast<uint16_t>(krn_msg_number(m) + 1)));
+    };
+    StartWithAti();
+    std::thread::id worker_id;
+    std::thread worker([&] {
+        worker_id = std::this_thread::get_id();
+        krn_lock_guard guard;
+        krn_send(KRN_TASK_ATI, make_msg(0x0010));
+    });
+    worker.join();
+    EXPECT_EQ(ati_thread, worker_id);
+    // Back on this thread, the same tasks go on.
+    krn_send(KRN_TASK_ATI, make_msg(0x0020));
+    EXPECT_EQ(ati_thread, std::this_thread::get_id());
+    EXPECT_EQ(drain_main(), (std::vector<uint16_t>{0x0011, 0x0021}));
+    EXPECT_EQ(krn_task_state(KRN_TASK_ATI), 'W');
+}
+
 TEST_F(KernelTaskTest, FatalKeepsTheLockUntilReset)
 {
     StartWithAti();
