@@ -38,14 +38,6 @@ TEST_F(KernelTaskTest, StartLeavesTimeAndAtiWaiting)
     EXPECT_TRUE(ati_seen().empty());
 }
 
-TEST_F(KernelTaskTest, StartWithoutAtiEntryCreatesNoAti)
-{
-    krn_start();
-    EXPECT_EQ(krn_task_state(KRN_TASK_TIME), 'W');
-    EXPECT_EQ(krn_task_state(KRN_TASK_ATI), 'D');
-    EXPECT_EQ(krn_ready_mask(), 0u);
-}
-
 TEST_F(KernelTaskTest, SendToAtiReturnsOnlyAfterAtiBlockedAgain)
 {
     uint8_t running_in_ati = 0xFF;
