@@ -260,8 +260,10 @@ std::string AtiHarness::confirm_summary()
 
 std::vector<uint8_t> lp(const std::string& text)
 {
-    std::vector<uint8_t> v{static_cast<uint8_t>(text.size())};
-    v.insert(v.end(), text.begin(), text.end());
+    std::vector<uint8_t> v(text.size() + 1);
+    v[0] = static_cast<uint8_t>(text.size());
+    for (size_t i = 0; i < text.size(); ++i)
+        v[i + 1] = static_cast<uint8_t>(text[i]);
     return v;
 }
 

@@ -1,0 +1,331 @@
+#include "mtr_frame.h"
+
+#include <poll.h>
+#include <time.h>
+
+#include <cstring>
+
+#include "engine_host.h"
+#include "serial.h"
+
+int gv_mtr_pumping = 0;
+int gv_is_alive_armed = 0;
+krn_timer* gv_poll_script_slot[MTR_POLL_SLOTS];
+
+namespace {
+
+bool g_request_running = false;
+
+// A wait on a phone that never answers ends by the AT task's time-out. Should
+// engine time stand still (the tick stopped, as at program exit), no wait may
+// be endless: after this much wall time without any message the request is
+// ended as if the phone had timed out.
+constexpr long WALL_LIMIT_MS = 60000;
+
+long now_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+}
+
+// Sleeps until the port has bytes, the host has an event, or the next tick
+// is due (at most 10 ms when there is no tick source).
+void sleep_until_event()
+{
+    pollfd fds[3];
+    nfds_t n = 0;
+    if (int fd = serial_fd(); fd >= 0)
+        fds[n++] = pollfd{fd, POLLIN, 0};
+    if (EngineHost* h = engine_host())
+        if (int fd = h->EventFd(); fd >= 0)
+            fds[n++] = pollfd{fd, POLLIN, 0};
+    int tick = krn_tick_fd();
+    if (tick >= 0)
+        fds[n++] = pollfd{tick, POLLIN, 0};
+    poll(fds, n, tick >= 0 ? 50 : 10);
+}
+
+}  // namespace
+
+void mtr_pump()
+{
+    gv_mtr_pumping = 1;
+    EngineHost* host = engine_host();
+    for (;;) {
+        RearmTickTimer();
+        Read_Serial_Line();
+        if (!host || !host->DispatchOneMessage())
+            break;
+    }
+    RearmTickTimer();
+    gv_mtr_pumping = 0;
+    Read_Serial_Line();
+}
+
+void mtr_wait(krn_msg** out)
+{
+    long last = now_ms();
+    for (;;) {
+        if (krn_mbx_empty(KRN_TASK_MAIN)) {
+            mtr_pump();
+            if (krn_mbx_empty(KRN_TASK_MAIN)) {
+                if (now_ms() - last > WALL_LIMIT_MS) {
+                    krn_msg* m = nullptr;
+                    krn_alloc(&m, 5);
+                    m[0] = 0;
+                    m[1] = AT_CNF_RESULT;
+                    m[2] = AT_RESULT_SILENCE;
+                    m[3] = m[4] = 0;
+                    *out = m;
+                    return;
+                }
+                sleep_until_event();
+            }
+            continue;
+        }
+        if (krn_running_task() != KRN_TASK_MAIN)
+            krn_fatal(0, KRN_ERR_REQUEST_TASK, 0);
+        krn_msg* m = nullptr;
+        krn_receive(KRN_TASK_MAIN, &m);
+        last = now_ms();
+        if (m[0] == KRN_CLASS_SERIAL) {
+            Serial_Output(m);
+            continue;
+        }
+        *out = m;
+        return;
+    }
+}
+
+MTR_RESULT mtr_check_result(krn_msg* msg)
+{
+    uint16_t number = krn_msg_number(msg);
+    if (number == AT_CNF_OK || (number >= AT_CNF_BUSY && number <= AT_CNF_CDS)) {
+        // Indications of one kind that wait unhandled are coalesced: only
+        // the newest value of an indicator or of the registration matters,
+        // and a burst of them must not use up the pools.
+        if (number == AT_CNF_CIEV || number == AT_CNF_CREG_IND) {
+            for (krn_msg* q = krn_queue_first(&gv_poll_queue); q; q = krn_queue_next(&gv_poll_queue, q)) {
+                if (krn_msg_number(q) == number && (number == AT_CNF_CREG_IND || q[2] == msg[2])) {
+                    krn_queue_remove(&gv_poll_queue, q);
+                    krn_free(q);
+                    break;
+                }
+            }
+        }
+        krn_queue_put_front(&gv_poll_queue, msg);
+        return MTR_DONE;
+    }
+    if (number == AT_CNF_RESULT) {
+        switch (msg[2]) {
+        case AT_RESULT_CME:
+            return msg[3];
+        case AT_RESULT_CMS:
+            return static_cast<MTR_RESULT>(msg[3] << 8 | msg[4]);
+        case AT_RESULT_SILENCE: {
+            // Polling treats a time-out with no answer as the loss of the link.
+            if (krn_msg* copy = krn_try_alloc(3)) {
+                copy[0] = 0;
+                copy[1] = AT_CNF_RESULT;
+                copy[2] = AT_RESULT_SILENCE;
+                krn_queue_put_front(&gv_poll_queue, copy);
+            }
+            return MTR_FAILED;
+        }
+        default:
+            return MTR_FAILED;
+        }
+    }
+    switch (number) {
+    case MTR_TIMER_POLL_SCRIPT:
+        if (msg[8] < MTR_POLL_SLOTS)
+            gv_poll_script_slot[msg[8]] = nullptr;
+        krn_queue_put_front(&gv_poll_queue, msg);
+        return MTR_DONE;
+    case MTR_TIMER_IS_ALIVE:
+        gv_is_alive_armed = 0;
+        krn_queue_put_front(&gv_poll_queue, msg);
+        return MTR_DONE;
+    case MTR_TIMER_BATTERY:
+    case MTR_TIMER_MSG_ICON:
+    case MTR_TIMER_DIAL:
+    case MTR_POLL_ONCE:
+        krn_queue_put_front(&gv_poll_queue, msg);
+        return MTR_DONE;
+    default:
+        return MTR_FAILED;
+    }
+}
+
+bool mtr_request_running() { return g_request_running; }
+
+bool mtr_send_request(krn_msg* req)
+{
+    if (g_request_running) {
+        krn_free(req);
+        return false;
+    }
+    g_request_running = true;
+    krn_send(KRN_TASK_ATI, req);
+    return true;
+}
+
+MTR_RESULT mtr_end_request(MTR_RESULT result)
+{
+    g_request_running = false;
+    mtr_poll();
+    return result;
+}
+
+MTR_RESULT mtr_wait_final()
+{
+    for (;;) {
+        krn_msg* m = nullptr;
+        mtr_wait(&m);
+        if (krn_msg_number(m) == AT_CNF_OK) {
+            krn_free(m);
+            return mtr_end_request(MTR_DONE);
+        }
+        MTR_RESULT r = mtr_check_result(m);
+        if (r != MTR_DONE) {
+            krn_free(m);
+            return mtr_end_request(r);
+        }
+    }
+}
+
+MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out)
+{
+    *out = nullptr;
+    for (;;) {
+        krn_msg* m = nullptr;
+        mtr_wait(&m);
+        uint16_t number = krn_msg_number(m);
+        if (number == cnf) {
+            *out = m;
+            return MTR_DONE;
+        }
+        if (number == AT_CNF_OK) {
+            // A bare OK before the data: the request is over, without data.
+            krn_free(m);
+            return mtr_end_request(MTR_DONE);
+        }
+        MTR_RESULT r = mtr_check_result(m);
+        if (r != MTR_DONE) {
+            krn_free(m);
+            return mtr_end_request(r);
+        }
+    }
+}
+
+void mtr_idle()
+{
+    krn_msg* m = nullptr;
+    mtr_wait(&m);
+    if (mtr_check_result(m) == MTR_DONE)
+        mtr_poll();
+    else
+        krn_free(m);
+}
+
+void mtr_start_dial_timer()
+{
+    krn_msg* m = nullptr;
+    krn_timer_alloc(&m, 2);
+    krn_set_msg_number(m, MTR_TIMER_DIAL);
+    krn_timer_start(m, 10, 0, KRN_TASK_MAIN);
+}
+
+// ---- Payload helpers --------------------------------------------------------------
+
+uint8_t* mtr_put_string8(uint8_t* cur, const std::string& text, size_t limit)
+{
+    if (limit > 255)
+        limit = 255;
+    if (text.size() > limit)
+        return nullptr;
+    *cur++ = static_cast<uint8_t>(text.size());
+    std::memcpy(cur, text.data(), text.size());
+    return cur + text.size();
+}
+
+uint8_t* mtr_put_string16(uint8_t* cur, const std::string& text)
+{
+    if (text.size() > 65535)
+        return nullptr;
+    *cur++ = static_cast<uint8_t>(text.size() >> 8);
+    *cur++ = static_cast<uint8_t>(text.size());
+    std::memcpy(cur, text.data(), text.size());
+    return cur + text.size();
+}
+
+uint8_t* mtr_copy_string(uint8_t* dst, const uint8_t* src)
+{
+    std::memcpy(dst, src, 1u + src[0]);
+    return dst + 1 + src[0];
+}
+
+const char* mtr_get_string(uint8_t** cur, bool number)
+{
+    uint8_t* p = *cur;
+    uint8_t n = p[0];
+    char* text = reinterpret_cast<char*>(p + 1);
+    p[1 + n] = 0;
+    if (number)
+        for (uint8_t i = 0; i < n; ++i)
+            if (text[i] == 'A')
+                text[i] = 'p';
+    *cur = p + 2 + n;
+    return text;
+}
+
+bool mtr_list_has_value(const uint8_t* list, uint8_t value)
+{
+    for (uint8_t i = 0; i < list[0]; ++i)
+        if (list[1 + i] == value)
+            return true;
+    return false;
+}
+
+bool mtr_ranges_have_value(const uint8_t* list, uint8_t value)
+{
+    for (uint8_t i = 0; i < list[0]; ++i)
+        if (list[1 + 2 * i] <= value && value <= list[2 + 2 * i])
+            return true;
+    return false;
+}
+
+int mtr_pack_number(uint8_t** cur, const std::string& text, unsigned maximum)
+{
+    uint8_t buf[256];
+    unsigned n = 0, used = 0;
+    bool plus = false;
+    for (char ch : text) {
+        if (ch == ' ')
+            continue;
+        if (ch == '+') {
+            if (n != 0)  // '+' only in front
+                return 0;
+            plus = true;
+            buf[n++] = '+';
+            continue;
+        }
+        bool ok = (ch >= '0' && ch <= '9') || ch == '*' || ch == '#' || ch == 'p' || ch == 'P' || ch == 'w' ||
+                  ch == 'W';
+        if (!ok || used == maximum || n == 255)
+            return 0;
+        buf[n++] = (ch == 'p' || ch == 'P') ? 'A' : static_cast<uint8_t>(ch);
+        ++used;
+    }
+    uint8_t* p = *cur;
+    *p++ = static_cast<uint8_t>(n);
+    std::memcpy(p, buf, n);
+    p += n;
+    *p++ = plus ? 145 : 129;
+    *cur = p;
+    return 1;
+}
+
+int mtr_year_from_2digits(int yy) { return yy < 96 ? 2000 + yy : 1900 + yy; }
+int mtr_year_to_2digits(int year) { return year % 100; }

@@ -1,0 +1,318 @@
+// The serial port layer over POSIX termios. Incoming bytes become
+// serial-input messages for task ATI; command text from ATI is written as it
+// comes. It reaches the kernel through the same services as the AT task
+// (`ati_kernel`), so both can be driven without a running kernel in tests.
+#include "serial.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <vector>
+
+#include "at_defs.h"
+#include "ati.h"
+#include "engine_host.h"
+#include "profile.h"
+
+namespace {
+
+int g_fd = -1;
+FILE* g_trace = nullptr;
+bool g_output_since_input = false;
+uint8_t g_in[AT_IN_MAX];
+
+const char* const STARS =
+    "******************************************************************************";  // 78
+
+std::string now_text(const char* format)
+{
+    char buf[64];
+    std::time_t t = std::time(nullptr);
+    std::tm tmv{};
+    localtime_r(&t, &tmv);
+    std::strftime(buf, sizeof buf, format, &tmv);
+    return buf;
+}
+
+// The trace keeps the program's text-file form: CR LF line ends.
+void trace_text(const std::string& s)
+{
+    if (!g_trace)
+        return;
+    for (char c : s) {
+        if (c == '\n')
+            std::fputc('\r', g_trace);
+        std::fputc(c, g_trace);
+    }
+}
+
+void sleep_ms(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+// Natural order: ttyS2 before ttyS10.
+bool natural_less(const std::string& a, const std::string& b)
+{
+    size_t i = 0, j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (isdigit(static_cast<unsigned char>(a[i])) && isdigit(static_cast<unsigned char>(b[j]))) {
+            size_t i2 = i, j2 = j;
+            while (i2 < a.size() && isdigit(static_cast<unsigned char>(a[i2]))) ++i2;
+            while (j2 < b.size() && isdigit(static_cast<unsigned char>(b[j2]))) ++j2;
+            unsigned long x = std::stoul(a.substr(i, i2 - i)), y = std::stoul(b.substr(j, j2 - j));
+            if (x != y)
+                return x < y;
+            i = i2;
+            j = j2;
+        } else {
+            if (a[i] != b[j])
+                return a[i] < b[j];
+            ++i;
+            ++j;
+        }
+    }
+    return a.size() - i < b.size() - j;
+}
+
+bool starts_with(const std::string& s, const char* p) { return s.rfind(p, 0) == 0; }
+
+std::string read_line(const std::string& path)
+{
+    std::ifstream f(path);
+    std::string s;
+    std::getline(f, s);
+    return s;
+}
+
+}  // namespace
+
+std::string serial_port_path(uint16_t port)
+{
+    if (port == 0)
+        return {};
+    std::string configured = GetIniProfileString("Ports", "COM" + std::to_string(port), "");
+    if (!configured.empty())
+        return configured;
+    std::vector<std::string> usb, builtin;
+    if (DIR* d = opendir("/sys/class/tty")) {
+        while (dirent* e = readdir(d)) {
+            std::string name = e->d_name;
+            std::string base = "/sys/class/tty/" + name;
+            if (starts_with(name, "ttyUSB") || starts_with(name, "ttyACM")) {
+                usb.push_back(name);
+            } else if (starts_with(name, "ttyS")) {
+                // Only ports with real hardware behind them (type 0: none).
+                std::string type = read_line(base + "/type");
+                if (!type.empty() && type != "0")
+                    builtin.push_back(name);
+            }
+        }
+        closedir(d);
+    }
+    std::sort(usb.begin(), usb.end(), natural_less);
+    std::sort(builtin.begin(), builtin.end(), natural_less);
+    usb.insert(usb.end(), builtin.begin(), builtin.end());
+    if (port > usb.size())
+        return {};
+    return "/dev/" + usb[port - 1];
+}
+
+int serial_fd() { return g_fd; }
+
+void serial_trace_start(const std::string& folder)
+{
+    if (g_trace)
+        return;
+    g_trace = std::fopen((folder + "debugAT.txt").c_str(), "ab");
+    if (!g_trace)
+        return;
+    trace_text(std::string(STARS) + "\n\n");
+    trace_text("                                AT DEBUG FILE\n\n");
+    trace_text("   Application :  Pellard Tarvel Data 1.0\n");
+    trace_text("   Date        :  " + now_text("%Y-%m-%d %H:%M:%S") + "\n");
+    trace_text(std::string(STARS) + "\n\n");
+    std::fflush(g_trace);
+    g_output_since_input = false;
+}
+
+void serial_trace_stop()
+{
+    if (g_trace) {
+        std::fclose(g_trace);
+        g_trace = nullptr;
+    }
+}
+
+bool serial_trace_on() { return g_trace != nullptr; }
+
+int Init_Serial(uint16_t port)
+{
+    std::string path = serial_port_path(port);
+    Close_Serial();
+    engine_trace("Init_Serial : before CreateFile");
+    int fd = path.empty() ? -1 : open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    // Not shared: a second program opening the device fails.
+    if (fd >= 0 && ioctl(fd, TIOCEXCL) != 0) {
+        close(fd);
+        fd = -1;
+    }
+    if (fd < 0) {
+        engine_trace("Init_Serial : CreateFile failed");
+        return 0;
+    }
+    engine_trace("Init_Serial : CreateFile OK");
+    tcflush(fd, TCIOFLUSH);
+    termios t{};
+    bool ok = tcgetattr(fd, &t) == 0;
+    if (ok) {
+        cfmakeraw(&t);
+        t.c_cflag &= static_cast<tcflag_t>(~(CSIZE | PARENB | CSTOPB));
+        t.c_cflag |= CS8 | CREAD | CLOCAL;
+        t.c_cc[VMIN] = 0;
+        t.c_cc[VTIME] = 0;
+        ok = cfsetispeed(&t, B19200) == 0 && cfsetospeed(&t, B19200) == 0;
+    }
+    engine_trace("Init_Serial : CreateFile setcommstate");
+    if (!ok || tcsetattr(fd, TCSANOW, &t) != 0) {
+        // A port left at whatever speed it had would talk garbage.
+        engine_trace("Init_Serial : erreur SetCommState");
+        close(fd);
+        return 0;
+    }
+    g_fd = fd;
+    Break_Serial_Line();
+    if (Read_Serial_Line() == 0) {
+        engine_trace("Init_Serial : Try to read serial line but failed");
+        engine_trace("Init_Serial : Close the port");
+        Close_Serial();
+        return -1;
+    }
+    engine_trace("Init_Serial : CreateFile return TRUE");
+    return 1;
+}
+
+void Close_Serial()
+{
+    if (g_trace)
+        std::fflush(g_trace);
+    if (g_fd >= 0) {
+        close(g_fd);
+        g_fd = -1;
+    }
+}
+
+int Read_Serial_Line()
+{
+    if (g_fd < 0)
+        return 0;
+    for (;;) {
+        int count = 0;
+        if (ioctl(g_fd, FIONREAD, &count) != 0) {
+            engine_trace("Read_Serial_Line ClearCommError failed");
+            count = AT_IN_MAX;  // read what is there, without waiting
+        }
+        int n = std::min(count, static_cast<int>(AT_IN_MAX));
+        if (n <= 0)
+            return 1;
+        ssize_t got = read(g_fd, g_in, static_cast<size_t>(n));
+        if (got <= 0) {
+            if (got < 0 && (errno == EAGAIN || errno == EINTR) && count == AT_IN_MAX)
+                return 1;  // the count was a guess and nothing was waiting
+            engine_trace("Read_Serial_Line lg == 0 Might be a problem");
+            return 0;
+        }
+        krn_msg* m = ati_alloc(static_cast<uint16_t>(got + 4));
+        m[0] = 0x01;
+        m[1] = 0x00;
+        m[2] = static_cast<uint8_t>(got >> 8);
+        m[3] = static_cast<uint8_t>(got);
+        std::memcpy(m + 4, g_in, static_cast<size_t>(got));
+        if (g_trace) {
+            if (g_output_since_input) {
+                trace_text("\n\n<- " + now_text("%H:%M:%S") + "\n");
+                g_output_since_input = false;
+            }
+            std::fwrite(g_in, 1, static_cast<size_t>(got), g_trace);
+            std::fflush(g_trace);
+        }
+        // ATI is more urgent: it parses the bytes before the send returns.
+        ati_kernel.send(KRN_TASK_ATI, m);
+    }
+}
+
+void Send_Serial_Line(const uint8_t* block)
+{
+    size_t length = static_cast<size_t>(block[0] << 8 | block[1]);
+    const uint8_t* text = block + 2;
+    engine_trace("Send_Serial_Line BEGIN");
+    if (g_fd < 0)
+        return;
+    if (g_trace) {
+        trace_text("\n" + std::string(STARS) + "\n");
+        trace_text("\n-> " + now_text("%H:%M:%S") + "\n");
+        std::fwrite(text, 1, length, g_trace);
+    }
+    engine_trace("Send_Serial_Line WriteFile: " + std::string(reinterpret_cast<const char*>(text), length));
+    // Only the part not yet written is written again, within the time the
+    // line needs at 2 ms a byte, plus a second.
+    size_t done = 0;
+    int budget_ms = static_cast<int>(length) * 2 + 1000;
+    while (done < length && budget_ms > 0) {
+        ssize_t w = write(g_fd, text + done, length - done);
+        if (w > 0) {
+            done += static_cast<size_t>(w);
+            continue;
+        }
+        if (w < 0 && errno != EAGAIN && errno != EINTR)
+            break;
+        if (w >= 0 || errno == EAGAIN) {
+            if (done < length)
+                engine_trace("Send_Serial_Line WriteFile: write again");
+            pollfd p{g_fd, POLLOUT, 0};
+            poll(&p, 1, 50);
+            budget_ms -= 50;
+        }
+    }
+    engine_trace("Send_Serial_Line WriteFile: after");
+    engine_trace("Send_Serial_Line before FlushFileBuffers");
+    tcdrain(g_fd);
+    engine_trace("Send_Serial_Line after FlushFileBuffers");
+    if (g_trace) {
+        std::fflush(g_trace);
+        g_output_since_input = true;
+    }
+    engine_trace("Send_Serial_Line END");
+}
+
+int Break_Serial_Line()
+{
+    if (g_fd < 0)
+        return 0;
+    tcdrain(g_fd);
+    sleep_ms(10);
+    // A pseudo-terminal has no line to break: that is not an error.
+    int r = ioctl(g_fd, TIOCSBRK);
+    if (r == 0) {
+        sleep_ms(300);
+        r = ioctl(g_fd, TIOCCBRK);
+    }
+    sleep_ms(10);
+    return r == 0 ? 1 : 0;
+}
+
+void Serial_Output(krn_msg* msg)
+{
+    if (msg[1] == 0x01)
+        Send_Serial_Line(msg + 2);
+    else if (msg[1] == 0x02)
+        Break_Serial_Line();
+    ati_free(msg);
+}
