@@ -264,10 +264,11 @@ bool ParseDateText(const std::string& text, double& out)
     for (char c : text) {
         if (c >= '0' && c <= '9') {
             cur += c;
-        } else if (std::strchr("-:/.", c)) {
+        } else if (std::strchr("-:/. ", c)) {
+            // The blank between date and time separates fields too.
             if (!flush())
                 return false;
-        } else if (c != ' ') {
+        } else {
             return false;
         }
     }
@@ -579,25 +580,4 @@ bool DeleteFilesInFolder(const std::string& folder, const std::string& pattern)
     }
     ::globfree(&g);
     return true;
-}
-
-void ComposeEntryName(std::string& out, const std::string& a, const std::string& b, int maximum)
-{
-    const long A = static_cast<long>(a.size()), B = static_cast<long>(b.size()), M = maximum;
-    const std::string b1 = b.empty() ? std::string() : b.substr(0, 1);
-    if (A + B + 3 <= M + (b.empty() ? 2 : 0)) {
-        out = a + (a.empty() ? "" : " ") + (b.empty() ? " " : b + " ");
-    } else if (A + B + 2 <= M) {
-        out = a + b + " ";
-    } else if (A + B + 1 <= M) {
-        out = a + b;
-    } else if (A + 4 <= M + (b.empty() ? 3 : 0)) {
-        out = a + (a.empty() ? "" : " ") + (b.empty() ? " " : b1 + " ");
-    } else if (A + 3 <= M) {
-        out = a + b1 + " ";
-    } else if (A + 2 <= M) {
-        out = a + b1;
-    } else {
-        out = a.substr(0, M > 2 ? static_cast<size_t>(M - 2) : 0) + b1;
-    }
 }

@@ -71,6 +71,3 @@ bool WriteTextLine(const std::string& text, std::FILE* file);
 void DeleteFileIfExists(const std::string& path);
 bool DeleteFilesInFolder(const std::string& folder, const std::string& pattern);
 
-// The longest form of "first second" that fits in `maximum` characters.
-void ComposeEntryName(std::string& out, const std::string& first, const std::string& second,
-                      int maximum);

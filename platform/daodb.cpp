@@ -581,6 +581,9 @@ void CDaoRecordset::AddNew()
     mode_ = addNewInProgress;
     buffer_.assign(cols_.size(), CVariant::Null());
     dirty_.assign(cols_.size(), false);
+    // Bound members start from the empty row, as a new record does.
+    CDaoFieldExchange fx(*this, CDaoFieldExchange::Load);
+    DoFieldExchange(fx);
 }
 
 void CDaoRecordset::Edit()

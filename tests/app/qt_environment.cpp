@@ -10,7 +10,7 @@ public:
     void SetUp() override
     {
         static int argc = 1;
-        static char name[] = "app_tests";
+        static char name[] = "zorq_tests";
         static char* argv[] = {name, nullptr};
         app_ = new QApplication(argc, argv);
     }
