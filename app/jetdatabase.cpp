@@ -151,11 +151,11 @@ std::string VariantToText(const CVariant& value)
         break;
     }
     }
-    if (vt & VT_ARRAY)
-        text = "Array of ";
-    if (vt & VT_BYREF)
-        text += "Pointer to ";
+    // A flagged value is described by its type, not its content.
     if (vt & (VT_ARRAY | VT_BYREF)) {
+        text = (vt & VT_ARRAY) ? "Array of " : "";
+        if (vt & VT_BYREF)
+            text += "Pointer to ";
         const char* name = BaseTypeName(base);
         text += name ? name : "Fish";
     }
