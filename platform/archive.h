@@ -78,6 +78,8 @@ public:
 
     ArchiveReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
     explicit ArchiveReader(const std::vector<uint8_t>& v) : ArchiveReader(v.data(), v.size()) {}
+    // The reader does not own its bytes: a temporary would be gone at once.
+    explicit ArchiveReader(std::vector<uint8_t>&&) = delete;
 
     size_t Remaining() const { return size_ - pos_; }
     bool AtEnd() const { return pos_ == size_; }

@@ -3,12 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
+        // Qt wants a private runtime folder; the build makes one.
+        setenv("XDG_RUNTIME_DIR", ZORQ_TEST_RUNTIME_DIR, 0);
+        setenv("QT_QPA_PLATFORM", "offscreen", 0);
         static int argc = 1;
         static char name[] = "zorq_tests";
         static char* argv[] = {name, nullptr};

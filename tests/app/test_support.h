@@ -33,12 +33,11 @@ private:
     std::string dir_;
 };
 
+// The program folder the build lays out (bundle, version file).
+inline std::string BuiltProgramDir() { return ZORQ_TEST_PROGRAM_DIR; }
+
 // The English bundle built for the tests.
-inline std::string BuiltBundle()
-{
-    const char* build = std::getenv("ZORQ_TEST_BUILD_DIR");
-    return std::string(build ? build : ".") + "/program/ZORQenu.rcc";
-}
+inline std::string BuiltBundle() { return BuiltProgramDir() + "/ZORQenu.rcc"; }
 
 inline bool CopyFile(const std::string& from, const std::string& to)
 {

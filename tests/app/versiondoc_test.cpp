@@ -107,3 +107,16 @@ TEST(VersionFile, StoreWritesTheSameLayout)
 }
 
 }  // namespace
+
+namespace {
+
+TEST(VersionFile, TheBuiltProgramFolderHasAReadableVersionFile)
+{
+    CVersionDoc doc;
+    ASSERT_TRUE(doc.LoadVersionFile(zorqtest::BuiltProgramDir()));
+    EXPECT_EQ(doc.m_VersionNumber, "1.0");
+    EXPECT_FALSE(doc.m_EditionNumber.empty());
+    EXPECT_FALSE(doc.m_PellardATPVersion.empty());
+}
+
+}  // namespace

@@ -137,9 +137,11 @@ TEST(Archive, ClassTaggedObjectsShareTheIndexMap)
 
 TEST(Archive, BadObjectTagsAreRefused)
 {
-    ArchiveReader unknownRef(std::vector<uint8_t>{0x05, 0x00});
+    const std::vector<uint8_t> ref = {0x05, 0x00};
+    ArchiveReader unknownRef(ref);
     EXPECT_THROW(unknownRef.ReadObject(), ArchiveError);
-    ArchiveReader unknownClass(std::vector<uint8_t>{0x03, 0x80});
+    const std::vector<uint8_t> cls = {0x03, 0x80};
+    ArchiveReader unknownClass(cls);
     EXPECT_THROW(unknownClass.ReadObject(), ArchiveError);
     std::vector<uint8_t> unregistered = {0xFF, 0xFF, 1, 0, 3, 0, 'C', 'X', 'Y'};
     ArchiveReader r(unregistered);
