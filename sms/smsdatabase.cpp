@@ -71,6 +71,33 @@ void CEntrySMSRecordset::DoFieldExchange(CDaoFieldExchange& fx)
     fx.Short("Validity", Validity);
 }
 
+void CEntrySMSRecordset::SeekLocation(int location)
+{
+    try {
+        if (Seek("=", CVariant::Text(std::to_string(location))))
+            Delete();
+        AddNew();
+    } catch (const CDaoException& e) {
+        WriteDebug("CEntrySMSRecordset::SeekLocation -> ", e.what());
+    }
+}
+
+void CEntrySMSRecordset::CopyRecord(const CEntrySMSRecordset& o)
+{
+    msgType = o.msgType;
+    MsgType2 = o.MsgType2;
+    MsgRef = o.MsgRef;
+    Date = o.Date;
+    AddrList = o.AddrList;
+    SortAddr = o.SortAddr;
+    Text = o.Text;
+    StatusReport = o.StatusReport;
+    ReplyPath = o.ReplyPath;
+    ServiceCentre = o.ServiceCentre;
+    Format = o.Format;
+    Validity = o.Validity;
+}
+
 void CEntrySMSRecordset::SetAddresses(const std::string& name, const std::string& number)
 {
     AddrList = MakeAddrEntry(name, number);

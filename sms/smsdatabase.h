@@ -18,6 +18,11 @@ public:
     std::string GetDefaultSQL() override { return "[EntrySMS]"; }
     void DoFieldExchange(CDaoFieldExchange& fx) override;
 
+    // Table-type recordset with current index "indLoc": removes the row at
+    // `location` if there is one and starts a new row for the caller to fill.
+    void SeekLocation(int location);
+    // Every column but Location, from the other recordset's current row.
+    void CopyRecord(const CEntrySMSRecordset& other);
     // One address entry: AddrList := name "@" number CR LF, SortAddr from it.
     void SetAddresses(const std::string& name, const std::string& number);
     // msgType 5-7 -> 0, 8-10 -> 1, 11-13 -> 2, 14-16 -> 3.

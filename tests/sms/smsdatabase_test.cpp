@@ -128,6 +128,42 @@ TEST_F(SmsDbTest, UniqueLocationAndDateStorage)
     EXPECT_EQ(rs.AddrList, "Ann@+4411\r\n");
 }
 
+TEST_F(SmsDbTest, SeekLocationReplacesOrAddsAndCopyKeepsTheLocation)
+{
+    ASSERT_TRUE(CreateSMSDatabase(pc_));
+    CJetDatabase db;
+    db.Open(pc_);
+    CEntrySMSRecordset rs(&db);
+    rs.Open(dbOpenTable);
+    rs.SetCurrentIndex("indLoc");
+    rs.SeekLocation(3);  // new location: a row is added
+    rs.Location = 3;
+    rs.Text = "first";
+    rs.ServiceCentre = "+49";
+    rs.Update();
+    rs.SeekLocation(3);  // existing location: the row is replaced
+    rs.Location = 3;
+    rs.Text = "second";
+    rs.Update();
+    EXPECT_EQ(rs.GetRecordCount(), 1);
+    ASSERT_TRUE(rs.Seek("=", CVariant::Short(3)));
+    EXPECT_EQ(rs.Text, "second");
+    EXPECT_EQ(rs.ServiceCentre, "");
+
+    CEntrySMSRecordset copy(&db);
+    copy.Open(dbOpenDynaset);
+    copy.AddNew();
+    copy.CopyRecord(rs);
+    copy.Location = 9;
+    copy.Update();
+    CEntrySMSRecordset check(&db);
+    check.Open(dbOpenDynaset, "SELECT * FROM EntrySMS ORDER BY Location");
+    ASSERT_EQ(check.GetRecordCount(), 2);
+    check.MoveLast();
+    EXPECT_EQ(check.Location, 9);
+    EXPECT_EQ(check.Text, "second");
+}
+
 TEST_F(SmsDbTest, AddressEntriesAreCleaned)
 {
     EXPECT_EQ(MakeAddrEntry("A@n\r\nn", "+1@2\r\n3"), "Ann@+123\r\n");
