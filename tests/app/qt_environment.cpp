@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
+#include <sys/stat.h>
 
 namespace {
 
@@ -13,6 +14,7 @@ public:
     {
         // Qt wants a private runtime folder; the build makes one.
         setenv("XDG_RUNTIME_DIR", ZORQ_TEST_RUNTIME_DIR, 0);
+        chmod(ZORQ_TEST_RUNTIME_DIR, 0700);
         setenv("QT_QPA_PLATFORM", "offscreen", 0);
         static int argc = 1;
         static char name[] = "zorq_tests";
