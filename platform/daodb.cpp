@@ -570,7 +570,6 @@ void CDaoRecordset::SetFieldValue(const std::string& field, const CVariant& valu
     if (i < 0)
         throw CDaoException("no such field: " + field);
     buffer_[static_cast<size_t>(i)] = value;
-    dirty_[static_cast<size_t>(i)] = true;
 }
 
 void CDaoRecordset::AddNew()
@@ -580,7 +579,6 @@ void CDaoRecordset::AddNew()
         throw CDaoException("database is not open");
     mode_ = addNewInProgress;
     buffer_.assign(cols_.size(), CVariant::Null());
-    dirty_.assign(cols_.size(), false);
     // Bound members start from the empty row, as a new record does.
     CDaoFieldExchange fx(*this, CDaoFieldExchange::Load);
     DoFieldExchange(fx);
@@ -591,7 +589,6 @@ void CDaoRecordset::Edit()
     RequireCurrent();
     mode_ = editInProgress;
     buffer_ = row_;
-    dirty_.assign(cols_.size(), false);
 }
 
 void CDaoRecordset::CancelUpdate()

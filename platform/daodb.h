@@ -181,7 +181,6 @@ private:
     enum EditMode { noEdit, editInProgress, addNewInProgress } mode_ = noEdit;
     std::vector<CVariant> row_;     // current row values
     std::vector<CVariant> buffer_;  // edit buffer
-    std::vector<bool> dirty_;
 };
 
 // True when the SQLite library answers a trivial query.
