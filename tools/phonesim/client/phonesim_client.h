@@ -208,8 +208,12 @@ public:
 
     // Sends a command line ("AT..." without CR) and reads up to the final
     // result line (OK, ERROR, +CME ERROR: n, +CMS ERROR: n) or a prompt.
-    std::string at(const std::string& command, int timeoutMs = 3000) {
-        write(command + "\r");
+    std::string at(const std::string& command, int timeoutMs = 3000) { return exchange(command + "\r", timeoutMs); }
+
+    // Writes raw bytes (a message or melody body ending in Ctrl-Z, say) and
+    // reads up to the final result line or a prompt, as at() does.
+    std::string exchange(const std::string& bytes, int timeoutMs = 3000) {
+        write(bytes);
         std::string got;
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
         while (!complete(got)) {
