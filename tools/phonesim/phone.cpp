@@ -487,6 +487,13 @@ void Phone::general(const std::string& name, char kind, const std::string& args)
         return ok();
     }
     if (name == "&T9" && kind == 'e') return ok();
+    // Numeric errors and text-mode header detail are always on; setting
+    // them is accepted so that a terminal session can start as usual.
+    if ((name == "+CMEE" || name == "+CSDH") && kind == 's') {
+        auto a = parseArgs(args, false);
+        if (!a || a->size() != 1 || !number((*a)[0]) || *number((*a)[0]) > 2) return error();
+        return ok();
+    }
     return error();
 }
 
@@ -1175,7 +1182,7 @@ void Phone::finishBody() {
         const auto t = decodeTpdu(split->tpdu);
         if (!t || t->kind == Tpdu::Kind::StatusReport) return cms(304);
         if (pending_.send && (t->kind != Tpdu::Kind::Submit || !validNumber(t->addr.number))) return cms(304);
-        m.sca = split->sca.number.empty() ? params_.sca : split->sca;
+        m.sca = split->sca.number.empty() && pending_.send ? params_.sca : split->sca;
         m.tpdu = *t;
     } else {
         Tpdu& t = m.tpdu;
@@ -1548,6 +1555,24 @@ std::string Phone::apply(std::string_view raw) {
         }
         return "ok";
     }
+    if (verb == "sms-receive-pdu") {
+        // Any SMS-DELIVER TPDU (8-bit, UCS2, with a header...) as hex.
+        MessageStore* s = t.size() == 3 ? store(t[1]) : nullptr;
+        if (!s || t[1] == "MT") return bad("sms-receive-pdu SM|ME <hex SMS-DELIVER TPDU>");
+        const auto bytes = fromHex(t[2]);
+        std::string problem = "not hexadecimal";
+        const auto tpdu = bytes ? decodeTpdu(*bytes, &problem) : std::nullopt;
+        if (!tpdu) return "error: bad PDU: " + problem;
+        if (tpdu->kind != Tpdu::Kind::Deliver) return "error: not an SMS-DELIVER";
+        const int index = freeIndex(*s, true);
+        if (!index) return "error: memory full";
+        s->messages[index] = Message{0, params_.sca, *tpdu};
+        if (cnmiMt_ >= 1) {
+            const std::string mem = receiveMemory_ == "MT" ? "MT" : t[1];
+            unsolicited("+CMTI: \"" + mem + "\"," + std::to_string(index));
+        }
+        return "ok";
+    }
     if (verb == "status-report") {
         if (t.size() != 3 || !number(t[1]) || !number(t[2])) return bad("status-report <mr> <status>");
         const int mr = *number(t[1]);
@@ -1614,6 +1639,9 @@ std::string Phone::apply(std::string_view raw) {
     if (verb == "manufacturer") {
         const std::string m = rest(0);
         if (m.empty() || m.size() > 20) return "error: manufacturer must be 1 to 20 characters";
+        // The program reads a line that starts like a result code as that code.
+        for (const char* prefix : {"OK", "ERROR", "BUSY", "RING", "CONNECT", "NO ", "+C", "~M", "> "})
+            if (m.rfind(prefix, 0) == 0) return std::string("error: manufacturer must not start with ") + prefix;
         manufacturer_ = m;
         return "ok";
     }

@@ -167,11 +167,20 @@ int run(const Options& options) {
         phone.takeOutput();  // nothing is on the line before the program opens it
     }
 
+    // SIGTERM and SIGINT are only let through while waiting, so a stop
+    // request can never slip in between the check and the wait.
     struct sigaction sa {};
     sa.sa_handler = onTerm;
     sigaction(SIGTERM, &sa, nullptr);
     sigaction(SIGINT, &sa, nullptr);
     signal(SIGPIPE, SIG_IGN);
+    sigset_t blocked, waitMask;
+    sigemptyset(&blocked);
+    sigaddset(&blocked, SIGTERM);
+    sigaddset(&blocked, SIGINT);
+    sigprocmask(SIG_BLOCK, &blocked, &waitMask);
+    sigdelset(&waitMask, SIGTERM);
+    sigdelset(&waitMask, SIGINT);
 
     Pty pty;
     std::string error;
@@ -219,7 +228,7 @@ int run(const Options& options) {
             }
         }
         const nfds_t count = pty.master >= 0 ? 2 : 1;
-        const int ready = ppoll(fds, count, pTimeout, nullptr);
+        const int ready = ppoll(fds, count, pTimeout, &waitMask);
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;

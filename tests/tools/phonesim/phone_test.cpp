@@ -193,6 +193,27 @@ TEST(PhoneMessages, PduStoreChecksLengthAndReadsBack) {
     EXPECT_EQ(at(phone, "AT+CPMS=\"SM\""), lines({"+CPMS: 2,30,2,30,2,30", "OK"}));
 }
 
+TEST(PhoneMessages, AlphanumericSenderAndOtherCodings) {
+    Phone phone;
+    ASSERT_EQ(phone.apply("clear-messages SM"), "ok");
+    ASSERT_EQ(phone.apply("clock \"24/05/06,14:30:00+08\" frozen"), "ok");
+    ASSERT_EQ(phone.apply("sms-receive SM Tarvel Welcome"), "ok");
+    // PDU form: type D0; 6 letters packed are 42 bits, 11 semi-octets:
+    // "Tarvel" D4 B0 DC 5E 66 03, "Welcome" D7 32 7B FC 6E 97 01.
+    EXPECT_EQ(at(phone, "AT+CMGR=1"), "\r\n+CMGR: 0,,26\r\n07913386094000F0040BD0D4B0DC5E6603"
+                                      "00004250604103008007D7327BFC6E9701\r\n" + lines({"OK"}));
+    EXPECT_EQ(at(phone, "AT+CMGF=1"), lines({"OK"}));
+    EXPECT_EQ(at(phone, "AT+CMGR=1"),
+              "\r\n+CMGR: \"REC READ\",\"Tarvel\",,\"24/05/06,14:30:00+08\",208,7\r\nWelcome\r\n" + lines({"OK"}));
+    // A UCS2 message in text mode: the body is hexadecimal, as 07.05 prints it.
+    ASSERT_EQ(phone.apply("sms-receive-pdu SM 040B913316325476F800084250604103008004004800E9"), "ok");
+    EXPECT_EQ(at(phone, "AT+CMGR=2"),
+              "\r\n+CMGR: \"REC UNREAD\",\"+33612345678\",,\"24/05/06,14:30:00+08\",145,8\r\n004800E9\r\n" +
+                  lines({"OK"}));
+    EXPECT_EQ(phone.apply("sms-receive-pdu SM 3100"), "error: bad PDU: bad address");
+    EXPECT_EQ(phone.apply("sms-receive-pdu SM 31000B913316325476F80000A705C8329BFD06"), "error: not an SMS-DELIVER");
+}
+
 TEST(PhoneMelody, WrittenInPromptPhasesAndReadBack) {
     Phone phone;
     ASSERT_EQ(phone.apply("clear-melodies"), "ok");
