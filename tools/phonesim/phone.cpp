@@ -1514,9 +1514,10 @@ std::string Phone::loadScenario(std::string_view text) {
 
 std::string Phone::apply(std::string_view raw) {
     while (!raw.empty() && (raw.back() == '\r' || raw.back() == ' ')) raw.remove_suffix(1);
+    const size_t first = raw.find_first_not_of(" \t");
+    if (first == std::string_view::npos || raw[first] == '#') return "ok";
     const auto tok = tokenize(raw);
     if (!tok) return "error: unbalanced quote or bad \\HH escape";
-    if (tok->empty() || (*tok)[0].text[0] == '#') return "ok";
     std::vector<std::string> t;
     for (const Token& x : *tok) t.push_back(x.text);
     const std::string& verb = t[0];
