@@ -1179,7 +1179,21 @@ void Phone::finishBody() {
         if (!bytes) return cms(304);
         const auto split = splitSca(*bytes);
         if (!split || static_cast<int>(split->tpdu.size()) != pending_.pduLength) return cms(304);
-        const auto t = decodeTpdu(split->tpdu);
+        auto t = decodeTpdu(split->tpdu);
+        if (!t && !pending_.send && !split->tpdu.empty() && (split->tpdu[0] & 3) == 0) {
+            // A received message written back may come in the SUBMIT
+            // layout (reference octet, absolute validity) with a first
+            // octet of 0; read it that way and keep the validity as its
+            // time stamp.
+            std::vector<uint8_t> submit = split->tpdu;
+            submit[0] |= 0x19;
+            t = decodeTpdu(submit);
+            if (t) {
+                t->kind = Tpdu::Kind::Deliver;
+                t->fo = split->tpdu[0] | 0x04;
+                t->scts = t->vpAbsolute;
+            }
+        }
         if (!t || t->kind == Tpdu::Kind::StatusReport) return cms(304);
         if (pending_.send && (t->kind != Tpdu::Kind::Submit || !validNumber(t->addr.number))) return cms(304);
         m.sca = split->sca.number.empty() && pending_.send ? params_.sca : split->sca;

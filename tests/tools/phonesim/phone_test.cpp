@@ -186,11 +186,18 @@ TEST(PhoneMessages, PduStoreChecksLengthAndReadsBack) {
     EXPECT_EQ(at(phone, "AT+CMGW=24,1"), "\r\n> ");
     phone.receive("00040B913316325476F800004250604103008005C8329BFD06\x1A");
     EXPECT_EQ(phone.takeOutput(), lines({"+CMGW: 2", "OK"}));
+    // The same message in the SUBMIT layout with a first octet of 0: MR,
+    // DA, PID, DCS, the time stamp as absolute validity, then the text.
+    EXPECT_EQ(at(phone, "AT+CMGW=25,1"), "\r\n> ");
+    phone.receive("0000000B913316325476F800004250604103008005C8329BFD06\x1A");
+    EXPECT_EQ(phone.takeOutput(), lines({"+CMGW: 3", "OK"}));
+    EXPECT_EQ(at(phone, "AT+CMGR=3"),
+              "\r\n+CMGR: 1,,24\r\n00040B913316325476F800004250604103008005C8329BFD06\r\n" + lines({"OK"}));
     // Escape cancels without storing.
     EXPECT_EQ(at(phone, "AT+CMGW=19,2"), "\r\n> ");
     phone.receive("0791\x1B");
     EXPECT_EQ(phone.takeOutput(), lines({"OK"}));
-    EXPECT_EQ(at(phone, "AT+CPMS=\"SM\""), lines({"+CPMS: 2,30,2,30,2,30", "OK"}));
+    EXPECT_EQ(at(phone, "AT+CPMS=\"SM\""), lines({"+CPMS: 3,30,3,30,3,30", "OK"}));
 }
 
 TEST(PhoneMessages, AlphanumericSenderAndOtherCodings) {
