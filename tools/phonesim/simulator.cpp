@@ -2,6 +2,8 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <sys/inotify.h>
+#include <sys/ioctl.h>
 #include <signal.h>
 #include <termios.h>
 #include <unistd.h>
@@ -29,6 +31,7 @@ void onTerm(int) { gStop = 1; }
 struct Pty {
     int master = -1;
     int slave = -1;  // kept open so the line survives the program closing it
+    int watch = -1;  // inotify: the program closing the device
     std::string path;
 
     bool open(std::string& error) {
@@ -57,13 +60,29 @@ struct Pty {
         t.c_cflag |= CLOCAL | CREAD;
         tcsetattr(slave, TCSANOW, &t);
         fcntl(master, F_SETFL, fcntl(master, F_GETFL) | O_NONBLOCK);
+        // Exclusive use (TIOCEXCL) would outlive the program's close, since
+        // this process keeps the line open; it is dropped at every close, as
+        // a real port drops it at its last close.
+        watch = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (watch >= 0 && inotify_add_watch(watch, path.c_str(), IN_CLOSE_WRITE | IN_CLOSE_NOWRITE) < 0) {
+            ::close(watch);
+            watch = -1;
+        }
         return true;
     }
 
+    void closed() {
+        char events[4096];
+        while (watch >= 0 && ::read(watch, events, sizeof events) > 0) {
+        }
+        if (slave >= 0) ioctl(slave, TIOCNXCL);
+    }
+
     void close() {
+        if (watch >= 0) ::close(watch);
         if (master >= 0) ::close(master);
         if (slave >= 0) ::close(slave);
-        master = slave = -1;
+        master = slave = watch = -1;
     }
 };
 
@@ -214,7 +233,7 @@ int run(const Options& options) {
             pTimeout = &timeout;
         }
 
-        pollfd fds[2] = {{0, POLLIN, 0}, {pty.master, POLLIN, 0}};
+        pollfd fds[3] = {{0, POLLIN, 0}, {pty.master, POLLIN, 0}, {pty.watch, POLLIN, 0}};
         // Unpaced output that the line could not take waits for room.
         if (slot && !writer.paced() && pty.master >= 0) {
             fds[1].events |= POLLOUT;
@@ -227,14 +246,15 @@ int run(const Options& options) {
                 pTimeout = &timeout;
             }
         }
-        const nfds_t count = pty.master >= 0 ? 2 : 1;
+        const nfds_t count = pty.master >= 0 ? (pty.watch >= 0 ? 3 : 2) : 1;
         const int ready = ppoll(fds, count, pTimeout, &waitMask);
         if (ready < 0) {
             if (errno == EINTR) continue;
             break;
         }
 
-        if (count == 2 && (fds[1].revents & POLLIN)) {
+        if (count == 3 && (fds[2].revents & POLLIN)) pty.closed();
+        if (count >= 2 && (fds[1].revents & POLLIN)) {
             const ssize_t n = ::read(pty.master, buf, sizeof buf);
             if (n > 0) phone.receive(std::string_view(buf, static_cast<size_t>(n)));
         }

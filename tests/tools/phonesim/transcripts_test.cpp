@@ -1,6 +1,8 @@
 // The catalogue's reference transcripts, spoken to the simulator process
 // over its pseudo-terminal and compared byte for byte.
 #include <gtest/gtest.h>
+#include <sys/ioctl.h>
+#include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
@@ -208,6 +210,13 @@ TEST(Transcripts, T9LostLinkAndLinkTest) {
         EXPECT_EQ(port.readFor(2100), "");  // no byte within the 2 s time-out
     }  // the program closes the port
     ASSERT_EQ(sim.command("mute off"), "ok");
+    {
+        // A program that took the port for itself can take it again after
+        // closing it (only enforced for users other than root).
+        Port exclusive(sim.device());
+        ASSERT_EQ(ioctl(exclusive.fd(), TIOCEXCL), 0);
+    }
+    usleep(100000);
     Port port(sim.device());
     EXPECT_EQ(port.exchange(std::string("\0AT+CGMI\r", 9)), lines({"Quenvale", "OK"}));
     EXPECT_EQ(port.at("AT~MVER"), lines({"PB=1.0,SMS=3.0,CB=1.0,ST1=2.0,ORG=1.0,CLK=1.0,ALA=1.0,MDY=1.0", "OK"}));
