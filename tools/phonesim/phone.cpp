@@ -688,8 +688,8 @@ bool Phone::security(const std::string& name, char kind, const std::string& args
         bool blocked = false;
         if (!checkCode(fac, (*a)[1].text, blocked))
             return cme(blocked ? (fac == "SC" ? 12 : 18) : 16), true;
-        std::string key = fac;
-        if (fac != "SC" && fac != "P2" && fac != "PS") key = "barring";
+        std::string key = fac == "FD" ? "P2" : fac;
+        if (key != "SC" && key != "P2" && key != "PS") key = "barring";
         codes_[key] = (*a)[2].text;
         if (fac == "P2") pin2Verified_ = true;
         return ok(), true;
