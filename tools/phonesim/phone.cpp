@@ -109,7 +109,10 @@ void Phone::final(std::string_view text) {
     }
     if (sw_.partialNext) {
         sw_.partialNext = false;
-        answer_.resize(std::max<size_t>(1, answer_.size() / 2));
+        const size_t cut = std::max<size_t>(1, answer_.size() / 2);
+        if (sw_.partialRestDelayMs > 0 && cut < answer_.size())
+            delayed_.push_back({Clock::now() + std::chrono::milliseconds(sw_.partialRestDelayMs), answer_.substr(cut)});
+        answer_.resize(cut);
     }
     if (sw_.silentNext) {
         sw_.silentNext = false;
@@ -937,6 +940,7 @@ bool Phone::sms(const std::string& name, char kind, const std::string& args) {
             da = makeAddress((*a)[1].text, num(2));
         }
         if (it->second.tpdu.kind != Tpdu::Kind::Submit || da.number.empty()) return cms(302), true;
+        if (sw_.sendError) return cms(sw_.sendError), true;
         if (it->second.stat == 2) it->second.stat = 3;
         const int mr = nextMr_;
         nextMr_ = (nextMr_ + 1) % 256;
@@ -1062,6 +1066,7 @@ void Phone::finishBody() {
     }
 
     if (pending_.send) {
+        if (sw_.sendError) return cms(sw_.sendError);
         if (m.sca.number.empty()) return cms(330);
         const int mr = nextMr_;
         nextMr_ = (nextMr_ + 1) % 256;

@@ -74,6 +74,8 @@ struct Switches {
     bool numericResults = false;  // V0
     bool silentNext = false;
     bool partialNext = false;
+    int partialRestDelayMs = 0;  // with partialNext: the rest comes this much later
+    int sendError = 0;           // +CMS error for every send (0: sends succeed)
     bool bareOkNext = false;
     bool garbageNext = false;
     bool unknownBeforeCgmi = false;

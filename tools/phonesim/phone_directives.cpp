@@ -112,6 +112,12 @@ std::string Phone::setSwitch(const std::string& name, const std::string& value) 
         sw_.dialDelayMs = *n;
         return "ok";
     }
+    if (name == "partial-rest-delay" || name == "send-error") {
+        const auto n = number(value);
+        if (!n || (name == "send-error" && *n > 65535)) return "error: " + name + " takes a number";
+        (name == "send-error" ? sw_.sendError : sw_.partialRestDelayMs) = *n;
+        return "ok";
+    }
     if (name == "ciev-storm") {
         const auto n = number(value);
         if (!n) return "error: ciev-storm takes a count";

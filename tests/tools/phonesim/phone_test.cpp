@@ -209,6 +209,9 @@ TEST(PhoneMessages, PduStoreChecksLengthAndReadsBack) {
     EXPECT_EQ(at(phone, "AT+CMGR=1"),
               "\r\n+CMGR: 2,,19\r\n07913386094000F011000B913316325476F80000A705C8329BFD06\r\n" + lines({"OK"}));
     // Sending it from storage gives a reference and marks it sent.
+    ASSERT_EQ(phone.apply("set send-error 500"), "ok");
+    EXPECT_EQ(at(phone, "AT+CMSS=1"), lines({"+CMS ERROR: 500"}));
+    ASSERT_EQ(phone.apply("set send-error 0"), "ok");
     EXPECT_EQ(at(phone, "AT+CMSS=1"), lines({"+CMSS: 42", "OK"}));
     EXPECT_EQ(at(phone, "AT+CMGL=3"),
               "\r\n+CMGL: 1,3,,19\r\n07913386094000F011000B913316325476F80000A705C8329BFD06\r\n" + lines({"OK"}));
@@ -289,6 +292,14 @@ TEST(PhoneSwitches, ChannelMisbehaviour) {
     EXPECT_EQ(at(phone, "AT+CSQ"), lines({"+CSQ: 20,0", "OK"}));
     ASSERT_EQ(phone.apply("set partial-next on"), "ok");
     EXPECT_EQ(at(phone, "AT+CSQ"), std::string(lines({"+CSQ: 20,0", "OK"})).substr(0, 10));
+    // The rest of a cut answer may come later: the phone talking while the
+    // program resynchronises.
+    ASSERT_EQ(phone.apply("set partial-rest-delay 20"), "ok");
+    ASSERT_EQ(phone.apply("set partial-next on"), "ok");
+    EXPECT_EQ(at(phone, "AT+CSQ"), std::string(lines({"+CSQ: 20,0", "OK"})).substr(0, 10));
+    ASSERT_TRUE(phone.nextDue());
+    phone.releaseDue(*phone.nextDue());
+    EXPECT_EQ(phone.takeOutput(), std::string(lines({"+CSQ: 20,0", "OK"})).substr(10));
     ASSERT_EQ(phone.apply("set bare-ok-next on"), "ok");
     EXPECT_EQ(at(phone, "AT+CSQ"), lines({"OK"}));
     ASSERT_EQ(phone.apply("set unknown-before-cgmi on"), "ok");
