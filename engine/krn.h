@@ -36,6 +36,21 @@ inline void krn_set_msg_number(krn_msg* m, uint16_t n)
     m[1] = static_cast<uint8_t>(n);
 }
 
+// Fatal error codes (class 1 unless stated).
+enum : uint16_t {
+    KRN_ERR_POOL_EMPTY = 0x1030,       // first pool large enough is empty; extra = pool
+    KRN_ERR_SIZE_TOO_LARGE = 0x1031,   // above 1984 bytes; extra = size
+    KRN_ERR_SIZE_ZERO = 0x1032,        // size 0
+    KRN_ERR_TIMER_NO_TIMERS = 0x1120,  // TIME woken with an empty timer list
+    KRN_ERR_TIMER_NOT_ALLOC = 0x1130,  // timer started in a state other than 'A'; extra = state
+    KRN_ERR_TIMER_ZERO = 0x1131,       // timer started with 0 ticks
+    KRN_ERR_TIMER_STOP_STATE = 0x1140, // timer stopped in a state without a timer; extra = state
+    KRN_ERR_WOULD_BLOCK = 0x1150,      // task 0 would wait with no other task able to run; extra = mailbox / group
+    KRN_ERR_SECOND_START = 0x1160,     // scheduler started a second time
+    KRN_ERR_TIMER_SETUP = 0x11F0,      // timer service set up outside the main task; extra = task
+    KRN_ERR_REQUEST_TASK = 0x0000,     // class 0: request wait entered by a task other than task 0
+};
+
 // ---- Kernel start, tasks and events -------------------------------------
 
 // The entry of a task other than task 0 (never returns).
@@ -68,7 +83,8 @@ void krn_alloc(krn_msg** out, uint16_t size);
 // unsolicited indications).
 krn_msg* krn_try_alloc(uint16_t size);
 
-// The size asked for when the block was taken.
+// The size asked for when the block was taken (for a timer message: its
+// user area, rounded up).
 uint16_t krn_msg_size(const krn_msg* msg);
 
 void krn_free(krn_msg* msg);
@@ -115,8 +131,12 @@ typedef void (*krn_fatal_box_hook)(const char* text);
 void krn_set_fatal_box(krn_fatal_box_hook hook);
 
 // How the program stops after a fatal error. The default ends the process;
-// tests install one that leaves by an exception or a jump so that the fatal
-// path can be observed. It must not return.
+// tests install one that leaves by an exception so that the fatal path can be
+// observed. It must not return. It always runs on task 0's stack: a fatal
+// error inside TIME or ATI first abandons that task and resumes task 0 inside
+// the kernel call it was suspended in, so an exception unwinds only task 0's
+// frames (krn_reset_for_tests rebuilds the abandoned task). The fatal-box
+// hook runs where the error occurred and must return.
 typedef void (*krn_stop_hook)();
 void krn_set_stop_hook(krn_stop_hook hook);
 
@@ -131,6 +151,11 @@ void krn_timer_stop(krn_timer* handle);
 // Starts / stops the 10 ms tick source (its callback only raises a flag).
 void krn_start_timer();
 void krn_stop_timer();
+
+// A descriptor that becomes readable when the next tick is due, so that a
+// waiting loop can block in poll() until then; -1 while the source is stopped.
+// Only RearmTickTimer consumes it.
+int krn_tick_fd();
 
 // The tick source's callback: counts and raises the tick flag.
 void krn_timer_callback();
@@ -155,6 +180,25 @@ public:
 // ---- Tests ----------------------------------------------------------------
 
 // Returns the kernel to its state before krn_start (tasks, pools, mailboxes,
-// timers, fatal state) so that each test starts from a fresh kernel. Must be
-// called from task 0 with no other task running.
+// timers, fatal state, the tick source, the ATI entry and any priority
+// override) so that each test starts from a fresh kernel. The fatal-box and
+// stop hooks stay installed. Must be called from task 0 outside any kernel
+// call, also after a fatal error (it releases the lock krn_fatal kept).
 void krn_reset_for_tests();
+
+// Gives a task another priority (1-32) from the next krn_start on, so that
+// tests can build equal or reversed priorities. Cleared by the reset.
+void krn_set_task_priority_for_tests(uint8_t task, uint8_t priority);
+
+// ---- Diagnostics ----------------------------------------------------------
+
+// The ready mask (bit layout: krn_priority_bit) and a priority's bit in it.
+uint32_t krn_ready_mask();
+uint32_t krn_priority_bit(uint8_t priority);
+
+// A task's state letter: 'D' dormant, 'R' ready, 'E' executing, 'W' waiting.
+char krn_task_state(uint8_t task);
+
+// The task waiting on an event group / owning a mailbox, or -1.
+int krn_event_waiter(uint8_t group);
+int krn_mbx_owner(uint8_t task);

@@ -1,0 +1,264 @@
+#include "krn_fixture.h"
+
+#include <poll.h>
+
+#include <chrono>
+#include <thread>
+
+using namespace krn_test;
+
+namespace {
+
+class KernelTimerTest : public KernelTest {
+protected:
+    void SetUp() override
+    {
+        KernelTest::SetUp();
+        StartWithAti();
+    }
+
+    // One tick step with the tick flag raised, as the 10 ms source would.
+    static void Tick(int n = 1)
+    {
+        for (int i = 0; i < n; ++i) {
+            krn_timer_callback();
+            RearmTickTimer();
+        }
+    }
+
+    static krn_timer* Start(uint16_t number, uint32_t ticks, bool cyclic, uint8_t task = KRN_TASK_MAIN,
+                            krn_msg** msg = nullptr)
+    {
+        krn_msg* m = nullptr;
+        krn_timer_alloc(&m, 6);
+        krn_set_msg_number(m, number);
+        if (msg != nullptr)
+            *msg = m;
+        return krn_timer_start(m, ticks, cyclic ? 1 : 0, task);
+    }
+};
+
+TEST_F(KernelTimerTest, OneShotExpiresAfterItsTicksAndFrees)
+{
+    krn_msg* m = nullptr;
+    Start(0x0205, 10, false, KRN_TASK_MAIN, &m);
+    EXPECT_EQ(krn_pool_free(0), 99);
+    EXPECT_EQ(krn_msg_size(m), 8);  // 6 rounded up
+    Tick(9);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0205});
+    EXPECT_EQ(krn_pool_free(0), 100);
+    Tick(20);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+}
+
+TEST_F(KernelTimerTest, EqualOneShotsExpireTogetherInStartOrder)
+{
+    Start(0x0201, 50, false);
+    Start(0x0202, 50, false);
+    Start(0x0204, 20, false);
+    Start(0x0205, 50, false);
+    Tick(20);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0204});
+    Tick(29);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), (std::vector<uint16_t>{0x0201, 0x0202, 0x0205}));
+}
+
+TEST_F(KernelTimerTest, CyclicJoinsPartnersNextExpiryWhenTooEarly)
+{
+    Start(0x0201, 100, true);
+    Tick(30);
+    Start(0x0202, 100, true);  // partner due in 70 < 90 ticks: join at 170
+    Tick(70);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0201});  // re-armed on receipt
+    Tick(99);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), (std::vector<uint16_t>{0x0202, 0x0201}));
+    Tick(99);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), (std::vector<uint16_t>{0x0202, 0x0201}));
+    EXPECT_EQ(krn_pool_free(0), 98);  // cyclic messages stay with their timers
+}
+
+TEST_F(KernelTimerTest, CyclicJoinsPartnerDueAfterNinetyPercent)
+{
+    Start(0x0201, 100, true);
+    Tick(5);
+    Start(0x0202, 100, true);  // partner due in 95 >= 90: expire with it
+    Tick(94);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), (std::vector<uint16_t>{0x0201, 0x0202}));
+}
+
+TEST_F(KernelTimerTest, CyclicPeriodCountsFromReceipt)
+{
+    Start(0x0201, 10, true);
+    Tick(10);
+    Tick(5);  // expiry waits in the mailbox; the timer is not running
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0201});
+    Tick(9);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0201});
+}
+
+TEST_F(KernelTimerTest, StoppingTheHeadKeepsTheNextExpiry)
+{
+    krn_timer* a = Start(0x0201, 50, false);
+    Start(0x0202, 80, false);
+    Tick(20);
+    krn_timer_stop(a);
+    EXPECT_EQ(krn_pool_free(0), 99);
+    Tick(59);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0202});
+}
+
+TEST_F(KernelTimerTest, StoppingAMiddleTimerKeepsTheLaterExpiry)
+{
+    Start(0x0201, 10, false);
+    krn_timer* b = Start(0x0202, 30, false);
+    Start(0x0204, 60, false);
+    Tick(5);
+    krn_timer_stop(b);
+    Tick(5);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0201});
+    Tick(49);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0204});
+    EXPECT_EQ(krn_pool_free(0), 100);
+}
+
+TEST_F(KernelTimerTest, StoppingAnExpiredOneShotTakesItOutOfTheMailbox)
+{
+    krn_send(KRN_TASK_MAIN, make_msg(0x0001));
+    krn_timer* t = Start(0x0205, 3, false);
+    krn_send(KRN_TASK_MAIN, make_msg(0x0002));
+    Tick(3);
+    krn_send(KRN_TASK_MAIN, make_msg(0x0003));
+    krn_timer_stop(t);
+    EXPECT_EQ(drain_main(), (std::vector<uint16_t>{1, 2, 3}));
+    EXPECT_EQ(krn_pool_free(0), 100);
+}
+
+TEST_F(KernelTimerTest, StoppingACyclicTimerHeldByItsReceiver)
+{
+    krn_timer* t = Start(0x0202, 5, true);
+    Tick(5);
+    krn_msg* m = nullptr;
+    krn_receive(KRN_TASK_MAIN, &m);  // re-armed, held
+    krn_timer_stop(t);
+    EXPECT_EQ(krn_pool_free(0), 99);  // still the receiver's
+    Tick(10);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    // Stopping it again is a fault.
+    krn_error_record e = ExpectFatal([&] { krn_timer_stop(t); });
+    EXPECT_EQ(e.code, KRN_ERR_TIMER_STOP_STATE);
+    EXPECT_EQ(e.extra, 'S');
+    krn_reset_for_tests();
+}
+
+TEST_F(KernelTimerTest, StoppingAReceivedOneShotLeavesItToItsHolder)
+{
+    krn_timer* t = Start(0x0205, 2, false);
+    Tick(2);
+    krn_msg* m = nullptr;
+    krn_receive(KRN_TASK_MAIN, &m);
+    krn_timer_stop(t);
+    EXPECT_EQ(krn_pool_free(0), 99);
+    krn_free(m);
+    EXPECT_EQ(krn_pool_free(0), 100);
+}
+
+TEST_F(KernelTimerTest, FreeingARunningTimerMessageKeepsItRunning)
+{
+    krn_msg* m = nullptr;
+    Start(0x0201, 4, false, KRN_TASK_MAIN, &m);
+    krn_free(m);
+    EXPECT_EQ(krn_pool_free(0), 99);
+    Tick(4);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0201});
+}
+
+TEST_F(KernelTimerTest, TimeDeliversBeforeAtiRuns)
+{
+    Start(0x0210, 3, false, KRN_TASK_ATI);
+    Start(0x0211, 3, false, KRN_TASK_ATI);
+    Tick(2);
+    EXPECT_TRUE(ati_seen().empty());
+    Tick();  // both handled inside the tick step, in mailbox order
+    EXPECT_EQ(ati_seen(), (std::vector<uint16_t>{0x0210, 0x0211}));
+    EXPECT_EQ(krn_task_state(KRN_TASK_ATI), 'W');
+    EXPECT_EQ(krn_pool_free(0), 100);
+}
+
+TEST_F(KernelTimerTest, NoTickStepMeansNoExpiryAndAPauseCountsOneTick)
+{
+    Start(0x0205, 3, false);
+    for (int i = 0; i < 50; ++i)
+        krn_timer_callback();  // the source fired, the thread was busy
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    RearmTickTimer();  // one tick
+    RearmTickTimer();  // no new signal: no tick
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    Tick();
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0205});
+}
+
+TEST_F(KernelTimerTest, RealTickSourceSignalsThroughItsDescriptor)
+{
+    EXPECT_EQ(krn_tick_fd(), -1);
+    Start(0x0205, 2, false);
+    krn_start_timer();
+    const int fd = krn_tick_fd();
+    ASSERT_GE(fd, 0);
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));
+    RearmTickTimer();  // a long pause: one tick only
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    pollfd p{fd, POLLIN, 0};
+    ASSERT_EQ(poll(&p, 1, 2000), 1);  // re-armed for the next tick
+    RearmTickTimer();
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0205});
+    krn_stop_timer();
+    EXPECT_EQ(krn_tick_fd(), -1);
+}
+
+TEST_F(KernelTimerTest, MisuseIsFatal)
+{
+    krn_msg* m = nullptr;
+    krn_timer_alloc(&m, 2);
+    krn_error_record e = ExpectFatal([&] { krn_timer_start(m, 0, 0, KRN_TASK_MAIN); });
+    EXPECT_EQ(e.code, KRN_ERR_TIMER_ZERO);
+
+    krn_reset_for_tests();
+    StartWithAti();
+    krn_start_timer();
+    ASSERT_GE(krn_tick_fd(), 0);
+    krn_timer_alloc(&m, 2);
+    krn_timer_start(m, 5, 0, KRN_TASK_MAIN);
+    e = ExpectFatal([&] { krn_timer_start(m, 5, 0, KRN_TASK_MAIN); });
+    EXPECT_EQ(e.code, KRN_ERR_TIMER_NOT_ALLOC);
+    EXPECT_EQ(e.extra, 'R');
+    // A fatal error stops the tick source.
+    EXPECT_EQ(krn_tick_fd(), -1);
+
+    krn_reset_for_tests();
+    StartWithAti();
+    e = ExpectFatal([] {
+        krn_msg* big = nullptr;
+        krn_timer_alloc(&big, 1984);
+    });
+    EXPECT_EQ(e.code, KRN_ERR_SIZE_TOO_LARGE);
+}
+
+}  // namespace
