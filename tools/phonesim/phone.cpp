@@ -210,7 +210,7 @@ void Phone::byteIn(char c) {
                 if (c != 'A' && c != 'a') phase_ = Phase::Idle;
                 return;
             }
-            if (c == '\b') {
+            if (c == '\b' || c == 0x7F) {  // a terminal's backspace or delete
                 if (lineBuf_.size() > 2) lineBuf_.pop_back();
                 return;
             }

@@ -237,6 +237,11 @@ TEST(Process, ControlCommandsAnswerOneLineAndUnplugRemovesThePort) {
     EXPECT_EQ(sim.command("clock-report"), "ok");  // keeps running without a port
 }
 
+TEST(Process, BadScenarioStopsTheStart) {
+    EXPECT_THROW(Process("frobnicate 3\n"), std::runtime_error);
+    EXPECT_THROW(Process("pin-state SIM PIN\nsim maybe\n"), std::runtime_error);
+}
+
 TEST(Process, PacingAt19200BaudTakesTheLinesTime) {
     Process sim("set long-mmyr on\n", 19200);
     Port port(sim.device());

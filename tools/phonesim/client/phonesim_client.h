@@ -71,10 +71,14 @@ public:
         out_ = fromChild[0];
         if (rc != 0) {
             pid_ = -1;
+            stop();
             throw std::runtime_error("phonesim: cannot start " + executable);
         }
         device_ = readLine(5000);
-        if (device_.empty() || device_[0] != '/') throw std::runtime_error("phonesim: did not start: " + device_);
+        if (device_.empty() || device_[0] != '/') {
+            stop();  // no zombie, no descriptors or scenario file left behind
+            throw std::runtime_error("phonesim: did not start (see its error output)");
+        }
     }
 
     ~Process() { stop(); }
