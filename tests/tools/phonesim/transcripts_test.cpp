@@ -1,4 +1,4 @@
-// The catalogue's reference transcripts, spoken to the simulator process
+// The reference exchanges T1-T9 of a Tarvel phone, spoken to the simulator process
 // over its pseudo-terminal and compared byte for byte.
 #include <gtest/gtest.h>
 #include <sys/ioctl.h>
