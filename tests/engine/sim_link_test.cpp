@@ -245,7 +245,7 @@ TEST_F(SimTest, MessagesAreSentAndStoredInBothModes)
     std::vector<uint8_t> header = {0, 0x11, 1, 0, 0, 0, 0, 1, 167};
     std::vector<uint8_t> pdu = {static_cast<uint8_t>(header.size())};
     pdu.insert(pdu.end(), header.begin(), header.end());
-    for (uint8_t b : {0, 0, 5, '+', '3', '3', '6', '1', 145, 5, 'H', 'e', 'l', 'l', 'o'})
+    for (uint8_t b : std::initializer_list<uint8_t>{0, 0, 5, '+', '3', '3', '6', '1', 145, 5, 'H', 'e', 'l', 'l', 'o'})
         pdu.push_back(b);
     EXPECT_EQ(send(AT_REQ_CMGS, pdu), "204 229 ");
 }
