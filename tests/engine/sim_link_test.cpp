@@ -250,3 +250,29 @@ TEST_F(SimTest, MessagesAreSentAndStoredInBothModes)
     EXPECT_EQ(send(AT_REQ_CMGS, pdu), "204 229 ");
 }
 #endif
+
+#if __has_include("phonesim_client.h")
+TEST_F(SimTest, AStormOfIndicationsDuringARequestIsCoalesced)
+{
+    Start();
+    EXPECT_EQ(raw_request(AT_REQ_CIND_TEST), "171 OK");
+    EXPECT_EQ(simple_request(AT_REQ_CMER_SET, {4, 1, 0, 0, 1}), MTR_DONE);
+    polled().clear();
+    sim->command("set dial-delay 500");
+    host.on_dispatch = [&] { sim->command("set ciev-storm 300"); };
+    krn_msg* m = nullptr;
+    krn_alloc(&m, 9);
+    uint8_t* p = m + 2;
+    m[0] = 0;
+    m[1] = AT_REQ_DIAL;
+    ASSERT_EQ(mtr_pack_number(&p, "0612", 21), 1);
+    ASSERT_TRUE(mtr_send_request(m));
+    EXPECT_EQ(mtr_wait_final(), MTR_DONE);
+    // Only the newest value of the indicator waited for polling.
+    ASSERT_EQ(polled().size(), 1u);
+    EXPECT_EQ(polled()[0][1], AT_CNF_CIEV);
+    EXPECT_EQ(polled()[0][2], AT_IND_EVT_SIGNAL);
+    // No block was lost on the way.
+    EXPECT_EQ(krn_pool_free(0), 100);
+}
+#endif
