@@ -396,14 +396,12 @@ krn_msg* h_cpwd()
     return nullptr;
 }
 
-// A PIN state word, unquoted (+CPIN) or quoted (~MPIN); "SIM PIN" and
+// A PIN state word (unquoted, found by the keyword search); "SIM PIN" and
 // "SIM PUK" followed by "2" give "SIM PIN2" and "SIM PUK2".
 krn_msg* pin_state(uint8_t* state)
 {
     krn_msg* stop = nullptr;
     uint16_t code;
-    bool quoted = rd_peek_is('"', &stop);
-    if (stop) return stop;
     if (krn_msg* m = rd_keyword(at_value_list(AT_LIST_PIN_STATE), &code)) return m;
     if (code == 0xFFFF) return syntax();
     if (code == AT_PIN_SIM_PIN || code == AT_PIN_SIM_PUK) {
@@ -412,8 +410,6 @@ krn_msg* pin_state(uint8_t* state)
         else if (stop)
             return stop;
     }
-    if (quoted)
-        if (krn_msg* m = rd_char('"')) return m;
     *state = static_cast<uint8_t>(code);
     return nullptr;
 }

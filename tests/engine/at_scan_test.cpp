@@ -326,11 +326,16 @@ TEST(AtScan, PinStates)
     h.feed("\r\nOK\r\n");
     h.run();
     h.confirms();
-    EXPECT_PRED2(same, first_confirm(h, AT_REQ_MPIN_GET, "\r\n~MPIN: \"SIM PIN2\",3\r\n"), bytes({0, 165, 3, 3}));
+    EXPECT_PRED2(same, first_confirm(h, AT_REQ_MPIN_GET, "\r\n~MPIN: SIM PIN2,3\r\n"), bytes({0, 165, 3, 3}));
     h.feed("\r\nOK\r\n");
     h.run();
     h.confirms();
     EXPECT_PRED2(same, first_confirm(h, AT_REQ_MPIN_GET, "\r\n~MPIN: 3,2,10\r\n"), bytes({0, 164, 3, 2, 10}));
+    h.feed("\r\nOK\r\n");
+    h.run();
+    h.confirms();
+    // The state is a bare word: a quoted one is malformed.
+    EXPECT_EQ(answer(h, AT_REQ_CPIN_GET, {}, "\r\n+CPIN: \"SIM PIN\"\r\n"), "230/5");
 }
 
 TEST(AtScan, DataAnswers)
