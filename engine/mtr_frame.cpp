@@ -9,6 +9,11 @@
 #include "serial.h"
 
 int gv_mtr_pumping = 0;
+// A wait on a phone that never answers ends by the AT task's time-out. Should
+// engine time stand still (the tick stopped, as at program exit), no wait may
+// be endless: after this much wall time without any message the request is
+// ended as if the phone had timed out.
+long gv_mtr_wait_limit_ms = 60000;
 int gv_is_alive_armed = 0;
 krn_timer* gv_poll_script_slot[MTR_POLL_SLOTS];
 
@@ -16,11 +21,6 @@ namespace {
 
 bool g_request_running = false;
 
-// A wait on a phone that never answers ends by the AT task's time-out. Should
-// engine time stand still (the tick stopped, as at program exit), no wait may
-// be endless: after this much wall time without any message the request is
-// ended as if the phone had timed out.
-constexpr long WALL_LIMIT_MS = 60000;
 
 long now_ms()
 {
@@ -70,7 +70,7 @@ void mtr_wait(krn_msg** out)
         if (krn_mbx_empty(KRN_TASK_MAIN)) {
             mtr_pump();
             if (krn_mbx_empty(KRN_TASK_MAIN)) {
-                if (now_ms() - last > WALL_LIMIT_MS) {
+                if (now_ms() - last > gv_mtr_wait_limit_ms) {
                     krn_msg* m = nullptr;
                     krn_alloc(&m, 5);
                     m[0] = 0;

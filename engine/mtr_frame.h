@@ -18,6 +18,10 @@
 void mtr_wait(krn_msg** out);
 // Dispatches all waiting window messages with the tick and the port reader.
 void mtr_pump();
+// Wall time (ms) a wait goes without any message before it ends as a
+// time-out with no answer: 60 s, lowered by the engine's stop so that
+// closing the program never hangs on a vanished phone.
+extern long gv_mtr_wait_limit_ms;
 // 1 while the pump dispatches window messages.
 extern int gv_mtr_pumping;
 // Classifies a message that is not the awaited one: -35 when it was set

@@ -1,0 +1,316 @@
+// The engine's start, the set-up of a phone once found, and the stop.
+#include "mtr_setup.h"
+
+#include <poll.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "at_charset.h"
+#include "ati.h"
+#include "engine_host.h"
+#include "mmi_doc_setup.h"
+#include "mtr_clock.h"
+#include "mtr_frame.h"
+#include "mtr_melody.h"
+#include "mtr_request.h"
+#include "profile.h"
+#include "serial.h"
+
+MmiDocSetup* gv_pDocSetup = nullptr;
+
+namespace {
+
+std::string g_manufacturer;
+int g_pin_prompt = 0;
+bool g_stopped = false;
+MTR_SETUP_AREAS g_areas;
+
+// The engine keeps this much of the phone's +CGMI answer.
+constexpr size_t MANUFACTURER_KEPT = 20;
+// Each of the stop's two requests may take this long in wall time.
+constexpr long STOP_WAIT_MS = 700;
+constexpr int SIM_NOT_INSERTED = 10;
+constexpr int STRING_SIM_NOT_INSERTED = 31432;
+constexpr int MB_OK = 0, MB_OKCANCEL = 1, IDCANCEL = 2;
+
+std::string trimmed(const std::string& s)
+{
+    size_t b = s.find_first_not_of(" \t");
+    if (b == std::string::npos)
+        return {};
+    size_t e = s.find_last_not_of(" \t");
+    return s.substr(b, e - b + 1);
+}
+
+MTR_RESULT request_manufacturer(std::string* out)
+{
+    out->clear();
+    return mtr_request_one(mtr_make_request(AT_REQ_CGMI, 2), AT_CNF_CGMI, [&](const krn_msg* d) {
+        out->assign(reinterpret_cast<const char*>(d + 3), d[2]);
+    });
+}
+
+// Removes the queued poll scripts and stops the armed ones: nothing is asked
+// of the phone until the next detection.
+void cancel_poll_scripts()
+{
+    for (krn_msg* q = krn_queue_first(&gv_poll_queue); q;) {
+        krn_msg* next = krn_queue_next(&gv_poll_queue, q);
+        uint16_t n = krn_msg_number(q);
+        if (n == MTR_TIMER_POLL_SCRIPT || n == MTR_POLL_ONCE) {
+            krn_queue_remove(&gv_poll_queue, q);
+            krn_free(q);
+        }
+        q = next;
+    }
+    for (krn_timer*& t : gv_poll_script_slot)
+        if (t) {
+            krn_timer_stop(t);
+            t = nullptr;
+        }
+}
+
+// The link test every Pool seconds of engine time (none when Pool < 1).
+void arm_link_test()
+{
+    int pool = GetIniProfileInt("PoolingTime", "Pool", 0);
+    if (pool < 1 || gv_is_alive_armed)
+        return;
+    krn_msg* m = nullptr;
+    krn_timer_alloc(&m, 2);
+    krn_set_msg_number(m, MTR_TIMER_IS_ALIVE);
+    krn_timer_start(m, static_cast<uint32_t>(pool) * 100, 0, KRN_TASK_MAIN);
+    gv_is_alive_armed = 1;
+}
+
+// The port's other end is gone (the phone was unplugged).
+bool port_hung_up()
+{
+    int fd = serial_fd();
+    if (fd < 0)
+        return true;
+    pollfd p{fd, POLLIN, 0};
+    return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
+}
+
+MTR_RESULT counted_list(uint8_t req, std::initializer_list<uint8_t> values)
+{
+    krn_msg* m = mtr_make_request(req, static_cast<uint16_t>(3 + values.size()));
+    if (!m)
+        return MTR_FAILED;
+    m[2] = static_cast<uint8_t>(values.size());
+    std::memcpy(m + 3, values.begin(), values.size());
+    return mtr_request_final(m);
+}
+
+}  // namespace
+
+const std::string& mtr_expected_manufacturer() { return g_manufacturer; }
+int mtr_pin_prompt_state() { return g_pin_prompt; }
+void mtr_set_setup_areas(const MTR_SETUP_AREAS& areas) { g_areas = areas; }
+
+void mtr_init(const std::string& manufacturer_id)
+{
+    g_manufacturer = manufacturer_id;
+    EngineHost* host = engine_host();
+    std::string failed;
+    if (!at_load_conversion_tables(host ? host->FilesFolder() : std::string(), &failed)) {
+        // A table read short, long or not at all would garble every text
+        // exchanged with the phone: the program cannot run without both.
+        engine_trace("mtr_init -> Could not open the file = " + failed);
+        if (host)
+            host->MessageBox("The directory is not where it should be.", MB_OK);
+        std::exit(EXIT_FAILURE);
+    }
+    for (krn_msg* m; (m = krn_queue_take_back(&gv_poll_queue));)
+        krn_free(m);
+    for (krn_timer*& t : gv_poll_script_slot)
+        t = nullptr;
+    gv_is_alive_armed = 0;
+    g_stopped = false;
+    g_pin_prompt = 0;
+    arm_link_test();
+    // The AT trace is opened once for the whole run and appended to, so
+    // that the exchange of a failed port or link test is kept.
+    if (GetIniProfileInt("Pellard", "Debug", 0) == 1 && host)
+        serial_trace_start(host->ProgramFolder());
+}
+
+bool mtr_manufacturer_matches(const std::string& expected, const std::string& answer)
+{
+    std::string e = trimmed(expected), a = trimmed(answer);
+    if (e.empty())
+        return true;
+    return trimmed(e.substr(0, MANUFACTURER_KEPT)) == trimmed(a.substr(0, MANUFACTURER_KEPT));
+}
+
+MTR_RESULT mtr_IsComWithMobile()
+{
+    engine_trace("mtr_IsComWithMobile -> before mtr_GEN_req_manufacturer_id with strManufacturerId:" +
+                 g_manufacturer);
+    std::string answer;
+    MTR_RESULT r = request_manufacturer(&answer);
+    engine_trace("mtr_IsComWithMobile -> Manufacturer identification requested = " + g_manufacturer);
+    engine_trace("mtr_IsComWithMobile -> Manufacturer identification returned by the mobile = " + answer);
+    return r == MTR_DONE && mtr_manufacturer_matches(g_manufacturer, answer) ? MTR_DONE : MTR_FAILED;
+}
+
+MTR_RESULT mtr_GEN_req_pin_status(int* state)
+{
+    return mtr_request_one(mtr_make_request(AT_REQ_CPIN_GET, 2), AT_CNF_CPIN, [&](const krn_msg* d) { *state = d[2]; });
+}
+
+MTR_RESULT mtr_GEN_set_pin(const std::string& code, const std::string& new_code)
+{
+    if (code.empty()) {
+        engine_trace("mtr_GEN_set_pin -> no in code specified");
+        return MTR_FAILED;
+    }
+    // Codes longer than any phone's (16) are refused before anything is built.
+    if (code.size() > 16 || new_code.size() > 16)
+        return MTR_FAILED;
+    krn_msg* m = mtr_make_request(AT_REQ_CPIN_SET, 34);
+    if (!m)
+        return MTR_FAILED;
+    uint8_t* p = mtr_put_string8(m + 2, code, 16);
+    if (new_code.empty())
+        *p = 0;
+    else
+        mtr_put_string8(p, new_code, 16);
+    return mtr_request_final(m);
+}
+
+MTR_RESULT mtr_select_charset()
+{
+    krn_msg* m = mtr_make_request(AT_REQ_CSCS_SET, 3);
+    if (!m)
+        return MTR_FAILED;
+    m[2] = 0;  // "GSM"
+    return mtr_request_final(m);
+}
+
+int mtr_setup(MS_PARAM* param)
+{
+    engine_trace("mtr_setup -> BEGIN");
+    engine_trace("mtr_setup -> check mobile version");
+    if (gv_pDocSetup)
+        gv_pDocSetup->CheckMobileVersion();
+    engine_trace("mtr_setup -> check mobile version");
+
+    EngineHost* host = engine_host();
+    bool give_up = false, go = false;
+    while (!give_up && !go) {
+        int state = 1;
+        MTR_RESULT r = mtr_GEN_req_pin_status(&state);
+        engine_trace("mtr_setup -> The password required by the mobile is = " + std::to_string(state));
+        if (r == MTR_DONE && (state == AT_PIN_SIM_PIN || state == AT_PIN_PH_SIM_PIN || state == AT_PIN_SIM_PUK)) {
+            if (g_pin_prompt == 2) {
+                give_up = true;
+                continue;
+            }
+            g_pin_prompt = 1;
+            int answer = host ? host->AskSecurityCode(state) : IDCANCEL;
+            engine_trace(state == AT_PIN_SIM_PUK ? "mtr_setup -> SIM PUK required" : "mtr_setup -> SIM PIN required");
+            if (answer == IDCANCEL) {
+                give_up = true;
+                g_pin_prompt = 0;
+            }
+        } else if (r == MTR_DONE) {
+            go = true;
+            engine_trace("mtr_setup -> Setup can be done, no pin required");
+        } else if (r == SIM_NOT_INSERTED) {
+            if (g_pin_prompt == 2) {
+                give_up = true;
+                continue;
+            }
+            g_pin_prompt = 1;
+            int answer = host ? host->MessageBoxById(STRING_SIM_NOT_INSERTED, MB_OKCANCEL) : IDCANCEL;
+            engine_trace("mtr_setup -> The SIM is not inserted");
+            if (answer == IDCANCEL) {
+                give_up = true;
+                g_pin_prompt = 2;
+            }
+        } else {
+            go = true;
+            engine_trace("mtr_setup -> AT+CPIN? command may not be implemented, so try to do the setup");
+        }
+    }
+
+    int report = 0;
+    if (give_up) {
+        cancel_poll_scripts();
+        gv_SPIO_com_status = 0;
+        engine_trace("gv_SPIO_com_status set to SPIO_no_com_available in mtr_setup().");
+        engine_trace("mtr_setup -> No communication required by the user");
+    } else {
+        g_pin_prompt = 0;
+        engine_trace("mtr_setup -> Setup will start");
+        report = MTR_SETUP_WENT_ON;
+        mtr_select_charset();
+        if (g_areas.mmng_setup)
+            g_areas.mmng_setup();
+        else
+            engine_trace("mtr_setup -> no indicator set-up installed");
+        if (g_areas.pb_setup) {
+            if (g_areas.pb_setup(param) == MTR_DONE)
+                report |= MTR_SETUP_PB_OK;
+        } else {
+            engine_trace("mtr_setup -> no phonebook set-up installed");
+        }
+        if (g_areas.sms_setup) {
+            if (g_areas.sms_setup(param) == MTR_DONE)
+                report |= MTR_SETUP_SMS_OK;
+        } else {
+            engine_trace("mtr_setup -> no message set-up installed");
+        }
+        if (g_areas.profile_range)
+            g_areas.profile_range(param);
+        mtr_MELODY_setup(param ? &param->melody : nullptr);
+    }
+    engine_trace("mtr_setup -> END");
+    return report;
+}
+
+void mtr_disable_unsol_res()
+{
+    counted_list(AT_REQ_CNMI_SET, {1, 0, 0, 0});
+    engine_trace("mtr_disable_unsol_res -> new message indication unsollicited result is disable");
+    counted_list(AT_REQ_CMER_SET, {1, 0, 0, 0});
+    engine_trace("mtr_disable_unsol_res -> event reporting desactivated");
+}
+
+void mtr_stop()
+{
+    if (g_stopped)
+        return;
+    g_stopped = true;
+    // Nothing the phone still says is acted upon now: a lost link must not
+    // start a new detection while the program closes.
+    gv_bCallMtrPoll = 0;
+    if (port_hung_up()) {
+        engine_trace("mtr_stop -> the phone's port is gone");
+        Close_Serial();
+    } else if (gv_SPIO_com_status == SPIO_com_available) {
+        // The two commands run on engine time, each bounded in wall time,
+        // so a phone that no longer answers cannot hold the program open.
+        long saved = gv_mtr_wait_limit_ms;
+        gv_mtr_wait_limit_ms = STOP_WAIT_MS;
+        mtr_disable_unsol_res();
+        gv_mtr_wait_limit_ms = saved;
+    }
+    cancel_poll_scripts();
+    ati_stop_command();
+    Close_Serial();
+}
+
+bool mtr_setup_indication(krn_msg* msg)
+{
+    switch (krn_msg_number(msg)) {
+    case AT_CNF_MALI: mtr_ALA_alarm_ind(msg); return true;
+    case AT_CNF_MCLK: mtr_CLK_clock_ind(msg); return true;
+    case AT_CNF_MDRI: mtr_ORG_diary_ind(msg); return true;
+    case AT_CNF_MMPI: mtr_MELODY_stop_relay(); return true;
+    default: return false;
+    }
+}
