@@ -1159,8 +1159,8 @@ bool Phone::organiser(const std::string& name, char kind, const std::string& arg
         return ok(), true;
     }
     if (name == "~MDRW" && kind == 's') {
-        // [<index>],"<date-time>",["<text>",<a>,<b>,<c>]; the text comes
-        // unescaped and may hold quotes, so it is cut from both ends.
+        // [<index>],"<date-time>",["<text>",<a>,<b>,<c>]; the text is cut
+        // from both ends, so that an unescaped quote inside it survives.
         const size_t comma = args.find(',');
         if (comma == std::string::npos) return error(), true;
         int index = 0;
@@ -1190,6 +1190,10 @@ bool Phone::organiser(const std::string& name, char kind, const std::string& arg
             const std::string text = tail.substr(0, cut);
             if (text.size() < 2 || text.front() != '"' || text.back() != '"') return error(), true;
             card.text = text.substr(1, text.size() - 2);
+            // The program writes the text as any quoted text: \HH escapes,
+            // GSM codes once +CSCS="GSM" is in force.
+            std::string plain;
+            if (unescape(card.text, plain)) card.text = gsmCharset_ ? gsmToWin(plain) : plain;
             if (static_cast<int>(card.text.size()) > diaryTextLength_) card.text.resize(diaryTextLength_);
             card.a = values[0], card.b = values[1], card.c = values[2];
         }
