@@ -4,6 +4,7 @@
 
 #if __has_include("phonesim_client.h")
 #define ZORQ_HAVE_PHONESIM 1
+#include <fstream>
 #include <memory>
 #include <vector>
 
@@ -102,6 +103,18 @@ protected:
         EXPECT_EQ(Init_Serial(1), 1);
         gv_SPIO_com_status = SPIO_com_available;
         return s;
+    }
+    // Conversion tables in the Files folder (identity for ASCII), as the
+    // program folder holds them.
+    void WriteTables(size_t gsm_size = 128, size_t win_size = 256)
+    {
+        std::string g, w;
+        for (size_t i = 0; i < gsm_size; ++i)
+            g += static_cast<char>(i);
+        for (size_t i = 0; i < win_size; ++i)
+            w += static_cast<char>(i < 128 ? i : '?');
+        std::ofstream(host.folder + "GSMToWin.cvt", std::ios::binary) << g;
+        std::ofstream(host.folder + "WinToGSM.cvt", std::ios::binary) << w;
     }
     static void poll_entry(krn_msg* m)
     {
