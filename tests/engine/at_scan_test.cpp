@@ -384,3 +384,23 @@ TEST(AtScan, MelodyNotesLongerThanAConfirmAreMalformed)
     // The notes were read and dropped: the line end after them ends the resync.
     EXPECT_EQ(ati_parse_state, ATI_PARSE_KEYWORD);
 }
+
+TEST(AtScan, ListingEntriesAndCurrentStorageForms)
+{
+    AtiHarness h;
+    // Each +CMGL entry restarts the listing's time-out.
+    h.request(AT_REQ_CMGL, {1});
+    h.run();
+    h.output();
+    size_t timers = h.timer_records_.size();
+    h.feed("\r\n+CMGL: 1,\"REC READ\",\"0612\",,\"08/12/24,07:05:09+04\",129,2\r\nHi\r\n");
+    h.run();
+    EXPECT_EQ(h.timer_records_.size(), timers + 1);  // a new time-out
+    EXPECT_EQ(h.timer_ticks(ATI_TIMER_COMMAND), 1000u);
+    EXPECT_EQ(h.confirm_summary(), "200");
+    h.feed("\r\nOK\r\n");
+    h.run();
+    EXPECT_EQ(h.confirm_summary(), "229");
+    // The current-storage form of +CPBS is not an answer the engine asks for.
+    EXPECT_EQ(answer(h, AT_REQ_CPBS_TEST, {}, "\r\n+CPBS: \"SM\",10,250\r\n"), "230/9");
+}
