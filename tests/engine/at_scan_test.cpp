@@ -146,6 +146,13 @@ TEST(AtScan, PhonebookEntriesAreCutToTheStorageLimits)
     EXPECT_EQ(std::string(c.begin() + 4, c.begin() + 25), num);
     EXPECT_EQ(c[26], 14);
     EXPECT_EQ(std::string(c.begin() + 27, c.begin() + 41), "A very long na");
+    h.feed("\r\nOK\r\n");
+    h.run();
+    h.confirms();
+    // A name longer than any entry's room is a malformed answer, not a copy
+    // past the end of the confirm.
+    EXPECT_EQ(answer(h, AT_REQ_CPBR, {6, 6}, "\r\n+CPBR: 6,\"1\",129,\"" + std::string(300, 'n') + "\"\r\n"),
+              "230/5");
 }
 
 TEST(AtScan, AnswersThatDependOnTheRunningCommand)
