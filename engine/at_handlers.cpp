@@ -584,10 +584,12 @@ krn_msg* h_cpbr()
     if (krn_msg* m = rd_small(&index)) return m;
     if (krn_msg* m = rd_comma()) return m;
     if (krn_msg* m = rd_quoted(number, ROOM, &cut)) return m;
+    bool cut_number = cut;
     if (krn_msg* m = rd_comma()) return m;
     if (krn_msg* m = rd_small(&type)) return m;
     if (krn_msg* m = rd_comma()) return m;
     if (krn_msg* m = rd_quoted(name, ROOM, &cut)) return m;
+    if (cut || cut_number) return syntax();  // longer than any entry can be
     if (krn_msg* m = rd_line_end()) return m;
     if (ati_limits.pb_number_len) {
         unsigned max = ati_limits.pb_number_len + (number[0] && number[1] == '+' ? 1u : 0u);
