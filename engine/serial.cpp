@@ -27,6 +27,8 @@
 namespace {
 
 int g_fd = -1;
+uint16_t g_last_port = 0;
+uint64_t g_bytes_in = 0, g_bytes_out = 0;
 FILE* g_trace = nullptr;
 bool g_output_since_input = false;
 uint8_t g_in[AT_IN_MAX];
@@ -126,6 +128,12 @@ std::string serial_port_path(uint16_t port)
 }
 
 int serial_fd() { return g_fd; }
+uint16_t serial_last_port() { return g_last_port; }
+void serial_byte_counts(uint64_t* in, uint64_t* out)
+{
+    *in = g_bytes_in;
+    *out = g_bytes_out;
+}
 
 void serial_trace_start(const std::string& folder)
 {
@@ -188,6 +196,7 @@ int Init_Serial(uint16_t port)
         return 0;
     }
     g_fd = fd;
+    g_last_port = port;
     Break_Serial_Line();
     if (Read_Serial_Line() == 0) {
         engine_trace("Init_Serial : Try to read serial line but failed");
@@ -229,6 +238,7 @@ int Read_Serial_Line()
             engine_trace("Read_Serial_Line lg == 0 Might be a problem");
             return 0;
         }
+        g_bytes_in += static_cast<uint64_t>(got);
         krn_msg* m = ati_alloc(static_cast<uint16_t>(got + 4));
         m[0] = 0x01;
         m[1] = 0x00;
@@ -269,6 +279,7 @@ void Send_Serial_Line(const uint8_t* block)
         ssize_t w = write(g_fd, text + done, length - done);
         if (w > 0) {
             done += static_cast<size_t>(w);
+            g_bytes_out += static_cast<uint64_t>(w);
             continue;
         }
         if (w < 0 && errno != EAGAIN && errno != EINTR)

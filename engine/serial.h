@@ -23,6 +23,11 @@ void Serial_Output(krn_msg* msg);
 
 // The open port's descriptor, -1 when closed (for poll()).
 int serial_fd();
+// The port last opened (kept after it is closed, so that a link test can
+// open it again); 0 before any.
+uint16_t serial_last_port();
+// Bytes read from and written to the port since the program started.
+void serial_byte_counts(uint64_t* in, uint64_t* out);
 
 // The device of port number N: "COMN=<path>" in the [Ports] section of the
 // profile, else the Nth serial device of the machine (USB and ACM devices

@@ -1,0 +1,3 @@
+#include "mmi_doc.h"
+
+MmiDoc* gv_pDoc = nullptr;
