@@ -1,0 +1,163 @@
+#include "jetdatabase.h"
+
+#include "debugtrace.h"
+#include "utilities.h"
+#include "zorqapp.h"
+
+#include <cstdio>
+
+int gv_bJetLoaded = 0;
+
+void CJetDatabase::Open(const std::string& path, bool exclusive, bool readOnly,
+                        const std::string& connect)
+{
+    if (!gv_bJetLoaded) {
+        if (CheckSqliteEngine())
+            gv_bJetLoaded = 1;
+        else
+            throw CDaoException("the database engine does not work");  // tried again next open
+    }
+    CDaoDatabase::Open(path, exclusive, readOnly, connect);
+}
+
+std::string GetPBDatabaseName(int code)
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    std::string path = app ? app->GetWorkDirectory() : std::string();
+    switch (code) {
+    case 1: case 5: return path + "PBimSIM.mdb";
+    case 2: case 6: return path + "PBimSFDN.mdb";
+    case 3: case 7: return path + "PBimE2P.mdb";
+    default: return path;
+    }
+}
+
+int CJetDatabase::OpenPBMirror(int code)
+{
+    if (code < 1 || code > 7 || code == 4)
+        return -1;
+    Open(GetPBDatabaseName(code), false, false, "");
+    return IsOpen() ? 1 : 0;
+}
+
+bool CreateLocationIndex(CDaoDatabase& db, const std::string& table)
+{
+    try {
+        db.CreateIndex(table, "indLoc", "Location", true, true);
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("Couldn't create Index--Exception: ", e.what());
+        return false;
+    }
+}
+
+namespace {
+
+const char* BaseTypeName(unsigned vt)
+{
+    switch (vt) {
+    case VT_EMPTY: return "VT_EMPTY";
+    case VT_NULL: return "VT_NULL";
+    case VT_I2: return "VT_I2";
+    case VT_I4: return "VT_I4";
+    case VT_R4: return "VT_R4";
+    case VT_R8: return "VT_R8";
+    case VT_CY: return "VT_CY";
+    case VT_DATE: return "VT_DATE";
+    case VT_BSTR: return "VT_BSTR";
+    case VT_BOOL: return "VT_BOOL";
+    case VT_UI1: return "VT_UI1";
+    case VT_DISPATCH: return "VT_DISPATCH";
+    case VT_ERROR: return "VT_ERROR";
+    case VT_VARIANT: return "VT_VARIANT";
+    case VT_UNKNOWN: return "VT_UNKNOWN";
+    case VT_I1: return "VT_I1";
+    case VT_UI2: return "VT_UI2";
+    case VT_UI4: return "VT_UI4";
+    case VT_I8: return "VT_I8";
+    case VT_UI8: return "VT_UI8";
+    case VT_INT: return "VT_INT";
+    case VT_UINT: return "VT_UINT";
+    case VT_VOID: return "VT_VOID";
+    case VT_HRESULT: return "VT_HRESULT";
+    case VT_PTR: return "VT_PTR";
+    case VT_SAFEARRAY: return "VT_SAFEARRAY";
+    case VT_CARRAY: return "VT_CARRAY";
+    case VT_USERDEFINED: return "VT_USERDEFINED";
+    case VT_LPSTR: return "VT_LPSTR";
+    case VT_LPWSTR: return "VT_LPWSTR";
+    case VT_FILETIME: return "VT_FILETIME";
+    case VT_BLOB: return "VT_BLOB";
+    case VT_STREAM: return "VT_STREAM";
+    case VT_STORAGE: return "VT_STORAGE";
+    case VT_STREAMED_OBJECT: return "VT_STREAMED_OBJECT";
+    case VT_STORED_OBJECT: return "VT_STORED_OBJECT";
+    case VT_BLOB_OBJECT: return "VT_BLOB_OBJECT";
+    case VT_CF: return "VT_CF";
+    case VT_CLSID: return "VT_CLSID";
+    default: return nullptr;
+    }
+}
+
+}  // namespace
+
+std::string VariantToText(const CVariant& value)
+{
+    const unsigned vt = value.vt;
+    const unsigned base = vt & ~static_cast<unsigned>(VT_ARRAY | VT_BYREF);
+    char buf[64];
+    std::string text;
+    switch (base) {
+    case VT_EMPTY: case VT_NULL:
+        text = "NULL";
+        break;
+    case VT_I2:
+        std::snprintf(buf, sizeof buf, "%hd", static_cast<short>(value.lVal));
+        text = buf;
+        break;
+    case VT_I4:
+        std::snprintf(buf, sizeof buf, "%d", static_cast<int>(value.lVal));
+        text = buf;
+        break;
+    case VT_R4: case VT_R8:
+        std::snprintf(buf, sizeof buf, "%e", value.dblVal);
+        text = buf;
+        break;
+    case VT_CY: {
+        // Currency is stored in ten-thousandths.
+        std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(value.lVal) / 10000.0);
+        CZorqMMIApp* app = CZorqMMIApp::Instance();
+        text = FormatCurrencyText(buf, LanguageCodeToLangId(app ? app->GetLanguage() : "enu"));
+        break;
+    }
+    case VT_DATE: {
+        CZorqMMIApp* app = CZorqMMIApp::Instance();
+        text = FormatDateTimeText(value.dblVal,
+                                  LanguageCodeToLangId(app ? app->GetLanguage() : "enu"));
+        break;
+    }
+    case VT_BSTR:
+        text = value.strVal;
+        break;
+    case VT_BOOL:
+        return value.lVal ? "TRUE" : "FALSE";
+    case VT_UI1:
+        std::snprintf(buf, sizeof buf, "0x%02hX", static_cast<unsigned short>(value.lVal & 0xFF));
+        text = buf;
+        break;
+    default: {
+        const char* name = BaseTypeName(base);
+        text = name ? name : "Fish";
+        break;
+    }
+    }
+    // A flagged value is described by its type, not its content.
+    if (vt & (VT_ARRAY | VT_BYREF)) {
+        text = (vt & VT_ARRAY) ? "Array of " : "";
+        if (vt & VT_BYREF)
+            text += "Pointer to ";
+        const char* name = BaseTypeName(base);
+        text += name ? name : "Fish";
+    }
+    return text;
+}

@@ -1,0 +1,217 @@
+#include "strutil.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QThread>
+#include <QWidget>
+
+#include <cctype>
+#include <cstdlib>
+#include <unistd.h>
+
+std::string NormalizeDirectory(const std::string& path)
+{
+    if (path.empty())
+        return path;
+    std::string p = path;
+    while (!p.empty() && p.back() == ' ')
+        p.pop_back();
+    if (p.empty())
+        return "/";
+    if (p.back() != '/')
+        p += '/';
+    return p;
+}
+
+std::string GetDirectoryPart(const std::string& path, int withoutSlash)
+{
+    size_t slash = path.rfind('/');
+    if (slash == std::string::npos)
+        return std::string();
+    return path.substr(0, withoutSlash ? slash : slash + 1);
+}
+
+bool FileExists(const std::string& path)
+{
+    return !path.empty() && ::access(path.c_str(), F_OK) == 0;
+}
+
+// Linux has no Windows folder; the system-wide configuration folder plays
+// its part for the few callers that look there.
+std::string GetWindowsDirectoryPath() { return "/etc"; }
+
+void ReplaceAll(std::string& text, const std::string& oldPart, const std::string& newPart)
+{
+    if (oldPart.empty())
+        return;
+    const std::string with = newPart.empty() ? std::string("???") : newPart;
+    auto lower = [](std::string s) {
+        for (char& c : s)
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        return s;
+    };
+    const std::string lowOld = lower(oldPart);
+    const std::string lowText = lower(text);
+    std::string out;
+    size_t pos = 0;
+    for (;;) {
+        size_t hit = lowText.find(lowOld, pos);
+        if (hit == std::string::npos)
+            break;
+        out.append(text, pos, hit - pos);
+        out += with;
+        pos = hit + oldPart.size();
+    }
+    out.append(text, pos, std::string::npos);
+    text = out;
+}
+
+void RemoveAll(std::string& text, const std::string& part)
+{
+    if (part.empty())
+        return;
+    size_t pos;
+    std::string out;
+    size_t from = 0;
+    while ((pos = text.find(part, from)) != std::string::npos) {
+        out.append(text, from, pos - from);
+        from = pos + part.size();
+    }
+    out.append(text, from, std::string::npos);
+    text = out;
+}
+
+void CollapseBlanks(std::string& text)
+{
+    // One pass: a blank directly followed by a blank is dropped, and the pass
+    // goes on after the following blank, so a run of n becomes ceil(n / 2).
+    std::string out;
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (text[i] == ' ' && i + 1 < text.size() && text[i + 1] == ' ') {
+            out += ' ';
+            ++i;
+            continue;
+        }
+        out += text[i];
+    }
+    text = out;
+}
+
+void CollapseAllBlanks(std::string& text)
+{
+    while (text.find("  ") != std::string::npos)
+        CollapseBlanks(text);
+}
+
+void TrimRight(std::string& text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+}
+
+void TrimLeft(std::string& text)
+{
+    size_t i = 0;
+    while (i < text.size() && text[i] == ' ')
+        ++i;
+    text.erase(0, i);
+}
+
+void Trim(std::string& text)
+{
+    TrimRight(text);
+    TrimLeft(text);
+}
+
+bool WaitAndPumpMessages(int n)
+{
+    QElapsedTimer clock;
+    clock.start();
+    const qint64 limit = static_cast<qint64>(n) * 10;
+    while (clock.elapsed() < limit) {
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        else
+            QThread::msleep(1);
+    }
+    return true;
+}
+
+bool PumpWindowMessages(QWidget*)
+{
+    // Qt keeps one queue per thread: dispatching what is pending covers the
+    // window's own messages.
+    if (QCoreApplication::instance())
+        QCoreApplication::processEvents();
+    return true;
+}
+
+// The program behaves as it did on the NT family of systems.
+int GetOSPlatform() { return 2; }
+
+bool IsSmallScreen()
+{
+    if (!qobject_cast<QGuiApplication*>(QCoreApplication::instance()))
+        return false;
+    QScreen* s = QGuiApplication::primaryScreen();
+    if (!s)
+        return false;
+    const QSize size = s->size();
+    return size.height() < 481 && size.width() < 641;
+}
+
+// Linux desktops have no taskbar window that the program could re-stack;
+// the window manager keeps panels out of the way by itself.
+int MakeTaskbarNotTopmost() { return 0; }
+// No taskbar window to hide (see above).
+void HideTaskbar() {}
+// No taskbar window to show again (see above).
+void ShowTaskbar() {}
+// Nothing was made not-topmost, so nothing to restore (see above).
+void RestoreTaskbarTopmost() {}
+
+std::string LanguageIdToCode(int id)
+{
+    switch (id) {
+    case 4: return "chi";
+    case 7: return "deu";
+    case 9: return "enu";
+    case 10: return "esp";
+    case 12: return "fra";
+    case 16: return "ita";
+    case 17: return "jpn";
+    case 18: return "kor";
+    default: return "enu";
+    }
+}
+
+int GetUserPrimaryLanguageId()
+{
+    // LC_ALL, LC_MESSAGES and LANG name the user's language, e.g. "de_DE.UTF-8".
+    std::string lang;
+    for (const char* var : {"LC_ALL", "LC_MESSAGES", "LANG"}) {
+        const char* v = std::getenv(var);
+        if (v && *v) {
+            lang = v;
+            break;
+        }
+    }
+    std::string two = lang.substr(0, lang.find_first_of("_.@"));
+    if (two == "zh") return 4;
+    if (two == "de") return 7;
+    if (two == "en") return 9;
+    if (two == "es") return 10;
+    if (two == "fr") return 12;
+    if (two == "it") return 16;
+    if (two == "ja") return 17;
+    if (two == "ko") return 18;
+    if (two == "pt") return 22;
+    if (two == "nl") return 19;
+    if (two.empty() || two == "C" || two == "POSIX") return 9;
+    return 0;  // a language the program has no id for
+}
+
+std::string GetUserLanguageCode() { return LanguageIdToCode(GetUserPrimaryLanguageId()); }

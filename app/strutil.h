@@ -1,0 +1,40 @@
+// String, path and platform helpers used throughout the program. Texts are
+// byte strings; folders end in '/'.
+#pragma once
+
+#include <string>
+
+class QWidget;
+
+// Paths and files.
+std::string NormalizeDirectory(const std::string& path);
+std::string GetDirectoryPart(const std::string& path, int withoutSlash);
+bool FileExists(const std::string& path);
+std::string GetWindowsDirectoryPath();
+
+// Text clean-up, in place.
+void ReplaceAll(std::string& text, const std::string& oldPart, const std::string& newPart);
+void RemoveAll(std::string& text, const std::string& part);
+void CollapseBlanks(std::string& text);
+void CollapseAllBlanks(std::string& text);
+void TrimRight(std::string& text);
+void TrimLeft(std::string& text);
+void Trim(std::string& text);
+
+// Waiting while the user interface stays alive.
+bool WaitAndPumpMessages(int n);
+bool PumpWindowMessages(QWidget* window);
+
+// Platform.
+int GetOSPlatform();
+bool IsSmallScreen();
+int MakeTaskbarNotTopmost();
+void HideTaskbar();
+void ShowTaskbar();
+void RestoreTaskbarTopmost();
+// The code of a primary language id ("enu" for any id not in the table).
+std::string LanguageIdToCode(int primaryLangId);
+// The three-letter code of the user's language, from the locale.
+std::string GetUserLanguageCode();
+// The primary language id of the user's locale (9 when it cannot be told).
+int GetUserPrimaryLanguageId();

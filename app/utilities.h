@@ -1,0 +1,73 @@
+// General helpers shared by the whole program: language codes, dialling
+// characters, date, time and currency texts, the product name, windows and
+// cursor, resources, path pieces, temporary and unique names, file access
+// and line-oriented text files.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+class QWidget;
+class QIcon;
+class CLanguageBundle;
+
+constexpr const char* kProductName = "Pellard Tarvel Data";
+
+int LanguageCodeToLangId(const std::string& code);
+std::string GetLanguageSetting();
+void SetLanguageSetting(const std::string& code);
+
+bool IsDialChar(char c);
+void FilterDialChars(const std::string& in, std::string& out);
+
+// Date-time values are day counts since 30 December 1899, the fraction
+// being the time of day. `locale` is a language id (its primary part is used).
+double MakeDateTime(int year, int month, int day, int hour = 0, int minute = 0, int second = 0);
+void SplitDateTime(double value, int& year, int& month, int& day, int& hour, int& minute,
+                   int& second);
+std::string FormatDateText(double dateTime, int locale);
+std::string FormatTimeText(double dateTime, int locale);
+std::string FormatShortTimeText(double dateTime, int locale);
+std::string FormatDateTimeText(double dateTime, int locale);
+std::string FormatCurrencyText(const std::string& amount, int locale);
+bool ParseDateText(const std::string& text, double& out);
+bool CheckDateText(const std::string& text);
+std::string FormatHourMinute(double dateTime);
+
+void CapitalizeFirst(std::string& text);
+int CountChar(const std::string& text, char c);
+void ReplaceAppName(std::string& text);
+
+void DisableWindow(QWidget* window);
+void EnableAndActivateWindow(QWidget* window);
+void ShowMouseCursor(bool show);
+void ShowWaitWindow(int show);
+QWidget* GetWaitWindow();
+CLanguageBundle* GetResourceHandle();
+QIcon LoadAppIcon(int iconId);
+
+std::string GetFileNamePart(const std::string& path);
+std::string GetPathDirectory(const std::string& path);
+std::string GetBaseName(const std::string& path);
+void MakeUniqueFileName(std::string& name, const std::string& extension);
+// Creates a new empty file folder + 8 capital letters + "." + extension
+// (never one that exists) and gives its path; empty when none could be made.
+std::string MakeTempName(const std::string& folder, const std::string& extension);
+void PlayBeep(int frequency, double durationMs);
+void TrimTrailingBlanks(char* text, int maximum);
+
+// File-error causes, as the file layer reports them.
+enum FileCause {
+    fileNone = 0, fileGeneric = 1, fileNotFound = 2, fileBadPath = 3, fileTooManyOpen = 4,
+    fileAccessDenied = 5, fileSharingViolation = 11,
+};
+// Opens `path` for reading into `file`; retries while access is refused.
+int OpenFileWithRetry(std::FILE*& file, const std::string& path);
+long GetFileSizeByName(const std::string& path);
+int ReadTextLine(std::FILE* file, char* buffer, int maximum);
+bool ReadFileBytes(const std::string& path, void* buffer, size_t count);
+bool WriteFileBytes(const std::string& path, const void* buffer, size_t count);
+bool WriteTextLine(const std::string& text, std::FILE* file);
+void DeleteFileIfExists(const std::string& path);
+bool DeleteFilesInFolder(const std::string& folder, const std::string& pattern);
+

@@ -1,0 +1,254 @@
+#include "zorqapp.h"
+
+#include "debugtrace.h"
+#include "dlgmessagebox.h"
+#include "langbundle.h"
+#include "profile.h"
+#include "strutil.h"
+#include "utilities.h"
+#include "versiondoc.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+#include <climits>
+#include <strings.h>
+#include <vector>
+#include <unistd.h>
+
+namespace {
+CZorqMMIApp* g_app = nullptr;
+}
+
+CZorqMMIApp::CZorqMMIApp() { g_app = this; }
+
+CZorqMMIApp::~CZorqMMIApp()
+{
+    FreeResourceLibrary();
+    if (g_app == this)
+        g_app = nullptr;
+}
+
+CZorqMMIApp* CZorqMMIApp::Instance() { return g_app; }
+
+void CZorqMMIApp::SetDataDirectories(const std::string& programFile)
+{
+    std::string path;
+    if (!programFile.empty()) {
+        path = GetDirectoryPart(programFile, 1);
+        if (path.empty() && programFile[0] == '/')
+            path = "/";
+    } else {
+        path = GetExecutableFolder();
+        if (path.empty()) {
+            char cwd[PATH_MAX];
+            path = ::getcwd(cwd, sizeof cwd) ? cwd : "";
+        }
+    }
+    m_strAppDir = NormalizeDirectory(path);
+    m_strResDir = NormalizeDirectory(m_strAppDir + "Res");
+    m_strDatabaseDir = NormalizeDirectory(m_strAppDir + "Database");
+    m_strWorkDir = NormalizeDirectory(m_strAppDir + "Work");
+    m_strFilesDir = NormalizeDirectory(m_strAppDir + "Files");
+    m_strMelodyDir = NormalizeDirectory(m_strAppDir + "Melody");
+}
+
+bool CZorqMMIApp::GetLanguageCode()
+{
+    std::string code = GetLanguageSetting();
+    if (code.empty())
+        code = GetUserLanguageCode();
+    SetHelpFile(code);
+    return LoadResourceLibrary(code);
+}
+
+void CZorqMMIApp::SetHelpFile(const std::string& code)
+{
+    // The help is an HTML file of the bundle's base name, for the desktop's viewer.
+    const std::string path = m_strAppDir + "ZORQ" + code + ".html";
+    if (FileExists(path))
+        m_strHelpFile = path;
+    else if (code != "enu")
+        SetHelpFile("enu");
+}
+
+bool CZorqMMIApp::LoadBundle(const std::string& code, std::unique_ptr<CLanguageBundle>& into,
+                             std::string& loadedCode) const
+{
+    const std::string path = m_strAppDir + "ZORQ" + code + ".rcc";
+    auto bundle = std::make_unique<CLanguageBundle>();
+    if (FileExists(path) && bundle->Load(QString::fromStdString(path))) {
+        into = std::move(bundle);
+        loadedCode = code;
+        return true;
+    }
+    if (code != "enu")
+        return LoadBundle("enu", into, loadedCode);
+    return false;
+}
+
+bool CZorqMMIApp::LoadResourceLibrary(const std::string& code)
+{
+    m_strLanguage = code;
+    std::unique_ptr<CLanguageBundle> bundle;
+    std::string loaded;
+    if (!LoadBundle(code, bundle, loaded)) {
+        if (code != "enu")
+            m_strLanguage = "enu";
+        return false;
+    }
+    FreeResourceLibrary();
+    m_strLanguage = loaded;
+    m_hLangResources = std::move(bundle);
+    SetResourceModule(m_hLangResources.get());
+    return true;
+}
+
+bool CZorqMMIApp::FreeResourceLibrary()
+{
+    if (m_hLangResources) {
+        if (GetResourceModule() == m_hLangResources.get())
+            SetResourceModule(nullptr);
+        m_hLangResources.reset();
+    }
+    return true;
+}
+
+bool CZorqMMIApp::ChangeLanguage(const std::string& code)
+{
+    if (strcasecmp(code.c_str(), m_strLanguage.c_str()) == 0)
+        return true;
+    std::string wanted = GetLanguageSetting();
+    if (wanted.empty())
+        wanted = code;
+    std::unique_ptr<CLanguageBundle> bundle;
+    std::string loaded;
+    if (!LoadBundle(wanted, bundle, loaded)) {
+        WriteDebug("CZorqMMIApp::ChangeLanguage -> no bundle for ", wanted, ", language kept");
+        return false;
+    }
+    SetHelpFile(wanted);
+    FreeResourceLibrary();
+    m_strLanguage = loaded;
+    m_hLangResources = std::move(bundle);
+    SetResourceModule(m_hLangResources.get());
+    return true;
+}
+
+QString CZorqMMIApp::LoadString(int id) const
+{
+    if (m_hLangResources && m_hLangResources->HasString(id))
+        return m_hLangResources->GetString(id);
+    WriteDebugInt("CZorqMMIApp::LoadString -> missing string ", id);
+    return QString();
+}
+
+QString CZorqMMIApp::FormatString(int id, const QStringList& inserts) const
+{
+    return FormatInserts(LoadString(id), inserts);
+}
+
+int CZorqMMIApp::ShowMessageBox(int stringId, unsigned type, unsigned helpId)
+{
+    return DoMessageBox(LoadString(stringId), type, helpId);
+}
+
+int CZorqMMIApp::DoMessageBox(const QString& textIn, unsigned type, unsigned helpId)
+{
+    (void)helpId;  // no context help behind message boxes on this platform
+    std::string text = textIn.toStdString();
+    ReplaceAppName(text);
+    const QString qtext = QString::fromStdString(text);
+    const QString caption = QString::fromUtf8(kProductName);
+
+    if (m_pSplashWnd && m_pSplashWnd->isVisible()) {
+        if (type == MB_YESNO)
+            type = MB_YESNO | MB_ICONEXCLAMATION;
+        WriteDebug("DoMessageBox -> Message : ", text);
+        return SystemMessageBox(m_pSplashWnd, qtext, caption, type);
+    }
+    if (type == MB_OK) {
+        if (!m_pMainWnd)
+            return SystemMessageBox(nullptr, qtext, caption, type);
+        CDlgMessageBox dlg;
+        dlg.m_strFolder = QString::fromStdString(m_strAppDir);
+        dlg.ComposeText(caption, qtext);
+        WriteDebug("DoMessageBox -> Message : ", text);
+        MessageBeep();
+        RunMessageDialog(dlg);
+        return 1;  // the dialog has one button: OK, whatever closed it
+    }
+    WriteDebug("DoMessageBox -> Message : ", text);
+    return SystemMessageBox(m_pMainWnd, qtext, caption, type);
+}
+
+int CZorqMMIApp::SystemMessageBox(QWidget* owner, const QString& text, const QString& caption,
+                                  unsigned type)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
+        return 2;
+    QMessageBox box(owner);
+    box.setWindowTitle(caption);
+    box.setText(text);
+    switch (type & MB_ICONMASK) {
+    case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;
+    case MB_ICONQUESTION: box.setIcon(QMessageBox::Question); break;
+    case MB_ICONEXCLAMATION: box.setIcon(QMessageBox::Warning); break;
+    case MB_ICONASTERISK: box.setIcon(QMessageBox::Information); break;
+    default: break;
+    }
+    struct B { QMessageBox::StandardButton qt; int id; };
+    std::vector<B> buttons;
+    switch (type & MB_TYPEMASK) {
+    case MB_OKCANCEL: buttons = {{QMessageBox::Ok, 1}, {QMessageBox::Cancel, 2}}; break;
+    case MB_ABORTRETRYIGNORE:
+        buttons = {{QMessageBox::Abort, 3}, {QMessageBox::Retry, 4}, {QMessageBox::Ignore, 5}};
+        break;
+    case MB_YESNOCANCEL:
+        buttons = {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}, {QMessageBox::Cancel, 2}};
+        break;
+    case MB_YESNO: buttons = {{QMessageBox::Yes, 6}, {QMessageBox::No, 7}}; break;
+    case MB_RETRYCANCEL: buttons = {{QMessageBox::Retry, 4}, {QMessageBox::Cancel, 2}}; break;
+    default: buttons = {{QMessageBox::Ok, 1}}; break;
+    }
+    QMessageBox::StandardButtons set;
+    for (const B& b : buttons)
+        set |= b.qt;
+    box.setStandardButtons(set);
+    size_t def = (type & MB_DEFMASK) == MB_DEFBUTTON2 ? 1 : (type & MB_DEFMASK) == MB_DEFBUTTON3 ? 2 : 0;
+    if (def < buttons.size())
+        box.setDefaultButton(buttons[def].qt);
+    box.exec();
+    QAbstractButton* clicked = box.clickedButton();
+    for (const B& b : buttons)
+        if (clicked && box.standardButton(clicked) == b.qt)
+            return b.id;
+    // Closed without a button: Cancel when there is one, else the only button.
+    for (const B& b : buttons)
+        if (b.id == 2)
+            return 2;
+    return buttons.size() == 1 ? buttons[0].id : 2;
+}
+
+void CZorqMMIApp::RunMessageDialog(CDlgMessageBox& dlg) { dlg.DoModal(); }
+
+void CZorqMMIApp::MessageBeep()
+{
+    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+        QApplication::beep();
+}
+
+bool CZorqMMIApp::RegisterVersionEditionNumber()
+{
+    CVersionDoc doc;
+    bool ok = doc.LoadVersionFile(m_strAppDir);
+    if (ok) {
+        m_VersionNumber = doc.m_VersionNumber;
+        m_EditionNumber = doc.m_EditionNumber;
+        m_PellardATPVersion = doc.m_PellardATPVersion;
+        WriteDebug("RegisterVersionEditionNumber -> m_VersionNumber:", m_VersionNumber);
+        WriteDebug("RegisterVersionEditionNumber -> m_EditionNumber:", m_EditionNumber);
+        WriteDebug("RegisterVersionEditionNumber -> m_PellardATPVersion:", m_PellardATPVersion);
+    }
+    return ok;
+}

@@ -1,0 +1,277 @@
+#include "pbdatabase.h"
+
+#include "debugtrace.h"
+#include "utilities.h"
+#include "zorqapp.h"
+
+#include <cstdio>
+
+namespace {
+
+const char* const kCopiedColumns[] = {"Location", "Name",  "Phone",   "Address", "Otherphone",
+                                      "Fax",      "Email", "Company", "Notes"};
+
+void ShowPathMessage(int stringId, const std::string& path)
+{
+    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+        app->DoMessageBox(app->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
+}
+
+std::string TempConversionPath()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    return (app ? app->GetFolderPath() : std::string()) + "PBTmpCvt.mdb";
+}
+
+}  // namespace
+
+// ---- recordsets -------------------------------------------------------------
+
+CEntryPhoneRecordset::CEntryPhoneRecordset(CDaoDatabase* db) : CDaoRecordset(db)
+{
+    if (db)
+        m_strDatabaseName = db->GetName();
+}
+
+void CEntryPhoneRecordset::DoFieldExchange(CDaoFieldExchange& fx)
+{
+    fx.Short("Location", Location);
+    fx.Text("Name", Name);
+    fx.Text("Phone", Phone);
+    fx.Text("Address", Address);
+    fx.Text("Otherphone", Otherphone);
+    fx.Text("Fax", Fax);
+    fx.Text("Email", Email);
+    fx.Text("Company", Company);
+    fx.Text("Notes", Notes);
+    fx.Text("ShortPhone", ShortPhone);
+}
+
+void CEntryPhoneRecordset::AddNewAtLocation(int location)
+{
+    try {
+        if (Seek("=", CVariant::Text(std::to_string(location))))
+            Delete();
+        AddNew();
+    } catch (const CDaoException& e) {
+        WriteDebug("CEntryPhoneRecordset::AddNewAtLocation -> ", e.what());
+    }
+}
+
+void CEntryPhoneRecordset::SetFromEntry(const PBEntry& e)
+{
+    Location = e.Location;
+    Name = e.Name;
+    Phone = e.Phone;
+    ShortPhone = e.ShortPhone;
+    Address = e.Address;
+    Otherphone = e.Otherphone;
+    Fax = e.Fax;
+    Email = e.Email;
+    Company = e.Company;
+    Notes = e.Notes;
+}
+
+void PBEntry::SetFromRecordset(const CEntryPhoneRecordset& rs)
+{
+    Location = rs.Location;
+    Name = rs.Name;
+    Phone = rs.Phone;
+    ShortPhone = rs.ShortPhone;
+    Address = rs.Address;
+    Otherphone = rs.Otherphone;
+    Fax = rs.Fax;
+    Email = rs.Email;
+    Company = rs.Company;
+    Notes = rs.Notes;
+}
+
+void CPhoneConfRecordset::DoFieldExchange(CDaoFieldExchange& fx)
+{
+    fx.Short("version", version);
+    fx.Short("memType", memType);
+    if (fx.GetDirection() == CDaoFieldExchange::Load)
+        fx.Short("maxLoc", maxLoc);
+}
+
+// ---- files ------------------------------------------------------------------
+
+int PBMemTypeOf(int code)
+{
+    switch (code) {
+    case 1: case 5: return 1;
+    case 2: case 6: return 2;
+    case 3: case 7: return 3;
+    default: return 0;
+    }
+}
+
+bool CreatePBDatabase(const std::string& path)
+{
+    try {
+        CDaoDatabase db;
+        db.Create(path, ";LANGID=0x0409;CP=1252;COUNTRY=0");
+        db.CreateTableDef("PhoneConf",
+                          {{"version", dbInteger, 0}, {"memType", dbInteger, 0}, {"maxLoc", dbInteger, 0}},
+                          65536);
+        db.CreateTableDef("EntryPhone",
+                          {{"Location", dbInteger, 0},
+                           {"Name", dbText, 250},
+                           {"Phone", dbText, 250},
+                           {"ShortPhone", dbText, 250},
+                           {"Address", dbMemo, 0},
+                           {"Otherphone", dbText, 250},
+                           {"Fax", dbText, 250},
+                           {"Email", dbText, 250},
+                           {"Company", dbText, 250},
+                           {"Notes", dbMemo, 0}},
+                          65536);
+        CreateLocationIndex(db, "EntryPhone");
+        db.Close();
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("CreatePBDatabase -> ", e.what());
+        return false;
+    }
+}
+
+void WritePhoneConf(int code, const std::string& path, bool newRow)
+{
+    try {
+        CJetDatabase db;
+        db.Open(path, false, false, "");
+        CPhoneConfRecordset conf(&db);
+        conf.Open(dbOpenDynaset);
+        if (newRow)
+            conf.AddNew();
+        else
+            conf.Edit();
+        conf.version = kPhoneConfVersion;
+        conf.memType = static_cast<int16_t>(PBMemTypeOf(code));
+        conf.Update();
+        conf.Close();
+    } catch (const CDaoException& e) {
+        WriteDebug("WritePhoneConf -> ", e.what());
+    }
+}
+
+bool OpenPBDatabase(const std::string& path)
+{
+    try {
+        CJetDatabase db;
+        db.Open(path, false, false, "");
+        const auto tables = db.GetTableDefNames();
+        if (tables.empty() || tables[0] != "EntryPhone") {
+            ShowPathMessage(31319, path);
+            return false;
+        }
+        if (!CheckPhoneConf(db)) {
+            ShowPathMessage(31465, path);
+            return false;
+        }
+        db.Close();
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("OpenPBDatabase -> ", e.what());
+        ShowPathMessage(31456, path);
+        return false;
+    }
+}
+
+bool CheckPhoneConf(CJetDatabase& db)
+{
+    try {
+        CPhoneConfRecordset conf(&db);
+        conf.Open(dbOpenDynaset);
+        bool result = true;
+        if (conf.IsEOF() || conf.version != kPhoneConfVersion) {
+            const std::string name = db.GetName();
+            result = ConvertPBDatabase(db, conf, conf.IsEOF() ? 0 : conf.version);
+            if (result)
+                FillShortPhone(name);
+        }
+        conf.Close();
+        return result;
+    } catch (const CDaoException& e) {
+        WriteDebug("CheckPhoneConf -> ", e.what());
+        return false;
+    }
+}
+
+bool ConvertPBDatabase(CJetDatabase& old, CPhoneConfRecordset& conf, int)
+{
+    ShowWaitWindow(1);
+    const std::string tmp = TempConversionPath();
+    DeleteFileIfExists(tmp);
+    bool result = CreatePBDatabase(tmp);
+    if (result) {
+        try {
+            CJetDatabase cvt;
+            cvt.Open(tmp, false, false, "");
+            cvt.BeginTrans();
+            {
+                CPhoneConfRecordset newConf(&cvt);
+                newConf.Open(dbOpenDynaset);
+                newConf.AddNew();
+                newConf.version = kPhoneConfVersion;
+                newConf.memType = conf.IsEOF() ? 0 : conf.memType;
+                newConf.Update();
+            }
+            CDaoRecordset from(&old);
+            from.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
+            CDaoRecordset to(&cvt);
+            to.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
+            // A column an older layout did not have is left empty.
+            std::vector<std::string> present;
+            for (const char* col : kCopiedColumns)
+                for (int i = 0; i < from.GetFieldCount(); ++i)
+                    if (from.GetFieldName(i) == col)
+                        present.push_back(col);
+            while (!from.IsEOF()) {
+                to.AddNew();
+                for (const std::string& col : present)
+                    to.SetFieldValue(col, from.GetFieldValue(col));
+                to.Update();
+                from.MoveNext();
+            }
+            cvt.CommitTrans();
+            cvt.Close();
+            const std::string name = old.GetName();
+            old.Close();
+            // The complete new file takes the old one's name in one step, so
+            // the old file is never gone before its replacement is whole.
+            if (std::rename(tmp.c_str(), name.c_str()) != 0) {
+                WriteDebug("ConvertPBDatabase -> cannot replace ", name);
+                result = false;
+            }
+        } catch (const CDaoException& e) {
+            WriteDebug("ConvertPBDatabase -> ", e.what());
+            result = false;
+        }
+    }
+    ShowWaitWindow(0);
+    return result;
+}
+
+bool FillShortPhone(const std::string& path)
+{
+    try {
+        CJetDatabase db;
+        db.Open(path, false, false, "");
+        db.BeginTrans();
+        CEntryPhoneRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
+        while (!rs.IsEOF()) {
+            rs.Edit();
+            FilterDialChars(rs.Phone, rs.ShortPhone);
+            rs.Update();
+            rs.MoveNext();
+        }
+        rs.Close();
+        db.CommitTrans();
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("FillShortPhone -> ", e.what());
+        return false;
+    }
+}

@@ -1,0 +1,224 @@
+#include "dialog.h"
+
+#include "langbundle.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScreen>
+#include <QSpinBox>
+#include <QTextEdit>
+#include <QTimerEvent>
+#include <QUiLoader>
+#include <QVBoxLayout>
+
+QRect DluToPixels(const QRect& dlu)
+{
+    return QRect(dlu.x() * 6 / 4, dlu.y() * 13 / 8, dlu.width() * 6 / 4, dlu.height() * 13 / 8);
+}
+
+CDialog::CDialog(int templateId, QWidget* parent) : QDialog(parent), templateId_(templateId) {}
+
+CDialog::~CDialog() = default;
+
+bool CDialog::CreateFromTemplate()
+{
+    if (created_)
+        return form_ != nullptr;
+    created_ = true;
+    CLanguageBundle* bundle = GetResourceModule();
+    if (!bundle || !bundle->IsLoaded())
+        return false;
+    QFile file(bundle->TemplatePath(templateId_));
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QUiLoader loader;
+    QWidget* form = loader.load(&file, this);
+    if (!form)
+        return false;
+    form->setWindowFlags(Qt::Widget);
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(form);
+    setWindowTitle(form->windowTitle());
+    resize(form->size());
+    form_ = form;
+
+    const auto buttons = form->findChildren<QAbstractButton*>();
+    for (QAbstractButton* b : buttons) {
+        const QString name = b->objectName();
+        if (!name.startsWith(QLatin1String("id")))
+            continue;
+        bool ok = false;
+        int id = name.mid(2).toInt(&ok);
+        if (!ok)
+            continue;
+        if (id == IDOK)
+            connect(b, &QAbstractButton::clicked, this, [this] { OnOK(); });
+        else if (id == IDCANCEL)
+            connect(b, &QAbstractButton::clicked, this, [this] { OnCancel(); });
+        else if (!qobject_cast<QCheckBox*>(b) && !b->isCheckable())
+            connect(b, &QAbstractButton::clicked, this, [this, id] { OnCommand(id); });
+    }
+    return true;
+}
+
+QWidget* CDialog::GetDlgItem(int id) const
+{
+    const_cast<CDialog*>(this)->CreateFromTemplate();
+    return findChild<QWidget*>(QStringLiteral("id%1").arg(id));
+}
+
+bool CDialog::OnInitDialog()
+{
+    UpdateData(false);
+    return true;
+}
+
+int CDialog::DoModal()
+{
+    CreateFromTemplate();
+    setResult(IDCANCEL);
+    OnInitDialog();
+    return exec();
+}
+
+void CDialog::EndDialog(int result)
+{
+    done(result);
+}
+
+bool CDialog::UpdateData(bool save)
+{
+    CDataExchange dx(this, save);
+    DoDataExchange(&dx);
+    return !dx.m_bFailed;
+}
+
+void CDialog::OnOK()
+{
+    if (!UpdateData(true))
+        return;
+    EndDialog(IDOK);
+}
+
+void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+
+void CDialog::reject() { OnCancel(); }
+void CDialog::accept() { OnOK(); }
+
+void CDialog::SetDlgItemText(int id, const QString& text)
+{
+    QWidget* w = GetDlgItem(id);
+    if (auto* l = qobject_cast<QLabel*>(w)) l->setText(text);
+    else if (auto* e = qobject_cast<QLineEdit*>(w)) e->setText(text);
+    else if (auto* t = qobject_cast<QTextEdit*>(w)) t->setPlainText(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) p->setPlainText(text);
+    else if (auto* b = qobject_cast<QAbstractButton*>(w)) b->setText(text);
+    else if (auto* c = qobject_cast<QComboBox*>(w)) c->setCurrentText(text);
+}
+
+QString CDialog::GetDlgItemText(int id) const
+{
+    QWidget* w = GetDlgItem(id);
+    if (auto* l = qobject_cast<QLabel*>(w)) return l->text();
+    if (auto* e = qobject_cast<QLineEdit*>(w)) return e->text();
+    if (auto* t = qobject_cast<QTextEdit*>(w)) return t->toPlainText();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w)) return p->toPlainText();
+    if (auto* b = qobject_cast<QAbstractButton*>(w)) return b->text();
+    if (auto* c = qobject_cast<QComboBox*>(w)) return c->currentText();
+    return QString();
+}
+
+void CDialog::CenterWindow()
+{
+    QWidget* owner = parentWidget();
+    QRect area;
+    if (owner && owner->isVisible())
+        area = owner->frameGeometry();
+    else if (QScreen* s = QGuiApplication::primaryScreen())
+        area = s->availableGeometry();
+    if (area.isValid())
+        move(area.center() - QPoint(width() / 2, height() / 2));
+}
+
+void CDialog::SetTimer(int id, int milliseconds)
+{
+    KillTimer(id);
+    timers_.insert(id, startTimer(milliseconds));
+}
+
+void CDialog::KillTimer(int id)
+{
+    auto it = timers_.find(id);
+    if (it == timers_.end())
+        return;
+    killTimer(it.value());
+    timers_.erase(it);
+}
+
+void CDialog::timerEvent(QTimerEvent* e)
+{
+    for (auto it = timers_.cbegin(); it != timers_.cend(); ++it) {
+        if (it.value() == e->timerId()) {
+            OnTimer(it.key());
+            return;
+        }
+    }
+    QDialog::timerEvent(e);
+}
+
+void DDX_Text(CDataExchange* pDX, int id, QString& value)
+{
+    pDX->m_idLastControl = id;
+    CDialog* dlg = pDX->m_pDlgWnd;
+    if (!dlg->GetDlgItem(id)) {
+        pDX->m_bFailed = true;
+        return;
+    }
+    if (pDX->m_bSaveAndValidate)
+        value = dlg->GetDlgItemText(id);
+    else
+        dlg->SetDlgItemText(id, value);
+}
+
+void DDX_Text(CDataExchange* pDX, int id, int& value)
+{
+    pDX->m_idLastControl = id;
+    CDialog* dlg = pDX->m_pDlgWnd;
+    QWidget* w = dlg->GetDlgItem(id);
+    if (!w) {
+        pDX->m_bFailed = true;
+        return;
+    }
+    if (auto* spin = qobject_cast<QSpinBox*>(w)) {
+        if (pDX->m_bSaveAndValidate) value = spin->value();
+        else spin->setValue(value);
+        return;
+    }
+    if (pDX->m_bSaveAndValidate) {
+        bool ok = false;
+        int n = dlg->GetDlgItemText(id).trimmed().toInt(&ok);
+        if (ok) value = n;
+        else pDX->m_bFailed = true;
+    } else {
+        dlg->SetDlgItemText(id, QString::number(value));
+    }
+}
+
+void DDX_Check(CDataExchange* pDX, int id, int& value)
+{
+    pDX->m_idLastControl = id;
+    auto* b = qobject_cast<QAbstractButton*>(pDX->m_pDlgWnd->GetDlgItem(id));
+    if (!b) {
+        pDX->m_bFailed = true;
+        return;
+    }
+    if (pDX->m_bSaveAndValidate) value = b->isChecked() ? 1 : 0;
+    else b->setChecked(value != 0);
+}

@@ -1,0 +1,101 @@
+// Dialogs built from the language bundle's templates.
+//
+// A CDialog is constructed with a template number; the template
+// ("dialogs/<id>.ui" in the current resource module) is loaded with QUiLoader
+// when the dialog is first shown or asked for a control. Controls are found
+// by their control id through the object name "id" + number. Values move
+// between members and controls in DoDataExchange, in both directions
+// (UpdateData). Buttons id1 (OK) and id2 (Cancel) end the dialog through
+// OnOK / OnCancel; any other button reports its id through OnCommand.
+#pragma once
+
+#include <QDialog>
+#include <QMap>
+#include <QRect>
+#include <QString>
+
+class QAbstractButton;
+
+// Dialog results and button ids of the system.
+enum {
+    IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7,
+    IDYESTOALL = 1078,
+};
+
+// Positions given in dialog units map to pixels with this fixed ratio.
+QRect DluToPixels(const QRect& dlu);
+
+class CDialog;
+
+class CDataExchange {
+public:
+    CDataExchange(CDialog* dlg, bool save) : m_pDlgWnd(dlg), m_bSaveAndValidate(save) {}
+    CDialog* m_pDlgWnd;
+    bool m_bSaveAndValidate;  // true: controls -> members
+    bool m_bFailed = false;   // a control was missing or held a bad value
+    int m_idLastControl = 0;
+};
+
+class CDialog : public QDialog {
+    Q_OBJECT
+public:
+    explicit CDialog(int templateId, QWidget* parent = nullptr);
+    ~CDialog() override;
+
+    int TemplateId() const { return templateId_; }
+
+    // Loads the template (once). False when the resource module has no such
+    // template; the dialog then stays empty.
+    bool CreateFromTemplate();
+    // Runs the dialog modally: template, OnInitDialog, then the modal loop.
+    // Returns the value given to EndDialog (IDCANCEL when closed otherwise).
+    int DoModal();
+    void EndDialog(int result);
+
+    virtual bool OnInitDialog();
+    virtual void DoDataExchange(CDataExchange*) {}
+    // save = true: controls to members; false: members to controls.
+    bool UpdateData(bool save = true);
+    virtual void OnOK();
+    virtual void OnCancel();
+    // A button other than OK and Cancel was pressed.
+    virtual void OnCommand(int) {}
+    virtual void OnTimer(int) {}
+
+    QWidget* GetDlgItem(int id) const;
+    void SetDlgItemText(int id, const QString& text);
+    QString GetDlgItemText(int id) const;
+    void CenterWindow();
+
+    // Timers by id; a second SetTimer with the same id restarts it.
+    void SetTimer(int id, int milliseconds);
+    void KillTimer(int id);
+    bool HasTimer(int id) const { return timers_.contains(id); }
+
+protected:
+    void reject() override;  // Escape and the close box
+    void accept() override;
+    void timerEvent(QTimerEvent* e) override;
+
+private:
+    int templateId_;
+    bool created_ = false;
+    QWidget* form_ = nullptr;
+    QMap<int, int> timers_;  // our id -> Qt timer id
+};
+
+// Data exchange with one control. A missing control marks the exchange
+// failed and leaves the member as it was.
+void DDX_Text(CDataExchange* pDX, int id, QString& value);
+void DDX_Text(CDataExchange* pDX, int id, int& value);
+void DDX_Check(CDataExchange* pDX, int id, int& value);
+
+template <class T>
+void DDX_Control(CDataExchange* pDX, int id, T*& control)
+{
+    pDX->m_idLastControl = id;
+    T* c = qobject_cast<T*>(pDX->m_pDlgWnd->GetDlgItem(id));
+    if (!c)
+        pDX->m_bFailed = true;
+    control = c;
+}

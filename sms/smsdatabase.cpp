@@ -1,0 +1,271 @@
+#include "smsdatabase.h"
+
+#include "debugtrace.h"
+#include "utilities.h"
+#include "zorqapp.h"
+
+#include <cstdio>
+
+namespace {
+
+void ShowPathMessage(int stringId, const std::string& path)
+{
+    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+        app->DoMessageBox(app->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
+}
+
+std::string WorkFolder()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    return app ? app->GetWorkDirectory() : std::string();
+}
+
+std::string Clean(std::string s)
+{
+    std::string out;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if (s[i] == '@')
+            continue;
+        if (s[i] == '\r' && i + 1 < s.size() && s[i + 1] == '\n') {
+            ++i;
+            continue;
+        }
+        out += s[i];
+    }
+    return out;
+}
+
+bool HasColumn(const CDaoRecordset& rs, const std::string& name)
+{
+    for (int i = 0; i < rs.GetFieldCount(); ++i)
+        if (rs.GetFieldName(i) == name)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+std::string MakeAddrEntry(const std::string& name, const std::string& number)
+{
+    return Clean(name) + "@" + Clean(number) + "\r\n";
+}
+
+std::string MakeSortAddr(const std::string& addrList) { return addrList.substr(0, 50); }
+
+CEntrySMSRecordset::CEntrySMSRecordset(CDaoDatabase* db) : CDaoRecordset(db) {}
+
+void CEntrySMSRecordset::DoFieldExchange(CDaoFieldExchange& fx)
+{
+    fx.Short("Location", Location);
+    fx.Short("msgType", msgType);
+    fx.Short("MsgType2", MsgType2);
+    fx.Short("MsgRef", MsgRef);
+    fx.Date("Date", Date);
+    fx.Text("AddrList", AddrList);
+    fx.Text("SortAddr", SortAddr);
+    fx.Text("Text", Text);
+    fx.Short("StatusReport", StatusReport);
+    fx.Short("ReplyPath", ReplyPath);
+    fx.Text("ServiceCentre", ServiceCentre);
+    fx.Short("Format", Format);
+    fx.Short("Validity", Validity);
+}
+
+void CEntrySMSRecordset::SeekLocation(int location)
+{
+    try {
+        if (Seek("=", CVariant::Text(std::to_string(location))))
+            Delete();
+        AddNew();
+    } catch (const CDaoException& e) {
+        WriteDebug("CEntrySMSRecordset::SeekLocation -> ", e.what());
+    }
+}
+
+void CEntrySMSRecordset::CopyRecord(const CEntrySMSRecordset& o)
+{
+    msgType = o.msgType;
+    MsgType2 = o.MsgType2;
+    MsgRef = o.MsgRef;
+    Date = o.Date;
+    AddrList = o.AddrList;
+    SortAddr = o.SortAddr;
+    Text = o.Text;
+    StatusReport = o.StatusReport;
+    ReplyPath = o.ReplyPath;
+    ServiceCentre = o.ServiceCentre;
+    Format = o.Format;
+    Validity = o.Validity;
+}
+
+void CEntrySMSRecordset::SetAddresses(const std::string& name, const std::string& number)
+{
+    AddrList = MakeAddrEntry(name, number);
+    SortAddr = MakeSortAddr(AddrList);
+}
+
+void CEntrySMSRecordset::NormaliseMsgType()
+{
+    if (msgType >= 5 && msgType <= 16)
+        msgType = static_cast<int16_t>((msgType - 5) / 3);
+}
+
+void CSMSConfRecordset::DoFieldExchange(CDaoFieldExchange& fx)
+{
+    fx.Short("version", version);
+    fx.Short("memType", memType);
+    if (fx.GetDirection() == CDaoFieldExchange::Load)
+        fx.Short("maxLoc", maxLoc);
+}
+
+std::string GetSMSimSIMPath(int code)
+{
+    return WorkFolder() + ((code == 1 || code == 4) ? "SMSimSIM.mdb" : "");
+}
+
+std::string GetPerMsgSMPath(int code)
+{
+    return WorkFolder() + ((code == 1 || code == 4) ? "PerMsgSM.mdb" : "");
+}
+
+bool CreateSMSDatabase(const std::string& path)
+{
+    try {
+        CDaoDatabase db;
+        db.Create(path, ";LANGID=0x0409;CP=1252;COUNTRY=0");
+        db.CreateTableDef("SMSConf",
+                          {{"version", dbInteger, 0}, {"memType", dbInteger, 0}, {"maxLoc", dbInteger, 0}},
+                          65536);
+        db.CreateTableDef("EntrySMS",
+                          {{"Location", dbInteger, 0},
+                           {"msgType", dbInteger, 0},
+                           {"MsgType2", dbInteger, 0},
+                           {"MsgRef", dbInteger, 0},
+                           {"Date", dbDate, 0},
+                           {"AddrList", dbMemo, 0},
+                           {"SortAddr", dbText, 50},
+                           {"Text", dbMemo, 0},
+                           {"StatusReport", dbInteger, 0},
+                           {"ReplyPath", dbInteger, 0},
+                           {"ServiceCentre", dbText, 250},
+                           {"Format", dbInteger, 0},
+                           {"Validity", dbInteger, 0}},
+                          65536);
+        CreateLocationIndex(db, "EntrySMS");
+        db.Close();
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("CreateSMSDatabase -> ", e.what());
+        return false;
+    }
+}
+
+void SetSMSConf(int code, const std::string& path, bool newRow)
+{
+    try {
+        CJetDatabase db;
+        db.Open(path, false, false, "");
+        CSMSConfRecordset conf(&db);
+        conf.Open(dbOpenDynaset);
+        if (newRow)
+            conf.AddNew();
+        else
+            conf.Edit();
+        conf.version = kSMSConfVersion;
+        conf.memType = (code == 1 || code == 4) ? 1 : 0;
+        conf.Update();
+        conf.Close();
+    } catch (const CDaoException& e) {
+        WriteDebug("SetSMSConf -> ", e.what());
+    }
+}
+
+bool CheckSMSLayout(CJetDatabase& old)
+{
+    CSMSConfRecordset conf(&old);
+    conf.Open(dbOpenDynaset);
+    if (!conf.IsEOF() && conf.version == kSMSConfVersion)
+        return true;
+    const int v = conf.IsEOF() ? 0 : conf.version;
+    const int16_t memType = conf.IsEOF() ? 0 : conf.memType;
+    conf.Close();
+
+    ShowWaitWindow(1);
+    bool result = false;
+    const std::string tmp = WorkFolder() + "SMTmpCvt.mdb";
+    DeleteFileIfExists(tmp);
+    if (CreateSMSDatabase(tmp)) {
+        try {
+            CJetDatabase cvt;
+            cvt.Open(tmp, false, false, "");
+            cvt.BeginTrans();
+            {
+                CSMSConfRecordset newConf(&cvt);
+                newConf.Open(dbOpenDynaset);
+                newConf.AddNew();
+                newConf.version = kSMSConfVersion;
+                newConf.memType = memType;
+                newConf.Update();
+            }
+            CDaoRecordset from(&old);
+            from.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+            const bool hasNamePhone = HasColumn(from, "Name") && HasColumn(from, "Phone");
+            const bool hasAddr = HasColumn(from, "AddrList");
+            const bool hasSort = HasColumn(from, "SortAddr");
+            CEntrySMSRecordset to(&cvt);
+            to.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+            while (!from.IsEOF()) {
+                to.AddNew();
+                to.Location = static_cast<int16_t>(from.GetFieldValue("Location").AsInt());
+                if ((v == 1 || v == 2) && hasNamePhone) {
+                    to.SetAddresses(from.GetFieldValue("Name").AsText(),
+                                    from.GetFieldValue("Phone").AsText());
+                } else if (v == 3) {
+                    if (hasAddr)
+                        to.AddrList = from.GetFieldValue("AddrList").AsText();
+                    if (hasSort)
+                        to.SortAddr = from.GetFieldValue("SortAddr").AsText();
+                }
+                to.Date = from.GetFieldValue("Date").AsDouble();
+                to.msgType = static_cast<int16_t>(from.GetFieldValue("msgType").AsInt());
+                to.Text = from.GetFieldValue("Text").AsText();
+                to.Update();
+                from.MoveNext();
+            }
+            cvt.CommitTrans();
+            cvt.Close();
+            const std::string name = old.GetName();
+            old.Close();
+            // The complete new file replaces the old one in one step.
+            result = std::rename(tmp.c_str(), name.c_str()) == 0;
+            if (!result)
+                WriteDebug("CheckSMSDatabase -> cannot replace ", name);
+        } catch (const CDaoException& e) {
+            WriteDebug("CheckSMSDatabase -> conversion failed: ", e.what());
+            result = false;
+        }
+    }
+    ShowWaitWindow(0);
+    return result;
+}
+
+bool CheckSMSDatabase(const std::string& path)
+{
+    try {
+        CJetDatabase db;
+        db.Open(path, false, false, "");
+        if (!db.HasTableDef("EntrySMS")) {
+            ShowPathMessage(31320, path);
+            return false;
+        }
+        if (!CheckSMSLayout(db)) {
+            ShowPathMessage(31467, path);
+            return false;
+        }
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("CheckSMSDatabase -> ", e.what());
+        ShowPathMessage(31456, path);
+        return false;
+    }
+}

@@ -1,0 +1,169 @@
+#include "dlgmessagebox.h"
+
+#include "test_support.h"
+#include "zorqapp.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+using zorqtest::BuiltBundle;
+using zorqtest::CopyFile;
+using zorqtest::TempProgramDir;
+
+namespace {
+
+class MessageBoxTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        SetIniProfileFile(dir_.path());
+        app_.SetDataDirectories(dir_.path() + "zorqmmi");
+        ASSERT_TRUE(CopyFile(BuiltBundle(), dir_.path() + "ZORQenu.rcc"));
+        ASSERT_TRUE(app_.LoadResourceLibrary("enu"));
+    }
+    TempProgramDir dir_;
+    zorqtest::RecordingApp app_;
+    QWidget mainWnd_;
+    QWidget splash_;
+};
+
+TEST_F(MessageBoxTest, AppNameIsReplacedOnEveryPath)
+{
+    app_.m_pMainWnd = &mainWnd_;
+    EXPECT_EQ(app_.DoMessageBox("[APP_NAME] says hi", MB_OK, 0), 1);
+    EXPECT_EQ(app_.DoMessageBox("Leave [APP_NAME]?", MB_YESNO | MB_ICONQUESTION, 0), 1);
+    splash_.show();
+    app_.m_pSplashWnd = &splash_;
+    app_.DoMessageBox("[APP_NAME] over the splash", MB_OK, 0);
+    ASSERT_EQ(app_.shown.size(), 3u);
+    EXPECT_FALSE(app_.shown[0].system);
+    EXPECT_EQ(app_.shown[0].text, QStringLiteral("\r\nPellard Tarvel Data says hi"));
+    EXPECT_EQ(app_.shown[1].text, QStringLiteral("Leave Pellard Tarvel Data?"));
+    EXPECT_EQ(app_.shown[2].text, QStringLiteral("Pellard Tarvel Data over the splash"));
+    EXPECT_EQ(app_.shown[2].owner, &splash_);
+}
+
+TEST_F(MessageBoxTest, QuestionOverTheSplashGetsTheExclamationIcon)
+{
+    app_.m_pMainWnd = &mainWnd_;
+    splash_.show();
+    app_.m_pSplashWnd = &splash_;
+    app_.systemResult = 7;
+    EXPECT_EQ(app_.DoMessageBox("Go on?", MB_YESNO, 0), 7);
+    app_.DoMessageBox("Go on?", MB_YESNO | MB_ICONQUESTION, 0);
+    splash_.hide();
+    app_.DoMessageBox("Go on?", MB_YESNO, 0);
+    ASSERT_EQ(app_.shown.size(), 3u);
+    EXPECT_EQ(app_.shown[0].type, 0x34u);
+    EXPECT_EQ(app_.shown[1].type, unsigned(MB_YESNO | MB_ICONQUESTION));  // only plain Yes/No changes
+    EXPECT_EQ(app_.shown[2].type, unsigned(MB_YESNO));
+    EXPECT_EQ(app_.shown[2].owner, &mainWnd_);
+}
+
+TEST_F(MessageBoxTest, ShortMessagesStartOneLineLower)
+{
+    app_.m_pMainWnd = &mainWnd_;
+    const QString hundred(100, QLatin1Char('a'));
+    const QString hundredOne(101, QLatin1Char('b'));
+    app_.DoMessageBox(hundred, MB_OK, 0);
+    app_.DoMessageBox(hundredOne, MB_OK, 0);
+    ASSERT_EQ(app_.shown.size(), 2u);
+    EXPECT_EQ(app_.shown[0].text, QStringLiteral("\r\n") + hundred);
+    EXPECT_EQ(app_.shown[1].text, hundredOne);
+    EXPECT_EQ(app_.beeps, 2);
+}
+
+TEST_F(MessageBoxTest, ProgramFolderIsShortenedWhenLong)
+{
+    CDlgMessageBox dlg;
+    dlg.m_strFolder = QStringLiteral("/home/someone/zorqmmi/");  // 22 characters
+    dlg.ComposeText(QStringLiteral("Cap"), QStringLiteral("File /home/someone/zorqmmi/Work/a.mdb is bad"));
+    EXPECT_EQ(dlg.m_strText, QStringLiteral("\r\nFile ...Work/a.mdb is bad"));
+    EXPECT_EQ(dlg.m_strCaption, QStringLiteral("Cap"));
+    CDlgMessageBox shortFolder;
+    shortFolder.m_strFolder = QStringLiteral("/opt/zorq/");
+    shortFolder.ComposeText(QStringLiteral("Cap"), QStringLiteral("/opt/zorq/x"));
+    EXPECT_EQ(shortFolder.m_strText, QStringLiteral("\r\n/opt/zorq/x"));
+    // Through the application the folder is its own program folder.
+    app_.m_pMainWnd = &mainWnd_;
+    app_.DoMessageBox(QString::fromStdString("Bad: " + dir_.path() + "Work/x"), MB_OK, 0);
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_EQ(app_.shown[0].text, QStringLiteral("\r\nBad: ...Work/x"));
+}
+
+TEST_F(MessageBoxTest, BeforeTheMainWindowTheSystemBoxIsUsed)
+{
+    EXPECT_EQ(app_.DoMessageBox("Early", MB_OK, 0), 1);
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].system);
+    EXPECT_EQ(app_.shown[0].text, QStringLiteral("Early"));
+    EXPECT_EQ(app_.beeps, 0);
+}
+
+TEST_F(MessageBoxTest, StringIdsComeFromTheBundle)
+{
+    app_.ShowMessageBox(31457);
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].text.contains(QStringLiteral("Pellard Tarvel Data")));
+    EXPECT_FALSE(app_.shown[0].text.contains(QStringLiteral("[APP_NAME]")));
+}
+
+TEST_F(MessageBoxTest, DialogShowsTheTextAndEscapeStillGivesOk)
+{
+    CDlgMessageBox dlg;
+    dlg.ComposeText(QStringLiteral("Pellard Tarvel Data"), QStringLiteral("Saved."));
+    bool sawText = false;
+    bool timerRunning = false;
+    QTimer::singleShot(50, [&] {
+        auto* label = qobject_cast<QLabel*>(dlg.GetDlgItem(166));
+        sawText = label && label->text() == QStringLiteral("\r\nSaved.");
+        timerRunning = dlg.HasTimer(2);
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &esc);
+    });
+    // DoMessageBox answers 1 whatever closed the dialog; the dialog itself
+    // reports Cancel for Escape.
+    const int closedWith = dlg.DoModal();
+    EXPECT_EQ(closedWith, IDCANCEL);
+    EXPECT_TRUE(sawText);
+    EXPECT_TRUE(timerRunning);
+    EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Pellard Tarvel Data"));
+    ASSERT_NE(dlg.m_btnOK, nullptr);
+    EXPECT_FALSE(dlg.m_btnOK->icon().isNull());
+
+    CDlgMessageBox viaOk;
+    viaOk.ComposeText(QStringLiteral("T"), QStringLiteral("x"));
+    QTimer::singleShot(50, [&] { viaOk.m_btnOK->click(); });
+    EXPECT_EQ(viaOk.DoModal(), IDOK);
+    EXPECT_FALSE(viaOk.HasTimer(2));
+}
+
+// The real application path: the dialog runs and Escape still returns 1.
+class ShowingApp : public CZorqMMIApp {
+protected:
+    void MessageBeep() override {}
+};
+
+TEST_F(MessageBoxTest, DoMessageBoxReturnsOneWhenEscapeClosesTheDialog)
+{
+    ShowingApp real;
+    real.SetDataDirectories(dir_.path() + "zorqmmi");
+    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
+    real.m_pMainWnd = &mainWnd_;
+    QTimer::singleShot(50, [] {
+        QWidget* w = QApplication::activeModalWidget();
+        if (!w)
+            return;
+        QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+        QApplication::sendEvent(w, &esc);
+    });
+    EXPECT_EQ(real.DoMessageBox("Done.", MB_OK, 0), 1);
+}
+
+}  // namespace

@@ -1,0 +1,93 @@
+#include "strutil.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+
+namespace {
+
+TEST(StrUtil, NormalizeDirectory)
+{
+    EXPECT_EQ(NormalizeDirectory("/opt/zorq  "), "/opt/zorq/");
+    EXPECT_EQ(NormalizeDirectory("/opt/zorq/"), "/opt/zorq/");
+    EXPECT_EQ(NormalizeDirectory("   "), "/");
+    EXPECT_EQ(NormalizeDirectory(""), "");
+}
+
+TEST(StrUtil, GetDirectoryPart)
+{
+    EXPECT_EQ(GetDirectoryPart("/home/user/file.txt", 0), "/home/user/");
+    EXPECT_EQ(GetDirectoryPart("/home/user/file.txt", 1), "/home/user");
+    EXPECT_EQ(GetDirectoryPart("file.txt", 0), "");
+    EXPECT_EQ(GetDirectoryPart("", 1), "");
+}
+
+TEST(StrUtil, ReplaceAllIgnoresCaseAndEmptyReplacementInsertsQuestionMarks)
+{
+    std::string t = "Name: NAME and name";
+    ReplaceAll(t, "name", "X");
+    EXPECT_EQ(t, "X: X and X");
+    std::string u = "abcABCabc";
+    ReplaceAll(u, "Bc", "");
+    EXPECT_EQ(u, "a???A???a???");
+    std::string v = "aaa";
+    ReplaceAll(v, "a", "aa");  // the replacement is not searched again
+    EXPECT_EQ(v, "aaaaaa");
+}
+
+TEST(StrUtil, RemoveAllIsCaseExact)
+{
+    std::string t = "a-b-B-b";
+    RemoveAll(t, "b");
+    EXPECT_EQ(t, "a--B-");
+}
+
+TEST(StrUtil, CollapseBlanksHalvesRunsCollapseAllMakesOne)
+{
+    std::string four = "a    b";
+    CollapseBlanks(four);
+    EXPECT_EQ(four, "a  b");
+    std::string three = "a   b  c d";
+    CollapseBlanks(three);
+    EXPECT_EQ(three, "a  b c d");
+    std::string all = "a    b     c";
+    CollapseAllBlanks(all);
+    EXPECT_EQ(all, "a b c");
+}
+
+TEST(StrUtil, Trims)
+{
+    std::string t = "  x y  ";
+    TrimRight(t);
+    EXPECT_EQ(t, "  x y");
+    TrimLeft(t);
+    EXPECT_EQ(t, "x y");
+    std::string blanks = "    ";
+    Trim(blanks);
+    EXPECT_EQ(blanks, "");
+}
+
+TEST(StrUtil, LanguageCodesFromIdsAndLocale)
+{
+    EXPECT_EQ(LanguageIdToCode(7), "deu");
+    EXPECT_EQ(LanguageIdToCode(4), "chi");
+    EXPECT_EQ(LanguageIdToCode(22), "enu");  // Portuguese has no bundle code
+    setenv("LC_ALL", "pt_BR.UTF-8", 1);
+    EXPECT_EQ(GetUserLanguageCode(), "enu");
+    setenv("LC_ALL", "de_DE.UTF-8", 1);
+    EXPECT_EQ(GetUserLanguageCode(), "deu");
+    unsetenv("LC_ALL");
+}
+
+TEST(StrUtil, WaitAndPumpZeroReturnsAtOnceAndTaskbarHelpersAreHarmless)
+{
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitAndPumpMessages(0));
+    EXPECT_LT(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(50));
+    t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(WaitAndPumpMessages(3));
+    EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));
+    EXPECT_EQ(MakeTaskbarNotTopmost(), 0);
+}
+
+}  // namespace

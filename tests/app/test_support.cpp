@@ -1,0 +1,12 @@
+#include "test_support.h"
+
+#include "dlgmessagebox.h"
+
+namespace zorqtest {
+
+void RecordingApp::RunMessageDialog(CDlgMessageBox& dlg)
+{
+    shown.push_back({false, dlg.m_strText, 0, nullptr});
+}
+
+}  // namespace zorqtest

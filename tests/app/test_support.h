@@ -1,0 +1,89 @@
+// Helpers shared by the application-core tests and the subsystems' tests.
+#pragma once
+
+#include "profile.h"
+#include "zorqapp.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace zorqtest {
+
+// A fresh program folder under /tmp, with its data folders, removed at the end.
+class TempProgramDir {
+public:
+    TempProgramDir()
+    {
+        char tmpl[] = "/tmp/zorq-app-XXXXXX";
+        if (!mkdtemp(tmpl))
+            std::abort();
+        dir_ = std::string(tmpl) + "/";
+        for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
+            std::system(("mkdir -p '" + dir_ + sub + "'").c_str());
+    }
+    ~TempProgramDir() { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+    const std::string& path() const { return dir_; }
+
+private:
+    std::string dir_;
+};
+
+// The program folder the build lays out (bundle, version file).
+inline std::string BuiltProgramDir() { return ZORQ_TEST_PROGRAM_DIR; }
+
+// The English bundle built for the tests.
+inline std::string BuiltBundle() { return BuiltProgramDir() + "/ZORQenu.rcc"; }
+
+inline bool CopyFile(const std::string& from, const std::string& to)
+{
+    std::ifstream in(from, std::ios::binary);
+    if (!in)
+        return false;
+    std::ofstream out(to, std::ios::binary);
+    out << in.rdbuf();
+    return static_cast<bool>(out);
+}
+
+inline std::string ReadFile(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream ss;
+    ss << in.rdbuf();
+    return ss.str();
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes)
+{
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+// An application object whose message boxes are recorded instead of shown.
+class RecordingApp : public CZorqMMIApp {
+public:
+    struct Shown {
+        bool system = false;  // the system box (else the program's dialog)
+        QString text;
+        unsigned type = 0;
+        QWidget* owner = nullptr;
+    };
+    std::vector<Shown> shown;
+    int systemResult = 1;
+    int beeps = 0;
+
+protected:
+    int SystemMessageBox(QWidget* owner, const QString& text, const QString&, unsigned type) override
+    {
+        shown.push_back({true, text, type, owner});
+        return systemResult;
+    }
+    void RunMessageDialog(CDlgMessageBox& dlg) override;
+    void MessageBeep() override { ++beeps; }
+};
+
+}  // namespace zorqtest

@@ -1,0 +1,211 @@
+#include "utilities.h"
+#include "strutil.h"
+
+#include "test_support.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <cstdio>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+using zorqtest::TempProgramDir;
+
+namespace {
+
+TEST(Utilities, FilterDialCharsKeepsTheFirstPlusOnly)
+{
+    std::string out = "stale";
+    FilterDialChars("+33 (1) 23-45 +6 p7#", out);
+    EXPECT_EQ(out, "+33123456p7#");  // '+' later on dropped, 'p' and '#' kept
+    FilterDialChars("++12", out);
+    EXPECT_EQ(out, "+12");
+    EXPECT_FALSE(IsDialChar('P'));
+    EXPECT_TRUE(IsDialChar('*'));
+}
+
+TEST(Utilities, LanguageCodeToIdIsCaseSensitive)
+{
+    EXPECT_EQ(LanguageCodeToLangId("fra"), 12);
+    EXPECT_EQ(LanguageCodeToLangId("FRA"), 9);
+    EXPECT_EQ(LanguageCodeToLangId("kor"), 18);
+}
+
+TEST(Utilities, ParseDateTextDefaultsAndLimits)
+{
+    double v = 0;
+    ASSERT_TRUE(ParseDateText("2001", v));
+    int y, m, d, h, mi, s;
+    SplitDateTime(v, y, m, d, h, mi, s);
+    EXPECT_EQ(y, 2001);
+    EXPECT_EQ(m, 1);
+    EXPECT_EQ(d, 1);
+    ASSERT_TRUE(ParseDateText("2001/02/03 23:59:59", v));
+    SplitDateTime(v, y, m, d, h, mi, s);
+    EXPECT_EQ(m * 100 + d, 203);
+    EXPECT_EQ(h * 10000 + mi * 100 + s, 235959);
+    EXPECT_FALSE(CheckDateText("2001/02/03 25:00"));
+    EXPECT_FALSE(CheckDateText("2001/02/03 24:00"));  // 24 is no hour of a day
+    EXPECT_FALSE(CheckDateText("2001/02/03 10:60"));
+    EXPECT_FALSE(CheckDateText("2001/02/30"));
+    EXPECT_FALSE(CheckDateText("soon"));
+}
+
+TEST(Utilities, DateAndTimeTexts)
+{
+    const double dt = MakeDateTime(2026, 12, 8, 19, 5, 9);
+    EXPECT_EQ(FormatDateText(dt, 9), "12/8/2026");
+    EXPECT_EQ(FormatTimeText(dt, 9), "7:05:09 PM");
+    EXPECT_EQ(FormatShortTimeText(dt, 9), "7:05 PM");  // the day-half marker stays
+    EXPECT_EQ(FormatDateTimeText(dt, 7), "08.12.2026 19:05");
+    EXPECT_EQ(FormatShortTimeText(dt, 16), "19.05");
+    const double dateOnly = MakeDateTime(2026, 12, 8);
+    EXPECT_EQ(FormatTimeText(dateOnly, 12), "00:00:00");
+    EXPECT_EQ(FormatHourMinute(MakeDateTime(2000, 1, 1, 7, 3)), "07:03");
+    EXPECT_EQ(FormatCurrencyText("1.50", 9), "$1.50");
+    EXPECT_DOUBLE_EQ(MakeDateTime(1899, 12, 30), 0.0);
+    EXPECT_DOUBLE_EQ(MakeDateTime(1900, 1, 1, 12), 2.5);
+}
+
+TEST(Utilities, SmallTextHelpers)
+{
+    std::string t = "hello";
+    CapitalizeFirst(t);
+    EXPECT_EQ(t, "Hello");
+    std::string e;
+    CapitalizeFirst(e);
+    EXPECT_EQ(e, "");
+    EXPECT_EQ(CountChar("a,b,,c", ','), 3);
+    std::string msg = "Welcome to [APP_NAME]. [APP_NAME]!";
+    ReplaceAppName(msg);
+    EXPECT_EQ(msg, "Welcome to Pellard Tarvel Data. Pellard Tarvel Data!");
+    char buf[16] = "    ";
+    TrimTrailingBlanks(buf, 16);
+    EXPECT_STREQ(buf, "");
+    char part[16] = "ab  cd  ";
+    TrimTrailingBlanks(part, 4);  // only the first four characters are looked at
+    EXPECT_STREQ(part, "ab");
+}
+
+TEST(Utilities, PathPieces)
+{
+    EXPECT_EQ(GetFileNamePart("/a/b/c.txt"), "c.txt");
+    EXPECT_EQ(GetFileNamePart("c.txt"), "c.txt");
+    EXPECT_EQ(GetPathDirectory("/a/b/c.txt"), "/a/b/");
+    EXPECT_EQ(GetBaseName("/a/b.d/c.txt"), "c");
+    EXPECT_EQ(GetBaseName("/a/b.d/c"), "b");  // cut at the last '.', as the program did
+    EXPECT_EQ(GetBaseName(""), "");
+}
+
+TEST(Utilities, UniqueAndTemporaryNames)
+{
+    TempProgramDir dir;
+    std::string name = dir.path() + "card";
+    MakeUniqueFileName(name, ".vcf");
+    EXPECT_EQ(name, dir.path() + "card");
+    zorqtest::WriteFile(dir.path() + "card.vcf", "x");
+    zorqtest::WriteFile(dir.path() + "card2.vcf", "x");
+    MakeUniqueFileName(name, ".vcf");
+    EXPECT_EQ(name, dir.path() + "card3");
+
+    const std::string t1 = MakeTempName(dir.path(), "mid");
+    const std::string t2 = MakeTempName(dir.path(), "mid");
+    ASSERT_FALSE(t1.empty());
+    EXPECT_NE(t1, t2);
+    EXPECT_TRUE(FileExists(t1));  // the name is claimed by creating the file
+    const std::string base = GetFileNamePart(t1);
+    ASSERT_EQ(base.size(), 12u);
+    for (int i = 0; i < 8; ++i)
+        EXPECT_TRUE(base[i] >= 'A' && base[i] <= 'Z');
+    EXPECT_EQ(base.substr(8), ".mid");
+    EXPECT_TRUE(MakeTempName(dir.path() + "missing/", "mid").empty());
+}
+
+TEST(Utilities, TextLinesAndFiles)
+{
+    TempProgramDir dir;
+    const std::string path = dir.path() + "lines.txt";
+    zorqtest::WriteFile(path, "first line  \r\nsecond\t\xE9t\xE9\r\n\r\n");
+    std::FILE* f = nullptr;
+    ASSERT_EQ(OpenFileWithRetry(f, path), 0);
+    char buf[64];
+    EXPECT_EQ(ReadTextLine(f, buf, 63), 12);  // count before the trailing blanks go
+    EXPECT_STREQ(buf, "first line");
+    EXPECT_EQ(ReadTextLine(f, buf, 63), 9);  // the tab is skipped
+    EXPECT_STREQ(buf, "second\xE9t\xE9");
+    EXPECT_EQ(ReadTextLine(f, buf, 63), 0);  // the empty line
+    EXPECT_EQ(ReadTextLine(f, buf, 63), -1);  // end of file
+    std::fclose(f);
+
+    char small[4];
+    zorqtest::WriteFile(path, "abcdef\n");
+    f = std::fopen(path.c_str(), "rb");
+    EXPECT_EQ(ReadTextLine(f, small, 3), 3);
+    EXPECT_STREQ(small, "abc");
+    std::fclose(f);
+
+    const char bytes[] = {1, 2, 3, 0, 5};
+    ASSERT_TRUE(WriteFileBytes(dir.path() + "b.bin", bytes, sizeof bytes));
+    char back[5] = {};
+    ASSERT_TRUE(ReadFileBytes(dir.path() + "b.bin", back, sizeof back));
+    EXPECT_EQ(std::string(back, 5), std::string(bytes, 5));
+    EXPECT_FALSE(ReadFileBytes(dir.path() + "b.bin", back, 6));  // shorter than asked
+    EXPECT_EQ(GetFileSizeByName(dir.path() + "*.bin"), 5);
+    EXPECT_EQ(GetFileSizeByName(dir.path() + "*.none"), 0);
+
+    std::FILE* w = std::fopen((dir.path() + "w.txt").c_str(), "wb");
+    EXPECT_TRUE(WriteTextLine("KEY=value", w));
+    std::fclose(w);
+    EXPECT_EQ(zorqtest::ReadFile(dir.path() + "w.txt"), "KEY=value\r\n");
+
+    zorqtest::WriteFile(dir.path() + "Work/a.vcf", "x");
+    zorqtest::WriteFile(dir.path() + "Work/b.vcf", "x");
+    zorqtest::WriteFile(dir.path() + "Work/keep.txt", "x");
+    EXPECT_TRUE(DeleteFilesInFolder(dir.path() + "Work", "*.vcf"));
+    EXPECT_FALSE(FileExists(dir.path() + "Work/a.vcf"));
+    EXPECT_TRUE(FileExists(dir.path() + "Work/keep.txt"));
+    EXPECT_FALSE(DeleteFilesInFolder("", "*"));
+    DeleteFileIfExists(dir.path() + "Work/keep.txt");
+    DeleteFileIfExists(dir.path() + "Work/keep.txt");
+    EXPECT_FALSE(FileExists(dir.path() + "Work/keep.txt"));
+}
+
+TEST(Utilities, OpenWithRetryOnAMissingFileReturnsAtOnceWithoutMessage)
+{
+    TempProgramDir dir;
+    zorqtest::RecordingApp app;
+    std::FILE* f = nullptr;
+    EXPECT_EQ(OpenFileWithRetry(f, dir.path() + "nothing.here"), fileNotFound);
+    EXPECT_EQ(f, nullptr);
+    EXPECT_TRUE(app.shown.empty());
+    // A folder cannot be read as a file: reported once, not retried.
+    EXPECT_NE(OpenFileWithRetry(f, dir.path() + "nothing/deeper"), fileNone);
+}
+
+TEST(Utilities, WaitWindowExistsOnce)
+{
+    ShowWaitWindow(0);  // nothing to destroy
+    EXPECT_EQ(GetWaitWindow(), nullptr);
+    ShowWaitWindow(1);
+    QWidget* first = GetWaitWindow();
+    ASSERT_NE(first, nullptr);
+    ShowWaitWindow(1);
+    EXPECT_EQ(GetWaitWindow(), first);
+    ShowWaitWindow(5);
+    EXPECT_EQ(GetWaitWindow(), first);
+    ShowWaitWindow(0);
+    EXPECT_EQ(GetWaitWindow(), nullptr);
+}
+
+TEST(Utilities, LanguageSettingGoesThroughTheProfile)
+{
+    TempProgramDir dir;
+    SetIniProfileFile(dir.path());
+    EXPECT_EQ(GetLanguageSetting(), "");
+    SetLanguageSetting("fra");
+    EXPECT_EQ(GetLanguageSetting(), "fra");
+    EXPECT_NE(zorqtest::ReadFile(dir.path() + "ZorqMMI.ini").find("sLanguage=fra"), std::string::npos);
+}
+
+}  // namespace

@@ -1,0 +1,189 @@
+#include "daodb.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <string>
+
+namespace {
+
+class DaoTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/zorq-dao-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        dir_ = std::string(tmpl) + "/";
+        path_ = dir_ + "test.mdb";
+        db_.Create(path_);
+        db_.CreateTableDef("Entry", {{"Location", dbInteger, 0},
+                                     {"Name", dbText, 10},
+                                     {"Notes", dbMemo, 0},
+                                     {"When", dbDate, 0}});
+        db_.CreateIndex("Entry", "indLoc", "Location", true, true);
+    }
+    void TearDown() override
+    {
+        db_.Close();
+        std::system(("rm -rf '" + dir_ + "'").c_str());
+    }
+    void Add(int loc, const std::string& name)
+    {
+        CDaoRecordset rs(&db_);
+        rs.Open(dbOpenDynaset, "[Entry]");
+        rs.AddNew();
+        rs.SetFieldValue("Location", CVariant::Short(static_cast<int16_t>(loc)));
+        rs.SetFieldValue("Name", CVariant::Text(name));
+        rs.Update();
+    }
+
+    std::string dir_, path_;
+    CDaoDatabase db_;
+};
+
+class Entry : public CDaoRecordset {
+public:
+    using CDaoRecordset::CDaoRecordset;
+    std::string GetDefaultSQL() override { return "[Entry]"; }
+    void DoFieldExchange(CDaoFieldExchange& fx) override
+    {
+        fx.Short("Location", Location);
+        fx.Text("Name", Name);
+        fx.Date("When", When);
+    }
+    int16_t Location = 0;
+    std::string Name;
+    double When = 0;
+};
+
+TEST_F(DaoTest, UniqueIndexRefusesASecondRowWithTheSameLocation)
+{
+    Add(5, "first");
+    EXPECT_THROW(Add(5, "second"), CDaoException);
+    CDaoRecordset rs(&db_);
+    rs.Open(dbOpenDynaset, "SELECT * FROM Entry");
+    EXPECT_EQ(rs.GetRecordCount(), 1);
+    EXPECT_EQ(rs.GetFieldValue("Name").AsText(), "first");
+}
+
+TEST_F(DaoTest, TableTypeSeekFollowsTheDescendingIndex)
+{
+    Add(3, "three");
+    Add(9, "nine");
+    Add(1, "one");
+    Entry rs(&db_);
+    rs.Open(dbOpenTable);
+    rs.SetCurrentIndex("indLoc");
+    EXPECT_EQ(rs.Location, 9);  // descending index: highest first
+    ASSERT_TRUE(rs.Seek("=", CVariant::Text("3")));  // a text key finds the number
+    EXPECT_EQ(rs.Name, "three");
+    EXPECT_FALSE(rs.Seek("=", CVariant::Short(4)));
+    // Replace the row at location 3, the way entries are rewritten.
+    ASSERT_TRUE(rs.Seek("=", CVariant::Short(3)));
+    rs.Delete();
+    rs.AddNew();
+    EXPECT_EQ(rs.Name, "");  // a new row starts empty
+    rs.Location = 3;
+    rs.Name = "new three";
+    rs.Update();
+    ASSERT_TRUE(rs.Seek("=", CVariant::Short(3)));
+    EXPECT_EQ(rs.Name, "new three");
+    EXPECT_EQ(rs.GetRecordCount(), 3);
+}
+
+TEST_F(DaoTest, DynasetWalkEditAndDelete)
+{
+    Add(1, "a");
+    Add(2, "b");
+    Add(3, "c");
+    Entry rs(&db_);
+    rs.Open(dbOpenDynaset, "SELECT * FROM Entry ORDER BY Location");
+    std::string seen;
+    while (!rs.IsEOF()) {
+        if (rs.Location == 2) {
+            rs.Delete();
+        } else {
+            rs.Edit();
+            rs.Name += "!";
+            rs.When = 36526.25;
+            rs.Update();
+        }
+        rs.MoveNext();
+    }
+    Entry check(&db_);
+    check.Open(dbOpenDynaset, "SELECT * FROM Entry ORDER BY Location DESC");
+    ASSERT_EQ(check.GetRecordCount(), 2);
+    EXPECT_EQ(check.Name, "c!");
+    EXPECT_DOUBLE_EQ(check.When, 36526.25);
+    EXPECT_EQ(check.GetFieldValue("When").vt, VT_DATE);
+    check.MoveNext();
+    EXPECT_EQ(check.Name, "a!");
+    check.MoveNext();
+    EXPECT_TRUE(check.IsEOF());
+    EXPECT_THROW(check.MoveNext(), CDaoException);
+}
+
+TEST_F(DaoTest, ValuesAreBoundNeverPartOfTheStatement)
+{
+    const std::string hostile = "x'); DROP TABLE Entry; --";
+    CDaoRecordset rs(&db_);
+    rs.Open(dbOpenDynaset, "[Entry]");
+    rs.AddNew();
+    rs.SetFieldValue("Location", CVariant::Short(1));
+    rs.SetFieldValue("Notes", CVariant::Text(hostile));
+    rs.Update();
+    EXPECT_TRUE(db_.HasTableDef("Entry"));
+    CDaoRecordset back(&db_);
+    back.Open(dbOpenDynaset, "[Entry]");
+    EXPECT_EQ(back.GetFieldValue("Notes").AsText(), hostile);
+    // Names that are not plain identifiers are refused outright.
+    CDaoRecordset bad(&db_);
+    EXPECT_THROW(bad.Open(dbOpenDynaset, "SELECT * FROM Entry; DROP TABLE Entry"), CDaoException);
+}
+
+TEST_F(DaoTest, FieldLimitsAreChecked)
+{
+    CDaoRecordset rs(&db_);
+    rs.Open(dbOpenDynaset, "[Entry]");
+    rs.AddNew();
+    rs.SetFieldValue("Location", CVariant::Long(40000));
+    EXPECT_THROW(rs.Update(), CDaoException);
+    rs.AddNew();
+    rs.SetFieldValue("Location", CVariant::Short(1));
+    rs.SetFieldValue("Name", CVariant::Text("eleven char"));
+    EXPECT_THROW(rs.Update(), CDaoException);
+    EXPECT_EQ(rs.GetRecordCount(), 0);
+    EXPECT_THROW(rs.Edit(), CDaoException);  // no current record
+}
+
+TEST_F(DaoTest, RollbackUndoesAndCommitKeeps)
+{
+    db_.BeginTrans();
+    Add(1, "gone");
+    db_.Rollback();
+    db_.BeginTrans();
+    Add(2, "kept");
+    db_.CommitTrans();
+    CDaoRecordset rs(&db_);
+    rs.Open(dbOpenDynaset, "[Entry]");
+    ASSERT_EQ(rs.GetRecordCount(), 1);
+    EXPECT_EQ(rs.GetFieldValue("Location").AsInt(), 2);
+}
+
+TEST_F(DaoTest, CreateRefusesAnExistingFileAndOpenRefusesJunk)
+{
+    CDaoDatabase again;
+    EXPECT_THROW(again.Create(path_), CDaoException);
+    const std::string junk = dir_ + "junk.mdb";
+    std::ofstream(junk) << "this is not a database at all, just some text of a decent length....";
+    CDaoDatabase j;
+    EXPECT_THROW(j.Open(junk), CDaoException);
+    EXPECT_FALSE(j.IsOpen());
+    CDaoDatabase missing;
+    EXPECT_THROW(missing.Open(dir_ + "missing.mdb"), CDaoException);
+    EXPECT_EQ(db_.GetTableDefNames(), std::vector<std::string>{"Entry"});
+    EXPECT_TRUE(CheckSqliteEngine());
+}
+
+}  // namespace

@@ -1,0 +1,1 @@
+#include "../app/test_support.cpp"
