@@ -318,8 +318,9 @@ ati_fmt_result f_dial(krn_msg* req)
     cmd("ATD");
     ati_out_bytes(n.p, n.len);
     ati_out_char(';');
-    // The dial stays the running command until its final answer, so that the
-    // answer is never taken for another command's; its caller does not wait.
+    // The dial is a command like any other: it runs until its final answer
+    // (OK, ERROR, BUSY...), so that the answer is never taken for another
+    // command's, and its caller learns whether the phone refused it.
     finish(AT_CMD_DIAL, 1000, AT_REQ_DIAL);
     return ATI_FMT_DONE;
 }

@@ -137,11 +137,14 @@ krn_msg* h_cms_error()
 
 // ---- Call progress -------------------------------------------------------------
 
-// A call's final word also ends a dial that is still the running command.
+// A call's final word also ends a dial that is still the running command:
+// the dial failed, and its caller gets its final answer.
 void end_dial()
 {
-    if (ati_command == AT_CMD_DIAL)
+    if (ati_command == AT_CMD_DIAL) {
+        ati_send_result(AT_RESULT_ERROR);
         ati_finish_command();
+    }
 }
 
 krn_msg* call_word(uint8_t cnf)

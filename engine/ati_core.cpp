@@ -141,19 +141,13 @@ void command_timeout(krn_msg* m)
         ati_free(m);
         return;
     }
-    if (ati_command == AT_CMD_DIAL) {
-        // The dial's caller does not wait for it: no result, but the line is
-        // drained before the next command.
-        ati_free(m);
-    } else {
-        uint8_t code = ati_silent ? AT_RESULT_SILENCE : AT_RESULT_PARTIAL;
-        m[0] = 0;
-        m[1] = AT_CNF_RESULT;
-        m[2] = code;
-        m[3] = 0;
-        m[4] = 0;
-        ati_send_main(m);
-    }
+    uint8_t code = ati_silent ? AT_RESULT_SILENCE : AT_RESULT_PARTIAL;
+    m[0] = 0;
+    m[1] = AT_CNF_RESULT;
+    m[2] = code;
+    m[3] = 0;
+    m[4] = 0;
+    ati_send_main(m);
     abort_command();
     ati_enter_resync(true);
 }

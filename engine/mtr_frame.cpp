@@ -178,19 +178,30 @@ MTR_RESULT mtr_end_request(MTR_RESULT result)
     return result;
 }
 
+// Every command of the AT task ends with exactly one final confirm (229 or
+// 230). A request ends only there: when something else makes it fail first,
+// its result is kept and the wait goes on to the final confirm, so that a
+// late answer is never taken for the next request's.
 MTR_RESULT mtr_wait_final()
 {
+    MTR_RESULT result = MTR_DONE;
     for (;;) {
         krn_msg* m = nullptr;
         mtr_wait(&m);
-        if (krn_msg_number(m) == AT_CNF_OK) {
+        uint16_t number = krn_msg_number(m);
+        if (number == AT_CNF_OK) {
             krn_free(m);
-            return mtr_end_request(MTR_DONE);
+            return mtr_end_request(result);
         }
         MTR_RESULT r = mtr_check_result(m);
+        if (number == AT_CNF_RESULT) {
+            krn_free(m);
+            return mtr_end_request(result == MTR_DONE ? r : result);
+        }
         if (r != MTR_DONE) {
             krn_free(m);
-            return mtr_end_request(r);
+            if (result == MTR_DONE)
+                result = r;
         }
     }
 }
@@ -198,23 +209,29 @@ MTR_RESULT mtr_wait_final()
 MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out)
 {
     *out = nullptr;
+    MTR_RESULT result = MTR_DONE;
     for (;;) {
         krn_msg* m = nullptr;
         mtr_wait(&m);
         uint16_t number = krn_msg_number(m);
-        if (number == cnf) {
+        if (number == cnf && result == MTR_DONE) {
             *out = m;
             return MTR_DONE;
         }
         if (number == AT_CNF_OK) {
             // A bare OK before the data: the request is over, without data.
             krn_free(m);
-            return mtr_end_request(MTR_DONE);
+            return mtr_end_request(result);
         }
         MTR_RESULT r = mtr_check_result(m);
+        if (number == AT_CNF_RESULT) {
+            krn_free(m);
+            return mtr_end_request(result == MTR_DONE ? r : result);
+        }
         if (r != MTR_DONE) {
             krn_free(m);
-            return mtr_end_request(r);
+            if (result == MTR_DONE)
+                result = r;
         }
     }
 }

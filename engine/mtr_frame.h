@@ -23,7 +23,9 @@ extern int gv_mtr_pumping;
 // Classifies a message that is not the awaited one: -35 when it was set
 // aside for polling (or is harmless), else the request's result.
 MTR_RESULT mtr_check_result(krn_msg* msg);
-// Waits for the final OK of the running request; then polls.
+// Waits for the final answer of the running request (229 OK or 230); then
+// polls. Anything else that fails the request is remembered and the wait
+// goes on to the final answer.
 MTR_RESULT mtr_wait_final();
 // One engine step from idle time (when task 0's mailbox holds a message).
 void mtr_idle();

@@ -1,0 +1,169 @@
+// The serial layer and the request frame with the real kernel, over a
+// pseudo-terminal driven by the test.
+#include <sys/resource.h>
+
+#include <chrono>
+#include <fstream>
+#include <sstream>
+
+#include "ati_harness.h"
+#include "link_fixture.h"
+
+using namespace link_test;
+
+namespace {
+
+std::string read_file(const std::string& path)
+{
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+double cpu_seconds()
+{
+    rusage r{};
+    getrusage(RUSAGE_SELF, &r);
+    return static_cast<double>(r.ru_utime.tv_sec + r.ru_stime.tv_sec) +
+           static_cast<double>(r.ru_utime.tv_usec + r.ru_stime.tv_usec) / 1e6;
+}
+
+}  // namespace
+
+using SerialTest = LinkTest;
+
+TEST(SerialLayer, WaitingBytesBecomeMessagesOf128AtMost)
+{
+    AtiHarness h;  // plays the kernel: the messages land in its inbox
+    ScriptedPhone phone([](const std::string&) { return std::string(); });
+    std::string dir = ::testing::TempDir();
+    SetIniProfileFile(dir);
+    WriteIniProfileString("Ports", "COM7", phone.path());
+    ASSERT_EQ(Init_Serial(7), 1);
+    h.inbox_.clear();
+    phone.write(std::string(300, 'x'));
+    usleep(100000);
+    EXPECT_EQ(Read_Serial_Line(), 1);
+    ASSERT_EQ(h.inbox_.size(), 3u);
+    int sizes[3];
+    for (int i = 0; i < 3; ++i)
+        sizes[i] = (h.inbox_[i][2] << 8) | h.inbox_[i][3];
+    EXPECT_EQ(sizes[0], 128);
+    EXPECT_EQ(sizes[1], 128);
+    EXPECT_EQ(sizes[2], 44);
+    Close_Serial();
+    // A closed port reads nothing, writes nothing and closes again harmlessly.
+    EXPECT_EQ(Read_Serial_Line(), 0);
+    const uint8_t block[] = {0, 3, 'A', 'T', '\r'};
+    Send_Serial_Line(block);
+    Close_Serial();
+    EXPECT_EQ(serial_fd(), -1);
+    // A port that does not exist cannot be opened.
+    WriteIniProfileString("Ports", "COM7", "/dev/zorq-no-such-port");
+    EXPECT_EQ(Init_Serial(7), 0);
+    usleep(50000);
+    EXPECT_EQ(phone.commands(), "");
+}
+
+TEST(SerialLayer, PortNumbersMapToDevices)
+{
+    std::string dir = ::testing::TempDir();
+    SetIniProfileFile(dir);
+    WriteIniProfileString("Ports", "COM3", "/dev/pts/77");
+    EXPECT_EQ(serial_port_path(3), "/dev/pts/77");
+    EXPECT_EQ(serial_port_path(0), "");
+    EXPECT_EQ(serial_port_path(200), "");  // no machine has that many ports
+}
+
+TEST_F(SerialTest, TheTraceMarksEachDirection)
+{
+    ScriptedPhone phone([](const std::string& cmd) {
+        return cmd == "AT+CREG=1" ? std::string("\r\n+CREG: 1\r\n\r\nOK\r\n") : std::string("\r\nOK\r\n");
+    });
+    serial_trace_start(host.folder);
+    ASSERT_EQ(Open(phone.path()), 1);
+    EXPECT_EQ(simple_request(AT_REQ_CREG_SET, {1}), MTR_DONE);
+    Close_Serial();
+    // A second opening appends: the trace of the first exchange stays.
+    ASSERT_EQ(Open(phone.path()), 1);
+    EXPECT_EQ(simple_request(AT_REQ_AT), MTR_DONE);
+    serial_trace_stop();
+    std::string t = read_file(host.folder + "debugAT.txt");
+    std::string stars(78, '*');
+    EXPECT_EQ(t.rfind(stars + "\r\n\r\n                                AT DEBUG FILE\r\n", 0), 0u);
+    size_t out = t.find("\r\n" + stars + "\r\n\r\n-> ");
+    ASSERT_NE(out, std::string::npos);
+    size_t cmd = t.find("AT+CREG=1\r", out);
+    size_t in = t.find("\r\n\r\n<- ", cmd);
+    ASSERT_NE(cmd, std::string::npos);
+    ASSERT_NE(in, std::string::npos);
+    EXPECT_NE(t.find("+CREG: 1\r\n\r\nOK\r\n", in), std::string::npos);
+    EXPECT_NE(t.find("AT\r", in), std::string::npos);
+    EXPECT_EQ(t.find("AT DEBUG FILE", t.find("AT DEBUG FILE") + 1), std::string::npos);  // one header
+}
+
+TEST_F(SerialTest, BatteryQueryAndErrors)
+{
+    ScriptedPhone phone([](const std::string& cmd) -> std::string {
+        if (cmd == "AT+CBC")
+            return "\r\n+CBC: 0,80\r\n\r\nOK\r\n";
+        if (cmd == "AT+CPIN?")
+            return "\r\n+CME ERROR: 10\r\n";
+        if (cmd == "AT+CMGR=1")
+            return "\r\n+CMS ERROR: 321\r\n";
+        if (cmd == "AT+CSQ")
+            return "\r\nERROR\r\n";
+        return "\r\nOK\r\n";
+    });
+    ASSERT_EQ(Open(phone.path()), 1);
+    uint8_t status = 9, level = 0;
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(level, 80);
+    EXPECT_EQ(simple_request(AT_REQ_CPIN_GET), 10);
+    EXPECT_EQ(simple_request(AT_REQ_CMGR, {1}), 321);
+    EXPECT_EQ(simple_request(AT_REQ_CSQ), MTR_FAILED);
+    // A data answer where none is awaited fails the request, which still
+    // takes its own final OK: the next request gets its own answer.
+    EXPECT_EQ(simple_request(AT_REQ_CBC), MTR_FAILED);
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+    EXPECT_EQ(phone.commands(), "AT+CBC|AT+CPIN?|AT+CMGR=1|AT+CSQ|AT+CBC|AT+CBC|");
+}
+
+TEST_F(SerialTest, SilenceIsCode7AndCostsAlmostNoProcessor)
+{
+    ScriptedPhone phone([](const std::string&) { return std::string(); });
+    ASSERT_EQ(Open(phone.path()), 1);
+    auto t0 = std::chrono::steady_clock::now();
+    double c0 = cpu_seconds();
+    uint8_t s, l;
+    EXPECT_EQ(battery(&s, &l), MTR_FAILED);
+    double cpu = cpu_seconds() - c0;
+    double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    // The battery query's time-out is 200 ticks.
+    EXPECT_GT(wall, 1.8);
+    EXPECT_LT(cpu / wall, 0.10) << "cpu " << cpu << " s over " << wall << " s";
+    RecordProperty("cpu_share_percent", std::to_string(cpu / wall * 100));
+    std::printf("silent wait: %.3f s processor over %.3f s (%.2f %%)\n", cpu, wall, cpu / wall * 100);
+    // The time-out was queued for polling as a loss of the link.
+    ASSERT_FALSE(polled().empty());
+    EXPECT_EQ(polled().back()[1], AT_CNF_RESULT);
+    EXPECT_EQ(polled().back()[2], AT_RESULT_SILENCE);
+}
+
+TEST_F(SerialTest, RequestsDoNotNest)
+{
+    ScriptedPhone phone([](const std::string& cmd) -> std::string {
+        if (cmd == "AT+CBC")
+            return "\r\n+CBC: 0,80\r\n\r\nOK\r\n";
+        return "\r\nOK\r\n";
+    });
+    ASSERT_EQ(Open(phone.path()), 1);
+    MTR_RESULT inner = 0;
+    host.on_dispatch = [&] { inner = simple_request(AT_REQ_CSQ); };
+    uint8_t s, l;
+    EXPECT_EQ(battery(&s, &l), MTR_DONE);
+    EXPECT_EQ(inner, MTR_FAILED);
+    EXPECT_EQ(l, 80);
+}
