@@ -1,0 +1,152 @@
+// The request frame against the phone simulator over a pseudo-terminal.
+#if __has_include("phonesim_client.h")
+#include "phonesim_client.h"
+
+#include "link_fixture.h"
+
+using namespace link_test;
+
+namespace {
+
+// Sends a request and reports how its command ended: "OK" or "230/<code>",
+// after the numbers of the other messages that reached task 0 meanwhile.
+std::string raw_request(uint8_t number, std::initializer_list<uint8_t> params = {})
+{
+    krn_msg* m = nullptr;
+    krn_alloc(&m, static_cast<uint16_t>(2 + params.size()));
+    m[0] = 0;
+    m[1] = number;
+    uint8_t* p = m + 2;
+    for (uint8_t b : params)
+        *p++ = b;
+    if (!mtr_send_request(m))
+        return "nested";
+    std::string seen;
+    for (;;) {
+        krn_msg* c = nullptr;
+        mtr_wait(&c);
+        uint16_t n = krn_msg_number(c);
+        if (n == AT_CNF_OK) {
+            krn_free(c);
+            mtr_end_request(MTR_DONE);
+            return seen + "OK";
+        }
+        if (n == AT_CNF_RESULT) {
+            std::string r = seen + "230/" + std::to_string(c[2]);
+            krn_free(c);
+            mtr_end_request(MTR_FAILED);
+            return r;
+        }
+        seen += std::to_string(n) + " ";
+        krn_free(c);
+    }
+}
+
+class SimTest : public LinkTest {
+protected:
+    void Start(const std::string& scenario = "")
+    {
+        sim = std::make_unique<phonesim::Process>(scenario);
+        ASSERT_EQ(Open(sim->device()), 1);
+    }
+    std::unique_ptr<phonesim::Process> sim;
+    void TearDown() override
+    {
+        LinkTest::TearDown();
+        sim.reset();
+    }
+};
+
+}  // namespace
+
+TEST_F(SimTest, BatteryQueryReturnsItsValues)
+{
+    Start("battery 0 80\n");
+    uint8_t status = 9, level = 0;
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(level, 80);
+}
+
+TEST_F(SimTest, ErrorAnswersBecomeResults)
+{
+    Start("sim absent\n");
+    EXPECT_EQ(simple_request(AT_REQ_CPIN_GET), 10);  // +CME ERROR: 10, SIM not inserted
+    sim->command("sim present");
+    // Reading an empty message location.
+    EXPECT_EQ(simple_request(AT_REQ_CMGR, {29}), 321);
+    sim->command("set refuse-mver on");
+    EXPECT_EQ(simple_request(AT_REQ_MVER), MTR_FAILED);  // plain ERROR
+}
+
+TEST_F(SimTest, AnIndicationMidRequestIsQueuedAndHandledAfterIt)
+{
+    Start();
+    EXPECT_EQ(raw_request(AT_REQ_CIND_TEST), "171 OK");
+    EXPECT_EQ(simple_request(AT_REQ_CMER_SET, {4, 1, 0, 0, 1}), MTR_DONE);
+    polled().clear();
+    sim->command("set dial-delay 500");
+    // While the dial waits for its OK, the signal indicator changes.
+    host.on_dispatch = [&] { sim->command("indicator signal 2"); };
+    krn_msg* m = nullptr;
+    krn_alloc(&m, 9);
+    uint8_t* p = m + 2;
+    m[0] = 0;
+    m[1] = AT_REQ_DIAL;
+    ASSERT_EQ(mtr_pack_number(&p, "0612", 21), 1);
+    ASSERT_TRUE(mtr_send_request(m));
+    EXPECT_TRUE(polled().empty());
+    EXPECT_EQ(mtr_wait_final(), MTR_DONE);
+    // Handled by the poll that ended the request.
+    ASSERT_EQ(polled().size(), 1u);
+    EXPECT_EQ(polled()[0][1], AT_CNF_CIEV);
+    EXPECT_EQ(polled()[0][2], AT_IND_EVT_SIGNAL);
+    EXPECT_EQ(polled()[0][3], 2);
+}
+
+TEST_F(SimTest, SilenceIsCode7)
+{
+    Start();
+    sim->command("mute on");
+    EXPECT_EQ(raw_request(AT_REQ_CBC), "230/7");
+    sim->command("mute off");
+}
+
+TEST_F(SimTest, PartialAnswerIsCode1ThenTheLinkResynchronises)
+{
+    Start();
+    sim->command("set partial-next on");
+    EXPECT_EQ(raw_request(AT_REQ_CPBR, {1, 2}), "230/1");
+    // The next request runs once the line has been quiet, and gets its own answer.
+    uint8_t status = 9, level = 0;
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+    EXPECT_EQ(level, 80);
+}
+
+TEST_F(SimTest, BareOkWithoutDataEndsTheRequest)
+{
+    Start();
+    sim->command("set bare-ok-next on");
+    uint8_t status = 9, level = 0;
+    EXPECT_EQ(battery(&status, &level), MTR_FAILED);
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+}
+
+TEST_F(SimTest, RawIdentificationSkipsWhatIsNotIt)
+{
+    Start();
+    sim->command("set echo on");
+    sim->command("set unknown-before-cgmi on");
+    krn_msg* m = nullptr;
+    krn_alloc(&m, 2);
+    m[0] = 0;
+    m[1] = AT_REQ_CGMI;
+    ASSERT_TRUE(mtr_send_request(m));
+    krn_msg* d = nullptr;
+    ASSERT_EQ(mtr_wait_data(AT_CNF_CGMI, &d), MTR_DONE);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(d + 3), d[2]), "Quenvale");
+    krn_free(d);
+    EXPECT_EQ(mtr_wait_final(), MTR_DONE);
+}
+#endif
