@@ -11,8 +11,14 @@
 #include "engine_host.h"
 #include "mmi_doc_setup.h"
 #include "mtr_clock.h"
+#include "mtr_discovery.h"
 #include "mtr_frame.h"
 #include "mtr_melody.h"
+#include "mtr_gen.h"
+#include "mtr_mmng.h"
+#include "mtr_poll.h"
+#include "mtr_sms.h"
+#include "mmi_doc_sms.h"
 #include "mtr_request.h"
 #include "profile.h"
 #include "serial.h"
@@ -24,7 +30,6 @@ namespace {
 std::string g_manufacturer;
 int g_pin_prompt = 0;
 bool g_stopped = false;
-MTR_SETUP_AREAS g_areas;
 
 // The engine keeps this much of the phone's +CGMI answer.
 constexpr size_t MANUFACTURER_KEPT = 20;
@@ -43,47 +48,6 @@ std::string trimmed(const std::string& s)
     return s.substr(b, e - b + 1);
 }
 
-MTR_RESULT request_manufacturer(std::string* out)
-{
-    out->clear();
-    return mtr_request_one(mtr_make_request(AT_REQ_CGMI, 2), AT_CNF_CGMI, [&](const krn_msg* d) {
-        out->assign(reinterpret_cast<const char*>(d + 3), d[2]);
-    });
-}
-
-// Removes the queued poll scripts and stops the armed ones: nothing is asked
-// of the phone until the next detection.
-void cancel_poll_scripts()
-{
-    for (krn_msg* q = krn_queue_first(&gv_poll_queue); q;) {
-        krn_msg* next = krn_queue_next(&gv_poll_queue, q);
-        uint16_t n = krn_msg_number(q);
-        if (n == MTR_TIMER_POLL_SCRIPT || n == MTR_POLL_ONCE) {
-            krn_queue_remove(&gv_poll_queue, q);
-            krn_free(q);
-        }
-        q = next;
-    }
-    for (krn_timer*& t : gv_poll_script_slot)
-        if (t) {
-            krn_timer_stop(t);
-            t = nullptr;
-        }
-}
-
-// The link test every Pool seconds of engine time (none when Pool < 1).
-void arm_link_test()
-{
-    int pool = GetIniProfileInt("PoolingTime", "Pool", 0);
-    if (pool < 1 || gv_is_alive_armed)
-        return;
-    krn_msg* m = nullptr;
-    krn_timer_alloc(&m, 2);
-    krn_set_msg_number(m, MTR_TIMER_IS_ALIVE);
-    krn_timer_start(m, static_cast<uint32_t>(pool) * 100, 0, KRN_TASK_MAIN);
-    gv_is_alive_armed = 1;
-}
-
 // The port's other end is gone (the phone was unplugged).
 bool port_hung_up()
 {
@@ -94,21 +58,10 @@ bool port_hung_up()
     return poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL));
 }
 
-MTR_RESULT counted_list(uint8_t req, std::initializer_list<uint8_t> values)
-{
-    krn_msg* m = mtr_make_request(req, static_cast<uint16_t>(3 + values.size()));
-    if (!m)
-        return MTR_FAILED;
-    m[2] = static_cast<uint8_t>(values.size());
-    std::memcpy(m + 3, values.begin(), values.size());
-    return mtr_request_final(m);
-}
-
 }  // namespace
 
 const std::string& mtr_expected_manufacturer() { return g_manufacturer; }
 int mtr_pin_prompt_state() { return g_pin_prompt; }
-void mtr_set_setup_areas(const MTR_SETUP_AREAS& areas) { g_areas = areas; }
 
 void mtr_init(const std::string& manufacturer_id)
 {
@@ -123,14 +76,16 @@ void mtr_init(const std::string& manufacturer_id)
             host->MessageBox("The directory is not where it should be.", MB_OK);
         std::exit(EXIT_FAILURE);
     }
-    for (krn_msg* m; (m = krn_queue_take_back(&gv_poll_queue));)
-        krn_free(m);
-    for (krn_timer*& t : gv_poll_script_slot)
-        t = nullptr;
-    gv_is_alive_armed = 0;
+    mtr_poll_reset();
+    mtr_PB_reset();
     g_stopped = false;
     g_pin_prompt = 0;
-    arm_link_test();
+    // The periodic link test runs the full discovery; the clock, diary,
+    // alarm and melody indications come back here from polling.
+    mtr_set_link_test(mtr_GEN_test_communication);
+    for (uint8_t cnf : {AT_CNF_MALI, AT_CNF_MCLK, AT_CNF_MDRI, AT_CNF_MMPI})
+        mtr_set_indication_handler(cnf, mtr_setup_indication);
+    mtr_arm_is_alive();
     // The AT trace is opened once for the whole run and appended to, so
     // that the exchange of a failed port or link test is kept.
     if (GetIniProfileInt("Pellard", "Debug", 0) == 1 && host)
@@ -150,7 +105,7 @@ MTR_RESULT mtr_IsComWithMobile()
     engine_trace("mtr_IsComWithMobile -> before mtr_GEN_req_manufacturer_id with strManufacturerId:" +
                  g_manufacturer);
     std::string answer;
-    MTR_RESULT r = request_manufacturer(&answer);
+    MTR_RESULT r = mtr_GEN_req_manufacturer_id(answer);
     engine_trace("mtr_IsComWithMobile -> Manufacturer identification requested = " + g_manufacturer);
     engine_trace("mtr_IsComWithMobile -> Manufacturer identification returned by the mobile = " + answer);
     return r == MTR_DONE && mtr_manufacturer_matches(g_manufacturer, answer) ? MTR_DONE : MTR_FAILED;
@@ -239,7 +194,7 @@ int mtr_setup(MS_PARAM* param)
 
     int report = 0;
     if (give_up) {
-        cancel_poll_scripts();
+        mtr_cancel_poll_scripts();
         gv_SPIO_com_status = 0;
         engine_trace("gv_SPIO_com_status set to SPIO_no_com_available in mtr_setup().");
         engine_trace("mtr_setup -> No communication required by the user");
@@ -247,26 +202,17 @@ int mtr_setup(MS_PARAM* param)
         g_pin_prompt = 0;
         engine_trace("mtr_setup -> Setup will start");
         report = MTR_SETUP_WENT_ON;
+        // Each step runs whatever the others' results.
+        MS_PARAM scratch;
+        MS_PARAM* p = param ? param : &scratch;
         mtr_select_charset();
-        if (g_areas.mmng_setup)
-            g_areas.mmng_setup();
-        else
-            engine_trace("mtr_setup -> no indicator set-up installed");
-        if (g_areas.pb_setup) {
-            if (g_areas.pb_setup(param) == MTR_DONE)
-                report |= MTR_SETUP_PB_OK;
-        } else {
-            engine_trace("mtr_setup -> no phonebook set-up installed");
-        }
-        if (g_areas.sms_setup) {
-            if (g_areas.sms_setup(param) == MTR_DONE)
-                report |= MTR_SETUP_SMS_OK;
-        } else {
-            engine_trace("mtr_setup -> no message set-up installed");
-        }
-        if (g_areas.profile_range)
-            g_areas.profile_range(param);
-        mtr_MELODY_setup(param ? &param->melody : nullptr);
+        mtr_MMNG_setup();
+        if (mtr_PB_setup(p->pb) == MTR_DONE)
+            report |= MTR_SETUP_PB_OK;
+        if (mtr_SMS_setup(&p->sms) == MTR_DONE)
+            report |= MTR_SETUP_SMS_OK;
+        mtr_SMS_get_profile_range(&p->profiles);
+        mtr_MELODY_setup(&p->melody);
     }
     engine_trace("mtr_setup -> END");
     return report;
@@ -274,9 +220,9 @@ int mtr_setup(MS_PARAM* param)
 
 void mtr_disable_unsol_res()
 {
-    counted_list(AT_REQ_CNMI_SET, {1, 0, 0, 0});
+    mtr_SMS_set_new_msg_indication(0, 0);
     engine_trace("mtr_disable_unsol_res -> new message indication unsollicited result is disable");
-    counted_list(AT_REQ_CMER_SET, {1, 0, 0, 0});
+    mtr_MMNG_set_event_reporting(0);
     engine_trace("mtr_disable_unsol_res -> event reporting desactivated");
 }
 
@@ -299,18 +245,18 @@ void mtr_stop()
         mtr_disable_unsol_res();
         gv_mtr_wait_limit_ms = saved;
     }
-    cancel_poll_scripts();
+    mtr_poll_stop();
     ati_stop_command();
     Close_Serial();
 }
 
-bool mtr_setup_indication(krn_msg* msg)
+void mtr_setup_indication(krn_msg* msg)
 {
     switch (krn_msg_number(msg)) {
-    case AT_CNF_MALI: mtr_ALA_alarm_ind(msg); return true;
-    case AT_CNF_MCLK: mtr_CLK_clock_ind(msg); return true;
-    case AT_CNF_MDRI: mtr_ORG_diary_ind(msg); return true;
-    case AT_CNF_MMPI: mtr_MELODY_stop_relay(); return true;
-    default: return false;
+    case AT_CNF_MALI: mtr_ALA_alarm_ind(msg); break;
+    case AT_CNF_MCLK: mtr_CLK_clock_ind(msg); break;
+    case AT_CNF_MDRI: mtr_ORG_diary_ind(msg); break;
+    case AT_CNF_MMPI: mtr_MELODY_stop_relay(); break;
+    default: break;
     }
 }

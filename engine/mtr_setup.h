@@ -8,6 +8,8 @@
 #include "at_defs.h"
 #include "krn.h"
 #include "mtr_melody.h"
+#include "mtr_pb.h"
+#include "sms_types.h"
 
 // Loads the GSM conversion tables from the Files folder (a missing or
 // malformed table ends the program after a message), resets the request
@@ -35,27 +37,13 @@ MTR_RESULT mtr_GEN_set_pin(const std::string& code, const std::string& new_code)
 // ---- The phone's capabilities and the set-up ------------------------------------
 
 
-// One phonebook storage of the capability record.
-struct MS_PB_STORAGE {
-    int32_t available = 0;
-    uint8_t name_max = 0;    // longest name
-    uint8_t number_max = 0;  // most digits of a number
-    uint8_t locations = 0;   // number of locations
-};
-
 // The phone's capabilities, cleared by the document and filled by mtr_setup
 // and its set-up steps (the document keeps it as m_MSParam).
 struct MS_PARAM {
-    MS_PB_STORAGE pb_sim;  // "SM"
-    MS_PB_STORAGE pb_fdn;  // "FD"
-    MS_PB_STORAGE pb_me;   // "ME"
+    MTR_PB_STORAGE pb[MTR_PB_RECORDS];  // SIM, SIM fixed dialling, phone memory
     int32_t st1_available = 0;
-    uint8_t profile_first = 0, profile_last = 0;  // 255 when none
-    int32_t sms_sim_read = 0, sms_sim_write = 0;
-    uint8_t sms_sim_size = 0;
-    int32_t sms_mode = 0;
-    int32_t sms_me_read = 0, sms_me_write = 0;
-    uint8_t sms_me_size = 0;
+    SMS_PROFILE_RANGE profiles;         // message profiles (255, 255 when none)
+    SMS_STORAGE_INFO sms;               // message storages and mode
     int32_t clock_available = 0;
     uint8_t date_format = 0, time_format = 0;
     int32_t alarm_available = 0;
@@ -65,19 +53,6 @@ struct MS_PARAM {
     uint8_t melody_default_octave = 0, melody_high_octave = 0, melody_low_octave = 0;
     uint8_t melody_high_note = 0, melody_low_note = 0;
 };
-
-// The set-up steps of the other request areas, in the order mtr_setup runs
-// them after the character set: indicators and event reporting, phonebook
-// storages, message mode and storages (with the new-message indication), and
-// the message-profile range. Each area installs its step; one not installed
-// is skipped with a trace line.
-struct MTR_SETUP_AREAS {
-    MTR_RESULT (*mmng_setup)() = nullptr;
-    MTR_RESULT (*pb_setup)(MS_PARAM* param) = nullptr;
-    MTR_RESULT (*sms_setup)(MS_PARAM* param) = nullptr;
-    MTR_RESULT (*profile_range)(MS_PARAM* param) = nullptr;
-};
-void mtr_set_setup_areas(const MTR_SETUP_AREAS& areas);
 
 // What mtr_setup reports: 0 when it gave up at the PIN or SIM question (the
 // link is then marked 0); otherwise MTR_SETUP_WENT_ON with a bit for each of
@@ -98,6 +73,6 @@ int mtr_pin_prompt_state();
 MTR_RESULT mtr_select_charset();
 
 // The indications of the clock, diary, alarm and melody areas that the poll
-// step hands on (238 ~MALI, 239 ~MCLK, 240 ~MDRI, 241 ~MMPI): true when the
-// message was one of them (the caller frees it).
-bool mtr_setup_indication(krn_msg* msg);
+// step hands on (238 ~MALI, 239 ~MCLK, 240 ~MDRI, 241 ~MMPI); mtr_init
+// installs it for those four with polling.
+void mtr_setup_indication(krn_msg* msg);

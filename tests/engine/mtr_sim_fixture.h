@@ -13,6 +13,7 @@
 #include "link_fixture.h"
 #include "mmi_doc_setup.h"
 #include "mmi_melody.h"
+#include "mtr_poll.h"
 #include "mtr_setup.h"
 
 namespace sim_test {
@@ -72,8 +73,11 @@ protected:
         LinkTest::SetUp();
         gv_pDocSetup = &doc;
         gv_pMelodyView = nullptr;
-        mtr_set_poll_handler(poll_entry);
-        others().clear();
+        // Polling as the engine runs it, with the relays mtr_init installs.
+        mtr_set_poll_handler(nullptr);
+        mtr_poll_reset();
+        for (uint8_t cnf : {AT_CNF_MALI, AT_CNF_MCLK, AT_CNF_MDRI, AT_CNF_MMPI})
+            mtr_set_indication_handler(cnf, mtr_setup_indication);
     }
     void TearDown() override
     {
@@ -115,16 +119,6 @@ protected:
             w += static_cast<char>(i < 128 ? i : '?');
         std::ofstream(host.folder + "GSMToWin.cvt", std::ios::binary) << g;
         std::ofstream(host.folder + "WinToGSM.cvt", std::ios::binary) << w;
-    }
-    static void poll_entry(krn_msg* m)
-    {
-        if (!mtr_setup_indication(m))
-            others().push_back(krn_msg_number(m));
-    }
-    static std::vector<uint16_t>& others()
-    {
-        static std::vector<uint16_t> o;
-        return o;
     }
     RecordingDoc doc;
     RecordingMelodyView view;
