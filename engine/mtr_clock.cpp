@@ -8,6 +8,7 @@
 #include "engine_host.h"
 #include "mmi_doc_setup.h"
 #include "mtr_frame.h"
+#include "mtr_gen.h"
 #include "mtr_request.h"
 
 namespace {
@@ -56,16 +57,14 @@ MTR_RESULT diary_write(uint8_t place, uint8_t* chosen, const MtrDateTime& when, 
         engine_trace("mtr_ORG_write_diary -> refused: text longer than the phone's diary text");
         return MTR_FAILED;
     }
-    krn_msg* m = mtr_make_request(AT_REQ_MDRW, static_cast<uint16_t>(2 + 1 + 8 + 1 + text.size() + 3));
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_MDRW, static_cast<uint16_t>(2 + 1 + 8 + 1 + text.size() + 3));
     m[2] = place;
     mtr_time_to_record(when, m + 3);
     uint8_t* p = mtr_put_string8(m + 11, text);
     p[0] = a;
     p[1] = b;
     p[2] = c;
-    return mtr_request_one(m, AT_CNF_MDRW, [&](const krn_msg* d) {
+    return mtr_request_data(m, AT_CNF_MDRW, [&](const krn_msg* d) {
         if (chosen)
             *chosen = d[2];
     });
@@ -75,23 +74,21 @@ MTR_RESULT diary_write(uint8_t place, uint8_t* chosen, const MtrDateTime& when, 
 // task keeps the length and sizes the card texts by it.
 MTR_RESULT learn_diary_length()
 {
-    MTR_RESULT r = mtr_request_one(mtr_make_request(AT_REQ_MDRR_TEST, 2), AT_CNF_MDRR_TEST, [](const krn_msg*) {});
+    MTR_RESULT r = mtr_request_data(mtr_new_request(AT_REQ_MDRR_TEST, 2), AT_CNF_MDRR_TEST, [](const krn_msg*) {});
     engine_trace("mtr_ORG_read_diary -> diary text length = " + std::to_string(ati_limits.diary_text_len));
     return r;
 }
 
 MTR_RESULT get_code(uint8_t req, uint8_t cnf, int32_t* code)
 {
-    return mtr_request_one(mtr_make_request(req, 2), cnf, [&](const krn_msg* d) { *code = d[2]; });
+    return mtr_request_data(mtr_new_request(req, 2), cnf, [&](const krn_msg* d) { *code = d[2]; });
 }
 
 MTR_RESULT set_code(uint8_t req, uint8_t code)
 {
-    krn_msg* m = mtr_make_request(req, 3);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(req, 3);
     m[2] = code;
-    return mtr_request_final(m);
+    return mtr_request(m);
 }
 
 }  // namespace
@@ -128,7 +125,7 @@ bool mtr_time_valid(const MtrDateTime& w)
 
 MTR_RESULT mtr_CLK_get_clock(MtrDateTime* out)
 {
-    return mtr_request_one(mtr_make_request(AT_REQ_CCLK_GET, 2), AT_CNF_CCLK,
+    return mtr_request_data(mtr_new_request(AT_REQ_CCLK_GET, 2), AT_CNF_CCLK,
                            [&](const krn_msg* d) { *out = mtr_record_to_time(d + 2); });
 }
 
@@ -136,11 +133,9 @@ MTR_RESULT mtr_CLK_set_clock(MtrDateTime when)
 {
     if (!mtr_time_valid(when))
         return MTR_FAILED;
-    krn_msg* m = mtr_make_request(AT_REQ_CCLK_SET, 10);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_CCLK_SET, 10);
     mtr_time_to_record(when, m + 2);
-    return mtr_request_final(m);
+    return mtr_request(m);
 }
 
 MTR_RESULT mtr_CLK_set_date_format(uint8_t code) { return set_code(AT_REQ_MDAF_SET, code); }
@@ -155,9 +150,7 @@ MTR_RESULT mtr_ORG_read_diary(uint8_t first, uint8_t last)
     // Card texts are sized by the phone's diary text length: learn it once.
     if (ati_limits.diary_text_len == 0)
         learn_diary_length();
-    krn_msg* m = mtr_make_request(AT_REQ_MDRR, 4);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_MDRR, 4);
     m[2] = first;
     m[3] = last;
     return mtr_request_list(m, AT_CNF_MDRR, [](const krn_msg* d) {
@@ -192,26 +185,22 @@ MTR_RESULT mtr_ALA_set_alarm(uint8_t kind, uint8_t state, MtrDateTime time)
 {
     if (kind > 2 || !time_of_day_valid(time))
         return MTR_FAILED;
-    krn_msg* m = mtr_make_request(AT_REQ_MALW, 9);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_MALW, 9);
     m[2] = kind;
     m[3] = state;
     m[4] = static_cast<uint8_t>(time.hour);
     m[5] = static_cast<uint8_t>(time.minute);
     // second 0, zone "+00"
-    return mtr_request_final(m);
+    return mtr_request(m);
 }
 
 MTR_RESULT mtr_ALA_get_alarm(uint8_t kind)
 {
     if (kind > 2)
         return MTR_FAILED;
-    krn_msg* m = mtr_make_request(AT_REQ_MALR, 3);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_MALR, 3);
     m[2] = kind;
-    return mtr_request_one(m, AT_CNF_MALR, [&](const krn_msg* d) {
+    return mtr_request_data(m, AT_CNF_MALR, [&](const krn_msg* d) {
         // [2] kind, [3] state, [4] 1, [5..9] hour, minute, second, sign, zone
         if (gv_pDocSetup)
             gv_pDocSetup->mmi_ALA_get_alarm_cnf(kind, d[3], today_at(d[5], d[6], d[7]));

@@ -4,6 +4,7 @@
 #include "engine_host.h"
 #include "mmi_melody.h"
 #include "mtr_frame.h"
+#include "mtr_gen.h"
 #include "mtr_request.h"
 
 MmiMelodyView* gv_pMelodyView = nullptr;
@@ -20,12 +21,10 @@ MTR_RESULT send_melody(uint8_t req, const std::string& header, const std::string
         engine_trace("mtr_MELODY -> melody refused: header or notes too long");
         return MTR_FAILED;
     }
-    krn_msg* m = mtr_make_request(req, static_cast<uint16_t>(size));
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(req, static_cast<uint16_t>(size));
     uint8_t* p = mtr_put_string8(m + 2, header);
     mtr_put_string16(p, notes);
-    return mtr_request_final(m);
+    return mtr_request(m);
 }
 
 }  // namespace
@@ -33,7 +32,7 @@ MTR_RESULT send_melody(uint8_t req, const std::string& header, const std::string
 MTR_RESULT mtr_MELODY_setup(MELODY_CAPS* caps)
 {
     MELODY_CAPS got;
-    MTR_RESULT r = mtr_request_one(mtr_make_request(AT_REQ_MMYW_TEST, 2), AT_CNF_MMYW_TEST, [&](const krn_msg* d) {
+    MTR_RESULT r = mtr_request_data(mtr_new_request(AT_REQ_MMYW_TEST, 2), AT_CNF_MMYW_TEST, [&](const krn_msg* d) {
         // [2] range count, the (low, high) pairs, name length, notes (word)
         uint8_t n = d[2];
         const uint8_t* p = d + 3 + 2 * n;
@@ -55,9 +54,7 @@ MTR_RESULT mtr_MELODY_read(uint8_t first, uint8_t last)
 {
     if (!gv_pMelodyView)
         return MTR_FAILED;
-    krn_msg* m = mtr_make_request(AT_REQ_MMYR, 4);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_MMYR, 4);
     m[2] = first;
     m[3] = last;
     return mtr_request_list(m, AT_CNF_MMYR, [](const krn_msg* d) {
@@ -85,7 +82,7 @@ MTR_RESULT mtr_MELODY_play(const std::string& header, const std::string& notes)
     return send_melody(AT_REQ_MMYP, header, notes);
 }
 
-MTR_RESULT mtr_MELODY_stop() { return mtr_request_final(mtr_make_request(AT_REQ_MMYS, 2)); }
+MTR_RESULT mtr_MELODY_stop() { return mtr_request(mtr_new_request(AT_REQ_MMYS, 2)); }
 
 void mtr_MELODY_stop_relay()
 {

@@ -19,7 +19,6 @@
 #include "mtr_poll.h"
 #include "mtr_sms.h"
 #include "mmi_doc_sms.h"
-#include "mtr_request.h"
 #include "profile.h"
 #include "serial.h"
 
@@ -113,7 +112,7 @@ MTR_RESULT mtr_IsComWithMobile()
 
 MTR_RESULT mtr_GEN_req_pin_status(int* state)
 {
-    return mtr_request_one(mtr_make_request(AT_REQ_CPIN_GET, 2), AT_CNF_CPIN, [&](const krn_msg* d) { *state = d[2]; });
+    return mtr_request_data(mtr_new_request(AT_REQ_CPIN_GET, 2), AT_CNF_CPIN, [&](const krn_msg* d) { *state = d[2]; });
 }
 
 MTR_RESULT mtr_GEN_set_pin(const std::string& code, const std::string& new_code)
@@ -125,24 +124,20 @@ MTR_RESULT mtr_GEN_set_pin(const std::string& code, const std::string& new_code)
     // Codes longer than any phone's (16) are refused before anything is built.
     if (code.size() > 16 || new_code.size() > 16)
         return MTR_FAILED;
-    krn_msg* m = mtr_make_request(AT_REQ_CPIN_SET, 34);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_CPIN_SET, 34);
     uint8_t* p = mtr_put_string8(m + 2, code, 16);
     if (new_code.empty())
         *p = 0;
     else
         mtr_put_string8(p, new_code, 16);
-    return mtr_request_final(m);
+    return mtr_request(m);
 }
 
 MTR_RESULT mtr_select_charset()
 {
-    krn_msg* m = mtr_make_request(AT_REQ_CSCS_SET, 3);
-    if (!m)
-        return MTR_FAILED;
+    krn_msg* m = mtr_new_request(AT_REQ_CSCS_SET, 3);
     m[2] = 0;  // "GSM"
-    return mtr_request_final(m);
+    return mtr_request(m);
 }
 
 int mtr_setup(MS_PARAM* param)
