@@ -53,16 +53,6 @@ TEST_F(ClockTest, ClockAndFormatsAreSetAndReadBack)
     EXPECT_EQ(code, 0);
 }
 
-TEST_F(ClockTest, AQueryAnsweredWithoutItsDataFails)
-{
-    phonesim::Process& sim = Phone();
-    sim.command("set bare-ok-next on");
-    MtrDateTime now{1, 1, 1, 1, 1, 1};
-    EXPECT_EQ(mtr_CLK_get_clock(&now), MTR_FAILED);
-    EXPECT_EQ(now, (MtrDateTime{1, 1, 1, 1, 1, 1}));
-    EXPECT_EQ(mtr_CLK_get_clock(&now), MTR_DONE);
-}
-
 TEST_F(ClockTest, AlarmSwitchOnAndSwitchOffAreSetAndRead)
 {
     phonesim::Process& sim = Phone();

@@ -187,19 +187,6 @@ TEST_F(SetupTest, FeatureFlagsFromTheVersionAnswerShapeTheSetUp)
     EXPECT_EQ(param.profiles.lowest, 255);
 }
 
-TEST_F(SetupTest, WithoutPhonebookAndMessagesTheirSetUpIsSkipped)
-{
-    Sim(1, "version ORG=1.0\n");
-    NoOtherPorts();
-    int report = Detect();
-    std::string seq = joined(Commands());
-    EXPECT_EQ(seq.find("AT+CPBS"), std::string::npos) << seq;
-    EXPECT_EQ(seq.find("AT+CMGF"), std::string::npos) << seq;
-    EXPECT_EQ(seq.find("AT+CNMI"), std::string::npos) << seq;
-    EXPECT_NE(seq.find("AT+CSCS"), std::string::npos) << seq;
-    EXPECT_EQ(report & MTR_SETUP_WENT_ON, MTR_SETUP_WENT_ON);
-}
-
 namespace {
 
 // A host whose user answers the PIN prompt and the SIM question.
