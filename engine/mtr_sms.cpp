@@ -317,11 +317,13 @@ MTR_RESULT setup_sequence(SMS_STORAGE_INFO* info)
         trace("mtr_SMS_setup -> The maximum number of messages in the SIM message storage is " +
               std::to_string(info->sim_size));
     }
-    if (info->me_write) {
+    // A phone that gives the counts of the read memory only leaves the
+    // write total at 0: it is then not taken.
+    if (info->me_write && counts[3]) {
         info->me_size = std::min(info->me_size, counts[3]);
         trace("mtr_SMS_setup -> The maximum number of messages in the EEPROM message storage is " +
               std::to_string(info->me_size));
-    } else if (info->sim_write) {
+    } else if (info->sim_write && !info->me_write && counts[3]) {
         info->sim_size = std::min(info->sim_size, counts[3]);
         trace("mtr_SMS_setup -> The maximum number of messages in the SIM message storage is " +
               std::to_string(info->sim_size));
@@ -341,7 +343,7 @@ MTR_RESULT setup_sequence(SMS_STORAGE_INFO* info)
         return r;
     if (info->sim_read)
         info->sim_size = std::min(info->sim_size, counts[1]);
-    if (both_write)
+    if (both_write && counts[3])
         info->sim_size = std::min(info->sim_size, counts[3]);
     trace("mtr_SMS_setup -> The maximum number of messages in the SIM message storage is " +
           std::to_string(info->sim_size));
