@@ -67,7 +67,7 @@ MTR_RESULT sms_query(krn_msg* req, uint8_t cnf, const std::function<void(const s
     return mtr_wait_final();
 }
 
-MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver)
+MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver, bool hold)
 {
     krn_msg* held = nullptr;
     MTR_RESULT result = MTR_DONE;
@@ -75,6 +75,11 @@ MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver
         krn_msg* m = nullptr;
         mtr_wait(&m);
         uint16_t number = krn_msg_number(m);
+        if (number == cnf && result == MTR_DONE && !hold) {
+            deliver(m);
+            krn_free(m);
+            continue;
+        }
         if (number == cnf && result == MTR_DONE) {
             if (held) {
                 deliver(held);
@@ -549,7 +554,7 @@ MTR_RESULT mtr_SMS_list_then_read()
             uint8_t index = c.byte();
             if (c.ok && std::find(indices.begin(), indices.end(), index) == indices.end())
                 indices.push_back(index);
-        });
+        }, false);  // every index listed counts: the phone marked it read
     }
     for (uint8_t index : indices) {
         MTR_RESULT r = mtr_SMS_read(index, 1);

@@ -214,6 +214,23 @@ TEST_F(SmsTest, ListThenReadKeepsTheIndicesWhoseReadFailed)
     EXPECT_TRUE(mtr_SMS_pending_reads().empty());
 }
 
+TEST_F(SmsTest, ListThenReadReadsEveryIndexListedBeforeAnError)
+{
+    ScriptedPhone phone([&](const std::string& l) -> std::string {
+        if (l == "AT+CMGL=\"REC UNREAD\"")
+            return "\r\n+CMGL: 4,\"REC UNREAD\",\"0611\",,,129,2\r\nHi"
+                   "\r\n+CMGL: 5,\"REC UNREAD\",\"0622\",,,129,3\r\nYo!\r\n\r\n+CMS ERROR: 500\r\n";
+        if (l.rfind("AT+CMGR=", 0) == 0)
+            return "\r\n+CMGR: \"REC READ\",\"0611\",,,129,2\r\nHi\r\n\r\nOK\r\n";
+        return "\r\nOK\r\n";
+    });
+    ASSERT_EQ(Open(phone.path()), 1);
+    mtr_SMS_set_mode(1);
+    EXPECT_EQ(mtr_SMS_list_then_read(), 500);
+    EXPECT_EQ(screen.entries.size(), 2u);
+    EXPECT_TRUE(contains(phone.commands(), "AT+CMGR=4|AT+CMGR=5|"));
+}
+
 TEST_F(SmsTest, EightBitAndUcs2BodiesInTextMode)
 {
     // The length counts octets; the body comes as two hexadecimal

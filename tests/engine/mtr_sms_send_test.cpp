@@ -363,6 +363,11 @@ TEST_F(SmsTest, WhatCannotBeStoredOrSentIsRefusedBeforeAnythingIsSent)
     // A text longer than its length byte can say.
     EXPECT_EQ(mtr_SMS_send_text("0611", letters(256)), MTR_FAILED);
     EXPECT_TRUE(phone.commands().empty());
+    // In text mode a body must not end or abort itself early.
+    mtr_SMS_set_mode(1);
+    EXPECT_EQ(mtr_SMS_send_text("0611", "cut\x1ahere"), MTR_FAILED);
+    EXPECT_EQ(mtr_SMS_send_text("0611", "esc\x1bhere"), MTR_FAILED);
+    EXPECT_TRUE(phone.bodies().empty());
     EXPECT_TRUE(contains(host.trace, "more than one recipient or it is concatenated"));
 }
 
