@@ -654,6 +654,16 @@ void mtr_SMS_cnf_to_param(SMS_PARAMETERS* out, const SMS_SETTINGS* in)
 
 // ---- Indications ---------------------------------------------------------------------------
 
+int mtr_SMS_storage_of_memory(uint8_t memory)
+{
+    switch (memory) {
+    case READ_ME: return SMS_SRC_EEPROM;
+    case READ_SM: return SMS_SRC_SIM;
+    case READ_MT: return g_receive_storage;  // "MT": the memory the set-up chose
+    default: return SMS_NOSELECT;
+    }
+}
+
 bool mtr_SMS_indication(const krn_msg* msg)
 {
     uint16_t number = krn_msg_number(msg);
@@ -663,13 +673,7 @@ bool mtr_SMS_indication(const krn_msg* msg)
         uint8_t mem = c.byte(), index = c.byte();
         if (!c.ok || !gv_pDocSms)
             return true;
-        int storage = SMS_NOSELECT;
-        if (mem == READ_ME)
-            storage = SMS_SRC_EEPROM;
-        else if (mem == READ_SM)
-            storage = SMS_SRC_SIM;
-        else if (mem == READ_MT)
-            storage = g_receive_storage;  // "MT": the memory the set-up chose
+        int storage = mtr_SMS_storage_of_memory(mem);
         if (storage != SMS_NOSELECT)
             gv_pDocSms->mmi_MNGT_sms_received(storage, index);
         return true;
