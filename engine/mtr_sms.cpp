@@ -407,8 +407,20 @@ MTR_RESULT mtr_SMS_select_storage(int read_storage, int write_storage)
         write = WRITE_ME;
     else
         return MTR_FAILED;
-    uint8_t counts[6];
-    return select_memories({read, write}, counts);
+    // The counts are not used here: a phone that answers a bare OK has
+    // still selected the memories.
+    krn_msg* req = sms_new_request(AT_REQ_CPMS_SET, 3);
+    req[2] = 2;
+    req[3] = read;
+    req[4] = write;
+    if (!mtr_send_request(req))
+        return MTR_FAILED;
+    krn_msg* d = nullptr;
+    MTR_RESULT r = mtr_wait_data(AT_CNF_CPMS_COUNTS, &d);
+    if (!d)
+        return r;
+    krn_free(d);
+    return mtr_wait_final();
 }
 
 // ---- Listing and reading ------------------------------------------------------------------

@@ -104,6 +104,8 @@ TEST_F(SmsTest, StorageSelectionRefusesUnknownStorages)
     EXPECT_EQ(mtr_SMS_select_storage(SMS_SRC_SIM, SMS_DST_PC), MTR_FAILED);
     EXPECT_EQ(mtr_SMS_select_storage(SMS_SRC_EEPROM, SMS_DST_EEPROM), MTR_DONE);
     EXPECT_TRUE(contains(Dump(), "memories ME ME SM"));
+    sim->command("set bare-ok-next on");
+    EXPECT_EQ(mtr_SMS_select_storage(SMS_SRC_SIM, SMS_DST_SIM), MTR_DONE);
 }
 
 TEST_F(SmsTest, PduModeListReadAndDelete)
