@@ -30,6 +30,11 @@ TEST_F(SmsTest, SetUpChoosesPduModeAndSizesBothMemories)
     EXPECT_EQ(mtr_SMS_receive_storage(), SMS_SRC_SIM);
     EXPECT_TRUE(contains(Dump(), "memories SM SM SM"));
     EXPECT_TRUE(contains(host.trace, "pdu mode available and will be selected"));
+    // Capacities above what a byte holds are clamped, not refused.
+    sim->command("set big-capacities on");
+    ASSERT_EQ(mtr_SMS_setup(&info), MTR_DONE);
+    EXPECT_EQ(info.sim_size, 255);
+    EXPECT_EQ(info.me_size, 255);
 }
 
 TEST_F(SmsTest, SetUpTakesTextModeWhenAskedOrWhenItIsTheOnlyOne)
