@@ -67,7 +67,7 @@ MTR_RESULT sms_query(krn_msg* req, uint8_t cnf, const std::function<void(const s
     return mtr_wait_final();
 }
 
-MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver)
+MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver, bool hold)
 {
     krn_msg* held = nullptr;
     MTR_RESULT result = MTR_DONE;
@@ -75,6 +75,11 @@ MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver
         krn_msg* m = nullptr;
         mtr_wait(&m);
         uint16_t number = krn_msg_number(m);
+        if (number == cnf && result == MTR_DONE && !hold) {
+            deliver(m);
+            krn_free(m);
+            continue;
+        }
         if (number == cnf && result == MTR_DONE) {
             if (held) {
                 deliver(held);
@@ -317,11 +322,13 @@ MTR_RESULT setup_sequence(SMS_STORAGE_INFO* info)
         trace("mtr_SMS_setup -> The maximum number of messages in the SIM message storage is " +
               std::to_string(info->sim_size));
     }
-    if (info->me_write) {
+    // A phone that gives the counts of the read memory only leaves the
+    // write total at 0: it is then not taken.
+    if (info->me_write && counts[3]) {
         info->me_size = std::min(info->me_size, counts[3]);
         trace("mtr_SMS_setup -> The maximum number of messages in the EEPROM message storage is " +
               std::to_string(info->me_size));
-    } else if (info->sim_write) {
+    } else if (info->sim_write && !info->me_write && counts[3]) {
         info->sim_size = std::min(info->sim_size, counts[3]);
         trace("mtr_SMS_setup -> The maximum number of messages in the SIM message storage is " +
               std::to_string(info->sim_size));
@@ -341,7 +348,7 @@ MTR_RESULT setup_sequence(SMS_STORAGE_INFO* info)
         return r;
     if (info->sim_read)
         info->sim_size = std::min(info->sim_size, counts[1]);
-    if (both_write)
+    if (both_write && counts[3])
         info->sim_size = std::min(info->sim_size, counts[3]);
     trace("mtr_SMS_setup -> The maximum number of messages in the SIM message storage is " +
           std::to_string(info->sim_size));
@@ -400,8 +407,20 @@ MTR_RESULT mtr_SMS_select_storage(int read_storage, int write_storage)
         write = WRITE_ME;
     else
         return MTR_FAILED;
-    uint8_t counts[6];
-    return select_memories({read, write}, counts);
+    // The counts are not used here: a phone that answers a bare OK has
+    // still selected the memories.
+    krn_msg* req = sms_new_request(AT_REQ_CPMS_SET, 3);
+    req[2] = 2;
+    req[3] = read;
+    req[4] = write;
+    if (!mtr_send_request(req))
+        return MTR_FAILED;
+    krn_msg* d = nullptr;
+    MTR_RESULT r = mtr_wait_data(AT_CNF_CPMS_COUNTS, &d);
+    if (!d)
+        return r;
+    krn_free(d);
+    return mtr_wait_final();
 }
 
 // ---- Listing and reading ------------------------------------------------------------------
@@ -547,7 +566,7 @@ MTR_RESULT mtr_SMS_list_then_read()
             uint8_t index = c.byte();
             if (c.ok && std::find(indices.begin(), indices.end(), index) == indices.end())
                 indices.push_back(index);
-        });
+        }, false);  // every index listed counts: the phone marked it read
     }
     for (uint8_t index : indices) {
         MTR_RESULT r = mtr_SMS_read(index, 1);
@@ -647,6 +666,16 @@ void mtr_SMS_cnf_to_param(SMS_PARAMETERS* out, const SMS_SETTINGS* in)
 
 // ---- Indications ---------------------------------------------------------------------------
 
+int mtr_SMS_storage_of_memory(uint8_t memory)
+{
+    switch (memory) {
+    case READ_ME: return SMS_SRC_EEPROM;
+    case READ_SM: return SMS_SRC_SIM;
+    case READ_MT: return g_receive_storage;  // "MT": the memory the set-up chose
+    default: return SMS_NOSELECT;
+    }
+}
+
 bool mtr_SMS_indication(const krn_msg* msg)
 {
     uint16_t number = krn_msg_number(msg);
@@ -656,13 +685,7 @@ bool mtr_SMS_indication(const krn_msg* msg)
         uint8_t mem = c.byte(), index = c.byte();
         if (!c.ok || !gv_pDocSms)
             return true;
-        int storage = SMS_NOSELECT;
-        if (mem == READ_ME)
-            storage = SMS_SRC_EEPROM;
-        else if (mem == READ_SM)
-            storage = SMS_SRC_SIM;
-        else if (mem == READ_MT)
-            storage = g_receive_storage;  // "MT": the memory the set-up chose
+        int storage = mtr_SMS_storage_of_memory(mem);
         if (storage != SMS_NOSELECT)
             gv_pDocSms->mmi_MNGT_sms_received(storage, index);
         return true;

