@@ -105,13 +105,25 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
         // Indications of one kind that wait unhandled are coalesced: only
         // the newest value of an indicator or of the registration matters,
         // and a burst of them must not use up the pools.
-        if (number == AT_CNF_CIEV || number == AT_CNF_CREG_IND) {
+        if (number == AT_CNF_CIEV || number == AT_CNF_CREG_IND || number == AT_CNF_RING) {
             for (krn_msg* q = krn_queue_first(&gv_poll_queue); q; q = krn_queue_next(&gv_poll_queue, q)) {
-                if (krn_msg_number(q) == number && (number == AT_CNF_CREG_IND || q[2] == msg[2])) {
+                if (krn_msg_number(q) == number && (number != AT_CNF_CIEV || q[2] == msg[2])) {
                     krn_queue_remove(&gv_poll_queue, q);
                     krn_free(q);
                     break;
                 }
+            }
+        }
+        // The queue is bounded: past its limit the oldest indication goes
+        // (timer entries and scripts are never dropped).
+        if (krn_queue_count(&gv_poll_queue) >= MTR_POLL_QUEUE_MAX) {
+            krn_msg* oldest = nullptr;
+            for (krn_msg* q = krn_queue_first(&gv_poll_queue); q; q = krn_queue_next(&gv_poll_queue, q))
+                if (q[0] == 0)
+                    oldest = q;
+            if (oldest) {
+                krn_queue_remove(&gv_poll_queue, oldest);
+                krn_free(oldest);
             }
         }
         krn_queue_put_front(&gv_poll_queue, msg);
