@@ -161,3 +161,46 @@ std::string VariantToText(const CVariant& value)
     }
     return text;
 }
+
+bool HasField(const CDaoRecordset& rs, const std::string& name)
+{
+    for (int i = 0; i < rs.GetFieldCount(); ++i)
+        if (rs.GetFieldName(i) == name)
+            return true;
+    return false;
+}
+
+void ShowPathMessage(int stringId, const std::string& path)
+{
+    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+        app->DoMessageBox(app->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
+}
+
+bool ConvertThroughTempFile(CJetDatabase& old, const std::string& tmp,
+                            bool (*create)(const std::string&),
+                            const std::function<void(CJetDatabase& cvt)>& fill,
+                            const char* traceName)
+{
+    ShowWaitWindow(1);
+    bool result = false;
+    DeleteFileIfExists(tmp);
+    if (create(tmp)) {
+        try {
+            CJetDatabase cvt;
+            cvt.Open(tmp, false, false, "");
+            cvt.BeginTrans();
+            fill(cvt);
+            cvt.CommitTrans();
+            cvt.Close();
+            const std::string name = old.GetName();
+            old.Close();
+            result = std::rename(tmp.c_str(), name.c_str()) == 0;
+            if (!result)
+                WriteDebug(std::string(traceName) + " -> cannot replace ", name);
+        } catch (const CDaoException& e) {
+            WriteDebug(std::string(traceName) + " -> conversion failed: ", e.what());
+        }
+    }
+    ShowWaitWindow(0);
+    return result;
+}

@@ -6,6 +6,7 @@
 #include "daodb.h"
 #include "variant.h"
 
+#include <functional>
 #include <string>
 
 // 1 once the engine check has succeeded in this process.
@@ -31,3 +32,20 @@ std::string GetPBDatabaseName(int storageCode);
 bool CreateLocationIndex(CDaoDatabase& db, const std::string& table);
 
 std::string VariantToText(const CVariant& value);
+
+// True when the recordset has a field of that name.
+bool HasField(const CDaoRecordset& rs, const std::string& name);
+
+// Shows string `stringId` with the file's path as its insert.
+void ShowPathMessage(int stringId, const std::string& path);
+
+// Rebuilds the open database `old` in a new layout through the temporary
+// file `tmp`: `create` makes an empty file of the new layout, `fill` copies
+// the rows into it inside one transaction. Only the complete new file takes
+// the old one's name, in one rename, so a failure at any point leaves the old
+// file as it was. `old` is closed once the copy is complete. Failures are
+// traced under `traceName`.
+bool ConvertThroughTempFile(CJetDatabase& old, const std::string& tmp,
+                            bool (*create)(const std::string&),
+                            const std::function<void(CJetDatabase& cvt)>& fill,
+                            const char* traceName);

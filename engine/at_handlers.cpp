@@ -396,14 +396,12 @@ krn_msg* h_cpwd()
     return nullptr;
 }
 
-// A PIN state word, unquoted (+CPIN) or quoted (~MPIN); "SIM PIN" and
+// A PIN state word (unquoted, found by the keyword search); "SIM PIN" and
 // "SIM PUK" followed by "2" give "SIM PIN2" and "SIM PUK2".
 krn_msg* pin_state(uint8_t* state)
 {
     krn_msg* stop = nullptr;
     uint16_t code;
-    bool quoted = rd_peek_is('"', &stop);
-    if (stop) return stop;
     if (krn_msg* m = rd_keyword(at_value_list(AT_LIST_PIN_STATE), &code)) return m;
     if (code == 0xFFFF) return syntax();
     if (code == AT_PIN_SIM_PIN || code == AT_PIN_SIM_PUK) {
@@ -412,8 +410,6 @@ krn_msg* pin_state(uint8_t* state)
         else if (stop)
             return stop;
     }
-    if (quoted)
-        if (krn_msg* m = rd_char('"')) return m;
     *state = static_cast<uint8_t>(code);
     return nullptr;
 }
@@ -588,10 +584,12 @@ krn_msg* h_cpbr()
     if (krn_msg* m = rd_small(&index)) return m;
     if (krn_msg* m = rd_comma()) return m;
     if (krn_msg* m = rd_quoted(number, ROOM, &cut)) return m;
+    bool cut_number = cut;
     if (krn_msg* m = rd_comma()) return m;
     if (krn_msg* m = rd_small(&type)) return m;
     if (krn_msg* m = rd_comma()) return m;
     if (krn_msg* m = rd_quoted(name, ROOM, &cut)) return m;
+    if (cut || cut_number) return syntax();  // longer than any entry can be
     if (krn_msg* m = rd_line_end()) return m;
     if (ati_limits.pb_number_len) {
         unsigned max = ati_limits.pb_number_len + (number[0] && number[1] == '+' ? 1u : 0u);

@@ -470,19 +470,13 @@ krn_msg* ati_keyword_scan()
 
 namespace {
 
-// A line that cannot be the identification text: an echo of a command or an
-// unsolicited result of the form +XXX: / ^XXX:.
+// A line that cannot be the identification text: an echo of a command, or
+// an unsolicited result (+XXX: ..., ^XXX: ..., ^SYSSTART).
 bool not_an_answer(const uint8_t* p, size_t n)
 {
     if (n >= 2 && (p[0] == 'A' || p[0] == 'a') && (p[1] == 'T' || p[1] == 't'))
         return true;
-    if (n >= 2 && (p[0] == '+' || p[0] == '^')) {
-        size_t i = 1;
-        while (i < n && ((p[i] >= 'A' && p[i] <= 'Z') || (p[i] >= '0' && p[i] <= '9')))
-            ++i;
-        return i > 1 && i < n && p[i] == ':';
-    }
-    return false;
+    return n >= 2 && (p[0] == '+' || p[0] == '^') && p[1] >= 'A' && p[1] <= 'Z';
 }
 
 }  // namespace

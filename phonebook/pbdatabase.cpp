@@ -11,12 +11,6 @@ namespace {
 const char* const kCopiedColumns[] = {"Location", "Name",  "Phone",   "Address", "Otherphone",
                                       "Fax",      "Email", "Company", "Notes"};
 
-void ShowPathMessage(int stringId, const std::string& path)
-{
-    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-        app->DoMessageBox(app->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
-}
-
 std::string TempConversionPath()
 {
     CZorqMMIApp* app = CZorqMMIApp::Instance();
@@ -200,57 +194,32 @@ bool CheckPhoneConf(CJetDatabase& db)
 
 bool ConvertPBDatabase(CJetDatabase& old, CPhoneConfRecordset& conf, int)
 {
-    ShowWaitWindow(1);
-    const std::string tmp = TempConversionPath();
-    DeleteFileIfExists(tmp);
-    bool result = CreatePBDatabase(tmp);
-    if (result) {
-        try {
-            CJetDatabase cvt;
-            cvt.Open(tmp, false, false, "");
-            cvt.BeginTrans();
-            {
-                CPhoneConfRecordset newConf(&cvt);
-                newConf.Open(dbOpenDynaset);
-                newConf.AddNew();
-                newConf.version = kPhoneConfVersion;
-                newConf.memType = conf.IsEOF() ? 0 : conf.memType;
-                newConf.Update();
-            }
-            CDaoRecordset from(&old);
-            from.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
-            CDaoRecordset to(&cvt);
-            to.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
-            // A column an older layout did not have is left empty.
-            std::vector<std::string> present;
-            for (const char* col : kCopiedColumns)
-                for (int i = 0; i < from.GetFieldCount(); ++i)
-                    if (from.GetFieldName(i) == col)
-                        present.push_back(col);
-            while (!from.IsEOF()) {
-                to.AddNew();
-                for (const std::string& col : present)
-                    to.SetFieldValue(col, from.GetFieldValue(col));
-                to.Update();
-                from.MoveNext();
-            }
-            cvt.CommitTrans();
-            cvt.Close();
-            const std::string name = old.GetName();
-            old.Close();
-            // The complete new file takes the old one's name in one step, so
-            // the old file is never gone before its replacement is whole.
-            if (std::rename(tmp.c_str(), name.c_str()) != 0) {
-                WriteDebug("ConvertPBDatabase -> cannot replace ", name);
-                result = false;
-            }
-        } catch (const CDaoException& e) {
-            WriteDebug("ConvertPBDatabase -> ", e.what());
-            result = false;
+    const int16_t memType = conf.IsEOF() ? 0 : conf.memType;
+    return ConvertThroughTempFile(old, TempConversionPath(), CreatePBDatabase, [&](CJetDatabase& cvt) {
+        CPhoneConfRecordset newConf(&cvt);
+        newConf.Open(dbOpenDynaset);
+        newConf.AddNew();
+        newConf.version = kPhoneConfVersion;
+        newConf.memType = memType;
+        newConf.Update();
+
+        CDaoRecordset from(&old);
+        from.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
+        CDaoRecordset to(&cvt);
+        to.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
+        // A column an older layout did not have is left empty.
+        std::vector<std::string> present;
+        for (const char* col : kCopiedColumns)
+            if (HasField(from, col))
+                present.push_back(col);
+        while (!from.IsEOF()) {
+            to.AddNew();
+            for (const std::string& col : present)
+                to.SetFieldValue(col, from.GetFieldValue(col));
+            to.Update();
+            from.MoveNext();
         }
-    }
-    ShowWaitWindow(0);
-    return result;
+    }, "ConvertPBDatabase");
 }
 
 bool FillShortPhone(const std::string& path)

@@ -8,12 +8,6 @@
 
 namespace {
 
-void ShowPathMessage(int stringId, const std::string& path)
-{
-    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-        app->DoMessageBox(app->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
-}
-
 std::string WorkFolder()
 {
     CZorqMMIApp* app = CZorqMMIApp::Instance();
@@ -33,14 +27,6 @@ std::string Clean(std::string s)
         out += s[i];
     }
     return out;
-}
-
-bool HasColumn(const CDaoRecordset& rs, const std::string& name)
-{
-    for (int i = 0; i < rs.GetFieldCount(); ++i)
-        if (rs.GetFieldName(i) == name)
-            return true;
-    return false;
 }
 
 }  // namespace
@@ -190,63 +176,39 @@ bool CheckSMSLayout(CJetDatabase& old)
     const int16_t memType = conf.IsEOF() ? 0 : conf.memType;
     conf.Close();
 
-    ShowWaitWindow(1);
-    bool result = false;
-    const std::string tmp = WorkFolder() + "SMTmpCvt.mdb";
-    DeleteFileIfExists(tmp);
-    if (CreateSMSDatabase(tmp)) {
-        try {
-            CJetDatabase cvt;
-            cvt.Open(tmp, false, false, "");
-            cvt.BeginTrans();
-            {
-                CSMSConfRecordset newConf(&cvt);
-                newConf.Open(dbOpenDynaset);
-                newConf.AddNew();
-                newConf.version = kSMSConfVersion;
-                newConf.memType = memType;
-                newConf.Update();
+    return ConvertThroughTempFile(old, WorkFolder() + "SMTmpCvt.mdb", CreateSMSDatabase, [&](CJetDatabase& cvt) {
+        CSMSConfRecordset newConf(&cvt);
+        newConf.Open(dbOpenDynaset);
+        newConf.AddNew();
+        newConf.version = kSMSConfVersion;
+        newConf.memType = memType;
+        newConf.Update();
+
+        CDaoRecordset from(&old);
+        from.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+        const bool hasNamePhone = HasField(from, "Name") && HasField(from, "Phone");
+        const bool hasAddr = HasField(from, "AddrList");
+        const bool hasSort = HasField(from, "SortAddr");
+        CEntrySMSRecordset to(&cvt);
+        to.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+        while (!from.IsEOF()) {
+            to.AddNew();
+            to.Location = static_cast<int16_t>(from.GetFieldValue("Location").AsInt());
+            if ((v == 1 || v == 2) && hasNamePhone) {
+                to.SetAddresses(from.GetFieldValue("Name").AsText(), from.GetFieldValue("Phone").AsText());
+            } else if (v == 3) {
+                if (hasAddr)
+                    to.AddrList = from.GetFieldValue("AddrList").AsText();
+                if (hasSort)
+                    to.SortAddr = from.GetFieldValue("SortAddr").AsText();
             }
-            CDaoRecordset from(&old);
-            from.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
-            const bool hasNamePhone = HasColumn(from, "Name") && HasColumn(from, "Phone");
-            const bool hasAddr = HasColumn(from, "AddrList");
-            const bool hasSort = HasColumn(from, "SortAddr");
-            CEntrySMSRecordset to(&cvt);
-            to.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
-            while (!from.IsEOF()) {
-                to.AddNew();
-                to.Location = static_cast<int16_t>(from.GetFieldValue("Location").AsInt());
-                if ((v == 1 || v == 2) && hasNamePhone) {
-                    to.SetAddresses(from.GetFieldValue("Name").AsText(),
-                                    from.GetFieldValue("Phone").AsText());
-                } else if (v == 3) {
-                    if (hasAddr)
-                        to.AddrList = from.GetFieldValue("AddrList").AsText();
-                    if (hasSort)
-                        to.SortAddr = from.GetFieldValue("SortAddr").AsText();
-                }
-                to.Date = from.GetFieldValue("Date").AsDouble();
-                to.msgType = static_cast<int16_t>(from.GetFieldValue("msgType").AsInt());
-                to.Text = from.GetFieldValue("Text").AsText();
-                to.Update();
-                from.MoveNext();
-            }
-            cvt.CommitTrans();
-            cvt.Close();
-            const std::string name = old.GetName();
-            old.Close();
-            // The complete new file replaces the old one in one step.
-            result = std::rename(tmp.c_str(), name.c_str()) == 0;
-            if (!result)
-                WriteDebug("CheckSMSDatabase -> cannot replace ", name);
-        } catch (const CDaoException& e) {
-            WriteDebug("CheckSMSDatabase -> conversion failed: ", e.what());
-            result = false;
+            to.Date = from.GetFieldValue("Date").AsDouble();
+            to.msgType = static_cast<int16_t>(from.GetFieldValue("msgType").AsInt());
+            to.Text = from.GetFieldValue("Text").AsText();
+            to.Update();
+            from.MoveNext();
         }
-    }
-    ShowWaitWindow(0);
-    return result;
+    }, "CheckSMSDatabase");
 }
 
 bool CheckSMSDatabase(const std::string& path)

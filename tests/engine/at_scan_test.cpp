@@ -146,6 +146,13 @@ TEST(AtScan, PhonebookEntriesAreCutToTheStorageLimits)
     EXPECT_EQ(std::string(c.begin() + 4, c.begin() + 25), num);
     EXPECT_EQ(c[26], 14);
     EXPECT_EQ(std::string(c.begin() + 27, c.begin() + 41), "A very long na");
+    h.feed("\r\nOK\r\n");
+    h.run();
+    h.confirms();
+    // A name longer than any entry's room is a malformed answer, not a copy
+    // past the end of the confirm.
+    EXPECT_EQ(answer(h, AT_REQ_CPBR, {6, 6}, "\r\n+CPBR: 6,\"1\",129,\"" + std::string(300, 'n') + "\"\r\n"),
+              "230/5");
 }
 
 TEST(AtScan, AnswersThatDependOnTheRunningCommand)
@@ -326,11 +333,16 @@ TEST(AtScan, PinStates)
     h.feed("\r\nOK\r\n");
     h.run();
     h.confirms();
-    EXPECT_PRED2(same, first_confirm(h, AT_REQ_MPIN_GET, "\r\n~MPIN: \"SIM PIN2\",3\r\n"), bytes({0, 165, 3, 3}));
+    EXPECT_PRED2(same, first_confirm(h, AT_REQ_MPIN_GET, "\r\n~MPIN: SIM PIN2,3\r\n"), bytes({0, 165, 3, 3}));
     h.feed("\r\nOK\r\n");
     h.run();
     h.confirms();
     EXPECT_PRED2(same, first_confirm(h, AT_REQ_MPIN_GET, "\r\n~MPIN: 3,2,10\r\n"), bytes({0, 164, 3, 2, 10}));
+    h.feed("\r\nOK\r\n");
+    h.run();
+    h.confirms();
+    // The state is a bare word: a quoted one is malformed.
+    EXPECT_EQ(answer(h, AT_REQ_CPIN_GET, {}, "\r\n+CPIN: \"SIM PIN\"\r\n"), "230/5");
 }
 
 TEST(AtScan, DataAnswers)
@@ -378,4 +390,24 @@ TEST(AtScan, MelodyNotesLongerThanAConfirmAreMalformed)
     EXPECT_EQ(answer(h, AT_REQ_MMYR, {1, 1}, "\r\n~MMYR: 1,\"Tune\",3,3000\r\n" + notes + "\r\n"), "230/5");
     // The notes were read and dropped: the line end after them ends the resync.
     EXPECT_EQ(ati_parse_state, ATI_PARSE_KEYWORD);
+}
+
+TEST(AtScan, ListingEntriesAndCurrentStorageForms)
+{
+    AtiHarness h;
+    // Each +CMGL entry restarts the listing's time-out.
+    h.request(AT_REQ_CMGL, {1});
+    h.run();
+    h.output();
+    size_t timers = h.timer_records_.size();
+    h.feed("\r\n+CMGL: 1,\"REC READ\",\"0612\",,\"08/12/24,07:05:09+04\",129,2\r\nHi\r\n");
+    h.run();
+    EXPECT_EQ(h.timer_records_.size(), timers + 1);  // a new time-out
+    EXPECT_EQ(h.timer_ticks(ATI_TIMER_COMMAND), 1000u);
+    EXPECT_EQ(h.confirm_summary(), "200");
+    h.feed("\r\nOK\r\n");
+    h.run();
+    EXPECT_EQ(h.confirm_summary(), "229");
+    // The current-storage form of +CPBS is not an answer the engine asks for.
+    EXPECT_EQ(answer(h, AT_REQ_CPBS_TEST, {}, "\r\n+CPBS: \"SM\",10,250\r\n"), "230/9");
 }

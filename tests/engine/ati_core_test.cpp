@@ -161,3 +161,18 @@ TEST(AtiCore, NoBlockIsLostOverARun)
         EXPECT_EQ(h.live_blocks(), before);
     }
 }
+
+TEST(AtiCore, IdleChatterDoesNotHideASilentPhone)
+{
+    AtiHarness h;
+    // Bytes that came while no command ran...
+    h.feed("\r\nRING\r\n");
+    h.run();
+    h.confirms();
+    // ...do not count as an answer of the next command.
+    h.request(AT_REQ_CSQ);
+    h.run();
+    ASSERT_TRUE(h.expire(ATI_TIMER_COMMAND));
+    h.run();
+    EXPECT_EQ(h.confirm_summary(), "230/7");
+}

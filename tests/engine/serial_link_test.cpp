@@ -167,3 +167,21 @@ TEST_F(SerialTest, RequestsDoNotNest)
     EXPECT_EQ(inner, MTR_FAILED);
     EXPECT_EQ(l, 80);
 }
+
+TEST_F(SerialTest, IdleTimeHandlesIndicationsOutsideRequests)
+{
+    ScriptedPhone phone([](const std::string&) { return std::string("\r\nOK\r\n"); });
+    ASSERT_EQ(Open(phone.path()), 1);
+    phone.write("\r\n+CMTI: \"SM\",7\r\n");
+    usleep(100000);
+    // What the application's idle step does: read the port, then let the
+    // engine take what reached task 0.
+    EXPECT_EQ(Read_Serial_Line(), 1);
+    ASSERT_FALSE(krn_mbx_empty(KRN_TASK_MAIN));
+    mtr_idle();
+    ASSERT_EQ(polled().size(), 1u);
+    EXPECT_EQ(polled()[0][1], AT_CNF_CMTI);
+    EXPECT_EQ(polled()[0][2], 3);  // SM
+    EXPECT_EQ(polled()[0][3], 7);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+}

@@ -3,19 +3,13 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
-#include <sys/stat.h>
-
 namespace {
 
 class QtEnvironment : public ::testing::Environment {
 public:
     void SetUp() override
     {
-        // Qt wants a private runtime folder; the build makes one.
-        setenv("XDG_RUNTIME_DIR", ZORQ_TEST_RUNTIME_DIR, 0);
-        chmod(ZORQ_TEST_RUNTIME_DIR, 0700);
-        setenv("QT_QPA_PLATFORM", "offscreen", 0);
+        // The headless platform and runtime folder are set by the test main.
         static int argc = 1;
         static char name[] = "zorq_tests";
         static char* argv[] = {name, nullptr};
