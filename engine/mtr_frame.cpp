@@ -1,6 +1,7 @@
 #include "mtr_frame.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <time.h>
 
 #include <cstring>
@@ -21,6 +22,10 @@ bool g_request_running = false;
 // be endless: after this much wall time without any message the request is
 // ended as if the phone had timed out.
 constexpr long WALL_LIMIT_MS = 60000;
+// Input batching while an answer streams in (see sleep_until_event).
+constexpr long STREAM_GAP_MS = 5;
+constexpr long STREAM_PAUSE_MS = 3;
+constexpr int STREAM_BATCH = 64;
 
 long now_ms()
 {
@@ -44,6 +49,24 @@ void sleep_until_event()
     if (tick >= 0)
         fds[n++] = pollfd{tick, POLLIN, 0};
     poll(fds, n, tick >= 0 ? 50 : 10);
+    // While an answer streams in, waking for every byte or two costs more
+    // processor than the whole exchange: once the port has been readable
+    // within the last few milliseconds, let a few more bytes gather before
+    // they are read (a short wait; the line's end is not delayed further).
+    static long last_input = -1000;
+    if (n > 0 && fds[0].fd == serial_fd() && (fds[0].revents & POLLIN)) {
+        long now = now_ms();
+        bool streaming = now - last_input <= STREAM_GAP_MS;
+        last_input = now;
+        int waiting = 0;
+        bool others = false;
+        for (nfds_t i = 1; i < n; ++i)
+            others = others || fds[i].revents != 0;
+        if (streaming && !others && ioctl(fds[0].fd, FIONREAD, &waiting) == 0 && waiting < STREAM_BATCH) {
+            timespec pause{0, STREAM_PAUSE_MS * 1000000L};
+            nanosleep(&pause, nullptr);
+        }
+    }
 }
 
 }  // namespace
