@@ -1,6 +1,8 @@
 // Indicators, the poll script, link loss and the link test against the
 // phone simulator.
 #if __has_include("phonesim_client.h")
+#include <cstring>
+
 #include "doc_fixture.h"
 #include "at_tables.h"
 #include "mtr_gen.h"
@@ -178,6 +180,41 @@ TEST_F(PollTest, TheLinkTestLeavesAGivenUpLinkAlone)
     EXPECT_EQ(gv_SPIO_com_status, 0);
     EXPECT_EQ(doc.count("link "), 0) << doc.all();
     EXPECT_EQ(gv_is_alive_armed, 1);  // tested again later
+}
+
+}  // namespace
+#endif
+
+#if __has_include("phonesim_client.h")
+namespace {
+
+TEST_F(PollTest, StatusReportIsDecodedForTheDocument)
+{
+    Start();
+    // As the AT task lays out a +CDS: first octet, reference, number
+    // present, number, type and end, time stamp, discharge time, status.
+    const uint8_t body[] = {6, 42, 1, 4, '+', '3', '3', '6', 145, 0,
+                            1, 26, 12, 8, 10, 11, 12, 0, 0,
+                            0, 0};
+    krn_msg* m = nullptr;
+    krn_alloc(&m, static_cast<uint16_t>(2 + sizeof body));
+    m[0] = 0;
+    m[1] = AT_CNF_CDS;
+    std::memcpy(m + 2, body, sizeof body);
+    krn_queue_put_front(&gv_poll_queue, m);
+    mtr_poll();
+    EXPECT_EQ(doc.all(), "report 42 +336 0; ");
+    // A report cut short is dropped, not read past its end.
+    krn_alloc(&m, 6);
+    m[0] = 0;
+    m[1] = AT_CNF_CDS;
+    m[2] = 6;
+    m[3] = 1;
+    m[4] = 1;
+    m[5] = 200;
+    krn_queue_put_front(&gv_poll_queue, m);
+    mtr_poll();
+    EXPECT_EQ(doc.count("report "), 1);
 }
 
 }  // namespace
