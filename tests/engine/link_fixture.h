@@ -82,6 +82,12 @@ public:
         std::lock_guard<std::mutex> g(m_);
         return seen_;
     }
+    // Every byte received, as it came.
+    std::string raw()
+    {
+        std::lock_guard<std::mutex> g(m_);
+        return raw_;
+    }
 
 private:
     void loop()
@@ -93,6 +99,10 @@ private:
                 continue;
             char buf[256];
             ssize_t n = read(master_, buf, sizeof buf);
+            if (n > 0) {
+                std::lock_guard<std::mutex> g(m_);
+                raw_.append(buf, static_cast<size_t>(n));
+            }
             for (ssize_t i = 0; i < n; ++i) {
                 char c = buf[i];
                 if (c == '\r') {
@@ -117,6 +127,7 @@ private:
     std::atomic<bool> stop_{false};
     std::mutex m_;
     std::string seen_;
+    std::string raw_;
 };
 
 class LinkTest : public ::testing::Test {

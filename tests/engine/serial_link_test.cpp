@@ -3,6 +3,7 @@
 #include <sys/resource.h>
 
 #include <chrono>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -184,4 +185,31 @@ TEST_F(SerialTest, IdleTimeHandlesIndicationsOutsideRequests)
     EXPECT_EQ(polled()[0][2], 3);  // SM
     EXPECT_EQ(polled()[0][3], 7);
     EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+}
+
+TEST(SerialLayer, AShortWriteSendsOnlyTheRest)
+{
+    AtiHarness h;
+    ScriptedPhone phone([](const std::string&) { return std::string(); });
+    std::string dir = ::testing::TempDir();
+    SetIniProfileFile(dir);
+    WriteIniProfileString("Ports", "COM7", phone.path());
+    ASSERT_EQ(Init_Serial(7), 1);
+    // Far more than the pseudo-terminal holds: the writes fall short.
+    std::string text;
+    for (int i = 0; i < 3000; ++i)
+        text += "line" + std::to_string(i) + "\n";
+    std::vector<uint8_t> block(2 + text.size());
+    block[0] = static_cast<uint8_t>(text.size() >> 8);
+    block[1] = static_cast<uint8_t>(text.size());
+    std::memcpy(block.data() + 2, text.data(), text.size());
+    ASSERT_LT(text.size(), 65536u);
+    Send_Serial_Line(block.data());
+    for (int i = 0; i < 100 && phone.raw().size() < text.size(); ++i)
+        usleep(20000);
+    std::string got = phone.raw();
+    // Raw mode: the bytes arrive unchanged (no LF to CR LF), each once.
+    EXPECT_EQ(got.size(), text.size());
+    EXPECT_TRUE(got == text);
+    Close_Serial();
 }
