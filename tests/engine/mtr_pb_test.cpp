@@ -132,6 +132,10 @@ TEST_F(PbTest, NothingWithoutADocument)
 {
     SetUpBooks();
     gv_pDoc = nullptr;
+    MTR_PB_STORAGE none[MTR_PB_RECORDS];
+    none[0].available = 1;
+    EXPECT_EQ(mtr_PB_setup(none), MTR_FAILED);
+    EXPECT_EQ(none[0].available, 0);
     std::string number, name;
     EXPECT_EQ(mtr_PB_select_storage(PB_SRC_SIM), MTR_FAILED);
     EXPECT_EQ(mtr_PB_read_entry(1, number, name), MTR_FAILED);
