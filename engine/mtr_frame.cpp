@@ -22,10 +22,6 @@ bool g_request_running = false;
 // be endless: after this much wall time without any message the request is
 // ended as if the phone had timed out.
 constexpr long WALL_LIMIT_MS = 60000;
-// Input batching while an answer streams in (see sleep_until_event).
-constexpr long STREAM_GAP_MS = 5;
-constexpr long STREAM_PAUSE_MS = 3;
-constexpr int STREAM_BATCH = 64;
 
 long now_ms()
 {
@@ -33,6 +29,11 @@ long now_ms()
     clock_gettime(CLOCK_MONOTONIC, &ts);
     return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
 }
+
+// Input batching while an answer streams in (see sleep_until_event).
+constexpr long STREAM_GAP_MS = 5;
+constexpr long STREAM_PAUSE_MS = 3;
+constexpr int STREAM_BATCH = 64;
 
 // Sleeps until the port has bytes, the host has an event, or the next tick
 // is due (at most 10 ms when there is no tick source).
