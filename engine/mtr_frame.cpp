@@ -1,6 +1,7 @@
 #include "mtr_frame.h"
 
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <time.h>
 
 #include <cstring>
@@ -29,6 +30,11 @@ long now_ms()
     return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
 }
 
+// Input batching while an answer streams in (see sleep_until_event).
+constexpr long STREAM_GAP_MS = 5;
+constexpr long STREAM_PAUSE_MS = 3;
+constexpr int STREAM_BATCH = 64;
+
 // Sleeps until the port has bytes, the host has an event, or the next tick
 // is due (at most 10 ms when there is no tick source).
 void sleep_until_event()
@@ -44,6 +50,24 @@ void sleep_until_event()
     if (tick >= 0)
         fds[n++] = pollfd{tick, POLLIN, 0};
     poll(fds, n, tick >= 0 ? 50 : 10);
+    // While an answer streams in, waking for every byte or two costs more
+    // processor than the whole exchange: once the port has been readable
+    // within the last few milliseconds, let a few more bytes gather before
+    // they are read (a short wait; the line's end is not delayed further).
+    static long last_input = -1000;
+    if (n > 0 && fds[0].fd == serial_fd() && (fds[0].revents & POLLIN)) {
+        long now = now_ms();
+        bool streaming = now - last_input <= STREAM_GAP_MS;
+        last_input = now;
+        int waiting = 0;
+        bool others = false;
+        for (nfds_t i = 1; i < n; ++i)
+            others = others || fds[i].revents != 0;
+        if (streaming && !others && ioctl(fds[0].fd, FIONREAD, &waiting) == 0 && waiting < STREAM_BATCH) {
+            timespec pause{0, STREAM_PAUSE_MS * 1000000L};
+            nanosleep(&pause, nullptr);
+        }
+    }
 }
 
 }  // namespace
@@ -105,13 +129,25 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
         // Indications of one kind that wait unhandled are coalesced: only
         // the newest value of an indicator or of the registration matters,
         // and a burst of them must not use up the pools.
-        if (number == AT_CNF_CIEV || number == AT_CNF_CREG_IND) {
+        if (number == AT_CNF_CIEV || number == AT_CNF_CREG_IND || number == AT_CNF_RING) {
             for (krn_msg* q = krn_queue_first(&gv_poll_queue); q; q = krn_queue_next(&gv_poll_queue, q)) {
-                if (krn_msg_number(q) == number && (number == AT_CNF_CREG_IND || q[2] == msg[2])) {
+                if (krn_msg_number(q) == number && (number != AT_CNF_CIEV || q[2] == msg[2])) {
                     krn_queue_remove(&gv_poll_queue, q);
                     krn_free(q);
                     break;
                 }
+            }
+        }
+        // The queue is bounded: past its limit the oldest indication goes
+        // (timer entries and scripts are never dropped).
+        if (krn_queue_count(&gv_poll_queue) >= MTR_POLL_QUEUE_MAX) {
+            krn_msg* oldest = nullptr;
+            for (krn_msg* q = krn_queue_first(&gv_poll_queue); q; q = krn_queue_next(&gv_poll_queue, q))
+                if (q[0] == 0)
+                    oldest = q;
+            if (oldest) {
+                krn_queue_remove(&gv_poll_queue, oldest);
+                krn_free(oldest);
             }
         }
         krn_queue_put_front(&gv_poll_queue, msg);

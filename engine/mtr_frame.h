@@ -51,6 +51,8 @@ bool mtr_request_running();
 
 // The poll queue (the general queue of set-aside messages) and its drain.
 extern krn_queue gv_poll_queue;
+// Most indications kept while polling is off.
+constexpr uint16_t MTR_POLL_QUEUE_MAX = 24;
 extern int gv_bCallMtrPoll;
 void mtr_poll();
 // Polling's handler of one queued message (the message is freed after it).

@@ -115,7 +115,9 @@ void mtr_PB_reset()
 
 MTR_RESULT mtr_PB_get_storage(MTR_PB_STORAGE records[MTR_PB_RECORDS])
 {
-    if (gv_pDoc && !gv_pDoc->PhonebookFeature())
+    if (!gv_pDoc)
+        return MTR_FAILED;
+    if (!gv_pDoc->PhonebookFeature())
         return MTR_DONE;
     uint8_t list[16] = {0};
     MTR_RESULT r = mtr_request_data(mtr_new_request(AT_REQ_CPBS_TEST), AT_CNF_CPBS_LIST, [&](const krn_msg* d) {

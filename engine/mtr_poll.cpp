@@ -78,7 +78,6 @@ int pool_seconds() { return GetIniProfileInt("PoolingTime", "Pool", 0); }
 
 void script_request(uint16_t number)
 {
-    MmiDoc* doc = gv_pDoc;
     switch (number) {
     case AT_REQ_CREG_GET:
         mtr_request_data(mtr_new_request(AT_REQ_CREG_GET), AT_CNF_CREG, [&](const krn_msg* d) {
@@ -106,7 +105,6 @@ void script_request(uint16_t number)
     default:
         break;  // not a script request: skipped
     }
-    (void)doc;
 }
 
 void rearm_script(const krn_msg* m)

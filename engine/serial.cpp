@@ -28,6 +28,7 @@ namespace {
 
 int g_fd = -1;
 uint16_t g_last_port = 0;
+constexpr uint16_t SERIAL_POOL_RESERVE = 40;
 uint64_t g_bytes_in = 0, g_bytes_out = 0;
 FILE* g_trace = nullptr;
 bool g_output_since_input = false;
@@ -223,6 +224,11 @@ int Read_Serial_Line()
     if (g_fd < 0)
         return 0;
     for (;;) {
+        // While the small blocks run low (a burst of indications waiting in
+        // task 0's mailbox) the bytes stay in the driver: reading on could
+        // leave no block for the answer of the running command.
+        if (krn_pool_free(0) < SERIAL_POOL_RESERVE)
+            return 1;
         int count = 0;
         if (ioctl(g_fd, FIONREAD, &count) != 0) {
             engine_trace("Read_Serial_Line ClearCommError failed");

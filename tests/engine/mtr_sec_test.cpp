@@ -191,3 +191,25 @@ TEST_F(SecTest, ADialRefusedByTheNetworkReachesTheCallStatus)
 
 }  // namespace
 #endif
+
+#if __has_include("phonesim_client.h")
+namespace {
+
+TEST_F(SecTest, QueriesAnsweredByABareOkFail)
+{
+    Start();
+    sim->command("set bare-ok-next on");
+    std::string version = "old";
+    EXPECT_EQ(mtr_GEN_req_version(version), MTR_FAILED);
+    EXPECT_EQ(version, "");
+    sim->command("set bare-ok-next on");
+    uint32_t status = 7;
+    EXPECT_EQ(mtr_FAC_get_status(&status, MTR_FAC_SC), MTR_FAILED);
+    EXPECT_EQ(status, 7u);
+    EXPECT_NE(host.trace.find("mtr_FAC_get_status -> Something wrong"), std::string::npos);
+    // The phone goes on answering normally.
+    EXPECT_EQ(mtr_FAC_get_status(&status, MTR_FAC_SC), MTR_DONE);
+}
+
+}  // namespace
+#endif

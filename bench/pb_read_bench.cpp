@@ -1,0 +1,134 @@
+// Reads a 250-entry SIM phonebook through the engine from the phone
+// simulator paced at 19200 and at 115200 baud, and prints the bytes
+// exchanged, the wall time, the time those bytes need on the wire, the
+// ratio of the two and the processor time of this process.
+#include <sys/resource.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "ati.h"
+#include "engine_host.h"
+#include "krn.h"
+#include "mmi_doc.h"
+#include "mtr_frame.h"
+#include "mtr_pb.h"
+#include "phonesim_client.h"
+#include "profile.h"
+#include "serial.h"
+
+namespace {
+
+class Host : public EngineHost {
+public:
+    bool DispatchOneMessage() override { return false; }
+    int MessageBox(const std::string&, int) override { return 1; }
+    int MessageBoxById(int, int) override { return 1; }
+    int AskSecurityCode(int) override { return 2; }
+    void Trace(const std::string&) override {}
+    std::string ProgramFolder() override { return folder; }
+    std::string FilesFolder() override { return folder; }
+    std::string folder;
+};
+
+class Doc : public MmiDoc {
+public:
+    void UpdateStatusDlg(int) override {}
+    void mmi_MNGT_registration_ind(int) override {}
+    void mmi_MNGT_operator_name_ind(const std::string&) override {}
+    void mmi_MNGT_battery_charge_ind(int) override {}
+    void mmi_MNGT_signal_quality_ind(int) override {}
+    void mmi_MNGT_message_icon_ind(int) override {}
+    void mmi_MNGT_edit_mode_ind(int) override {}
+    void mmi_MNGT_me_storage_ind(int) override {}
+    void mmi_MNGT_unread_msg_ind(int) override {}
+    void mmi_MNGT_call_icon_ind(int) override {}
+    void mmi_MNGT_roaming_ind(int) override {}
+    void mmi_MNGT_sim_storage_ind(int) override {}
+    void mmi_MNGT_sms_full_ind(int) override {}
+    void mmi_MNGT_voice_mail_icon_ind(int) override {}
+    void mmi_MNGT_sms_received(int, int) override {}
+    void mmi_MNGT_report_received(int, int, const std::string&, const MMI_DATETIME&, const MMI_DATETIME&,
+                                  int) override {}
+    void mmi_TestComWithMobile() override {}
+    void mmi_PB_read_entry_cnf(uint8_t, const std::string&, const std::string&) override { ++entries; }
+    void mmi_PB_read_range_end_cnf() override {}
+    int entries = 0;
+};
+
+double seconds(clockid_t clock)
+{
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+std::string scenario()
+{
+    std::string s;
+    for (int i = 1; i <= 250; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "entry SM %d +336%08d 145 \"Contact %03d\"\n", i, 10000000 + i * 137, i);
+        s += line;
+    }
+    return s;
+}
+
+int run(int baud, Doc& doc)
+{
+    phonesim::Process sim(scenario(), baud);
+    WriteIniProfileString("Ports", "COM1", sim.device());
+    if (Init_Serial(1) != 1) {
+        std::fprintf(stderr, "cannot open %s\n", sim.device().c_str());
+        return 1;
+    }
+    MTR_PB_STORAGE rec[MTR_PB_RECORDS];
+    if (mtr_PB_setup(rec) != MTR_DONE || mtr_PB_select_storage(PB_SRC_SIM) != MTR_DONE) {
+        std::fprintf(stderr, "phonebook set-up failed\n");
+        return 1;
+    }
+    doc.entries = 0;
+    uint64_t in0, out0, in1, out1;
+    serial_byte_counts(&in0, &out0);
+    const double wall0 = seconds(CLOCK_MONOTONIC), cpu0 = seconds(CLOCK_PROCESS_CPUTIME_ID);
+    MTR_RESULT r = mtr_PB_read_range(1, rec[MTR_PB_REC_SIM_ADN].capacity);
+    const double wall = seconds(CLOCK_MONOTONIC) - wall0, cpu = seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    serial_byte_counts(&in1, &out1);
+    Close_Serial();
+    const double bytes = static_cast<double>((in1 - in0) + (out1 - out0));
+    const double wire = bytes * 10.0 / baud;  // 8N1: ten bit times a byte
+    std::printf("%6d baud: result %d, %d entries, %.0f bytes (%llu in, %llu out), wall %.3f s, wire %.3f s, "
+                "wall/wire %.3f, processor %.3f s (%.1f%% of wall)\n",
+                baud, r, doc.entries, bytes, static_cast<unsigned long long>(in1 - in0),
+                static_cast<unsigned long long>(out1 - out0), wall, wire, wall / wire, cpu, 100.0 * cpu / wall);
+    return r == MTR_DONE && doc.entries == 250 ? 0 : 1;
+}
+
+}  // namespace
+
+int main()
+{
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zorq-bench-" + std::to_string(getpid()));
+    std::filesystem::create_directories(dir);
+    Host host;
+    host.folder = dir.string() + "/";
+    SetIniProfileFile(host.folder);
+    engine_set_host(&host);
+    ati_use_kernel();
+    krn_start();
+    krn_start_timer();
+    krn_queue_init(&gv_poll_queue);
+    gv_SPIO_com_status = SPIO_com_available;
+    Doc doc;
+    gv_pDoc = &doc;
+    int failures = run(19200, doc) + run(115200, doc);
+    gv_pDoc = nullptr;
+    krn_stop_timer();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return failures ? 1 : 0;
+}

@@ -1,0 +1,221 @@
+// Indicators, the poll script, link loss and the link test against the
+// phone simulator.
+#if __has_include("phonesim_client.h")
+#include <cstring>
+
+#include "doc_fixture.h"
+#include "at_tables.h"
+#include "mtr_gen.h"
+#include "mtr_mmng.h"
+
+using namespace doc_test;
+
+namespace {
+
+using PollTest = DocTest;
+
+TEST(SignalLevel, ThresholdsAndUnknown)
+{
+    EXPECT_EQ(mtr_signal_level(4), 0);
+    EXPECT_EQ(mtr_signal_level(5), 1);
+    EXPECT_EQ(mtr_signal_level(20), 3);
+    EXPECT_EQ(mtr_signal_level(25), 4);
+    EXPECT_EQ(mtr_signal_level(31), 4);
+    EXPECT_EQ(mtr_signal_level(99), 0);  // not known to the phone
+}
+
+TEST_F(PollTest, IndicatorSetUpAndChangesReachTheDocument)
+{
+    Start("indicators battchg:5 signal:31 message:1 smsfull:1 roam:1\n"
+          "indicator battchg 2\nindicator signal 31\n");
+    ASSERT_EQ(mtr_MMNG_setup(), MTR_DONE);
+    EXPECT_EQ(gv_mtr_icons_by_polling, 0);
+    EXPECT_TRUE(doc.has("battery 2")) << doc.all();
+    // The phone's 0-31 signal range is brought to the display's 0-4.
+    EXPECT_TRUE(doc.has("signal 4")) << doc.all();
+    EXPECT_TRUE(doc.has("roam 0")) << doc.all();
+    EXPECT_NE(host.trace.find("Activate event reporting"), std::string::npos);
+    EXPECT_NE(host.trace.find("mtr_MMNG_update_icon -> AT_IND_EVT_SIGNAL with iconVal = 31"), std::string::npos);
+
+    doc.events.clear();
+    sim->command("indicator signal 16");
+    sim->command("indicator roam 1");
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("roam 1"); }, 3000)) << doc.all();
+    EXPECT_TRUE(doc.has("signal 2")) << doc.all();
+
+    // smsfull 1 starts the message-icon blink, 0 stops it.
+    sim->command("indicator smsfull 1");
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("smsfull 1"); }, 3000)) << doc.all();
+    EXPECT_EQ(gv_mtr_msg_icon_mode, 2);
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("msgicon 1"); }, 3000)) << doc.all();
+    sim->command("indicator smsfull 0");
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("smsfull 0"); }, 3000)) << doc.all();
+    EXPECT_EQ(gv_mtr_msg_icon_mode, 0);
+}
+
+TEST_F(PollTest, BatteryLevelFiveChangesNothingAndZeroBlinks)
+{
+    Start();
+    gv_pDoc = &doc;
+    mtr_MMNG_update_icon(AT_IND_EVT_BATTCHG, 5);
+    EXPECT_TRUE(doc.events.empty()) << doc.all();
+    mtr_MMNG_update_icon(AT_IND_EVT_BATTCHG, 0);
+    EXPECT_EQ(gv_mtr_battery_mode, 2);
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("battery 3"); }, 2000)) << doc.all();
+    doc.events.clear();
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("battery 0"); }, 2000)) << doc.all();
+    mtr_MMNG_update_icon(AT_IND_EVT_BATTCHG, 3);
+    EXPECT_EQ(gv_mtr_battery_mode, 0);
+    doc.events.clear();
+    IdleUntil([] { return false; }, 700);
+    EXPECT_TRUE(doc.events.empty()) << doc.all();  // the blink stopped
+}
+
+TEST_F(PollTest, ThePollScriptStandsInWhenIndicatorsAreRefused)
+{
+    WriteIniProfileInt("PoolingTime", "Pool", 1);
+    Start("set refuse-cind-test on\nbattery 0 24\n");
+    EXPECT_EQ(mtr_MMNG_setup(), MTR_FAILED);
+    EXPECT_EQ(gv_mtr_icons_by_polling, 1);
+    EXPECT_EQ(host.trace.find("AT+CIND?"), std::string::npos);
+    EXPECT_EQ(host.trace.find("AT+CMER"), std::string::npos);
+    // The script is queued: the next poll runs it.
+    mtr_poll();
+    EXPECT_TRUE(doc.has("battery 0")) << doc.all();
+    EXPECT_TRUE(doc.has("signal 3")) << doc.all();  // rssi 20
+    EXPECT_TRUE(doc.has("operator Tarvel Net")) << doc.all();
+    EXPECT_TRUE(doc.has("registration 1")) << doc.all();
+    EXPECT_EQ(gv_mtr_battery_mode, 2);  // level 24 on battery: the blink
+    // And it comes again every second.
+    sim->command("battery 0 80");
+    ASSERT_TRUE(IdleUntil([&] { return gv_mtr_battery_mode == 0; }, 3000)) << doc.all();
+    EXPECT_EQ(doc.events.back(), "registration 1");
+    EXPECT_EQ(doc.count("operator "), 2);
+}
+
+TEST_F(PollTest, PollingOffKeepsEntriesUntilSwitchedOnAndABurstDoesNotExhaustThePool)
+{
+    Start("indicators signal:4 battchg:4\n");
+    ASSERT_EQ(mtr_MMNG_setup(), MTR_DONE);
+    ASSERT_EQ(link_test::simple_request(AT_REQ_CNMI_SET, {5, 1, 1, 0, 0, 0}), MTR_DONE);
+    doc.events.clear();
+    mtr_set_poll_state(0);
+    for (int i = 0; i < 30; ++i)
+        sim->command("sms-receive ME +33611111111 hello");
+    for (int i = 0; i < 40; ++i)
+        sim->command("call-result ring");
+    sim->command("set ciev-storm 400");
+    std::string id;
+    for (int i = 0; i < 5; ++i)
+        EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_DONE);
+    IdleUntil([] { return false; }, 300);
+    EXPECT_TRUE(doc.events.empty()) << doc.all();
+    // Indicator values and rings are kept once each; the queue never
+    // holds more than its bound, and the pools are not used up.
+    EXPECT_EQ(krn_queue_count(&gv_poll_queue), MTR_POLL_QUEUE_MAX);
+    EXPECT_GT(krn_pool_free(0), 50);
+    mtr_set_poll_state(1);
+    EXPECT_EQ(krn_queue_count(&gv_poll_queue), 0);
+    EXPECT_EQ(doc.count("signal "), 1) << doc.all();
+    EXPECT_EQ(doc.count("sms 2 "), MTR_POLL_QUEUE_MAX - 2) << doc.all();
+    // The newest notices were kept.
+    EXPECT_TRUE(doc.has("sms 2 32")) << doc.all();
+}
+
+TEST_F(PollTest, RegistrationHomeReadsTheOperatorAgain)
+{
+    Start();
+    ASSERT_EQ(link_test::simple_request(AT_REQ_CREG_SET, {1}), MTR_DONE);
+    sim->command("creg 1");
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("operator Tarvel Net"); }, 3000)) << doc.all();
+    EXPECT_TRUE(doc.has("registration 1"));
+    std::string name;
+    ASSERT_EQ(mtr_MMNG_get_operator_name(name), MTR_DONE);
+    EXPECT_EQ(name, "Tarvel Net");
+    // Only the format was set: no forced automatic selection.
+    EXPECT_NE(host.trace.find("AT+COPS=3,0"), std::string::npos);
+    EXPECT_EQ(host.trace.find("AT+COPS=0"), std::string::npos);
+}
+
+TEST_F(PollTest, NewMessageNoticesByMemory)
+{
+    Start();
+    ASSERT_EQ(link_test::simple_request(AT_REQ_CNMI_SET, {5, 1, 1, 0, 0, 0}), MTR_DONE);
+    sim->command("sms-receive SM +33611111111 hello");
+    ASSERT_TRUE(IdleUntil([&] { return doc.count("sms 1 ") == 1; }, 3000)) << doc.all();
+    sim->command("sms-receive ME +33611111111 hello");
+    ASSERT_TRUE(IdleUntil([&] { return doc.count("sms 2 ") == 1; }, 3000)) << doc.all();
+}
+
+TEST_F(PollTest, AMutedPhoneIsALostLinkAndTheLinkTestFindsItAgain)
+{
+    Start();
+    sim->command("mute on");
+    std::string id;
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);  // the request returns
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+    EXPECT_EQ(doc.count("link "), 1) << doc.all();
+    EXPECT_EQ(serial_fd(), -1);
+    // A second failure while the link is down posts nothing more.
+    EXPECT_EQ(mtr_GEN_hang_up(), MTR_FAILED);
+    EXPECT_EQ(doc.count("link "), 1) << doc.all();
+
+    sim->command("mute off");
+    WriteIniProfileInt("PoolingTime", "Pool", 1);
+    mtr_arm_is_alive();
+    ASSERT_TRUE(IdleUntil([&] { return gv_SPIO_com_status == SPIO_com_available; }, 5000)) << doc.all();
+    EXPECT_TRUE(doc.has("link 2")) << doc.all();
+    EXPECT_GE(serial_fd(), 0);  // the port was opened again
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_DONE);
+}
+
+TEST_F(PollTest, TheLinkTestLeavesAGivenUpLinkAlone)
+{
+    Start();
+    gv_SPIO_com_status = 0;  // the user cancelled the code prompt
+    WriteIniProfileInt("PoolingTime", "Pool", 1);
+    mtr_arm_is_alive();
+    ASSERT_TRUE(IdleUntil([&] { return host.trace.find("appel de mtr_GEN_test_communication") != std::string::npos; },
+                          3000));
+    EXPECT_EQ(gv_SPIO_com_status, 0);
+    EXPECT_EQ(doc.count("link "), 0) << doc.all();
+    EXPECT_EQ(gv_is_alive_armed, 1);  // tested again later
+}
+
+}  // namespace
+#endif
+
+#if __has_include("phonesim_client.h")
+namespace {
+
+TEST_F(PollTest, StatusReportIsDecodedForTheDocument)
+{
+    Start();
+    // As the AT task lays out a +CDS: first octet, reference, number
+    // present, number, type and end, time stamp, discharge time, status.
+    const uint8_t body[] = {6, 42, 1, 4, '+', '3', '3', '6', 145, 0,
+                            1, 26, 12, 8, 10, 11, 12, 0, 0,
+                            0, 0};
+    krn_msg* m = nullptr;
+    krn_alloc(&m, static_cast<uint16_t>(2 + sizeof body));
+    m[0] = 0;
+    m[1] = AT_CNF_CDS;
+    std::memcpy(m + 2, body, sizeof body);
+    krn_queue_put_front(&gv_poll_queue, m);
+    mtr_poll();
+    EXPECT_EQ(doc.all(), "report 42 +336 0; ");
+    // A report cut short is dropped, not read past its end.
+    krn_alloc(&m, 6);
+    m[0] = 0;
+    m[1] = AT_CNF_CDS;
+    m[2] = 6;
+    m[3] = 1;
+    m[4] = 1;
+    m[5] = 200;
+    krn_queue_put_front(&gv_poll_queue, m);
+    mtr_poll();
+    EXPECT_EQ(doc.count("report "), 1);
+}
+
+}  // namespace
+#endif
