@@ -13,12 +13,11 @@
 #include "mtr_clock.h"
 #include "mtr_discovery.h"
 #include "mtr_frame.h"
-#include "mtr_melody.h"
 #include "mtr_gen.h"
+#include "mtr_melody.h"
 #include "mtr_mmng.h"
 #include "mtr_poll.h"
 #include "mtr_sms.h"
-#include "mmi_doc_sms.h"
 #include "profile.h"
 #include "serial.h"
 
@@ -112,7 +111,11 @@ MTR_RESULT mtr_IsComWithMobile()
 
 MTR_RESULT mtr_GEN_req_pin_status(int* state)
 {
-    return mtr_request_data(mtr_new_request(AT_REQ_CPIN_GET, 2), AT_CNF_CPIN, [&](const krn_msg* d) { *state = d[2]; });
+    uint32_t s = 0;
+    MTR_RESULT r = mtr_req_cpin_state(&s);
+    if (r == MTR_DONE)
+        *state = static_cast<int>(s);
+    return r;
 }
 
 MTR_RESULT mtr_GEN_set_pin(const std::string& code, const std::string& new_code)
@@ -122,15 +125,7 @@ MTR_RESULT mtr_GEN_set_pin(const std::string& code, const std::string& new_code)
         return MTR_FAILED;
     }
     // Codes longer than any phone's (16) are refused before anything is built.
-    if (code.size() > 16 || new_code.size() > 16)
-        return MTR_FAILED;
-    krn_msg* m = mtr_new_request(AT_REQ_CPIN_SET, 34);
-    uint8_t* p = mtr_put_string8(m + 2, code, 16);
-    if (new_code.empty())
-        *p = 0;
-    else
-        mtr_put_string8(p, new_code, 16);
-    return mtr_request(m);
+    return mtr_send_cpin(code, new_code);
 }
 
 MTR_RESULT mtr_select_charset()
