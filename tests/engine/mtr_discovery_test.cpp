@@ -1,6 +1,9 @@
 // Serial-port discovery over simulators on pseudo-terminals.
 #include "mtr_sim_fixture.h"
 #ifdef ZORQ_HAVE_PHONESIM
+#include <fstream>
+#include <iterator>
+
 #include "mtr_discovery.h"
 
 using namespace sim_test;
@@ -13,6 +16,7 @@ protected:
     {
         EngineSimTest::SetUp();
         WriteTables();
+        WriteIniProfileInt("Pellard", "Debug", 1);
         mtr_init("Quenvale");
         gv_SPIO_com_status = SPIO_no_com_available;
     }
@@ -52,6 +56,11 @@ TEST_F(DiscoveryTest, TheRememberedPortFirstThenTheOthersInOrder)
     EXPECT_NE(host.trace.find("returned by the mobile = Othercorp"), std::string::npos);
     // The phone's port is left open for the engine.
     EXPECT_GE(serial_fd(), 0);
+    // The AT trace of the run keeps the exchange with the wrong phone too.
+    std::ifstream f(host.folder + "debugAT.txt", std::ios::binary);
+    std::string trace((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
+    EXPECT_NE(trace.find("Othercorp"), std::string::npos);
+    EXPECT_NE(trace.find("Quenvale"), std::string::npos);
 }
 
 TEST_F(DiscoveryTest, NoPhoneAnywhereAndNoCom1)
