@@ -239,6 +239,17 @@ TEST_F(SetupTest, ACancelledPinLeavesTheLinkMarkedUnused)
     EXPECT_EQ(user.asked, (std::vector<int>{AT_PIN_SIM_PUK}));
     std::string seq = joined(Commands());
     EXPECT_EQ(seq.find("AT+CSCS"), std::string::npos) << seq;
+    // The periodic link test leaves the link alone until the user asks for
+    // a new detection: no question every period.
+    size_t sent = Commands().size();
+    krn_msg* m = nullptr;
+    krn_alloc(&m, 2);
+    krn_set_msg_number(m, MTR_TIMER_IS_ALIVE);
+    krn_queue_put_front(&gv_poll_queue, m);
+    mtr_poll();
+    EXPECT_EQ(gv_SPIO_com_status, 0);
+    EXPECT_EQ(app.count("link"), 0) << app.all();
+    EXPECT_EQ(Commands().size(), sent);
 }
 
 TEST_F(SetupTest, NoSimQuestionCancelledOnceIsNotAskedAgain)
