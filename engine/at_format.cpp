@@ -7,6 +7,7 @@
 
 #include "at_sms.h"
 #include "ati.h"
+#include "mtr_sms_pdu.h"
 
 namespace {
 
@@ -793,7 +794,8 @@ ati_fmt_result f_sms(krn_msg* req)
     p.text_len = s.tlen;
     krn_msg* pdu = ati_alloc(static_cast<uint16_t>(2 + AT_PDU_MAX));
     size_t tpdu = 0;
-    size_t n = at_pdu_submit(p, pdu + 2, &tpdu);
+    // A received message written back is stored as the SMS-DELIVER it was.
+    size_t n = write && (s.fo & 3) == 0 ? mtr_sms_pdu_deliver(p, pdu + 2, &tpdu) : at_pdu_submit(p, pdu + 2, &tpdu);
     if (n == 0) {
         ati_free(pdu);
         return ATI_FMT_REFUSED;

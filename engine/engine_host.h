@@ -20,6 +20,13 @@ public:
     // answer is the id of the button pressed (IDOK 1, IDCANCEL 2).
     virtual int MessageBox(const std::string& text, int buttons) = 0;
     virtual int MessageBoxById(int string_id, int buttons) = 0;
+    // A string of the language library that holds one number to fill in
+    // (a request result, say).
+    virtual int MessageBoxByIdWithNumber(int string_id, int number, int buttons)
+    {
+        (void)number;
+        return MessageBoxById(string_id, buttons);
+    }
     // Asks the user for the code the phone waits for (PIN state index);
     // 2 when the user cancelled.
     virtual int AskSecurityCode(int pin_state) = 0;

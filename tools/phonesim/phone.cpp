@@ -762,7 +762,9 @@ void Phone::emitMessage(int index, Message& m, bool list) {
         const std::string body = smsBodyText(m.tpdu);
         std::string head = prefix + "\"" + kStatNames[m.stat] + "\"," + quoted(m.tpdu.addr.number) + ",,";
         if (deliver) head += "\"" + m.tpdu.scts.text() + "\"";
-        head += "," + std::to_string(m.tpdu.addr.type) + "," + std::to_string(body.size());
+        // <length> counts octets: a hexadecimal body has two characters each.
+        const size_t length = alphabetOf(m.tpdu.dcs) != Alphabet::Default7 ? body.size() / 2 : body.size();
+        head += "," + std::to_string(m.tpdu.addr.type) + "," + std::to_string(length);
         line(head);
         answer_ += body + eol;
     }

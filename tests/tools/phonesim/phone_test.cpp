@@ -245,10 +245,11 @@ TEST(PhoneMessages, AlphanumericSenderAndOtherCodings) {
     EXPECT_EQ(at(phone, "AT+CMGF=1"), lines({"OK"}));
     EXPECT_EQ(at(phone, "AT+CMGR=1"),
               "\r\n+CMGR: \"REC READ\",\"Tarvel\",,\"24/05/06,14:30:00+08\",208,7\r\nWelcome\r\n" + lines({"OK"}));
-    // A UCS2 message in text mode: the body is hexadecimal, as 07.05 prints it.
+    // A UCS2 message in text mode: the body is hexadecimal, as 07.05 prints
+    // it, and its length counts octets (4), not hexadecimal characters.
     ASSERT_EQ(phone.apply("sms-receive-pdu SM 040B913316325476F800084250604103008004004800E9"), "ok");
     EXPECT_EQ(at(phone, "AT+CMGR=2"),
-              "\r\n+CMGR: \"REC UNREAD\",\"+33612345678\",,\"24/05/06,14:30:00+08\",145,8\r\n004800E9\r\n" +
+              "\r\n+CMGR: \"REC UNREAD\",\"+33612345678\",,\"24/05/06,14:30:00+08\",145,4\r\n004800E9\r\n" +
                   lines({"OK"}));
     EXPECT_EQ(phone.apply("sms-receive-pdu SM 3100"), "error: bad PDU: bad address");
     EXPECT_EQ(phone.apply("sms-receive-pdu SM 31000B913316325476F80000A705C8329BFD06"), "error: not an SMS-DELIVER");
