@@ -32,7 +32,7 @@ bool g_stopped = false;
 // The engine keeps this much of the phone's +CGMI answer.
 constexpr size_t MANUFACTURER_KEPT = 20;
 // Each of the stop's two requests may take this long in wall time.
-constexpr long STOP_WAIT_MS = 700;
+constexpr long STOP_WAIT_MS = 500;
 constexpr int SIM_NOT_INSERTED = 10;
 constexpr int STRING_SIM_NOT_INSERTED = 31432;
 constexpr int MB_OK = 0, MB_OKCANCEL = 1, IDCANCEL = 2;
