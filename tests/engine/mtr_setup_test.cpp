@@ -325,6 +325,7 @@ TEST_F(SetupTest, StopReturnsQuicklyWhenThePhoneIsGone)
         mtr_stop();
         auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
         EXPECT_LT(ms.count(), 2000) << how;
+        std::printf("mtr_stop after '%s': %lld ms\n", how, static_cast<long long>(ms.count()));
         EXPECT_EQ(serial_fd(), -1) << how;
         gv_bCallMtrPoll = 1;
     }
