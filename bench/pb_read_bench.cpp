@@ -51,11 +51,15 @@ public:
     void mmi_MNGT_sms_full_ind(int) override {}
     void mmi_MNGT_voice_mail_icon_ind(int) override {}
     void mmi_MNGT_sms_received(int, int) override {}
-    void mmi_MNGT_report_received(int, int, const std::string&, const MMI_DATETIME&, const MMI_DATETIME&,
-                                  int) override {}
+    void mmi_MNGT_report_received(int, const std::string&, const MTR_DATETIME&, const MTR_DATETIME&, int) override {}
     void mmi_TestComWithMobile() override {}
     void mmi_PB_read_entry_cnf(uint8_t, const std::string&, const std::string&) override { ++entries; }
     void mmi_PB_read_range_end_cnf() override {}
+    void mmi_CLK_read_date_time_cnf(const MTR_DATETIME&) override {}
+    void mmi_GEN_void_cnf(int) override {}
+    void mmi_ORG_read_diary_cnf(uint8_t, const MTR_DATETIME&, const char*, uint8_t, uint8_t, uint8_t) override {}
+    void mmi_ALA_get_alarm_cnf(uint8_t, uint16_t, const MTR_DATETIME&) override {}
+    void CheckMobileVersion() override {}
     int entries = 0;
 };
 

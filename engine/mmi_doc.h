@@ -1,17 +1,15 @@
 // What the engine calls in the document: status icons, call status, link
-// changes, phonebook entries and received-message notices. The document
+// changes, phonebook entries, received-message notices, clock, diary and
+// alarm answers, and the phone detection's questions. The document
 // (CZorqMMIDoc) implements it; headless tests implement it to record what
-// arrives. While gv_pDoc is null the engine skips every callback.
+// arrives. While gv_pDoc is null the engine skips every callback (and the
+// requests that need a document fail).
 #pragma once
 
 #include <cstdint>
 #include <string>
 
-// A date-time as the engine hands it over: full year, month, day, hour,
-// minute, second (all 0 when the phone sent none).
-struct MMI_DATETIME {
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-};
+#include "mtr_datetime.h"
 
 class MmiDoc {
 public:
@@ -24,6 +22,11 @@ public:
     virtual bool ScreenSwitching() { return false; }
     // The phone's version answer gave it a phonebook (else no +CPBS=? is sent).
     virtual bool PhonebookFeature() { return true; }
+    // Feature flags of the phone's version answer: short messages, the
+    // extended new-message indication, ST1 (parameter profiles).
+    virtual bool IsSMSAvailable() const { return true; }
+    virtual bool IsSMSExtendedAvailable() const { return false; }
+    virtual bool IsST1Available() const { return true; }
 
     // ---- Call status -----------------------------------------------------------------
     // 0 OK, 1 BUSY, 2 NO CARRIER, 3 NO ANSWER.
@@ -45,11 +48,13 @@ public:
     virtual void mmi_MNGT_voice_mail_icon_ind(int value) = 0;
 
     // ---- Short-message notices -------------------------------------------------------
-    // storage: 1 SIM, 2 phone memory.
+    // A new message was stored at `index` of `storage` (SMS_SRC_SIM or
+    // SMS_SRC_EEPROM).
     virtual void mmi_MNGT_sms_received(int storage, int index) = 0;
-    virtual void mmi_MNGT_report_received(int reference, int flags, const std::string& number,
-                                          const MMI_DATETIME& stamp, const MMI_DATETIME& discharge,
-                                          int status) = 0;
+    // A status report for the message sent with `reference`. `number` is the
+    // recipient; a time not given is the zero date.
+    virtual void mmi_MNGT_report_received(int reference, const std::string& number, const MTR_DATETIME& stamp,
+                                          const MTR_DATETIME& discharge, int status) = 0;
 
     // ---- Link -----------------------------------------------------------------------------
     // The link state changed (gv_SPIO_com_status holds the new state). Only
@@ -60,6 +65,25 @@ public:
     // ---- Phonebook ----------------------------------------------------------------------
     virtual void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name) = 0;
     virtual void mmi_PB_read_range_end_cnf() = 0;
+
+    // ---- Clock, diary and alarms -------------------------------------------------------
+    // The phone reported its date and time (~MCLK).
+    virtual void mmi_CLK_read_date_time_cnf(const MTR_DATETIME& when) = 0;
+    // A diary card's alarm went off (~MDRI), with the card's index.
+    virtual void mmi_GEN_void_cnf(int index) = 0;
+    // One diary card read from the phone.
+    virtual void mmi_ORG_read_diary_cnf(uint8_t index, const MTR_DATETIME& when, const char* text, uint8_t a,
+                                        uint8_t b, uint8_t c) = 0;
+    // An alarm setting read from the phone (its time on today's date).
+    virtual void mmi_ALA_get_alarm_cnf(uint8_t kind, uint16_t state, const MTR_DATETIME& time) = 0;
+
+    // ---- Phone detection and set-up ------------------------------------------------------
+    // The file name of a virtual-port driver (".VXD") in the program folder,
+    // or "" when there is none.
+    virtual std::string GetVxdFileName() { return {}; }
+    // Reads the phone's feature versions (~MVER) and sets the feature flags,
+    // with the availability fields of the capability record being set up.
+    virtual void CheckMobileVersion() = 0;
 };
 
 // The document, or nullptr before it exists and after it is gone.

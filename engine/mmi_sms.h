@@ -16,9 +16,9 @@ public:
     // zero bytes) and is terminated after them; `number` and `sca` are
     // terminated texts.
     virtual void mmi_SM_read_cnf(uint8_t index, const SMS_SETTINGS* settings, const char* text, size_t text_len,
-                                 const char* number, const SMS_DATETIME& stamp, const char* sca) = 0;
+                                 const char* number, const MTR_DATETIME& stamp, const char* sca) = 0;
     virtual void mmi_SM_list_cnf(uint8_t index, const SMS_SETTINGS* settings, const char* text, size_t text_len,
-                                 const char* number, const SMS_DATETIME& stamp, const char* sca) = 0;
+                                 const char* number, const MTR_DATETIME& stamp, const char* sca) = 0;
 };
 
 // The registered message screen (null when none is shown).

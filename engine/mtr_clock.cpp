@@ -6,7 +6,7 @@
 
 #include "ati.h"
 #include "engine_host.h"
-#include "mmi_doc_setup.h"
+#include "mmi_doc.h"
 #include "mtr_frame.h"
 #include "mtr_gen.h"
 #include "mtr_request.h"
@@ -21,12 +21,12 @@ int days_in_month(int y, int m)
     return m == 2 && leap(y) ? 29 : days[m - 1];
 }
 
-MtrDateTime today_at(int hour, int minute, int second)
+MTR_DATETIME today_at(int hour, int minute, int second)
 {
     std::time_t t = std::time(nullptr);
     std::tm now{};
     localtime_r(&t, &now);
-    MtrDateTime d;
+    MTR_DATETIME d;
     d.year = now.tm_year + 1900;
     d.month = now.tm_mon + 1;
     d.day = now.tm_mday;
@@ -36,14 +36,14 @@ MtrDateTime today_at(int hour, int minute, int second)
     return d;
 }
 
-bool time_of_day_valid(const MtrDateTime& t)
+bool time_of_day_valid(const MTR_DATETIME& t)
 {
     return t.hour >= 0 && t.hour < 24 && t.minute >= 0 && t.minute < 60 && t.second >= 0 && t.second < 60;
 }
 
 // The diary's place, date and text request (116): [2] place, [3..10] the
 // date-time record, the text (length-prefixed), a, b, c.
-MTR_RESULT diary_write(uint8_t place, uint8_t* chosen, const MtrDateTime& when, const std::string& text, uint8_t a,
+MTR_RESULT diary_write(uint8_t place, uint8_t* chosen, const MTR_DATETIME& when, const std::string& text, uint8_t a,
                        uint8_t b, uint8_t c)
 {
     if (!mtr_time_valid(when) || text.size() > 255) {
@@ -93,7 +93,7 @@ MTR_RESULT set_code(uint8_t req, uint8_t code)
 
 }  // namespace
 
-void mtr_time_to_record(const MtrDateTime& when, uint8_t record[8])
+void mtr_time_to_record(const MTR_DATETIME& when, uint8_t record[8])
 {
     record[0] = static_cast<uint8_t>(mtr_year_to_2digits(when.year));
     record[1] = static_cast<uint8_t>(when.month);
@@ -105,9 +105,9 @@ void mtr_time_to_record(const MtrDateTime& when, uint8_t record[8])
     record[7] = 0;
 }
 
-MtrDateTime mtr_record_to_time(const uint8_t* record)
+MTR_DATETIME mtr_record_to_time(const uint8_t* record)
 {
-    MtrDateTime d;
+    MTR_DATETIME d;
     d.year = mtr_year_from_2digits(record[0]);
     d.month = record[1];
     d.day = record[2];
@@ -117,19 +117,19 @@ MtrDateTime mtr_record_to_time(const uint8_t* record)
     return d;
 }
 
-bool mtr_time_valid(const MtrDateTime& w)
+bool mtr_time_valid(const MTR_DATETIME& w)
 {
     return w.year >= 1996 && w.year <= 2095 && w.month >= 1 && w.month <= 12 && w.day >= 1 &&
            w.day <= days_in_month(w.year, w.month) && time_of_day_valid(w);
 }
 
-MTR_RESULT mtr_CLK_get_clock(MtrDateTime* out)
+MTR_RESULT mtr_CLK_get_clock(MTR_DATETIME* out)
 {
     return mtr_request_data(mtr_new_request(AT_REQ_CCLK_GET, 2), AT_CNF_CCLK,
                            [&](const krn_msg* d) { *out = mtr_record_to_time(d + 2); });
 }
 
-MTR_RESULT mtr_CLK_set_clock(MtrDateTime when)
+MTR_RESULT mtr_CLK_set_clock(MTR_DATETIME when)
 {
     if (!mtr_time_valid(when))
         return MTR_FAILED;
@@ -145,7 +145,7 @@ MTR_RESULT mtr_CLK_get_time_format(int32_t* code) { return get_code(AT_REQ_MTIF_
 
 MTR_RESULT mtr_ORG_read_diary(uint8_t first, uint8_t last)
 {
-    if (!gv_pDocSetup)
+    if (!gv_pDoc)
         return MTR_FAILED;
     // Card texts are sized by the phone's diary text length: learn it once.
     if (ati_limits.diary_text_len == 0)
@@ -158,18 +158,18 @@ MTR_RESULT mtr_ORG_read_diary(uint8_t first, uint8_t last)
         // zero), a, b, c.
         uint8_t* p = const_cast<krn_msg*>(d) + 12;
         const char* text = mtr_get_string(&p);
-        if (gv_pDocSetup)
-            gv_pDocSetup->mmi_ORG_read_diary_cnf(d[2], mtr_record_to_time(d + 4), text, p[0], p[1], p[2]);
+        if (gv_pDoc)
+            gv_pDoc->mmi_ORG_read_diary_cnf(d[2], mtr_record_to_time(d + 4), text, p[0], p[1], p[2]);
     });
 }
 
-MTR_RESULT mtr_ORG_add_diary(uint8_t* place, MtrDateTime when, const std::string& text, uint8_t a, uint8_t b,
+MTR_RESULT mtr_ORG_add_diary(uint8_t* place, MTR_DATETIME when, const std::string& text, uint8_t a, uint8_t b,
                              uint8_t c)
 {
     return diary_write(255, place, when, text, a, b, c);
 }
 
-MTR_RESULT mtr_ORG_write_diary(uint8_t place, MtrDateTime when, const std::string& text, uint8_t a, uint8_t b,
+MTR_RESULT mtr_ORG_write_diary(uint8_t place, MTR_DATETIME when, const std::string& text, uint8_t a, uint8_t b,
                                uint8_t c)
 {
     if (place == 255)  // 255 stands for "a free place" on the line
@@ -181,7 +181,7 @@ MTR_RESULT mtr_ORG_delete_diary(uint8_t place) { return set_code(AT_REQ_MDRD, pl
 
 uint16_t mtr_ORG_diary_text_length() { return ati_limits.diary_text_len; }
 
-MTR_RESULT mtr_ALA_set_alarm(uint8_t kind, uint8_t state, MtrDateTime time)
+MTR_RESULT mtr_ALA_set_alarm(uint8_t kind, uint8_t state, MTR_DATETIME time)
 {
     if (kind > 2 || !time_of_day_valid(time))
         return MTR_FAILED;
@@ -202,8 +202,8 @@ MTR_RESULT mtr_ALA_get_alarm(uint8_t kind)
     m[2] = kind;
     return mtr_request_data(m, AT_CNF_MALR, [&](const krn_msg* d) {
         // [2] kind, [3] state, [4] 1, [5..9] hour, minute, second, sign, zone
-        if (gv_pDocSetup)
-            gv_pDocSetup->mmi_ALA_get_alarm_cnf(kind, d[3], today_at(d[5], d[6], d[7]));
+        if (gv_pDoc)
+            gv_pDoc->mmi_ALA_get_alarm_cnf(kind, d[3], today_at(d[5], d[6], d[7]));
     });
 }
 
@@ -211,12 +211,12 @@ void mtr_ALA_alarm_ind(krn_msg*) {}
 
 void mtr_CLK_clock_ind(krn_msg* msg)
 {
-    if (gv_pDocSetup)
-        gv_pDocSetup->mmi_CLK_read_date_time_cnf(mtr_record_to_time(msg + 2));
+    if (gv_pDoc)
+        gv_pDoc->mmi_CLK_read_date_time_cnf(mtr_record_to_time(msg + 2));
 }
 
 void mtr_ORG_diary_ind(krn_msg* msg)
 {
-    if (gv_pDocSetup)
-        gv_pDocSetup->mmi_GEN_void_cnf(msg[2]);
+    if (gv_pDoc)
+        gv_pDoc->mmi_GEN_void_cnf(msg[2]);
 }

@@ -4,7 +4,7 @@
 #include <cstdlib>
 
 #include "engine_host.h"
-#include "mmi_doc_setup.h"
+#include "mmi_doc.h"
 #include "mtr_setup.h"
 #include "profile.h"
 #include "serial.h"
@@ -68,9 +68,9 @@ bool virtual_port_disabled(const virtual_port& vp)
 
 MTR_RESULT mtr_GEN_test_communication()
 {
-    if (!gv_pDocSetup)
+    if (!gv_pDoc)
         return MTR_FAILED;
-    std::string driver = gv_pDocSetup->GetVxdFileName();
+    std::string driver = gv_pDoc->GetVxdFileName();
     virtual_port vp;
     if (!driver.empty() && find_virtual_port(driver, &vp)) {
         mtr_keys_set(vp.class_entry, "CGMIResp", mtr_expected_manufacturer());

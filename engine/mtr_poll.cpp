@@ -43,6 +43,7 @@ void mtr_poll()
 #include "mtr_gen.h"
 #include "mtr_mmng.h"
 #include "mtr_poll.h"
+#include "mtr_sms.h"
 #include "profile.h"
 #include "serial.h"
 
@@ -212,65 +213,6 @@ void msg_icon_step(krn_msg* m)
         gv_pDoc->mmi_MNGT_message_icon_ind(m[2] == 1 ? 1 : -1);
         m[3] = 1;
     }
-}
-
-// ---- Status report --------------------------------------------------------------------------
-
-MMI_DATETIME stamp_of(const uint8_t* p)
-{
-    MMI_DATETIME t;
-    t.year = mtr_year_from_2digits(p[0]);
-    t.month = p[1];
-    t.day = p[2];
-    t.hour = p[3];
-    t.minute = p[4];
-    t.second = p[5];
-    return t;
-}
-
-void status_report(krn_msg* m)
-{
-    if (!gv_pDoc)
-        return;
-    const uint16_t size = krn_msg_size(m);
-    const uint8_t* p = m + 3;
-    const uint8_t* end = m + size;
-    auto room = [&](size_t k) { return static_cast<size_t>(end - p) >= k; };
-    if (!room(3))
-        return;
-    int reference = p[0];
-    uint8_t len = p[2];
-    p += 3;
-    if (!room(len + 1u))
-        return;
-    std::string number(reinterpret_cast<const char*>(p), len);
-    p += len;
-    if (*p != 0) {  // the number's type, then the end of the text
-        ++p;
-        if (!room(1))
-            return;
-    }
-    ++p;
-    MMI_DATETIME stamp, discharge;
-    if (!room(1))
-        return;
-    if (*p++) {
-        if (!room(8))
-            return;
-        stamp = stamp_of(p);
-        p += 8;
-    }
-    if (!room(1))
-        return;
-    if (*p++) {
-        if (!room(8))
-            return;
-        discharge = stamp_of(p);
-        p += 8;
-    }
-    if (!room(1))
-        return;
-    gv_pDoc->mmi_MNGT_report_received(reference, 0, number, stamp, discharge, *p);
 }
 
 }  // namespace
@@ -503,16 +445,13 @@ void mtr_poll_entry(krn_msg* m)
         }
         break;
     case AT_CNF_CMTI:
-        if (doc && m[2] == 1)
-            doc->mmi_MNGT_sms_received(2, m[3]);
-        else if (doc && m[2] == 3)
-            doc->mmi_MNGT_sms_received(1, m[3]);
+    case AT_CNF_CDS:
+        // A new message (the memory "MT" names the one the set-up chose) or
+        // a status report: one decoder serves the poll and the message side.
+        mtr_SMS_indication(m);
         break;
     case AT_CNF_CIEV:
         mtr_MMNG_update_icon(m[2], m[3]);
-        break;
-    case AT_CNF_CDS:
-        status_report(m);
         break;
     case AT_CNF_RESULT:
         if (m[2] == AT_RESULT_SILENCE)

@@ -9,7 +9,7 @@
 #include "at_charset.h"
 #include "ati.h"
 #include "engine_host.h"
-#include "mmi_doc_setup.h"
+#include "mmi_doc.h"
 #include "mtr_clock.h"
 #include "mtr_discovery.h"
 #include "mtr_frame.h"
@@ -20,8 +20,6 @@
 #include "mtr_sms.h"
 #include "profile.h"
 #include "serial.h"
-
-MmiDocSetup* gv_pDocSetup = nullptr;
 
 namespace {
 
@@ -139,8 +137,8 @@ int mtr_setup(MS_PARAM* param)
 {
     engine_trace("mtr_setup -> BEGIN");
     engine_trace("mtr_setup -> check mobile version");
-    if (gv_pDocSetup)
-        gv_pDocSetup->CheckMobileVersion();
+    if (gv_pDoc)
+        gv_pDoc->CheckMobileVersion();
     engine_trace("mtr_setup -> check mobile version");
 
     EngineHost* host = engine_host();

@@ -8,14 +8,13 @@
 
 #include "ati.h"
 #include "engine_host.h"
-#include "mmi_doc_sms.h"
+#include "mmi_doc.h"
 #include "mmi_sms.h"
 #include "mtr_frame.h"
 #include "mtr_sms_internal.h"
 #include "profile.h"
 
 MmiShortMsg* gv_pShortMsg = nullptr;
-MmiDocSms* gv_pDocSms = nullptr;
 
 namespace {
 
@@ -159,19 +158,10 @@ std::string sms_cursor::number(uint8_t* type) const
     return s;
 }
 
-SMS_DATETIME sms_cursor::stamp() const
+MTR_DATETIME sms_cursor::stamp() const
 {
-    SMS_DATETIME d;
     const uint8_t* q = bytes(8);
-    if (!q)
-        return d;
-    d.year = mtr_year_from_2digits(q[0]);
-    d.month = q[1];
-    d.day = q[2];
-    d.hour = q[3];
-    d.minute = q[4];
-    d.second = q[5];
-    return d;
+    return q ? mtr_record_to_time(q) : MTR_DATETIME{};
 }
 
 std::string sms_dial_number(const std::string& number)
@@ -359,9 +349,9 @@ MTR_RESULT setup_sequence(SMS_STORAGE_INFO* info)
 
 MTR_RESULT mtr_SMS_setup(SMS_STORAGE_INFO* info)
 {
-    if (!gv_pDocSms || !info)
+    if (!gv_pDoc || !info)
         return MTR_FAILED;
-    if (!gv_pDocSms->IsSMSAvailable())
+    if (!gv_pDoc->IsSMSAvailable())
         return MTR_DONE;
     info->sim_size = info->me_size = 255;
     info->sim_read = info->sim_write = info->me_read = info->me_write = 0;
@@ -382,7 +372,7 @@ MTR_RESULT mtr_SMS_setup(SMS_STORAGE_INFO* info)
               "messages in the EEPROM storage is set to 0");
     }
     mtr_poll();
-    mtr_SMS_set_new_msg_indication(1, gv_pDocSms && gv_pDocSms->IsSMSExtendedAvailable() ? 1 : 0);
+    mtr_SMS_set_new_msg_indication(1, gv_pDoc && gv_pDoc->IsSMSExtendedAvailable() ? 1 : 0);
     trace("mtr_SMS_setup -> New message indication unsollicited result is enable");
     return result;
 }
@@ -432,7 +422,7 @@ struct sms_entry {
     uint8_t index = 0;
     SMS_SETTINGS s;
     std::string number, sca;
-    SMS_DATETIME stamp;
+    MTR_DATETIME stamp;
     const char* text = "";
     size_t text_len = 0;
 };
@@ -644,10 +634,8 @@ void mtr_SMS_cnf_to_param(SMS_PARAMETERS* out, const SMS_SETTINGS* in)
         out->report_indication = (fo & SMS_FO_STATUS_REPORT) ? 1 : 0;
         out->report_request = 3;
         out->validity = 5;
-        if (in->validity[0] == 8) {
-            const uint8_t* v = in->validity + 1;
-            out->date = SMS_DATETIME{mtr_year_from_2digits(v[0]), v[1], v[2], v[3], v[4], v[5]};
-        }
+        if (in->validity[0] == 8)
+            out->date = mtr_record_to_time(in->validity + 1);
     }
     switch (in->dcs) {
     case 0: out->coding = 0; break;
@@ -683,11 +671,11 @@ bool mtr_SMS_indication(const krn_msg* msg)
         sms_cursor c(msg);
         c.i = 2;
         uint8_t mem = c.byte(), index = c.byte();
-        if (!c.ok || !gv_pDocSms)
+        if (!c.ok || !gv_pDoc)
             return true;
         int storage = mtr_SMS_storage_of_memory(mem);
         if (storage != SMS_NOSELECT)
-            gv_pDocSms->mmi_MNGT_sms_received(storage, index);
+            gv_pDoc->mmi_MNGT_sms_received(storage, index);
         return true;
     }
     if (number == AT_CNF_CDS) {
@@ -702,7 +690,7 @@ bool mtr_SMS_indication(const krn_msg* msg)
         const uint8_t* digits = c.bytes(len);
         if (c.byte() != 0)
             (void)c.byte();
-        SMS_DATETIME stamp, discharge;
+        MTR_DATETIME stamp, discharge;
         if (c.byte())
             stamp = c.stamp();
         if (c.byte())
@@ -713,8 +701,8 @@ bool mtr_SMS_indication(const krn_msg* msg)
             return true;
         }
         std::string recipient = digits ? std::string(reinterpret_cast<const char*>(digits), len) : std::string();
-        if (gv_pDocSms)
-            gv_pDocSms->mmi_MNGT_report_received(reference, 0, recipient.c_str(), stamp, discharge, status);
+        if (gv_pDoc)
+            gv_pDoc->mmi_MNGT_report_received(reference, recipient, stamp, discharge, status);
         return true;
     }
     return false;

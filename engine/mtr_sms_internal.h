@@ -23,7 +23,7 @@ struct sms_cursor {
     const uint8_t* bytes(size_t k) const;
     std::string text() const;                  // length, characters
     std::string number(uint8_t* type) const;   // length, characters, type
-    SMS_DATETIME stamp() const;                // yy MM dd hh mm ss sign zone
+    MTR_DATETIME stamp() const;                // yy MM dd hh mm ss sign zone
 };
 
 // A request {0, number} with `params` zeroed parameter bytes.

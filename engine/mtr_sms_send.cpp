@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "engine_host.h"
-#include "mmi_doc_sms.h"
+#include "mmi_doc.h"
 #include "mtr_frame.h"
 #include "mtr_sms.h"
 #include "mtr_sms_internal.h"
@@ -49,7 +49,7 @@ uint8_t dcs_of_coding(int coding) { return coding == 1 ? 4 : coding == 2 ? 8 : 0
 // The common part of both builders: a message to send gets the submit form
 // with a relative validity; a received message the deliver form with its
 // date as an absolute validity (zone plus, written as 0).
-void fill_settings(SMS_SETTINGS* out, int status, int validity_choice, const SMS_DATETIME& date, bool report)
+void fill_settings(SMS_SETTINGS* out, int status, int validity_choice, const MTR_DATETIME& date, bool report)
 {
     out->kind = SMS_KIND_OUTGOING;
     out->status = status;
@@ -277,9 +277,9 @@ MTR_RESULT mtr_SMS_get_profile_range(SMS_PROFILE_RANGE* range)
     // Unknown until the phone gives exactly one range: a caller that reads
     // the profiles must never take a zeroed record for "profile 0".
     range->lowest = range->highest = 255;
-    if (!gv_pDocSms)
+    if (!gv_pDoc)
         return MTR_FAILED;
-    if (!gv_pDocSms->IsST1Available())
+    if (!gv_pDoc->IsST1Available())
         return MTR_DONE;
     return sms_query(sms_new_request(AT_REQ_CRES_TEST, 0), AT_CNF_CRES_TEST, [&](const sms_cursor& c) {
         uint8_t count = c.byte();

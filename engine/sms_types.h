@@ -9,13 +9,7 @@
 #include <cstdint>
 #include <string>
 
-// A date and time; all zero is the zero date (no time known).
-struct SMS_DATETIME {
-    int year = 0;  // four digits
-    int month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    bool IsZero() const { return year == 0 && month == 0 && day == 0 && hour == 0 && minute == 0 && second == 0; }
-    bool operator==(const SMS_DATETIME&) const = default;
-};
+#include "mtr_datetime.h"
 
 // Storage codes of the message screen.
 enum SMS_STORAGE : int {
@@ -74,7 +68,7 @@ struct SMS_PARAMETERS {
     int32_t format = 0;
     // Validity: 0 6 hours, 1 12 hours, 2 1 day, 3 63 weeks, 4 other, 5 none.
     int32_t validity = 0;
-    SMS_DATETIME date;         // service-centre time stamp of a received message
+    MTR_DATETIME date;         // service-centre time stamp of a received message
     int32_t coding = 0;        // 0 7-bit, 1 8-bit, 2 UCS2, 3 other
     int32_t reply_path = 0;    // 3 = not known
     int32_t report_indication = 0;  // received messages; 3 for a message to send
@@ -108,7 +102,7 @@ public:
     virtual int GetStatus() const = 0;             // msgType 0-3 (5-16 concatenated)
     virtual std::string GetText() const = 0;
     virtual int GetDcs() const = 0;                // 0 7-bit, 1 8-bit, 2 UCS2
-    virtual SMS_DATETIME GetDate() const = 0;
+    virtual MTR_DATETIME GetDate() const = 0;
     virtual int CountRecipients() const = 0;
     virtual std::string GetRecipientNumber(int i) const = 0;  // as entered
     virtual std::string GetServiceCentre() const = 0;

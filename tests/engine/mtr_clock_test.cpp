@@ -1,13 +1,13 @@
 // Clock, diary and alarm requests against the phone simulator.
-#include "mtr_sim_fixture.h"
+#include "engine_fixture.h"
 #ifdef ZORQ_HAVE_PHONESIM
 #include <cstring>
 
 #include "mtr_clock.h"
 
-using namespace sim_test;
+using namespace engine_test;
 
-using ClockTest = EngineSimTest;
+using ClockTest = EngineTest;
 
 TEST(ClockRecords, TwoDigitYearsAndRecordLayout)
 {
@@ -15,7 +15,7 @@ TEST(ClockRecords, TwoDigitYearsAndRecordLayout)
     EXPECT_EQ(mtr_record_to_time(rec).year, 2095);
     rec[0] = 96;
     EXPECT_EQ(mtr_record_to_time(rec).year, 1996);
-    MtrDateTime w{2024, 5, 6, 14, 30, 59};
+    MTR_DATETIME w{2024, 5, 6, 14, 30, 59};
     mtr_time_to_record(w, rec);
     const uint8_t want[8] = {24, 5, 6, 14, 30, 59, 0, 0};
     EXPECT_EQ(std::memcmp(rec, want, 8), 0);
@@ -30,9 +30,9 @@ TEST(ClockRecords, TwoDigitYearsAndRecordLayout)
 TEST_F(ClockTest, ClockAndFormatsAreSetAndReadBack)
 {
     phonesim::Process& sim = Phone("clock \"24/05/06,14:30:00+00\" frozen\n");
-    MtrDateTime now;
+    MTR_DATETIME now;
     ASSERT_EQ(mtr_CLK_get_clock(&now), MTR_DONE);
-    EXPECT_EQ(now, (MtrDateTime{2024, 5, 6, 14, 30, 0}));
+    EXPECT_EQ(now, (MTR_DATETIME{2024, 5, 6, 14, 30, 0}));
 
     ASSERT_EQ(mtr_CLK_set_clock({2025, 12, 31, 23, 59, 58}), MTR_DONE);
     EXPECT_EQ(dump_lines(sim, "clock"), "clock \"25/12/31,23:59:58+00\" frozen\n");
@@ -100,7 +100,7 @@ TEST_F(ClockTest, DiaryCardsAreAddedReadAndDeleted)
     ASSERT_EQ(doc.cards.size(), 3u);
     EXPECT_EQ(doc.cards[0].index, 1);
     EXPECT_EQ(doc.cards[0].text, text);
-    EXPECT_EQ(doc.cards[0].when, (MtrDateTime{2024, 6, 1, 9, 0, 0}));
+    EXPECT_EQ(doc.cards[0].when, (MTR_DATETIME{2024, 6, 1, 9, 0, 0}));
     EXPECT_EQ(doc.cards[0].a, 1);
     EXPECT_EQ(doc.cards[0].b, 2);
     EXPECT_EQ(doc.cards[0].c, 3);
@@ -125,7 +125,7 @@ TEST_F(ClockTest, DiaryCardsAreAddedReadAndDeleted)
     doc.cards.clear();
     EXPECT_EQ(mtr_ORG_read_diary(1, 20), MTR_DONE);
     EXPECT_TRUE(doc.cards.empty());
-    gv_pDocSetup = nullptr;
+    gv_pDoc = nullptr;
     EXPECT_EQ(mtr_ORG_read_diary(1, 20), MTR_FAILED);
     (void)sim;
 }
@@ -141,7 +141,7 @@ TEST_F(ClockTest, ClockDiaryAndAlarmIndicationsReachTheDocument)
     int32_t code;
     ASSERT_EQ(mtr_CLK_get_date_format(&code), MTR_DONE);
     ASSERT_EQ(doc.clock_reports.size(), 1u);
-    EXPECT_EQ(doc.clock_reports[0], (MtrDateTime{2024, 5, 6, 14, 30, 0}));
+    EXPECT_EQ(doc.clock_reports[0], (MTR_DATETIME{2024, 5, 6, 14, 30, 0}));
     ASSERT_EQ(doc.diary_alarms.size(), 1u);
     EXPECT_EQ(doc.diary_alarms[0], 7);
 }

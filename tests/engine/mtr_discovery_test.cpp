@@ -1,20 +1,20 @@
 // Serial-port discovery over simulators on pseudo-terminals.
-#include "mtr_sim_fixture.h"
+#include "engine_fixture.h"
 #ifdef ZORQ_HAVE_PHONESIM
 #include <fstream>
 #include <iterator>
 
 #include "mtr_discovery.h"
 
-using namespace sim_test;
+using namespace engine_test;
 
 namespace {
 
-class DiscoveryTest : public EngineSimTest {
+class DiscoveryTest : public EngineTest {
 protected:
     void SetUp() override
     {
-        EngineSimTest::SetUp();
+        EngineTest::SetUp();
         WriteTables();
         WriteIniProfileInt("Pellard", "Debug", 1);
         mtr_init("Quenvale");
@@ -79,7 +79,7 @@ TEST_F(DiscoveryTest, WithCom1PresentTheLastPortsResultIsGiven)
     Sim(1, "manufacturer Othercorp\n");
     NoOtherPorts();
     EXPECT_EQ(mtr_GEN_test_communication(), MTR_PORT_FAILED);  // COM6 could not be opened
-    gv_pDocSetup = nullptr;
+    gv_pDoc = nullptr;
     EXPECT_EQ(mtr_GEN_test_communication(), MTR_FAILED);  // no document
 }
 

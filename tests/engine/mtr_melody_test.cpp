@@ -1,11 +1,11 @@
 // Melody requests against the phone simulator.
-#include "mtr_sim_fixture.h"
+#include "engine_fixture.h"
 #ifdef ZORQ_HAVE_PHONESIM
 #include "mtr_melody.h"
 
-using namespace sim_test;
+using namespace engine_test;
 
-using MelodyTest = EngineSimTest;
+using MelodyTest = EngineTest;
 
 namespace {
 
@@ -35,7 +35,7 @@ TEST_F(MelodyTest, SetUpReadsTheLimits)
 
 TEST_F(MelodyTest, APlaceRangeNotStartingAtOneGivesNoMelodies)
 {
-    link_test::ScriptedPhone phone([](const std::string& line) -> std::string {
+    engine_test::ScriptedPhone phone([](const std::string& line) -> std::string {
         if (line == "AT~MMYW=?")
             return "\r\n~MMYW: (0-8),12,500\r\n\r\nOK\r\n";
         return "\r\nERROR\r\n";

@@ -1,12 +1,12 @@
 // Phonebook requests against the phone simulator.
 #if __has_include("phonesim_client.h")
-#include "doc_fixture.h"
+#include "engine_fixture.h"
 
-using namespace doc_test;
+using namespace engine_test;
 
 namespace {
 
-class PbTest : public DocTest {
+class PbTest : public EngineTest {
 protected:
     void SetUpBooks(const std::string& scenario = "")
     {

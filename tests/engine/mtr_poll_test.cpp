@@ -3,16 +3,16 @@
 #if __has_include("phonesim_client.h")
 #include <cstring>
 
-#include "doc_fixture.h"
+#include "engine_fixture.h"
 #include "at_tables.h"
 #include "mtr_gen.h"
 #include "mtr_mmng.h"
 
-using namespace doc_test;
+using namespace engine_test;
 
 namespace {
 
-using PollTest = DocTest;
+using PollTest = EngineTest;
 
 TEST(SignalLevel, ThresholdsAndUnknown)
 {
@@ -97,7 +97,7 @@ TEST_F(PollTest, PollingOffKeepsEntriesUntilSwitchedOnAndABurstDoesNotExhaustThe
 {
     Start("indicators signal:4 battchg:4\n");
     ASSERT_EQ(mtr_MMNG_setup(), MTR_DONE);
-    ASSERT_EQ(link_test::simple_request(AT_REQ_CNMI_SET, {5, 1, 1, 0, 0, 0}), MTR_DONE);
+    ASSERT_EQ(engine_test::simple_request(AT_REQ_CNMI_SET, {5, 1, 1, 0, 0, 0}), MTR_DONE);
     doc.events.clear();
     mtr_set_poll_state(0);
     for (int i = 0; i < 30; ++i)
@@ -125,7 +125,7 @@ TEST_F(PollTest, PollingOffKeepsEntriesUntilSwitchedOnAndABurstDoesNotExhaustThe
 TEST_F(PollTest, RegistrationHomeReadsTheOperatorAgain)
 {
     Start();
-    ASSERT_EQ(link_test::simple_request(AT_REQ_CREG_SET, {1}), MTR_DONE);
+    ASSERT_EQ(engine_test::simple_request(AT_REQ_CREG_SET, {1}), MTR_DONE);
     sim->command("creg 1");
     ASSERT_TRUE(IdleUntil([&] { return doc.has("operator Tarvel Net"); }, 3000)) << doc.all();
     EXPECT_TRUE(doc.has("registration 1"));
@@ -140,11 +140,25 @@ TEST_F(PollTest, RegistrationHomeReadsTheOperatorAgain)
 TEST_F(PollTest, NewMessageNoticesByMemory)
 {
     Start();
-    ASSERT_EQ(link_test::simple_request(AT_REQ_CNMI_SET, {5, 1, 1, 0, 0, 0}), MTR_DONE);
+    ASSERT_EQ(engine_test::simple_request(AT_REQ_CNMI_SET, {5, 1, 1, 0, 0, 0}), MTR_DONE);
     sim->command("sms-receive SM +33611111111 hello");
     ASSERT_TRUE(IdleUntil([&] { return doc.count("sms 1 ") == 1; }, 3000)) << doc.all();
     sim->command("sms-receive ME +33611111111 hello");
     ASSERT_TRUE(IdleUntil([&] { return doc.count("sms 2 ") == 1; }, 3000)) << doc.all();
+}
+
+TEST_F(PollTest, NewMessageNamingMtReachesTheDocumentAsTheReceiveMemory)
+{
+    Start();
+    // The set-up chooses the memory new messages go to and asks for +CMTI.
+    ASSERT_EQ(mtr_SMS_setup(&info), MTR_DONE);
+    ASSERT_EQ(mtr_SMS_receive_storage(), SMS_SRC_SIM);
+    sim->command("set receive-memory MT");
+    sim->command("sms-receive SM +33611111111 hello");
+    ASSERT_TRUE(IdleUntil([&] { return doc.count("sms ") == 1; }, 3000)) << doc.all();
+    EXPECT_EQ(doc.count("sms 1 "), 1) << doc.all();
+    ASSERT_EQ(doc.received.size(), 1u);
+    EXPECT_EQ(doc.received[0].storage, SMS_SRC_SIM);
 }
 
 TEST_F(PollTest, AMutedPhoneIsALostLinkAndTheLinkTestFindsItAgain)

@@ -1,11 +1,11 @@
 // Security and general requests against the phone simulator.
 #if __has_include("phonesim_client.h")
-#include "doc_fixture.h"
+#include "engine_fixture.h"
 #include "at_tables.h"
 #include "mtr_gen.h"
 #include "mtr_sec.h"
 
-using namespace doc_test;
+using namespace engine_test;
 
 namespace {
 
@@ -23,7 +23,7 @@ public:
     std::vector<post> posted;
 };
 
-using SecTest = DocTest;
+using SecTest = EngineTest;
 
 TEST_F(SecTest, SimPinWrongThenRightWithTheAttemptCounters)
 {

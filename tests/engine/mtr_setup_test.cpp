@@ -1,17 +1,15 @@
 // The engine's start, the detection and set-up of a phone, and the stop,
 // against the phone simulator.
-#include "mtr_sim_fixture.h"
+#include "engine_fixture.h"
 #ifdef ZORQ_HAVE_PHONESIM
 #include <chrono>
 #include <fstream>
 #include <sstream>
 
-#include "doc_fixture.h"
 #include "mtr_discovery.h"
 #include "mtr_gen.h"
-#include "mtr_sms_fixture.h"
 
-using namespace sim_test;
+using namespace engine_test;
 
 namespace {
 
@@ -19,12 +17,12 @@ namespace {
 // callbacks, the short-message side, and the set-up side. Its version check
 // reads ~MVER and sets the feature flags against the program's own
 // AT-protocol versions, as the application does.
-struct AppDoc : doc_test::RecordingDoc, sms_test::FakeDoc, sim_test::RecordingDoc {
+struct AppDoc : RecordingDoc {
     void CheckMobileVersion() override
     {
         std::string text;
         mtr_GEN_req_version(text);
-        sim_test::RecordingDoc::CheckMobileVersion();
+        RecordingDoc::CheckMobileVersion();
         if (text.empty())
             text = "PB=1.0,SMS=1.0,ST1=1.0";
         auto version = [&](const std::string& t, const std::string& key) {
@@ -68,27 +66,17 @@ std::vector<std::string> commands_in_trace(const std::string& path)
     return out;
 }
 
-class SetupTest : public EngineSimTest {
+class SetupTest : public EngineTest {
 protected:
     void SetUp() override
     {
-        EngineSimTest::SetUp();
+        EngineTest::SetUp();
         WriteTables();
         WriteIniProfileInt("Pellard", "Debug", 1);
         gv_pDoc = &app;
-        gv_pDocSms = &app;
-        gv_pDocSetup = &app;
         app.param = &param;
         mtr_init("Quenvale");
         gv_SPIO_com_status = SPIO_no_com_available;
-    }
-    void TearDown() override
-    {
-        gv_pDoc = nullptr;
-        gv_pDocSms = nullptr;
-        mtr_poll_stop();
-        mtr_poll_reset();
-        EngineSimTest::TearDown();
     }
     // Detection as the document runs it: the link test, then the set-up.
     int Detect()
@@ -190,7 +178,7 @@ TEST_F(SetupTest, FeatureFlagsFromTheVersionAnswerShapeTheSetUp)
 namespace {
 
 // A host whose user answers the PIN prompt and the SIM question.
-struct AnsweringHost : link_test::TestHost {
+struct AnsweringHost : engine_test::TestHost {
     int AskSecurityCode(int state) override
     {
         asked.push_back(state);
@@ -333,7 +321,7 @@ TEST_F(SetupTest, StopReturnsQuicklyWhenThePhoneIsGone)
 
 TEST(EngineStart, AMalformedConversionTableEndsTheProgram)
 {
-    link_test::TestHost host;
+    engine_test::TestHost host;
     host.folder = ::testing::TempDir() + "zorq-tables-" + std::to_string(getpid()) + "/";
     std::filesystem::create_directories(host.folder);
     std::ofstream(host.folder + "GSMToWin.cvt", std::ios::binary) << std::string(127, 'a');

@@ -1,10 +1,9 @@
 // Short-message set-up, storages, listing, reading, deleting and the two
 // indications, against the phone simulator.
 #if __has_include("phonesim_client.h")
-#include "mtr_sms_fixture.h"
+#include "engine_fixture.h"
 
-using namespace sms_test;
-using link_test::ScriptedPhone;
+using namespace engine_test;
 
 namespace {
 
@@ -59,7 +58,7 @@ TEST_F(SmsTest, SetUpWithoutTheFeatureOrTheDocument)
     info.sim_size = 7;
     EXPECT_EQ(mtr_SMS_setup(&info), MTR_DONE);
     EXPECT_EQ(info.sim_size, 7);  // nothing was asked, nothing changed
-    gv_pDocSms = nullptr;
+    gv_pDoc = nullptr;
     EXPECT_EQ(mtr_SMS_setup(&info), MTR_FAILED);
 }
 
@@ -126,7 +125,7 @@ TEST_F(SmsTest, PduModeListReadAndDelete)
     EXPECT_EQ(e.number, "0687654321");
     EXPECT_EQ(e.settings.kind, SMS_KIND_PDU);
     EXPECT_EQ(e.settings.status, 1);
-    EXPECT_EQ(e.stamp, (SMS_DATETIME{2024, 5, 4, 18, 2, 11}));
+    EXPECT_EQ(e.stamp, (MTR_DATETIME{2024, 5, 4, 18, 2, 11}));
     EXPECT_EQ(e.sca, "+33689004000");
 
     ASSERT_EQ(mtr_SMS_list_all(2), MTR_DONE);  // the stored unsent one
@@ -163,7 +162,7 @@ TEST_F(SmsTest, TextModeListReadAndDelete)
     EXPECT_EQ(screen.entries[0].text, "See you at noon");
     EXPECT_EQ(screen.entries[0].number, "+33612345678");
     EXPECT_EQ(screen.entries[0].settings.kind, SMS_KIND_TEXT);
-    EXPECT_EQ(screen.entries[0].stamp, (SMS_DATETIME{2024, 5, 5, 9, 15, 0}));
+    EXPECT_EQ(screen.entries[0].stamp, (MTR_DATETIME{2024, 5, 5, 9, 15, 0}));
 
     ASSERT_EQ(mtr_SMS_read(2, 0), MTR_DONE);
     EXPECT_EQ(screen.entries[1].text, "See you at noon");
@@ -271,14 +270,14 @@ TEST_F(SmsTest, ReferencePdusDecodeToTheirDocumentedFields)
     const Entry& a = screen.entries[0];
     EXPECT_EQ(a.text, "hellohello");
     EXPECT_EQ(a.number, "27838890001");
-    EXPECT_EQ(a.stamp, (SMS_DATETIME{1999, 3, 29, 15, 16, 59}));
+    EXPECT_EQ(a.stamp, (MTR_DATETIME{1999, 3, 29, 15, 16, 59}));
     EXPECT_EQ(a.settings.first_octet, 0x04);
     EXPECT_EQ(a.settings.pid, 0);
     EXPECT_EQ(a.settings.dcs, 0);
     const Entry& b = screen.entries[1];
     EXPECT_EQ(b.text, "How are you?");
     EXPECT_EQ(b.number, "+31641600986");
-    EXPECT_EQ(b.stamp, (SMS_DATETIME{2002, 8, 26, 19, 37, 41}));
+    EXPECT_EQ(b.stamp, (MTR_DATETIME{2002, 8, 26, 19, 37, 41}));
 }
 
 TEST_F(SmsTest, ConcatenatedPartCarriesItsReferenceAndSequence)
@@ -336,8 +335,8 @@ TEST_F(SmsTest, StatusReportReachesTheDocumentInBothModes)
     EXPECT_EQ(doc.reports[0].reference, 42);
     EXPECT_EQ(doc.reports[0].status, 0);
     EXPECT_EQ(doc.reports[0].number, "0612345678");
-    EXPECT_EQ(doc.reports[0].stamp, (SMS_DATETIME{2024, 6, 1, 10, 0, 0}));
-    EXPECT_EQ(doc.reports[0].discharge, (SMS_DATETIME{2024, 6, 1, 10, 0, 0}));
+    EXPECT_EQ(doc.reports[0].stamp, (MTR_DATETIME{2024, 6, 1, 10, 0, 0}));
+    EXPECT_EQ(doc.reports[0].discharge, (MTR_DATETIME{2024, 6, 1, 10, 0, 0}));
 
     WriteIniProfileInt("Configuration", "SmsMode", 1);
     ASSERT_EQ(mtr_SMS_setup(&info), MTR_DONE);

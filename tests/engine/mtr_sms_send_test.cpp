@@ -1,108 +1,26 @@
 // Short-message parameters, service centre, profiles, sending and storing,
 // against the phone simulator and a phone that records what it was sent.
 #if __has_include("phonesim_client.h")
-#include <pty.h>
-
-#include "mtr_sms_fixture.h"
+#include "engine_fixture.h"
 #include "pdu.h"
 
-using namespace sms_test;
+using namespace engine_test;
 
 namespace {
 
-// A phone that records command lines and message bodies: +CMGS/+CMGW get the
-// prompt, a body ends at Ctrl-Z; other lines are answered by `respond`
-// (OK when it gives nothing).
-class RecordingPhone {
+// A phone that takes message bodies and answers a line `respond` leaves
+// unanswered with OK; its commands are the lines it received.
+class RecordingPhone : public ScriptedPhone {
 public:
     explicit RecordingPhone(std::function<std::string(const std::string&)> respond = nullptr)
-        : respond_(std::move(respond))
+        : ScriptedPhone(std::move(respond), true)
     {
-        char name[128];
-        if (openpty(&master_, &slave_, name, nullptr, nullptr) != 0)
-            throw std::runtime_error("openpty");
-        path_ = name;
-        thread_ = std::thread([this] { loop(); });
     }
-    ~RecordingPhone()
-    {
-        stop_ = true;
-        thread_.join();
-        close(master_);
-        close(slave_);
-    }
-    const std::string& path() const { return path_; }
-    std::vector<std::string> commands()
-    {
-        std::lock_guard<std::mutex> g(m_);
-        return commands_;
-    }
-    std::vector<std::string> bodies()
-    {
-        std::lock_guard<std::mutex> g(m_);
-        return bodies_;
-    }
-
-private:
-    void reply(const std::string& s) { ::write(master_, s.data(), s.size()); }
-    void loop()
-    {
-        std::string line;
-        bool body = false;
-        int mr = 7;
-        while (!stop_) {
-            pollfd p{master_, POLLIN, 0};
-            if (poll(&p, 1, 20) <= 0)
-                continue;
-            char buf[512];
-            ssize_t n = read(master_, buf, sizeof buf);
-            for (ssize_t i = 0; i < n; ++i) {
-                char c = buf[i];
-                if (body) {
-                    if (c == 0x1A) {
-                        std::lock_guard<std::mutex> g(m_);
-                        bodies_.push_back(line);
-                        line.clear();
-                        body = false;
-                        bool write = commands_.back().rfind("AT+CMGW", 0) == 0;
-                        reply(write ? "\r\n+CMGW: 9\r\n\r\nOK\r\n"
-                                    : "\r\n+CMGS: " + std::to_string(mr++) + "\r\n\r\nOK\r\n");
-                    } else {
-                        line += c;
-                    }
-                    continue;
-                }
-                if (c != '\r') {
-                    if (c != '\0' && c != '\n')
-                        line += c;
-                    continue;
-                }
-                {
-                    std::lock_guard<std::mutex> g(m_);
-                    commands_.push_back(line);
-                }
-                if (line.rfind("AT+CMGS=", 0) == 0 || line.rfind("AT+CMGW=", 0) == 0) {
-                    body = true;
-                    reply("\r\n> ");
-                } else {
-                    std::string r = respond_ ? respond_(line) : std::string();
-                    reply(r.empty() ? "\r\nOK\r\n" : r);
-                }
-                line.clear();
-            }
-        }
-    }
-    std::function<std::string(const std::string&)> respond_;
-    int master_ = -1, slave_ = -1;
-    std::string path_;
-    std::thread thread_;
-    std::atomic<bool> stop_{false};
-    std::mutex m_;
-    std::vector<std::string> commands_, bodies_;
+    std::vector<std::string> commands() { return command_lines(); }
 };
 
 // A host that records the message boxes the requests show.
-class BoxHost : public link_test::TestHost {
+class BoxHost : public engine_test::TestHost {
 public:
     int MessageBoxByIdWithNumber(int id, int number, int) override
     {
@@ -320,7 +238,7 @@ TEST_F(SmsTest, ReceivedMessageWrittenBackKeepsItsSenderAndDate)
     m.status = 1;
     m.text = "Old news";
     m.recipients = {"+33612345678"};
-    m.date = SMS_DATETIME{2024, 5, 5, 9, 15, 0};
+    m.date = MTR_DATETIME{2024, 5, 5, 9, 15, 0};
     for (int mode : {0, 1}) {
         WriteIniProfileInt("Configuration", "SmsMode", mode);
         ASSERT_EQ(mtr_SMS_setup(&info), MTR_DONE);
@@ -418,7 +336,7 @@ TEST_F(SmsTest, ParameterTextsOfTheValidityForms)
     EXPECT_EQ(mtr_SMS_set_msg_parameters(&m, 0), MTR_DONE);
     TestMessage received;
     received.status = 1;
-    received.date = SMS_DATETIME{2024, 5, 5, 9, 15, 0};
+    received.date = MTR_DATETIME{2024, 5, 5, 9, 15, 0};
     EXPECT_EQ(mtr_SMS_set_msg_parameters(&received, 0), MTR_DONE);
     std::vector<std::string> expected = {"AT+CSCA=\"0611\"", "AT+CSMP=17,,0,0",
                                          "AT+CSMP=0,\"24/05/05,09:15:00+00\",0,0"};
@@ -539,7 +457,7 @@ TEST(SmsSettings, FromMessageAndBackToParameters)
     // the zone written as plus.
     m = TestMessage{};
     m.status = 1;
-    m.date = SMS_DATETIME{1998, 12, 31, 23, 59, 58};
+    m.date = MTR_DATETIME{1998, 12, 31, 23, 59, 58};
     mtr_SMS_settings_from_message(&s, &m, 0);
     EXPECT_EQ(s.first_octet, 0);
     const uint8_t abs[9] = {8, 98, 12, 31, 23, 59, 58, 0, 0};

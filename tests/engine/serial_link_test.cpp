@@ -8,9 +8,9 @@
 #include <sstream>
 
 #include "ati_harness.h"
-#include "link_fixture.h"
+#include "engine_fixture.h"
 
-using namespace link_test;
+using namespace engine_test;
 
 namespace {
 

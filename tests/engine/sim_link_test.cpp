@@ -1,10 +1,8 @@
 // The request frame against the phone simulator over a pseudo-terminal.
 #if __has_include("phonesim_client.h")
-#include "phonesim_client.h"
+#include "engine_fixture.h"
 
-#include "link_fixture.h"
-
-using namespace link_test;
+using namespace engine_test;
 
 namespace {
 
@@ -12,14 +10,7 @@ namespace {
 // after the numbers of the other messages that reached task 0 meanwhile.
 std::string raw_request(uint8_t number, std::initializer_list<uint8_t> params = {})
 {
-    krn_msg* m = nullptr;
-    krn_alloc(&m, static_cast<uint16_t>(2 + params.size()));
-    m[0] = 0;
-    m[1] = number;
-    uint8_t* p = m + 2;
-    for (uint8_t b : params)
-        *p++ = b;
-    if (!mtr_send_request(m))
+    if (!send_request(number, params))
         return "nested";
     std::string seen;
     for (;;) {
@@ -42,20 +33,7 @@ std::string raw_request(uint8_t number, std::initializer_list<uint8_t> params = 
     }
 }
 
-class SimTest : public LinkTest {
-protected:
-    void Start(const std::string& scenario = "")
-    {
-        sim = std::make_unique<phonesim::Process>(scenario);
-        ASSERT_EQ(Open(sim->device()), 1);
-    }
-    std::unique_ptr<phonesim::Process> sim;
-    void TearDown() override
-    {
-        LinkTest::TearDown();
-        sim.reset();
-    }
-};
+using SimTest = LinkTest;
 
 }  // namespace
 
