@@ -1,6 +1,6 @@
 // Phonebook requests against the phone simulator.
-#if __has_include("phonesim_client.h")
 #include "engine_fixture.h"
+#ifdef ZORQ_HAVE_PHONESIM
 
 using namespace engine_test;
 

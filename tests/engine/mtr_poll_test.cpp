@@ -1,9 +1,9 @@
 // Indicators, the poll script, link loss and the link test against the
 // phone simulator.
-#if __has_include("phonesim_client.h")
+#include "engine_fixture.h"
+#ifdef ZORQ_HAVE_PHONESIM
 #include <cstring>
 
-#include "engine_fixture.h"
 #include "at_tables.h"
 #include "mtr_gen.h"
 #include "mtr_mmng.h"
@@ -196,11 +196,6 @@ TEST_F(PollTest, TheLinkTestLeavesAGivenUpLinkAlone)
     EXPECT_EQ(gv_is_alive_armed, 1);  // tested again later
 }
 
-}  // namespace
-#endif
-
-#if __has_include("phonesim_client.h")
-namespace {
 
 TEST_F(PollTest, StatusReportIsDecodedForTheDocument)
 {

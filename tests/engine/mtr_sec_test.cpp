@@ -1,6 +1,6 @@
 // Security and general requests against the phone simulator.
-#if __has_include("phonesim_client.h")
 #include "engine_fixture.h"
+#ifdef ZORQ_HAVE_PHONESIM
 #include "at_tables.h"
 #include "mtr_gen.h"
 #include "mtr_sec.h"
@@ -189,11 +189,6 @@ TEST_F(SecTest, ADialRefusedByTheNetworkReachesTheCallStatus)
     EXPECT_EQ(id, "Quenvale");
 }
 
-}  // namespace
-#endif
-
-#if __has_include("phonesim_client.h")
-namespace {
 
 TEST_F(SecTest, QueriesAnsweredByABareOkFail)
 {

@@ -1,7 +1,7 @@
 // Short-message set-up, storages, listing, reading, deleting and the two
 // indications, against the phone simulator.
-#if __has_include("phonesim_client.h")
 #include "engine_fixture.h"
+#ifdef ZORQ_HAVE_PHONESIM
 
 using namespace engine_test;
 

@@ -1,7 +1,7 @@
 // Short-message parameters, service centre, profiles, sending and storing,
 // against the phone simulator and a phone that records what it was sent.
-#if __has_include("phonesim_client.h")
 #include "engine_fixture.h"
+#ifdef ZORQ_HAVE_PHONESIM
 #include "pdu.h"
 
 using namespace engine_test;

@@ -1,6 +1,6 @@
 // The request frame against the phone simulator over a pseudo-terminal.
-#if __has_include("phonesim_client.h")
 #include "engine_fixture.h"
+#ifdef ZORQ_HAVE_PHONESIM
 
 using namespace engine_test;
 
@@ -127,9 +127,7 @@ TEST_F(SimTest, RawIdentificationSkipsWhatIsNotIt)
     krn_free(d);
     EXPECT_EQ(mtr_wait_final(), MTR_DONE);
 }
-#endif
 
-#if __has_include("phonesim_client.h")
 // Every query of the engine, answered by the simulator, is parsed: the data
 // confirm expected, then the final OK, never a malformed line.
 TEST_F(SimTest, EveryQueryIsUnderstood)
@@ -227,9 +225,7 @@ TEST_F(SimTest, MessagesAreSentAndStoredInBothModes)
         pdu.push_back(b);
     EXPECT_EQ(send(AT_REQ_CMGS, pdu), "204 229 ");
 }
-#endif
 
-#if __has_include("phonesim_client.h")
 TEST_F(SimTest, AStormOfIndicationsDuringARequestIsCoalesced)
 {
     Start();
