@@ -92,10 +92,10 @@ void ati_input_arrived();     // a serial-data message became the current input
 void ati_send_result(uint8_t code);
 void ati_end_command();
 void ati_finish_command();
-// Enters resynchronisation. After a time-out (`after_timeout`) it lasts until
-// the line has been quiet for a whole period, so that a late answer of the
-// timed-out command is never taken for the next command's.
-void ati_enter_resync(bool after_timeout = false);
+// Enters resynchronisation (after a time-out or a broken answer): the line is
+// drained until it has been quiet for a whole period, so that the rest of an
+// answer, or a late one, is never taken for the next command's.
+void ati_enter_resync();
 void ati_handle_stop(krn_msg* msg);  // a message that stopped a parse
 void ati_stop_command();      // engine stop: stop the command timer
 

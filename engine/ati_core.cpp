@@ -27,15 +27,12 @@ krn_msg* waiting = nullptr;        // the one waiting request
 uint16_t withdrawn = 0;            // replaced waiting requests still to answer
 krn_timer* timer = nullptr;        // command time-out or resync timer
 krn_msg* resync_msg = nullptr;     // the running resync timer's message
-bool resync_quiet_only = false;    // resync after a time-out: end only when quiet
 bool bytes_this_period = false;    // input seen during the current resync period
 bool resync_held = false;          // we hold the resync expiry being handled
-unsigned busy_periods = 0;         // busy periods of a resync after a time-out
+unsigned busy_periods = 0;         // busy periods of a resync with a waiting request
 constexpr unsigned BUSY_PERIODS_MAX = 5;
 
 constexpr uint32_t RESYNC_TICKS = 200;
-constexpr uint8_t CR = 13, LF = 10;
-
 void release_holders()
 {
     if (ati_sms_holder) {
@@ -67,6 +64,10 @@ void abort_command()
     ati_command = AT_CMD_NONE;
 }
 
+// One period of the resynchronisation timer. A whole period without a byte
+// ends it and lets a waiting request run. While bytes keep coming (the rest of
+// a broken or late answer), a waiting request is kept for a few periods, then
+// given up with code 4 so that its caller does not wait on a chattering line.
 void handle_resync_timer(krn_msg* m)
 {
     if (m != resync_msg) {  // a stale expiry of a stopped timer
@@ -74,12 +75,10 @@ void handle_resync_timer(krn_msg* m)
         return;
     }
     resync_held = true;
-    uint8_t mark = m[2];
     bool quiet = !bytes_this_period;
     bytes_this_period = false;
-    if ((resync_quiet_only && quiet) || (!resync_quiet_only && mark == 1)) {
+    if (quiet) {
         ati_stop_timer();  // also releases the message we hold
-        resync_quiet_only = false;
         ati_end_command();  // dispatches a waiting request
         if (ati_command != AT_CMD_RESYNC)
             ati_parse_state = ATI_PARSE_KEYWORD;
@@ -87,49 +86,38 @@ void handle_resync_timer(krn_msg* m)
             ati_enter_resync();
         return;
     }
-    // After a time-out a late answer may still be coming in: a waiting
-    // request is kept for a few busy periods before it is given up.
-    if (resync_quiet_only && mark == 2 && ++busy_periods < BUSY_PERIODS_MAX)
-        mark = m[2] = 1;
-    if (mark == 2) {
-        busy_periods = 0;
-        if (waiting) {
-            ati_free(waiting);
-            waiting = nullptr;
-            ati_send_result(AT_RESULT_DROPPED);
+    if (m[2] == 2) {
+        if (++busy_periods < BUSY_PERIODS_MAX) {
+            m[2] = 1;
+        } else {
+            busy_periods = 0;
+            if (waiting) {
+                ati_free(waiting);
+                waiting = nullptr;
+                ati_send_result(AT_RESULT_DROPPED);
+            }
+            m[2] = 0;
         }
-        m[2] = waiting ? 1 : 0;
     }
     resync_held = false;
     ati_free(m);  // a re-armed cyclic timer keeps its block
 }
 
+// Drains the line: every byte is dropped, line ends included, since the rest
+// of a broken answer (its data lines and its own final OK) may still follow.
 krn_msg* resync_scan()
 {
-    uint8_t last = 0;
     for (;;) {
         uint8_t c;
         krn_msg* m = ati_getc(&c);
-        if (m) {
-            if (krn_msg_number(m) == ATI_TIMER_RESYNC) {
-                handle_resync_timer(m);
-                if (ati_parse_state != ATI_PARSE_RESYNC)
-                    return nullptr;
-            } else {
-                ati_free(m);
-            }
+        if (!m)
             continue;
-        }
-        if (c == CR || c == LF) {
-            if (last && last != c && !resync_quiet_only) {
-                ati_finish_command();
-                if (ati_parse_state == ATI_PARSE_RESYNC)
-                    ati_parse_state = ATI_PARSE_KEYWORD;
+        if (krn_msg_number(m) == ATI_TIMER_RESYNC) {
+            handle_resync_timer(m);
+            if (ati_parse_state != ATI_PARSE_RESYNC)
                 return nullptr;
-            }
-            last = c;
         } else {
-            last = 0;
+            ati_free(m);
         }
     }
 }
@@ -149,7 +137,7 @@ void command_timeout(krn_msg* m)
     m[4] = 0;
     ati_send_main(m);
     abort_command();
-    ati_enter_resync(true);
+    ati_enter_resync();
 }
 
 }  // namespace
@@ -185,9 +173,9 @@ void ati_init()
     withdrawn = 0;
     timer = nullptr;
     resync_msg = nullptr;
-    resync_quiet_only = false;
     bytes_this_period = false;
     resync_held = false;
+    busy_periods = 0;
     ati_sms_holder = nullptr;
     ati_melody_holder = nullptr;
     ati_decode = ati_identity;
@@ -305,13 +293,12 @@ void ati_finish_command()
     ati_end_command();
 }
 
-void ati_enter_resync(bool after_timeout)
+void ati_enter_resync()
 {
     ati_parse_state = ATI_PARSE_RESYNC;
     release_holders();
     ati_stop_timer();
     ati_command = AT_CMD_RESYNC;
-    resync_quiet_only = after_timeout;
     bytes_this_period = false;
     busy_periods = 0;
     krn_msg* m = nullptr;

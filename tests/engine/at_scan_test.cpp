@@ -37,6 +37,17 @@ bool same(const std::vector<uint8_t>& got, const std::vector<uint8_t>& want)
     return std::all_of(got.begin() + static_cast<long>(want.size()), got.end(), [](uint8_t b) { return b == 0; });
 }
 
+// Lets a resynchronisation period pass with no byte: the drain ends (and a
+// waiting request runs).
+void quiet_period(AtiHarness& h)
+{
+    ASSERT_EQ(ati_command, AT_CMD_RESYNC);
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
+    h.run();
+    ASSERT_EQ(ati_parse_state, ATI_PARSE_KEYWORD);
+    ASSERT_NE(ati_command, AT_CMD_RESYNC);
+}
+
 std::vector<uint8_t> bytes(std::initializer_list<int> v)
 {
     std::vector<uint8_t> out;
@@ -55,8 +66,8 @@ TEST(AtScan, KeywordsThatShareTheirStartAreToldApart)
     EXPECT_EQ(ati_command, AT_CMD_NONE);
     // +CMER is a keyword of its own: not an answer the engine expects.
     EXPECT_EQ(answer(h, AT_REQ_CSQ, {}, "\r\n+CMER: 1\r\n"), "230/9");
-    // The rest of the line was skipped by the resynchronisation.
-    EXPECT_EQ(ati_parse_state, ATI_PARSE_KEYWORD);
+    // The rest of the line is drained until the line is quiet.
+    quiet_period(h);
     EXPECT_EQ(ati_command, AT_CMD_NONE);
     EXPECT_EQ(answer(h, AT_REQ_HANGUP, {}, "\r\nNO ANSWER\r\n"), "233");
     EXPECT_EQ(answer(h, AT_REQ_HANGUP, {}, ""), "");
@@ -65,7 +76,7 @@ TEST(AtScan, KeywordsThatShareTheirStartAreToldApart)
     EXPECT_EQ(h.confirm_summary(), "232 229");
     // OKAY matches OK and then fails the line end.
     EXPECT_EQ(answer(h, AT_REQ_AT, {}, "\r\nOKAY\r\n"), "230/5");
-    EXPECT_EQ(ati_parse_state, ATI_PARSE_KEYWORD);  // the CR LF after it ended the resync
+    quiet_period(h);
     EXPECT_EQ(answer(h, AT_REQ_AT, {}, "\r\n+CMS ERROR: 321\r\n"), "230/3");
 }
 
@@ -237,23 +248,28 @@ TEST(AtScan, MalformedLinesGiveCode5AndResynchronise)
     AtiHarness h;
     EXPECT_EQ(answer(h, AT_REQ_CBC, {}, "\r\n+CBC: 0;80"), "230/5");
     EXPECT_EQ(ati_command, AT_CMD_RESYNC);
-    // A request that arrives meanwhile waits for the line end that ends the
-    // resynchronisation.
+    // A request that arrives meanwhile waits until the line is quiet: the rest
+    // of the broken answer, line ends and final OK included, is drained.
     h.request(AT_REQ_CSQ);
     h.run();
     EXPECT_EQ(h.output(), "");
-    h.feed("junk\r\n");
+    h.feed("junk\r\n\r\nOK\r\n");
+    h.run();
+    EXPECT_EQ(h.output(), "");
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));  // bytes came in this period
+    h.run();
+    EXPECT_EQ(h.output(), "");
+    EXPECT_EQ(h.confirm_summary(), "");
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));  // a quiet one
     h.run();
     EXPECT_EQ(h.output(), "AT+CSQ\r");
     EXPECT_EQ(answer(h, AT_REQ_AT, {}, "\r\n+CSQ: 1,2\r\n\r\nOK\r\n\r\nOK\r\n"), "168 229 229");
 
     // Unclosed quote, bad escape, a list longer than its receiver.
     EXPECT_EQ(answer(h, AT_REQ_CPBR, {1, 1}, "\r\n+CPBR: 1,\"0612,129,\"x\"\r\n"), "230/5");
-    h.feed("\r\n");
-    h.run();
+    quiet_period(h);
     EXPECT_EQ(answer(h, AT_REQ_CMGF_TEST, {}, "\r\n+CMGF: (0,1,2,3,4,5,6,7,8)\r\n"), "230/5");
-    h.feed("\r\n");
-    h.run();
+    quiet_period(h);
     EXPECT_EQ(answer(h, AT_REQ_CLCK_TEST, {}, "\r\n+CLCK: (\"SC\",\"PN\",\"XX\")\r\n\r\nOK\r\n"), "156 229");
 }
 
@@ -388,8 +404,25 @@ TEST(AtScan, MelodyNotesLongerThanAConfirmAreMalformed)
     h.confirms();
     std::string notes(3000, 'x');
     EXPECT_EQ(answer(h, AT_REQ_MMYR, {1, 1}, "\r\n~MMYR: 1,\"Tune\",3,3000\r\n" + notes + "\r\n"), "230/5");
-    // The notes were read and dropped: the line end after them ends the resync.
-    EXPECT_EQ(ati_parse_state, ATI_PARSE_KEYWORD);
+    // The answer's own final OK comes after the notes, while the next read
+    // already waits: it is drained, and the next read gets its own answer.
+    h.request(AT_REQ_MMYR, {2, 2});
+    h.feed("\r\nOK\r\n");
+    h.run();
+    EXPECT_EQ(h.output(), "");
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
+    h.run();
+    EXPECT_EQ(h.output(), "");
+    EXPECT_EQ(h.confirm_summary(), "");
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
+    h.run();
+    EXPECT_EQ(h.output(), "AT~MMYR=2\r");
+    h.feed("\r\n~MMYR: 2,\"Bell\",4,2\r\nfg\r\n\r\nOK\r\n");
+    h.run();
+    auto cs = h.confirms();
+    ASSERT_EQ(cs.size(), 2u);
+    EXPECT_PRED2(same, cs[0], bytes({0, 223, 2, 4, 'B', 'e', 'l', 'l', 0, 0, 4, 0, 2, 'f', 'g'}));
+    EXPECT_EQ(cs[1][1], AT_CNF_OK);
 }
 
 TEST(AtScan, ListingEntriesAndCurrentStorageForms)

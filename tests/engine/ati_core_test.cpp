@@ -82,36 +82,62 @@ TEST(AtiCore, APartialAnswerThenSilenceGivesCode1)
 TEST(AtiCore, ResyncAfterABrokenLine)
 {
     AtiHarness h;
-    // A malformed line: resync ends at the next CR LF pair.
+    // A malformed line: the line is drained until it is quiet, line ends
+    // included, so that the broken answer's own final OK is not taken for the
+    // next command's.
     h.request(AT_REQ_CBC);
     h.feed("\r\n+CBC: x");
     h.run();
+    EXPECT_EQ(h.output(), "AT+CBC\r");
     EXPECT_EQ(h.confirm_summary(), "230/5");
     h.request(AT_REQ_CSQ);
+    h.feed("\r\n\r\nOK\r\n");
     h.run();
-    h.output();
-    // A quiet period lets the waiting request run.
-    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
+    EXPECT_EQ(h.output(), "");
+    EXPECT_EQ(ati_command, AT_CMD_RESYNC);
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));  // bytes came: the request waits on
+    h.run();
+    EXPECT_EQ(h.output(), "");
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));  // a quiet period lets it run
     h.run();
     EXPECT_EQ(h.output(), "AT+CSQ\r");
+    EXPECT_FALSE(h.timer_running(ATI_TIMER_RESYNC));
     h.feed("\r\n+CSQ: 10,0\r\n\r\nOK\r\n");
     h.run();
-    h.confirms();
+    EXPECT_EQ(h.confirm_summary(), "168 229");
 
-    // The phone keeps sending while a request waits: the request is dropped.
+    // A broken answer with no request waiting: the drain still ends on a
+    // quiet period.
+    h.request(AT_REQ_CBC);
+    h.feed("\r\n+CBC: ?\r\n");
+    h.run();
+    h.output();
+    EXPECT_EQ(h.confirm_summary(), "230/5");
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
+    h.run();
+    EXPECT_EQ(ati_command, AT_CMD_NONE);
+    EXPECT_EQ(ati_parse_state, ATI_PARSE_KEYWORD);
+
+    // The phone keeps sending while a request waits: the request is kept for
+    // a few busy periods, then dropped with code 4; the drain goes on.
     h.request(AT_REQ_CBC);
     h.feed("\r\n+CBC: ?");
     h.run();
     h.output();
     EXPECT_EQ(h.confirm_summary(), "230/5");
     h.request(AT_REQ_CSQ);
-    h.feed("garbage without end");
-    h.run();
-    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
-    h.run();
-    EXPECT_EQ(h.confirm_summary(), "230/4");
+    int periods = 0;
+    while (h.confirm_summary().empty() && periods < 20) {
+        h.feed("\r\nRING\r\n");
+        h.run();
+        ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
+        h.run();
+        ++periods;
+    }
+    EXPECT_EQ(periods, 5);
     EXPECT_EQ(h.output(), "");
-    h.feed("\r\n");
+    EXPECT_EQ(ati_command, AT_CMD_RESYNC);
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
     h.run();
     EXPECT_EQ(ati_command, AT_CMD_NONE);
 }

@@ -101,6 +101,31 @@ TEST_F(SimTest, PartialAnswerIsCode1ThenTheLinkResynchronises)
     EXPECT_EQ(level, 80);
 }
 
+// A malformed answer (notes longer than a confirm holds) fails its request;
+// the rest of that answer, down to its own final OK, may still be on its way
+// when the next request is sent. The next request gets its own answer.
+TEST_F(SimTest, TheRequestAfterAMalformedAnswerGetsItsOwnAnswer)
+{
+    Start("melody 2 \"Two\" 100 C4 c250 E4 c250\nmelody 3 \"Three\" 90 G4 c500\n");
+    sim->command("set long-mmyr on");
+    EXPECT_EQ(raw_request(AT_REQ_MMYR, {1, 1}), "230/5");
+    sim->command("set long-mmyr off");
+    // At once, with the refused answer's OK still unread.
+    EXPECT_EQ(raw_request(AT_REQ_MMYR, {2, 2}), "223 OK");
+    EXPECT_EQ(raw_request(AT_REQ_CBC), "166 OK");
+
+    // The same with the rest of the answer (the other melodies and the OK)
+    // coming a second and a half after the malformed one, while the next
+    // request waits.
+    sim->command("set long-mmyr on");
+    sim->command("set partial-next on");
+    sim->command("set partial-rest-delay 1500");
+    EXPECT_EQ(raw_request(AT_REQ_MMYR, {1, 3}), "230/5");
+    sim->command("set long-mmyr off");
+    EXPECT_EQ(raw_request(AT_REQ_CBC), "166 OK");
+    EXPECT_EQ(raw_request(AT_REQ_MMYR, {3, 3}), "223 OK");
+}
+
 TEST_F(SimTest, BareOkWithoutDataEndsTheRequest)
 {
     Start();
