@@ -321,8 +321,9 @@ ati_fmt_result f_dial(krn_msg* req)
     ati_out_char(';');
     // The dial is a command like any other: it runs until its final answer
     // (OK, ERROR, BUSY...), so that the answer is never taken for another
-    // command's, and its caller learns whether the phone refused it.
-    finish(AT_CMD_DIAL, 1000, AT_REQ_DIAL);
+    // command's, and its caller learns whether the phone refused it. A
+    // ringing phone sends nothing, so its time-out is a call set-up time.
+    finish(AT_CMD_DIAL, gv_ati_dial_timeout_ticks, AT_REQ_DIAL);
     return ATI_FMT_DONE;
 }
 

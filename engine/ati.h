@@ -49,6 +49,10 @@ krn_msg* ati_new_confirm(uint8_t cnf, uint16_t size);
 extern uint32_t ati_command;     // AT_CMD of the running command, 0 none
 extern int ati_parse_state;      // 0 resync, 1 keyword scan, 2 raw line
 extern bool ati_silent;          // no byte since the running command was written
+// How long a dial may wait for the call's outcome (ticks of 10 ms). A ringing
+// phone says nothing until the call is answered or refused, so this is a
+// call set-up time, not a silence time-out; tests may shorten it.
+extern uint32_t gv_ati_dial_timeout_ticks;
 
 enum : int { ATI_PARSE_RESYNC = 0, ATI_PARSE_KEYWORD = 1, ATI_PARSE_RAW = 2 };
 

@@ -12,6 +12,9 @@ ati_env ati_kernel{};
 uint32_t ati_command = AT_CMD_NONE;
 int ati_parse_state = ATI_PARSE_KEYWORD;
 bool ati_silent = true;
+// Below the request side's 60 s wall-time limit, so that the dial's own
+// outcome always comes first.
+uint32_t gv_ati_dial_timeout_ticks = 5000;
 krn_msg* ati_sms_holder = nullptr;
 krn_msg* ati_melody_holder = nullptr;
 ati_conv ati_decode = ati_identity;
@@ -122,6 +125,15 @@ krn_msg* resync_scan()
     }
 }
 
+void send_no_answer()
+{
+    if (krn_msg* n = ati_try_alloc(2)) {
+        n[0] = 0;
+        n[1] = AT_CNF_NO_ANSWER;
+        ati_send_main(n);
+    }
+}
+
 void command_timeout(krn_msg* m)
 {
     timer = nullptr;  // the expired one-shot timer is ours now
@@ -130,6 +142,12 @@ void command_timeout(krn_msg* m)
         return;
     }
     uint8_t code = ati_silent ? AT_RESULT_SILENCE : AT_RESULT_PARTIAL;
+    if (ati_command == AT_CMD_DIAL) {
+        // Nobody took the call in time: the call failed as unanswered, which
+        // the call status learns; the phone itself is not lost.
+        send_no_answer();
+        code = AT_RESULT_ERROR;
+    }
     m[0] = 0;
     m[1] = AT_CNF_RESULT;
     m[2] = code;

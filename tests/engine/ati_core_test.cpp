@@ -169,6 +169,25 @@ TEST(AtiCore, TheDialRunsUntilItsAnswer)
     EXPECT_EQ(ati_command, AT_CMD_NONE);
 }
 
+TEST(AtiCore, AnUnansweredDialFailsAsACallNotAsASilentPhone)
+{
+    AtiHarness h;
+    h.request(AT_REQ_DIAL, cat({lp("0612"), {129}}));
+    h.request(AT_REQ_CSQ);
+    h.run();
+    EXPECT_EQ(h.output(), "ATD0612;\r");
+    // A phone rings far longer than any command takes to answer.
+    EXPECT_GE(h.timer_ticks(ATI_TIMER_COMMAND), 3000u);
+    ASSERT_TRUE(h.expire(ATI_TIMER_COMMAND));
+    h.run();
+    // No answer in time: a failed call, not the silence that drops the link.
+    EXPECT_EQ(h.confirm_summary(), "233 230/0");
+    // The request queued behind the dial still runs once the line is quiet.
+    ASSERT_TRUE(h.expire(ATI_TIMER_RESYNC));
+    h.run();
+    EXPECT_EQ(h.output(), "AT+CSQ\r");
+}
+
 TEST(AtiCore, NoBlockIsLostOverARun)
 {
     size_t before;

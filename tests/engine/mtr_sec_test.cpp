@@ -190,6 +190,29 @@ TEST_F(SecTest, ADialRefusedByTheNetworkReachesTheCallStatus)
 }
 
 
+TEST_F(SecTest, ALongRingingDialKeepsTheLink)
+{
+    uint32_t saved = gv_ati_dial_timeout_ticks;
+    gv_ati_dial_timeout_ticks = 150;  // 1.5 s instead of the call set-up time
+    Start("set dial-delay 600\n");
+    // Answered within the dial's time: its OK reaches the call status.
+    EXPECT_EQ(mtr_GEN_dial("0600000000"), MTR_DONE);
+    EXPECT_TRUE(doc.has("status 0")) << doc.all();
+
+    // Ringing past it: a failed call reported as unanswered; the phone stays
+    // connected and the next request gets its own answer.
+    sim->command("set dial-delay 2500");
+    EXPECT_EQ(mtr_GEN_dial("0600000000"), MTR_FAILED);
+    gv_ati_dial_timeout_ticks = saved;
+    EXPECT_TRUE(IdleUntil([&] { return doc.has("status 3"); }, 1000)) << doc.all();
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    EXPECT_FALSE(doc.has("link 1")) << doc.all();
+    EXPECT_GE(serial_fd(), 0);
+    std::string id;
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_DONE);
+    EXPECT_EQ(id, "Quenvale");
+}
+
 TEST_F(SecTest, QueriesAnsweredByABareOkFail)
 {
     Start();
