@@ -55,7 +55,7 @@ struct cnf_builder {
     }
     void send()
     {
-        ati_send_main(m);
+        ati_send_answer(m);
         m = nullptr;
     }
 };
@@ -82,8 +82,7 @@ krn_msg* h_ok()
 {
     if (krn_msg* m = rd_line_end())
         return m;
-    if (ati_command != AT_CMD_RESYNC)
-        ati_send_main(ati_new_confirm(AT_CNF_OK, 2));
+    ati_send_answer(ati_new_confirm(AT_CNF_OK, 2));
     if (ati_command == AT_CMD_CSCS_SET && ati_cscs_index < 3)
         ati_select_charset(ati_cscs_index);
     ati_finish_command();
@@ -112,7 +111,7 @@ krn_msg* h_cme_error()
     krn_msg* r = ati_new_confirm(AT_CNF_RESULT, 5);
     r[2] = AT_RESULT_CME;
     r[3] = n;
-    ati_send_main(r);
+    ati_send_answer(r);
     ati_finish_command();
     return nullptr;
 }
@@ -130,7 +129,7 @@ krn_msg* h_cms_error()
     r[2] = AT_RESULT_CMS;
     r[3] = static_cast<uint8_t>(n >> 8);
     r[4] = static_cast<uint8_t>(n);
-    ati_send_main(r);
+    ati_send_answer(r);
     ati_finish_command();
     return nullptr;
 }
@@ -224,7 +223,7 @@ krn_msg* h_creg()
         krn_msg* c = ati_new_confirm(AT_CNF_CREG, 4);
         c[2] = a;
         c[3] = b;
-        ati_send_main(c);
+        ati_send_answer(c);
     } else {
         send_unsolicited(AT_CNF_CREG_IND, &a, 1);
     }
@@ -345,7 +344,7 @@ krn_msg* h_clck()
         if (krn_msg* m = rd_line_end()) return m;
         krn_msg* c = ati_new_confirm(AT_CNF_CLCK_STATUS, 3);
         c[2] = status;
-        ati_send_main(c);
+        ati_send_answer(c);
         if (ati_command == AT_CMD_CLCK_SET)
             ati_start_timeout(400, AT_REQ_CLCK_SET);
         return nullptr;
@@ -422,7 +421,7 @@ krn_msg* h_cpin()
     if (krn_msg* m = rd_line_end()) return m;
     krn_msg* c = ati_new_confirm(AT_CNF_CPIN, 3);
     c[2] = state;
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 
@@ -443,7 +442,7 @@ krn_msg* h_mpin()
         if (krn_msg* m = rd_line_end()) return m;
         krn_msg* c = ati_new_confirm(AT_CNF_MPIN_COUNTERS, 5);
         std::memcpy(c + 2, v, 3);
-        ati_send_main(c);
+        ati_send_answer(c);
         return nullptr;
     }
     if (stop) return stop;
@@ -458,7 +457,7 @@ krn_msg* h_mpin()
     krn_msg* c = ati_new_confirm(AT_CNF_MPIN_STATE, 4);
     c[2] = state;
     c[3] = n;
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 
@@ -473,7 +472,7 @@ krn_msg* two_numbers(uint8_t cnf)
     krn_msg* c = ati_new_confirm(cnf, 4);
     c[2] = a;
     c[3] = b;
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 
@@ -647,7 +646,7 @@ krn_msg* h_cclk()
     if (krn_msg* m = rd_line_end()) return m;
     krn_msg* c = ati_new_confirm(AT_CNF_CCLK, 10);
     std::memcpy(c + 2, dt + 1, 8);
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 
@@ -798,7 +797,7 @@ krn_msg* one_number(uint8_t cnf)
     if (krn_msg* m = rd_line_end()) return m;
     krn_msg* c = ati_new_confirm(cnf, 3);
     c[2] = v;
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 
@@ -815,7 +814,7 @@ krn_msg* quoted_code(AT_LIST list, uint8_t cnf)
     if (krn_msg* m = rd_line_end()) return m;
     krn_msg* c = ati_new_confirm(cnf, 3);
     c[2] = static_cast<uint8_t>(code == 0xFFFF ? 0xFF : code);
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 
@@ -892,7 +891,7 @@ krn_msg* h_malr()
     c[2] = static_cast<uint8_t>(kind == 0xFFFF ? 0xFF : kind);
     c[3] = state;
     std::memcpy(c + 4, t, 6);
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 
@@ -973,7 +972,7 @@ krn_msg* h_mmyr()
         }
         c[n++] = ch;
     }
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 

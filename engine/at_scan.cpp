@@ -514,6 +514,6 @@ krn_msg* ati_raw_scan()
     krn_msg* out = ati_new_confirm(cnf, static_cast<uint16_t>(3 + keep + 1));
     out[2] = static_cast<uint8_t>(n);
     std::memcpy(out + 3, line, n);
-    ati_send_main(out);
+    ati_send_answer(out);
     return nullptr;
 }

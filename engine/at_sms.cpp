@@ -707,7 +707,7 @@ krn_msg* sms_answer(bool list)
         put_params(o, f);
         put_text(o, f);
     }
-    ati_send_main(c);
+    ati_send_answer(c);
     return nullptr;
 }
 

@@ -94,6 +94,10 @@ void ati_dispatch(krn_msg* req);
 void ati_request_arrived(krn_msg* req);  // a request met by the input reader
 void ati_input_arrived();     // a serial-data message became the current input
 void ati_send_result(uint8_t code);
+// Sends a command's answer (data or final result) to task 0. With no command
+// running, the answer is a stray one (a late answer of a command already
+// ended): it is dropped, so that it is never taken for the next request's.
+void ati_send_answer(krn_msg* msg);
 void ati_end_command();
 void ati_finish_command();
 // Enters resynchronisation (after a time-out or a broken answer): the line is

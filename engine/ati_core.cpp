@@ -234,6 +234,15 @@ void ati_send_result(uint8_t code)
     ati_send_main(m);
 }
 
+void ati_send_answer(krn_msg* msg)
+{
+    if (ati_command == AT_CMD_NONE || ati_command == AT_CMD_RESYNC) {
+        ati_free(msg);
+        return;
+    }
+    ati_send_main(msg);
+}
+
 void ati_dispatch(krn_msg* req)
 {
     uint16_t number = krn_msg_number(req);

@@ -138,8 +138,8 @@ TEST(AtScan, EscapesAndTheGsmDecode)
 TEST(AtScan, PhonebookEntriesAreCutToTheStorageLimits)
 {
     AtiHarness h;
-    h.feed("\r\n+CPBW: (1-250),20,(129,145),14\r\n");
     h.request(AT_REQ_CPBW_TEST);
+    h.feed("\r\n+CPBW: (1-250),20,(129,145),14\r\n");
     h.run();
     EXPECT_EQ(ati_limits.pb_number_len, 20);
     EXPECT_EQ(ati_limits.pb_name_len, 14);
