@@ -196,12 +196,20 @@ MTR_RESULT mtr_PB_setup(MTR_PB_STORAGE records[MTR_PB_RECORDS])
     for (int i = 0; i < MTR_PB_RECORDS; ++i)
         records[i].available = 0;
     MTR_RESULT r = mtr_PB_get_storage(records);
-    if (records[MTR_PB_REC_SIM_ADN].available)
-        mtr_PB_storage_setup(MTR_PB_SM, &records[MTR_PB_REC_SIM_ADN]);
-    if (records[MTR_PB_REC_EEPROM_ADN].available)
-        mtr_PB_storage_setup(MTR_PB_ME, &records[MTR_PB_REC_EEPROM_ADN]);
-    if (records[MTR_PB_REC_SIM_FDN].available)
-        mtr_PB_storage_setup(MTR_PB_FD, &records[MTR_PB_REC_SIM_FDN]);
+    // Every storage the phone offers is set up, whatever the others' results;
+    // the set-up succeeded only when each of them did (the first failure is
+    // reported), so that a phonebook nobody can use is not called ready.
+    const struct {
+        uint8_t code;
+        int record;
+    } order[] = {{MTR_PB_SM, MTR_PB_REC_SIM_ADN}, {MTR_PB_ME, MTR_PB_REC_EEPROM_ADN}, {MTR_PB_FD, MTR_PB_REC_SIM_FDN}};
+    for (const auto& o : order) {
+        if (!records[o.record].available)
+            continue;
+        MTR_RESULT s = mtr_PB_storage_setup(o.code, &records[o.record]);
+        if (s != MTR_DONE && r == MTR_DONE)
+            r = s;
+    }
     return r;
 }
 

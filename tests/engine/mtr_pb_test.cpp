@@ -40,6 +40,18 @@ TEST_F(PbTest, StorageListAndSetUpOfEachStorage)
     EXPECT_EQ(none[0].available + none[1].available + none[2].available, 0);
 }
 
+TEST_F(PbTest, SetUpFailsWhenTheOfferedStoragesCannotBeSetUp)
+{
+    // A busy SIM refuses every phonebook command after the storage list.
+    Start("sim-busy 30\n");
+    MTR_PB_STORAGE r[MTR_PB_RECORDS];
+    EXPECT_EQ(mtr_PB_setup(r), 14);  // SIM busy
+    EXPECT_EQ(r[0].available + r[1].available + r[2].available, 0);
+    // So does the engine's set-up report.
+    MS_PARAM param;
+    EXPECT_EQ(mtr_setup(&param) & (MTR_SETUP_WENT_ON | MTR_SETUP_PB_OK), MTR_SETUP_WENT_ON);
+}
+
 TEST_F(PbTest, CapacityFollowsTheLastRange)
 {
     SetUpBooks("set two-cpbw-ranges on\n");
