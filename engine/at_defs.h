@@ -243,6 +243,7 @@ enum : uint16_t {
     // Timers of the ATI task
     ATI_TIMER_COMMAND = 0x0200,   // command time-out: [3] 0, [4] AT_REQ
     ATI_TIMER_RESYNC = 0x0201,    // resynchronisation: [2] waiting-request mark
+    ATI_MSG_ABORT = 0x0203,       // task 0 gave up waiting: end the running command
     // Timers and scripts of task 0
     MTR_TIMER_POLL_SCRIPT = 0x0200,
     MTR_TIMER_BATTERY = 0x0201,

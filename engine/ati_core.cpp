@@ -357,6 +357,16 @@ void ati_handle_stop(krn_msg* msg)
         handle_resync_timer(msg);
         return;
     }
+    if (number == ATI_MSG_ABORT) {
+        // Task 0 has already ended the request: no confirm, but the command
+        // ends here too and its late answer is drained with the line.
+        ati_free(msg);
+        if (ati_command != AT_CMD_NONE && ati_command != AT_CMD_RESYNC) {
+            abort_command();
+            ati_enter_resync();
+        }
+        return;
+    }
     ati_free(msg);
     if (ati_command != AT_CMD_NONE && ati_command != AT_CMD_RESYNC)
         ati_send_result(AT_RESULT_UNEXPECTED);

@@ -95,6 +95,12 @@ void mtr_wait(krn_msg** out)
             mtr_pump();
             if (krn_mbx_empty(KRN_TASK_MAIN)) {
                 if (now_ms() - last > gv_mtr_wait_limit_ms) {
+                    // The AT task's command ends with this made-up result, or
+                    // its late answer would be taken by the next request.
+                    krn_msg* abort = nullptr;
+                    krn_alloc(&abort, 2);
+                    krn_set_msg_number(abort, ATI_MSG_ABORT);
+                    krn_send(KRN_TASK_ATI, abort);
                     krn_msg* m = nullptr;
                     krn_alloc(&m, 5);
                     m[0] = 0;

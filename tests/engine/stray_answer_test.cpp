@@ -46,3 +46,39 @@ TEST_F(StrayAnswerTest, LateAnswersAreNotTakenForTheNextRequests)
 }
 
 }  // namespace
+
+namespace {
+
+using WaitLimitTest = LinkTest;
+
+// Engine time stands still (no tick, so no command time-out): the request
+// side gives up after its wall-time limit, and the command it gave up on
+// must end in the AT task too.
+TEST_F(WaitLimitTest, AnAnswerAfterTheWaitLimitIsNotTakenByTheNextRequest)
+{
+    std::atomic<int> cbc{0};
+    ScriptedPhone phone([&](const std::string& cmd) -> std::string {
+        if (cmd == "AT+CBC")
+            return ++cbc == 1 ? std::string() : std::string("\r\n+CBC: 0,80\r\n\r\nOK\r\n");
+        return "\r\nOK\r\n";
+    });
+    ASSERT_EQ(Open(phone.path()), 1);
+    long saved = gv_mtr_wait_limit_ms;
+    gv_mtr_wait_limit_ms = 300;
+    krn_stop_timer();
+    uint8_t status = 9, level = 0;
+    EXPECT_EQ(battery(&status, &level), MTR_FAILED);
+    gv_mtr_wait_limit_ms = saved;
+    EXPECT_EQ(ati_command, AT_CMD_RESYNC);
+    // The phone's late answer to the command given up on.
+    phone.write("\r\n+CBC: 1,55\r\n\r\nOK\r\n");
+    usleep(50000);
+    krn_start_timer();
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(level, 80);
+    EXPECT_EQ(simple_request(AT_REQ_AT), MTR_DONE);
+    EXPECT_EQ(cbc.load(), 2);
+}
+
+}  // namespace
