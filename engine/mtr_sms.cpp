@@ -526,16 +526,21 @@ MTR_RESULT mtr_SMS_list_all(uint8_t status)
     req[2] = status;
     if (!mtr_send_request(req))
         return MTR_FAILED;
-    return sms_collect(AT_CNF_CMGL, [](krn_msg* m) {
+    // An entry that cannot be decoded is skipped, the others are still
+    // delivered, and the listing fails: the screen's list is not complete.
+    bool bad = false;
+    MTR_RESULT r = sms_collect(AT_CNF_CMGL, [&](krn_msg* m) {
         sms_entry e;
         if (!decode_list_entry(m, &e)) {
             trace("mtr_SMS_list_all -> a listed message could not be decoded");
+            bad = true;
             return;
         }
         if (gv_pShortMsg)
             gv_pShortMsg->mmi_SM_list_cnf(e.index, &e.s, e.text, e.text_len, e.number.c_str(), e.stamp,
                                           e.sca.c_str());
     });
+    return r == MTR_DONE && bad ? MTR_FAILED : r;
 }
 
 MTR_RESULT mtr_SMS_list_then_read()

@@ -151,6 +151,33 @@ TEST_F(SmsTest, PduModeListReadAndDelete)
     EXPECT_EQ(mtr_SMS_list_all(0), MTR_FAILED);
 }
 
+TEST_F(SmsTest, AListingWithAnUndecodableEntryDeliversTheRestAndFails)
+{
+    Start("message ME 3 1 0611111111 \"24/05/06,10:00:00+00\" Second\n");
+    ASSERT_EQ(mtr_SMS_select_storage(SMS_SRC_EEPROM, SMS_DST_EEPROM), MTR_DONE);
+    // A listed entry cut short, ahead of the phone's own two.
+    host.on_dispatch = [] {
+        krn_msg* m = nullptr;
+        krn_alloc(&m, 4);
+        m[0] = 0;
+        m[1] = AT_CNF_CMGL;
+        m[2] = 7;
+        m[3] = 1;
+        krn_send(KRN_TASK_MAIN, m);
+    };
+    EXPECT_EQ(mtr_SMS_list_all(1), MTR_FAILED);
+    ASSERT_EQ(screen.entries.size(), 2u);
+    EXPECT_EQ(screen.entries[0].index, 1);
+    EXPECT_EQ(screen.entries[0].text, "Call me back");
+    EXPECT_EQ(screen.entries[1].index, 3);
+    EXPECT_EQ(screen.entries[1].text, "Second");
+    EXPECT_NE(host.trace.find("a listed message could not be decoded"), std::string::npos);
+    // A whole listing still succeeds.
+    screen.entries.clear();
+    EXPECT_EQ(mtr_SMS_list_all(1), MTR_DONE);
+    EXPECT_EQ(screen.entries.size(), 2u);
+}
+
 TEST_F(SmsTest, TextModeListReadAndDelete)
 {
     WriteIniProfileInt("Configuration", "SmsMode", 1);
