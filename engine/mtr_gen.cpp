@@ -34,9 +34,13 @@ MTR_RESULT mtr_request_data(krn_msg* req, uint8_t cnf, const std::function<void(
     MTR_RESULT r = mtr_wait_data(cnf, &d);
     if (!d)  // over: an error, or a bare OK without the data asked for
         return r == MTR_DONE ? MTR_FAILED : r;
-    take(d);
+    // The data counts only once the phone has confirmed the command: a
+    // final error after it leaves the caller's values untouched.
+    r = mtr_wait_final();
+    if (r == MTR_DONE)
+        take(d);
     krn_free(d);
-    return mtr_wait_final();
+    return r;
 }
 
 namespace {

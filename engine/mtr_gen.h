@@ -14,8 +14,8 @@
 
 // A request message {0, number} with `size` bytes in all (zeroed).
 krn_msg* mtr_new_request(uint8_t number, uint16_t size = 2);
-// Sends `req`, hands its one data confirm `cnf` to `take` and waits for the
-// final answer. A query answered by a bare OK carries no data: -36. A nested
+// Sends `req`, waits for its one data confirm `cnf` and its final answer, and
+// hands the confirm to `take` only when that answer is OK. A query answered by a bare OK carries no data: -36. A nested
 // call fails at once with -36.
 MTR_RESULT mtr_request_data(krn_msg* req, uint8_t cnf, const std::function<void(const krn_msg*)>& take);
 // Sends `req` and waits for its final answer only.

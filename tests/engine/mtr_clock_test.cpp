@@ -145,4 +145,23 @@ TEST_F(ClockTest, ClockDiaryAndAlarmIndicationsReachTheDocument)
     ASSERT_EQ(doc.diary_alarms.size(), 1u);
     EXPECT_EQ(doc.diary_alarms[0], 7);
 }
+
+TEST_F(ClockTest, DataFollowedByAnErrorLeavesTheCallersValuesAlone)
+{
+    ScriptedPhone phone([](const std::string& cmd) -> std::string {
+        if (cmd == "AT+CCLK?")
+            return "\r\n+CCLK: \"24/05/06,14:30:00+00\"\r\n\r\n+CME ERROR: 100\r\n";
+        if (cmd == "AT~MALR=\"ALA\"")
+            return "\r\n~MALR: \"ALA\",1,\"07:30:00+00\"\r\n\r\nERROR\r\n";
+        return "\r\nOK\r\n";
+    });
+    ASSERT_EQ(Open(phone.path()), 1);
+    MTR_DATETIME now{2000, 1, 1, 0, 0, 0};
+    EXPECT_EQ(mtr_CLK_get_clock(&now), 100);
+    EXPECT_EQ(now, (MTR_DATETIME{2000, 1, 1, 0, 0, 0}));
+    // An alarm setting the phone then refuses is not handed to the document.
+    EXPECT_EQ(mtr_ALA_get_alarm(0), MTR_FAILED);
+    EXPECT_TRUE(doc.alarms.empty());
+    EXPECT_EQ(simple_request(AT_REQ_AT), MTR_DONE);
+}
 #endif
