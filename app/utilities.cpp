@@ -506,6 +506,10 @@ int ReadTextLine(std::FILE* file, char* buffer, int maximum)
 {
     if (!buffer)
         return -1;
+    if (!file) {
+        buffer[0] = '\0';
+        return -1;
+    }
     int n = 0;
     bool ended = false;
     if (maximum <= 0) {

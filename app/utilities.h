@@ -64,6 +64,10 @@ enum FileCause {
 // Opens `path` for reading into `file`; retries while access is refused.
 int OpenFileWithRetry(std::FILE*& file, const std::string& path);
 long GetFileSizeByName(const std::string& path);
+// Reads one line of at most `maximum` characters (control characters
+// skipped) into `buffer`, which must hold `maximum` + 1 bytes for the ending
+// zero; trailing blanks are removed. Returns the characters stored before
+// that, or -1 at the end of the file (and for a missing file or buffer).
 int ReadTextLine(std::FILE* file, char* buffer, int maximum);
 bool ReadFileBytes(const std::string& path, void* buffer, size_t count);
 bool WriteFileBytes(const std::string& path, const void* buffer, size_t count);

@@ -175,7 +175,9 @@ int CZorqMMIApp::DoMessageBox(const QString& textIn, unsigned type, unsigned hel
         dlg.ComposeText(caption, qtext);
         WriteDebug("DoMessageBox -> Message : ", text);
         MessageBeep();
-        RunMessageDialog(dlg);
+        // A bundle without the message template must not swallow the text.
+        if (RunMessageDialog(dlg) == -1)
+            return SystemMessageBox(m_pMainWnd, qtext, caption, type);
         return 1;  // the dialog has one button: OK, whatever closed it
     }
     WriteDebug("DoMessageBox -> Message : ", text);
@@ -230,7 +232,7 @@ int CZorqMMIApp::SystemMessageBox(QWidget* owner, const QString& text, const QSt
     return buttons.size() == 1 ? buttons[0].id : 2;
 }
 
-void CZorqMMIApp::RunMessageDialog(CDlgMessageBox& dlg) { dlg.DoModal(); }
+int CZorqMMIApp::RunMessageDialog(CDlgMessageBox& dlg) { return dlg.DoModal(); }
 
 void CZorqMMIApp::MessageBeep()
 {

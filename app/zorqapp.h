@@ -77,7 +77,8 @@ protected:
     // own message dialog and the beep.
     virtual int SystemMessageBox(QWidget* owner, const QString& text, const QString& caption,
                                  unsigned type);
-    virtual void RunMessageDialog(CDlgMessageBox& dlg);
+    // Runs the message dialog; -1 when it could not be shown.
+    virtual int RunMessageDialog(CDlgMessageBox& dlg);
     virtual void MessageBeep();
 
 private:

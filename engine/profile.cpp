@@ -21,18 +21,24 @@ struct Line {
     std::string end;   // "\r\n", "\n", "\r" or "" for the last line of a file
 };
 
-bool ReadFile(const std::string& path, std::string& out)
+enum class ReadResult { Ok, Missing, Failed };
+
+// Reads the whole file. A file that is not there is Missing; one that is
+// there but cannot be read whole is Failed, so that a write never replaces
+// a file whose contents it could not see.
+ReadResult ReadFile(const std::string& path, std::string& out)
 {
     out.clear();
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
-        return false;
+        return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     char buf[4096];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
         out.append(buf, n);
+    const bool failed = std::ferror(f) != 0;
     std::fclose(f);
-    return true;
+    return failed ? ReadResult::Failed : ReadResult::Ok;
 }
 
 std::vector<Line> SplitLines(const std::string& data)
@@ -152,7 +158,7 @@ Location Find(const std::vector<Line>& lines, const std::string& section, const 
 bool LookUp(const std::string& section, const std::string& key, std::string& value)
 {
     std::string data;
-    if (g_profilePath.empty() || !ReadFile(g_profilePath, data))
+    if (g_profilePath.empty() || ReadFile(g_profilePath, data) != ReadResult::Ok)
         return false;
     std::vector<Line> lines = SplitLines(data);
     Location loc = Find(lines, section, key);
@@ -208,7 +214,8 @@ bool Store(const std::string& section, const std::string& key, const std::string
     if (g_profilePath.empty())
         return false;
     std::string data;
-    ReadFile(g_profilePath, data);
+    if (ReadFile(g_profilePath, data) == ReadResult::Failed)
+        return false;
     std::vector<Line> lines = SplitLines(data);
 
     // New lines follow the file's own line ends; a new file gets CR LF.

@@ -12,6 +12,9 @@ constexpr uint16_t kClassTag = 0x8000;
 constexpr uint16_t kBigObjectTag = 0x7FFF;
 constexpr uint32_t kBigClassTag = 0x80000000u;
 constexpr uint32_t kMaxMapCount = 0x3FFFFFFEu;
+// Objects nest only a few levels in the program's own files; a deeper chain
+// is a damaged or hostile file and must not exhaust the stack.
+constexpr int kMaxObjectDepth = 64;
 }  // namespace
 
 // ---- writer ---------------------------------------------------------------
@@ -254,6 +257,13 @@ std::shared_ptr<ArchiveObject> ArchiveReader::ReadObject()
     Entry oe;
     oe.object = obj;
     map_.push_back(oe);
+    if (depth_ >= kMaxObjectDepth)
+        throw ArchiveError("objects nested too deeply in archive");
+    struct DepthGuard {
+        int& depth;
+        explicit DepthGuard(int& d) : depth(d) { ++depth; }
+        ~DepthGuard() { --depth; }
+    } guard(depth_);
     obj->Load(*this, schema);
     return obj;
 }

@@ -115,6 +115,7 @@ private:
         std::shared_ptr<ArchiveObject> object;
     };
     std::vector<Entry> map_{Entry{}};  // index 0 is the null entry
+    int depth_ = 0;                     // objects being loaded inside each other
 };
 
 // Whole-file helpers. ReadFileBytesAll returns false when the file cannot be

@@ -82,7 +82,10 @@ bool CDialog::OnInitDialog()
 
 int CDialog::DoModal()
 {
-    CreateFromTemplate();
+    // Without its template the dialog would show an empty window that the
+    // user cannot act on: report the failure as the class library did (-1).
+    if (!CreateFromTemplate())
+        return -1;
     setResult(IDCANCEL);
     OnInitDialog();
     return exec();

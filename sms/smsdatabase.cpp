@@ -187,8 +187,17 @@ bool CheckSMSLayout(CJetDatabase& old)
         CDaoRecordset from(&old);
         from.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
         const bool hasNamePhone = HasField(from, "Name") && HasField(from, "Phone");
-        const bool hasAddr = HasField(from, "AddrList");
-        const bool hasSort = HasField(from, "SortAddr");
+        // Every column the old file has keeps its value, whatever its layout
+        // version says (a file whose configuration row was lost still holds
+        // them); the name and number of the first layouts become one address.
+        auto text = [&](const char* col, std::string& out) {
+            if (HasField(from, col))
+                out = from.GetFieldValue(col).AsText();
+        };
+        auto number = [&](const char* col, int16_t& out) {
+            if (HasField(from, col))
+                out = static_cast<int16_t>(from.GetFieldValue(col).AsInt());
+        };
         CEntrySMSRecordset to(&cvt);
         to.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
         while (!from.IsEOF()) {
@@ -196,15 +205,20 @@ bool CheckSMSLayout(CJetDatabase& old)
             to.Location = static_cast<int16_t>(from.GetFieldValue("Location").AsInt());
             if ((v == 1 || v == 2) && hasNamePhone) {
                 to.SetAddresses(from.GetFieldValue("Name").AsText(), from.GetFieldValue("Phone").AsText());
-            } else if (v == 3) {
-                if (hasAddr)
-                    to.AddrList = from.GetFieldValue("AddrList").AsText();
-                if (hasSort)
-                    to.SortAddr = from.GetFieldValue("SortAddr").AsText();
+            } else {
+                text("AddrList", to.AddrList);
+                text("SortAddr", to.SortAddr);
             }
             to.Date = from.GetFieldValue("Date").AsDouble();
             to.msgType = static_cast<int16_t>(from.GetFieldValue("msgType").AsInt());
             to.Text = from.GetFieldValue("Text").AsText();
+            number("MsgType2", to.MsgType2);
+            number("MsgRef", to.MsgRef);
+            number("StatusReport", to.StatusReport);
+            number("ReplyPath", to.ReplyPath);
+            text("ServiceCentre", to.ServiceCentre);
+            number("Format", to.Format);
+            number("Validity", to.Validity);
             to.Update();
             from.MoveNext();
         }

@@ -106,6 +106,22 @@ TEST_F(MessageBoxTest, BeforeTheMainWindowTheSystemBoxIsUsed)
     EXPECT_EQ(app_.beeps, 0);
 }
 
+TEST_F(MessageBoxTest, WithoutTheDialogTemplateTheTextGoesToTheSystemBox)
+{
+    // A dialog whose template the bundle lacks is not shown at all.
+    CDialog missing(9999);
+    EXPECT_EQ(missing.DoModal(), -1);
+
+    app_.m_pMainWnd = &mainWnd_;
+    app_.dialogResult = -1;
+    app_.systemResult = 1;
+    EXPECT_EQ(app_.DoMessageBox("Saved.", MB_OK, 0), 1);
+    ASSERT_EQ(app_.shown.size(), 2u);
+    EXPECT_FALSE(app_.shown[0].system);
+    EXPECT_TRUE(app_.shown[1].system);
+    EXPECT_EQ(app_.shown[1].text, QStringLiteral("Saved."));
+}
+
 TEST_F(MessageBoxTest, StringIdsComeFromTheBundle)
 {
     app_.ShowMessageBox(31457);

@@ -4,9 +4,10 @@
 
 namespace zorqtest {
 
-void RecordingApp::RunMessageDialog(CDlgMessageBox& dlg)
+int RecordingApp::RunMessageDialog(CDlgMessageBox& dlg)
 {
     shown.push_back({false, dlg.m_strText, 0, nullptr});
+    return dialogResult;
 }
 
 }  // namespace zorqtest

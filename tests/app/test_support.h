@@ -74,6 +74,7 @@ public:
     };
     std::vector<Shown> shown;
     int systemResult = 1;
+    int dialogResult = 1;  // what the program's message dialog returns
     int beeps = 0;
 
 protected:
@@ -82,7 +83,7 @@ protected:
         shown.push_back({true, text, type, owner});
         return systemResult;
     }
-    void RunMessageDialog(CDlgMessageBox& dlg) override;
+    int RunMessageDialog(CDlgMessageBox& dlg) override;
     void MessageBeep() override { ++beeps; }
 };
 

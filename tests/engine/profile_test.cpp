@@ -174,6 +174,29 @@ TEST_F(ProfileTest, FailedWriteKeepsTheOldFile)
     EXPECT_EQ(GetIniProfileInt("A", "x", 0), 1);
 }
 
+TEST_F(ProfileTest, AFileThatCannotBeReadIsNeverReplaced)
+{
+    // A name that cannot be opened for another reason than being missing (a
+    // link that points at itself): a write must fail instead of replacing it
+    // with a file holding only the new key.
+    ASSERT_EQ(symlink(path_.c_str(), path_.c_str()), 0);
+    EXPECT_FALSE(WriteIniProfileInt("A", "x", 2));
+    struct stat st;
+    ASSERT_EQ(lstat(path_.c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    EXPECT_EQ(GetIniProfileInt("A", "x", 7), 7);
+
+    // The same for a file this user may not read.
+    ASSERT_EQ(unlink(path_.c_str()), 0);
+    Put("[A]\r\nx=1\r\ny=2\r\n");
+    if (geteuid() == 0)
+        return;  // permissions do not stop root
+    ASSERT_EQ(chmod(path_.c_str(), 0200), 0);
+    EXPECT_FALSE(WriteIniProfileInt("B", "z", 3));
+    ASSERT_EQ(chmod(path_.c_str(), 0600), 0);
+    EXPECT_EQ(Get(), "[A]\r\nx=1\r\ny=2\r\n");
+}
+
 TEST_F(ProfileTest, WriteIntoMissingFolderFailsCleanly)
 {
     SetIniProfileFile(dir_ + "no/such/folder/");

@@ -153,3 +153,44 @@ TEST(Archive, BadObjectTagsAreRefused)
 }
 
 }  // namespace
+
+namespace {
+// An object that holds another of its kind: the shape of a hostile file that
+// nests objects without end.
+struct Nest : ArchiveObject {
+    std::shared_ptr<ArchiveObject> child;
+    void Load(ArchiveReader& ar, uint16_t) override { child = ar.ReadObject(); }
+    void Store(ArchiveWriter&) const override {}
+    const char* ArchiveClassName() const override { return "CNest"; }
+};
+
+std::vector<uint8_t> NestedObjects(size_t levels)
+{
+    std::vector<uint8_t> b = {0xFF, 0xFF, 0x01, 0x00, 0x05, 0x00, 'C', 'N', 'e', 's', 't'};
+    for (size_t i = 1; i < levels; ++i) {
+        b.push_back(0x01);  // known class, index 1
+        b.push_back(0x80);
+    }
+    b.push_back(0x00);  // the innermost object holds nothing
+    b.push_back(0x00);
+    return b;
+}
+}  // namespace
+
+TEST(Archive, NestingIsBoundedNotAStackOverflow)
+{
+    const std::vector<uint8_t> ten = NestedObjects(10);
+    ArchiveReader shallow(ten);
+    shallow.RegisterClass("CNest", [] { return std::make_unique<Nest>(); });
+    auto top = shallow.ReadObject();
+    int levels = 0;
+    for (auto* o = top.get(); o; o = static_cast<Nest*>(o)->child.get())
+        ++levels;
+    EXPECT_EQ(levels, 10);
+    EXPECT_TRUE(shallow.AtEnd());
+
+    const std::vector<uint8_t> deep = NestedObjects(200000);
+    ArchiveReader hostile(deep);
+    hostile.RegisterClass("CNest", [] { return std::make_unique<Nest>(); });
+    EXPECT_THROW(hostile.ReadObject(), ArchiveError);
+}

@@ -216,6 +216,51 @@ TEST_F(SmsDbTest, Version3KeepsAddressesAndDefaultsTheNewColumns)
     EXPECT_FALSE(FileExists(app_.GetWorkDirectory() + "SMTmpCvt.mdb"));
 }
 
+TEST_F(SmsDbTest, AFileThatLostItsConfigurationRowKeepsEveryColumn)
+{
+    // The current layout without its configuration row is converted again;
+    // nothing of its messages may be lost on the way.
+    ASSERT_TRUE(CreateSMSDatabase(pc_));
+    {
+        CJetDatabase db;
+        db.Open(pc_);
+        CEntrySMSRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+        rs.AddNew();
+        rs.Location = 7;
+        rs.msgType = 2;
+        rs.MsgType2 = 1;
+        rs.MsgRef = 42;
+        rs.Date = 40100.5;
+        rs.SetAddresses("Ann", "+4912");
+        rs.Text = "kept";
+        rs.StatusReport = 1;
+        rs.ReplyPath = 1;
+        rs.ServiceCentre = "+491710760000";
+        rs.Format = 3;
+        rs.Validity = 167;
+        rs.Update();
+    }
+    ASSERT_TRUE(CheckSMSDatabase(pc_));
+    CJetDatabase db;
+    db.Open(pc_);
+    CEntrySMSRecordset rs(&db);
+    rs.Open();
+    ASSERT_EQ(rs.GetRecordCount(), 1);
+    EXPECT_EQ(rs.Location, 7);
+    EXPECT_EQ(rs.msgType, 2);
+    EXPECT_EQ(rs.MsgType2, 1);
+    EXPECT_EQ(rs.MsgRef, 42);
+    EXPECT_DOUBLE_EQ(rs.Date, 40100.5);
+    EXPECT_EQ(rs.AddrList, "Ann@+4912\r\n");
+    EXPECT_EQ(rs.Text, "kept");
+    EXPECT_EQ(rs.StatusReport, 1);
+    EXPECT_EQ(rs.ReplyPath, 1);
+    EXPECT_EQ(rs.ServiceCentre, "+491710760000");
+    EXPECT_EQ(rs.Format, 3);
+    EXPECT_EQ(rs.Validity, 167);
+}
+
 TEST_F(SmsDbTest, Version1NameAndPhoneBecomeOneAddress)
 {
     MakeOld(1, 3);
