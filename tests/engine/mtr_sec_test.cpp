@@ -58,6 +58,21 @@ TEST_F(SecTest, PukSetsANewPin)
     EXPECT_EQ(mtr_GEN_enter_code(AT_PIN_SIM_PUK, -1, "12345678", "1"), MTR_FAILED);
 }
 
+TEST_F(SecTest, PhoneCodeAtStartUp)
+{
+    Start("pin-state PH-SIM PIN\ncode PS 2468\n");
+    uint32_t state = 99;
+    int counter = -5;
+    ASSERT_EQ(mtr_GEN_get_code_state(&state, &counter), MTR_DONE);
+    EXPECT_EQ(state, AT_PIN_PH_SIM_PIN);
+    EXPECT_EQ(mtr_GEN_enter_code(AT_PIN_PH_SIM_PIN, -1, "0000", ""), 16);  // incorrect password
+    ASSERT_EQ(mtr_GEN_get_code_state(&state, &counter), MTR_DONE);
+    EXPECT_EQ(state, AT_PIN_PH_SIM_PIN);
+    EXPECT_EQ(mtr_GEN_enter_code(AT_PIN_PH_SIM_PIN, -1, "2468", ""), MTR_DONE);
+    ASSERT_EQ(mtr_GEN_get_code_state(&state, &counter), MTR_DONE);
+    EXPECT_EQ(state, AT_PIN_READY);
+}
+
 TEST_F(SecTest, Pin2IsCheckedBeforeAFixedDiallingWrite)
 {
     Start();
