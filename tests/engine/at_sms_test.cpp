@@ -133,6 +133,27 @@ TEST(AtSms, PduDecodeOfADeliver)
     }
 }
 
+TEST(AtSms, PduDecodeOfThePublishedSubmitExample)
+{
+    // The SMS-SUBMIT example found in GSM 03.40 tutorials: no service-centre
+    // address, relative validity 0xAA (4 days), "hellohello" to +46708251358.
+    auto pdu = hex_bytes("0011000B916407281553F80000AA0AE8329BFD4697D9EC37");
+    at_sms_fields f;
+    ASSERT_TRUE(at_pdu_decode(pdu.data(), pdu.size(), true, &f));
+    EXPECT_EQ(f.sca[0], 0);
+    EXPECT_EQ(f.fo, 0x11);
+    EXPECT_TRUE(f.has_mr);
+    EXPECT_EQ(f.mr, 0);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.number + 1), f.number[0]), "+46708251358");
+    EXPECT_EQ(f.number_type, 0x91);
+    EXPECT_EQ(f.pid, 0);
+    EXPECT_EQ(f.dcs, 0);
+    EXPECT_EQ(f.vp_len, 1);
+    EXPECT_EQ(f.vp[0], 0xAA);
+    EXPECT_FALSE(f.has_ts);
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.text), f.text_len), "hellohello");
+}
+
 TEST(AtSms, PduSubmitRoundTripWithConcatenation)
 {
     const uint8_t sca[] = "+3360";
