@@ -726,6 +726,18 @@ int Phone::freeIndex(const MessageStore& s, bool afterHighest) const {
     return 0;
 }
 
+void Phone::runClockFrom(const Timestamp& ts) {
+    std::tm tm{};
+    tm.tm_year = (ts.year < 96 ? 100 : 0) + ts.year;
+    tm.tm_mon = ts.month - 1;
+    tm.tm_mday = ts.day;
+    tm.tm_hour = ts.hour;
+    tm.tm_min = ts.minute;
+    tm.tm_sec = ts.second;
+    clockZone_ = ts.zone;
+    clockOffset_ = static_cast<long long>(timegm(&tm)) - clockZone_ * 15 * 60 - std::time(nullptr);
+}
+
 Timestamp Phone::now() const {
     if (frozenClock_) return *frozenClock_;
     const std::time_t t = std::time(nullptr) + clockOffset_ + clockZone_ * 15 * 60;
@@ -1097,15 +1109,7 @@ bool Phone::organiser(const std::string& name, char kind, const std::string& arg
         if (frozenClock_) {
             frozenClock_ = ts;
         } else {
-            std::tm tm{};
-            tm.tm_year = (ts->year < 96 ? 100 : 0) + ts->year;
-            tm.tm_mon = ts->month - 1;
-            tm.tm_mday = ts->day;
-            tm.tm_hour = ts->hour;
-            tm.tm_min = ts->minute;
-            tm.tm_sec = ts->second;
-            clockZone_ = ts->zone;
-            clockOffset_ = static_cast<long long>(timegm(&tm)) - clockZone_ * 15 * 60 - std::time(nullptr);
+            runClockFrom(*ts);
         }
         return ok(), true;
     }

@@ -168,6 +168,8 @@ private:
     int freeIndex(const MessageStore& s, bool afterHighest) const;
     std::string smsBodyText(const Tpdu& t) const;
     Timestamp now() const;
+    // Sets the running clock to `ts` (its zone included).
+    void runClockFrom(const Timestamp& ts);
 
     // Directives
     std::string control(const std::vector<std::string>& tok, std::string_view rest);

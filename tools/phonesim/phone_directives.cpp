@@ -462,15 +462,7 @@ std::string Phone::apply(std::string_view raw) {
             frozenClock_ = ts;
         } else {
             frozenClock_.reset();
-            std::tm tm{};
-            tm.tm_year = (ts->year < 96 ? 100 : 0) + ts->year;
-            tm.tm_mon = ts->month - 1;
-            tm.tm_mday = ts->day;
-            tm.tm_hour = ts->hour;
-            tm.tm_min = ts->minute;
-            tm.tm_sec = ts->second;
-            clockZone_ = ts->zone;
-            clockOffset_ = static_cast<long long>(timegm(&tm)) - clockZone_ * 15 * 60 - std::time(nullptr);
+            runClockFrom(*ts);
         }
         return "ok";
     }
