@@ -224,31 +224,11 @@ MTR_RESULT mtr_end_request(MTR_RESULT result)
 // 230). A request ends only there: when something else makes it fail first,
 // its result is kept and the wait goes on to the final confirm, so that a
 // late answer is never taken for the next request's.
-MTR_RESULT mtr_wait_final()
-{
-    MTR_RESULT result = MTR_DONE;
-    for (;;) {
-        krn_msg* m = nullptr;
-        mtr_wait(&m);
-        uint16_t number = krn_msg_number(m);
-        if (number == AT_CNF_OK) {
-            krn_free(m);
-            return mtr_end_request(result);
-        }
-        MTR_RESULT r = mtr_check_result(m);
-        if (number == AT_CNF_RESULT) {
-            krn_free(m);
-            return mtr_end_request(result == MTR_DONE ? r : result);
-        }
-        if (r != MTR_DONE) {
-            krn_free(m);
-            if (result == MTR_DONE)
-                result = r;
-        }
-    }
-}
+namespace {
 
-MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out)
+// Waits for the request's final confirm, handing out the data confirm `cnf`
+// instead when one is wanted (0: none) and nothing has failed before it.
+MTR_RESULT wait_final_or_data(uint16_t cnf, krn_msg** out)
 {
     *out = nullptr;
     MTR_RESULT result = MTR_DONE;
@@ -256,7 +236,7 @@ MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out)
         krn_msg* m = nullptr;
         mtr_wait(&m);
         uint16_t number = krn_msg_number(m);
-        if (number == cnf && result == MTR_DONE) {
+        if (cnf != 0 && number == cnf && result == MTR_DONE) {
             *out = m;
             return MTR_DONE;
         }
@@ -276,6 +256,19 @@ MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out)
                 result = r;
         }
     }
+}
+
+}  // namespace
+
+MTR_RESULT mtr_wait_final()
+{
+    krn_msg* none = nullptr;
+    return wait_final_or_data(0, &none);
+}
+
+MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out)
+{
+    return wait_final_or_data(cnf, out);
 }
 
 void mtr_idle()
