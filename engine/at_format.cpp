@@ -188,6 +188,16 @@ struct number_cmd {
     uint32_t ticks;
 };
 
+// The table entry of a request number, or nullptr.
+template <size_t N>
+const number_cmd* find_cmd(const number_cmd (&table)[N], uint8_t req)
+{
+    for (const number_cmd& s : table)
+        if (s.req == req)
+            return &s;
+    return nullptr;
+}
+
 const number_cmd one_number[] = {
     {AT_REQ_CREG_SET, "AT+CREG=", AT_CMD_CREG_SET, 400},
     {AT_REQ_CMGF_SET, "AT+CMGF=", AT_CMD_CMGF_SET, 400},
@@ -204,14 +214,13 @@ ati_fmt_result f_one_number(krn_msg* req)
     uint8_t v = r.byte();
     if (!r.ok)
         return ATI_FMT_REFUSED;
-    for (const number_cmd& s : one_number)
-        if (s.req == req[1]) {
-            cmd(s.text);
-            ati_out_decimal(v);
-            finish(s.code, s.ticks, s.req);
-            return ATI_FMT_DONE;
-        }
-    return ATI_FMT_REFUSED;
+    const number_cmd* s = find_cmd(one_number, req[1]);
+    if (!s)
+        return ATI_FMT_REFUSED;
+    cmd(s->text);
+    ati_out_decimal(v);
+    finish(s->code, s->ticks, s->req);
+    return ATI_FMT_DONE;
 }
 
 // first[,last]: last only when it differs.
@@ -227,18 +236,17 @@ ati_fmt_result f_range(krn_msg* req)
     uint8_t first = r.byte(), last = r.byte();
     if (!r.ok)
         return ATI_FMT_REFUSED;
-    for (const number_cmd& s : ranges)
-        if (s.req == req[1]) {
-            cmd(s.text);
-            ati_out_decimal(first);
-            if (last != first) {
-                ati_out_char(',');
-                ati_out_decimal(last);
-            }
-            finish(s.code, s.ticks, s.req);
-            return ATI_FMT_DONE;
-        }
-    return ATI_FMT_REFUSED;
+    const number_cmd* s = find_cmd(ranges, req[1]);
+    if (!s)
+        return ATI_FMT_REFUSED;
+    cmd(s->text);
+    ati_out_decimal(first);
+    if (last != first) {
+        ati_out_char(',');
+        ati_out_decimal(last);
+    }
+    finish(s->code, s->ticks, s->req);
+    return ATI_FMT_DONE;
 }
 
 // Counted list: a count, then that many numbers, separated by ",".
@@ -256,18 +264,17 @@ ati_fmt_result f_list(krn_msg* req)
     unsigned max = req[1] == AT_REQ_CNMI_SET ? 5 : 8;
     if (!r.ok || count == 0 || count > max)
         return ATI_FMT_REFUSED;
-    for (const number_cmd& s : lists)
-        if (s.req == req[1]) {
-            cmd(s.text);
-            for (size_t k = 0; k < count; ++k) {
-                if (k)
-                    ati_out_char(',');
-                ati_out_decimal(v[k]);
-            }
-            finish(s.code, s.ticks, s.req);
-            return ATI_FMT_DONE;
-        }
-    return ATI_FMT_REFUSED;
+    const number_cmd* s = find_cmd(lists, req[1]);
+    if (!s)
+        return ATI_FMT_REFUSED;
+    cmd(s->text);
+    for (size_t k = 0; k < count; ++k) {
+        if (k)
+            ati_out_char(',');
+        ati_out_decimal(v[k]);
+    }
+    finish(s->code, s->ticks, s->req);
+    return ATI_FMT_DONE;
 }
 
 // One value-list word in quotes.
