@@ -52,7 +52,8 @@ case "${1:-test}" in
   sanitize)
     install_missing
     configure_and_build build-asan -DZORQ_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-asan
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 \
+      LSAN_OPTIONS=suppressions=$PWD/tests/support/lsan.supp run_tests build-asan
     ;;
   build)
     install_missing
