@@ -20,13 +20,19 @@ namespace {
 CZorqMMIApp* g_app = nullptr;
 }
 
-CZorqMMIApp::CZorqMMIApp() { g_app = this; }
+CZorqMMIApp::CZorqMMIApp()
+{
+    g_app = this;
+    SetUiServices(this);
+}
 
 CZorqMMIApp::~CZorqMMIApp()
 {
     FreeResourceLibrary();
     if (g_app == this)
         g_app = nullptr;
+    if (GetUiServices() == this)
+        SetUiServices(nullptr);
 }
 
 CZorqMMIApp* CZorqMMIApp::Instance() { return g_app; }

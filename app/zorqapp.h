@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "uiservices.h"
+
 #include <memory>
 #include <string>
 
@@ -22,7 +24,7 @@ enum {
     MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200, MB_DEFMASK = 0xF00,
 };
 
-class CZorqMMIApp {
+class CZorqMMIApp : public UiServices {
 public:
     CZorqMMIApp();
     virtual ~CZorqMMIApp();
@@ -35,8 +37,8 @@ public:
     // Folders. `programFile` is the full path of the program; empty means
     // the running executable.
     void SetDataDirectories(const std::string& programFile = std::string());
-    const std::string& GetAppDir() const { return m_strAppDir; }
-    const std::string& GetResDir() const { return m_strResDir; }
+    const std::string& GetAppDir() const override { return m_strAppDir; }
+    const std::string& GetResDir() const override { return m_strResDir; }
     const std::string& GetFolderPath() const { return m_strDatabaseDir; }
     const std::string& GetWorkDirectory() const { return m_strWorkDir; }
     const std::string& GetFilesDir() const { return m_strFilesDir; }
@@ -49,19 +51,19 @@ public:
     bool FreeResourceLibrary();
     std::string GetLanguage() const { return m_strLanguage; }
     const std::string& GetHelpFilePath() const { return m_strHelpFile; }
-    CLanguageBundle* GetResources() const { return m_hLangResources.get(); }
+    CLanguageBundle* GetResources() const override { return m_hLangResources.get(); }
     // Run-time change: the new bundle is loaded first and replaces the old
     // one only when it loaded; false (old bundle kept) otherwise.
     bool ChangeLanguage(const std::string& code);
 
     // A string of the bundle; empty with a trace line when it has none.
-    QString LoadString(int id) const;
+    QString LoadString(int id) const override;
     // The string with %1.. replaced by the inserts.
-    QString FormatString(int id, const QStringList& inserts) const;
+    QString FormatString(int id, const QStringList& inserts) const override;
 
     // Every message box of the program ends here.
-    int DoMessageBox(const QString& text, unsigned type, unsigned helpId);
-    int ShowMessageBox(int stringId, unsigned type = MB_OK, unsigned helpId = 0);
+    int DoMessageBox(const QString& text, unsigned type, unsigned helpId) override;
+    int ShowMessageBox(int stringId, unsigned type = MB_OK, unsigned helpId = 0) override;
 
     // Version file strings.
     bool RegisterVersionEditionNumber();

@@ -1,0 +1,35 @@
+// What the shared interface components need from the application core:
+// resource strings, message boxes and the program folders. The components sit
+// below the application core, so the application installs a provider at
+// start-up; without one, strings are empty and message boxes answer IDCANCEL.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <string>
+
+class CLanguageBundle;
+
+class UiServices {
+public:
+    virtual ~UiServices() = default;
+    virtual QString LoadString(int id) const = 0;
+    virtual QString FormatString(int id, const QStringList& inserts) const = 0;
+    virtual int DoMessageBox(const QString& text, unsigned type, unsigned helpId) = 0;
+    virtual int ShowMessageBox(int stringId, unsigned type, unsigned helpId) = 0;
+    virtual CLanguageBundle* GetResources() const = 0;
+    virtual const std::string& GetAppDir() const = 0;
+    virtual const std::string& GetResDir() const = 0;
+};
+
+// The installed provider (null before the application exists).
+UiServices* GetUiServices();
+void SetUiServices(UiServices* services);
+
+// Shorthands over the installed provider.
+QString UiLoadString(int id);
+QString UiFormatString(int id, const QStringList& inserts);
+int UiMessageBox(const QString& text, unsigned type = 0, unsigned helpId = 0);
+int UiMessageBoxId(int stringId, unsigned type = 0, unsigned helpId = 0);
+CLanguageBundle* UiResources();
