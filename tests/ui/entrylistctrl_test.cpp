@@ -1,7 +1,7 @@
 #include "entrylistctrl.h"
 
 #include "uimsg.h"
-#include "ui_test_support.h"
+#include "ui_test_util.h"
 #include "wndmsg.h"
 
 #include <QApplication>

@@ -1,4 +1,4 @@
-#include "ui_test_support.h"
+#include "ui_test_util.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -6,21 +6,6 @@
 #include <cstdlib>
 
 namespace uitest {
-
-RecordingUi::RecordingUi()
-{
-    bundle_.Load(QString::fromUtf8(ZORQ_TEST_PROGRAM_DIR) + "/ZORQenu.rcc");
-    dir_ = std::string(ZORQ_TEST_PROGRAM_DIR) + "/";
-    resDir_ = dir_ + "Res/";
-    SetResourceModule(&bundle_);
-    SetUiServices(this);
-}
-
-RecordingUi::~RecordingUi()
-{
-    SetUiServices(nullptr);
-    SetResourceModule(nullptr);
-}
 
 bool WaitFor(const std::function<bool()>& done, int ms)
 {
