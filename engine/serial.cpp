@@ -12,6 +12,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -57,6 +58,14 @@ void trace_text(const std::string& s)
             std::fputc('\r', g_trace);
         std::fputc(c, g_trace);
     }
+}
+
+bool starts_with_nocase(const std::string& s, size_t at, const char* word)
+{
+    for (size_t i = 0; word[i]; ++i)
+        if (at + i >= s.size() || std::toupper(static_cast<unsigned char>(s[at + i])) != word[i])
+            return false;
+    return true;
 }
 
 void sleep_ms(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
@@ -256,12 +265,34 @@ int Read_Serial_Line()
                 trace_text("\n\n<- " + now_text("%H:%M:%S") + "\n");
                 g_output_since_input = false;
             }
-            std::fwrite(g_in, 1, static_cast<size_t>(got), g_trace);
+            // An echo of a code command is masked like the command itself.
+            const std::string shown = serial_mask_codes(std::string(reinterpret_cast<const char*>(g_in), static_cast<size_t>(got)));
+            std::fwrite(shown.data(), 1, shown.size(), g_trace);
             std::fflush(g_trace);
         }
         // ATI is more urgent: it parses the bytes before the send returns.
         ati_kernel.send(KRN_TASK_ATI, m);
     }
+}
+
+std::string serial_mask_codes(const std::string& text)
+{
+    // A code is written after +CPIN= (nothing else but codes follows), and
+    // inside the quotes of +CLCK= and +CPWD= (the lock mode is unquoted).
+    std::string out = text;
+    for (size_t i = 0; i < out.size(); ++i) {
+        const bool pin = starts_with_nocase(out, i, "+CPIN=");
+        if (!pin && !starts_with_nocase(out, i, "+CLCK=") && !starts_with_nocase(out, i, "+CPWD="))
+            continue;
+        bool quoted = false;
+        for (size_t j = i + 6; j < out.size() && out[j] != '\r' && out[j] != '\n'; ++j) {
+            if (out[j] == '"')
+                quoted = !quoted;
+            else if ((pin || quoted) && out[j] != '"' && out[j] != ',')
+                out[j] = '*';
+        }
+    }
+    return out;
 }
 
 void Send_Serial_Line(const uint8_t* block)
@@ -274,9 +305,12 @@ void Send_Serial_Line(const uint8_t* block)
     if (g_trace) {
         trace_text("\n" + std::string(STARS) + "\n");
         trace_text("\n-> " + now_text("%H:%M:%S") + "\n");
-        std::fwrite(text, 1, length, g_trace);
     }
-    engine_trace("Send_Serial_Line WriteFile: " + std::string(reinterpret_cast<const char*>(text), length));
+    // Security codes never reach a trace file in clear.
+    const std::string shown = serial_mask_codes(std::string(reinterpret_cast<const char*>(text), length));
+    if (g_trace)
+        std::fwrite(shown.data(), 1, shown.size(), g_trace);
+    engine_trace("Send_Serial_Line WriteFile: " + shown);
     // Only the part not yet written is written again, within the time the
     // line needs at 2 ms a byte, plus a second.
     size_t done = 0;

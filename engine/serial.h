@@ -23,6 +23,9 @@ void Serial_Output(krn_msg* msg);
 
 // The open port's descriptor, -1 when closed (for poll()).
 int serial_fd();
+// The text as the traces show it: the codes of +CPIN=, +CLCK= and +CPWD=
+// written as '*'.
+std::string serial_mask_codes(const std::string& text);
 // The port last opened (kept after it is closed, so that a link test can
 // open it again); 0 before any.
 uint16_t serial_last_port();

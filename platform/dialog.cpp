@@ -68,6 +68,18 @@ bool CDialog::CreateFromTemplate()
     return true;
 }
 
+bool CDialog::ReplaceTemplate(int templateId)
+{
+    if (form_) {
+        delete layout();
+        delete form_;
+        form_ = nullptr;
+    }
+    templateId_ = templateId;
+    created_ = false;
+    return CreateFromTemplate();
+}
+
 QWidget* CDialog::GetDlgItem(int id) const
 {
     const_cast<CDialog*>(this)->CreateFromTemplate();

@@ -47,6 +47,10 @@ public:
     // Loads the template (once). False when the resource module has no such
     // template; the dialog then stays empty.
     bool CreateFromTemplate();
+    // Replaces the controls by those of another template while the dialog
+    // stays (a modal run goes on with the new form). False when the new
+    // template cannot be loaded; the dialog is then empty.
+    bool ReplaceTemplate(int templateId);
     // Runs the dialog modally: template, OnInitDialog, then the modal loop.
     // Returns the value given to EndDialog (IDCANCEL when closed otherwise).
     int DoModal();

@@ -1,0 +1,218 @@
+// The security-code dialogs against the phone simulator: wrong and right
+// codes, the PUK form, facility mode and the change dialog's checks.
+#include "dlgsecurcode.h"
+
+#include "engine_fixture.h"
+#include "mtr_sec.h"
+#include "test_support.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+
+#include <functional>
+
+#ifdef ZORQ_HAVE_PHONESIM
+
+namespace {
+
+using zorqtest::BuiltBundle;
+using zorqtest::CopyFile;
+
+// The application whose code dialog is the real one.
+class CodeApp : public zorqtest::RecordingApp {
+protected:
+    int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value) override
+    {
+        CDlgSecurCode dlg(parent, kind, 1, newCodeForm, value);
+        return dlg.DoModal();
+    }
+};
+
+class SecurCodeTest : public engine_test::LinkTest {
+protected:
+    void SetUp() override
+    {
+        LinkTest::SetUp();
+        app.SetDataDirectories(host.folder + "zorqmmi");
+        ASSERT_TRUE(CopyFile(BuiltBundle(), host.folder + "ZORQenu.rcc"));
+        ASSERT_TRUE(app.LoadResourceLibrary("enu"));
+        app.SetCodePause(0);
+    }
+
+    // Runs `steps` one after the other inside the modal run of the dialog
+    // that is open at that moment.
+    void Drive(std::vector<std::function<void(CDialog*)>> steps)
+    {
+        steps_ = std::move(steps);
+        QTimer::singleShot(0, [this] { Next(); });
+    }
+    void Next()
+    {
+        auto* dlg = qobject_cast<CDialog*>(QApplication::activeModalWidget());
+        if (!dlg) {
+            QTimer::singleShot(10, [this] { Next(); });
+            return;
+        }
+        if (steps_.empty())
+            return;
+        auto step = steps_.front();
+        steps_.erase(steps_.begin());
+        step(dlg);
+        if (!steps_.empty())
+            QTimer::singleShot(0, [this] { Next(); });
+    }
+    static void Type(CDialog* dlg, int id, const QString& text)
+    {
+        auto* e = qobject_cast<QLineEdit*>(dlg->GetDlgItem(id));
+        ASSERT_NE(e, nullptr) << "edit " << id;
+        e->setText(text);
+    }
+    static void Click(CDialog* dlg, int id)
+    {
+        auto* b = qobject_cast<QAbstractButton*>(dlg->GetDlgItem(id));
+        ASSERT_NE(b, nullptr);
+        b->click();
+    }
+    QString Text(int id) { return app.LoadString(id); }
+
+    CodeApp app;
+    std::vector<std::function<void(CDialog*)>> steps_;
+};
+
+TEST_F(SecurCodeTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneAccepted)
+{
+    Start("pin-state SIM PIN\n");
+    QString afterWrong;
+    bool okEnabledEmpty = true;
+    Drive({
+        [&](CDialog* d) {
+            okEnabledEmpty = d->GetDlgItem(1)->isEnabled();
+            Type(d, 1121, "0000");
+            Click(d, 1);
+            afterWrong = qobject_cast<QLineEdit*>(d->GetDlgItem(1121))->text();
+        },
+        [&](CDialog* d) {
+            Type(d, 1121, "1234");
+            Click(d, 1);
+        },
+    });
+    EXPECT_EQ(app.AskSecurityCode(2), IDOK);
+    EXPECT_FALSE(okEnabledEmpty) << "OK waits for four characters";
+    ASSERT_EQ(app.shown.size(), 1u);
+    EXPECT_EQ(app.shown[0].text, app.FormatString(31777, {"2"})) << app.shown[0].text.toStdString();
+    EXPECT_TRUE(afterWrong.isEmpty()) << "the field is emptied after a refusal";
+    int state = -1;
+    ASSERT_EQ(mtr_GEN_req_pin_status(&state), MTR_DONE);
+    EXPECT_EQ(state, 1) << "the phone is ready";
+}
+
+TEST_F(SecurCodeTest, ThePukFormTakesThePukAndANewPin)
+{
+    Start("pin-state SIM PUK\n");
+    CDlgSecurCode dlg(nullptr, 4, CDlgSecurCode::MODE_PHONE, 1, -1);
+    QString prompt;
+    Drive({[&](CDialog* d) {
+        prompt = d->GetDlgItemText(1124);
+        Type(d, 1121, "1234567");  // a PUK is exactly 8 digits
+        Type(d, 1122, "4321");
+        Click(d, 1);
+        Type(d, 1121, "12345678");
+        Type(d, 1122, "4321");
+        Click(d, 1);
+    }});
+    EXPECT_EQ(dlg.DoModal(), IDOK);
+    EXPECT_EQ(prompt, Text(31770));
+    ASSERT_EQ(app.shown.size(), 1u);
+    EXPECT_EQ(app.shown[0].text, app.FormatString(31807, {"8"}));
+    EXPECT_EQ(dlg.GetCode(), QStringLiteral("4321")) << "the caller reads the new PIN";
+    EXPECT_NE(Dump().find("pin-state READY"), std::string::npos) << Dump();
+    EXPECT_EQ(mtr_FAC_change_password(MTR_FAC_SC, "4321", "1234"), MTR_DONE) << "the new PIN is in force";
+}
+
+TEST_F(SecurCodeTest, TheLastWrongPinTurnsTheDialogIntoThePukForm)
+{
+    Start("pin-state SIM PIN\nattempts SC 1\n");
+    CDlgSecurCode dlg(nullptr, 2, CDlgSecurCode::MODE_PHONE, 0, -1);
+    QString title;
+    bool twoCodes = false;
+    Drive({
+        [&](CDialog* d) {
+            title = d->windowTitle();
+            Type(d, 1121, "9999");
+            Click(d, 1);
+        },
+        [&](CDialog* d) {
+            twoCodes = d->GetDlgItem(1122) != nullptr;
+            d->EndDialog(IDCANCEL);
+        },
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+    EXPECT_EQ(title, Text(31772) + " " + Text(31852)) << "the last attempt is announced";
+    EXPECT_TRUE(twoCodes);
+    EXPECT_TRUE(dlg.IsTwoCodeForm());
+    EXPECT_EQ(dlg.Kind(), 4);
+    bool pukAsked = false;
+    for (const auto& s : app.shown)
+        pukAsked = pukAsked || s.text == Text(31780);
+    EXPECT_TRUE(pukAsked);
+}
+
+TEST_F(SecurCodeTest, FacilityModeAndTheChangeChecksSendNothing)
+{
+    Start();
+    uint64_t in0 = 0, out0 = 0, in1 = 0, out1 = 0;
+    serial_byte_counts(&in0, &out0);
+
+    CDlgSecurCode code(nullptr, 21, CDlgSecurCode::MODE_FACILITY, 0, -1);
+    Drive({[&](CDialog* d) {
+        Type(d, 1121, "5678");
+        Click(d, 1);
+    }});
+    EXPECT_EQ(code.DoModal(), IDOK);
+    EXPECT_EQ(code.GetCode(), QStringLiteral("5678"));
+    EXPECT_EQ(code.windowTitle(), Text(31772));
+
+    CDlgChangeSecurCode change(-1, 8, nullptr);
+    bool okWithShortConfirmation = true;
+    Drive({[&](CDialog* d) {
+        Type(d, 1131, "1111");
+        Type(d, 1132, "1111");
+        Type(d, 1133, "1111");
+        Click(d, 1);
+        Type(d, 1132, "2222");
+        Type(d, 1133, "2223");
+        Click(d, 1);
+        Type(d, 1133, "22");
+        okWithShortConfirmation = d->GetDlgItem(1)->isEnabled();
+        d->EndDialog(IDCANCEL);
+    }});
+    EXPECT_EQ(change.DoModal(), IDCANCEL);
+    ASSERT_EQ(app.shown.size(), 2u);
+    EXPECT_EQ(app.shown[0].text, Text(31803));
+    EXPECT_EQ(app.shown[1].text, Text(31804));
+    EXPECT_FALSE(okWithShortConfirmation);
+    serial_byte_counts(&in1, &out1);
+    EXPECT_EQ(out1, out0) << "nothing went to the phone";
+}
+
+TEST_F(SecurCodeTest, TheChangeDialogChangesTheCodeOnThePhone)
+{
+    Start("lock SC on\n");
+    CDlgChangeSecurCode change(21, 8, nullptr);  // facility index 21: the SIM PIN
+    Drive({[&](CDialog* d) {
+        Type(d, 1131, "1234");
+        Type(d, 1132, "2468");
+        Type(d, 1133, "2468");
+        Click(d, 1);
+    }});
+    EXPECT_EQ(change.DoModal(), IDOK);
+    ASSERT_FALSE(app.shown.empty());
+    EXPECT_EQ(app.shown.back().text, Text(31837));
+    EXPECT_EQ(mtr_FAC_change_password(MTR_FAC_SC, "2468", "1234"), MTR_DONE) << "the new code is in force";
+}
+
+}  // namespace
+
+#endif
