@@ -7,8 +7,13 @@
 #include <functional>
 #include <string>
 
+#include "ati.h"
 #include "engine_host.h"
+#include "krn.h"
 #include "mmi_doc.h"
+#include "mtr_frame.h"
+#include "profile.h"
+#include "serial.h"
 
 namespace bench {
 
@@ -64,6 +69,27 @@ inline double seconds(clockid_t clock)
     timespec ts{};
     clock_gettime(clock, &ts);
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// Starts the engine's kernel with the host's folder as the profile folder
+// and the document registered.
+inline void startEngine(Host& host, Doc& doc, const std::string& folder)
+{
+    host.folder = folder;
+    SetIniProfileFile(host.folder);
+    engine_set_host(&host);
+    ati_use_kernel();
+    krn_start();
+    krn_start_timer();
+    krn_queue_init(&gv_poll_queue);
+    gv_SPIO_com_status = SPIO_com_available;
+    gv_pDoc = &doc;
+}
+
+inline void stopEngine()
+{
+    gv_pDoc = nullptr;
+    krn_stop_timer();
 }
 
 }  // namespace bench

@@ -300,16 +300,8 @@ int main()
         std::filesystem::temp_directory_path() / ("zorq-compare-" + std::to_string(getpid()));
     std::filesystem::create_directories(dir);
     bench::Host host;
-    host.folder = dir.string() + "/";
-    SetIniProfileFile(host.folder);
-    engine_set_host(&host);
-    ati_use_kernel();
-    krn_start();
-    krn_start_timer();
-    krn_queue_init(&gv_poll_queue);
-    gv_SPIO_com_status = SPIO_com_available;
     bench::Doc doc;
-    gv_pDoc = &doc;
+    bench::startEngine(host, doc, dir.string() + "/");
 
     const std::string exe = findGammu();
     if (exe.empty())
@@ -333,8 +325,7 @@ int main()
         failures += !compare("phonebook", baud, pbOurs, pbGammu, 250);
         failures += !compare("messages", baud, smsOurs, smsGammu, 30);
     }
-    gv_pDoc = nullptr;
-    krn_stop_timer();
+    bench::stopEngine();
     std::error_code ec;
     std::filesystem::remove_all(dir, ec);
     return failures ? 1 : 0;
