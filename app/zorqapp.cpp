@@ -2,6 +2,7 @@
 
 #include "debugtrace.h"
 #include "dlgmessagebox.h"
+#include "dlgprogress.h"
 #include "langbundle.h"
 #include "profile.h"
 #include "strutil.h"
@@ -260,3 +261,14 @@ bool CZorqMMIApp::RegisterVersionEditionNumber()
     }
     return ok;
 }
+
+void CZorqMMIApp::SetProgressRunning(bool on) { ProgressNotices::running = on; }
+bool CZorqMMIApp::GetProgressRunning() const { return ProgressNotices::running; }
+void CZorqMMIApp::SetSMSReceivedPending(bool on) { ProgressNotices::smsPending = on; }
+bool CZorqMMIApp::GetSMSReceivedPending() const { return ProgressNotices::smsPending; }
+void CZorqMMIApp::SetReportReceivedPending(bool on) { ProgressNotices::reportPending = on; }
+bool CZorqMMIApp::GetReportReceivedPending() const { return ProgressNotices::reportPending; }
+void CZorqMMIApp::SetSMSBoxShown(bool on) { ProgressNotices::smsBoxShown = on; }
+bool CZorqMMIApp::IsSMSBoxShown() const { return ProgressNotices::smsBoxShown; }
+void CZorqMMIApp::SetReportBoxShown(bool on) { ProgressNotices::reportBoxShown = on; }
+bool CZorqMMIApp::IsReportBoxShown() const { return ProgressNotices::reportBoxShown; }

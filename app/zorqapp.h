@@ -71,6 +71,19 @@ public:
     const std::string& GetEditionNumber() const { return m_EditionNumber; }
     const std::string& GetPellardATPVersion() const { return m_PellardATPVersion; }
 
+    // The progress-running flag and the notices held back while a progress
+    // window stands (shared with the interface components).
+    void SetProgressRunning(bool on);
+    bool GetProgressRunning() const;
+    void SetSMSReceivedPending(bool on);
+    bool GetSMSReceivedPending() const;
+    void SetReportReceivedPending(bool on);
+    bool GetReportReceivedPending() const;
+    void SetSMSBoxShown(bool on);
+    bool IsSMSBoxShown() const;
+    void SetReportBoxShown(bool on);
+    bool IsReportBoxShown() const;
+
     QWidget* m_pMainWnd = nullptr;    // the main frame, once it exists
     QWidget* m_pSplashWnd = nullptr;  // the start-up splash while shown
 

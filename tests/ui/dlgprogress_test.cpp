@@ -1,0 +1,175 @@
+#include "dlgbase.h"
+#include "dlgprogress.h"
+#include "ui_test_support.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QWidget>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using zorqtest::RecordingServices;
+
+class ProgressTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ProgressNotices::running = ProgressNotices::smsPending = ProgressNotices::reportPending = false;
+        ProgressNotices::smsBoxShown = ProgressNotices::reportBoxShown = false;
+        owner.resize(400, 300);
+        owner.show();
+    }
+    void TearDown() override { QCoreApplication::processEvents(); }
+
+    RecordingServices services;
+    QWidget owner;
+};
+
+TEST_F(ProgressTest, StartShowsTheWindowDisablesTheOwnerAndFinishGivesItBack)
+{
+    CDlgProgressText dlg(&owner, 179);
+    dlg.Start(31313, 1, 0);  // any string serves as a title
+    ASSERT_TRUE(dlg.IsWindowCreated());
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.windowTitle(), services.LoadString(31313));
+    EXPECT_EQ(dlg.GetRange(), 2) << "a range below 2 counts as 2";
+    EXPECT_FALSE(owner.isEnabled());
+    EXPECT_TRUE(ProgressNotices::running);
+    EXPECT_FALSE(dlg.Create()) << "a second Create on a standing window does nothing";
+
+    dlg.StepIt();
+    auto* bar = dlg.findChild<QProgressBar*>(QStringLiteral("id1075"));
+    ASSERT_NE(bar, nullptr);
+    EXPECT_EQ(bar->value(), 1);
+
+    QElapsedTimer t;
+    t.start();
+    dlg.Finish(true);
+    EXPECT_GE(t.elapsed(), 450) << "a finished bar stays full for half a second";
+    EXPECT_EQ(bar->value(), 2);
+    EXPECT_FALSE(dlg.IsWindowCreated());
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_TRUE(owner.isEnabled());
+    EXPECT_FALSE(ProgressNotices::running);
+}
+
+TEST_F(ProgressTest, FinishWithARangeOfOneShowsAFullBarOfTwo)
+{
+    CDlgProgress dlg(&owner, 179);
+    dlg.Create();
+    dlg.SetRange(1);
+    dlg.Finish(true);
+    EXPECT_EQ(dlg.GetRange(), 2);
+    EXPECT_EQ(dlg.GetPos(), 2);
+}
+
+TEST_F(ProgressTest, PositionIsUsedInsteadOfCentring)
+{
+    CDlgProgress dlg(&owner, 179);
+    EXPECT_TRUE(dlg.IsCentred());
+    dlg.SetPosition(37, 55);
+    EXPECT_FALSE(dlg.IsCentred());
+    dlg.Create();
+    EXPECT_EQ(dlg.pos(), QPoint(37, 55));
+    dlg.Finish(false);
+}
+
+TEST_F(ProgressTest, CancelRaisesTheFlagAndTheWindowStaysUntilTheOperationEnds)
+{
+    CDlgProgressText dlg(&owner, 179);
+    dlg.Start(31313, 10, 0);
+    auto* cancel = dlg.findChild<QPushButton*>(QStringLiteral("id2"));
+    ASSERT_NE(cancel, nullptr);
+    int items = 0;
+    for (; items < 10 && !dlg.IsCancelled(); ++items) {
+        if (items == 3)
+            QTest::mouseClick(cancel, Qt::LeftButton);
+        dlg.StepIt();
+    }
+    EXPECT_EQ(items, 4) << "the operation stops at the item after the click";
+    EXPECT_TRUE(dlg.isVisible()) << "the window stays until the operation ends";
+    EXPECT_FALSE(owner.isEnabled());
+    EXPECT_FALSE(cancel->isEnabled());
+    dlg.Finish(false);
+    EXPECT_TRUE(owner.isEnabled());
+}
+
+TEST_F(ProgressTest, HeldBackNoticesAreShownAfterTheWindowIsGoneNewMessageFirst)
+{
+    {
+        auto* dlg = new CDlgProgress(&owner, 179);
+        dlg->Create();
+        ProgressNotices::smsPending = true;
+        ProgressNotices::reportPending = true;
+        delete dlg;  // ending by destruction
+    }
+    EXPECT_TRUE(services.boxes.empty()) << "no box from inside the window's end";
+    QCoreApplication::processEvents();
+    ASSERT_EQ(services.boxes.size(), 2u);
+    EXPECT_EQ(services.boxes[0].text, services.LoadString(ProgressNotices::kNewMessageString));
+    EXPECT_EQ(services.boxes[1].text, services.LoadString(ProgressNotices::kReportString));
+    EXPECT_FALSE(ProgressNotices::smsPending);
+    EXPECT_FALSE(ProgressNotices::reportPending);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(services.boxes.size(), 2u) << "each notice once";
+}
+
+TEST_F(ProgressTest, ANoticeWhoseBoxIsOnScreenStaysPendingAndNoneShowsWhileAnotherWindowStands)
+{
+    CDlgProgress dlg(&owner, 179);
+    dlg.Create();
+    ProgressNotices::smsPending = true;
+    ProgressNotices::smsBoxShown = true;
+    dlg.Close();
+    CDlgProgress next(&owner, 179);
+    next.Create();
+    ProgressNotices::reportPending = true;
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(services.boxes.empty()) << "a new progress window holds them back again";
+    next.Close();
+    QCoreApplication::processEvents();
+    ASSERT_EQ(services.boxes.size(), 1u);
+    EXPECT_EQ(services.boxes[0].text, services.LoadString(ProgressNotices::kReportString));
+    EXPECT_TRUE(ProgressNotices::smsPending);
+}
+
+TEST_F(ProgressTest, TextLinesAndCallStatesAreFormattedWithTheName)
+{
+    CDlgProgressText text(&owner, 280);
+    text.Create();
+    text.ShowText1(QStringLiteral("Alice"));
+    auto* line = text.findChild<QLabel*>(QStringLiteral("id1109"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), services.FormatString(31751, {QStringLiteral("Alice")}));
+    EXPECT_TRUE(line->text().contains(QLatin1String("Alice")));
+    text.Close();
+
+    CDlgConnectionStatus call(QStringLiteral("Bob"), &owner);
+    call.Create();
+    auto* status = call.findChild<QLabel*>(QStringLiteral("id1119"));
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->text(), services.FormatString(31765, {QStringLiteral("Bob")}));
+    EXPECT_FALSE(owner.isEnabled());
+    call.ShowStatus3();
+    EXPECT_EQ(status->text(), services.FormatString(31867, {QStringLiteral("Bob")}));
+    EXPECT_TRUE(owner.isEnabled()) << "a call state gives the owner back";
+    call.ShowStatus2();
+    EXPECT_EQ(status->text(), services.LoadString(31492));
+}
+
+TEST_F(ProgressTest, DialogBaseTipsComeFromTheBundle)
+{
+    CDlgBase dlg(179);
+    EXPECT_TRUE(dlg.AddToolTip(1109, 31776));
+    EXPECT_EQ(dlg.GetDlgItem(1109)->toolTip(), services.LoadString(31776));
+    EXPECT_FALSE(dlg.AddToolTip(4242, 31776));
+}
+
+}  // namespace

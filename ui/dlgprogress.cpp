@@ -1,0 +1,257 @@
+#include "dlgprogress.h"
+
+#include "mtr_gen.h"
+#include "uiservices.h"
+
+#include <QAbstractButton>
+#include <QCoreApplication>
+#include <QPointer>
+#include <QProgressBar>
+#include <QTimer>
+
+#include <chrono>
+#include <thread>
+
+namespace {
+constexpr int kBarId = 1075;
+constexpr int kTextId = 1109;
+constexpr int kStatusId = 1119;
+constexpr unsigned kMbOk = 0;
+constexpr int kMtrDone = -35;
+}  // namespace
+
+// ---- Held-back notices ------------------------------------------------------------
+
+bool ProgressNotices::running = false;
+bool ProgressNotices::smsPending = false;
+bool ProgressNotices::reportPending = false;
+bool ProgressNotices::smsBoxShown = false;
+bool ProgressNotices::reportBoxShown = false;
+
+void ProgressNotices::ShowHeldBack()
+{
+    if (running)
+        return;
+    if (smsPending && !smsBoxShown) {
+        smsBoxShown = true;
+        smsPending = false;
+        UiMessageBoxId(kNewMessageString, kMbOk);
+        smsBoxShown = false;
+    }
+    if (reportPending && !reportBoxShown) {
+        reportBoxShown = true;
+        reportPending = false;
+        UiMessageBoxId(kReportString, kMbOk);
+        reportBoxShown = false;
+    }
+}
+
+void ProgressNotices::PostHeldBack()
+{
+    if (!smsPending && !reportPending)
+        return;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        QTimer::singleShot(0, app, [] { ShowHeldBack(); });
+}
+
+// ---- CDlgProgress --------------------------------------------------------------------
+
+CDlgProgress::CDlgProgress(QWidget* owner, int templateId)
+    // No parent: a window of its own, so that disabling the owner leaves it live.
+    : CDialog(templateId, nullptr), m_pOwner(owner)
+{
+    setModal(false);
+}
+
+CDlgProgress::~CDlgProgress()
+{
+    if (m_bWindow)
+        OnDestroyWindow();
+}
+
+void CDlgProgress::SetPosition(int x, int y)
+{
+    m_x = x & 0xFFFF;
+    m_y = y & 0xFFFF;
+    m_bCentred = false;
+}
+
+bool CDlgProgress::Create()
+{
+    if (m_bWindow)
+        return false;
+    if (!CreateFromTemplate())
+        return false;
+    m_bWindow = true;
+    OnInitDialog();
+    show();
+    raise();
+    return true;
+}
+
+void CDlgProgress::DoDataExchange(CDataExchange* pDX)
+{
+    CDialog::DoDataExchange(pDX);
+    DDX_Control(pDX, kBarId, m_pBar);
+}
+
+bool CDlgProgress::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (m_pBar) {
+        m_pBar->setRange(0, m_nRange);
+        m_pBar->setValue(m_nPos);
+    }
+    if (!m_strTitle.isEmpty())
+        setWindowTitle(m_strTitle);
+    if (m_bCentred) {
+        QWidget* owner = m_pOwner;
+        if (owner && owner->isVisible())
+            move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
+        else
+            CenterWindow();
+    } else {
+        move(m_x, m_y);
+    }
+    ProgressNotices::running = true;
+    if (m_pOwner && m_pOwner->isEnabled()) {
+        m_pOwner->setEnabled(false);
+        m_bOwnerDisabled = true;
+    }
+    return true;
+}
+
+void CDlgProgress::SetRange(int n)
+{
+    m_nRange = n & 0xFFFF;
+    if (m_pBar)
+        m_pBar->setRange(0, m_nRange);
+}
+
+void CDlgProgress::SetPos(int n)
+{
+    m_nPos = n & 0xFFFF;
+    if (m_pBar)
+        m_pBar->setValue(m_nPos);
+}
+
+void CDlgProgress::Start(int titleStringId, int range, int position)
+{
+    SetTitleText(UiLoadString(titleStringId));
+    Create();
+    SetRange(range < 2 ? 2 : range);
+    SetPos(position);
+}
+
+void CDlgProgress::Finish(bool success)
+{
+    if (success) {
+        if (m_nRange == 1)
+            m_nRange = 2;
+        SetRange(m_nRange);
+        SetPos(m_nRange);
+        if (m_bWindow) {
+            repaint();
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        }
+    }
+    Close();
+}
+
+void CDlgProgress::Close()
+{
+    if (!m_bWindow)
+        return;
+    hide();
+    OnDestroyWindow();
+}
+
+void CDlgProgress::OnCancel()
+{
+    if (m_bCancelled)
+        return;
+    m_bCancelled = true;
+    // The operation sees the flag at its next item and ends the window;
+    // meanwhile the button shows that the request was taken.
+    if (auto* b = qobject_cast<QAbstractButton*>(GetDlgItem(2)))
+        b->setEnabled(false);
+}
+
+void CDlgProgress::EnableOwner()
+{
+    if (!m_pOwner)
+        return;
+    if (!m_pOwner->isEnabled())
+        m_pOwner->setEnabled(true);
+    m_bOwnerDisabled = false;
+    if (m_pOwner->isVisible() && !m_pOwner->isActiveWindow())
+        m_pOwner->activateWindow();
+}
+
+void CDlgProgress::OnDestroyWindow()
+{
+    m_bWindow = false;
+    ProgressNotices::running = false;
+    EnableOwner();
+    // The held-back boxes must not run inside this window's end (it may be
+    // a destructor): they are shown once the current event is handled.
+    ProgressNotices::PostHeldBack();
+}
+
+// ---- CDlgProgressText ------------------------------------------------------------------
+
+void CDlgProgressText::DoDataExchange(CDataExchange* pDX)
+{
+    CDlgProgress::DoDataExchange(pDX);
+    if (GetDlgItem(kTextId))
+        DDX_Text(pDX, kTextId, m_strText);
+}
+
+void CDlgProgressText::SetText(const QString& text)
+{
+    m_strText = text;
+    SetDlgItemText(kTextId, text);
+}
+
+void CDlgProgressText::ShowText(int stringId, const QString& text)
+{
+    SetText(UiFormatString(stringId, {text}));
+}
+
+// ---- CDlgConnectionStatus -------------------------------------------------------------
+
+CDlgConnectionStatus::CDlgConnectionStatus(const QString& name, QWidget* owner)
+    : CDlgProgress(owner, 306), m_strName(name)
+{
+}
+
+void CDlgConnectionStatus::DoDataExchange(CDataExchange* pDX)
+{
+    CDlgProgress::DoDataExchange(pDX);
+    DDX_Text(pDX, kStatusId, m_strStatus);
+}
+
+bool CDlgConnectionStatus::OnInitDialog()
+{
+    CDlgProgress::OnInitDialog();
+    m_strStatus = UiFormatString(31765, {m_strName});
+    UpdateData(false);
+    return true;
+}
+
+void CDlgConnectionStatus::ShowStatus(int stringId, bool withName)
+{
+    EnableOwner();
+    m_strStatus = withName ? UiFormatString(stringId, {m_strName}) : UiLoadString(stringId);
+    UpdateData(false);
+}
+
+void CDlgConnectionStatus::OnCancel()
+{
+    if (mtr_GEN_hang_up() != kMtrDone)
+        UiMessageBoxId(31764, kMbOk);
+    // The call's end comes as a status report, which ends this window; until
+    // then it steps aside and gives the owner back.
+    hide();
+    EnableOwner();
+}
