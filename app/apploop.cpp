@@ -1,6 +1,9 @@
 #include "apploop.h"
 
 #include "debugtrace.h"
+#include "docwindows.h"
+#include "splashwnd.h"
+#include "zorqmmidoc.h"
 #include "mtr_setup.h"
 #include "singleinstance.h"
 #include "strutil.h"
@@ -155,6 +158,9 @@ void CAppLoop::Step()
 
 bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
 {
+    // A key or a click while the splash stands only takes the splash away.
+    if (app_->m_pSplashWnd && IsUserInput(event->type()) && CSplashWnd::FilterSplashInput(event))
+        return true;
     if (IsUserInput(event->type()) && CZorqMMIApp::RequestWaiting()) {
         auto* w = qobject_cast<QWidget*>(watched);
         if (w && app_->m_pMainWnd && w->window() == app_->m_pMainWnd)

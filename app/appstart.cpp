@@ -4,6 +4,12 @@
 #include "zorqapp.h"
 
 #include "apploop.h"
+#include "docwindows.h"
+#include "mainview.h"
+#include "splashwnd.h"
+#include "viewframe.h"
+#include "zorqmenu.h"
+#include "zorqmmidoc.h"
 #include "debugtrace.h"
 #include "mainframe.h"
 #include "singleinstance.h"
@@ -248,8 +254,9 @@ bool CZorqMMIApp::ReadSettings()
 
 bool CZorqMMIApp::ReadPictureSettings()
 {
-    std::string name = GetIniProfileString("Pictures", "BmpName", "");
-    m_strPictureIni = name.empty() ? GetIniProfilePath() : m_strResDir + name + ".INI";
+    // The picture and its settings file were chosen with the language bundle.
+    if (m_strPictureIni.empty())
+        LoadBackgroundPictures(m_strLanguage);
     return true;
 }
 
@@ -273,15 +280,78 @@ bool CZorqMMIApp::CreateSMSDatabaseFile(const std::string&) { return false; }
 
 bool CZorqMMIApp::CreateMainWindow()
 {
+    m_pDocWindows = std::make_unique<CAppDocWindows>();
+    m_pDoc = std::make_unique<CZorqMMIDoc>();
+    m_pDoc->SetWindows(m_pDocWindows.get());
     auto* frame = new CMainFrame();
+    SetViewShutdownHandler([] {
+        if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+            app->ShutDown();
+    });
+    auto* menu = new CZorqMenu(frame);
+    menu->OnInitialUpdate();
+    frame->SetActiveView(menu);
+    frame->EnableCloseCommands(true);
     frame->hide();
+    if (m_bShowSplash) {
+        CSplashWnd::EnableSplash(true);
+        CSplashWnd::ShowSplash(nullptr);
+        m_pSplashWnd = CSplashWnd::Current();
+    }
     return true;
 }
 
 void CZorqMMIApp::DestroyMainWindow()
 {
+    if (m_pSplashWnd) {
+        CSplashWnd::HideSplash();
+        m_pSplashWnd = nullptr;
+    }
     delete m_pMainFrame;  // clears m_pMainFrame and m_pMainWnd
+    SetViewShutdownHandler(nullptr);
+    if (m_pDoc)
+        m_pDoc->SetWindows(nullptr);
+    m_pDoc.reset();
+    m_pDocWindows.reset();
 }
+
+int CZorqMMIApp::FirstDetection()
+{
+    if (!m_pDoc)
+        return 1;
+    bool ok = m_pDoc->mmi_NewMobileDetect(true);
+    m_pDoc->LoadConcatLists();
+    return ok ? 1 : 0;
+}
+
+void CZorqMMIApp::IdleDocumentWork()
+{
+    if (!m_pDoc)
+        return;
+    // A link change noted by polling: the detection runs here, outside the
+    // request that noticed it.
+    if ((m_pDocWindows && m_pDocWindows->TakeRefresh()) || m_pDoc->TakeLinkChange()) {
+        CViewFrame* frame = GetViewFrame();
+        if (CMainView* view = frame ? frame->GetActiveView() : nullptr)
+            view->OnRefresh();
+        else
+            m_pDoc->mmi_NewMobileDetect(true);
+        if (m_bShutDown || !m_pDoc)
+            return;
+    }
+    m_pDoc->BackGroundUpLoadPB();
+}
+
+void CZorqMMIApp::CloseDocument()
+{
+    if (!m_pDoc)
+        return;
+    m_pDoc->ClosePBDatabases(3);
+    m_pDoc->CloseSMSDatabases(3);
+    m_pDoc->OnCloseDocument();
+}
+
+bool CZorqMMIApp::IsCodeEntrySupported() { return !m_pDoc || m_pDoc->IsCodeEntrySupported(); }
 
 void CZorqMMIApp::SetMainFrame(CMainFrame* frame)
 {
@@ -291,8 +361,10 @@ void CZorqMMIApp::SetMainFrame(CMainFrame* frame)
 
 void CZorqMMIApp::ShowMainWindow()
 {
-    if (m_pSplashWnd && m_pSplashWnd->isVisible())
-        m_pSplashWnd->hide();
+    if (m_pSplashWnd) {
+        CSplashWnd::HideSplash();
+        m_pSplashWnd = nullptr;
+    }
     if (QWidget* main = m_pMainWnd) {
         main->show();
         main->raise();

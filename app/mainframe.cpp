@@ -1,5 +1,7 @@
 #include "mainframe.h"
 
+#include "mainview.h"
+
 #include "debugtrace.h"
 #include "dialog.h"
 #include "strutil.h"
@@ -8,6 +10,8 @@
 #include "zorqapp.h"
 
 #include <QCloseEvent>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QDesktopServices>
 #include <QKeySequence>
 #include <QLayout>
@@ -24,15 +28,13 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     // Fixed size, no maximise box, no menu bar.
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    QString title = QString::fromUtf8(kProductName);
-    if (IsDebugMode())
-        title += QLatin1String(" (Debug Mode)");
-    setWindowTitle(title);
+    SetFrameTitle(QString());
     setWindowIcon(LoadAppIcon(128));
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &CMainFrame::OnHelp);
     if (CZorqMMIApp* app = CZorqMMIApp::Instance())
         app->SetMainFrame(this);
+    SetViewFrame(this);
 }
 
 CMainFrame::~CMainFrame()
@@ -44,22 +46,51 @@ CMainFrame::~CMainFrame()
         app->ShutDown();
     if (app && app->GetMainFrame() == this)
         app->SetMainFrame(nullptr);
+    if (GetViewFrame() == this)
+        SetViewFrame(nullptr);
+    // The screen goes with the window, before the rest of it.
+    if (CMainView* view = m_pActiveView.data()) {
+        takeCentralWidget();
+        delete view;
+    }
 }
 
-QWidget* CMainFrame::SetActiveView(QWidget* view)
+CMainView* CMainFrame::GetActiveView() const { return m_pActiveView.data(); }
+
+void CMainFrame::SetActiveView(CMainView* view)
 {
-    QWidget* old = m_pActiveView;
-    if (old == view)
-        return nullptr;
-    if (old)
-        takeCentralWidget();
+    if (m_pActiveView == view)
+        return;
+    if (m_pActiveView && centralWidget() == m_pActiveView)
+        takeCentralWidget();  // the old screen stays alive until the switch deletes it
     m_pActiveView = view;
     if (view) {
         setCentralWidget(view);
         view->show();
         FitToView();
     }
-    return old;
+}
+
+void CMainFrame::SetFrameTitle(const QString& title)
+{
+    if (!title.isEmpty()) {
+        setWindowTitle(title);
+        return;
+    }
+    QString text = QString::fromUtf8(kProductName);
+    if (IsDebugMode())
+        text += QLatin1String(" (Debug Mode)");
+    setWindowTitle(text);
+}
+
+void CMainFrame::CenterFrame(const QSize& viewSize)
+{
+    QScreen* screen = QGuiApplication::primaryScreen();
+    if (!screen)
+        return;
+    const QRect area = screen->availableGeometry();
+    const QSize frame = viewSize + (frameGeometry().size() - geometry().size());
+    move(area.center() - QPoint(frame.width() / 2, frame.height() / 2));
 }
 
 void CMainFrame::FitToView()
@@ -133,6 +164,8 @@ void CMainFrame::closeEvent(QCloseEvent* e)
 void CMainFrame::moveEvent(QMoveEvent* e)
 {
     QMainWindow::moveEvent(e);
+    if (m_pActiveView)
+        m_pActiveView->OnFrameMove();
     emit frameMoved();
 }
 

@@ -3,10 +3,14 @@
 // without a menu bar, and closes only from the menu screen after a question.
 #pragma once
 
+#include "viewframe.h"
+
 #include <QMainWindow>
 #include <QPointer>
 
-class CMainFrame : public QMainWindow {
+#include <cstdint>
+
+class CMainFrame : public QMainWindow, public CViewFrame {
     Q_OBJECT
 public:
     // The window's class name, by which a user may tell it apart.
@@ -17,18 +21,21 @@ public:
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
 
+    // ---- What the screens need of the frame ---------------------------------------
+    QWidget* GetFrameWindow() override { return this; }
+    CMainView* GetActiveView() const override;
     // Makes `view` the shown screen and the target of the re-posted
-    // messages; the previous one is returned, still alive (the caller
-    // deletes it later: it is usually the sender of the switch).
-    QWidget* SetActiveView(QWidget* view);
-    QWidget* GetActiveView() const { return m_pActiveView; }
+    // messages; the previous one is left alone (the switch deletes it
+    // later: it is usually the sender).
+    void SetActiveView(CMainView* view) override;
+    void SetFrameTitle(const QString& title) override;
+    // The close commands of the screens other than the menu are greyed.
+    void EnableCloseCommands(bool enable) override { m_bCloseEnabled = enable; }
+    void CenterFrame(const QSize& viewSize) override;
+    bool CloseCommandsEnabled() const { return m_bCloseEnabled; }
 
     // Fixes the window to the size the screen asks for.
     void FitToView();
-
-    // The close commands of the screens other than the menu are greyed.
-    void EnableCloseCommands(bool enable) { m_bCloseEnabled = enable; }
-    bool CloseCommandsEnabled() const { return m_bCloseEnabled; }
 
     // The re-posting of the program's messages (see event()). The result
     // the sender sees.
@@ -50,6 +57,6 @@ protected:
 private:
     bool ActiveViewIsMenu() const;
 
-    QPointer<QWidget> m_pActiveView;
+    QPointer<CMainView> m_pActiveView;
     bool m_bCloseEnabled = true;
 };

@@ -4,6 +4,7 @@
 #include "zorqapp.h"
 
 #include "debugtrace.h"
+#include "splashwnd.h"
 #include "dialog.h"
 
 #include <QCoreApplication>
@@ -38,8 +39,10 @@ int CZorqMMIApp::WaitSecurityCode(int kind, int value)
     int answer = IDCANCEL;
     if (IsCodeEntrySupported()) {
         const int newCodeForm = (kind == 4 || kind == 5) ? 1 : 0;
-        if (m_pSplashWnd && m_pSplashWnd->isVisible())
-            m_pSplashWnd->hide();
+        if (m_pSplashWnd) {
+            CSplashWnd::HideSplash();
+            m_pSplashWnd = nullptr;
+        }
         answer = RunSecurCodeDialog(m_pMainWnd, kind, newCodeForm, value);
         WriteDebugInt("CZorqMMIApp::WaitSecurityCode -> the code dialog answered ", answer);
         if (answer == IDOK && (kind == 2 || kind == 0 || kind == 4))

@@ -1,6 +1,8 @@
 #include "zorqapp.h"
 
 #include "apploop.h"
+#include "docwindows.h"
+#include "zorqmmidoc.h"
 #include "debugtrace.h"
 #include "mainframe.h"
 #include "singleinstance.h"

@@ -26,6 +26,8 @@ enum {
 
 class CMainFrame;
 class CAppLoop;
+class CAppDocWindows;
+class CZorqMMIDoc;
 class CSingleInstance;
 
 class CZorqMMIApp : public UiServices {
@@ -145,10 +147,10 @@ public:
     void SetCodePause(int ms) { m_nCodePauseMs = ms; }
 
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
+    // The one document (null before start-up created it).
+    CZorqMMIDoc* GetDocument() const { return m_pDoc.get(); }
     void SetMainFrame(CMainFrame* frame);
     const std::string& GetPictureIni() const { return m_strPictureIni; }
-    const std::string& GetBmpName() const { return m_strBmpName; }
-    void SetBmpName(const std::string& name) { m_strBmpName = name; }
     bool SplashWanted() const { return m_bShowSplash; }
     bool FirstIdleDone() const { return m_bFirstIdleDone; }
     long IdleCount() const { return m_nIdleCount; }
@@ -165,16 +167,17 @@ protected:
     // Creates the document, the main frame and the first screen, hidden.
     virtual bool CreateMainWindow();
     // The first detection of the phone; 0 ends the program.
-    virtual int FirstDetection() { return 1; }
-    // Idle work of the document (background phonebook reading).
-    virtual void IdleDocumentWork() {}
-    // Closes the document's databases at shut-down.
-    virtual void CloseDocument() {}
+    virtual int FirstDetection();
+    // Idle work of the document (a refresh after a link change, background
+    // phonebook reading).
+    virtual void IdleDocumentWork();
+    // Saves the document's lists and closes its databases at shut-down.
+    virtual void CloseDocument();
     // Destroys the windows and the document after the loop has returned.
     virtual void DestroyMainWindow();
     // The code dialog in phone mode: IDOK when the phone took the code.
     virtual int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value);
-    virtual bool IsCodeEntrySupported() { return true; }
+    virtual bool IsCodeEntrySupported();
     virtual bool CreatePBDatabaseFile(const std::string& path);
     virtual bool CreateSMSDatabaseFile(const std::string& path);
     // Shows the main window once start-up is done (the splash's end when
@@ -201,8 +204,9 @@ private:
     std::string m_strHelpFile;
     std::unique_ptr<CLanguageBundle> m_hLangResources;
     std::string m_VersionNumber, m_EditionNumber, m_PellardATPVersion;
-    std::string m_strBmpName, m_strPictureIni;
     CMainFrame* m_pMainFrame = nullptr;
+    std::unique_ptr<CAppDocWindows> m_pDocWindows;
+    std::unique_ptr<CZorqMMIDoc> m_pDoc;
     std::unique_ptr<CAppLoop> m_pLoop;
     std::unique_ptr<CSingleInstance> m_pInstance;
     QString m_strInstanceName;

@@ -2,6 +2,7 @@
 // and stops with nothing left running; a good folder starts the engine and
 // the hidden window, and the shut-down path ends the loop in order.
 #include "mainframe.h"
+#include "mainview.h"
 #include "test_support.h"
 #include "zorqapp.h"
 
@@ -63,7 +64,7 @@ protected:
         ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/$ZQ.VRS", d + "$ZQ.VRS"));
         for (const char* t : {"GSMToWin.cvt", "WinToGSM.cvt"})
             ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/Files/" + t, d + "Files/" + t));
-        for (const char* b : {"pbback.bmp", "smsback.bmp"})
+        for (const char* b : {"backenu.BMP", "pbback.bmp", "smsback.bmp"})
             WriteFile(d + "Res/" + b, "BM");
         app_.SetInstanceName(QStringLiteral("zorq-start-test-%1").arg(::getpid()));
         app_.SetCodePause(0);
@@ -125,6 +126,7 @@ TEST_F(StartUpTest, MissingResOrFilesFolderOrFileEndsWithItsMessage)
 
     app_.shown.clear();
     ::mkdir((dir_.path() + "Res").c_str(), 0777);
+    WriteFile(dir_.path() + "Res/backenu.BMP", "BM");
     WriteFile(dir_.path() + "Res/pbback.bmp", "BM");
     EXPECT_FALSE(Start());
     ExpectOnlyMessage(31421, dir_.path() + "Res/smsback.bmp");
@@ -184,7 +186,6 @@ TEST_F(StartUpTest, AGoodFolderStartsAndTheShutDownPathEndsEverythingInOrder)
 
     // The first idle step shows the window (there is no splash) and the
     // start-up message reaches the screen; then the program is closed.
-    QWidget view;
     int startUps = 0;
     struct Counter : QObject {
         int* n;
@@ -197,12 +198,12 @@ TEST_F(StartUpTest, AGoodFolderStartsAndTheShutDownPathEndsEverythingInOrder)
             return false;
         }
     } counter(&startUps);
-    view.installEventFilter(&counter);
-    app_.GetMainFrame()->SetActiveView(&view);
+    ASSERT_NE(app_.GetMainFrame()->GetActiveView(), nullptr) << "the menu screen";
+    EXPECT_TRUE(app_.GetMainFrame()->GetActiveView()->inherits("CZorqMenu"));
+    app_.GetMainFrame()->GetActiveView()->installEventFilter(&counter);
     bool shownAtIdle = false;
     QTimer::singleShot(300, [&] {
         shownAtIdle = app_.GetMainFrame() && app_.GetMainFrame()->isVisible();
-        app_.GetMainFrame()->takeCentralWidget();
         app_.ShutDown();
     });
     EXPECT_EQ(app_.Run(), 0);
