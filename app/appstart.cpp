@@ -254,9 +254,8 @@ bool CZorqMMIApp::ReadSettings()
 
 bool CZorqMMIApp::ReadPictureSettings()
 {
-    // The picture and its settings file were chosen with the language bundle.
-    if (m_strPictureIni.empty())
-        LoadBackgroundPictures(m_strLanguage);
+    std::string name = GetIniProfileString("Pictures", "BmpName", "");
+    m_strPictureIni = name.empty() ? GetIniProfilePath() : m_strResDir + name + ".INI";
     return true;
 }
 
