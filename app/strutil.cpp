@@ -10,6 +10,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <sys/stat.h>
 #include <unistd.h>
 
 std::string NormalizeDirectory(const std::string& path)
@@ -42,6 +43,17 @@ bool FileExists(const std::string& path)
 // Linux has no Windows folder; the system-wide configuration folder plays
 // its part for the few callers that look there.
 std::string GetWindowsDirectoryPath() { return "/etc"; }
+
+std::string GetTempDirectory()
+{
+    const char* env = std::getenv("TMPDIR");
+    std::string base = (env && *env) ? env : "/tmp";
+    if (base.back() != '/')
+        base += '/';
+    const std::string dir = base + "zorqmmi-" + std::to_string(::getuid()) + "/";
+    ::mkdir(dir.c_str(), 0700);
+    return dir;
+}
 
 void ReplaceAll(std::string& text, const std::string& oldPart, const std::string& newPart)
 {

@@ -11,6 +11,11 @@ std::string NormalizeDirectory(const std::string& path);
 std::string GetDirectoryPart(const std::string& path, int withoutSlash);
 bool FileExists(const std::string& path);
 std::string GetWindowsDirectoryPath();
+// The program's own temporary folder, ending in '/': a folder of this user
+// under the system's temporary folder, created (owner only) on first use.
+// Files left there (vCards handed to other programs) are the document's to
+// remove when it closes.
+std::string GetTempDirectory();
 
 // Text clean-up, in place.
 void ReplaceAll(std::string& text, const std::string& oldPart, const std::string& newPart);

@@ -1,6 +1,9 @@
 #include "zorqapp.h"
 
+#include "apploop.h"
 #include "debugtrace.h"
+#include "mainframe.h"
+#include "singleinstance.h"
 #include "dlgmessagebox.h"
 #include "dlgprogress.h"
 #include "langbundle.h"

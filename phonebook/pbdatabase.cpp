@@ -41,15 +41,69 @@ void CEntryPhoneRecordset::DoFieldExchange(CDaoFieldExchange& fx)
     fx.Text("ShortPhone", ShortPhone);
 }
 
+CEntryPhoneRecordset::~CEntryPhoneRecordset()
+{
+    try {
+        EndReplace(false);
+    } catch (const CDaoException&) {
+    }
+}
+
+void CEntryPhoneRecordset::EndReplace(bool keep)
+{
+    if (!replacing_)
+        return;
+    replacing_ = false;
+    if (!m_pDatabase || !m_pDatabase->IsOpen())
+        return;
+    if (keep) {
+        m_pDatabase->ExecuteFixed("RELEASE SAVEPOINT replace_location");
+        return;
+    }
+    m_pDatabase->ExecuteFixed("ROLLBACK TO SAVEPOINT replace_location");
+    m_pDatabase->ExecuteFixed("RELEASE SAVEPOINT replace_location");
+    // The restored row must be seen by this recordset again.
+    if (IsOpen())
+        SetCurrentIndex("indLoc");
+}
+
 void CEntryPhoneRecordset::AddNewAtLocation(int location)
 {
     try {
-        if (Seek("=", CVariant::Text(std::to_string(location))))
+        EndReplace(false);
+        if (Seek("=", CVariant::Text(std::to_string(location)))) {
+            m_pDatabase->ExecuteFixed("SAVEPOINT replace_location");
+            replacing_ = true;
             Delete();
+        }
         AddNew();
     } catch (const CDaoException& e) {
         WriteDebug("CEntryPhoneRecordset::AddNewAtLocation -> ", e.what());
     }
+}
+
+void CEntryPhoneRecordset::Update()
+{
+    try {
+        CDaoRecordset::Update();
+    } catch (const CDaoException&) {
+        CDaoRecordset::CancelUpdate();
+        EndReplace(false);
+        throw;
+    }
+    EndReplace(true);
+}
+
+void CEntryPhoneRecordset::CancelUpdate()
+{
+    CDaoRecordset::CancelUpdate();
+    EndReplace(false);
+}
+
+void CEntryPhoneRecordset::Close()
+{
+    EndReplace(false);
+    CDaoRecordset::Close();
 }
 
 void CEntryPhoneRecordset::SetFromEntry(const PBEntry& e)

@@ -9,24 +9,49 @@
 #include <cstdint>
 #include <string>
 
+class CVCard;
+
 // Current layout of a phonebook database.
 constexpr int kPhoneConfVersion = 2;
 
 class CEntryPhoneRecordset : public CDaoRecordset {
 public:
     explicit CEntryPhoneRecordset(CDaoDatabase* db);
+    ~CEntryPhoneRecordset() override;
     std::string GetDefaultSQL() override { return "[EntryPhone]"; }
     void DoFieldExchange(CDaoFieldExchange& fx) override;
 
-    // Table-type recordset with current index "indLoc": removes the row at
-    // `location` if there is one and starts a new row; the caller fills it
-    // and calls Update.
+    // Table-type recordset with current index "indLoc": starts a new row
+    // that replaces the row at `location` if there is one; the caller fills
+    // it and calls Update. The replaced row goes only with a successful
+    // Update: a failed or cancelled one (or none) leaves it in place.
     void AddNewAtLocation(int location);
+    void Update();
+    void CancelUpdate();
+    void Close();
     void SetFromEntry(const struct PBEntry& entry);
+
+    // Entry and vCard mapping (the current row is being added or edited).
+    // The export follows the profile's DragAndDrop/ExportAs; each import
+    // empties the row, composes the name from the card and appends the
+    // suffix of its kind, the whole name kept within the name length.
+    void ExportToVCard(CVCard& card) const;
+    bool ImportHomeFromVCard(const CVCard* card);
+    bool ImportWorkFromVCard(const CVCard* card);
+    bool ImportHomeVoiceFromVCard(const CVCard* card, int maxNameLength);
+    bool ImportWorkVoiceFromVCard(const CVCard* card, int maxNameLength);
+    bool ImportCellVoiceFromVCard(const CVCard* card, int maxNameLength);
+    void ClearFields();
+    bool SetNameFromVCard(const CVCard* card, int maxNameLength);
+    bool HasNoNumber() const;
 
     int16_t Location = 0;
     std::string Name, Phone, ShortPhone, Address, Otherphone, Fax, Email, Company, Notes;
     std::string m_strDatabaseName;
+
+private:
+    void EndReplace(bool keep);
+    bool replacing_ = false;  // a savepoint guards a replaced row
 };
 
 class CPhoneConfRecordset : public CDaoRecordset {
@@ -56,3 +81,18 @@ bool OpenPBDatabase(const std::string& path);
 bool CheckPhoneConf(CJetDatabase& db);
 bool ConvertPBDatabase(CJetDatabase& db, CPhoneConfRecordset& conf, int versionRead);
 bool FillShortPhone(const std::string& path);
+
+// A name made of two parts within `maxLength` characters: the first of ever
+// shorter forms that fits (both parts with their separating and closing
+// spaces, then with fewer spaces, then the second part's initial only, then
+// the first part cut). Every form but the last keeps one character free, so
+// a one-character suffix stands apart; the result never exceeds the maximum.
+void ComposeEntryName(std::string& name, const std::string& first, const std::string& second,
+                      int maxLength);
+
+// The drag-and-drop number settings (profile section DragAndDrop).
+int GetExportAs();
+// The name suffix an import appends for a kind ("H", "W", "C" when unset).
+std::string GetHomeVoiceExt();
+std::string GetWorkVoiceExt();
+std::string GetCellVoiceExt();

@@ -137,6 +137,31 @@ TEST_F(PhonebookDbTest, UniqueIndexRefusesASecondEntryAtALocation)
     table.Location = 10;
     table.Name = std::string(251, 'n');
     EXPECT_THROW(table.Update(), CDaoException);
+
+    // A replacing row that fails or is given up leaves the old one in place.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        table.AddNewAtLocation(4);
+        table.Location = 4;
+        table.Name = attempt == 0 ? std::string(251, 'n') : "Dave";
+        if (attempt == 0)
+            EXPECT_THROW(table.Update(), CDaoException);
+        else if (attempt == 1)
+            table.CancelUpdate();
+        else
+            table.Close();
+        CEntryPhoneRecordset again(&db);
+        again.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
+        ASSERT_EQ(again.GetRecordCount(), 2) << attempt;
+        EXPECT_EQ(again.Name, "Bob") << attempt;
+    }
+    table.Open(dbOpenTable);
+    table.SetCurrentIndex("indLoc");
+    table.AddNewAtLocation(4);
+    table.Location = 4;
+    table.Name = "Erin";
+    table.Update();
+    ASSERT_TRUE(table.Seek("=", CVariant::Short(4)));
+    EXPECT_EQ(table.Name, "Erin");
 }
 
 TEST_F(PhonebookDbTest, MirrorsGetTheirStorageMemType)

@@ -1,0 +1,42 @@
+// Helpers of the shared-component tests beyond the recording provider:
+// message boxes answered by a callback, waiting on the event loop, and
+// temporary folders.
+#pragma once
+
+#include "ui_test_support.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QString>
+
+#include <functional>
+
+namespace uitest {
+
+class RecordingUi : public zorqtest::RecordingServices {
+public:
+    std::function<int(const QString&)> onBox;  // overrides `answer` when set
+
+    int DoMessageBox(const QString& text, unsigned type, unsigned helpId) override
+    {
+        const int a = RecordingServices::DoMessageBox(text, type, helpId);
+        return onBox ? onBox(text) : a;
+    }
+};
+
+// Runs queued events until `done` holds or the time runs out.
+bool WaitFor(const std::function<bool()>& done, int ms = 2000);
+
+// A fresh folder under /tmp, removed at the end.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    QString path() const { return path_; }  // ends in '/'
+    QString file(const QString& name) const { return path_ + name; }
+
+private:
+    QString path_;
+};
+
+}  // namespace uitest
