@@ -3,6 +3,8 @@
 #   ./build.sh test      install missing Debian packages, build, run every test
 #   ./build.sh sanitize  the same tests built with AddressSanitizer + UBSan
 #   ./build.sh build     install missing packages and build only
+#   ./build.sh run       build and start the program (the bundled phone
+#                        simulator stands in when no phone answers)
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -59,8 +61,14 @@ case "${1:-test}" in
     install_missing
     configure_and_build build
     ;;
+  run)
+    install_missing
+    configure_and_build build
+    shift || true
+    exec build/program/zorqmmi --simulator "$PWD/build/tools/phonesim/phonesim" "$@"
+    ;;
   *)
-    echo "usage: $0 [test|sanitize|build]" >&2
+    echo "usage: $0 [test|sanitize|build|run]" >&2
     exit 2
     ;;
 esac

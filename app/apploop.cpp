@@ -253,6 +253,7 @@ void CZorqMMIApp::ShutDown()
         m_bEngineStarted = false;
     }
     ExitInstance();
+    StopSimulator();
     if (QCoreApplication::instance())
         QCoreApplication::exit(0);
 }

@@ -24,11 +24,14 @@
 #include "mmi_sms.h"
 #include "mtr_pb.h"
 #include "mtr_setup.h"
+#include "at_defs.h"
 #include "profile.h"
+#include "serial.h"
 #include "sms_types.h"
 
 #include <QApplication>
 #include <QGuiApplication>
+#include <QProcess>
 #include <QScreen>
 
 #include <strings.h>
@@ -65,6 +68,14 @@ void TraceStorageEnumerations()
     for (const EnumTrace& e : sms)
         WriteDebugInt(std::string("The value of ") + e.name + " is ", e.value);
     WriteDebug("");
+}
+
+QString SimulatorArgument(const QStringList& arguments)
+{
+    for (int i = 0; i + 1 < arguments.size(); ++i)
+        if (arguments[i] == QLatin1String("--simulator"))
+            return arguments[i + 1];
+    return QString();
 }
 
 bool ArgumentsAskNoSplash(const QStringList& arguments)
@@ -126,6 +137,8 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
     }
 
     m_bShowSplash = !ArgumentsAskNoSplash(arguments);
+    if (m_strSimulator.isEmpty())
+        m_strSimulator = SimulatorArgument(arguments);
     if (IsSmallScreen())
         HideTaskbar();
 
@@ -319,6 +332,9 @@ int CZorqMMIApp::FirstDetection()
     if (!m_pDoc)
         return 1;
     bool ok = m_pDoc->mmi_NewMobileDetect(true);
+    // No phone on any port: the bundled simulator stands in for this run.
+    if (ok && gv_SPIO_com_status != SPIO_com_available && StartSimulator())
+        ok = m_pDoc->mmi_NewMobileDetect(true);
     m_pDoc->LoadConcatLists();
     return ok ? 1 : 0;
 }
@@ -348,6 +364,54 @@ void CZorqMMIApp::CloseDocument()
     m_pDoc->ClosePBDatabases(3);
     m_pDoc->CloseSMSDatabases(3);
     m_pDoc->OnCloseDocument();
+}
+
+bool CZorqMMIApp::StartSimulator()
+{
+    if (m_strSimulator.isEmpty() || m_pSimulator)
+        return false;
+    // The first port number the user has not mapped himself.
+    uint16_t port = 0;
+    for (uint16_t n = 1; n <= 6 && !port; ++n)
+        if (GetIniProfileString("Ports", "COM" + std::to_string(n), "").empty())
+            port = n;
+    if (!port)
+        return false;
+    auto* sim = new QProcess();
+    sim->setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    sim->start(m_strSimulator, {});
+    if (!sim->waitForStarted(3000) || !sim->waitForReadyRead(3000)) {
+        WriteDebug("CZorqMMIApp::StartSimulator -> the simulator did not start: ", m_strSimulator.toStdString());
+        delete sim;
+        return false;
+    }
+    const std::string device = QString::fromLocal8Bit(sim->readLine()).trimmed().toStdString();
+    if (device.empty() || device[0] != '/') {
+        sim->kill();
+        sim->waitForFinished(1000);
+        delete sim;
+        return false;
+    }
+    m_pSimulator = sim;
+    serial_set_run_port(port, device);
+    // The port is tried first; the mapping lives only in this run.
+    WriteIniProfileInt("Configuration", "SerialPort", port);
+    WriteDebug("CZorqMMIApp::StartSimulator -> the simulator answers on ", device);
+    return true;
+}
+
+void CZorqMMIApp::StopSimulator()
+{
+    if (!m_pSimulator)
+        return;
+    serial_set_run_port(0, std::string());
+    m_pSimulator->closeWriteChannel();  // the simulator ends when its input closes
+    if (!m_pSimulator->waitForFinished(2000)) {
+        m_pSimulator->kill();
+        m_pSimulator->waitForFinished(1000);
+    }
+    delete m_pSimulator;
+    m_pSimulator = nullptr;
 }
 
 bool CZorqMMIApp::IsCodeEntrySupported() { return !m_pDoc || m_pDoc->IsCodeEntrySupported(); }

@@ -151,6 +151,9 @@ public:
     const std::string& GetPictureIni() const { return m_strPictureIni; }
     const std::string& GetBmpName() const { return m_strBmpName; }
     bool SplashWanted() const { return m_bShowSplash; }
+    // The phone simulator started when no phone answers (the path given
+    // with --simulator); empty for none.
+    void SetSimulatorProgram(const QString& path) { m_strSimulator = path; }
     bool FirstIdleDone() const { return m_bFirstIdleDone; }
     long IdleCount() const { return m_nIdleCount; }
 
@@ -209,6 +212,10 @@ private:
     std::unique_ptr<CAppLoop> m_pLoop;
     std::unique_ptr<CSingleInstance> m_pInstance;
     QString m_strInstanceName;
+    QString m_strSimulator;
+    class QProcess* m_pSimulator = nullptr;
+    bool StartSimulator();
+    void StopSimulator();
     bool m_bShowSplash = true;
     bool m_bHandedOver = false;
     bool m_bShutDown = false;

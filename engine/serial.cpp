@@ -106,6 +106,17 @@ std::string read_line(const std::string& path)
 
 }  // namespace
 
+namespace {
+uint16_t g_run_port = 0;
+std::string g_run_port_path;
+}  // namespace
+
+void serial_set_run_port(uint16_t port, const std::string& path)
+{
+    g_run_port = path.empty() ? 0 : port;
+    g_run_port_path = path;
+}
+
 std::string serial_port_path(uint16_t port)
 {
     if (port == 0)
@@ -113,6 +124,8 @@ std::string serial_port_path(uint16_t port)
     std::string configured = GetIniProfileString("Ports", "COM" + std::to_string(port), "");
     if (!configured.empty())
         return configured;
+    if (port == g_run_port)
+        return g_run_port_path;
     std::vector<std::string> usb, builtin;
     if (DIR* d = opendir("/sys/class/tty")) {
         while (dirent* e = readdir(d)) {

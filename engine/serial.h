@@ -36,6 +36,9 @@ void serial_byte_counts(uint64_t* in, uint64_t* out);
 // profile, else the Nth serial device of the machine (USB and ACM devices
 // first, then the built-in ports), or "" when there is none.
 std::string serial_port_path(uint16_t port);
+// A mapping of port `port` for this run only (never written to the profile;
+// a user's own [Ports] entry for the port wins). An empty path removes it.
+void serial_set_run_port(uint16_t port, const std::string& path);
 
 // The AT trace "debugAT.txt" in `folder`: opened once (appending, with a
 // header) when switched on, kept across port changes; closed by
