@@ -24,6 +24,10 @@ enum {
     MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200, MB_DEFMASK = 0xF00,
 };
 
+class CMainFrame;
+class CAppLoop;
+class CSingleInstance;
+
 class CZorqMMIApp : public UiServices {
 public:
     CZorqMMIApp();
@@ -56,6 +60,15 @@ public:
     // one only when it loaded; false (old bundle kept) otherwise.
     bool ChangeLanguage(const std::string& code);
 
+    // The background picture of the menu screen: "back"+code+".BMP" when the
+    // Res folder has it, else the English one, unless the profile's
+    // Pictures/BmpName names another picture that exists. Also sets the
+    // picture's settings file (its regions): the picture's name with ".INI",
+    // or the profile itself when BmpName is empty.
+    void LoadBackgroundPictures(const std::string& code);
+    const std::string& GetBmpName() const { return m_strBmpName; }
+    const std::string& GetPictureIniPath() const { return m_strPictureIni; }
+
     // A string of the bundle; empty with a trace line when it has none.
     QString LoadString(int id) const override;
     // The string with %1.. replaced by the inserts.
@@ -84,10 +97,90 @@ public:
     void SetReportBoxShown(bool on);
     bool IsReportBoxShown() const;
 
+    // ---- Start-up, loop and shut-down -------------------------------------------
+    // Brings the program up (the QApplication must exist). False: start-up
+    // stopped; the message, if any, was shown and nothing is left running.
+    // `programFile` as for SetDataDirectories.
+    bool InitInstance(const QStringList& arguments, const std::string& programFile = std::string());
+    // The event loop with the idle rules; returns when the program was shut
+    // down, after the windows and the document are gone. The exit code.
+    int Run();
+    // One idle step (first detection on the first call); true.
+    bool OnIdle(long count);
+    // The one way out: document databases closed, engine and tick stopped,
+    // port closed, loop told to end. Safe to call more than once.
+    void ShutDown();
+    // Leaves the loop's state and the port as start-up found them. 1.
+    int ExitInstance();
+    bool IsShuttingDown() const { return m_bShutDown; }
+
+    // A second start handed over to the running one (start-up returned false).
+    bool HandedOver() const { return m_bHandedOver; }
+
+    bool FindRunningInstance();
+    // The name under which the running instance listens (per user).
+    void SetInstanceName(const QString& name) { m_strInstanceName = name; }
+    bool CheckInstallation();
+    bool CheckDirectory(const std::string& path, bool report);
+    bool CheckFile(const std::string& path);
+    bool MakeDirectory(const std::string& path);
+    bool ReadSettings();
+    bool ReadPictureSettings();
+    bool CreateDefaultDatabases();
+
+    // Idle work runs only while this holds: the user-interface task runs,
+    // no request waits (nor a worker's), and no idle step is under way.
+    bool IdleAllowed() const;
+    // A request of the message-sending worker counts as a waiting request.
+    static void EnterWorkerRequest();
+    static void LeaveWorkerRequest();
+    // True while a request waits (the input gate holds back screen input).
+    static bool RequestWaiting();
+
+    // The code prompt of the engine's set-up (kinds 0, 2, 4).
+    int AskSecurityCode(int kind) { return WaitSecurityCode(kind, -1); }
+    // Code dialog (or, without code entry, the phone message); IDOK/IDCANCEL.
+    int WaitSecurityCode(int kind, int value);
+    // The pause after an accepted SIM PIN, phone code or PUK (ms).
+    void SetCodePause(int ms) { m_nCodePauseMs = ms; }
+
+    CMainFrame* GetMainFrame() const { return m_pMainFrame; }
+    void SetMainFrame(CMainFrame* frame);
+    const std::string& GetPictureIni() const { return m_strPictureIni; }
+    const std::string& GetBmpName() const { return m_strBmpName; }
+    void SetBmpName(const std::string& name) { m_strBmpName = name; }
+    bool SplashWanted() const { return m_bShowSplash; }
+    bool FirstIdleDone() const { return m_bFirstIdleDone; }
+    long IdleCount() const { return m_nIdleCount; }
+
+    // ---- The progress flags --------------------------------------------------------
+
     QWidget* m_pMainWnd = nullptr;    // the main frame, once it exists
     QWidget* m_pSplashWnd = nullptr;  // the start-up splash while shown
 
 protected:
+    // ---- What the program around the core provides --------------------------------
+    // The screens, the document and the security dialogs live above the core;
+    // the program (and tests) fill these in.
+    // Creates the document, the main frame and the first screen, hidden.
+    virtual bool CreateMainWindow();
+    // The first detection of the phone; 0 ends the program.
+    virtual int FirstDetection() { return 1; }
+    // Idle work of the document (background phonebook reading).
+    virtual void IdleDocumentWork() {}
+    // Closes the document's databases at shut-down.
+    virtual void CloseDocument() {}
+    // Destroys the windows and the document after the loop has returned.
+    virtual void DestroyMainWindow();
+    // The code dialog in phone mode: IDOK when the phone took the code.
+    virtual int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value);
+    virtual bool IsCodeEntrySupported() { return true; }
+    virtual bool CreatePBDatabaseFile(const std::string& path);
+    virtual bool CreateSMSDatabaseFile(const std::string& path);
+    // Shows the main window once start-up is done (the splash's end when
+    // there is one).
+    virtual void ShowMainWindow();
+
     // Overridable for headless runs: the system's message box, the program's
     // own message dialog and the beep.
     virtual int SystemMessageBox(QWidget* owner, const QString& text, const QString& caption,
@@ -97,13 +190,29 @@ protected:
     virtual void MessageBeep();
 
 private:
+    bool InitInstanceSteps(const QStringList& arguments);
     bool LoadBundle(const std::string& code, std::unique_ptr<CLanguageBundle>& into,
                     std::string& loadedCode) const;
 
     std::string m_strAppDir, m_strResDir, m_strDatabaseDir, m_strWorkDir, m_strFilesDir,
         m_strMelodyDir;
     std::string m_strLanguage;
+    std::string m_strBmpName, m_strPictureIni;
     std::string m_strHelpFile;
     std::unique_ptr<CLanguageBundle> m_hLangResources;
     std::string m_VersionNumber, m_EditionNumber, m_PellardATPVersion;
+    std::string m_strBmpName, m_strPictureIni;
+    CMainFrame* m_pMainFrame = nullptr;
+    std::unique_ptr<CAppLoop> m_pLoop;
+    std::unique_ptr<CSingleInstance> m_pInstance;
+    QString m_strInstanceName;
+    bool m_bShowSplash = true;
+    bool m_bHandedOver = false;
+    bool m_bShutDown = false;
+    bool m_bEngineStarted = false;
+    bool m_bFirstIdleDone = false;
+    bool m_bInIdle = false;
+    long m_nIdleCount = 0;
+    int m_nCodePauseMs = 3500;
+    friend class CAppLoop;
 };

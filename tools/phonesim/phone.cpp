@@ -296,7 +296,13 @@ void Phone::execute(const std::string& cmd) {
             if (cmd == "V0" || cmd == "V") return sw_.numericResults = true, ok();
             return error();
         case 'Z':
-            if (cmd.size() == 1) return ok();
+            if (cmd.size() == 1 || cmd == "Z0") return resetLine(), ok();
+            return error();
+        case 'I':
+            // ATI/ATI0: the product; ATI3 the revision, ATI4 maker and model.
+            if (cmd.size() == 1 || cmd == "I0") return line(model_), ok();
+            if (cmd == "I3") return line(revision_), ok();
+            if (cmd == "I4") return line(manufacturer_ + " " + model_), ok();
             return error();
         default:
             return error();
@@ -305,32 +311,67 @@ void Phone::execute(const std::string& cmd) {
 
 // ---------------------------------------------------------------- general
 
+void Phone::resetLine() {
+    sw_.echo = false;
+    sw_.numericResults = false;
+    cmee_ = 1;
+    csdh_ = 1;
+    charsetName_ = powerOn_.charset;
+    gsmCharset_ = charsetName_ == "GSM";
+    smsMode_ = powerOn_.smsMode;
+}
+
+// The identification commands; each test form answers a bare OK.
+bool Phone::identification(const std::string& name, char kind) {
+    const std::string* value = nullptr;
+    if (name == "+CGMM" || name == "+GMM") value = &model_;
+    else if (name == "+CGMR" || name == "+GMR") value = &revision_;
+    else if (name == "+CGSN" || name == "+GSN") value = &serial_;
+    else if (name == "+GMI") value = &manufacturer_;
+    else if (name == "+CIMI") value = &imsi_;
+    else if (name == "+CGMI") value = &manufacturer_;
+    if (!value) return false;
+    if (kind == 't') return ok(), true;
+    if (kind != 'e') return error(), true;
+    if (name == "+CIMI" && simBlocked(false)) return true;
+    if (name == "+CGMI" && sw_.unknownBeforeCgmi) line("^SYSSTART");
+    // The identity goes out as it is, never with blanks after commas.
+    answer_ += frame(*value);
+    return ok(), true;
+}
+
 void Phone::general(const std::string& name, char kind, const std::string& args) {
-    if (name == "+CGMI" && kind == 'e') {
-        if (sw_.unknownBeforeCgmi) line("^SYSSTART");
-        answer_ += frame(manufacturer_);
-        return ok();
-    }
+    if (identification(name, kind)) return;
+    if ((name == "&F" || name == "&F0") && kind == 'e') return resetLine(), ok();
     if (name == "~MVER" && kind == 'e') {
         if (sw_.refuseMver) return error();
         answer_ += frame(version_);
         return ok();
     }
+    if (name == "+CSCS" && kind == 'r') return line("+CSCS: \"" + charsetName_ + "\""), ok();
+    if (name == "+CSCS" && kind == 't') return line("+CSCS: (\"GSM\",\"IRA\",\"PCCP437\")"), ok();
     if (name == "+CSCS" && kind == 's') {
         auto a = parseArgs(args, false);
         if (!a || a->size() != 1 || !(*a)[0].quoted) return error();
         const std::string set = (*a)[0].text;
-        if (set == "GSM") gsmCharset_ = true;
-        else if (set == "IRA" || set == "PCCP437") gsmCharset_ = false;
-        else return error();
+        if (set != "GSM" && set != "IRA" && set != "PCCP437") return error();
+        charsetName_ = set;
+        gsmCharset_ = set == "GSM";
         return ok();
     }
     if (name == "&T9" && kind == 'e') return ok();
-    // Numeric errors and text-mode header detail are always on; setting
-    // them is accepted so that a terminal session can start as usual.
-    if ((name == "+CMEE" || name == "+CSDH") && kind == 's') {
+    // +CMEE=0 turns error causes into a plain ERROR; 1 and 2 both give the
+    // numeric causes (the phone has no verbose error texts). +CSDH=0 drops
+    // the header detail of text-mode listings.
+    if (name == "+CMEE" || name == "+CSDH") {
+        int& value = name == "+CMEE" ? cmee_ : csdh_;
+        const int high = name == "+CMEE" ? 2 : 1;
+        if (kind == 'r') return line(name + ": " + std::to_string(value)), ok();
+        if (kind == 't') return line(name + ": (0-" + std::to_string(high) + ")"), ok();
+        if (kind != 's') return error();
         auto a = parseArgs(args, false);
-        if (!a || a->size() != 1 || !number((*a)[0]) || *number((*a)[0]) > 2) return error();
+        if (!a || a->size() != 1 || !number((*a)[0]) || *number((*a)[0]) > high) return error();
+        value = *number((*a)[0]);
         return ok();
     }
     return error();
@@ -413,6 +454,7 @@ bool Phone::checkCode(const std::string& fac, const std::string& code, bool& blo
 bool Phone::security(const std::string& name, char kind, const std::string& args) {
     const char* quote = sw_.quotedPinState ? "\"" : "";
     if (name == "+CPIN") {
+        if (kind == 't') return ok(), true;
         if (kind == 'r') {
             if (!simPresent_) return cme(10), true;
             line(std::string("+CPIN: ") + quote + pinStateName(pinState_) + quote);
@@ -540,6 +582,7 @@ bool Phone::security(const std::string& name, char kind, const std::string& args
 
 bool Phone::mobile(const std::string& name, char kind, const std::string& args) {
     if (name == "+CREG") {
+        if (kind == 't') return line("+CREG: (0-2)"), ok(), true;
         if (kind == 'r') {
             line("+CREG: " + std::to_string(cregMode_) + "," + std::to_string(cregStat_));
             return ok(), true;
@@ -553,6 +596,11 @@ bool Phone::mobile(const std::string& name, char kind, const std::string& args) 
         return error(), true;
     }
     if (name == "+COPS") {
+        if (kind == 't') {
+            line("+COPS: (2," + quoted(operatorLong_) + "," + quoted(operatorShort_) + ",\"" + operatorNumeric_ +
+                 "\"),,(0-4),(0-2)");
+            return ok(), true;
+        }
         if (kind == 'r') {
             if (cregStat_ != 1 && cregStat_ != 5) return line("+COPS: 0"), ok(), true;
             const std::string& op = copsFormat_ == 0 ? operatorLong_
@@ -572,6 +620,19 @@ bool Phone::mobile(const std::string& name, char kind, const std::string& args) 
         }
         return error(), true;
     }
+    // The phone only ever runs at full functionality: +CFUN=1 is accepted
+    // (clients switch it on before use), any other level is not supported.
+    if (name == "+CFUN") {
+        if (kind == 'r') return line("+CFUN: 1"), ok(), true;
+        if (kind == 't') return line("+CFUN: (1),(0)"), ok(), true;
+        if (kind != 's') return error(), true;
+        auto a = parseArgs(args, false);
+        if (!a || a->empty() || a->size() > 2 || !number((*a)[0])) return error(), true;
+        if (*number((*a)[0]) != 1 || (a->size() == 2 && number((*a)[1]) != 0)) return cme(4), true;
+        return ok(), true;
+    }
+    if (name == "+CBC" && kind == 't') return line("+CBC: (0-3),(0-100)"), ok(), true;
+    if (name == "+CSQ" && kind == 't') return line("+CSQ: (0-31,99),(0-7,99)"), ok(), true;
     if (name == "+CBC" && kind == 'e') {
         line("+CBC: " + std::to_string(batteryStatus_) + "," + std::to_string(batteryLevel_));
         return ok(), true;
@@ -602,6 +663,12 @@ bool Phone::mobile(const std::string& name, char kind, const std::string& args) 
         }
         return error(), true;
     }
+    if (name == "+CMER" && kind == 'r') {
+        line("+CMER: " + std::to_string(cmer_[0]) + "," + std::to_string(cmer_[1]) + "," + std::to_string(cmer_[2]) +
+             "," + std::to_string(cmer_[3]) + "," + std::to_string(cmer_[4]));
+        return ok(), true;
+    }
+    if (name == "+CMER" && kind == 't') return line("+CMER: (0-1),(0),(0),(0-1),(0)"), ok(), true;
     if (name == "+CMER" && kind == 's') {
         auto a = parseArgs(args, false);
         if (!a || a->empty()) return error(), true;
@@ -612,6 +679,8 @@ bool Phone::mobile(const std::string& name, char kind, const std::string& args) 
             else return error(), true;
         }
         indicatorReports_ = v[0] != 0 && v.size() > 3 && v[3] == 1;
+        cmer_.fill(0);
+        for (size_t i = 0; i < v.size() && i < cmer_.size(); ++i) cmer_[i] = v[i];
         return ok(), true;
     }
     return false;
@@ -622,6 +691,13 @@ bool Phone::mobile(const std::string& name, char kind, const std::string& args) 
 bool Phone::phonebook(const std::string& name, char kind, const std::string& args) {
     if (name == "+CPBS") {
         if (kind == 't') return line("+CPBS: (\"FD\",\"ME\",\"SM\")"), ok(), true;
+        if (kind == 'r') {
+            if (simBlocked(false)) return true;
+            const Phonebook& b = books_[currentBook_];
+            line("+CPBS: \"" + currentBook_ + "\"," + std::to_string(b.entries.size()) + "," +
+                 std::to_string(b.capacity));
+            return ok(), true;
+        }
         if (kind != 's') return error(), true;
         auto a = parseArgs(args, gsmCharset_);
         if (!a || a->size() != 1 || !books_.count((*a)[0].text)) return cme(3), true;
@@ -776,7 +852,8 @@ void Phone::emitMessage(int index, Message& m, bool list) {
         if (deliver) head += "\"" + m.tpdu.scts.text() + "\"";
         // <length> counts octets: a hexadecimal body has two characters each.
         const size_t length = alphabetOf(m.tpdu.dcs) != Alphabet::Default7 ? body.size() / 2 : body.size();
-        head += "," + std::to_string(m.tpdu.addr.type) + "," + std::to_string(length);
+        if (csdh_) head += "," + std::to_string(m.tpdu.addr.type) + "," + std::to_string(length);
+        else if (!list && !deliver) head.pop_back();  // +CMGR: <stat>,<da>,[<alpha>]
         line(head);
         answer_ += body + eol;
     }
@@ -814,11 +891,24 @@ bool Phone::sms(const std::string& name, char kind, const std::string& args) {
             else return cms(303), true;
         }
         if (v.empty()) return cms(303), true;
+        cnmi_.fill(0);
+        for (size_t i = 0; i < v.size() && i < cnmi_.size(); ++i) cnmi_[i] = v[i];
         cnmiMt_ = v[0] != 0 && v.size() > 1 ? v[1] : 0;
         cnmiDs_ = v[0] != 0 && v.size() > 3 ? v[3] : 0;
         return ok(), true;
     }
-    if (kind == 't') return error(), true;
+    if (name == "+CNMI" && kind == 'r') {
+        std::string text = "+CNMI: ";
+        for (size_t i = 0; i < cnmi_.size(); ++i) text += (i ? "," : "") + std::to_string(cnmi_[i]);
+        return line(text), ok(), true;
+    }
+    if (name == "+CNMI" && kind == 't') return line("+CNMI: (0-2),(0-1),(0),(0-1),(0-1)"), ok(), true;
+    if (name == "+CMGL" && kind == 't') {
+        if (smsMode_ == 0) return line("+CMGL: (0-4)"), ok(), true;
+        return line("+CMGL: (\"REC UNREAD\",\"REC READ\",\"STO UNSENT\",\"STO SENT\",\"ALL\")"), ok(), true;
+    }
+    // The remaining test forms have no values to list.
+    if (kind == 't') return ok(), true;
     if (simBlocked(true)) return true;
 
     auto total = [&](const MessageStore& s) { return sw_.bigCapacities ? 300 : s.capacity; };
@@ -915,14 +1005,10 @@ bool Phone::sms(const std::string& name, char kind, const std::string& args) {
         if (a->size() > 1) return cms(302), true;
         int stat = 4;
         if (a->size() == 1) {
-            if (smsMode_ == 0) {
-                const auto n = num(0);
-                if (!n || *n > 4) return cms(302), true;
-                stat = *n;
-            } else {
-                stat = (*a)[0].quoted ? statFromWord((*a)[0].text) : -1;
-                if (stat < 0) return cms(302), true;
-            }
+            // Either form is accepted in either mode: the status word or its number.
+            const auto n = num(0);
+            stat = (*a)[0].quoted ? statFromWord((*a)[0].text) : n && *n <= 4 ? *n : -1;
+            if (stat < 0) return cms(302), true;
         }
         for (auto& [index, m] : readStore.messages)
             if (stat == 4 || m.stat == stat) emitMessage(index, m, true);
@@ -1101,6 +1187,7 @@ void Phone::finishBody() {
 bool Phone::organiser(const std::string& name, char kind, const std::string& args) {
     if (name == "+CCLK") {
         if (kind == 'r') return line("+CCLK: \"" + now().text() + "\""), ok(), true;
+        if (kind == 't') return ok(), true;
         if (kind != 's') return error(), true;
         auto a = parseArgs(args, false);
         if (!a || a->size() != 1 || !(*a)[0].quoted) return error(), true;

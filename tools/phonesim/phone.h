@@ -133,8 +133,9 @@ private:
     void final(std::string_view text);  // the final result; flushes the answer
     void ok() { final("OK"); }
     void error() { final("ERROR"); }
-    void cme(int n) { final("+CME ERROR: " + std::to_string(n)); }
-    void cms(int n) { final("+CMS ERROR: " + std::to_string(n)); }
+    // With +CMEE=0 the phone hides the cause behind a plain ERROR.
+    void cme(int n) { final(cmee_ == 0 ? "ERROR" : "+CME ERROR: " + std::to_string(n)); }
+    void cms(int n) { final(cmee_ == 0 ? "ERROR" : "+CMS ERROR: " + std::to_string(n)); }
     void prompt();
     void unsolicited(std::string_view text);
     std::string quoted(std::string_view win) const;
@@ -143,6 +144,9 @@ private:
 
     // Command groups
     void general(const std::string& name, char kind, const std::string& args);
+    bool identification(const std::string& name, char kind);
+    // ATZ / AT&F: the line settings go back to their power-on values.
+    void resetLine();
     bool security(const std::string& name, char kind, const std::string& args);
     bool mobile(const std::string& name, char kind, const std::string& args);
     bool phonebook(const std::string& name, char kind, const std::string& args);
@@ -206,8 +210,22 @@ private:
 
     // Identity
     std::string manufacturer_ = "Quenvale";
+    std::string model_ = "Tarvel T25";
+    std::string revision_ = "R2.1.07";
+    std::string serial_ = "350123456789012";
+    std::string imsi_ = "208011234567890";
     std::string version_ = "PB=1.0,SMS=3.0,CB=1.0,ST1=2.0,ORG=1.0,CLK=1.0,ALA=1.0,MDY=1.0";
     bool gsmCharset_ = false;
+    std::string charsetName_ = "IRA";  // as last chosen (PCCP437 reads back as itself)
+
+    // Line settings and their power-on values (scenario `charset` and
+    // `sms-mode` set both).
+    int cmee_ = 1;
+    int csdh_ = 1;
+    struct PowerOn {
+        std::string charset = "IRA";
+        int smsMode = 0;
+    } powerOn_;
 
     // SIM and codes
     bool simPresent_ = true;
@@ -222,6 +240,7 @@ private:
     // Mobile management
     std::vector<Indicator> indicators_;
     bool indicatorReports_ = false;
+    std::array<int, 5> cmer_{};  // +CMER values as last set
     int cregMode_ = 0;
     int cregStat_ = 1;
     int copsFormat_ = 0;
@@ -247,6 +266,7 @@ private:
     } params_;
     std::array<SmsParams, 4> profiles_{};
     int cnmiMt_ = 0, cnmiDs_ = 0;
+    std::array<int, 5> cnmi_{};  // +CNMI values as last set
     int nextMr_ = 42;
     struct Sent {
         int mr;

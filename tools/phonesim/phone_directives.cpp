@@ -282,13 +282,20 @@ std::string Phone::apply(std::string_view raw) {
     }
 
     // State directives (scenario lines; also accepted as control commands).
-    if (verb == "manufacturer") {
+    if (verb == "manufacturer" || verb == "model" || verb == "revision") {
         const std::string m = rest(0);
-        if (m.empty() || m.size() > 20) return "error: manufacturer must be 1 to 20 characters";
-        // The program reads a line that starts like a result code as that code.
+        if (m.empty() || m.size() > 20) return "error: " + verb + " must be 1 to 20 characters";
+        // A client reads a line that starts like a result code as that code.
         for (const char* prefix : {"OK", "ERROR", "BUSY", "RING", "CONNECT", "NO ", "+C", "~M", "> "})
-            if (m.rfind(prefix, 0) == 0) return std::string("error: manufacturer must not start with ") + prefix;
-        manufacturer_ = m;
+            if (m.rfind(prefix, 0) == 0) return "error: " + verb + " must not start with " + prefix;
+        (verb == "manufacturer" ? manufacturer_ : verb == "model" ? model_ : revision_) = m;
+        return "ok";
+    }
+    if (verb == "serial" || verb == "imsi") {
+        const bool digits = t.size() == 2 && t[1].size() >= 6 && t[1].size() <= 17 &&
+                            std::all_of(t[1].begin(), t[1].end(), [](char c) { return c >= '0' && c <= '9'; });
+        if (!digits) return "error: usage: " + verb + " <6 to 17 digits>";
+        (verb == "serial" ? serial_ : imsi_) = t[1];
         return "ok";
     }
     if (verb == "version") return version_ = rest(0), "ok";
@@ -441,7 +448,7 @@ std::string Phone::apply(std::string_view raw) {
     }
     if (verb == "sms-mode") {
         if (t.size() != 2 || (t[1] != "0" && t[1] != "1")) return bad("sms-mode 0|1");
-        smsMode_ = t[1] == "1";
+        smsMode_ = powerOn_.smsMode = t[1] == "1";
         return "ok";
     }
     if (verb == "next-mr") {
@@ -452,6 +459,7 @@ std::string Phone::apply(std::string_view raw) {
     if (verb == "charset") {
         if (t.size() != 2 || (t[1] != "GSM" && t[1] != "IRA")) return bad("charset GSM|IRA");
         gsmCharset_ = t[1] == "GSM";
+        charsetName_ = powerOn_.charset = t[1];
         return "ok";
     }
     if (verb == "clock") {
@@ -515,6 +523,7 @@ std::string Phone::apply(std::string_view raw) {
 std::string Phone::dump() const {
     std::ostringstream o;
     o << "manufacturer " << manufacturer_ << "\n";
+    o << "model " << model_ << "\nrevision " << revision_ << "\nserial " << serial_ << "\nimsi " << imsi_ << "\n";
     o << "version " << version_ << "\n";
     o << "sim " << (simPresent_ ? "present" : "absent") << "\n";
     o << "pin-state " << pinStateName(pinState_) << "\n";

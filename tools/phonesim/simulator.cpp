@@ -13,6 +13,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cctype>
 #include <cstring>
 #include <fstream>
 #include <optional>
@@ -103,20 +104,21 @@ public:
         pending_ += bytes;
     }
 
-    void flush(int fd) {
-        if (pending_.empty()) return;
+    // Returns the number of bytes written.
+    size_t flush(int fd) {
+        if (pending_.empty()) return 0;
         size_t allowed = pending_.size();
         if (byteTime_.count() > 0) {
             const double elapsed = std::chrono::duration<double>(Clock::now() - burstStart_).count();
             const auto due = static_cast<size_t>(std::floor(elapsed / byteTime_.count()));
             allowed = due > burstSent_ ? std::min(due - burstSent_, pending_.size()) : 0;
         }
-        if (allowed == 0) return;
+        if (allowed == 0) return 0;
         const ssize_t n = fd >= 0 ? ::write(fd, pending_.data(), allowed) : static_cast<ssize_t>(allowed);
-        if (n > 0) {
-            pending_.erase(0, static_cast<size_t>(n));
-            burstSent_ += static_cast<size_t>(n);
-        }
+        if (n <= 0) return 0;
+        pending_.erase(0, static_cast<size_t>(n));
+        burstSent_ += static_cast<size_t>(n);
+        return static_cast<size_t>(n);
     }
 
     // When the next byte may go, or nullopt when nothing waits.
@@ -134,6 +136,67 @@ private:
     std::string pending_;
     Clock::time_point burstStart_;
     size_t burstSent_ = 0;
+};
+
+// Counts the traffic of one piece of work for benchmarks: armed with a
+// command prefix, it starts at the first command line beginning with it (so
+// whatever a client sends to start up is left out) and counts every byte
+// each way from then on, and the time from the arrival of that line's first
+// byte to the last byte written.
+class Meter {
+public:
+    void arm(std::string prefix) {
+        *this = Meter{};
+        prefix_ = std::move(prefix);
+        for (char& c : prefix_) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+        armed_ = true;
+    }
+
+    void received(std::string_view bytes, Clock::time_point at) {
+        if (active_) {
+            in_ += bytes.size();
+            return;
+        }
+        if (!armed_) return;
+        for (size_t i = 0; i < bytes.size(); ++i) {
+            if (line_.empty()) lineStart_ = at;
+            if (bytes[i] != '\r') {
+                if (line_.size() < 256) line_ += static_cast<char>(std::toupper(static_cast<unsigned char>(bytes[i])));
+                ++lineBytes_;
+                continue;
+            }
+            const size_t a = line_.find("AT");
+            if (a != std::string::npos && line_.compare(a + 2, prefix_.size(), prefix_) == 0) {
+                active_ = true;
+                start_ = lineStart_;
+                in_ = lineBytes_ + (bytes.size() - i);
+                return;
+            }
+            line_.clear();
+            lineBytes_ = 0;
+        }
+    }
+
+    void sent(size_t n, Clock::time_point at) {
+        if (!active_ || n == 0) return;
+        out_ += n;
+        last_ = at;
+    }
+
+    std::string report() const {
+        if (!armed_) return "error: no meter armed (meter from <command prefix>)";
+        const long long us =
+            active_ && out_ ? std::chrono::duration_cast<std::chrono::microseconds>(last_ - start_).count() : 0;
+        return "ok " + std::to_string(in_) + " " + std::to_string(out_) + " " + std::to_string(us);
+    }
+
+private:
+    std::string prefix_;
+    bool armed_ = false, active_ = false;
+    std::string line_;
+    size_t lineBytes_ = 0;
+    Clock::time_point lineStart_{}, start_{}, last_{};
+    size_t in_ = 0, out_ = 0;
 };
 
 void answer(const std::string& text) {
@@ -210,6 +273,7 @@ int run(const Options& options) {
     answer(pty.path);
 
     PacedWriter writer(options.baud);
+    Meter meter;
     std::string control;
     bool stdinOpen = true;
     char buf[4096];
@@ -218,7 +282,7 @@ int run(const Options& options) {
         const auto now = Clock::now();
         phone.releaseDue(now);
         writer.add(phone.takeOutput());
-        writer.flush(pty.master);
+        meter.sent(writer.flush(pty.master), Clock::now());
 
         std::optional<Clock::time_point> wake = phone.nextDue();
         const auto slot = writer.nextSlot();
@@ -256,7 +320,10 @@ int run(const Options& options) {
         if (count == 3 && (fds[2].revents & POLLIN)) pty.closed();
         if (count >= 2 && (fds[1].revents & POLLIN)) {
             const ssize_t n = ::read(pty.master, buf, sizeof buf);
-            if (n > 0) phone.receive(std::string_view(buf, static_cast<size_t>(n)));
+            if (n > 0) {
+                meter.received(std::string_view(buf, static_cast<size_t>(n)), Clock::now());
+                phone.receive(std::string_view(buf, static_cast<size_t>(n)));
+            }
         }
 
         if (fds[0].revents & (POLLIN | POLLHUP)) {
@@ -276,6 +343,17 @@ int run(const Options& options) {
                     writer.clear();
                     pty.close();
                     answer("ok");
+                    continue;
+                }
+                if (line == "meter" || line.rfind("meter ", 0) == 0) {
+                    if (line.rfind("meter from ", 0) == 0 && line.size() > 11) {
+                        meter.arm(line.substr(11));
+                        answer("ok");
+                    } else if (line == "meter") {
+                        answer(meter.report());
+                    } else {
+                        answer("error: usage: meter from <command prefix> | meter");
+                    }
                     continue;
                 }
                 const std::string reply = phone.apply(line);

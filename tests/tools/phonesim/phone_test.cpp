@@ -34,7 +34,8 @@ TEST(PhoneLine, IgnoresBytesBeforeAtAndAssemblesSplitLines) {
 
 TEST(PhoneLine, UnknownCommandsAnswerError) {
     Phone phone;
-    EXPECT_EQ(at(phone, "AT+CGMM"), lines({"ERROR"}));
+    EXPECT_EQ(at(phone, "AT+CXYZ"), lines({"ERROR"}));
+    EXPECT_EQ(at(phone, "AT+CSMS?"), lines({"ERROR"}));
     EXPECT_EQ(at(phone, "AT~MXYZ=1"), lines({"ERROR"}));
     EXPECT_EQ(at(phone, "ATQ"), lines({"ERROR"}));
     EXPECT_EQ(at(phone, "AT+CPBR=\"unterminated"), lines({"ERROR"}));

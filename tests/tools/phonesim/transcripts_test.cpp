@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <sstream>
 #include <string>
 
 #include "phonesim_client.h"
@@ -222,6 +223,128 @@ TEST(Transcripts, T9LostLinkAndLinkTest) {
     EXPECT_EQ(port.at("AT~MVER"), lines({"PB=1.0,SMS=3.0,CB=1.0,ST1=2.0,ORG=1.0,CLK=1.0,ALA=1.0,MDY=1.0", "OK"}));
 }
 
+TEST(Transcripts, T10WhatAnyAtClientAsksFirst) {
+    Process sim("model Tarvel X9\nrevision R7\nserial 123456789012345\nimsi 20801000000042\n");
+    Port port(sim.device());
+    play(port, {
+        {"AT+CGMI", lines({"Quenvale", "OK"})},
+        {"AT+GMI", lines({"Quenvale", "OK"})},
+        {"AT+CGMM", lines({"Tarvel X9", "OK"})},
+        {"AT+GMM", lines({"Tarvel X9", "OK"})},
+        {"AT+CGMR", lines({"R7", "OK"})},
+        {"AT+GMR", lines({"R7", "OK"})},
+        {"AT+CGSN", lines({"123456789012345", "OK"})},
+        {"AT+GSN", lines({"123456789012345", "OK"})},
+        {"AT+CIMI", lines({"20801000000042", "OK"})},
+        {"ATI", lines({"Tarvel X9", "OK"})},
+        {"ATI3", lines({"R7", "OK"})},
+        {"ATI4", lines({"Quenvale Tarvel X9", "OK"})},
+        {"ATI9", lines({"ERROR"})},
+        {"AT+CGMM=?", lines({"OK"})},
+        {"AT+CIMI=?", lines({"OK"})},
+        {"AT+CGMM?", lines({"ERROR"})},
+        // Read and test forms of what the phone sets.
+        {"AT+CSCS?", lines({"+CSCS: \"IRA\"", "OK"})},
+        {"AT+CSCS=?", lines({"+CSCS: (\"GSM\",\"IRA\",\"PCCP437\")", "OK"})},
+        {"AT+CSCS=\"PCCP437\"", lines({"OK"})},
+        {"AT+CSCS?", lines({"+CSCS: \"PCCP437\"", "OK"})},
+        {"AT+CSCS=\"UCS2\"", lines({"ERROR"})},
+        {"AT+CMGF?", lines({"+CMGF: 0", "OK"})},
+        {"AT+CPBS?", lines({"+CPBS: \"SM\",3,250", "OK"})},
+        {"AT+CPBS=\"ME\"", lines({"OK"})},
+        {"AT+CPBS?", lines({"+CPBS: \"ME\",2,200", "OK"})},
+        {"AT+CPMS?", lines({"+CPMS: \"SM\",1,30,\"SM\",1,30,\"SM\",1,30", "OK"})},
+        {"AT+CNMI?", lines({"+CNMI: 0,0,0,0,0", "OK"})},
+        {"AT+CNMI=2,1,0,1,0", lines({"OK"})},
+        {"AT+CNMI?", lines({"+CNMI: 2,1,0,1,0", "OK"})},
+        {"AT+CNMI=?", lines({"+CNMI: (0-2),(0-1),(0),(0-1),(0-1)", "OK"})},
+        {"AT+CMER?", lines({"+CMER: 0,0,0,0,0", "OK"})},
+        {"AT+CMER=1,0,0,1", lines({"OK"})},
+        {"AT+CMER?", lines({"+CMER: 1,0,0,1,0", "OK"})},
+        {"AT+CMER=?", lines({"+CMER: (0-1),(0),(0),(0-1),(0)", "OK"})},
+        {"AT+CSMP=?", lines({"OK"})},
+        {"AT+CSCA=?", lines({"OK"})},
+        {"AT+CLCK=?", lines({"+CLCK: (\"SC\",\"AO\",\"OI\",\"OX\",\"AI\",\"IR\",\"AB\",\"AG\",\"AC\",\"FD\",\"PS\")", "OK"})},
+        {"AT+CPWD=?",
+         lines({"+CPWD: (\"SC\",8),(\"P2\",8),(\"PS\",8),(\"AO\",4),(\"OI\",4),(\"AI\",4),(\"AB\",4)", "OK"})},
+        {"AT+CPIN=?", lines({"OK"})},
+        {"AT+CREG=?", lines({"+CREG: (0-2)", "OK"})},
+        {"AT+COPS=?", lines({"+COPS: (2,\"Tarvel Net\",\"Tarvel\",\"20801\"),,(0-4),(0-2)", "OK"})},
+        {"AT+CBC=?", lines({"+CBC: (0-3),(0-100)", "OK"})},
+        {"AT+CSQ=?", lines({"+CSQ: (0-31,99),(0-7,99)", "OK"})},
+        {"AT+CCLK=?", lines({"OK"})},
+        {"AT+CMEE?", lines({"+CMEE: 1", "OK"})},
+        {"AT+CMEE=?", lines({"+CMEE: (0-2)", "OK"})},
+        {"AT+CSDH?", lines({"+CSDH: 1", "OK"})},
+        {"AT+CMGL=?", lines({"+CMGL: (0-4)", "OK"})},
+    });
+    // Status words are accepted in PDU mode and numbers in text mode.
+    const std::string pduList = port.at("AT+CMGL=1");
+    ASSERT_EQ(pduList.rfind("\r\n+CMGL: 2,1,,", 0), 0u) << pduList;
+    EXPECT_EQ(port.at("AT+CMGL=\"REC READ\""), pduList);
+    EXPECT_EQ(port.at("AT+CMGL=\"ALL\""), port.at("AT+CMGL=4"));
+    EXPECT_EQ(port.at("AT+CMGL=\"READ\""), lines({"+CMS ERROR: 302"}));
+    play(port, {
+        {"AT+CMGF=1", lines({"OK"})},
+        {"AT+CMGL=1", "\r\n+CMGL: 2,\"REC READ\",\"+33612345678\",,\"24/05/05,09:15:00+08\",145,15\r\n"
+                      "See you at noon\r\n" + lines({"OK"})},
+        {"AT+CSDH=0", lines({"OK"})},
+        {"AT+CMGL=\"REC READ\"", "\r\n+CMGL: 2,\"REC READ\",\"+33612345678\",,\"24/05/05,09:15:00+08\"\r\n"
+                                "See you at noon\r\n" + lines({"OK"})},
+        {"AT+CMGL=5", lines({"+CMS ERROR: 302"})},
+    });
+}
+
+TEST(Transcripts, T11ResetReturnsTheLineToItsPowerOnSettings) {
+    for (const char* reset : {"ATZ", "AT&F"}) {
+        Process sim("charset GSM\nsms-mode 1\n");
+        Port port(sim.device());
+        play(port, {
+            {"AT+CSCS?", lines({"+CSCS: \"GSM\"", "OK"})},
+            {"AT+CMGF?", lines({"+CMGF: 1", "OK"})},
+            {"AT+CMGL=?", lines({"+CMGL: (\"REC UNREAD\",\"REC READ\",\"STO UNSENT\",\"STO SENT\",\"ALL\")", "OK"})},
+            {"AT+CSCS=\"IRA\"", lines({"OK"})},
+            {"AT+CMGF=0", lines({"OK"})},
+            {"AT+CMEE=0", lines({"OK"})},
+            {"AT+CPBR=999", lines({"ERROR"})},  // the cause is hidden now
+            {"AT+CMGR=9", lines({"ERROR"})},
+            {"AT+CSDH=0", lines({"OK"})},
+            {"ATE1", lines({"OK"})},  // echo starts with the next line
+            {"ATV0", "ATV0\r0\r"},
+        });
+        // The line is echoed as it arrives; the answer already follows the reset.
+        EXPECT_EQ(port.at(reset), std::string(reset) + "\r" + lines({"OK"})) << reset;
+        play(port, {
+            {"AT+CSCS?", lines({"+CSCS: \"GSM\"", "OK"})},
+            {"AT+CMGF?", lines({"+CMGF: 1", "OK"})},
+            {"AT+CMEE?", lines({"+CMEE: 1", "OK"})},
+            {"AT+CSDH?", lines({"+CSDH: 1", "OK"})},
+            {"AT+CPBR=999", lines({"+CME ERROR: 21"})},
+            {"AT", lines({"OK"})},  // no echo any more
+        });
+    }
+}
+
+TEST(Transcripts, T12ImsiNeedsAReadySim) {
+    {
+        Process sim("pin-state SIM PIN\n");
+        Port port(sim.device());
+        play(port, {
+            {"AT+CIMI", lines({"+CME ERROR: 11"})},
+            {"AT+CGSN", lines({"350123456789012", "OK"})},  // the phone itself answers without a SIM
+            {"AT+CPIN=\"1234\"", lines({"OK"})},
+            {"AT+CIMI", lines({"208011234567890", "OK"})},
+        });
+    }
+    Process sim("sim absent\n");
+    Port port(sim.device());
+    EXPECT_EQ(port.at("AT+CIMI"), lines({"+CME ERROR: 10"}));
+    EXPECT_EQ(sim.command("model OK then"), "error: model must not start with OK");
+    EXPECT_EQ(sim.command("serial 12ab"), "error: usage: serial <6 to 17 digits>");
+    EXPECT_EQ(sim.command("revision R8"), "ok");
+    EXPECT_EQ(port.at("AT+CGMR"), lines({"R8", "OK"}));
+}
+
 TEST(Process, ControlCommandsAnswerOneLineAndUnplugRemovesThePort) {
     Process sim;
     EXPECT_EQ(sim.command("indicator battchg 2"), "ok");
@@ -235,6 +358,28 @@ TEST(Process, ControlCommandsAnswerOneLineAndUnplugRemovesThePort) {
     EXPECT_EQ(sim.command("unplug"), "ok");
     EXPECT_NE(access(sim.device().c_str(), F_OK), 0);
     EXPECT_EQ(sim.command("clock-report"), "ok");  // keeps running without a port
+}
+
+TEST(Process, MeterCountsFromTheFirstMatchingCommand) {
+    Process sim("", 19200);
+    Port port(sim.device());
+    EXPECT_EQ(sim.command("meter"), "error: no meter armed (meter from <command prefix>)");
+    ASSERT_EQ(sim.command("meter from +CPB"), "ok");
+    ASSERT_EQ(port.at("AT+CGMI"), lines({"Quenvale", "OK"}));
+    EXPECT_EQ(sim.command("meter"), "ok 0 0 0");  // start-up traffic is not counted
+    const std::string first = port.at("at+cpbr=1");  // the prefix matches in any case
+    const std::string second = port.at("AT+CSQ");
+    std::istringstream report(sim.command("meter"));
+    std::string word;
+    size_t in = 0, out = 0;
+    long long us = 0;
+    report >> word >> in >> out >> us;
+    EXPECT_EQ(word, "ok");
+    EXPECT_EQ(in, std::string("at+cpbr=1\rAT+CSQ\r").size());
+    EXPECT_EQ(out, first.size() + second.size());
+    // At 19200 baud the answers alone need their wire time.
+    EXPECT_GE(us, static_cast<long long>(out * 10 * 1000000 / 19200));
+    EXPECT_EQ(sim.command("meter sideways"), "error: usage: meter from <command prefix> | meter");
 }
 
 TEST(Process, BadScenarioStopsTheStart) {

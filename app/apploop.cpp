@@ -1,0 +1,260 @@
+#include "apploop.h"
+
+#include "debugtrace.h"
+#include "mtr_setup.h"
+#include "singleinstance.h"
+#include "strutil.h"
+#include "wndmsg.h"
+#include "zorqapp.h"
+
+#include "krn.h"
+#include "mtr_frame.h"
+#include "serial.h"
+
+#include <QAbstractEventDispatcher>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QSocketNotifier>
+#include <QTimer>
+#include <QWidget>
+
+std::atomic<int> CAppLoop::workerRequests{0};
+
+namespace {
+
+// What the engine needs from the program around it.
+class AppEngineHost : public EngineHost {
+public:
+    explicit AppEngineHost(CZorqMMIApp* app) : app_(app) {}
+
+    bool DispatchOneMessage() override
+    {
+        QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance();
+        if (!d)
+            return false;
+        return d->processEvents(QEventLoop::AllEvents);
+    }
+    int MessageBox(const std::string& text, int buttons) override
+    {
+        return app_->DoMessageBox(QString::fromStdString(text), static_cast<unsigned>(buttons), 0);
+    }
+    int MessageBoxById(int id, int buttons) override
+    {
+        return app_->ShowMessageBox(id, static_cast<unsigned>(buttons), 0);
+    }
+    int MessageBoxByIdWithNumber(int id, int number, int buttons) override
+    {
+        return app_->DoMessageBox(app_->FormatString(id, {QString::number(number)}),
+                                  static_cast<unsigned>(buttons), 0);
+    }
+    int AskSecurityCode(int pinState) override { return app_->AskSecurityCode(pinState); }
+    void Trace(const std::string& line) override { WriteDebug(line); }
+    std::string ProgramFolder() override { return app_->GetAppDir(); }
+    std::string FilesFolder() override { return app_->GetFilesDir(); }
+
+private:
+    CZorqMMIApp* app_;
+};
+
+bool IsUserInput(QEvent::Type t)
+{
+    switch (t) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonRelease:
+    case QEvent::MouseButtonDblClick:
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease:
+    case QEvent::Wheel:
+    case QEvent::Shortcut:
+    case QEvent::ShortcutOverride:
+    case QEvent::ContextMenu:
+    case QEvent::Drop:
+        return true;
+    default:
+        return false;
+    }
+}
+
+}  // namespace
+
+CAppLoop::CAppLoop(CZorqMMIApp* app) : app_(app), host_(std::make_unique<AppEngineHost>(app)) {}
+
+CAppLoop::~CAppLoop()
+{
+    Stop();
+    if (engine_host() == host_.get())
+        engine_set_host(nullptr);
+}
+
+void CAppLoop::Start()
+{
+    if (started_)
+        return;
+    started_ = true;
+    if (int fd = krn_tick_fd(); fd >= 0) {
+        tick_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+        connect(tick_, &QSocketNotifier::activated, this, [this] { Step(); });
+    }
+    WatchSerial();
+    if (QCoreApplication* qapp = QCoreApplication::instance())
+        qapp->installEventFilter(this);
+    // The first idle step comes once the loop runs.
+    QTimer::singleShot(0, this, [this] { Step(); });
+}
+
+void CAppLoop::Stop()
+{
+    if (!started_)
+        return;
+    started_ = false;
+    delete tick_;
+    tick_ = nullptr;
+    delete serial_;
+    serial_ = nullptr;
+    serialFd_ = -1;
+    if (QCoreApplication* qapp = QCoreApplication::instance())
+        qapp->removeEventFilter(this);
+}
+
+void CAppLoop::WatchSerial()
+{
+    int fd = serial_fd();
+    if (fd == serialFd_) {
+        // A port that stays readable (bytes left while the pools are low, a
+        // hung-up line) is looked at again only at the next tick.
+        if (serial_ && !serial_->isEnabled())
+            serial_->setEnabled(true);
+        return;
+    }
+    delete serial_;
+    serial_ = nullptr;
+    serialFd_ = fd;
+    if (fd < 0)
+        return;
+    serial_ = new QSocketNotifier(fd, QSocketNotifier::Read, this);
+    connect(serial_, &QSocketNotifier::activated, this, [this] {
+        if (serial_)
+            serial_->setEnabled(false);
+        Step();
+    });
+}
+
+void CAppLoop::Step()
+{
+    if (!started_ || app_->IsShuttingDown())
+        return;
+    RearmTickTimer();
+    Read_Serial_Line();
+    if (app_->IdleAllowed()) {
+        app_->OnIdle(app_->m_nIdleCount);
+        ++app_->m_nIdleCount;
+    }
+    if (started_)
+        WatchSerial();
+}
+
+bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
+{
+    if (IsUserInput(event->type()) && CZorqMMIApp::RequestWaiting()) {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (w && app_->m_pMainWnd && w->window() == app_->m_pMainWnd)
+            return true;  // a screen must not start a request inside a request
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+// ---- The application's side ---------------------------------------------------------
+
+bool CZorqMMIApp::RequestWaiting()
+{
+    return mtr_request_running() || CAppLoop::workerRequests.load() > 0;
+}
+
+void CZorqMMIApp::EnterWorkerRequest() { ++CAppLoop::workerRequests; }
+void CZorqMMIApp::LeaveWorkerRequest() { --CAppLoop::workerRequests; }
+
+bool CZorqMMIApp::IdleAllowed() const
+{
+    return !m_bInIdle && !m_bShutDown && krn_running_task() == KRN_TASK_MAIN && !RequestWaiting();
+}
+
+bool CZorqMMIApp::OnIdle(long count)
+{
+    (void)count;
+    RearmTickTimer();
+    if (krn_running_task() != KRN_TASK_MAIN || m_bInIdle)
+        return true;
+    m_bInIdle = true;
+    if (!m_bFirstIdleDone) {
+        m_bFirstIdleDone = true;
+        int found = FirstDetection();
+        if (!m_bShutDown) {
+            if (IsSmallScreen())
+                ShowTaskbar();
+            // Shown whether or not a splash was up: without one the window
+            // would otherwise never appear.
+            ShowMainWindow();
+            PostMessage(m_pMainWnd, WM_MMI_START_UP, 0, 0);
+        }
+        if (found == 0) {
+            WriteDebug("CZorqMMIApp::OnIdle -> the first detection failed, the program ends");
+            m_bInIdle = false;
+            // The start-up message is handled before the loop ends.
+            QTimer::singleShot(0, [this] { ShutDown(); });
+            return true;
+        }
+    }
+    if (!m_bShutDown) {
+        IdleDocumentWork();
+        Read_Serial_Line();
+        if (!krn_mbx_empty(KRN_TASK_MAIN) && !mtr_request_running())
+            mtr_idle();
+    }
+    m_bInIdle = false;
+    return true;
+}
+
+int CZorqMMIApp::Run()
+{
+    int code = 0;
+    if (!m_bShutDown && QCoreApplication::instance())
+        code = QCoreApplication::exec();
+    // The loop has returned: windows and the document go first, the
+    // language bundle last (the windows' ends may still read strings).
+    if (!m_bShutDown)
+        ShutDown();
+    DestroyMainWindow();
+    m_pLoop.reset();
+    m_pInstance.reset();
+    FreeResourceLibrary();
+    return code;
+}
+
+void CZorqMMIApp::ShutDown()
+{
+    if (m_bShutDown)
+        return;
+    m_bShutDown = true;
+    WriteDebug("CZorqMMIApp::ShutDown -> closing");
+    CloseDocument();
+    if (m_pLoop)
+        m_pLoop->Stop();
+    if (m_bEngineStarted) {
+        // The engine stops while the tick still runs (its last commands wait
+        // on it), then the tick.
+        mtr_stop();
+        krn_stop_timer();
+        m_bEngineStarted = false;
+    }
+    ExitInstance();
+    if (QCoreApplication::instance())
+        QCoreApplication::exit(0);
+}
+
+int CZorqMMIApp::ExitInstance()
+{
+    Close_Serial();
+    if (IsSmallScreen())
+        RestoreTaskbarTopmost();
+    return 1;
+}

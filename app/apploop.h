@@ -1,0 +1,48 @@
+// The program's loop: Qt's event loop, woken by the engine's 10 ms tick, the
+// serial port and posted messages, with nothing to do it sleeps. Each wake
+// steps the tick and reads the port; idle work (first detection, background
+// phonebook reading, the engine's idle step) runs only while no request
+// waits. While a request waits, input aimed at the main window is dropped so
+// that a screen cannot start a second request inside the first.
+#pragma once
+
+#include "engine_host.h"
+
+#include <QObject>
+
+#include <atomic>
+#include <memory>
+
+class CZorqMMIApp;
+class QSocketNotifier;
+
+class CAppLoop : public QObject {
+    Q_OBJECT
+public:
+    explicit CAppLoop(CZorqMMIApp* app);
+    ~CAppLoop() override;
+
+    EngineHost* Host() { return host_.get(); }
+    // Arms the notifiers and schedules the first idle step.
+    void Start();
+    // Stops every notifier (the loop then only answers posted messages).
+    void Stop();
+
+    // One wake: tick, port, and idle work when allowed.
+    void Step();
+
+    static std::atomic<int> workerRequests;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void WatchSerial();
+
+    CZorqMMIApp* app_;
+    std::unique_ptr<EngineHost> host_;
+    QSocketNotifier* tick_ = nullptr;
+    QSocketNotifier* serial_ = nullptr;
+    int serialFd_ = -1;
+    bool started_ = false;
+};

@@ -1,0 +1,301 @@
+// Start-up of the application: single instance, folders, profile, trace,
+// language, installation check, settings, default databases, version file,
+// engine, and the hidden main window.
+#include "zorqapp.h"
+
+#include "apploop.h"
+#include "debugtrace.h"
+#include "mainframe.h"
+#include "singleinstance.h"
+#include "strutil.h"
+#include "utilities.h"
+
+#include "ati.h"
+#include "engine_host.h"
+#include "krn.h"
+#include "mmi_doc.h"
+#include "mmi_melody.h"
+#include "mmi_sms.h"
+#include "mtr_pb.h"
+#include "mtr_setup.h"
+#include "profile.h"
+#include "sms_types.h"
+
+#include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <strings.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+const char* const kUnableToLoadResources = "Unable to load resources, install again the product";
+
+struct EnumTrace {
+    const char* name;
+    int value;
+};
+
+void TraceStorageEnumerations()
+{
+    static const EnumTrace pb[] = {
+        {"PB_SRC_EEPROM", PB_SRC_EEPROM}, {"PB_SRC_SIM", PB_SRC_SIM}, {"PB_SRC_SIM_FD", PB_SRC_SIM_FD},
+        {"PB_SRC_PC", PB_SRC_PC},         {"PB_DST_EEPROM", PB_DST_EEPROM}, {"PB_DST_SIM", PB_DST_SIM},
+        {"PB_DST_SIM_FD", PB_DST_SIM_FD}, {"PB_DST_PC", PB_DST_PC},         {"PB_NOSELECT", PB_NOSELECT},
+    };
+    static const EnumTrace sms[] = {
+        {"SMS_SRC_EEPROM", SMS_SRC_EEPROM}, {"SMS_SRC_SIM", SMS_SRC_SIM}, {"SMS_SRC_PC", SMS_SRC_PC},
+        {"SMS_DST_EEPROM", SMS_DST_EEPROM}, {"SMS_DST_SIM", SMS_DST_SIM}, {"SMS_DST_PC", SMS_DST_PC},
+        {"SMS_NOSELECT", SMS_NOSELECT},
+    };
+    WriteDebug("");
+    WriteDebug("PHONEBOOK enum value");
+    for (const EnumTrace& e : pb)
+        WriteDebugInt(std::string("The value of ") + e.name + " is ", e.value);
+    WriteDebug("");
+    WriteDebug("SMS enum value");
+    for (const EnumTrace& e : sms)
+        WriteDebugInt(std::string("The value of ") + e.name + " is ", e.value);
+    WriteDebug("");
+}
+
+bool ArgumentsAskNoSplash(const QStringList& arguments)
+{
+    for (const QString& a : arguments)
+        if (a.compare(QLatin1String("/nosplash"), Qt::CaseInsensitive) == 0 ||
+            a.compare(QLatin1String("--nosplash"), Qt::CaseInsensitive) == 0)
+            return true;
+    return false;
+}
+
+}  // namespace
+
+bool CZorqMMIApp::InitInstance(const QStringList& arguments, const std::string& programFile)
+{
+    m_bShutDown = false;
+    m_bHandedOver = false;
+
+    // Folders first: the running instance is looked for per user, but the
+    // folders are needed by nothing before that.
+    SetDataDirectories(programFile);
+    if (!FindRunningInstance()) {
+        m_bHandedOver = true;
+        return false;
+    }
+    if (!InitInstanceSteps(arguments)) {
+        // Nothing of a failed start stays: a later start must not find it.
+        m_pInstance.reset();
+        return false;
+    }
+    return true;
+}
+
+bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
+{
+    SetIniProfileFile(m_strAppDir);
+    InitDebugFile(m_strAppDir);
+
+    if (!GetLanguageCode()) {
+        SystemMessageBox(nullptr, QString::fromLatin1(kUnableToLoadResources), QString(), MB_OK);
+        return false;
+    }
+    if (!CheckInstallation())
+        return false;
+    ReadSettings();
+    ReadPictureSettings();
+    if (!CreateDefaultDatabases()) {
+        FreeResourceLibrary();
+        return false;
+    }
+    for (const char* section : {"PhoneBook", "SMSMT", "SMSMO"}) {
+        WriteIniProfileInt(section, "ComboSort", -1);
+        WriteIniProfileInt(section, "Source", -1);
+    }
+    if (!RegisterVersionEditionNumber()) {
+        ShowMessageBox(31457, MB_OK);
+        FreeResourceLibrary();
+        return false;
+    }
+
+    m_bShowSplash = !ArgumentsAskNoSplash(arguments);
+    if (IsSmallScreen())
+        HideTaskbar();
+
+    // The engine: kernel, tick and the engine's own start.
+    m_pLoop = std::make_unique<CAppLoop>(this);
+    engine_set_host(m_pLoop->Host());
+    ati_use_kernel();
+    krn_start();
+    krn_start_timer();
+    m_bEngineStarted = true;
+    std::string device = GetIniProfileString("MobileInfo", "ManufacturerId", "Quenvale");
+    WriteDebug("InitInstance -> application must work with device named:", device);
+    WriteDebug("CZorqMMIApp::InitInstance -> mtr_init called");
+    mtr_init(device);
+    gv_pShortMsg = nullptr;
+    gv_pMelodyView = nullptr;
+    gv_pDoc = nullptr;
+    TraceStorageEnumerations();
+
+    if (IsSmallScreen())
+        MakeTaskbarNotTopmost();
+    if (!CreateMainWindow()) {
+        WriteDebug("CZorqMMIApp::InitInstance -> the main window could not be created");
+        ShutDown();
+        DestroyMainWindow();
+        FreeResourceLibrary();
+        return false;
+    }
+    m_pLoop->Start();
+    return true;
+}
+
+bool CZorqMMIApp::FindRunningInstance()
+{
+    if (m_strInstanceName.isEmpty())
+        m_strInstanceName = QStringLiteral("Pellard-%1").arg(static_cast<unsigned>(::getuid()));
+    m_pInstance = std::make_unique<CSingleInstance>(m_strInstanceName);
+    if (m_pInstance->HandOverToRunning())
+        return false;
+    m_pInstance->Listen([this] {
+        // Bring the running program, and the dialog it may show, to the front.
+        QWidget* main = m_pMainWnd;
+        if (main) {
+            if (main->isMinimized())
+                main->showNormal();
+            main->show();
+            main->raise();
+            main->activateWindow();
+        }
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            modal->raise();
+            modal->activateWindow();
+        }
+    });
+    return true;
+}
+
+bool CZorqMMIApp::CheckDirectory(const std::string& path, bool report)
+{
+    struct stat st{};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return true;
+    if (report)
+        DoMessageBox(FormatString(31420, {QString::fromStdString(path)}), MB_OK, 0);
+    return false;
+}
+
+bool CZorqMMIApp::CheckFile(const std::string& path)
+{
+    if (::access(path.c_str(), F_OK) == 0)
+        return true;
+    DoMessageBox(FormatString(31421, {QString::fromStdString(path)}), MB_OK, 0);
+    return false;
+}
+
+bool CZorqMMIApp::MakeDirectory(const std::string& path)
+{
+    std::string p = path;
+    while (p.size() > 1 && p.back() == '/')
+        p.pop_back();
+    if (::mkdir(p.c_str(), 0777) == 0)
+        return true;
+    DoMessageBox(FormatString(31422, {QString::fromStdString(path)}), MB_OK, 0);
+    return false;
+}
+
+bool CZorqMMIApp::CheckInstallation()
+{
+    bool ok = CheckDirectory(m_strResDir, true) && CheckFile(m_strResDir + m_strBmpName) &&
+              CheckFile(m_strResDir + "pbback.bmp") && CheckFile(m_strResDir + "smsback.bmp");
+    for (const std::string* dir : {&m_strWorkDir, &m_strDatabaseDir, &m_strMelodyDir}) {
+        if (!ok)
+            break;
+        if (!CheckDirectory(*dir, false))
+            ok = MakeDirectory(*dir);
+    }
+    ok = ok && CheckDirectory(m_strFilesDir, true) && CheckFile(m_strFilesDir + "GSMToWin.cvt") &&
+         CheckFile(m_strFilesDir + "WinToGSM.cvt");
+    if (!ok)
+        FreeResourceLibrary();
+    return ok;
+}
+
+bool CZorqMMIApp::ReadSettings()
+{
+    struct PathKey {
+        const char* key;
+        std::string def;
+    };
+    for (const PathKey& k : {PathKey{"Phonebook", m_strDatabaseDir + "defpb.mdb"},
+                             PathKey{"SMS", m_strDatabaseDir + "defsms.mdb"}}) {
+        std::string value = GetIniProfileString("Databases", k.key, k.def);
+        if (strcasecmp(value.c_str(), k.def.c_str()) == 0)
+            WriteIniProfileString("Databases", k.key, k.def);
+    }
+    if (GetIniProfileInt("PoolingTime", "Pool", 0) == 0)
+        WriteIniProfileInt("PoolingTime", "Pool", 0);
+    if (GetIniProfileString("MobileInfo", "ManufacturerId", "").empty())
+        WriteIniProfileString("MobileInfo", "ManufacturerId", "Quenvale");
+    if (GetIniProfileInt("ConditionnalImplementation", "RightClickOnPC", 0) == 0)
+        WriteIniProfileInt("ConditionnalImplementation", "RightClickOnPC", 0);
+    if (GetIniProfileInt("Pellard", "Debug", 0) == 0)
+        WriteIniProfileInt("Pellard", "Debug", 0);
+    return true;
+}
+
+bool CZorqMMIApp::ReadPictureSettings()
+{
+    std::string name = GetIniProfileString("Pictures", "BmpName", "");
+    m_strPictureIni = name.empty() ? GetIniProfilePath() : m_strResDir + name + ".INI";
+    return true;
+}
+
+bool CZorqMMIApp::CreateDefaultDatabases()
+{
+    const std::string pb = m_strDatabaseDir + "defpb.mdb";
+    if (!FileExists(pb) && !CreatePBDatabaseFile(pb)) {
+        ShowMessageBox(31461, MB_OK);
+        return false;
+    }
+    const std::string sms = m_strDatabaseDir + "defsms.mdb";
+    if (!FileExists(sms) && !CreateSMSDatabaseFile(sms)) {
+        ShowMessageBox(31461, MB_OK);
+        return false;
+    }
+    return true;
+}
+
+bool CZorqMMIApp::CreatePBDatabaseFile(const std::string&) { return false; }
+bool CZorqMMIApp::CreateSMSDatabaseFile(const std::string&) { return false; }
+
+bool CZorqMMIApp::CreateMainWindow()
+{
+    auto* frame = new CMainFrame();
+    frame->hide();
+    return true;
+}
+
+void CZorqMMIApp::DestroyMainWindow()
+{
+    delete m_pMainFrame;  // clears m_pMainFrame and m_pMainWnd
+}
+
+void CZorqMMIApp::SetMainFrame(CMainFrame* frame)
+{
+    m_pMainFrame = frame;
+    m_pMainWnd = frame;
+}
+
+void CZorqMMIApp::ShowMainWindow()
+{
+    if (m_pSplashWnd && m_pSplashWnd->isVisible())
+        m_pSplashWnd->hide();
+    if (QWidget* main = m_pMainWnd) {
+        main->show();
+        main->raise();
+        main->activateWindow();
+    }
+}

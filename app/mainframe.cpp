@@ -1,0 +1,156 @@
+#include "mainframe.h"
+
+#include "debugtrace.h"
+#include "dialog.h"
+#include "strutil.h"
+#include "utilities.h"
+#include "wndmsg.h"
+#include "zorqapp.h"
+
+#include <QCloseEvent>
+#include <QDesktopServices>
+#include <QKeySequence>
+#include <QLayout>
+#include <QShortcut>
+#include <QUrl>
+
+namespace {
+constexpr std::intptr_t kLButtonDblClk = 0x203;
+}
+
+CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
+{
+    setObjectName(QLatin1String(kClassName));
+    // Fixed size, no maximise box, no menu bar.
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    QString title = QString::fromUtf8(kProductName);
+    if (IsDebugMode())
+        title += QLatin1String(" (Debug Mode)");
+    setWindowTitle(title);
+    setWindowIcon(LoadAppIcon(128));
+    auto* help = new QShortcut(QKeySequence::HelpContents, this);
+    connect(help, &QShortcut::activated, this, &CMainFrame::OnHelp);
+    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+        app->SetMainFrame(this);
+}
+
+CMainFrame::~CMainFrame()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    // Whatever path destroyed the window, the program must not go on
+    // without one: the engine stops and the loop ends.
+    if (app && !app->IsShuttingDown())
+        app->ShutDown();
+    if (app && app->GetMainFrame() == this)
+        app->SetMainFrame(nullptr);
+}
+
+QWidget* CMainFrame::SetActiveView(QWidget* view)
+{
+    QWidget* old = m_pActiveView;
+    if (old == view)
+        return nullptr;
+    if (old)
+        takeCentralWidget();
+    m_pActiveView = view;
+    if (view) {
+        setCentralWidget(view);
+        view->show();
+        FitToView();
+    }
+    return old;
+}
+
+void CMainFrame::FitToView()
+{
+    if (!m_pActiveView)
+        return;
+    QSize size = m_pActiveView->sizeHint();
+    if (!size.isValid() || size.isEmpty())
+        size = m_pActiveView->size();
+    m_pActiveView->setFixedSize(size);
+    if (layout())
+        layout()->setSizeConstraint(QLayout::SetFixedSize);
+    adjustSize();
+    setFixedSize(sizeHint());
+}
+
+bool CMainFrame::ActiveViewIsMenu() const
+{
+    return !m_pActiveView || m_pActiveView->inherits("CZorqMenu");
+}
+
+std::intptr_t CMainFrame::DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    if (message == WM_MMI_START_UP || message == WM_MMI_APP_ENDED ||
+        (message >= WM_MMI_SIM_BUSY && message <= WM_MMI_REPORT_RECEIVED)) {
+        // Posted, never sent: the screen handles it after this returns. With
+        // no screen the message is dropped.
+        if (m_pActiveView)
+            PostMessage(m_pActiveView, message, wParam, lParam);
+        return 1;
+    }
+    if (message == WM_MMI_TRAY_NOTIFY) {
+        if (lParam != kLButtonDblClk)
+            return 0;
+        if (isMinimized() || !isVisible())
+            showNormal();
+        raise();
+        activateWindow();
+        if (m_pActiveView)
+            PostMessage(m_pActiveView, message, wParam, lParam);
+        return 1;
+    }
+    return 0;
+}
+
+bool CMainFrame::event(QEvent* e)
+{
+    if (e->type() == CWndMsgEvent::EventType()) {
+        auto* m = static_cast<CWndMsgEvent*>(e);
+        m->result = DefWindowProc(m->message(), m->wParam(), m->lParam());
+        return true;
+    }
+    return QMainWindow::event(e);
+}
+
+void CMainFrame::closeEvent(QCloseEvent* e)
+{
+    // The window goes only through the shut-down path, which destroys it
+    // once the loop has returned.
+    e->ignore();
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (!app || app->IsShuttingDown() || !ActiveViewIsMenu() || !m_bCloseEnabled)
+        return;
+    if (app->ShowMessageBox(kQuitQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
+        return;
+    WriteDebug("CMainFrame::OnClose -> the user closes the program");
+    hide();
+    app->ShutDown();
+}
+
+void CMainFrame::moveEvent(QMoveEvent* e)
+{
+    QMainWindow::moveEvent(e);
+    emit frameMoved();
+}
+
+void CMainFrame::changeEvent(QEvent* e)
+{
+    QMainWindow::changeEvent(e);
+    if (e->type() == QEvent::WindowStateChange && IsSmallScreen()) {
+        if (isMinimized())
+            RestoreTaskbarTopmost();
+        else
+            MakeTaskbarNotTopmost();
+    }
+}
+
+void CMainFrame::OnHelp()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (!app || app->GetHelpFilePath().empty())
+        return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(app->GetHelpFilePath())));
+}

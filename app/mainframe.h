@@ -1,0 +1,55 @@
+// The program's single top-level window. It holds one screen at a time, hands
+// the program's window messages on to that screen, keeps a fixed size
+// without a menu bar, and closes only from the menu screen after a question.
+#pragma once
+
+#include <QMainWindow>
+#include <QPointer>
+
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    // The window's class name, by which a user may tell it apart.
+    static constexpr const char* kClassName = "Pellard";
+    // The question asked before the program closes.
+    static constexpr int kQuitQuestion = 31419;
+
+    explicit CMainFrame(QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    // Makes `view` the shown screen and the target of the re-posted
+    // messages; the previous one is returned, still alive (the caller
+    // deletes it later: it is usually the sender of the switch).
+    QWidget* SetActiveView(QWidget* view);
+    QWidget* GetActiveView() const { return m_pActiveView; }
+
+    // Fixes the window to the size the screen asks for.
+    void FitToView();
+
+    // The close commands of the screens other than the menu are greyed.
+    void EnableCloseCommands(bool enable) { m_bCloseEnabled = enable; }
+    bool CloseCommandsEnabled() const { return m_bCloseEnabled; }
+
+    // The re-posting of the program's messages (see event()). The result
+    // the sender sees.
+    std::intptr_t DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+
+    // Opens the help file with the desktop's viewer.
+    void OnHelp();
+
+signals:
+    // The window moved: screens with floating windows place them again.
+    void frameMoved();
+
+protected:
+    bool event(QEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
+    void moveEvent(QMoveEvent* e) override;
+    void changeEvent(QEvent* e) override;
+
+private:
+    bool ActiveViewIsMenu() const;
+
+    QPointer<QWidget> m_pActiveView;
+    bool m_bCloseEnabled = true;
+};

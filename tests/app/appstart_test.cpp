@@ -1,0 +1,258 @@
+// Start-up against prepared program folders: each failure gives its message
+// and stops with nothing left running; a good folder starts the engine and
+// the hidden window, and the shut-down path ends the loop in order.
+#include "mainframe.h"
+#include "test_support.h"
+#include "zorqapp.h"
+
+#include "krn.h"
+#include "mtr_frame.h"
+#include "profile.h"
+#include "wndmsg.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <sys/stat.h>
+
+using zorqtest::BuiltBundle;
+using zorqtest::BuiltProgramDir;
+using zorqtest::CopyFile;
+using zorqtest::ReadFile;
+using zorqtest::TempProgramDir;
+using zorqtest::WriteFile;
+
+namespace {
+
+class StartApp : public zorqtest::RecordingApp {
+public:
+    bool failDatabase = false;
+    int databasesCreated = 0;
+    int detections = 0;
+    int detectionResult = 1;
+    QWidget* startUpReceiver = nullptr;
+
+protected:
+    bool CreatePBDatabaseFile(const std::string& path) override { return Create(path); }
+    bool CreateSMSDatabaseFile(const std::string& path) override { return Create(path); }
+    int FirstDetection() override
+    {
+        ++detections;
+        return detectionResult;
+    }
+
+private:
+    bool Create(const std::string& path)
+    {
+        if (failDatabase)
+            return false;
+        WriteFile(path, "db");
+        ++databasesCreated;
+        return true;
+    }
+};
+
+class StartUpTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        const std::string& d = dir_.path();
+        ASSERT_TRUE(CopyFile(BuiltBundle(), d + "ZORQenu.rcc"));
+        ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/$ZQ.VRS", d + "$ZQ.VRS"));
+        for (const char* t : {"GSMToWin.cvt", "WinToGSM.cvt"})
+            ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/Files/" + t, d + "Files/" + t));
+        for (const char* b : {"pbback.bmp", "smsback.bmp"})
+            WriteFile(d + "Res/" + b, "BM");
+        app_.SetInstanceName(QStringLiteral("zorq-start-test-%1").arg(::getpid()));
+        app_.SetCodePause(0);
+    }
+    void TearDown() override
+    {
+        if (started_) {
+            app_.ShutDown();
+            krn_reset_for_tests();
+        }
+    }
+    bool Start()
+    {
+        bool ok = app_.InitInstance({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")},
+                                    dir_.path() + "zorqmmi");
+        started_ = ok;
+        return ok;
+    }
+    // The one message shown, which must be the string with the path.
+    void ExpectOnlyMessage(int stringId, const std::string& path)
+    {
+        ASSERT_EQ(app_.shown.size(), 1u);
+        // The bundle is gone by now; the texts are told apart by their words.
+        const char* words = stringId == 31420 ? "is missing" : stringId == 31421 ? "is missing" : "could not be created";
+        EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String(words))) << app_.shown[0].text.toStdString();
+        EXPECT_TRUE(app_.shown[0].text.contains(QString::fromStdString(path))) << app_.shown[0].text.toStdString();
+        EXPECT_EQ(app_.shown[0].text.startsWith(QLatin1String("The folder")), stringId != 31421);
+        EXPECT_FALSE(app_.shown[0].text.contains(QLatin1String("[APP_NAME]")));
+    }
+    void ExpectNothingRunning()
+    {
+        EXPECT_EQ(app_.GetResources(), nullptr) << "the bundle is released";
+        EXPECT_EQ(krn_tick_fd(), -1) << "no tick";
+        EXPECT_EQ(app_.GetMainFrame(), nullptr) << "no window";
+    }
+
+    TempProgramDir dir_;
+    StartApp app_;
+    bool started_ = false;
+};
+
+TEST_F(StartUpTest, NoLanguageBundleShowsTheLiteralMessage)
+{
+    ::unlink((dir_.path() + "ZORQenu.rcc").c_str());
+    EXPECT_FALSE(Start());
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].system);
+    EXPECT_EQ(app_.shown[0].text, QStringLiteral("Unable to load resources, install again the product"));
+    EXPECT_FALSE(app_.HandedOver());
+    ExpectNothingRunning();
+}
+
+TEST_F(StartUpTest, MissingResOrFilesFolderOrFileEndsWithItsMessage)
+{
+    std::system(("rm -rf '" + dir_.path() + "Res'").c_str());
+    EXPECT_FALSE(Start());
+    ExpectOnlyMessage(31420, dir_.path() + "Res/");
+    ExpectNothingRunning();
+
+    app_.shown.clear();
+    ::mkdir((dir_.path() + "Res").c_str(), 0777);
+    WriteFile(dir_.path() + "Res/pbback.bmp", "BM");
+    EXPECT_FALSE(Start());
+    ExpectOnlyMessage(31421, dir_.path() + "Res/smsback.bmp");
+
+    app_.shown.clear();
+    WriteFile(dir_.path() + "Res/smsback.bmp", "BM");
+    ::unlink((dir_.path() + "Files/WinToGSM.cvt").c_str());
+    EXPECT_FALSE(Start());
+    ExpectOnlyMessage(31421, dir_.path() + "Files/WinToGSM.cvt");
+    ExpectNothingRunning();
+}
+
+TEST_F(StartUpTest, DataFoldersAreCreatedSilentlyOrReported)
+{
+    std::system(("rm -rf '" + dir_.path() + "Work' '" + dir_.path() + "Melody'").c_str());
+    // A file where the Database folder belongs cannot be replaced by one.
+    std::system(("rm -rf '" + dir_.path() + "Database'").c_str());
+    WriteFile(dir_.path() + "Database", "x");
+    EXPECT_FALSE(Start());
+    ExpectOnlyMessage(31422, dir_.path() + "Database/");
+    struct stat st{};
+    EXPECT_EQ(::stat((dir_.path() + "Work").c_str(), &st), 0) << "Work was made before";
+    ExpectNothingRunning();
+}
+
+TEST_F(StartUpTest, UnreadableVersionFileAndFailingDatabaseEachGiveTheirMessage)
+{
+    WriteFile(dir_.path() + "$ZQ.VRS", "\x05" "ab");  // shorter than it says
+    EXPECT_FALSE(Start());
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String("version information")));
+    ExpectNothingRunning();
+
+    app_.shown.clear();
+    ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/$ZQ.VRS", dir_.path() + "$ZQ.VRS"));
+    app_.failDatabase = true;
+    ::unlink((dir_.path() + "Database/defsms.mdb").c_str());
+    EXPECT_FALSE(Start());
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String("database could not be created")));
+    ExpectNothingRunning();
+}
+
+TEST_F(StartUpTest, AGoodFolderStartsAndTheShutDownPathEndsEverythingInOrder)
+{
+    // What the previous run left in the profile is reset.
+    WriteFile(dir_.path() + "ZorqMMI.ini", "[PhoneBook]\r\nComboSort=3\r\nSource=2\r\n");
+    ASSERT_TRUE(Start()) << (app_.shown.empty() ? "" : app_.shown[0].text.toStdString());
+    EXPECT_TRUE(app_.shown.empty());
+    EXPECT_EQ(app_.databasesCreated, 2);
+    EXPECT_EQ(GetIniProfileInt("PhoneBook", "ComboSort", 0), -1);
+    EXPECT_EQ(GetIniProfileInt("SMSMO", "Source", 0), -1);
+    EXPECT_EQ(GetIniProfileString("MobileInfo", "ManufacturerId", ""), "Quenvale");
+    ASSERT_NE(app_.GetMainFrame(), nullptr);
+    EXPECT_FALSE(app_.GetMainFrame()->isVisible()) << "hidden until the first idle step";
+    EXPECT_GE(krn_tick_fd(), 0);
+
+    // The first idle step shows the window (there is no splash) and the
+    // start-up message reaches the screen; then the program is closed.
+    QWidget view;
+    int startUps = 0;
+    struct Counter : QObject {
+        int* n;
+        explicit Counter(int* c) : n(c) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == CWndMsgEvent::EventType() &&
+                static_cast<CWndMsgEvent*>(e)->message() == WM_MMI_START_UP)
+                ++*n;
+            return false;
+        }
+    } counter(&startUps);
+    view.installEventFilter(&counter);
+    app_.GetMainFrame()->SetActiveView(&view);
+    bool shownAtIdle = false;
+    QTimer::singleShot(300, [&] {
+        shownAtIdle = app_.GetMainFrame() && app_.GetMainFrame()->isVisible();
+        app_.GetMainFrame()->takeCentralWidget();
+        app_.ShutDown();
+    });
+    EXPECT_EQ(app_.Run(), 0);
+    started_ = false;
+    krn_reset_for_tests();
+    EXPECT_EQ(app_.detections, 1);
+    EXPECT_TRUE(shownAtIdle);
+    EXPECT_EQ(startUps, 1);
+    ExpectNothingRunning();
+
+    // Databases that exist are never touched again.
+    app_.databasesCreated = 0;
+    ASSERT_TRUE(Start());
+    EXPECT_EQ(app_.databasesCreated, 0);
+}
+
+TEST_F(StartUpTest, AFailedFirstDetectionEndsTheProgramAfterTheStartUpMessage)
+{
+    app_.detectionResult = 0;
+    ASSERT_TRUE(Start());
+    QTimer guard;
+    guard.setSingleShot(true);
+    bool hung = false;
+    QObject::connect(&guard, &QTimer::timeout, [&] {
+        hung = true;
+        app_.ShutDown();
+    });
+    guard.start(10000);
+    EXPECT_EQ(app_.Run(), 0);
+    started_ = false;
+    krn_reset_for_tests();
+    EXPECT_FALSE(hung) << "the program ended by itself";
+    EXPECT_EQ(app_.detections, 1);
+    ExpectNothingRunning();
+}
+
+TEST_F(StartUpTest, ASecondStartHandsOverAndTheFirstComesToTheFront)
+{
+    ASSERT_TRUE(Start());
+    StartApp second;
+    second.SetInstanceName(QStringLiteral("zorq-start-test-%1").arg(::getpid()));
+    // The first answers from its loop; the second waits for the answer in
+    // its own thread of control, so let the first run meanwhile.
+    bool handed = false;
+    QTimer::singleShot(0, [&] { handed = !second.FindRunningInstance(); });
+    QTimer::singleShot(1500, [&] { app_.ShutDown(); });
+    app_.Run();
+    started_ = false;
+    krn_reset_for_tests();
+    EXPECT_TRUE(handed);
+}
+
+}  // namespace

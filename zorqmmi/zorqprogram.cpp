@@ -1,0 +1,65 @@
+#include "zorqprogram.h"
+
+#include "dialog.h"
+
+#ifdef ZORQ_HAVE_PHONEBOOK
+#include "pbdatabase.h"
+#endif
+#ifdef ZORQ_HAVE_SMS
+#include "smsdatabase.h"
+#endif
+#if defined(ZORQ_HAVE_SECURITY) && __has_include("dlgsecurcode.h")
+#include "dlgsecurcode.h"
+#define ZORQ_HAVE_CODE_DIALOG 1
+#endif
+
+#include <QApplication>
+
+bool CZorqMMIProgram::CreatePBDatabaseFile(const std::string& path)
+{
+#ifdef ZORQ_HAVE_PHONEBOOK
+    if (!CreatePBDatabase(path))
+        return false;
+    WritePhoneConf(0, path, true);
+    return true;
+#else
+    (void)path;
+    return false;
+#endif
+}
+
+bool CZorqMMIProgram::CreateSMSDatabaseFile(const std::string& path)
+{
+#ifdef ZORQ_HAVE_SMS
+    if (!CreateSMSDatabase(path))
+        return false;
+    SetSMSConf(0, path, true);
+    return true;
+#else
+    (void)path;
+    return false;
+#endif
+}
+
+int CZorqMMIProgram::RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value)
+{
+#ifdef ZORQ_HAVE_CODE_DIALOG
+    CDlgSecurCode dlg(parent, kind, 1, newCodeForm, value);
+    return dlg.DoModal();
+#else
+    return CZorqMMIApp::RunSecurCodeDialog(parent, kind, newCodeForm, value);
+#endif
+}
+
+int RunZorqMMI(int argc, char** argv)
+{
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zorqmmi"));
+    // Closing the last window must not end the loop: the program ends only
+    // through its shut-down path.
+    QApplication::setQuitOnLastWindowClosed(false);
+    CZorqMMIProgram app;
+    if (!app.InitInstance(QApplication::arguments()))
+        return app.HandedOver() ? 0 : 1;
+    return app.Run();
+}

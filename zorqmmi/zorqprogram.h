@@ -1,0 +1,16 @@
+// The application object of the program: the core's start-up and loop, with
+// the pieces that live above the core (document, screens, security dialogs,
+// default databases) filled in.
+#pragma once
+
+#include "zorqapp.h"
+
+class CZorqMMIProgram : public CZorqMMIApp {
+protected:
+    bool CreatePBDatabaseFile(const std::string& path) override;
+    bool CreateSMSDatabaseFile(const std::string& path) override;
+    int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value) override;
+};
+
+// Runs the program: start-up, loop, shut-down. The exit code.
+int RunZorqMMI(int argc, char** argv);
