@@ -145,6 +145,7 @@ public:
     CMainFrame* GetMainFrame() const { return m_pMainFrame; }
     void SetMainFrame(CMainFrame* frame);
     const std::string& GetPictureIni() const { return m_strPictureIni; }
+    const std::string& GetBmpName() const { return m_strBmpName; }
     void SetBmpName(const std::string& name) { m_strBmpName = name; }
     bool SplashWanted() const { return m_bShowSplash; }
     bool FirstIdleDone() const { return m_bFirstIdleDone; }
@@ -197,6 +198,7 @@ private:
     std::string m_strHelpFile;
     std::unique_ptr<CLanguageBundle> m_hLangResources;
     std::string m_VersionNumber, m_EditionNumber, m_PellardATPVersion;
+    std::string m_strBmpName, m_strPictureIni;
     CMainFrame* m_pMainFrame = nullptr;
     std::unique_ptr<CAppLoop> m_pLoop;
     std::unique_ptr<CSingleInstance> m_pInstance;
