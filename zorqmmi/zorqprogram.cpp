@@ -13,6 +13,10 @@
 #define ZORQ_HAVE_CODE_DIALOG 1
 #endif
 
+#ifdef ZORQ_HAVE_MELODY
+#include "melodyview.h"
+#endif
+
 #include <QApplication>
 
 bool CZorqMMIProgram::CreatePBDatabaseFile(const std::string& path)
@@ -59,6 +63,9 @@ int RunZorqMMI(int argc, char** argv)
     // through its shut-down path.
     QApplication::setQuitOnLastWindowClosed(false);
     CZorqMMIProgram app;
+#ifdef ZORQ_HAVE_MELODY
+    RegisterMelodyScreen();
+#endif
     if (!app.InitInstance(QApplication::arguments()))
         return app.HandedOver() ? 0 : 1;
     return app.Run();
