@@ -16,6 +16,10 @@
 #ifdef ZORQ_HAVE_MELODY
 #include "melodyview.h"
 #endif
+#if defined(ZORQ_HAVE_SECURITY) && __has_include("setup.h")
+#include "setup.h"
+#define ZORQ_HAVE_SETUP_SCREENS 1
+#endif
 
 #include <QApplication>
 
@@ -65,6 +69,9 @@ int RunZorqMMI(int argc, char** argv)
     CZorqMMIProgram app;
 #ifdef ZORQ_HAVE_MELODY
     RegisterMelodyScreen();
+#endif
+#ifdef ZORQ_HAVE_SETUP_SCREENS
+    RegisterSetUpScreens();
 #endif
     if (!app.InitInstance(QApplication::arguments()))
         return app.HandedOver() ? 0 : 1;
