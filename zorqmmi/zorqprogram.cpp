@@ -21,6 +21,8 @@
 #define ZORQ_HAVE_SETUP_SCREENS 1
 #endif
 
+#include "phonebook.h"
+
 #include <QApplication>
 
 bool CZorqMMIProgram::CreatePBDatabaseFile(const std::string& path)
@@ -70,6 +72,7 @@ int RunZorqMMI(int argc, char** argv)
 #ifdef ZORQ_HAVE_MELODY
     RegisterMelodyScreen();
 #endif
+    RegisterPhoneBookScreen();
 #ifdef ZORQ_HAVE_SETUP_SCREENS
     RegisterSetUpScreens();
 #endif
