@@ -10,7 +10,7 @@ PACKAGES=(
   cmake ninja-build g++ pkg-config
   libgtest-dev libgmock-dev
   libsqlite3-dev
-  qt6-base-dev qt6-tools-dev libqt6opengl6-dev
+  qt6-base-dev qt6-tools-dev libqt6opengl6-dev qt6-svg-dev fonts-dejavu-core
   libfluidsynth-dev timgm6mb-soundfont
 )
 

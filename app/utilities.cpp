@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QFile>
 #include <QIcon>
+#include <QPixmap>
 #include <QThread>
 #include <QWidget>
 
@@ -381,7 +383,18 @@ CLanguageBundle* GetResourceHandle() { return GetResourceModule(); }
 
 QIcon LoadAppIcon(int iconId)
 {
-    return QIcon(QStringLiteral(":/zorqmmi/icons/%1.svg").arg(iconId));
+    return LoadAppIconByName(QString::number(iconId));
+}
+
+QIcon LoadAppIconByName(const QString& name)
+{
+    const QString path = QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name);
+    return QFile::exists(path) ? QIcon(path) : QIcon();
+}
+
+QPixmap LoadAppBitmap(int bitmapId)
+{
+    return QPixmap(QStringLiteral(":/zorqmmi/pictures/bitmap%1.png").arg(bitmapId));
 }
 
 // ---- paths and files --------------------------------------------------------

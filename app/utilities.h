@@ -9,6 +9,8 @@
 
 class QWidget;
 class QIcon;
+class QPixmap;
+class QString;
 class CLanguageBundle;
 
 constexpr const char* kProductName = "Pellard Tarvel Data";
@@ -44,7 +46,12 @@ void ShowMouseCursor(bool show);
 void ShowWaitWindow(int show);
 QWidget* GetWaitWindow();
 CLanguageBundle* GetResourceHandle();
+// The program's own pictures (rendered from resources/pictures): icons by
+// number or by name ("IDI_MENU_PC"), bitmaps by number. A null icon or
+// pixmap when the program has no such picture.
 QIcon LoadAppIcon(int iconId);
+QIcon LoadAppIconByName(const QString& name);
+QPixmap LoadAppBitmap(int bitmapId);
 
 std::string GetFileNamePart(const std::string& path);
 std::string GetPathDirectory(const std::string& path);

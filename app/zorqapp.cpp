@@ -111,7 +111,24 @@ bool CZorqMMIApp::LoadResourceLibrary(const std::string& code)
     m_strLanguage = loaded;
     m_hLangResources = std::move(bundle);
     SetResourceModule(m_hLangResources.get());
+    LoadBackgroundPictures(m_strLanguage);
     return true;
+}
+
+void CZorqMMIApp::LoadBackgroundPictures(const std::string& code)
+{
+    std::string defaultName = "back" + code + ".BMP";
+    if (!FileExists(m_strResDir + defaultName))
+        defaultName = "backenu.BMP";
+    const std::string base = GetBaseName(defaultName);
+    const std::string value = GetIniProfileString("Pictures", "BmpName", base);
+    m_strBmpName = value + ".BMP";
+    if (!FileExists(m_strResDir + m_strBmpName))
+        m_strBmpName = defaultName;
+    // The regions belong to the picture shown; an empty choice keeps them in
+    // the profile itself.
+    m_strPictureIni = value.empty() ? GetIniProfilePath()
+                                    : m_strResDir + GetBaseName(m_strBmpName) + ".INI";
 }
 
 bool CZorqMMIApp::FreeResourceLibrary()
@@ -127,7 +144,7 @@ bool CZorqMMIApp::FreeResourceLibrary()
 bool CZorqMMIApp::ChangeLanguage(const std::string& code)
 {
     if (strcasecmp(code.c_str(), m_strLanguage.c_str()) == 0)
-        return true;
+        return false;
     std::string wanted = GetLanguageSetting();
     if (wanted.empty())
         wanted = code;
@@ -142,6 +159,7 @@ bool CZorqMMIApp::ChangeLanguage(const std::string& code)
     m_strLanguage = loaded;
     m_hLangResources = std::move(bundle);
     SetResourceModule(m_hLangResources.get());
+    LoadBackgroundPictures(m_strLanguage);
     return true;
 }
 

@@ -155,10 +155,11 @@ Location Find(const std::vector<Line>& lines, const std::string& section, const 
     return loc;
 }
 
-bool LookUp(const std::string& section, const std::string& key, std::string& value)
+bool LookUpIn(const std::string& path, const std::string& section, const std::string& key,
+              std::string& value)
 {
     std::string data;
-    if (g_profilePath.empty() || ReadFile(g_profilePath, data) != ReadResult::Ok)
+    if (path.empty() || ReadFile(path, data) != ReadResult::Ok)
         return false;
     std::vector<Line> lines = SplitLines(data);
     Location loc = Find(lines, section, key);
@@ -170,6 +171,26 @@ bool LookUp(const std::string& section, const std::string& key, std::string& val
         v = v.substr(1, v.size() - 2);
     value.assign(v);
     return true;
+}
+
+bool LookUp(const std::string& section, const std::string& key, std::string& value)
+{
+    return LookUpIn(g_profilePath, section, key, value);
+}
+
+// A key's text as a number: 0 when it does not start with one, clamped to int.
+int TextToInt(const std::string& value)
+{
+    errno = 0;
+    char* end = nullptr;
+    long v = std::strtol(value.c_str(), &end, 10);
+    if (end == value.c_str())
+        return 0;
+    if (v > INT_MAX)
+        return INT_MAX;
+    if (v < INT_MIN)
+        return INT_MIN;
+    return static_cast<int>(v);
 }
 
 // Writes `data` beside `path` and renames it over `path`.
@@ -293,16 +314,16 @@ int GetIniProfileInt(const std::string& section, const std::string& key, int def
     std::string value;
     if (!LookUp(section, key, value))
         return def;
-    errno = 0;
-    char* end = nullptr;
-    long v = std::strtol(value.c_str(), &end, 10);
-    if (end == value.c_str())
-        return 0;
-    if (v > INT_MAX)
-        return INT_MAX;
-    if (v < INT_MIN)
-        return INT_MIN;
-    return static_cast<int>(v);
+    return TextToInt(value);
+}
+
+int GetIniFileInt(const std::string& path, const std::string& section, const std::string& key,
+                  int def)
+{
+    std::string value;
+    if (!LookUpIn(path, section, key, value))
+        return def;
+    return TextToInt(value);
 }
 
 bool WriteIniProfileInt(const std::string& section, const std::string& key, int value)

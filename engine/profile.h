@@ -21,6 +21,11 @@ std::string GetIniProfilePath();
 // A present key whose text does not start with a number reads as 0.
 int GetIniProfileInt(const std::string& section, const std::string& key, int def);
 
+// The same read from another settings file of the same form (a picture's
+// settings, for example); `def` when the file, section or key is absent.
+int GetIniFileInt(const std::string& path, const std::string& section, const std::string& key,
+                  int def);
+
 // Writes `value` as decimal text. Returns false when the file could not be
 // written (callers of the original design ignore it).
 bool WriteIniProfileInt(const std::string& section, const std::string& key, int value);

@@ -1,6 +1,7 @@
 #include "smsdatabase.h"
 
 #include "debugtrace.h"
+#include "message.h"
 #include "utilities.h"
 #include "zorqapp.h"
 
@@ -12,6 +13,12 @@ std::string WorkFolder()
 {
     CZorqMMIApp* app = CZorqMMIApp::Instance();
     return app ? app->GetWorkDirectory() : std::string();
+}
+
+std::string DatabaseFolder()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    return app ? app->GetFolderPath() : std::string();
 }
 
 std::string Clean(std::string s)
@@ -42,7 +49,7 @@ CEntrySMSRecordset::CEntrySMSRecordset(CDaoDatabase* db) : CDaoRecordset(db) {}
 
 void CEntrySMSRecordset::DoFieldExchange(CDaoFieldExchange& fx)
 {
-    fx.Short("Location", Location);
+    fx.Long("Location", Location);
     fx.Short("msgType", msgType);
     fx.Short("MsgType2", MsgType2);
     fx.Short("MsgRef", MsgRef);
@@ -90,6 +97,58 @@ void CEntrySMSRecordset::SetAddresses(const std::string& name, const std::string
     SortAddr = MakeSortAddr(AddrList);
 }
 
+void CEntrySMSRecordset::SetAddrList(const CAddressList* list)
+{
+    AddrList.clear();
+    if (!list) {
+        WriteDebug("CEntrySMSRecordset::SetAddrList -> pAddrList pointer NULL");
+    } else {
+        for (int i = 0; i < list->GetCount(); ++i)
+            AddrList += MakeAddrEntry(list->GetAt(i)->GetName(), list->GetAt(i)->GetNumber());
+    }
+    SortAddr = MakeSortAddr(AddrList);
+}
+
+void CEntrySMSRecordset::GetAddrList(CAddressList& list) const
+{
+    std::string rest = AddrList;
+    while (!rest.empty()) {
+        std::string name;
+        size_t at = rest.find('@');
+        if (at != std::string::npos) {
+            name = rest.substr(0, at);
+            rest = rest.substr(at + 1);
+        }
+        std::string number;
+        size_t end = rest.find("\r\n");
+        if (end != std::string::npos) {
+            number = rest.substr(0, end);
+            rest = rest.substr(end + 2);
+        } else {
+            rest.clear();
+        }
+        list.Add(new CAddress(name, number));
+    }
+}
+
+void CEntrySMSRecordset::SetFromMessage(const CMessage& msg, bool sentPart)
+{
+    MsgType2 = static_cast<int16_t>(msg.GetMsgType2());
+    MsgRef = msg.GetConcatRef();
+    Text = msg.GetText();
+    StatusReport = static_cast<int16_t>(msg.GetStatusReport());
+    ReplyPath = static_cast<int16_t>(msg.GetReplyPath());
+    ServiceCentre = msg.GetServiceCentre();
+    Format = static_cast<int16_t>(msg.GetFormat());
+    Validity = static_cast<int16_t>(msg.GetValidity());
+    CAddressList part;
+    const CAddressList& all = msg.GetAddressList();
+    for (int i = 0; i < all.GetCount(); ++i)
+        if (all.GetAt(i)->IsSent() == sentPart)
+            part.AddNameNumber(all.GetAt(i)->GetName(), all.GetAt(i)->GetNumber());
+    SetAddrList(&part);
+}
+
 void CEntrySMSRecordset::NormaliseMsgType()
 {
     if (msgType >= 5 && msgType <= 16)
@@ -106,12 +165,12 @@ void CSMSConfRecordset::DoFieldExchange(CDaoFieldExchange& fx)
 
 std::string GetSMSimSIMPath(int code)
 {
-    return WorkFolder() + ((code == 1 || code == 4) ? "SMSimSIM.mdb" : "");
+    return DatabaseFolder() + ((code == 1 || code == 4) ? "SMSimSIM.mdb" : "");
 }
 
 std::string GetPerMsgSMPath(int code)
 {
-    return WorkFolder() + ((code == 1 || code == 4) ? "PerMsgSM.mdb" : "");
+    return DatabaseFolder() + ((code == 1 || code == 4) ? "PerMsgSM.mdb" : "");
 }
 
 bool CreateSMSDatabase(const std::string& path)
@@ -123,7 +182,7 @@ bool CreateSMSDatabase(const std::string& path)
                           {{"version", dbInteger, 0}, {"memType", dbInteger, 0}, {"maxLoc", dbInteger, 0}},
                           65536);
         db.CreateTableDef("EntrySMS",
-                          {{"Location", dbInteger, 0},
+                          {{"Location", dbLong, 0},
                            {"msgType", dbInteger, 0},
                            {"MsgType2", dbInteger, 0},
                            {"MsgRef", dbInteger, 0},
@@ -202,7 +261,7 @@ bool CheckSMSLayout(CJetDatabase& old)
         to.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
         while (!from.IsEOF()) {
             to.AddNew();
-            to.Location = static_cast<int16_t>(from.GetFieldValue("Location").AsInt());
+            to.Location = static_cast<int32_t>(from.GetFieldValue("Location").AsInt());
             if ((v == 1 || v == 2) && hasNamePhone) {
                 to.SetAddresses(from.GetFieldValue("Name").AsText(), from.GetFieldValue("Phone").AsText());
             } else {

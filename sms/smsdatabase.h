@@ -9,6 +9,9 @@
 #include <cstdint>
 #include <string>
 
+class CAddressList;
+class CMessage;
+
 // Current layout of a message database.
 constexpr int kSMSConfVersion = 4;
 
@@ -25,10 +28,21 @@ public:
     void CopyRecord(const CEntrySMSRecordset& other);
     // One address entry: AddrList := name "@" number CR LF, SortAddr from it.
     void SetAddresses(const std::string& name, const std::string& number);
+    // AddrList := one entry per address, in list order; SortAddr from it.
+    // A null list leaves AddrList empty.
+    void SetAddrList(const CAddressList* list);
+    // Appends one address per AddrList entry to the list.
+    void GetAddrList(CAddressList& list) const;
+    // MsgType2, MsgRef, Text, StatusReport, ReplyPath, ServiceCentre,
+    // Format, Validity from the message, and AddrList from its recipients
+    // that were sent (`sentPart`) or not. Location, msgType and Date are the
+    // caller's.
+    void SetFromMessage(const CMessage& msg, bool sentPart);
     // msgType 5-7 -> 0, 8-10 -> 1, 11-13 -> 2, 14-16 -> 3.
     void NormaliseMsgType();
 
-    int16_t Location = 0, msgType = 0, MsgType2 = 0, MsgRef = 0;
+    int32_t Location = 0;
+    int16_t msgType = 0, MsgType2 = 0, MsgRef = 0;
     double Date = 0.0;
     std::string AddrList, SortAddr, Text;
     int16_t StatusReport = 0, ReplyPath = 0;
@@ -51,6 +65,8 @@ std::string MakeAddrEntry(const std::string& name, const std::string& number);
 // The first 50 characters of an address list.
 std::string MakeSortAddr(const std::string& addrList);
 
+// The SIM message mirror of this run and that of the previous run, in the
+// Database folder, for storage codes 1 and 4; the folder alone otherwise.
 std::string GetSMSimSIMPath(int storageCode);
 std::string GetPerMsgSMPath(int storageCode);
 

@@ -130,7 +130,7 @@ TEST_F(LanguageTest, ChangeLanguageSwapsOnlyWhenTheNewBundleLoads)
     EXPECT_EQ(app_.GetLanguage(), "fra");
     ASSERT_NE(app_.GetResources(), nullptr);
     EXPECT_FALSE(app_.LoadString(31457).isEmpty());
-    EXPECT_TRUE(app_.ChangeLanguage("FRA"));  // same language: nothing to do
+    EXPECT_FALSE(app_.ChangeLanguage("FRA"));  // same language: nothing to do
 }
 
 TEST_F(LanguageTest, MissingStringIsEmptyWithATraceLine)

@@ -1,0 +1,69 @@
+#include "trayicon.h"
+
+#include "utilities.h"
+#include "wndmsg.h"
+#include "zorqapp.h"
+
+#include <QApplication>
+#include <QSystemTrayIcon>
+
+CTrayIcon::CTrayIcon(QObject* owner, unsigned iconId) : m_owner(owner), m_iconId(iconId) {}
+
+CTrayIcon::~CTrayIcon() { Remove(); }
+
+void CTrayIcon::SetOwner(QObject* owner, unsigned iconId)
+{
+    m_owner = owner;
+    m_iconId = iconId;
+}
+
+bool CTrayIcon::Show(int iconResId, int tipStringId, unsigned callbackMessage)
+{
+    QString tip;
+    if (tipStringId != 0 && CZorqMMIApp::Instance())
+        tip = CZorqMMIApp::Instance()->LoadString(tipStringId).left(63);
+    m_tip = tip;
+    m_iconResId = iconResId;
+    m_callbackMessage = callbackMessage;
+    m_bRemoved = false;
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance()) ||
+        !QSystemTrayIcon::isSystemTrayAvailable())
+        return true;
+    if (!m_icon) {
+        m_icon = std::make_unique<QSystemTrayIcon>();
+        QObject::connect(m_icon.get(), &QSystemTrayIcon::activated,
+                         [this](QSystemTrayIcon::ActivationReason reason) {
+                             if (!m_callbackMessage || !m_owner)
+                                 return;
+                             const unsigned mouse = reason == QSystemTrayIcon::DoubleClick
+                                                        ? WM_LBUTTONDBLCLK
+                                                        : WM_LBUTTONUP;
+                             PostMessage(m_owner, m_callbackMessage, m_iconId, mouse);
+                         });
+    }
+    m_icon->setIcon(iconResId ? LoadAppIcon(iconResId) : QIcon());
+    m_icon->setToolTip(tip);
+    m_icon->show();
+    return true;
+}
+
+bool CTrayIcon::Add(int iconResId, int tipStringId, unsigned callbackMessage)
+{
+    return Show(iconResId, tipStringId, callbackMessage);
+}
+
+bool CTrayIcon::Modify(int iconResId, int tipStringId, unsigned callbackMessage)
+{
+    return Show(iconResId, tipStringId, callbackMessage);
+}
+
+bool CTrayIcon::Remove()
+{
+    if (m_bRemoved)
+        return false;
+    if (m_icon)
+        m_icon->hide();
+    m_bRemoved = true;
+    m_iconResId = 0;
+    return true;
+}
