@@ -60,6 +60,8 @@ public:
     // done message when something was playing.
     void Stop();
     bool IsPlaying() const { return m_pDriver != nullptr; }
+    // The window for the next done message.
+    void SetNotify(QObject* notify) { m_pNotify = notify; }
 
     // The audio output: a FluidSynth driver name (empty: the system's
     // default output) and, for the "file" driver, the file to write.

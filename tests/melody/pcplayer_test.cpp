@@ -3,6 +3,7 @@
 #include "pcplayer.h"
 #include "test_support.h"
 #include "wndmsg.h"
+#include "melody_fixture.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -17,21 +18,8 @@ namespace {
 using zorqtest::Audio;
 using zorqtest::ReadWav;
 using zorqtest::TempProgramDir;
+using zorqtest::DoneCounter;
 
-// Counts the done messages it receives.
-class DoneCounter : public QObject {
-public:
-    int done = 0;
-    bool event(QEvent* e) override
-    {
-        if (e->type() == CWndMsgEvent::EventType() &&
-            static_cast<CWndMsgEvent*>(e)->message() == WM_MMI_MELODY_DONE) {
-            ++done;
-            return true;
-        }
-        return QObject::event(e);
-    }
-};
 
 long FileSize(const std::string& path)
 {
