@@ -839,7 +839,7 @@ void CMainView::OnTrayDblClick()
         return;
     // The switch clears the closing flag itself, and only when it happens.
     if (m_status.unread_msg == 1 && m_status.sms_full == 0)
-        doc->ShowSMSMT();
+        doc->Windows()->ShowSMSMT();
 #endif
 }
 

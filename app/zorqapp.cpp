@@ -125,10 +125,6 @@ void CZorqMMIApp::LoadBackgroundPictures(const std::string& code)
     m_strBmpName = value + ".BMP";
     if (!FileExists(m_strResDir + m_strBmpName))
         m_strBmpName = defaultName;
-    // The regions belong to the picture shown; an empty choice keeps them in
-    // the profile itself.
-    m_strPictureIni = value.empty() ? GetIniProfilePath()
-                                    : m_strResDir + GetBaseName(m_strBmpName) + ".INI";
 }
 
 bool CZorqMMIApp::FreeResourceLibrary()

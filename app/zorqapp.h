@@ -62,11 +62,9 @@ public:
 
     // The background picture of the menu screen: "back"+code+".BMP" when the
     // Res folder has it, else the English one, unless the profile's
-    // Pictures/BmpName names another picture that exists. Also sets the
-    // picture's settings file (its regions): the picture's name with ".INI",
-    // or the profile itself when BmpName is empty.
+    // Pictures/BmpName names another picture that exists. (The picture's
+    // settings file, its regions, is read by ReadPictureSettings.)
     void LoadBackgroundPictures(const std::string& code);
-    const std::string& GetBmpName() const { return m_strBmpName; }
     const std::string& GetPictureIniPath() const { return m_strPictureIni; }
 
     // A string of the bundle; empty with a trace line when it has none.
@@ -197,7 +195,6 @@ private:
     std::string m_strAppDir, m_strResDir, m_strDatabaseDir, m_strWorkDir, m_strFilesDir,
         m_strMelodyDir;
     std::string m_strLanguage;
-    std::string m_strBmpName, m_strPictureIni;
     std::string m_strHelpFile;
     std::unique_ptr<CLanguageBundle> m_hLangResources;
     std::string m_VersionNumber, m_EditionNumber, m_PellardATPVersion;

@@ -92,7 +92,7 @@ void CZorqMenu::OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers mo
 #ifdef ZORQ_HAVE_DOCUMENT
         // The switch to the received folder clears the closing flag itself.
         if (CZorqMMIDoc* doc = GetDocument())
-            doc->ShowSMSMT();
+            doc->Windows()->ShowSMSMT();
 #endif
     }
 }

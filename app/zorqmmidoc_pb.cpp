@@ -145,11 +145,10 @@ void CZorqMMIDoc::BackGroundUpLoadPB()
         m_nUploadRetries = 0;
         const int last = GetPBMaxLocation(m_nPBUploadStorage);
         if (last == 0) {
-            // Nothing to read here. The phone memory is the last storage:
-            // without it the reading is over (it must not start again at
+            // Nothing to read here: the next storage follows, and after the
+            // phone memory the reading is over (it must not start again at
             // the SIM for ever).
-            if (m_nPBUploadStorage == 3)
-                StopPBUpload();
+            AdvancePBUploadStorage();
             return;
         }
         if (m_nPBUploadStorage == 1 || m_nPBUploadStorage == 2) {

@@ -62,6 +62,18 @@ void at_set_conversion_tables(const uint8_t g2w[128], const uint8_t w2g[256])
 uint8_t at_gsm_to_win(uint8_t c) { return c < 128 ? gsm_to_win[c] : c; }
 uint8_t at_win_to_gsm(uint8_t c) { return win_to_gsm[c]; }
 
+bool at_gsm_ext_to_win(uint8_t code, uint8_t* out)
+{
+    static const uint8_t pairs[][2] = {{0x65, 0x80}, {0x3C, '['}, {0x3E, ']'}, {0x28, '{'}, {0x29, '}'},
+                                       {0x2F, '\\'}, {0x14, '^'}, {0x3D, '~'}, {0x40, '|'}, {0x0A, '\f'}};
+    for (const auto& p : pairs)
+        if (p[0] == code) {
+            *out = p[1];
+            return true;
+        }
+    return false;
+}
+
 uint8_t ati_identity(uint8_t c) { return c; }
 
 void ati_select_charset(uint8_t index)

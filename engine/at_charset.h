@@ -15,4 +15,7 @@ bool at_load_conversion_tables(const std::string& folder, std::string* failed_pa
 void at_set_conversion_tables(const uint8_t gsm_to_win[128], const uint8_t win_to_gsm[256]);
 
 uint8_t at_gsm_to_win(uint8_t c);  // codes 0-127 through the table, others unchanged
+// The PC character of a GSM extension-table code (the code after the escape
+// 0x1B): euro sign, [ ] { } \ ^ ~ | and form feed. False for other codes.
+bool at_gsm_ext_to_win(uint8_t code, uint8_t* out);
 uint8_t at_win_to_gsm(uint8_t c);  // every byte through the table

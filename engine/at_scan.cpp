@@ -1,6 +1,8 @@
 // The AT task's input reader and response scanner.
 #include "at_scan.h"
 
+#include "at_charset.h"
+
 #include <cstring>
 
 namespace {
@@ -224,6 +226,10 @@ krn_msg* rd_quoted(uint8_t* dst, size_t room, bool* truncated, bool decode)
         return m;
     size_t n = 0;
     *truncated = false;
+    // In the GSM character set an escape (0x1B) and the code after it are
+    // one character of the extension table (euro sign, brackets...).
+    const bool gsm = decode && ati_decode == at_gsm_to_win;
+    bool escaped = false;
     for (;;) {
         uint8_t c;
         if (krn_msg* m = ati_getc(&c))
@@ -252,8 +258,16 @@ krn_msg* rd_quoted(uint8_t* dst, size_t room, bool* truncated, bool decode)
             }
             c = static_cast<uint8_t>(hv * 16 + lv);
         }
-        if (decode)
+        if (gsm && !escaped && c == 0x1B) {
+            escaped = true;
+            continue;
+        }
+        uint8_t ext;
+        if (escaped && at_gsm_ext_to_win(c, &ext))
+            c = ext;
+        else if (decode)
             c = ati_decode(c);
+        escaped = false;
         if (n < room && n < 255)
             dst[1 + n++] = c;
         else

@@ -63,7 +63,7 @@ protected:
         ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/$ZQ.VRS", d + "$ZQ.VRS"));
         for (const char* t : {"GSMToWin.cvt", "WinToGSM.cvt"})
             ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/Files/" + t, d + "Files/" + t));
-        for (const char* b : {"pbback.bmp", "smsback.bmp"})
+        for (const char* b : {"pbback.bmp", "smsback.bmp", "backenu.BMP"})
             WriteFile(d + "Res/" + b, "BM");
         app_.SetInstanceName(QStringLiteral("zorq-start-test-%1").arg(::getpid()));
         app_.SetCodePause(0);
@@ -125,6 +125,7 @@ TEST_F(StartUpTest, MissingResOrFilesFolderOrFileEndsWithItsMessage)
 
     app_.shown.clear();
     ::mkdir((dir_.path() + "Res").c_str(), 0777);
+    WriteFile(dir_.path() + "Res/backenu.BMP", "BM");
     WriteFile(dir_.path() + "Res/pbback.bmp", "BM");
     EXPECT_FALSE(Start());
     ExpectOnlyMessage(31421, dir_.path() + "Res/smsback.bmp");

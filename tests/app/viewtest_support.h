@@ -57,8 +57,10 @@ public:
             CopyFile(built + "Res/" + f, dir.path() + "Res/" + f);
         CopyFile(BuiltBundle(), dir.path() + "ZORQenu.rcc");
         SetIniProfileFile(dir.path());
+        WriteIniProfileString("Pictures", "BmpName", "backenu");
         app.SetDataDirectories(dir.path() + "zorqmmi");
         app.LoadResourceLibrary("enu");
+        app.ReadPictureSettings();
         CMainView::ResetFirstInitialUpdate();
     }
     std::string Res(const std::string& file) const { return dir.path() + "Res/" + file; }

@@ -131,6 +131,14 @@ TEST(AtScan, EscapesAndTheGsmDecode)
     h.confirms();
     // Lower-case hexadecimal digits and a lone backslash are malformed.
     EXPECT_EQ(answer(h, AT_REQ_CPBR, {3, 3}, "\r\n+CPBR: 3,\"1\",129,\"a\\e9\"\r\n"), "230/5");
+    quiet_period(h);
+    // An escape and its code are one character of the extension table (euro
+    // sign, brackets, bar); an unknown code after it reads as itself.
+    c = first_confirm(h, AT_REQ_CPBR, "\r\n+CPBR: 4,\"1\",129,\"\\1Be\\1B<\\1B>\\1B@\\1B/x\\1BA\"\r\n", {4, 4});
+    EXPECT_PRED2(same, c, bytes({0, 176, 4, 1, '1', 129, 7, 0x80, '[', ']', '|', '\\', 'x', 'A', 0}));
+    h.feed("\r\nOK\r\n");
+    h.run();
+    h.confirms();
     for (int i = 0; i < 128; ++i) g2w[i] = static_cast<uint8_t>(i);
     at_set_conversion_tables(g2w, w2g);
 }
