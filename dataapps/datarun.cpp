@@ -47,7 +47,7 @@ bool RunDataApplication(CDataObj& entry)
     // The port first: the program may open it as soon as it starts.
     ReleasePhoneLink();
     if (!RunProgramAndNotify(entry.GetShortExeName(), entry.GetArguments(), true)) {
-        UiMessageBox(UiFormatString(31864, {entry.GetShortExeName()}), MB_OK | MB_ICONEXCLAMATION);
+        UiMessageBox(UiFormatString(31899, {entry.GetShortExeName()}), MB_OK | MB_ICONEXCLAMATION);
         return false;
     }
     doc->SetDataAppRunning(true);
