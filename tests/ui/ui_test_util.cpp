@@ -1,6 +1,10 @@
 #include "ui_test_util.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QElapsedTimer>
+#include <QTimer>
+#include <QWidget>
 #include <QThread>
 
 #include <cstdlib>
@@ -17,6 +21,30 @@ bool WaitFor(const std::function<bool()>& done, int ms)
         QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
         QThread::msleep(2);
     }
+    return true;
+}
+
+void OnNextModal(const std::function<void(QWidget*)>& action)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(10);
+    QObject::connect(timer, &QTimer::timeout, [timer, action] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || !modal->isVisible())
+            return;
+        timer->stop();
+        timer->deleteLater();
+        action(modal);
+    });
+    timer->start();
+}
+
+bool ClickId(QWidget* dialog, int id)
+{
+    auto* b = dialog->findChild<QAbstractButton*>(QStringLiteral("id%1").arg(id));
+    if (!b || !b->isEnabled())
+        return false;
+    b->click();
     return true;
 }
 

@@ -27,6 +27,12 @@ public:
 // Runs queued events until `done` holds or the time runs out.
 bool WaitFor(const std::function<bool()>& done, int ms = 2000);
 
+// Runs `action` on the next modal dialog once it is shown (the caller then
+// starts it with DoModal or exec).
+void OnNextModal(const std::function<void(QWidget*)>& action);
+// Clicks the button "id<n>" of a dialog.
+bool ClickId(QWidget* dialog, int id);
+
 // A fresh folder under /tmp, removed at the end.
 class TempDir {
 public:

@@ -1,0 +1,153 @@
+#include "filedlg.h"
+
+#include "uiservices.h"
+#include "uitext.h"
+
+#include <QComboBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+
+#include <functional>
+
+namespace {
+
+constexpr int kSaveCaption = 31688;
+constexpr int kMinCharsString = 31807;
+constexpr int kFilterString = 31448;
+constexpr int kOpenCaption = 31710;
+constexpr unsigned kExclamation = 0x30;
+
+std::function<int(CQXFileDlg&)>& Runner()
+{
+    static std::function<int(CQXFileDlg&)> runner;
+    return runner;
+}
+
+}  // namespace
+
+void SetFileDlgRunner(std::function<int(CQXFileDlg&)> runner) { Runner() = std::move(runner); }
+
+QStringList CQXFileDlg::NameFilters(const QString& filter)
+{
+    QStringList parts = filter.split('|');
+    QStringList filters;
+    for (int i = 0; i + 1 < parts.size(); i += 2) {
+        const QString desc = parts[i].trimmed();
+        const QString patterns = parts[i + 1].trimmed().replace(';', ' ');
+        if (desc.isEmpty() && patterns.isEmpty())
+            break;
+        // The toolkit reads the patterns from the last parentheses.
+        filters << desc + QStringLiteral(" (") + patterns + QLatin1Char(')');
+    }
+    return filters;
+}
+
+CQXFileDlg::CQXFileDlg(bool open, const QString& defaultExt, const QString& fileName, unsigned flags,
+                       const QString& filter, QWidget* parent, int captionId)
+    : QFileDialog(parent), open_(open), flags_(flags)
+{
+    // The toolkit's own dialog, so that the controls below can be hidden
+    // and the dialog behaves alike on every desktop.
+    setOption(QFileDialog::DontUseNativeDialog, true);
+    QString ext = defaultExt;
+    if (ext.startsWith('.'))
+        ext.remove(0, 1);
+    setDefaultSuffix(ext);
+    if (!fileName.isEmpty())
+        selectFile(fileName);
+    const QStringList filters = NameFilters(filter);
+    if (!filters.isEmpty())
+        setNameFilters(filters);
+
+    if (!open || (flags & OFN_FILEMUSTEXIST)) {
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::ExistingFile);
+    } else if (flags & OFN_OVERWRITEPROMPT) {
+        // A new name is welcome; an existing file is only replaced after
+        // the user agreed.
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        setOption(QFileDialog::DontConfirmOverwrite, false);
+    } else {
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::AnyFile);
+    }
+
+    QString caption;
+    if (!open)
+        caption = UiLoadString(kSaveCaption);
+    else if (captionId != -1)
+        caption = UiLoadString(captionId);
+    if (!caption.isEmpty())
+        setLabelText(QFileDialog::Accept, caption);
+    if (!open) {
+        for (const char* name : {"fileNameEdit", "fileTypeCombo", "fileNameLabel", "fileTypeLabel"})
+            if (QWidget* w = findChild<QWidget*>(QLatin1String(name)))
+                w->hide();
+    }
+}
+
+QString CQXFileDlg::AcceptCaption() const { return labelText(QFileDialog::Accept); }
+
+int CQXFileDlg::DoModal()
+{
+    if (Runner())
+        return Runner()(*this);
+    return exec() == QDialog::Accepted ? IDOK : IDCANCEL;
+}
+
+QString CQXFileDlg::GetPathName() const
+{
+    const QStringList files = selectedFiles();
+    return files.isEmpty() ? QString() : files.first();
+}
+
+void DDV_MinChars(CDataExchange* pDX, const QString& text, int minimum)
+{
+    if (!pDX || !pDX->m_bSaveAndValidate || text.size() >= minimum)
+        return;
+    UiMessageBox(UiFormatString(kMinCharsString, {QString::number(minimum)}), kExclamation, kMinCharsString);
+    if (pDX->m_pDlgWnd && pDX->m_idLastControl)
+        if (auto* edit = qobject_cast<QLineEdit*>(pDX->m_pDlgWnd->GetDlgItem(pDX->m_idLastControl))) {
+            edit->setFocus();
+            edit->setSelection(0, static_cast<int>(text.size()));
+        }
+    pDX->m_bFailed = true;
+}
+
+QString UiDatabaseFolder()
+{
+    UiServices* s = GetUiServices();
+    return s ? QString::fromStdString(s->GetAppDir()) + QStringLiteral("Database/") : QString();
+}
+
+namespace {
+
+int RunDatabaseDlg(int titleId, QString& path, QWidget* refresh, const QString& folder, unsigned flags,
+                   int captionId)
+{
+    CQXFileDlg dlg(true, QStringLiteral(".mdb"), QString(), flags, UiLoadAppString(kFilterString), nullptr,
+                   captionId);
+    dlg.setWindowTitle(UiLoadAppString(titleId));
+    dlg.setDirectory(folder.isEmpty() ? UiDatabaseFolder() : folder);
+    const int result = dlg.DoModal();
+    if (result == IDOK)
+        path = dlg.GetPathName();
+    if (refresh)
+        refresh->repaint();
+    return result;
+}
+
+}  // namespace
+
+int UiOpenDatabaseDlg(int titleId, QString& path, QWidget* refresh, const QString& folder)
+{
+    return RunDatabaseDlg(titleId, path, refresh, folder, OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT, kOpenCaption);
+}
+
+int UiChooseDatabaseDlg(int titleId, QString& path, QWidget* refresh, const QString& folder, int captionId)
+{
+    return RunDatabaseDlg(titleId, path, refresh, folder,
+                          OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_FILEMUSTEXIST, captionId);
+}

@@ -1,0 +1,332 @@
+#include "print.h"
+
+#include "uiservices.h"
+#include "uitext.h"
+
+#include <QApplication>
+#include <QDateTime>
+#include <QFontMetrics>
+#include <QLocale>
+#include <QPainter>
+#include <QPrintDialog>
+#include <QPrinter>
+
+#include <memory>
+
+namespace {
+
+constexpr int kPageString = 31417;     // "page %1" of the printing window
+constexpr int kHeadingString = 31370;  // date and time %1, page %2
+constexpr int kDocString = 31371;      // the document's name
+
+// Geometry in 1/600 inch.
+constexpr int kMargin = 468;
+constexpr int kBothMargins = 936;
+constexpr int kRuleEnd = 1600;
+
+struct PrintJob {
+    QPrinter* printer = nullptr;
+    std::unique_ptr<QPrinter> ownPrinter;
+    std::unique_ptr<QPainter> painter;
+    QWidget* window = nullptr;  // the main window, disabled meanwhile
+    CDlgPrinting* progress = nullptr;
+    QString title;
+    double scale = 1.0;
+    int valueIndent = 780;
+    int lineHeight = 1;
+    int pageWidth = 1;
+    int linesPerPage = 1;
+    int line = 0;
+    int page = 1;
+    QFont normal, label, heading;
+    bool busy = false;
+};
+
+PrintJob g_job;
+
+int U(int units) { return static_cast<int>(units * g_job.scale + 0.5); }
+int Y() { return g_job.line * g_job.lineHeight; }
+
+QFont MakeFont(int points, bool bold, QPaintDevice* device)
+{
+    QFont f(QStringLiteral("DejaVu Sans"));
+    f.setStyleHint(QFont::SansSerif);
+    f.setPointSize(points);
+    f.setBold(bold);
+    return QFont(f, device);
+}
+
+int TextWidth(const QFont& font, const QString& text)
+{
+    return QFontMetrics(font, g_job.printer).horizontalAdvance(text);
+}
+
+void KeepInterfaceAlive()
+{
+    // The interface stays painted while pages are produced; a second job
+    // asked for meanwhile is refused by the busy flag.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+}
+
+void PrintHeading()
+{
+    QPainter& p = *g_job.painter;
+    g_job.line += 3;
+    p.setFont(g_job.heading);
+    p.drawText(U(kMargin), Y(), g_job.pageWidth, g_job.lineHeight * 2, Qt::AlignLeft | Qt::AlignTop,
+               g_job.title);
+    p.setFont(g_job.label);
+    const QString stamp = QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+    const QString right = UiFormatString(kHeadingString, {stamp, QString::number(g_job.page)});
+    const int right_end = g_job.pageWidth - U(kMargin);
+    p.drawText(0, Y(), right_end, g_job.lineHeight * 2, Qt::AlignRight | Qt::AlignTop, right);
+    p.setFont(g_job.normal);
+    g_job.line += 1;
+    p.setPen(QPen(Qt::black, std::max(1, U(10))));
+    const int mid = Y() + g_job.lineHeight / 2;
+    p.drawLine(U(kMargin), mid, g_job.pageWidth - U(kMargin), mid);
+    p.setPen(QPen(Qt::black, std::max(1, U(4))));
+    g_job.line += 1;
+    g_job.line += 2;
+}
+
+void ReleaseJob()
+{
+    g_job.painter.reset();
+    if (g_job.progress) {
+        g_job.progress->close();
+        delete g_job.progress;
+        g_job.progress = nullptr;
+    }
+    if (g_job.window)
+        g_job.window->setEnabled(true);
+    g_job.window = nullptr;
+    g_job.ownPrinter.reset();
+    g_job.printer = nullptr;
+    g_job.busy = false;
+}
+
+}  // namespace
+
+QStringList PrintSplitLine(const QString& text, int width, const std::function<int(const QString&)>& measure)
+{
+    QStringList lines;
+    QString rest = text;
+    while (!rest.isEmpty() && measure(rest) > width) {
+        // The longest leading part that fits.
+        int fit = 0;
+        int lo = 1, hi = static_cast<int>(rest.size());
+        while (lo <= hi) {
+            const int mid = (lo + hi) / 2;
+            if (measure(rest.left(mid)) <= width) {
+                fit = mid;
+                lo = mid + 1;
+            } else {
+                hi = mid - 1;
+            }
+        }
+        // At least one character a line, so a narrow page still ends.
+        fit = std::max(fit, 1);
+        int cut = fit;
+        const qsizetype blank = rest.left(fit + 1).lastIndexOf(' ');
+        if (blank > 0)
+            cut = static_cast<int>(blank);
+        lines << rest.left(cut);
+        rest = rest.mid(cut);
+        if (rest.startsWith(' '))
+            rest.remove(0, 1);
+    }
+    if (!rest.isEmpty() || lines.isEmpty())
+        lines << rest;
+    return lines;
+}
+
+bool PrintBegin(const QString& title, QWidget* parent, int layout)
+{
+    if (g_job.busy)
+        return false;
+    auto printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    QPrintDialog dlg(printer.get(), parent);
+    dlg.setOption(QAbstractPrintDialog::PrintToFile, true);
+    dlg.setOption(QAbstractPrintDialog::PrintSelection, false);
+    dlg.setOption(QAbstractPrintDialog::PrintPageRange, false);
+    g_job.busy = true;  // the dialog runs its own event loop
+    const int answer = dlg.exec();
+    g_job.busy = false;
+    if (answer != QDialog::Accepted)
+        return false;
+    if (!PrintBeginOn(printer.get(), title, parent, layout))
+        return false;
+    g_job.ownPrinter = std::move(printer);
+    return true;
+}
+
+bool PrintBeginOn(QPrinter* printer, const QString& title, QWidget* parent, int layout)
+{
+    if (g_job.busy || !printer)
+        return false;
+    g_job.busy = true;
+    g_job.printer = printer;
+    g_job.title = title;
+    if (layout == 0)
+        g_job.valueIndent = 780;
+    else if (layout == 1)
+        g_job.valueIndent = 1024;
+    printer->setDocName(UiLoadAppString(kDocString));
+    g_job.painter = std::make_unique<QPainter>();
+    if (!g_job.painter->begin(printer)) {
+        ReleaseJob();
+        return false;
+    }
+    g_job.scale = printer->resolution() / 600.0;
+    g_job.normal = MakeFont(10, false, printer);
+    g_job.label = MakeFont(10, true, printer);
+    g_job.heading = MakeFont(12, true, printer);
+    g_job.painter->setFont(g_job.normal);
+    const QFontMetrics fm(g_job.normal, printer);
+    g_job.lineHeight = std::max(1, fm.height() + fm.leading());
+    g_job.pageWidth = std::max(1, printer->width());
+    g_job.linesPerPage = std::max(1, printer->height() / g_job.lineHeight);
+    g_job.page = 1;
+    g_job.line = 0;
+
+    g_job.window = parent ? parent->window() : nullptr;
+    if (g_job.window)
+        g_job.window->setEnabled(false);
+    g_job.progress = new CDlgPrinting(parent);
+    g_job.progress->ShowPage(1);
+    PrintHeading();
+    KeepInterfaceAlive();
+    return true;
+}
+
+void PrintEnd(bool success)
+{
+    if (!g_job.busy || !g_job.painter)
+        return;
+    if (success)
+        g_job.painter->end();
+    else if (g_job.printer)
+        g_job.printer->abort();
+    ReleaseJob();
+}
+
+void PrintText(const QString& label, const QString& text)
+{
+    if (!g_job.painter || text.isEmpty())
+        return;
+    QPainter& p = *g_job.painter;
+    p.setFont(g_job.label);
+    p.drawText(U(kMargin), Y(), U(g_job.valueIndent), g_job.lineHeight, Qt::AlignLeft | Qt::AlignTop, label);
+    p.setFont(g_job.normal);
+    for (const QString& piece : text.split(QStringLiteral("\r\n")))
+        PrintWrapped(piece);
+}
+
+void PrintWrapped(const QString& text)
+{
+    if (!g_job.painter)
+        return;
+    const int x = U(kMargin + g_job.valueIndent);
+    const int avail = std::max(1, g_job.pageWidth - U(kBothMargins + g_job.valueIndent));
+    const QFont font = g_job.normal;
+    const QStringList lines =
+        PrintSplitLine(text, avail, [&](const QString& s) { return TextWidth(font, s); });
+    for (const QString& l : lines) {
+        g_job.painter->drawText(x, Y(), avail + U(kMargin), g_job.lineHeight,
+                                Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, l);
+        g_job.line += 1;
+    }
+}
+
+void PrintBullet(const QString& text)
+{
+    if (!g_job.painter)
+        return;
+    QPainter& p = *g_job.painter;
+    const int h = g_job.lineHeight;
+    p.setBrush(Qt::black);
+    p.setPen(Qt::NoPen);
+    p.drawEllipse(QRect(QPoint(U(kMargin), Y() + h / 2), QPoint(U(kMargin) + h / 3, Y() + 5 * h / 6)));
+    p.setPen(QPen(Qt::black, std::max(1, U(4))));
+    p.setBrush(Qt::NoBrush);
+    p.setFont(g_job.heading);
+    p.drawText(U(kMargin) + 2 * h / 3, Y(), g_job.pageWidth, h * 2, Qt::AlignLeft | Qt::AlignTop, text);
+    p.setFont(g_job.normal);
+    g_job.line += 1;
+}
+
+void PrintSeparator()
+{
+    if (!g_job.painter)
+        return;
+    g_job.line += 1;
+    g_job.painter->setPen(QPen(Qt::black, std::max(1, U(4))));
+    g_job.painter->drawLine(U(kMargin), Y(), g_job.pageWidth - U(kRuleEnd), Y());
+    g_job.line += 1;
+}
+
+void PrintSeparatorSpaced()
+{
+    if (!g_job.painter)
+        return;
+    PrintSeparator();
+    g_job.line += 2;
+}
+
+int PrintCountLines(const QString& text)
+{
+    if (text.isEmpty() || !g_job.painter)
+        return 0;
+    const int avail = std::max(1, g_job.pageWidth - U(kBothMargins + g_job.valueIndent));
+    const QFont font = g_job.normal;
+    int lines = 0;
+    for (const QString& piece : text.split(QStringLiteral("\r\n")))
+        lines += static_cast<int>(
+            PrintSplitLine(piece, avail, [&](const QString& s) { return TextWidth(font, s); }).size());
+    return lines;
+}
+
+bool PrintIsPageFull(int lines) { return g_job.line + lines + 4 > g_job.linesPerPage; }
+
+bool PrintNewPage()
+{
+    if (!g_job.painter)
+        return false;
+    if (!g_job.printer->newPage()) {
+        g_job.printer->abort();
+        return false;
+    }
+    g_job.page += 1;
+    if (g_job.progress)
+        g_job.progress->ShowPage(g_job.page);
+    g_job.line = 0;
+    PrintHeading();
+    KeepInterfaceAlive();
+    return true;
+}
+
+bool PrintIsBusy() { return g_job.busy; }
+int PrintCurrentLine() { return g_job.line; }
+int PrintPageNumber() { return g_job.page; }
+int PrintLinesPerPage() { return g_job.linesPerPage; }
+double PrintScale() { return g_job.scale; }
+
+// ---------------------------------------------------------------- window
+
+CDlgPrinting::CDlgPrinting(QWidget* parent) : CDialog(240, parent)
+{
+    setModal(false);
+    if (CreateFromTemplate()) {
+        OnInitDialog();
+        CenterWindow();
+        show();
+    }
+}
+
+void CDlgPrinting::ShowPage(int page)
+{
+    SetDlgItemText(1133, UiFormatString(kPageString, {QString::number(page)}));
+}
+
+QString CDlgPrinting::PageText() const { return GetDlgItemText(1133); }

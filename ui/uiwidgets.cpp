@@ -1,0 +1,56 @@
+#include "uiwidgets.h"
+
+#include "langbundle.h"
+#include "uiservices.h"
+
+#include <QFile>
+#include <QLayout>
+#include <QWidget>
+
+bool UiReplaceWidget(QWidget* placeholder, QWidget* replacement)
+{
+    if (!placeholder || !replacement || placeholder == replacement)
+        return false;
+    QWidget* parent = placeholder->parentWidget();
+    replacement->setParent(parent);
+    replacement->setObjectName(placeholder->objectName());
+    placeholder->setObjectName(QString());
+    bool placed = false;
+    if (parent && parent->layout())
+        placed = parent->layout()->replaceWidget(placeholder, replacement, Qt::FindDirectChildrenOnly) != nullptr;
+    if (!placed) {
+        // The placeholder may sit in a nested layout of the form.
+        for (QLayout* l : parent ? parent->findChildren<QLayout*>() : QList<QLayout*>())
+            if (l->replaceWidget(placeholder, replacement, Qt::FindDirectChildrenOnly)) {
+                placed = true;
+                break;
+            }
+    }
+    if (!placed)
+        replacement->setGeometry(placeholder->geometry());
+    replacement->setEnabled(placeholder->isEnabled());
+    replacement->setToolTip(placeholder->toolTip());
+    placeholder->hide();
+    placeholder->deleteLater();
+    replacement->show();
+    return true;
+}
+
+QIcon UiLoadIcon(const QString& name)
+{
+    if (name.isEmpty())
+        return QIcon();
+    QStringList candidates;
+    for (const char* ext : {".svg", ".png", ".ico"}) {
+        if (CLanguageBundle* b = UiResources())
+            candidates << b->ResourcePath(QStringLiteral("icons/") + name + QLatin1String(ext));
+        candidates << QStringLiteral(":/zorqmmi/") + name + QLatin1String(ext);
+        candidates << QStringLiteral(":/zorqmmi/icons/") + name + QLatin1String(ext);
+        if (UiServices* s = GetUiServices())
+            candidates << QString::fromStdString(s->GetResDir()) + name + QLatin1String(ext);
+    }
+    for (const QString& path : candidates)
+        if (QFile::exists(path))
+            return QIcon(path);
+    return QIcon();
+}
