@@ -18,14 +18,8 @@
 #include "zorqapp.h"
 #include "zorqmenu.h"
 
-#if __has_include("zorqmmidoc.h")
 #include "zorqmmidoc.h"
-#define ZORQ_HAVE_DOCUMENT 1
-#endif
-#if __has_include("dlgprogress.h")
 #include "dlgprogress.h"
-#define ZORQ_HAVE_PROGRESS 1
-#endif
 
 #include <QApplication>
 #include <QDragEnterEvent>
@@ -195,11 +189,7 @@ void CMainView::BindHandButtons()
 
 CZorqMMIDoc* CMainView::GetDocument() const
 {
-#ifdef ZORQ_HAVE_DOCUMENT
     return CZorqMMIDoc::Instance();
-#else
-    return nullptr;
-#endif
 }
 
 // ---- Life of a screen ------------------------------------------------------------
@@ -319,13 +309,11 @@ std::intptr_t CMainView::DefWindowProc(unsigned message, std::uintptr_t wParam, 
         }
         return 0;
     case WM_MMI_APP_ENDED:
-#ifdef ZORQ_HAVE_DOCUMENT
         if (CZorqMMIDoc* doc = GetDocument()) {
             if (doc->IsDataAppRunning())
                 OnProcessEnded();
             return 1;
         }
-#endif
         return 0;
     case WM_MMI_SIM_BUSY:
         if (CZorqMMIApp* app = CZorqMMIApp::Instance())
@@ -386,10 +374,8 @@ void CMainView::OnFrameMove() {}
 void CMainView::OnUpdateMSParam(int)
 {
     bool running = false;
-#ifdef ZORQ_HAVE_DOCUMENT
     if (CZorqMMIDoc* doc = GetDocument())
         running = doc->IsDataAppRunning();
-#endif
     if (m_pRefresh)
         m_pRefresh->setEnabled(!running);
 }
@@ -782,10 +768,8 @@ void CMainView::OnRefresh()
 {
     if (m_bShowProgress == 1)
         StartProgress(31746, 5);
-#ifdef ZORQ_HAVE_DOCUMENT
     if (CZorqMMIDoc* doc = GetDocument())
         doc->mmi_NewMobileDetect(m_bDetectArgument != 0);
-#endif
     if (m_bShowProgress == 1)
         EndProgress(5);
     m_bShowProgress = 1;
@@ -801,7 +785,6 @@ void CMainView::OnQuitView()
 
 void CMainView::OnStartUp()
 {
-#ifdef ZORQ_HAVE_DOCUMENT
     CZorqMMIDoc* doc = GetDocument();
     if (!doc)
         return;
@@ -826,21 +809,18 @@ void CMainView::OnStartUp()
     } catch (...) {
         // The start-up check is a courtesy; a database problem shows elsewhere.
     }
-#endif
 }
 
 void CMainView::OnTrayDblClick()
 {
     if (m_nViewKind == VIEW_SHORTMSG)
         return;
-#ifdef ZORQ_HAVE_DOCUMENT
     CZorqMMIDoc* doc = GetDocument();
     if (!doc)
         return;
     // The switch clears the closing flag itself, and only when it happens.
     if (m_status.unread_msg == 1 && m_status.sms_full == 0)
         doc->Windows()->ShowSMSMT();
-#endif
 }
 
 void CMainView::OnProcessEnded()
@@ -849,10 +829,8 @@ void CMainView::OnProcessEnded()
     if (app && app->m_pMainWnd)
         app->m_pMainWnd->showNormal();
     update();
-#ifdef ZORQ_HAVE_DOCUMENT
     if (CZorqMMIDoc* doc = GetDocument())
         doc->SetDataAppRunning(false);
-#endif
     OnRefresh();
 }
 
@@ -886,7 +864,6 @@ void CMainView::DisplayOpName()
 
 void CMainView::StartProgress(int titleStringId, int steps)
 {
-#ifdef ZORQ_HAVE_PROGRESS
     if (steps <= 1)
         steps = 2;
     auto* dlg = qobject_cast<CDlgProgressText*>(m_pProgress.data());
@@ -895,42 +872,29 @@ void CMainView::StartProgress(int titleStringId, int steps)
         m_pProgress = dlg;
     }
     dlg->Start(titleStringId, steps, 0);
-#else
-    (void)titleStringId, (void)steps;
-#endif
 }
 
 void CMainView::SetProgressPos(int position)
 {
-#ifdef ZORQ_HAVE_PROGRESS
     if (auto* dlg = qobject_cast<CDlgProgressText*>(m_pProgress.data()))
         dlg->SetPos(position);
-#else
-    (void)position;
-#endif
 }
 
 void CMainView::EndProgress(int result)
 {
-#ifdef ZORQ_HAVE_PROGRESS
     auto* dlg = qobject_cast<CDlgProgressText*>(m_pProgress.data());
     if (!dlg)
         return;
     dlg->SetPos(result == 1 ? 2 : result);
     WaitAndPumpMessages(50);
-#else
-    (void)result;
-#endif
     CloseProgress();
 }
 
 void CMainView::StopProgress(bool failed, int messageStringId)
 {
-#ifdef ZORQ_HAVE_PROGRESS
     auto* dlg = qobject_cast<CDlgProgressText*>(m_pProgress.data());
     if (dlg)
         dlg->Finish(!failed);
-#endif
     CloseProgress();
     if (failed && CZorqMMIApp::Instance())
         CZorqMMIApp::Instance()->ShowMessageBox(messageStringId, MB_OK);
@@ -962,7 +926,6 @@ int CMainView::GetSourceSetting(const char* section) const
     int value = GetIniProfileInt(section, "Source", -1);
     if (value < 0 || value > 2)
         value = 1;
-#ifdef ZORQ_HAVE_DOCUMENT
     // Each screen asks about its own storages: the phonebook's phone memory
     // is its storage 3, the message screens' phone memory their storage 2.
     if (CZorqMMIDoc* doc = GetDocument()) {
@@ -977,7 +940,6 @@ int CMainView::GetSourceSetting(const char* section) const
         else if (value == 2 && !available(2))
             value = 0;
     }
-#endif
     return value;
 }
 
@@ -1032,12 +994,10 @@ void CMainView::UpdateMenuIcons(int menuId, int destPosition, int flag1, int fla
 
 void CMainView::CloseDocumentDatabases()
 {
-#ifdef ZORQ_HAVE_DOCUMENT
     if (CZorqMMIDoc* doc = GetDocument()) {
         doc->ClosePBDatabases(3);
         doc->CloseSMSDatabases(3);
     }
-#endif
 }
 
 bool CMainView::IsFirstInitialUpdate()

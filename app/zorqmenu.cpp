@@ -5,10 +5,7 @@
 #include "viewframe.h"
 #include "zorqapp.h"
 
-#if __has_include("zorqmmidoc.h")
 #include "zorqmmidoc.h"
-#define ZORQ_HAVE_DOCUMENT 1
-#endif
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -89,11 +86,9 @@ void CZorqMenu::OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers mo
     if (m_rgnMenu[5].contains(point))
         OnHelp();
     if (MessageRegion().contains(point) && m_status.unread_msg == 1 && m_status.sms_full == 0) {
-#ifdef ZORQ_HAVE_DOCUMENT
         // The switch to the received folder clears the closing flag itself.
         if (CZorqMMIDoc* doc = GetDocument())
             doc->Windows()->ShowSMSMT();
-#endif
     }
 }
 

@@ -1,7 +1,6 @@
 #include "srclist.h"
 
-#include "confirm.h"
-#include "dlgprogress.h"
+#include "deleterun.h"
 #include "filedlg.h"
 #include "mtr_poll.h"
 #include "profile.h"
@@ -18,7 +17,6 @@
 #include <QFile>
 #include <QLabel>
 #include <QMimeData>
-#include <QThread>
 
 namespace {
 
@@ -27,7 +25,6 @@ constexpr int kNewDbTitle = 31214;
 constexpr int kOpenDbTitle = 31862;
 constexpr int kReplaceString = 31317;
 constexpr int kRemoveFailedString = 31318;
-constexpr int kDeletingString = 31334;
 constexpr unsigned kYesNoQuestion = 0x4 | 0x20;  // MB_YESNO | MB_ICONQUESTION
 
 QPushButton* MakeSourceButton(QWidget* owner, const char* icon)
@@ -39,8 +36,6 @@ QPushButton* MakeSourceButton(QWidget* owner, const char* icon)
 }
 
 }  // namespace
-
-int CSrcList::s_nDeletePauseMs = 500;
 
 // ---------------------------------------------------------------- menu and button
 
@@ -372,68 +367,28 @@ void CSrcList::TrashSelection()
     // Rows are found again by their location before each deletion: names
     // need not be unique, and earlier deletions move the rows.
     const int nameColumn = IsLocationShown() ? 1 : 0;
-    struct Victim {
-        std::int32_t location;
-        int row;
-        QString name;
-    };
-    std::vector<Victim> victims;
-    for (int row : rows)
-        victims.push_back({m_list->GetLocation(row), row, m_list->GetRowText(row, nameColumn)});
-    mtr_set_poll_state(0);
-
-    std::unique_ptr<CDlgProgressText> progress;
-    if (m_pOwner) {
-        progress = std::make_unique<CDlgProgressText>(m_pOwner, 179);
-        if (m_progress != QPoint(-1, -1))
-            progress->SetPosition(m_progress.x(), m_progress.y());
-        progress->SetTitleText(UiLoadString(kDeletingString));
-        progress->Create();
-        progress->SetRange(static_cast<int>(victims.size()));
-        progress->hide();
+    QStringList names;
+    std::vector<std::int32_t> locations;
+    for (int row : rows) {
+        names << m_list->GetRowText(row, nameColumn);
+        locations.push_back(m_list->GetLocation(row));
     }
+    mtr_set_poll_state(0);
     m_list->setUpdatesEnabled(false);
-    CDlgConfirm confirm(m_pOwner);
-    confirm.SetKind(m_nPaneKind);
-    if (victims.size() == 1)
-        confirm.DisableAllButton();
-    bool all = false;
-    int done = 0;
     int deleted = 0;
-    for (const Victim& v : victims) {
-        if (progress && progress->IsCancelled())
-            break;
-        if (!all) {
-            confirm.SetItemName(v.name);
-            const int answer = confirm.DoModal();
-            if (answer == IDYESTOALL)
-                all = true;
-            else if (answer != IDYES)
-                continue;
-        }
-        // Rows ascend, so each deletion moves the later victims up by one;
-        // a row with a location is found by it.
-        const int row = v.location >= 0 ? m_list->FindRowByLocation(v.location) : v.row - deleted;
-        if (row < 0 || row >= m_list->GetRowCount())
-            continue;
-        if (!DeleteOneItem(m_list, row))
-            continue;
-        if (progress) {
-            progress->show();
-            progress->SetPos(++done);
-            QCoreApplication::processEvents();
-        }
-        if (s_nDeletePauseMs > 0)
-            QThread::msleep(static_cast<unsigned long>(s_nDeletePauseMs));
-        if (progress)
-            progress->hide();
+    RunConfirmedDeletion(m_pOwner, m_progress, m_nPaneKind, names, [&](int i) {
+        // Rows ascend, so each deletion moves the later ones up by one; a
+        // row with a location is found by it.
+        const std::int32_t location = locations[static_cast<size_t>(i)];
+        const int row = location >= 0 ? m_list->FindRowByLocation(location) : rows[i] - deleted;
+        if (row < 0 || row >= m_list->GetRowCount() || !DeleteOneItem(m_list, row))
+            return false;
         m_list->DeleteRow(row);
         ++deleted;
-    }
+        return true;
+    });
     m_list->setUpdatesEnabled(true);
     UpdateTitle(m_list->GetRowCount());
-    if (progress)
-        progress->Close();
     mtr_set_poll_state(1);
     UpdateAllSelected();
 }

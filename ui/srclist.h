@@ -201,9 +201,6 @@ public:
     void OnBeginDrag();
     bool IsOleDrag() const { return m_bOleDrag; }
 
-    // The pause after each deleted entry (the progress window shows it).
-    static int s_nDeletePauseMs;
-
 signals:
     // The menu is about to show (tests and owners may watch it).
     void menuShown(CIconMenu* menu);

@@ -1,5 +1,6 @@
 #include "srclist.h"
 
+#include "deleterun.h"
 #include "filedlg.h"
 #include "profile.h"
 #include "uimsg.h"
@@ -83,7 +84,7 @@ struct SrcListTest : ::testing::Test {
     void SetUp() override
     {
         SetIniProfileFile(dir.path().toStdString());
-        CSrcList::s_nDeletePauseMs = 0;
+        g_nDeletePauseMs = 0;
         owner.resize(400, 300);
         pane->GetListCtrl()->setGeometry(0, 40, 400, 200);
         pane->GetListCtrl()->InsertColumn("Loc", 0, 0, false);
