@@ -22,6 +22,7 @@
 #include "dataview.h"
 #define ZORQ_HAVE_DATA_SCREEN 1
 #endif
+#include "phonebook.h"
 
 #include <QApplication>
 
@@ -69,6 +70,7 @@ int RunZorqMMI(int argc, char** argv)
     // through its shut-down path.
     QApplication::setQuitOnLastWindowClosed(false);
     CZorqMMIProgram app;
+    RegisterPhoneBookScreen();
 #ifdef ZORQ_HAVE_SETUP_SCREENS
     RegisterSetUpScreens();
 #endif
