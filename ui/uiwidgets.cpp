@@ -15,13 +15,18 @@ bool UiReplaceWidget(QWidget* placeholder, QWidget* replacement)
     replacement->setParent(parent);
     replacement->setObjectName(placeholder->objectName());
     placeholder->setObjectName(QString());
+    // The layout hands the placeholder's old item back to us to delete.
     bool placed = false;
     if (parent && parent->layout())
-        placed = parent->layout()->replaceWidget(placeholder, replacement, Qt::FindDirectChildrenOnly) != nullptr;
+        if (QLayoutItem* old = parent->layout()->replaceWidget(placeholder, replacement, Qt::FindDirectChildrenOnly)) {
+            delete old;
+            placed = true;
+        }
     if (!placed) {
         // The placeholder may sit in a nested layout of the form.
         for (QLayout* l : parent ? parent->findChildren<QLayout*>() : QList<QLayout*>())
-            if (l->replaceWidget(placeholder, replacement, Qt::FindDirectChildrenOnly)) {
+            if (QLayoutItem* old = l->replaceWidget(placeholder, replacement, Qt::FindDirectChildrenOnly)) {
+                delete old;
                 placed = true;
                 break;
             }
