@@ -1,6 +1,8 @@
 // The program's own pictures used by the melody screens.
 #pragma once
 
+#include "utilities.h"
+
 #include <QIcon>
 #include <QString>
 
@@ -8,5 +10,5 @@
 // number ("261").
 inline QIcon MelodyIcon(const QString& name)
 {
-    return QIcon(QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name));
+    return LoadAppIconByName(name);
 }

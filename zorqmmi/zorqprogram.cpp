@@ -13,6 +13,9 @@
 #define ZORQ_HAVE_CODE_DIALOG 1
 #endif
 
+#ifdef ZORQ_HAVE_MELODY
+#include "melodyview.h"
+#endif
 #if defined(ZORQ_HAVE_SECURITY) && __has_include("setup.h")
 #include "setup.h"
 #define ZORQ_HAVE_SETUP_SCREENS 1
@@ -70,6 +73,9 @@ int RunZorqMMI(int argc, char** argv)
     // through its shut-down path.
     QApplication::setQuitOnLastWindowClosed(false);
     CZorqMMIProgram app;
+#ifdef ZORQ_HAVE_MELODY
+    RegisterMelodyScreen();
+#endif
     RegisterPhoneBookScreen();
 #ifdef ZORQ_HAVE_SETUP_SCREENS
     RegisterSetUpScreens();

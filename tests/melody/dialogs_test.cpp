@@ -78,7 +78,7 @@ TEST_F(MelodyDialogTest, ToPhoneRefusesEmptyAndUsedNames)
     EXPECT_EQ(dlg.result(), IDCANCEL);
     ASSERT_EQ(app_.shown.size(), 2u);
     EXPECT_EQ(app_.shown[0].text, "Please enter a name.");
-    EXPECT_TRUE(app_.shown[1].text.startsWith("A melody of this name exists already"));
+    EXPECT_TRUE(app_.shown[1].text.startsWith("This name exists already"));
 
     // Only unnamed phone melodies: nothing to choose, the first slot is taken.
     CMelodyList unnamed;
@@ -222,7 +222,7 @@ TEST_F(MelodyEditorTest, SavingANewMelodyChecksTheList)
     EXPECT_EQ(notes->text(), "");
     EXPECT_EQ(dlg.result(), IDCANCEL);
     ASSERT_EQ(app_.shown.size(), 3u);
-    EXPECT_TRUE(app_.shown[0].text.startsWith("A melody of this name"));
+    EXPECT_TRUE(app_.shown[0].text.startsWith("This name exists already"));
     EXPECT_EQ(app_.shown[1].text, "This melody exists already under the name Taken.");
     EXPECT_TRUE(app_.shown[2].text.startsWith("A melody of pauses only"));
     notes->setText("ccg");

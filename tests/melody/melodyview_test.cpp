@@ -1,0 +1,451 @@
+// The melody screen against the phone simulator.
+#include "engine_fixture.h"
+
+#include "dlgmelodyeditor.h"
+#include "dlgmelodyprops.h"
+#include "entrylistctrl.h"
+#include "iconmenu.h"
+#include "melodyview.h"
+#include "mtr_melody.h"
+#include "pcplayer.h"
+#include "viewtest_support.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+
+#ifdef ZORQ_HAVE_PHONESIM
+
+namespace {
+
+using zorqtest::ReadFile;
+using zorqtest::WriteFile;
+
+// The screen with the user's answers scripted.
+class ScriptedMelodyView : public CMelodyView {
+public:
+    QStringList importFiles;
+    QString exportPath;
+    std::deque<int> answers;  // confirmation answers, in order
+    std::vector<QString> questions;
+    unsigned menuChoice = 0;
+    std::vector<std::pair<unsigned, bool>> menuItems;  // id, enabled
+    int beeps = 0;
+
+protected:
+    QStringList ChooseImportFiles() override { return importFiles; }
+    QString ChooseExportPath(bool) override { return exportPath; }
+    int AskDeleteMelody(const QString& name, bool) override { return Answer(name); }
+    int AskMelodyQuestion(const QString& text, int, bool) override { return Answer(text); }
+    unsigned TrackMenu(CIconMenu& menu) override
+    {
+        menuItems.clear();
+        std::vector<CIconMenu*> menus = {&menu};
+        for (size_t m = 0; m < menus.size(); ++m)
+            for (int i = 0; i < menus[m]->ItemCount(); ++i) {
+                if (CIconMenu* sub = menus[m]->GetSubMenu(i))
+                    menus.push_back(sub);
+                else if (const CIconMenu::Item* item = menus[m]->ItemAt(i); item && item->id)
+                    menuItems.emplace_back(item->id, item->action ? item->action->isEnabled() : true);
+            }
+        return menuChoice;
+    }
+    void Beep() override { ++beeps; }
+
+private:
+    int Answer(const QString& text)
+    {
+        questions.push_back(text);
+        if (answers.empty())
+            return IDCANCEL;
+        const int a = answers.front();
+        answers.pop_front();
+        return a;
+    }
+};
+
+// Runs `act` on the next modal dialog of type T once it is shown.
+template <class T>
+void OnNextDialog(std::function<void(T&)> act)
+{
+    auto* timer = new QTimer;
+    timer->setInterval(20);
+    QObject::connect(timer, &QTimer::timeout, [timer, act] {
+        if (auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget())) {
+            timer->stop();
+            timer->deleteLater();
+            act(*dlg);
+        }
+    });
+    timer->start();
+}
+
+class MelodyScreen : public engine_test::EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        const std::string built = zorqtest::BuiltProgramDir() + "/";
+        zorqtest::CopyFile(built + "Res/melback.bmp", dir.path() + "Res/melback.bmp");
+        zorqtest::CopyFile(built + "Res/backenu.INI", dir.path() + "Res/backenu.INI");
+        zorqtest::CopyFile(zorqtest::BuiltBundle(), dir.path() + "ZORQenu.rcc");
+        app.SetDataDirectories(dir.path() + "zorqmmi");
+        app.LoadResourceLibrary("enu");
+        CMainView::ResetFirstInitialUpdate();
+        CPcPlayer::SetAudioOutput("file", dir.path() + "out.wav");
+    }
+    void TearDown() override
+    {
+        delete view;
+        view = nullptr;
+        pcdoc.reset();
+        CPcPlayer::SetAudioOutput("", "");
+        EngineTest::TearDown();
+    }
+    // The simulator, the document with the phone's melody limits, the screen
+    // after its first load.
+    void Open(const std::string& scenario = "")
+    {
+        sim = &Phone(scenario);
+        pcdoc = std::make_unique<CZorqMMIDoc>();
+        ASSERT_EQ(mtr_MELODY_setup(&pcdoc->GetMSParam().melody), MTR_DONE);
+        pcdoc->GetMSParam().melody_available = 1;
+        view = new ScriptedMelodyView;
+        frame.SetActiveView(view);
+        frame.show();
+        view->OnInitialUpdate();
+        QCoreApplication::sendPostedEvents();
+        QApplication::processEvents();
+    }
+    std::string Melody() const { return app.GetMelodyDir(); }
+    void PutPc(const std::string& file, const std::string& name, const std::string& notes, int tempo = 100)
+    {
+        WriteFile(Melody() + file, "NAME=" + name + "\r\nTEMPO=" + std::to_string(tempo) + "\r\n" + notes);
+    }
+    std::vector<std::string> MdyFiles() const
+    {
+        std::vector<std::string> names;
+        for (const QString& f : QDir(QString::fromStdString(Melody())).entryList({"*.MDY"}, QDir::Files))
+            names.push_back(f.toStdString());
+        return names;
+    }
+    QStringList Rows(CEntryListCtrl* list) const
+    {
+        QStringList rows;
+        for (int i = 0; i < list->GetRowCount(); ++i)
+            rows << list->GetRowText(i, 0);
+        return rows;
+    }
+    bool Enabled(int id) const { return view->GetDlgItem(id) && view->GetDlgItem(id)->isEnabled(); }
+    void SelectPhone(int row)
+    {
+        view->PcList()->DeselectAll();
+        view->PhoneList()->DeselectAll();
+        view->PhoneList()->SelectRow(row);
+        view->SelectPhoneList();
+    }
+    void SelectPc(int row)
+    {
+        view->PhoneList()->DeselectAll();
+        view->PcList()->DeselectAll();
+        view->PcList()->SelectRow(row);
+        view->SelectPcList();
+    }
+    std::vector<std::string> Boxes() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : app.shown)
+            out.push_back(s.text.toStdString());
+        return out;
+    }
+
+    zorqtest::TempProgramDir dir;
+    zorqtest::RecordingApp app;
+    zorqtest::TestFrame frame;
+    std::unique_ptr<CZorqMMIDoc> pcdoc;
+    ScriptedMelodyView* view = nullptr;
+    phonesim::Process* sim = nullptr;
+};
+
+TEST_F(MelodyScreen, ReadsBothListsAndCopiesToThePc)
+{
+    PutPc("a.MDY", "waltz", "C4 c100\r\nE4 c100\r\n");
+    Open();
+    EXPECT_EQ(Rows(view->PhoneList()), QStringList{"Scale"});
+    EXPECT_EQ(Rows(view->PcList()), QStringList{"Waltz"});
+    EXPECT_EQ(view->PhoneMelodies().GetMelodyAt(0)->GetPhoneIndex(), 1);
+    EXPECT_TRUE(Enabled(1086));
+    EXPECT_TRUE(Enabled(1032));
+    EXPECT_FALSE(Enabled(1071));
+
+    SelectPhone(0);
+    EXPECT_TRUE(Enabled(1068));
+    EXPECT_TRUE(Enabled(1072));
+    EXPECT_TRUE(Enabled(1074));
+    EXPECT_FALSE(Enabled(1027));
+    view->OnBCopyToPc();
+    EXPECT_EQ(Rows(view->PcList()), (QStringList{"Scale", "Waltz"}));
+    ASSERT_EQ(MdyFiles().size(), 2u);
+    CMelody copy;
+    ASSERT_TRUE(copy.Load(view->PcMelodies().GetMelodyAt(0)->GetFilePath()));
+    EXPECT_EQ(copy.MakeNotesString(-1), "C4 c250 D4 c250 E4 c250 F4 c250");
+    EXPECT_EQ(copy.GetTempo(), 100);
+
+    // The same notes again: refused, nothing written.
+    SelectPhone(0);
+    view->OnBCopyToPc();
+    EXPECT_EQ(MdyFiles().size(), 2u);
+    EXPECT_EQ(Boxes().back(), "Scale: this melody is in the melody folder already.");
+}
+
+TEST_F(MelodyScreen, PlaysOnThePhoneUntilStoppedOrEnded)
+{
+    Open();
+    SelectPhone(0);
+    view->OnBPlayPhone();
+    EXPECT_EQ(view->PlayMode(), 1);
+    EXPECT_EQ(static_cast<QPushButton*>(view->GetDlgItem(1074))->text(), "Stop");
+    EXPECT_FALSE(Enabled(1068));
+    EXPECT_TRUE(Enabled(1074));  // the pressed button now stops
+    view->OnBPlayPhone();         // a second press stops
+    EXPECT_EQ(view->PlayMode(), 0);
+    EXPECT_EQ(static_cast<QPushButton*>(view->GetDlgItem(1074))->text(), "Play on phone");
+    EXPECT_TRUE(Enabled(1068));
+
+    view->OnBPlayPhone();
+    ASSERT_EQ(view->PlayMode(), 1);
+    ASSERT_EQ(sim->command("melody-ended"), "ok");
+    EXPECT_TRUE(IdleUntil([&] { return view->PlayMode() == 0; }, 5000));
+    EXPECT_TRUE(Enabled(1068));
+    EXPECT_EQ(static_cast<QPushButton*>(view->GetDlgItem(1074))->text(), "Play on phone");
+}
+
+TEST_F(MelodyScreen, PlaysOnThePcAndStops)
+{
+    PutPc("a.MDY", "Bell", "A4 c100\r\n");
+    Open();
+    SelectPc(0);
+    view->OnBPlayPc();
+    EXPECT_EQ(view->PlayMode(), 2);
+    EXPECT_FALSE(Enabled(1086));
+    EXPECT_TRUE(Enabled(1070));
+    view->OnBPlayPc();  // stop
+    EXPECT_EQ(view->PlayMode(), 0);
+    EXPECT_TRUE(Enabled(1086));
+    QTest::qWait(50);
+    EXPECT_EQ(view->PlayMode(), 0);  // the done message after the stop changes nothing
+}
+
+TEST_F(MelodyScreen, CopiesAPcMelodyIntoAPhoneSlot)
+{
+    PutPc("a.MDY", "Tango", "A4 c100\r\nB4 c100\r\nC5 c100\r\nD5 c100\r\n");
+    Open("melody 2 Jazz 90 G4 c100 A4 c100\n");
+    ASSERT_EQ(Rows(view->PhoneList()), (QStringList{"Scale", "Jazz"}));
+    pcdoc->GetMSParam().melody.notes_max = 3;  // the phone takes 3 notes
+    SelectPc(0);
+    view->answers = {IDYES};  // send only the first notes
+    OnNextDialog<CDlgMelodyToPhone>([](CDlgMelodyToPhone& dlg) {
+        qobject_cast<QComboBox*>(dlg.GetDlgItem(1076))->setCurrentIndex(1);  // Jazz, slot 2
+        qobject_cast<QLineEdit*>(dlg.GetDlgItem(1078))->setText("tango");
+        dlg.OnOK();
+    });
+    view->OnBCopyToPhone();
+    ASSERT_EQ(view->questions.size(), 1u);
+    EXPECT_EQ(view->questions[0].toStdString(),
+              "This melody has more notes than the phone accepts. Send only the first notes?");
+    EXPECT_EQ(Rows(view->PhoneList()), (QStringList{"Scale", "Tango"}));
+    EXPECT_NE(sim->dump().find("melody 2 \"Tango\" 100 A4 c100 B4 c100 C5 c100\n"), std::string::npos)
+        << sim->dump();
+    EXPECT_NE(sim->dump().find("melody 1 \"Scale\""), std::string::npos);
+
+    // Answering No sends nothing.
+    SelectPc(0);
+    view->answers = {IDNO};
+    view->OnBCopyToPhone();
+    EXPECT_EQ(Rows(view->PhoneList()), (QStringList{"Scale", "Tango"}));
+}
+
+TEST_F(MelodyScreen, RenamesAPhoneMelodyInPlace)
+{
+    Open();
+    EXPECT_FALSE(view->UpgradeMelody(0, "scale"));  // its own name
+    EXPECT_TRUE(view->UpgradeMelody(0, "ladder"));
+    EXPECT_EQ(Rows(view->PhoneList()), QStringList{"Ladder"});
+    EXPECT_NE(sim->dump().find("melody 1 \"Ladder\" 100 C4 c250 D4 c250 E4 c250 F4 c250"), std::string::npos)
+        << sim->dump();
+    // Through the list's own editing.
+    SelectPhone(0);
+    view->OnBRename();
+    QLineEdit* edit = view->PhoneList()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr);
+    edit->setText("Steps");
+    QTest::keyClick(edit, Qt::Key_Return);
+    QApplication::processEvents();
+    EXPECT_EQ(view->PhoneMelodies().GetMelodyAt(0)->GetMelodyName(), "Steps");
+    EXPECT_NE(sim->dump().find("melody 1 \"Steps\""), std::string::npos);
+}
+
+TEST_F(MelodyScreen, AFailedPhoneWriteKeepsTheOldValues)
+{
+    Open("melody 2 Long 100 C4 c250\n");
+    ASSERT_EQ(Rows(view->PhoneList()), (QStringList{"Scale", "Long"}));
+    std::string many;
+    for (int i = 0; i < 300; ++i)
+        many += " C4 c250";  // more than one write request can carry
+    ASSERT_TRUE(view->PhoneMelodies().GetMelodyAt(1)->AnalyseNote(many));
+    pcdoc->GetMSParam().melody.notes_max = 1000;
+    SelectPhone(1);
+    OnNextDialog<CDlgMelodyProperty>([](CDlgMelodyProperty& dlg) {
+        qobject_cast<QLineEdit*>(dlg.GetDlgItem(1074))->setText("Longer");
+        qobject_cast<QLineEdit*>(dlg.GetDlgItem(1075))->setText("200");
+        dlg.OnOK();
+    });
+    view->OnBProperty();
+    EXPECT_EQ(Boxes().back(), "The melody could not be changed.");
+    CMelody* m = view->PhoneMelodies().GetMelodyAt(1);
+    EXPECT_EQ(m->GetMelodyName(), "Long");
+    EXPECT_EQ(m->GetTempo(), 100);
+    EXPECT_FALSE(view->UpgradeMelody(1, "Other"));
+    EXPECT_EQ(m->GetMelodyName(), "Long");
+}
+
+TEST_F(MelodyScreen, ImportsExportsAndDeletesPcMelodies)
+{
+    Open();
+    const std::string outside = dir.path() + "Files/";
+    WriteFile(outside + "one.MDY", "NAME=One\r\nTEMPO=100\r\nA4 c100\r\n");
+    WriteFile(outside + "two.MDY", "NAME=Two\r\nTEMPO=100\r\nB4 c100\r\n");
+    WriteFile(outside + "bad.MDY", "not a melody\r\n");
+    view->importFiles = {QString::fromStdString(outside + "one.MDY"), QString::fromStdString(outside + "two.MDY"),
+                         QString::fromStdString(outside + "bad.MDY")};
+    view->OnBImport();
+    EXPECT_EQ(Rows(view->PcList()), (QStringList{"One", "Two"}));
+    EXPECT_EQ(MdyFiles().size(), 2u);
+    EXPECT_EQ(Boxes().back(), "The file bad.MDY does not hold a melody.");
+    view->OnBImport();  // the same melodies again
+    EXPECT_EQ(MdyFiles().size(), 2u);
+
+    // Export both into another folder; an existing file is asked about.
+    const std::string target = dir.path() + "Work/";
+    WriteFile(target + "One.MDY", "old\r\n");
+    view->PcList()->SelectAll();
+    view->exportPath = QString::fromStdString(target + "mel.MDY");
+    view->answers = {IDNO};
+    view->OnBExport();
+    EXPECT_EQ(ReadFile(target + "One.MDY"), "old\r\n");
+    EXPECT_EQ(ReadFile(target + "Two.MDY"), "NAME=Two\r\nTEMPO=100\r\nB4 c100\r\n");
+    EXPECT_EQ(view->questions.back().toStdString(), "The file One.MDY exists already. Replace it?");
+    // The melody folder itself is refused.
+    view->PcList()->SelectRow(0);
+    view->exportPath = QString::fromStdString(Melody() + "x.MDY");
+    view->OnBExport();
+    EXPECT_EQ(Boxes().back(), "Please choose a folder other than the melody folder.");
+
+    // Delete: No keeps, Yes removes the file too.
+    view->PcList()->SelectAll();
+    view->answers = {IDNO, IDYES};
+    view->OnBDelete();
+    EXPECT_EQ(Rows(view->PcList()), QStringList{"One"});
+    EXPECT_EQ(MdyFiles().size(), 1u);
+    EXPECT_EQ(view->PcMelodies().GetCount(), 1);
+}
+
+TEST_F(MelodyScreen, DraggingRowsRunsTheCommands)
+{
+    PutPc("a.MDY", "Bell", "A4 c100\r\n");
+    PutPc("b.MDY", "Chime", "B4 c100\r\n");
+    Open();
+    QApplication::processEvents();
+    const QPoint pcList = view->PcList()->mapToGlobal(view->PcList()->rect().center());
+    const QPoint phoneList = view->PhoneList()->mapToGlobal(view->PhoneList()->rect().center());
+    // A phone row dropped on the PC list copies it there.
+    SelectPhone(0);
+    view->BeginDrag(view->PhoneList());
+    EXPECT_TRUE(view->IsDragging());
+    view->DragMove(pcList);
+    EXPECT_TRUE(view->IsDropAllowed());
+    EXPECT_TRUE(view->EndDrag(pcList));
+    EXPECT_FALSE(view->IsDragging());
+    EXPECT_EQ(Rows(view->PcList()), (QStringList{"Bell", "Chime", "Scale"}));
+    // Two PC rows may not go onto the phone list; anywhere else does nothing.
+    view->PhoneList()->DeselectAll();
+    view->PcList()->SelectRow(0);
+    view->PcList()->SelectRow(1);
+    view->BeginDrag(view->PcList());
+    view->DragMove(phoneList);
+    EXPECT_FALSE(view->IsDropAllowed());
+    EXPECT_FALSE(view->EndDrag(phoneList));
+    view->BeginDrag(view->PcList());
+    EXPECT_FALSE(view->EndDrag(view->mapToGlobal(QPoint(5, 5))));
+    // One PC row dropped on the delete button asks, then deletes.
+    SelectPc(0);
+    view->answers = {IDYES};
+    view->BeginDrag(view->PcList());
+    const QPoint trash = view->GetDlgItem(1027)->mapToGlobal(QPoint(5, 5));
+    EXPECT_TRUE(view->EndDrag(trash));
+    EXPECT_EQ(Rows(view->PcList()), (QStringList{"Chime", "Scale"}));
+}
+
+TEST_F(MelodyScreen, ContextMenusFollowTheSelection)
+{
+    PutPc("a.MDY", "Bell", "A4 c100\r\n");
+    PutPc("b.MDY", "Chime", "B4 c100\r\n");
+    Open();
+    view->PcList()->SelectAll();
+    view->menuChoice = 0;
+    view->ShowContextMenu(158, true);
+    auto enabled = [&](unsigned id) {
+        for (auto [i, on] : view->menuItems)
+            if (i == id)
+                return on;
+        ADD_FAILURE() << "no item " << id;
+        return false;
+    };
+    EXPECT_FALSE(enabled(32788));
+    EXPECT_FALSE(enabled(32786));
+    EXPECT_TRUE(enabled(32777));
+    EXPECT_TRUE(enabled(32796));
+    EXPECT_FALSE(enabled(32790));
+    SelectPhone(0);
+    view->menuChoice = 32783;  // copy to the PC
+    view->ShowContextMenu(157, false);
+    EXPECT_TRUE(enabled(32784));
+    EXPECT_TRUE(enabled(32789));
+    EXPECT_EQ(view->PcMelodies().GetCount(), 3);
+}
+
+TEST_F(MelodyScreen, WalkThroughPictures)
+{
+    PutPc("a.MDY", "Bell", "A4 c100\r\n");
+    PutPc("b.MDY", "Chime", "B4 c100\r\nC5 c100\r\n");
+    PutPc("c.MDY", "Tango", "A4 c500\r\nM c500\r\n", 500);
+    Open("melody 2 Jazz 90 G4 c100 A4 c100\nmelody 3 Sunrise 120 C5 c100 E5 c100\n");
+    SelectPc(1);
+    QApplication::processEvents();
+    const QString folder = QStringLiteral(ZORQ_TEST_BUILD_DIR "/screens");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(frame.grab().save(folder + "/melody.png"));
+
+    CMelody edited;
+    edited.CopyFrom(view->PcMelodies().GetMelodyAt(2));
+    CDlgMelodyEditor::Limits limits;
+    CDlgMelodyEditor editor(view, &edited, limits, &view->PcMelodies());
+    ASSERT_TRUE(editor.CreateFromTemplate());
+    editor.OnInitDialog();
+    qobject_cast<QLineEdit*>(editor.GetDlgItem(1080))->setText("cdeC#+gap");
+    editor.show();
+    QApplication::processEvents();
+    EXPECT_TRUE(editor.grab().save(folder + "/melody_editor.png"));
+}
+
+}  // namespace
+
+#endif
