@@ -21,6 +21,10 @@
 #define ZORQ_HAVE_SETUP_SCREENS 1
 #endif
 
+#if defined(ZORQ_HAVE_DATAAPPS) && __has_include("dataview.h")
+#include "dataview.h"
+#define ZORQ_HAVE_DATA_SCREEN 1
+#endif
 #include "phonebook.h"
 
 #include <QApplication>
@@ -75,6 +79,9 @@ int RunZorqMMI(int argc, char** argv)
     RegisterPhoneBookScreen();
 #ifdef ZORQ_HAVE_SETUP_SCREENS
     RegisterSetUpScreens();
+#endif
+#ifdef ZORQ_HAVE_DATA_SCREEN
+    RegisterDataScreen();
 #endif
     if (!app.InitInstance(QApplication::arguments()))
         return app.HandedOver() ? 0 : 1;

@@ -1,0 +1,64 @@
+#include "datarun.h"
+
+#include "at_defs.h"
+#include "debugtrace.h"
+#include "launcher.h"
+#include "mtr_setup.h"
+#include "serial.h"
+#include "uiservices.h"
+#include "zorqapp.h"
+#include "zorqmmidoc.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+void ReleasePhoneLink()
+{
+    mtr_disable_unsol_res();
+    Close_Serial();
+    gv_SPIO_com_status = SPIO_no_com_available;
+}
+
+void ManageModemFile(const CDataObj& entry)
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (!app)
+        return;
+    const QString modemFile = QString::fromLocal8Bit(app->GetFilesDir().c_str()) + entry.GetModemFileName();
+    if (entry.GetModemFileState() == 1) {
+        const QDir programFolder = QFileInfo(entry.GetShortExeName()).absoluteDir();
+        const QString target = QDir(programFolder.absoluteFilePath(entry.GetModemCopyPath()))
+                                   .filePath(entry.GetModemFileName());
+        QFile::remove(target);  // the copy overwrites
+        if (entry.GetModemFileName().isEmpty() || !QFile::copy(modemFile, target))
+            WriteDebug("CDataObjListWnd::ManageModemFile -> error in CopyFile().\n");
+    } else if (entry.GetModemFileState() == 2) {
+        OpenWithDesktop(modemFile.toLocal8Bit().toStdString());
+    }
+}
+
+bool RunDataApplication(CDataObj& entry)
+{
+    CZorqMMIDoc* doc = CZorqMMIDoc::Instance();
+    if (!doc)
+        return false;
+    doc->SetDataAppRunning(false);
+    // The port first: the program may open it as soon as it starts.
+    ReleasePhoneLink();
+    if (!RunProgramAndNotify(entry.GetShortExeName(), entry.GetArguments(), true)) {
+        UiMessageBox(UiFormatString(31899, {entry.GetShortExeName()}), MB_OK | MB_ICONEXCLAMATION);
+        return false;
+    }
+    doc->SetDataAppRunning(true);
+    doc->UpdateMSParamInDocument(false);
+    if (entry.GetType() == 0) {
+        if (entry.GetModemFileState() != 0)
+            ManageModemFile(entry);
+        CZorqMMIApp* app = CZorqMMIApp::Instance();
+        if (entry.GetDisplayHelp() == 1 && !entry.GetHelpCommand().isEmpty() && app &&
+            !app->GetHelpFilePath().empty())
+            OpenWithDesktop(app->GetHelpFilePath());
+    }
+    return true;
+}

@@ -1,0 +1,179 @@
+#include "dataview.h"
+
+#include "datarun.h"
+#include "debugtrace.h"
+#include "dlgdataobj.h"
+#include "profile.h"
+#include "uiservices.h"
+#include "viewframe.h"
+#include "wndmsg.h"
+#include "zorqapp.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+
+// ---- the panel ----------------------------------------------------------------------------------
+
+CDataObjListWnd::CDataObjListWnd(QWidget* owner) : CObjectListWnd(owner), m_btnRun(new QPushButton(owner))
+{
+    m_btnRun->setText(UiLoadString(31863));
+    m_btnRun->setEnabled(false);
+}
+
+void CDataObjListWnd::SetColumns(bool)
+{
+    GetListCtrl()->DeleteAllColumns();
+    GetListCtrl()->InsertColumn(UiLoadString(31853), 0, 0, false);
+}
+
+int CDataObjListWnd::GetSavedSelection() { return GetIniProfileInt("Pellard", "DataApplication", 0); }
+
+void CDataObjListWnd::SaveSelection()
+{
+    const int row = GetListCtrl()->GetSingleSelectedRow();
+    if (GetListCtrl()->GetSelectedCount() == 1 && row >= 0)
+        WriteIniProfileInt("Pellard", "DataApplication", row);
+}
+
+CDataObj* CDataObjListWnd::GetSelectedDataObj() const
+{
+    return GetListCtrl()->GetSelectedCount() == 1 ? dynamic_cast<CDataObj*>(GetSelectedItem()) : nullptr;
+}
+
+void CDataObjListWnd::UpdateButtons()
+{
+    CObjectListWnd::UpdateButtons();
+    CDataObj* entry = GetSelectedDataObj();
+    m_btnRun->setEnabled(entry && entry->IsProgramAvailable());
+}
+
+bool CDataObjListWnd::RunSelected()
+{
+    CDataObj* entry = GetSelectedDataObj();
+    if (!GetDocument() || !entry)
+        return false;
+    const bool started = RunDataApplication(*entry);
+    if (started)
+        m_btnRun->setEnabled(false);
+    return started;
+}
+
+// ---- the screen ---------------------------------------------------------------------------------
+
+CData::CData(QWidget* parent) : CMainView(322, parent), m_pPanel(std::make_unique<CDataObjListWnd>(this))
+{
+    SetClosingFlag(0);
+    m_pPanel->BindControls(GetDlgItem(1137), GetDlgItem(1138), GetDlgItem(1136), GetDlgItem(1140));
+    if (QWidget* placeholder = GetDlgItem(1139)) {
+        m_pPanel->GetRunButton()->setGeometry(placeholder->geometry());
+        m_pPanel->GetRunButton()->setObjectName("id1139");
+        placeholder->hide();
+    }
+    connect(m_pPanel->GetNewButton(), &QPushButton::clicked, this, [this] { OnBNew(); });
+    connect(m_pPanel->GetModifyButton(), &QPushButton::clicked, this, [this] { OnBModify(); });
+    connect(m_pPanel->GetTrashButton(), &QPushButton::clicked, this, [this] { OnBTrash(); });
+    connect(m_pPanel->GetRunButton(), &QPushButton::clicked, this, [this] { OnBRun(); });
+    connect(m_pPanel->GetListCtrl(), &QAbstractItemView::doubleClicked, this, [this] { OnBRun(); });
+}
+
+CData::~CData() = default;
+
+void CData::OnInitialUpdate()
+{
+    CMainView::OnInitialUpdate();
+    PostMessage(this, WM_MMI_DEFERRED_INIT);
+}
+
+std::intptr_t CData::DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    if (message == WM_MMI_DEFERRED_INIT) {
+        update();
+        LoadDataObjList();
+        m_pPanel->SetDocument(&m_list);
+        return 0;
+    }
+    return CMainView::DefWindowProc(message, wParam, lParam);
+}
+
+void CData::OnCommand(int id)
+{
+    switch (id) {
+    case 1136: OnBNew(); break;
+    case 1137: OnBModify(); break;
+    case 1138: OnBTrash(); break;
+    case 1139: OnBRun(); break;
+    default: CMainView::OnCommand(id); break;
+    }
+}
+
+void CData::OnUpdateMSParam(int flag)
+{
+    CMainView::OnUpdateMSParam(flag);
+    CZorqMMIDoc* doc = GetDocument();
+    m_pPanel->GetRunButton()->setEnabled(!(doc && doc->IsDataAppRunning()) && m_pPanel->GetSelectedDataObj() &&
+                                         m_pPanel->GetSelectedDataObj()->IsProgramAvailable());
+}
+
+void CData::LoadDataObjList()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    const QString folder = app ? QString::fromLocal8Bit(app->GetFilesDir().c_str()) : QString();
+    if (folder.isEmpty()) {
+        WriteDebug("CData::LoadDataObjList -> Files path empty");
+        UiMessageBoxId(31855, MB_OK | MB_ICONEXCLAMATION);
+        return;
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const int files = CQXObjectList::CountFiles(folder, "*.DFA");
+    StartProgress(31858, files);
+    m_list.LoadFolder(folder, "*.DFA", this);
+    EndProgress(files);
+    QApplication::restoreOverrideCursor();
+}
+
+void CData::OnBNew()
+{
+    CDlgDataObj dlg(this, nullptr, &m_list);
+    m_pPanel->NewItem(&dlg);
+    m_pPanel->UpdateButtons();
+}
+
+void CData::OnBModify()
+{
+    CDataObj* entry = m_pPanel->GetSelectedDataObj();
+    if (!entry)
+        return;
+    CDlgDataObj dlg(this, entry, &m_list);
+    m_pPanel->ModifyItem(&dlg);
+    m_pPanel->UpdateButtons();
+}
+
+void CData::OnBTrash()
+{
+    m_pPanel->TrashSelection();
+    m_pPanel->UpdateButtons();
+}
+
+void CData::OnBRun()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    QWidget* main = app ? app->m_pMainWnd : nullptr;
+    if (main)
+        main->showMinimized();
+    if (m_pPanel->RunSelected()) {
+        if (QWidget* refresh = GetDlgItem(1073))
+            refresh->setEnabled(false);
+        return;
+    }
+    // Not started: the link comes back and the window is restored, as when
+    // a program ends.
+    if (CZorqMMIDoc* doc = GetDocument(); doc && m_pPanel->GetSelectedDataObj())
+        OnProcessEnded();
+    else if (main)
+        main->showNormal();
+}
+
+void RegisterDataScreen()
+{
+    RegisterScreen(SCREEN_DATA, [](QWidget* parent, int) -> CMainView* { return new CData(parent); });
+}

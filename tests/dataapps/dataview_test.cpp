@@ -1,0 +1,133 @@
+// The data-applications screen against the simulator: the list of two
+// entries (rendered for the walk-through), Run only for one runnable entry,
+// and a run that hands the port over and gets it back.
+#include "engine_fixture.h"
+
+#include "dataview.h"
+#include "test_support.h"
+#include "viewtest_support.h"
+#include "walkthrough.h"
+#include "wndmsg.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+#include <QPointer>
+
+#include <sys/stat.h>
+
+#ifdef ZORQ_HAVE_PHONESIM
+
+namespace {
+
+using namespace engine_test;
+
+std::string Dfa(const std::string& name, const std::string& program)
+{
+    return "NAME=" + name + "\r\nFULLEXENAME=" + program +
+           "\r\nCOMMANDLINE=\r\nDISPLAYHELP=0\r\nHELPCMD=\r\nTYPE=1\r\nAPPLITYPE=0\r\n"
+           "MODEMFILESTATE=0\r\nMODEMFILENAME=\r\nMODEMCOPYPATH=\r\n";
+}
+
+// Hands the end of a launched program to the screen, as the main frame does.
+class ForwardingFrame : public zorqtest::TestFrame {
+protected:
+    bool event(QEvent* e) override
+    {
+        if (e->type() == CWndMsgEvent::EventType() && static_cast<CWndMsgEvent*>(e)->message() == WM_MMI_APP_ENDED) {
+            if (GetActiveView()) PostMessage(GetActiveView(), WM_MMI_APP_ENDED, 0, 0);
+            return true;
+        }
+        return zorqtest::TestFrame::event(e);
+    }
+};
+
+class DataScreen : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        env = std::make_unique<zorqtest::ViewTestEnv>();
+        SetIniProfileFile(host.folder);
+        document = std::make_unique<CZorqMMIDoc>();
+        env->app.m_pMainWnd = &frame;
+    }
+    void TearDown() override
+    {
+        delete screen;
+        env->app.m_pMainWnd = nullptr;
+        document.reset();
+        env.reset();
+        EngineTest::TearDown();
+    }
+    CData* Open()
+    {
+        auto* s = new CData(&frame);
+        screen = s;
+        s->OnInitialUpdate();
+        frame.SetActiveView(s);
+        frame.show();
+        QApplication::sendPostedEvents(s);
+        QApplication::processEvents();
+        return s;
+    }
+    std::string Program(const std::string& name, const std::string& body)
+    {
+        const std::string path = env->dir.path() + "tools/" + name;
+        std::filesystem::create_directories(env->dir.path() + "tools");
+        zorqtest::WriteFile(path, "#!/bin/sh\n" + body);
+        chmod(path.c_str(), 0755);
+        return path;
+    }
+    std::unique_ptr<zorqtest::ViewTestEnv> env;
+    std::unique_ptr<CZorqMMIDoc> document;
+    ForwardingFrame frame;
+    QPointer<CMainView> screen;
+};
+
+TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
+{
+    Phone();
+    const std::string device = GetIniProfileString("Ports", "COM1", "");
+    const std::string record = env->dir.path() + "record";
+    const std::string term = Program("term", "exec 3<>'" + device + "'\nprintf 'AT+CGMI\\r' >&3\n"
+                                             "timeout 3 head -c 12 <&3 > '" + record + "'\n");
+    Program("fax", "exit 0\n");
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "t.DFA", Dfa("Terminal", term));
+    zorqtest::WriteFile(files + "f.DFA", Dfa("Fax", env->dir.path() + "tools/fax"));
+    zorqtest::WriteFile(files + "x.DFA", Dfa("Gone", env->dir.path() + "tools/gone"));
+    CData* s = Open();
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(list->GetRowCount(), 2);
+    EXPECT_EQ(list->GetRowText(0, 0), "Fax");
+    EXPECT_EQ(list->GetRowText(1, 0), "Terminal");
+    EXPECT_FALSE(zorqtest::SaveScreen(&frame, "data_applications").isEmpty());
+
+    list->SelectAll();
+    s->GetPanel()->UpdateButtons();
+    EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
+    list->DeselectAll();
+    list->SelectRow(1);
+    s->GetPanel()->UpdateButtons();
+    ASSERT_TRUE(s->GetPanel()->GetRunButton()->isEnabled());
+
+    s->GetPanel()->GetRunButton()->click();
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+    EXPECT_TRUE(document->IsDataAppRunning());
+    EXPECT_TRUE(frame.windowState() & Qt::WindowMinimized);
+    EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
+    // The program talks to the phone itself, then ends: the window comes back.
+    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents();
+        usleep(20000);
+    }
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_NE(zorqtest::ReadFile(record).find("Quenvale"), std::string::npos);
+    EXPECT_FALSE(frame.isMinimized());
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);  // the link is back
+}
+
+}  // namespace
+
+#endif

@@ -1,0 +1,28 @@
+// IsUninst -f<installation log>: removes every file the log lists, then the
+// listed folders left empty. The path may be given between double quotes.
+#include <cstdio>
+#include <string>
+
+#include "uninst.h"
+
+int main(int argc, char** argv)
+{
+    std::string arg = argc == 2 ? argv[1] : "";
+    if (arg.rfind("-f", 0) != 0 || arg.size() < 3) {
+        std::fprintf(stderr, "usage: IsUninst -f<installation log>\n");
+        return 2;
+    }
+    std::string log = arg.substr(2);
+    if (log.size() >= 2 && log.front() == '"' && log.back() == '"')
+        log = log.substr(1, log.size() - 2);
+    uninst::InstallLog entries;
+    std::string error;
+    if (!uninst::ReadInstallLog(log, entries, error)) {
+        std::fprintf(stderr, "IsUninst: %s\n", error.c_str());
+        return 1;
+    }
+    const int failures = uninst::RemoveListed(entries);
+    if (failures)
+        std::fprintf(stderr, "IsUninst: %d files could not be removed\n", failures);
+    return failures ? 1 : 0;
+}
