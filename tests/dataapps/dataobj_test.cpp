@@ -173,7 +173,7 @@ TEST_F(DataApps, DialogCreatesEntriesAndRefusesBadOnes)
         {"  ", "/bin/sh", "Enter a name."},
         {"Term", " ", "Enter the program to run."},
         {"Self", "/usr/bin/zorqmmi -x", "Pellard Tarvel Data cannot be started as a data application."},
-        {"DIALER", QString::fromStdString("\"" + tools + "term\""), "A melody of this name exists already. Please choose another name."},
+        {"DIALER", QString::fromStdString("\"" + tools + "term\""), "This name exists already. Please choose another name."},
         {"Other", QString::fromStdString("\"" + tools + "DIAL\" -q"), "This program is already in the list."},
     };
     for (const Case& c : cases) {
