@@ -14,6 +14,7 @@
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
+#include <QPointer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -116,12 +117,15 @@ TEST_F(DataApps, TheListTakesOnlyRunnableEntriesOfItsKind)
 // Runs the dialog modally, lets `act` work on it, then presses `button`.
 int RunDialog(CDlgDataObj& dlg, const std::function<void()>& act, int button)
 {
-    QTimer::singleShot(0, [&] {
+    // The inner step may run after this function returned: it holds only a
+    // guarded pointer to the dialog, never references into this frame.
+    CDlgDataObj* d = &dlg;
+    QTimer::singleShot(0, [d, act, button] {
         act();
-        if (auto* b = qobject_cast<QPushButton*>(dlg.GetDlgItem(button))) b->click();
+        if (auto* b = qobject_cast<QPushButton*>(d->GetDlgItem(button))) b->click();
         // A dialog that stays open (a message) is closed for the next step.
-        QTimer::singleShot(0, [&] {
-            if (dlg.isVisible()) dlg.EndDialog(IDCANCEL);
+        QTimer::singleShot(0, [guard = QPointer<CDlgDataObj>(d)] {
+            if (guard && guard->isVisible()) guard->EndDialog(IDCANCEL);
         });
     });
     return dlg.DoModal();
