@@ -13,6 +13,11 @@
 #define ZORQ_HAVE_CODE_DIALOG 1
 #endif
 
+#if defined(ZORQ_HAVE_SECURITY) && __has_include("setup.h")
+#include "setup.h"
+#define ZORQ_HAVE_SETUP_SCREENS 1
+#endif
+
 #include <QApplication>
 
 bool CZorqMMIProgram::CreatePBDatabaseFile(const std::string& path)
@@ -59,6 +64,9 @@ int RunZorqMMI(int argc, char** argv)
     // through its shut-down path.
     QApplication::setQuitOnLastWindowClosed(false);
     CZorqMMIProgram app;
+#ifdef ZORQ_HAVE_SETUP_SCREENS
+    RegisterSetUpScreens();
+#endif
     if (!app.InitInstance(QApplication::arguments()))
         return app.HandedOver() ? 0 : 1;
     return app.Run();

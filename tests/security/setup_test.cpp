@@ -1,0 +1,203 @@
+// The set-up and security screen against the phone simulator: the clock,
+// its two dialogs, the security codes and the language choice; each view is
+// also rendered for the walk-through.
+#include "engine_fixture.h"
+#include "test_support.h"
+#include "viewtest_support.h"
+#include "walkthrough.h"
+
+#include "calendar.h"
+#include "dateedit.h"
+#include "dlgalarm.h"
+#include "dlgdatetime.h"
+#include "entrylistctrl.h"
+#include "securitylistwnd.h"
+#include "setup.h"
+#include "zorqmenu.h"
+#include "utilities.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QTimer>
+
+using namespace engine_test;
+
+namespace {
+
+class SetUpScreen : public EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        env = std::make_unique<zorqtest::ViewTestEnv>();
+        SetIniProfileFile(host.folder);  // the engine's profile, with the port
+        document = std::make_unique<CZorqMMIDoc>();
+        document->GetMSParam().clock_available = 1;
+        document->GetMSParam().alarm_available = 1;
+    }
+    void TearDown() override
+    {
+        delete screen;  // when still there
+        document.reset();
+        env.reset();
+        EngineTest::TearDown();
+    }
+    // The security screen in the frame, first update and deferred load done.
+    CSetUp_SecurCode* Open()
+    {
+        auto* s = new CSetUp_SecurCode(&frame);
+        screen = s;
+        s->OnInitialUpdate();
+        frame.SetActiveView(s);
+        frame.show();
+        QApplication::sendPostedEvents(s);
+        QApplication::processEvents();
+        return s;
+    }
+    QString ClockText() { return qobject_cast<QLabel*>(screen->GetDlgItem(1037))->text(); }
+    // Runs `inside` on the modal dialog the command opens, then ends it.
+    template <class Dialog, class F>
+    void WithDialog(int command, F inside)
+    {
+        bool seen = false;
+        QTimer::singleShot(0, [&] {
+            auto* dlg = qobject_cast<Dialog*>(QApplication::activeModalWidget());
+            ASSERT_NE(dlg, nullptr);
+            seen = true;
+            inside(*dlg);
+            if (dlg->isVisible())
+                dlg->OnCancel();
+        });
+        screen->OnCommand(command);
+        EXPECT_TRUE(seen);
+    }
+    std::unique_ptr<zorqtest::ViewTestEnv> env;
+    std::unique_ptr<CZorqMMIDoc> document;
+    zorqtest::TestFrame frame;
+    QPointer<CMainView> screen;
+};
+
+TEST_F(SetUpScreen, ShowsTheSimulatorsClockAndTheSecurityCodes)
+{
+    Phone("clock \"01/03/05,13:05:00+00\" frozen\ndate-format yy-mm-dd\ntime-format 24h\nlock SC on\n");
+    CSetUp_SecurCode* s = Open();
+    EXPECT_EQ(ClockText().toStdString(), "2001/03/05 13:05");
+    EXPECT_TRUE(s->GetDlgItem(1052)->isEnabled());
+    EXPECT_TRUE(s->GetDlgItem(1053)->isEnabled());
+
+    CEntryListCtrl* list = s->GetSecurityWnd()->GetListCtrl();
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->GetRowCount(), 4);
+    EXPECT_EQ(list->GetRowText(0, 0), env->app.LoadString(31833));  // SC
+    EXPECT_EQ(s->GetSecurityWnd()->SelectionLockState(), 1);        // locked
+    list->DeselectAll();
+    list->SelectRow(3);  // P2: its state is not known
+    s->GetSecurityWnd()->UpdateButtons();
+    EXPECT_FALSE(s->GetSecurityWnd()->GetSwitchButton()->isEnabled());
+
+    // A clock report with an impossible date leaves the text.
+    s->OnPhoneDateTime(-1e9);
+    EXPECT_EQ(ClockText().toStdString(), "2001/03/05 13:05");
+    s->OnPhoneDateTime(MakeDateTime(2002, 4, 6, 7, 8));
+    EXPECT_EQ(ClockText().toStdString(), "2002/04/06 07:08");
+
+    EXPECT_FALSE(zorqtest::SaveScreen(&frame, "setup_security").isEmpty());
+}
+
+TEST_F(SetUpScreen, WithoutALinkTheClockButtonsAreOffAndTheListEmpty)
+{
+    Phone();
+    gv_SPIO_com_status = SPIO_no_com_available;
+    CSetUp_SecurCode* s = Open();
+    EXPECT_TRUE(ClockText().isEmpty());
+    EXPECT_FALSE(s->GetDlgItem(1052)->isEnabled());
+    EXPECT_FALSE(s->GetDlgItem(1053)->isEnabled());
+    EXPECT_EQ(s->GetSecurityWnd()->GetDocument(), nullptr);
+    EXPECT_EQ(s->GetSecurityWnd()->GetListCtrl()->GetRowCount(), 0);
+    EXPECT_FALSE(s->GetSecurityWnd()->GetChangeButton()->isEnabled());
+}
+
+TEST_F(SetUpScreen, TheDateAndTimeDialogSetsThePhoneAndTheScreenShowsIt)
+{
+    phonesim::Process& phone = Phone("clock \"01/03/05,13:05:00+00\" frozen\ndate-format dd-mm-yy\ntime-format 24h\n");
+    Open();
+    WithDialog<CDlgDateTime>(1052, [&](CDlgDateTime& dlg) {
+        EXPECT_EQ(dlg.GetDateFormat(), CLK_DATE_FMT_DMY);  // the screen's formats
+        zorqtest::SaveScreen(&dlg, "setup_datetime_dialog");
+        dlg.GetDateEdit()->SetDate(2024, 12, 31);
+        qobject_cast<QLineEdit*>(dlg.GetDlgItem(1041))->setText("23:58");
+        dlg.OnOK();
+    });
+    EXPECT_EQ(ClockText().toStdString(), "31/12/2024 23:58");
+    EXPECT_EQ(dump_lines(phone, "clock"), "clock \"24/12/31,23:58:00+00\" frozen\n");
+}
+
+TEST_F(SetUpScreen, TheAlarmDialogOpensWithThePhonesSettings)
+{
+    Phone();
+    Open();
+    WithDialog<CDlgAlarm>(1053, [&](CDlgAlarm& dlg) {
+        EXPECT_EQ(dlg.GetTimeText(CDlgAlarm::kAlarm).toStdString(), "07:30");
+        EXPECT_EQ(dlg.GetFlag(CDlgAlarm::kSwitchOff), 1);
+        zorqtest::SaveScreen(&dlg, "setup_alarm_dialog");
+    });
+}
+
+TEST_F(SetUpScreen, ChoosingAnotherBundleSwitchesStringsAndPictureOnReturnToTheMenu)
+{
+    Phone();
+    zorqtest::CopyFile(ZORQ_TEST_SECOND_BUNDLE, env->dir.path() + "ZORQfra.rcc");
+    zorqtest::CopyFile(env->Res("backenu.BMP"), env->Res("backfra.BMP"));
+    WriteIniProfileString("Pictures", "BmpName", "");
+    CSetUp_SecurCode* s = Open();
+    QComboBox* combo = s->GetLanguageCombo();
+    ASSERT_EQ(combo->count(), 2);
+    combo->setCurrentIndex(1);
+    s->OnQuitView();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_TRUE(screen.isNull());  // the screen is gone
+    EXPECT_NE(qobject_cast<CZorqMenu*>(frame.GetActiveView()), nullptr);
+    EXPECT_EQ(env->app.GetLanguage(), "fra");
+    EXPECT_EQ(env->app.LoadString(31207).toStdString(), "Bienvenue");
+    EXPECT_NE(env->app.GetBmpName().find("backfra"), std::string::npos) << env->app.GetBmpName();
+    EXPECT_EQ(GetLanguageSetting(), "fra");
+    delete frame.GetActiveView();
+}
+
+TEST_F(SetUpScreen, AMissingBundleKeepsTheCurrentLanguage)
+{
+    Phone();
+    zorqtest::CopyFile(ZORQ_TEST_SECOND_BUNDLE, env->dir.path() + "ZORQfra.rcc");
+    SetLanguageSetting("enu");
+    CSetUp_SecurCode* s = Open();
+    s->GetLanguageCombo()->setCurrentIndex(1);
+    std::remove((env->dir.path() + "ZORQfra.rcc").c_str());  // gone meanwhile
+    s->OnQuitView();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(env->app.GetLanguage(), "enu");
+    EXPECT_EQ(GetLanguageSetting(), "enu");
+    EXPECT_NE(env->app.LoadString(31207).toStdString(), "Bienvenue");
+    delete frame.GetActiveView();
+}
+
+}  // namespace
+
+#if __has_include("dlgdraganddrop.h")
+#include "dlgdraganddrop.h"
+
+namespace {
+
+TEST_F(SetUpScreen, TheDragAndDropSettingsOpenFromTheScreen)
+{
+    Phone();
+    Open();
+    WithDialog<CDlgDragAndDrop>(1153, [&](CDlgDragAndDrop& dlg) {
+        EXPECT_FALSE(zorqtest::SaveScreen(&dlg, "setup_draganddrop_dialog").isEmpty());
+    });
+}
+
+}  // namespace
+#endif
