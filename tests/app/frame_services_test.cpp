@@ -187,9 +187,9 @@ TEST(LanguageChangeTest, SecondBundleSwapsStringsAndPicture)
 {
     ViewTestEnv env;
     zorqtest::CopyFile(env.Res("smsback.bmp"), env.Res("backdeu.BMP"));
-    // The German test bundle: the English one under another name, which the
-    // change must load (its file name is the language).
-    zorqtest::CopyFile(zorqtest::BuiltBundle(), env.dir.path() + "ZORQdeu.rcc");
+    // The German test bundle holds a few strings of its own.
+    ASSERT_TRUE(zorqtest::CopyFile(ZORQ_TEST_BUNDLE_DEU, env.dir.path() + "ZORQdeu.rcc"));
+    EXPECT_EQ(env.app.LoadString(31205), QStringLiteral("Messages"));
     WriteIniProfileString("Pictures", "BmpName", "");
     env.app.LoadBackgroundPictures("enu");
     EXPECT_EQ(env.app.GetBmpName(), "backenu.BMP");
@@ -199,6 +199,7 @@ TEST(LanguageChangeTest, SecondBundleSwapsStringsAndPicture)
     EXPECT_EQ(env.app.GetLanguage(), "deu");
     EXPECT_NE(env.app.GetResources(), before);
     EXPECT_EQ(env.app.GetBmpName(), "backdeu.BMP");
+    EXPECT_EQ(env.app.LoadString(31205), QStringLiteral("Nachrichten"));
 
     CZorqMenu menu;
     menu.OnInitialUpdate();
@@ -218,7 +219,7 @@ TEST(LanguageChangeTest, SecondBundleSwapsStringsAndPicture)
     EXPECT_EQ(env.app.GetLanguage(), "deu");
     EXPECT_EQ(env.app.GetResources(), german);
     EXPECT_EQ(env.app.GetBmpName(), "backdeu.BMP");
-    EXPECT_FALSE(env.app.LoadString(31205).isEmpty());
+    EXPECT_EQ(env.app.LoadString(31205), QStringLiteral("Nachrichten"));
 }
 
 TEST(LanguageChangeTest, PictureChoiceFromTheProfile)
