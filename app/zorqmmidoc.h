@@ -123,6 +123,8 @@ public:
     bool IsDataAppRunning() const { return m_bDataAppRunning; }
     void SetDataAppRunning(bool running) { m_bDataAppRunning = running; }
     QObject* GetActiveView();
+    // Switches the main window to the message screen on the received folder.
+    void ShowSMSMT() { m_pWindows->ShowSMSMT(); }
 
     // ---- Feature flags (the phone's version answer) ---------------------------------------
     void CheckMobileVersion() override;
@@ -149,6 +151,9 @@ public:
     bool IsCodeEntrySupported() const { return m_bST1_2; }
     // Message feature below version 3.0.
     bool GetSCProfileMode() const { return m_bSMS1Mode; }
+    // Asks the user for PIN2 once per connection and checks it with the
+    // phone (defined with the security-code prompt); true when accepted.
+    bool VerifyPin2Code();
     bool IsPin2Verified() const { return m_bPin2Verified; }
     void SetPin2Verified() { m_bPin2Verified = true; }
     void ClearPin2Verified() { m_bPin2Verified = false; }
@@ -171,6 +176,7 @@ public:
     bool CreatePBMirrorDatabase(int storage);
     int OpenPBDatabase(CJetDatabase** db, int role, const std::string& name);
     int OpenPBDatabaseByName(int role, const std::string& name) { return OpenPBDatabase(nullptr, role, name); }
+    // 0 the source, 1 the destination, any other value both.
     void ClosePBDatabases(int which);
     // Whether `count` more entries fit; `room` gets the places left when not.
     // With `replace` the destination is emptied first (its rows do not count).
@@ -196,6 +202,7 @@ public:
     MTR_RESULT SetupSMS();
     int OpenSMSDatabase(CJetDatabase** db, int role, const std::string& name);
     int OpenSMSDatabaseByName(const std::string& name, int role) { return OpenSMSDatabase(nullptr, role, name); }
+    // 0 the source, 1 the destination, any other value both.
     void CloseSMSDatabases(int which);
     // First free place of the storage's database; -1 when none.
     int32_t GetFreeSMSLocation(int storage);

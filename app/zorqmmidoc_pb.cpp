@@ -384,9 +384,10 @@ int CZorqMMIDoc::OpenPBDatabase(CJetDatabase** out, int role, const std::string&
 
 void CZorqMMIDoc::ClosePBDatabases(int which)
 {
-    CJetDatabase& db = which == 0 ? m_dbPBSrc : m_dbPBDst;
-    if (db.IsOpen())
-        db.Close();
+    if (which != 1 && m_dbPBSrc.IsOpen())
+        m_dbPBSrc.Close();
+    if (which != 0 && m_dbPBDst.IsOpen())
+        m_dbPBDst.Close();
 }
 
 bool CZorqMMIDoc::CheckPBRoom(int role, int count, int* room, bool replace)

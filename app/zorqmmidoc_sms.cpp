@@ -162,9 +162,10 @@ int CZorqMMIDoc::OpenSMSDatabase(CJetDatabase** out, int role, const std::string
 
 void CZorqMMIDoc::CloseSMSDatabases(int which)
 {
-    CJetDatabase& db = which == 0 ? m_dbSMSSrc : m_dbSMSDst;
-    if (db.IsOpen())
-        db.Close();
+    if (which != 1 && m_dbSMSSrc.IsOpen())
+        m_dbSMSSrc.Close();
+    if (which != 0 && m_dbSMSDst.IsOpen())
+        m_dbSMSDst.Close();
 }
 
 namespace {

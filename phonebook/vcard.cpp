@@ -5,6 +5,7 @@
 #include <QString>
 #include "strutil.h"
 #include "utilities.h"
+#include "zorqmmidoc.h"
 
 #include <cctype>
 #include <cerrno>
@@ -692,7 +693,11 @@ bool CVCard::WriteToFile(std::string& path)
         }
         return true;
     }
-    const std::string folder = GetTempDirectory();
+    // The document's folder of this run goes when the document does.
+    CZorqMMIDoc* doc = CZorqMMIDoc::Instance();
+    std::string folder = doc ? doc->GetTempVCardFolder() : std::string();
+    if (folder.empty())
+        folder = GetTempDirectory();
     const std::string base =
         CleanVCardBaseName(PcToUtf8(fields_[kFormattedName].empty() ? "VCARD" : fields_[kFormattedName]));
     for (int attempt = 0; attempt < 100; ++attempt) {

@@ -18,6 +18,8 @@
 #define ZORQ_HAVE_SETUP_SCREENS 1
 #endif
 
+#include "phonebook.h"
+
 #include <QApplication>
 
 bool CZorqMMIProgram::CreatePBDatabaseFile(const std::string& path)
@@ -64,6 +66,7 @@ int RunZorqMMI(int argc, char** argv)
     // through its shut-down path.
     QApplication::setQuitOnLastWindowClosed(false);
     CZorqMMIProgram app;
+    RegisterPhoneBookScreen();
 #ifdef ZORQ_HAVE_SETUP_SCREENS
     RegisterSetUpScreens();
 #endif

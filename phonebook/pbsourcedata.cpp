@@ -1,0 +1,754 @@
+#include "pbsourcedata.h"
+
+#include "debugtrace.h"
+#include "entrylistctrl.h"
+#include "mtr_gen.h"
+#include "mtr_pb.h"
+#include "pccharset.h"
+#include "profile.h"
+#include "strutil.h"
+#include "uiservices.h"
+#include "utilities.h"
+#include "zorqapp.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QLabel>
+#include <QTimer>
+
+namespace {
+
+constexpr int kDone = -35;
+constexpr int kFailed = -36;
+
+// Holds the wait cursor for a scope.
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+std::string StorageFileName(const std::string& path)
+{
+    const size_t slash = path.find_last_of('/');
+    return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+void ShowFormatted(int id, const QStringList& inserts) { UiMessageBox(UiFormatString(id, inserts)); }
+
+}  // namespace
+
+namespace {
+CPBSourceData::Pin2Verifier g_pin2Verifier;
+}
+
+void CPBSourceData::SetPin2Verifier(Pin2Verifier verifier) { g_pin2Verifier = std::move(verifier); }
+
+bool CPBSourceData::VerifyPin2(CZorqMMIDoc* doc)
+{
+    if (!doc)
+        return false;
+    if (doc->IsPin2Verified())
+        return true;
+    WaitCursor wait;
+    if (!g_pin2Verifier || !g_pin2Verifier())
+        return false;
+    doc->SetPin2Verified();
+    return true;
+}
+
+int DialDigitCount(const std::string& shortPhone)
+{
+    int n = 0;
+    for (char c : shortPhone)
+        if (c != '+')
+            ++n;
+    return n;
+}
+
+CPBSourceData::CPBSourceData(CZorqMMIDoc* doc) : m_pDoc(doc) {}
+
+CPBSourceData::~CPBSourceData()
+{
+    try {
+        if (m_pSet)
+            m_pSet->Close();
+    } catch (const CDaoException&) {
+    }
+}
+
+void CPBSourceData::SetStorage(int storage)
+{
+    if (storage == 8)
+        return;
+    m_nPrevious = m_nCurrent;
+    m_nCurrent = storage;
+}
+
+// ---- limits and storage ----------------------------------------------------------
+
+int CPBSourceData::GetMaxLocation() const
+{
+    if (!m_pDoc)
+        return 255;
+    return m_pDoc->GetPBMaxLocation(m_nCurrent);
+}
+
+int CPBSourceData::GetMaxNameLength() const
+{
+    return m_pDoc ? m_pDoc->GetPBMaxTextLength(m_nCurrent) : 250;
+}
+
+int CPBSourceData::GetMaxNumberLength() const
+{
+    return m_pDoc ? m_pDoc->GetPBMaxNumberLength(m_nCurrent) : 250;
+}
+
+int CPBSourceData::GetMemoryOrder(int storage)
+{
+    switch (storage) {
+    case 0: return 0;
+    case 1: return 1;
+    case 2: return 3;
+    case 3: return 2;
+    default: return -1;
+    }
+}
+
+int CPBSourceData::GetInitialSource(int def) const
+{
+    if (!m_pDoc)
+        return def;
+    int v = GetIniProfileInt("PhoneBook", "Source", -1);
+    if (v < 0 || v > 3)
+        v = def;
+    const bool sim = m_pDoc->IsPBStorageAvailable(1);
+    const bool fdn = m_pDoc->IsPBStorageAvailable(2);
+    const bool phone = m_pDoc->IsPBStorageAvailable(3);
+    if (!sim && !fdn && (v == 1 || v == 2))
+        v = 0;
+    if (!sim && fdn && v == 1)
+        v = 2;
+    if (sim && !fdn && v == 2)
+        v = 1;
+    if (!phone && v == 3)
+        v = 0;
+    return v;
+}
+
+void CPBSourceData::SaveCurrentSource() const
+{
+    WriteIniProfileInt("PhoneBook", "Source", m_nCurrent == 8 ? -1 : m_nCurrent);
+}
+
+bool CPBSourceData::SelectStorage()
+{
+    WriteDebugInt("CQXPBSrcNewList::SelectStorage -> Select the Phonebook storage ", m_nCurrent);
+    int r;
+    {
+        WaitCursor wait;
+        r = mtr_PB_select_storage(m_nCurrent);
+    }
+    if (r == kDone)
+        return true;
+    WriteDebug("CQXPBSrcNewList::SelectStorage -> The storage could not be selected");
+    if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) != kFailed && r != kFailed)
+        return false;
+    if (m_nCurrent == 1 || m_nCurrent == 2)
+        ShowFormatted(31364, {QString::number(r)});
+    else if (m_nCurrent == 3)
+        ShowFormatted(31365, {QString::number(r)});
+    return false;
+}
+
+int CPBSourceData::SelectCurrSrcInMobile()
+{
+    if (!IsPhoneStorage())
+        return kDone;
+    return mtr_PB_select_storage(m_nCurrent);
+}
+
+bool CPBSourceData::IsStorageRead() const
+{
+    return m_pDoc ? m_pDoc->IsPBStorageRead(m_nCurrent) : false;
+}
+
+bool CPBSourceData::UploadStorage()
+{
+    if (!m_pDoc)
+        return false;
+    int x = 0, y = 0;
+    if (m_pOwnerWnd) {
+        const QPoint p = m_pOwnerWnd->mapToGlobal(QPoint(73, 82));
+        x = p.x();
+        y = p.y();
+    }
+    return m_pDoc->UpLoadPB(m_nCurrent, m_pOwnerWnd, x, y);
+}
+
+void CPBSourceData::MarkStorageRead()
+{
+    if (m_pDoc)
+        m_pDoc->SetPBStorageRead(m_nCurrent);
+}
+
+std::string CPBSourceData::GetPCDatabasePath()
+{
+    std::string name = GetIniProfileString("Databases", "Phonebook", "defpb.mdb");
+    if (name.empty())
+        name = "defpb.mdb";
+    if (name[0] == '/')
+        return name;
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    return (app ? app->GetFolderPath() : std::string()) + name;
+}
+
+void CPBSourceData::SetDatabasePath(const std::string& path)
+{
+    WriteIniProfileString("Databases", "Phonebook", path);
+}
+
+bool CPBSourceData::OpenPCDatabase()
+{
+    if (!m_pDoc)
+        return false;
+    const std::string path = GetPCDatabasePath();
+    if (!FileExists(path))
+        return false;
+    if (m_pSet)
+        m_pSet->Close();
+    return m_pDoc->OpenPBDatabaseByName(0, path) == 0;
+}
+
+std::string CPBSourceData::DatabasePath() const
+{
+    return m_nCurrent == 0 ? GetPCDatabasePath() : GetPBDatabaseName(m_nCurrent);
+}
+
+CJetDatabase* CPBSourceData::SourceDatabase()
+{
+    if (!m_pDoc || m_nCurrent == 8)
+        return nullptr;
+    // Opening another file closes the database object: our recordset first.
+    if (m_pSet && m_pSet->IsOpen() &&
+        (!m_pSet->m_pDatabase || !m_pSet->m_pDatabase->IsOpen() ||
+         m_pSet->m_pDatabase->GetName() != DatabasePath()))
+        m_pSet->Close();
+    CJetDatabase* db = nullptr;
+    const std::string name = m_nCurrent == 0 ? GetPCDatabasePath() : std::string();
+    if (m_pDoc->OpenPBDatabase(&db, m_nCurrent, name) != 0 || !db || !db->IsOpen())
+        return nullptr;
+    return db;
+}
+
+int CPBSourceData::OpenSourceDatabase()
+{
+    if (m_nCurrent == 8 || !m_pDoc)
+        return -1;
+    return SourceDatabase() ? 0 : -1;
+}
+
+bool CPBSourceData::VerifyAccess()
+{
+    if (m_nCurrent != 2)
+        return true;
+    return VerifyPin2(m_pDoc);
+}
+
+bool CPBSourceData::CheckRoom()
+{
+    int room = 0;
+    if (m_pDoc && m_pDoc->CheckPBRoom(m_nCurrent, 1, &room, false))
+        return true;
+    int id;
+    switch (m_nCurrent) {
+    case 0: id = 31248; break;
+    case 1: case 2: id = 31449; break;
+    case 3: id = 31450; break;
+    case 8: id = 31469; break;
+    default: id = 31470; break;
+    }
+    UiMessageBoxId(id);
+    return false;
+}
+
+// ---- list --------------------------------------------------------------------------------
+
+void CPBSourceData::SetColumns(bool scrollBar)
+{
+    if (!m_pDataList)
+        return;
+    int col = 0;
+    if (m_nListKind == 0)
+        m_pDataList->InsertColumn(UiLoadString(31451), col++, m_nListKind, scrollBar);
+    m_pDataList->InsertColumn(UiLoadString(31220), col++, m_nListKind, scrollBar);
+    m_pDataList->InsertColumn(UiLoadString(31221), col, m_nListKind, scrollBar);
+}
+
+void CPBSourceData::CloseRecordset()
+{
+    try {
+        if (m_pSet)
+            m_pSet->Close();
+    } catch (const CDaoException&) {
+    }
+    m_pSet.reset();
+}
+
+bool CPBSourceData::OpenTable()
+{
+    CJetDatabase* db = SourceDatabase();
+    if (!db)
+        return false;
+    try {
+        if (m_pSet && m_pSet->IsOpen() && m_pSet->m_pDatabase == db)
+            return true;
+        if (m_pSet)
+            m_pSet->Close();
+        m_pSet = std::make_unique<CEntryPhoneRecordset>(db);
+        m_pSet->Open(dbOpenTable, "EntryPhone");
+        m_pSet->SetCurrentIndex("indLoc");
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("CQXPBSrcNewList::OpenTable -> ", e.what());
+        return false;
+    }
+}
+
+void CPBSourceData::FillList()
+{
+    WaitCursor wait;
+    if (m_pDataList) {
+        m_pDataList->setUpdatesEnabled(false);
+        m_pDataList->DeleteAllRows();
+        m_pDataList->DeleteAllColumns();
+    }
+    int count = 0;
+    try {
+        if (m_pSet)
+            m_pSet->Close();
+        CJetDatabase* db = SourceDatabase();
+        if (db) {
+            m_pSet = std::make_unique<CEntryPhoneRecordset>(db);
+            const std::string column = m_strSortColumn.empty() ? "Location" : m_strSortColumn;
+            m_pSet->Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY " + column);
+            count = static_cast<int>(m_pSet->GetRecordCount());
+            if (m_pDataList) {
+                SetColumns(count > m_pDataList->RowsPerPage());
+                m_pDataList->AllocLocations(count, true);
+                const int image = GetMemoryOrder(m_nCurrent);
+                const QString noName = UiLoadString(31400);
+                int row = 0;
+                for (; !m_pSet->IsEOF(); m_pSet->MoveNext(), ++row) {
+                    const bool nullName = m_pSet->GetFieldValue("Name").IsNull();
+                    int col = 0;
+                    if (m_nListKind == 0)
+                        m_pDataList->SetRowText(row, col++, QString::number(m_pSet->Location), image);
+                    m_pDataList->SetRowText(row, col++, nullName ? noName : PcToQString(m_pSet->Name), image);
+                    m_pDataList->SetRowText(row, col, PcToQString(m_pSet->Phone), image);
+                    m_pDataList->SetLocation(row, m_pSet->Location);
+                }
+            }
+            m_pSet->Close();
+            m_pSet->Open(dbOpenTable, "EntryPhone");
+            m_pSet->SetCurrentIndex("indLoc");
+        } else if (m_pDataList) {
+            SetColumns(false);
+        }
+    } catch (const CDaoException& e) {
+        WriteDebug("CQXPBSrcNewList::FillList -> ", e.what());
+    }
+    UpdateTitle(count);
+    if (m_pDataList)
+        m_pDataList->setUpdatesEnabled(true);
+}
+
+void CPBSourceData::UpdateTitle(int count)
+{
+    QString dbName;
+    CJetDatabase* db = nullptr;
+    if (m_pDoc && m_nCurrent != 8)
+        m_pDoc->OpenPBDatabase(&db, m_nCurrent, std::string());
+    const std::string file = db && db->IsOpen() ? StorageFileName(db->GetName()) : std::string();
+    if (!file.empty() && file != "defpb.mdb" && file != "PBimSIM.mdb" && file != "PBimSFDN.mdb" &&
+        file != "PBimE2P.mdb") {
+        std::string base = GetBaseName(file);
+        if (base.size() > 16)
+            base = base.substr(0, 15) + "...";
+        dbName = UiFormatString(31464, {PcToQString(base)});
+    }
+    if (count == 0)
+        m_strTitle = UiFormatString(31253, {dbName});
+    else
+        m_strTitle = UiFormatString(count == 1 ? 31250 : 31251, {dbName, QString::number(count)});
+    if (m_nCurrent == 0) {
+        m_strRoom = UiLoadString(31840);
+    } else {
+        const int free = GetMaxLocation() - count;
+        m_strRoom = free <= 0 ? UiLoadString(31850) : UiFormatString(31839, {QString::number(free)});
+    }
+    if (m_pDataRoom)
+        m_pDataRoom->setText(m_strRoom);
+    if (m_pDataTitle)
+        m_pDataTitle->setText(m_strTitle);
+}
+
+void CPBSourceData::RefreshIfShowing(int storage)
+{
+    if (storage == m_nCurrent)
+        FillList();
+}
+
+// ---- entries ------------------------------------------------------------------------------
+
+bool CPBSourceData::CheckEntry(const PBEntry& e)
+{
+    if (!m_pDoc)
+        return false;
+    if (e.Phone.empty()) {
+        UiMessageBoxId(31247);
+        return false;
+    }
+    if (e.ShortPhone.empty()) {
+        UiMessageBoxId(31475);
+        return false;
+    }
+    if (IsPhoneStorage()) {
+        if (DialDigitCount(e.ShortPhone) > GetMaxNumberLength()) {
+            ShowFormatted(31468, {QString::number(GetMaxNumberLength())});
+            return false;
+        }
+        // The phone refuses a longer name; say so before anything is sent.
+        if (static_cast<int>(e.Name.size()) > GetMaxNameLength()) {
+            ShowFormatted(31466, {QString::number(GetMaxNameLength())});
+            return false;
+        }
+    }
+    return true;
+}
+
+void CPBSourceData::SetRowFields(const PBEntry& e)
+{
+    m_pSet->Name = e.Name;
+    m_pSet->Phone = e.Phone;
+    m_pSet->ShortPhone = e.ShortPhone;
+    m_pSet->Address = e.Address;
+    m_pSet->Otherphone = e.Otherphone;
+    m_pSet->Fax = e.Fax;
+    m_pSet->Email = e.Email;
+    m_pSet->Company = e.Company;
+    m_pSet->Notes = e.Notes;
+}
+
+bool CPBSourceData::SaveInDB(const PBEntry& e)
+{
+    if (!m_pDoc || !OpenTable())
+        return false;
+    try {
+        const int32_t loc = m_pDoc->GetFreePBLocation(m_nCurrent);
+        if (loc == 65534 || loc < 1 || loc > 32767)
+            return false;
+        m_pSet->AddNewAtLocation(static_cast<int>(loc));
+        m_pSet->Location = static_cast<int16_t>(loc);
+        SetRowFields(e);
+        return true;
+    } catch (const CDaoException& ex) {
+        WriteDebug("CQXPBSrcNewList::SaveInDB -> ", ex.what());
+        return false;
+    }
+}
+
+bool CPBSourceData::ModifyInDB(const PBEntry& e)
+{
+    if (!OpenTable())
+        return false;
+    try {
+        if (!SeekLocation(e.Location))
+            return false;
+        m_pSet->Edit();
+        SetRowFields(e);
+        return true;
+    } catch (const CDaoException& ex) {
+        WriteDebug("CQXPBSrcNewList::ModifyInDB -> ", ex.what());
+        return false;
+    }
+}
+
+bool CPBSourceData::SaveInMobile()
+{
+    if (!IsPhoneStorage())
+        return true;
+    if (!m_pSet)
+        return false;
+    WriteDebugInt("CQXPBSrcNewList::SaveInMobile -> Select the Phonebook storage ", m_nCurrent);
+    WaitCursor wait;
+    if (mtr_PB_select_storage(m_nCurrent) != kDone) {
+        WriteDebug("CQXPBSrcNewList::SaveInMobile -> The storage could not be selected");
+        return false;
+    }
+    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Write the Phonebook entry in the selected storage");
+    WriteDebugInt("CQXPBSrcNewList::SaveInMobile -> Location = ", m_pSet->Location);
+    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Phone number = ", m_pSet->ShortPhone);
+    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Name = ", m_pSet->Name);
+    if (m_pSet->Location < 1 || m_pSet->Location > 255)
+        return false;  // a phone location travels as one byte
+    const auto place = static_cast<uint8_t>(m_pSet->Location);
+    if (mtr_PB_write_entry(place, m_pSet->ShortPhone, m_pSet->Name) != kDone)
+        return false;
+    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Read the entry in the mobile to display the phone "
+               "number like with the mobile");
+    std::string number, name;
+    if (mtr_PB_read_entry(place, number, name) == kDone && !number.empty()) {
+        m_pSet->Phone = number;
+        m_pSet->ShortPhone = number;
+        m_pSet->Name = name;
+    } else {
+        WriteDebug("CQXPBSrcNewList::SaveInMobile -> The entry could not be read");
+    }
+    return true;
+}
+
+bool CPBSourceData::UpdateAndReselect(bool select)
+{
+    if (!m_pSet)
+        return false;
+    try {
+        const int loc = m_pSet->Location;
+        m_pSet->Update();
+        FillList();
+        if (m_pDataList) {
+            const int row = m_pDataList->FindRowByLocation(loc);
+            if (row >= 0) {
+                if (select)
+                    m_pDataList->SelectRow(row);
+                else
+                    m_pDataList->FocusRow(row);
+            }
+        }
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("CQXPBSrcNewList::UpdateAndReselect -> ", e.what());
+        return false;
+    }
+}
+
+void CPBSourceData::CancelRow()
+{
+    try {
+        if (m_pSet && m_pSet->IsOpen())
+            m_pSet->CancelUpdate();
+    } catch (const CDaoException&) {
+    }
+}
+
+bool CPBSourceData::SeekLocation(int location)
+{
+    return m_pSet && m_pSet->IsOpen() && m_pSet->Seek("=", CVariant::Short(static_cast<int16_t>(location)));
+}
+
+bool CPBSourceData::GetEntryAt(int location, PBEntry& entry)
+{
+    entry.Clear();
+    if (!OpenTable())
+        return false;
+    try {
+        if (!SeekLocation(location))
+            return false;
+        entry.SetFromRecordset(*m_pSet);
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("CQXPBSrcNewList::GetEntryAt -> ", e.what());
+        return false;
+    }
+}
+
+bool CPBSourceData::WriteToPhone(int location, const std::string& number, const std::string& name,
+                                 const char* owner)
+{
+    const std::string prefix = std::string(owner) + " -> ";
+    WriteDebug(prefix + "Write the Phonebook entry in the current selected storage");
+    WriteDebugInt(prefix + "Location = ", location);
+    WriteDebug(prefix + "Phone number = ", number);
+    WriteDebug(prefix + "Name = ", name);
+    if (location < 1 || location > 255 ||
+        mtr_PB_write_entry(static_cast<uint8_t>(location), number, name) != kDone) {
+        WriteDebug(prefix + "The writing failed");
+        return false;
+    }
+    return true;
+}
+
+void CPBSourceData::ShowRow(int location, const PBEntry& e)
+{
+    if (!m_pDataList)
+        return;
+    QStringList texts;
+    if (m_nListKind == 0)
+        texts << QString::number(location);
+    texts << PcToQString(e.Name) << PcToQString(e.Phone);
+    int row = m_pDataList->FindRowByLocation(location);
+    if (row < 0) {
+        row = m_pDataList->FindInsertRow(location);
+        m_pDataList->SetRowText(row, 0, texts[0], GetMemoryOrder(m_nCurrent));  // inserts the row
+    } else {
+        m_pDataList->Model()->SetCellText(row, 0, texts[0]);
+    }
+    for (int c = 1; c < texts.size(); ++c)
+        m_pDataList->SetRowText(row, c, texts[c]);
+    m_pDataList->SetLocation(row, location);
+}
+
+bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry)
+{
+    const std::string number = entry.ShortPhone.empty() ? entry.Phone : entry.ShortPhone;
+    if (IsPhoneStorage() && !WriteToPhone(location, number, entry.Name, "CQXPBSrcNewList::AddLocationEntry"))
+        return false;
+    entry.Location = static_cast<int16_t>(location);
+    if (!OpenTable())
+        return false;
+    try {
+        m_pSet->AddNewAtLocation(location);
+        m_pSet->SetFromEntry(entry);
+        m_pSet->Update();
+    } catch (const CDaoException& e) {
+        WriteDebug("CQXPBSrcNewList::AddLocationEntry -> ", e.what());
+        return false;
+    }
+    ShowRow(location, entry);
+    return true;
+}
+
+bool CPBSourceData::DeleteLocationEntry(int location)
+{
+    if (IsPhoneStorage()) {
+        WriteDebugInt("CQXPBSrcNewList::DeleteLocationEntry -> Delete in the current selected storage "
+                      "the Phonebook entry ", location);
+        if (location < 1 || location > 255 ||
+            mtr_PB_erase_entry(static_cast<uint8_t>(location)) != kDone) {
+            WriteDebug("CQXPBSrcNewList::DeleteLocationEntry -> The Phonebook entry could not be deleted");
+            return false;
+        }
+    }
+    if (m_pDataList) {
+        const int row = m_pDataList->FindRowByLocation(location);
+        if (row >= 0)
+            m_pDataList->DeleteRow(row);
+    }
+    try {
+        if (OpenTable() && SeekLocation(location))
+            m_pSet->Delete();
+    } catch (const CDaoException& e) {
+        WriteDebug("CQXPBSrcNewList::DeleteLocationEntry -> ", e.what());
+    }
+    return true;
+}
+
+bool CPBSourceData::MoveEntry(int row, int newLocation)
+{
+    if (!m_pDataList || row < 0 || row >= m_pDataList->GetRowCount())
+        return false;
+    const int oldLocation = m_pDataList->GetLocation(row);
+    if (oldLocation == newLocation)
+        return true;
+    PBEntry moved, occupant;
+    if (!GetEntryAt(oldLocation, moved))
+        return false;
+    const bool occupied = GetEntryAt(newLocation, occupant);
+    m_pDataList->setUpdatesEnabled(false);
+    bool ok = AddLocationEntry(newLocation, moved);
+    if (ok) {
+        if (occupied) {
+            if (!AddLocationEntry(oldLocation, occupant)) {
+                // Put the occupant back where it was.
+                AddLocationEntry(newLocation, occupant);
+                ok = false;
+            }
+        } else if (!DeleteLocationEntry(oldLocation)) {
+            DeleteLocationEntry(newLocation);
+            ok = false;
+        }
+    }
+    m_pDataList->setUpdatesEnabled(true);
+    const int at = m_pDataList->FindRowByLocation(ok ? newLocation : oldLocation);
+    if (at >= 0)
+        m_pDataList->SelectRow(at);
+    return ok;
+}
+
+bool CPBSourceData::OnEndEditLabel(int row, const QString& text)
+{
+    if (!m_pDoc || !m_bEditingEnabled || !m_pDataList)
+        return false;
+    bool number = false;
+    const int location = text.trimmed().toInt(&number);
+    const int max = m_pDoc->GetPBMaxLocation(m_nCurrent);
+    if (!number || location < 1 || location > max || location > 32767) {
+        ShowFormatted(31692, {QStringLiteral("1"), QString::number(std::min(max, 32767))});
+        CEntryListCtrl* list = m_pDataList;
+        QTimer::singleShot(0, list, [list, row] { list->SelectAndEdit(row); });
+        return false;
+    }
+    if (IsPhoneStorage()) {
+        WriteDebugInt("CQXPBSrcNewList::OnEndEditLabel -> Select the Phonebook storage ", m_nCurrent);
+        WriteDebug("CQXPBSrcNewList::OnEndEditLabel -> Because of the download in backgroung");
+        if (mtr_PB_select_storage(m_nCurrent) != kDone) {
+            WriteDebug("CQXPBSrcNewList::OnEndEditLabel -> The storage could not be selected");
+            QApplication::beep();
+            return false;
+        }
+    }
+    // The rows change under the edit: move once the edit has ended.
+    CEntryListCtrl* list = m_pDataList;
+    QTimer::singleShot(0, list, [this, row, location] {
+        WaitCursor wait;
+        MoveEntry(row, location);
+    });
+    return false;
+}
+
+bool CPBSourceData::DeleteOneItem(int row)
+{
+    if (!m_pDataList || row < 0 || row >= m_pDataList->GetRowCount() || !OpenTable())
+        return false;
+    const int location = m_pDataList->GetLocation(row);
+    try {
+        if (!SeekLocation(location))
+            return false;
+        if (IsPhoneStorage()) {
+            WriteDebugInt("CQXPBSrcNewList::DeleteOneItem -> Delete the Phonebook entry ", location);
+            if (location < 1 || location > 255 ||
+                mtr_PB_erase_entry(static_cast<uint8_t>(location)) != kDone) {
+                WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The Phonebook entry could not be deleted");
+                return false;
+            }
+        }
+        m_pSet->Delete();
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("CQXPBSrcNewList::DeleteOneItem -> ", e.what());
+        return false;
+    }
+}
+
+std::string CPBSourceData::GetSelectedDialNumber()
+{
+    if (!m_pDataList)
+        return std::string();
+    const QList<int> rows = m_pDataList->GetSelectedRows();
+    if (rows.isEmpty())
+        return std::string();
+    PBEntry e;
+    if (!GetEntryAt(m_pDataList->GetLocation(rows.first()), e))
+        return std::string();
+    return e.ShortPhone;
+}
+
+QString CPBSourceData::GetNameHint() const
+{
+    return UiFormatString(31841, {QString::number(GetMaxNameLength())});
+}
+
+QString CPBSourceData::GetNumberHint() const
+{
+    return UiFormatString(31842, {QString::number(GetMaxNumberLength())});
+}

@@ -1,0 +1,305 @@
+#include "pbtransfer.h"
+
+#include "debugtrace.h"
+#include "dlgprogress.h"
+#include "mtr_pb.h"
+#include "mtr_poll.h"
+#include "pbdatabase.h"
+#include "pbsourcedata.h"
+#include "pccharset.h"
+#include "profile.h"
+#include "uiservices.h"
+#include "vcard.h"
+#include "zorqmmidoc.h"
+
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+constexpr int kDone = -35;
+constexpr int kNoFreeLocation = 65534;
+
+void ShowFormatted(int id, const QStringList& inserts) { UiMessageBox(UiFormatString(id, inserts)); }
+
+// Polling stays off for the length of a transfer.
+struct PollingOff {
+    PollingOff() { mtr_set_poll_state(0); }
+    ~PollingOff() { mtr_set_poll_state(1); }
+};
+
+// The progress window of a transfer (template 179).
+class Progress {
+public:
+    Progress(QWidget* owner, int titleId, int range) : dlg_(owner, 179)
+    {
+        dlg_.SetTitleText(UiLoadString(titleId));
+        if (dlg_.Create())
+            dlg_.SetRange(range < 2 ? 2 : range);
+        single_ = range < 2;
+    }
+    ~Progress() { Done(); }
+    void Step() { dlg_.StepIt(); }
+    bool Cancelled() const { return dlg_.IsCancelled(); }
+    void Done()
+    {
+        if (done_)
+            return;
+        done_ = true;
+        if (single_)
+            dlg_.SetPos(2);
+        dlg_.Finish(true);
+    }
+
+private:
+    CDlgProgressText dlg_;
+    bool single_ = false;
+    bool done_ = false;
+};
+
+bool PhoneDestination(int d) { return d >= 5 && d <= 7; }
+
+}  // namespace
+
+std::string CPBTransfer::PCDestination() const
+{
+    return m_strPCDestination.empty() ? CPBSourceData::GetPCDatabasePath() : m_strPCDestination;
+}
+
+CJetDatabase* CPBTransfer::OpenDestination(int d)
+{
+    if (!m_pDoc)
+        return nullptr;
+    CJetDatabase* db = nullptr;
+    if (m_pDoc->OpenPBDatabase(&db, d, d == 4 ? PCDestination() : std::string()) != 0 || !db ||
+        !db->IsOpen())
+        return nullptr;
+    return db;
+}
+
+bool CPBTransfer::CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row)
+{
+    if (row.ShortPhone.empty()) {
+        UiMessageBoxId(31475);
+        return false;
+    }
+    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Write the Phonebook entry in the current selected storage");
+    WriteDebugInt("CPhoneBook::CopyRecordsetInMobile -> Location = ", row.Location);
+    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Phone number = ", row.ShortPhone);
+    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Name = ", row.Name);
+    const bool placeOk = row.Location >= 1 && row.Location <= 255;
+    if (placeOk &&
+        mtr_PB_write_entry(static_cast<uint8_t>(row.Location), row.ShortPhone, row.Name) == kDone) {
+        WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Read the entry in the mobile to display the "
+                   "phone number like with the mobile");
+        std::string number, name;
+        if (mtr_PB_read_entry(static_cast<uint8_t>(row.Location), number, name) == kDone &&
+            !number.empty()) {
+            row.Phone = number;
+            row.Name = name;
+            row.ShortPhone = number;
+        } else {
+            WriteDebug("CPhoneBook::CopyRecordsetInMobile -> The entry could not be read");
+        }
+        return true;
+    }
+    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> The writing failed");
+    const int maxNumber = m_pDoc ? m_pDoc->GetPBMaxNumberLength(d) : 250;
+    if (DialDigitCount(row.ShortPhone) > maxNumber && gv_SPIO_com_status == 2)
+        ShowFormatted(31477, {PcToQString(row.Phone), QString::number(maxNumber)});
+    else
+        ShowFormatted(31463, {PcToQString(row.Name.empty() ? row.Phone : row.Name)});
+    return false;
+}
+
+bool CPBTransfer::Erase(int d)
+{
+    CJetDatabase* db = OpenDestination(d);
+    if (!db)
+        return false;
+    bool ok = true;
+    try {
+        CEntryPhoneRecordset rs(db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
+        const int count = static_cast<int>(rs.GetRecordCount());
+        Progress progress(m_pOwner, 31334, count);
+        while (!rs.IsEOF()) {
+            if (PhoneDestination(d)) {
+                WriteDebugInt("CPhoneBook::Erase -> Delete the Phonebook entry ", rs.Location);
+                if (rs.Location < 1 || rs.Location > 255 ||
+                    mtr_PB_erase_entry(static_cast<uint8_t>(rs.Location)) != kDone) {
+                    WriteDebug("CPhoneBook::Erase -> The Phonebook entry could not be deleted");
+                    ShowFormatted(31463, {PcToQString(rs.Name.empty() ? rs.Phone : rs.Name)});
+                    ok = false;
+                    break;
+                }
+            }
+            rs.Delete();
+            rs.MoveNext();
+            progress.Step();
+        }
+    } catch (const CDaoException& e) {
+        WriteDebug("CPhoneBook::Erase -> ", e.what());
+        ok = false;
+    }
+    return ok;
+}
+
+bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<int>& locations,
+                                bool& eraseFirst)
+{
+    m_nCopied = m_nCut = 0;
+    m_bCancelled = false;
+    if (!m_pDoc || !source || !source->IsOpen())
+        return false;
+    PollingOff polling;
+    const bool replace = eraseFirst;
+    CJetDatabase* dst = OpenDestination(d);
+    if (!dst)
+        return false;
+    const int n = static_cast<int>(locations.size());
+    const size_t maxName = static_cast<size_t>(m_pDoc->GetPBMaxTextLength(d));
+    int room = 0;
+    // A copy that replaces the destination needs room for its own entries only.
+    if (!m_pDoc->CheckPBRoom(d, n, &room, replace)) {
+        eraseFirst = false;
+        ShowFormatted(31249, {QString::number(room)});
+        m_pDoc->ClosePBDatabases(1);
+        return false;
+    }
+    if (eraseFirst) {
+        eraseFirst = false;
+        if (!Erase(d)) {
+            m_pDoc->ClosePBDatabases(1);
+            return false;
+        }
+    }
+    bool ok = true;
+    {
+        Progress progress(m_pOwner, 31335, n);
+        try {
+            CEntryPhoneRecordset from(source);
+            from.Open(dbOpenTable, "EntryPhone");
+            from.SetCurrentIndex("indLoc");
+            CEntryPhoneRecordset to(dst);
+            to.Open(dbOpenTable, "EntryPhone");
+            to.SetCurrentIndex("indLoc");
+            for (int location : locations) {
+                if (progress.Cancelled()) {
+                    m_bCancelled = true;
+                    break;
+                }
+                progress.Step();
+                if (!from.Seek("=", CVariant::Short(static_cast<int16_t>(location))))
+                    continue;
+                const int32_t free = m_pDoc->GetFreePBLocation(d);
+                if (free == kNoFreeLocation || free < 1 || free > 32767)
+                    continue;
+                to.AddNewAtLocation(free);
+                to.Location = static_cast<int16_t>(free);
+                to.Name = from.Name;
+                if (to.Name.size() > maxName) {
+                    to.Name.resize(maxName);
+                    ++m_nCut;
+                }
+                to.Phone = from.Phone;
+                to.ShortPhone = from.ShortPhone;
+                if (d == 4) {
+                    to.Address = from.Address;
+                    to.Otherphone = from.Otherphone;
+                    to.Fax = from.Fax;
+                    to.Email = from.Email;
+                    to.Company = from.Company;
+                    to.Notes = from.Notes;
+                }
+                if (d == 4 || CopyRecordsetInMobile(d, to)) {
+                    to.Update();
+                    ++m_nCopied;
+                } else {
+                    to.CancelUpdate();
+                }
+            }
+        } catch (const CDaoException& e) {
+            WriteDebug("CPhoneBook::CopySelection -> ", e.what());
+            ok = false;
+        }
+    }
+    if (m_nCut == 1)
+        UiMessageBoxId(31255);
+    else if (m_nCut > 1)
+        ShowFormatted(31256, {QString::number(m_nCut)});
+    m_pDoc->ClosePBDatabases(1);
+    return ok;
+}
+
+bool CPBTransfer::DropCopyVCard(int d, const CVCard& card)
+{
+    m_nCopied = 0;
+    if (!m_pDoc)
+        return false;
+    PollingOff polling;
+    const int maxName = m_pDoc->GetPBMaxTextLength(d);
+    CJetDatabase* dst = OpenDestination(d);
+    if (!dst)
+        return false;
+    int room = 0;
+    if (!m_pDoc->CheckPBRoom(d, 1, &room, false)) {
+        ShowFormatted(31249, {QString::number(room)});
+        m_pDoc->ClosePBDatabases(1);
+        return false;
+    }
+    const bool home = GetIniProfileInt("DragAndDrop", "HomeVoiceNumber", 1) != 0;
+    const bool work = GetIniProfileInt("DragAndDrop", "WorkVoiceNumber", 1) != 0;
+    const bool cellChosen = GetIniProfileInt("DragAndDrop", "CellVoiceNumber", 1) != 0;
+    const bool cell = cellChosen && (PhoneDestination(d) || (!home && !work));
+    bool rowFailed = false;
+    {
+        Progress progress(m_pOwner, 31335, 2);
+        try {
+            CEntryPhoneRecordset rs(dst);
+            rs.Open(dbOpenTable, "EntryPhone");
+            rs.SetCurrentIndex("indLoc");
+            enum Kind { kHome, kWork, kCell };
+            for (Kind kind : {kHome, kWork, kCell}) {
+                if ((kind == kHome && !home) || (kind == kWork && !work) || (kind == kCell && !cell))
+                    continue;
+                const int32_t free = m_pDoc->GetFreePBLocation(d);
+                if (free == kNoFreeLocation || free < 1 || free > 32767) {
+                    UiMessageBoxId(31248);
+                    rowFailed = true;
+                    break;
+                }
+                rs.AddNewAtLocation(free);
+                bool made;
+                if (!PhoneDestination(d))
+                    made = kind == kHome ? rs.ImportHomeFromVCard(&card)
+                         : kind == kWork ? rs.ImportWorkFromVCard(&card)
+                                         : rs.ImportCellVoiceFromVCard(&card, maxName);
+                else
+                    made = kind == kHome ? rs.ImportHomeVoiceFromVCard(&card, maxName)
+                         : kind == kWork ? rs.ImportWorkVoiceFromVCard(&card, maxName)
+                                         : rs.ImportCellVoiceFromVCard(&card, maxName);
+                rs.Location = static_cast<int16_t>(free);
+                // The mirror takes the entry only once the phone has it.
+                const bool written = made && (!PhoneDestination(d) || CopyRecordsetInMobile(d, rs));
+                if (written) {
+                    rs.Update();
+                    ++m_nCopied;
+                } else {
+                    rs.CancelUpdate();
+                    rowFailed = rowFailed || made;  // the phone refused: already reported
+                }
+            }
+        } catch (const CDaoException& e) {
+            WriteDebug("CPhoneBook::DropCopyVCard -> ", e.what());
+            rowFailed = true;
+        }
+    }
+    if (!home && !work && !cellChosen)
+        UiMessageBoxId(31876);
+    else if (!rowFailed && m_nCopied == 0)
+        UiMessageBoxId(31877);
+    m_pDoc->ClosePBDatabases(1);
+    return m_nCopied > 0;
+}

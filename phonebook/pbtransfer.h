@@ -1,0 +1,57 @@
+// Copying entries between phonebook storages, erasing a storage and turning
+// a dropped vCard into entries. A destination is the PC database (4) or a
+// phone storage (5 SIM, 6 SIM fixed dialling, 7 phone memory) through its
+// mirror; every phone write goes to the phone first, reaches the mirror only
+// when the phone accepted it, and is read back so that the mirror holds the
+// entry as the phone stores it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+class CEntryPhoneRecordset;
+class CJetDatabase;
+class CVCard;
+class CZorqMMIDoc;
+class QWidget;
+
+class CPBTransfer {
+public:
+    CPBTransfer(CZorqMMIDoc* doc, QWidget* owner) : m_pDoc(doc), m_pOwner(owner) {}
+
+    // The PC file a copy to the PC writes into (empty: the profile's).
+    void SetPCDestination(const std::string& path) { m_strPCDestination = path; }
+
+    // Copies the entries at `locations` of the open source database into
+    // destination `d`. With `eraseFirst` the destination is emptied first
+    // (the room check then counts only the copied entries); the flag is
+    // cleared. False when nothing could be done (no room, erase failed, a
+    // database would not open); entries the phone refused are skipped.
+    bool CopySelection(int d, CJetDatabase* source, const std::vector<int>& locations,
+                       bool& eraseFirst);
+    // Erases every entry of destination `d` (phone first for phone storages);
+    // stops at the first failure. True when all went.
+    bool Erase(int d);
+    // Entries from a dropped card into destination `d`, one per kind of
+    // number chosen in the drag-and-drop settings.
+    bool DropCopyVCard(int d, const CVCard& card);
+    // Writes the row to the selected phone storage and reads it back into
+    // the row; the failure message when the phone refused.
+    bool CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row);
+
+    // Counts of the last run (for the caller's refresh and for tests).
+    int Copied() const { return m_nCopied; }
+    int NamesCut() const { return m_nCut; }
+    bool WasCancelled() const { return m_bCancelled; }
+
+private:
+    CJetDatabase* OpenDestination(int d);
+    std::string PCDestination() const;
+
+    CZorqMMIDoc* m_pDoc;
+    QWidget* m_pOwner;
+    std::string m_strPCDestination;
+    int m_nCopied = 0;
+    int m_nCut = 0;
+    bool m_bCancelled = false;
+};

@@ -1,0 +1,693 @@
+#include "phonebook.h"
+
+#include "debugtrace.h"
+#include "dragdrop.h"
+#include "entrylistctrl.h"
+#include "mtr_gen.h"
+#include "mtr_pb.h"
+#include "pbtransfer.h"
+#include "pccharset.h"
+#include "profile.h"
+#include "qxpbsrcnewlist.h"
+#include "uimsg.h"
+#include "uiservices.h"
+#include "utilities.h"
+#include "vcard.h"
+#include "viewframe.h"
+#include "wndmsg.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+#include <QButtonGroup>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPlainTextEdit>
+#include <QUrl>
+
+namespace {
+
+constexpr int kDone = -35;
+
+// Control ids of the form.
+enum {
+    IDC_SRC_PC = 1001, IDC_TITLE = 1002, IDC_SRC_SIM = 1003, IDC_SRC_PHONE = 1004, IDC_SRC_FDN = 1006,
+    IDC_LIST = 1009, IDC_NAME = 1012, IDC_NUMBER = 1013, IDC_ADDRESS = 1014, IDC_OTHER = 1016,
+    IDC_FAX = 1017, IDC_EMAIL = 1018, IDC_COMPANY = 1019, IDC_NOTES = 1020, IDC_PRINT = 1024,
+    IDC_OK = 1025, IDC_CANCEL = 1026, IDC_DELETE = 1027, IDC_HELP = 1029, IDC_SORT = 1030,
+    IDC_FIND = 1032, IDC_NEW = 1069, IDC_ROOM = 1110, IDC_COPYTO = 1131,
+};
+// Commands of the context and PC menus.
+enum {
+    ID_NEW_PC_DB = 32771, ID_OPEN_PC_DB = 32772, ID_DIAL = 32773, ID_PRINT = 32776, ID_DELETE = 32777,
+    ID_CHANGE_LOCATION = 32787, ID_COPY_PC = 32802, ID_COPY_SIM = 32803, ID_COPY_FDN = 32804,
+    ID_COPY_PHONE = 32805, ID_COPY_NEW_PC = 32806, ID_COPY_EXISTING_PC = 32807,
+};
+// The screen's deferred first load and the document's request to let go of
+// its databases.
+constexpr unsigned kReleaseDatabases = 0x7F3;
+
+const int kFields[] = {IDC_NAME, IDC_NUMBER, IDC_ADDRESS, IDC_OTHER, IDC_FAX, IDC_EMAIL, IDC_COMPANY, IDC_NOTES};
+const char* const kSortColumns[] = {"Location", "Name", "Phone", "Otherphone", "Fax", "Email", "Company"};
+
+struct WaitCursor {
+    WaitCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QApplication::restoreOverrideCursor(); }
+};
+
+}  // namespace
+
+CPhoneBook::CPhoneBook(QWidget* parent) : CMainView(kTemplateId, parent)
+{
+    m_nViewKind = VIEW_PHONEBOOK;
+    m_bClosing = 0;
+    m_pPane = std::make_unique<CQXPBSrcNewList>(this);
+    BindControls();
+}
+
+CPhoneBook::~CPhoneBook() = default;
+
+void CPhoneBook::BindControls()
+{
+    m_pPane->BindPaneControls(GetDlgItem(IDC_SRC_PC), GetDlgItem(IDC_SRC_SIM), GetDlgItem(IDC_SRC_PHONE),
+                              GetDlgItem(IDC_SRC_FDN), GetDlgItem(IDC_NEW), GetDlgItem(IDC_LIST),
+                              GetDlgItem(IDC_TITLE), GetDlgItem(IDC_ROOM));
+    connect(m_pPane->GetFourthButton(), &QPushButton::clicked, this, [this] { OnNewEntry(); });
+    connect(m_pPane.get(), &CQXPBSrcNewList::listFilled, this, [this] { AfterSourceSwitch(); });
+    m_pSort = qobject_cast<QComboBox*>(GetDlgItem(IDC_SORT));
+    if (m_pSort)
+        connect(m_pSort, qOverload<int>(&QComboBox::activated), this, [this](int) { OnSortChange(); });
+    for (int id : kFields) {
+        QWidget* w = GetDlgItem(id);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            e->setMaxLength(250);
+            connect(e, &QLineEdit::textEdited, this, [this, id] { OnFieldChanged(id); });
+            if (id == IDC_NUMBER)
+                connect(e, &QLineEdit::returnPressed, this, [this] {
+                    if (auto* a = GetDlgItem(IDC_ADDRESS); a && !a->isEnabled()) {
+                        OnBAddOk();
+                        m_pPane->GetFourthButton()->setFocus();
+                    }
+                });
+        } else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
+            connect(p, &QPlainTextEdit::textChanged, this, [this, id] { OnFieldChanged(id); });
+        }
+    }
+    connect(m_pPane->GetListCtrl(), &CEntryListCtrl::selectionChangedRows, this, [this] {
+        if (!m_bAddMode)
+            SelectionToForm();
+    });
+}
+
+QString CPhoneBook::FieldText(int id) const
+{
+    QWidget* w = GetDlgItem(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        return e->text();
+    if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        return p->toPlainText();
+    return QString();
+}
+
+void CPhoneBook::SetFieldText(int id, const QString& text)
+{
+    QWidget* w = GetDlgItem(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w))
+        e->setText(text);
+    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+        p->setPlainText(text);
+}
+
+void CPhoneBook::EnableCtrl(int id, bool on)
+{
+    if (QWidget* w = GetDlgItem(id))
+        w->setEnabled(on);
+}
+
+void CPhoneBook::OnInitialUpdate()
+{
+    CMainView::OnInitialUpdate();
+    m_pPane->AttachDocument(GetDocument());
+    m_pPane->SetPosition(73, 82);
+    for (int id : {IDC_SORT, IDC_FIND, IDC_COPYTO, IDC_PRINT, IDC_DELETE})
+        EnableCtrl(id, false);
+    EnableFormFields(false);
+    ShowOkCancel(false);
+
+    m_nSortSel = GetComboSort("PhoneBook", 7, 1);
+    FillSortCombo();
+    m_pPane->Data().SetSortColumn(kSortColumns[m_nSortSel]);
+    m_pPane->Data().SetListKind(m_nSortSel == 0 ? 0 : 1);
+    if (CEntryListCtrl* list = m_pPane->GetListCtrl()) {
+        list->SetEditingAllowed(m_nSortSel == 0, 5);
+        list->SetEndEditHandler([this](int row, const QString& text) { return m_pPane->Data().OnEndEditLabel(row, text); });
+    }
+
+    m_pPane->InitPane(true);
+    m_pPane->SetDropOwner(this);
+    for (int id : {IDC_COPYTO, IDC_PRINT, IDC_DELETE, IDC_SRC_FDN}) {
+        auto* target = new CEntryDropTarget(this);
+        target->SetOwner(this);
+        target->Register(GetDlgItem(id));
+        m_targets.push_back(target);
+    }
+    GetDropSource()->ClearDropRects();
+    for (int id : {IDC_COPYTO, IDC_SRC_PC, IDC_SRC_SIM, IDC_SRC_PHONE, IDC_SRC_FDN, IDC_PRINT, IDC_DELETE})
+        if (QWidget* w = GetDlgItem(id))
+            GetDropSource()->AddDropRect(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
+    m_pPane->Data().SetEditingEnabled(true);
+    m_pPane->AddPaneToolTips();
+    const struct { int id; int tip; } tips[] = {
+        {IDC_LIST, 31235}, {IDC_SORT, 31227}, {IDC_OK, 31231}, {IDC_CANCEL, 31233}, {IDC_DELETE, 31236},
+        {IDC_FIND, 31240}, {IDC_HELP, 31784}, {IDC_PRINT, 31244}, {IDC_COPYTO, 31245}};
+    for (const auto& t : tips)
+        if (QWidget* w = GetDlgItem(t.id))
+            w->setToolTip(UiLoadString(t.tip));
+    OnFrameMove();
+    m_bInitDone = true;
+    PostMessage(this, WM_MMI_DEFERRED_INIT, 0, 0);
+}
+
+void CPhoneBook::SetSideCodes()
+{
+    CZorqMMIDoc* doc = GetDocument();
+    if (doc && doc->IsPBStorageAvailable(1)) {
+        m_nSideSrc = 1;
+        m_nCopyDst = 5;
+    } else if (doc && doc->IsPBStorageAvailable(2)) {
+        m_nSideSrc = 2;
+        m_nCopyDst = 6;
+    } else {
+        m_nSideSrc = m_nCopyDst = 8;
+    }
+}
+
+void CPhoneBook::OnDeferredInit()
+{
+    update();
+    if (CZorqMMIDoc* doc = GetDocument())
+        if (gv_SPIO_com_status == 2)
+            doc->SetupPB();
+    m_pPane->AttachDocument(GetDocument());
+    m_pPane->UpdateButtons();
+    SetSideCodes();
+    m_pPane->SelectInitialSource();
+    AfterSourceSwitch();
+    if (CViewFrame* frame = GetViewFrame())
+        frame->SetFrameTitle(UiLoadString(31204));
+}
+
+void CPhoneBook::AfterSourceSwitch()
+{
+    ResetForm();
+    FillSortCombo();
+    const bool rows = m_pPane->GetListCtrl() && m_pPane->GetListCtrl()->GetRowCount() > 0;
+    EnableCtrl(IDC_SORT, rows);
+    EnableCtrl(IDC_FIND, rows);
+    if (auto* name = qobject_cast<QLineEdit*>(GetDlgItem(IDC_NAME)))
+        name->setMaxLength(std::max(1, m_pPane->Data().GetMaxNameLength()));
+    m_found.clear();
+}
+
+std::intptr_t CPhoneBook::DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
+{
+    switch (message) {
+    case WM_LIST_FOCUS_ROW:
+        if (!m_bAddMode)
+            SelectionToForm();
+        return 0;
+    case WM_LIST_DELETE_KEY:
+        OnBTrash();
+        return 0;
+    case WM_MMI_DEFERRED_INIT:
+        OnDeferredInit();
+        return 0;
+    case WM_SRC_CONTEXT_MENU:
+        if (reinterpret_cast<QWidget*>(lParam) == m_pPane->GetPCButton()) {
+            m_pPane->SetSource(0);
+            m_nPCMenuContext = 0;
+        }
+        return 0;
+    case WM_POPUP_MENU_CLOSED:
+        if (m_nPCMenuContext == 0)
+            m_pPane->RestorePreviousSource();
+        return 0;
+    case WM_SRC_CHANGED:
+        SettlePendingEdit();
+        return 0;
+    case kReleaseDatabases:
+        m_pPane->Data().CloseRecordset();
+        return 0;
+    default:
+        return CMainView::DefWindowProc(message, wParam, lParam);
+    }
+}
+
+void CPhoneBook::OnCommand(int id)
+{
+    switch (id) {
+    case IDC_OK: OnBAddOk(); return;
+    case IDC_CANCEL: OnCancelEdit(); return;
+    case IDC_DELETE: case ID_DELETE: OnBTrash(); return;
+    case IDC_NEW: OnNewEntry(); return;
+    case IDC_HELP: OnHelp(); return;
+    case ID_DIAL: OnDial(); return;
+    case ID_CHANGE_LOCATION:
+        if (m_pSort) {
+            m_pSort->setCurrentIndex(0);
+            OnSortChange();
+        }
+        if (CEntryListCtrl* list = m_pPane->GetListCtrl())
+            list->EditSelected();
+        return;
+    case ID_COPY_PC: CopyToPC(); return;
+    case ID_COPY_SIM: ClickDstMirrorDatabase(m_nCopyDst, nullptr); return;
+    case ID_COPY_FDN: ClickDstMirrorDatabase(6, nullptr); return;
+    case ID_COPY_PHONE: ClickDstMirrorDatabase(7, nullptr); return;
+    case ID_COPY_NEW_PC: CopyToNewPCFile(); return;
+    case ID_COPY_EXISTING_PC: CopyToExistingPCFile(); return;
+    case ID_NEW_PC_DB: CopyToNewPCFile(); return;
+    case ID_OPEN_PC_DB: CopyToExistingPCFile(); return;
+    default:
+        OnOtherCommand(id);
+        return;
+    }
+}
+
+// ---- form --------------------------------------------------------------------------------
+
+void CPhoneBook::ShowOkCancel(bool show)
+{
+    for (int id : {IDC_OK, IDC_CANCEL}) {
+        if (QWidget* w = GetDlgItem(id)) {
+            w->setVisible(show);
+            w->setEnabled(show);
+        }
+    }
+    if (QWidget* ok = GetDlgItem(IDC_OK))
+        ok->setToolTip(UiLoadString(m_bModifyMode ? 31232 : 31231));
+    if (QWidget* cancel = GetDlgItem(IDC_CANCEL))
+        cancel->setToolTip(UiLoadString(m_bModifyMode ? 31234 : 31233));
+}
+
+void CPhoneBook::EnableFormFields(bool open)
+{
+    const bool usable = open && (m_pPane->Data().IsSrcPC() || gv_SPIO_com_status == 2);
+    for (int id : kFields) {
+        const bool phoneField = id == IDC_NAME || id == IDC_NUMBER;
+        EnableCtrl(id, usable && (m_pPane->Data().IsSrcPC() || phoneField));
+    }
+    if (auto* name = qobject_cast<QLineEdit*>(GetDlgItem(IDC_NAME)))
+        name->setPlaceholderText(usable ? m_pPane->Data().GetNameHint() : QString());
+    if (auto* number = qobject_cast<QLineEdit*>(GetDlgItem(IDC_NUMBER)))
+        number->setPlaceholderText(usable ? m_pPane->Data().GetNumberHint() : QString());
+}
+
+void CPhoneBook::ResetForm()
+{
+    m_bFilling = true;
+    for (int id : kFields)
+        SetFieldText(id, QString());
+    m_bFilling = false;
+    m_bAddMode = m_bModifyMode = m_bChanged = m_bNameChanged = m_bNumberChanged = false;
+    EnableFormFields(false);
+    ShowOkCancel(false);
+    if (CEntryListCtrl* list = m_pPane->GetListCtrl())
+        list->setEnabled(true);
+    UpdateActionButtons();
+}
+
+void CPhoneBook::UpdateActionButtons()
+{
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    const int selected = list ? list->GetSelectedCount() : 0;
+    EnableCtrl(IDC_COPYTO, selected > 0 && !m_bAddMode);
+    EnableCtrl(IDC_PRINT, selected > 0 && !m_bAddMode);
+    EnableCtrl(IDC_DELETE, selected > 0 && !m_bAddMode && (m_pPane->Data().IsSrcPC() || gv_SPIO_com_status == 2));
+    const bool rows = list && list->GetRowCount() > 0;
+    EnableCtrl(IDC_FIND, rows && !m_bAddMode);
+    EnableCtrl(IDC_SORT, rows && !m_bAddMode);
+}
+
+void CPhoneBook::SelectionToForm()
+{
+    if (m_bAddMode)
+        return;
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (!list)
+        return;
+    const int row = list->GetSingleSelectedRow();
+    PBEntry entry;
+    m_bFilling = true;
+    if (row >= 0 && m_pPane->Data().GetEntryAt(list->GetLocation(row), entry)) {
+        const std::string* values[] = {&entry.Name, &entry.Phone, &entry.Address, &entry.Otherphone,
+                                       &entry.Fax, &entry.Email, &entry.Company, &entry.Notes};
+        for (size_t i = 0; i < 8; ++i)
+            SetFieldText(kFields[i], PcToQString(*values[i]));
+        m_bModifyMode = true;
+        EnableFormFields(true);
+    } else {
+        for (int id : kFields)
+            SetFieldText(id, QString());
+        m_bModifyMode = false;
+        EnableFormFields(false);
+    }
+    m_bFilling = false;
+    m_bChanged = m_bNameChanged = m_bNumberChanged = false;
+    ShowOkCancel(false);
+    UpdateActionButtons();
+}
+
+void CPhoneBook::OnFieldChanged(int id)
+{
+    if (m_bFilling)
+        return;
+    if (m_bAddMode || m_bModifyMode) {
+        if (id == IDC_NAME)
+            m_bNameChanged = true;
+        if (id == IDC_NUMBER)
+            m_bNumberChanged = true;
+    }
+    if (m_bModifyMode && !m_bChanged) {
+        m_bChanged = true;
+        ShowOkCancel(true);
+    }
+}
+
+PBEntry CPhoneBook::EntryFromForm() const
+{
+    PBEntry e;
+    e.Name = QStringToPc(FieldText(IDC_NAME));
+    e.Phone = QStringToPc(FieldText(IDC_NUMBER));
+    FilterDialChars(e.Phone, e.ShortPhone);
+    e.Address = QStringToPc(FieldText(IDC_ADDRESS));
+    e.Otherphone = QStringToPc(FieldText(IDC_OTHER));
+    e.Fax = QStringToPc(FieldText(IDC_FAX));
+    e.Email = QStringToPc(FieldText(IDC_EMAIL));
+    e.Company = QStringToPc(FieldText(IDC_COMPANY));
+    e.Notes = QStringToPc(FieldText(IDC_NOTES));
+    // Line ends of the multi-line fields are stored as the PC writes them.
+    for (std::string* s : {&e.Address, &e.Notes}) {
+        std::string out;
+        for (char c : *s) {
+            if (c == '\n')
+                out += '\r';
+            out += c;
+        }
+        *s = out;
+    }
+    return e;
+}
+
+bool CPhoneBook::SettlePendingEdit()
+{
+    if (m_bModifyMode && m_bChanged) {
+        if (UiMessageBoxId(31252, 0x24) == 6)
+            OnBAddOk();
+        else
+            OnCancelEdit();
+        return true;
+    }
+    if (m_bAddMode) {
+        OnCancelEdit();
+        return false;
+    }
+    return true;
+}
+
+void CPhoneBook::OnNewEntry()
+{
+    if (!m_pPane->VerifyAccess() || !m_pPane->CheckRoom() || !SettlePendingEdit())
+        return;
+    if (CEntryListCtrl* list = m_pPane->GetListCtrl()) {
+        list->DeselectAll();
+        list->setEnabled(false);
+    }
+    m_bFilling = true;
+    for (int id : kFields)
+        SetFieldText(id, QString());
+    m_bFilling = false;
+    m_bModifyMode = false;
+    m_bAddMode = true;
+    m_bChanged = m_bNameChanged = m_bNumberChanged = false;
+    EnableFormFields(true);
+    ShowOkCancel(true);
+    UpdateActionButtons();
+    if (QWidget* name = GetDlgItem(IDC_NAME))
+        name->setFocus();
+}
+
+void CPhoneBook::OnBAddOk()
+{
+    WaitCursor wait;
+    if (m_bModifyMode && !m_pPane->VerifyAccess())
+        return;
+    if (!m_bAddMode && !m_bModifyMode)
+        return;
+    PBEntry entry = EntryFromForm();
+    if (!m_pPane->Data().CheckEntry(entry)) {
+        if (auto* name = qobject_cast<QLineEdit*>(GetDlgItem(IDC_NAME))) {
+            name->setFocus();
+            name->selectAll();
+        }
+        return;
+    }
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    bool ok;
+    if (m_bModifyMode) {
+        const int row = list ? list->GetSingleSelectedRow() : -1;
+        if (row < 0)
+            return;
+        entry.Location = static_cast<int16_t>(list->GetLocation(row));
+        ok = m_pPane->Data().ModifyInDB(entry);
+    } else {
+        ok = m_pPane->Data().SaveInDB(entry);
+    }
+    // Only the name and the number live in the phone.
+    if (ok && (m_bNameChanged || m_bNumberChanged || m_bAddMode))
+        ok = m_pPane->Data().SaveInMobile();
+    if (ok && m_pPane->Data().UpdateAndReselect(false)) {
+        m_bAddMode = m_bModifyMode = m_bChanged = m_bNameChanged = m_bNumberChanged = false;
+        m_bFilling = true;
+        for (int id : kFields)
+            SetFieldText(id, QString());
+        m_bFilling = false;
+        EnableFormFields(false);
+        ShowOkCancel(false);
+        m_found.clear();
+        if (list)
+            list->setEnabled(true);
+        for (int id : {IDC_COPYTO, IDC_PRINT, IDC_DELETE})
+            EnableCtrl(id, false);
+        if (auto* f = m_pPane->GetFourthButton())
+            f->setEnabled(true);
+        EnableCtrl(IDC_FIND, true);
+        EnableCtrl(IDC_SORT, true);
+        return;
+    }
+    m_pPane->Data().CancelRow();
+    WriteDebug("CPhoneBook::OnBAddOk -> The writing failed");
+    UiMessageBoxId(31363);
+}
+
+void CPhoneBook::OnCancelEdit()
+{
+    const bool wasModify = m_bModifyMode;
+    ResetForm();
+    if (wasModify)
+        SelectionToForm();
+}
+
+void CPhoneBook::OnBTrash()
+{
+    WaitCursor wait;
+    if (!m_pPane->VerifyAccess())
+        return;
+    CZorqMMIDoc* doc = GetDocument();
+    if (doc && doc->GetPBUploadState() == 1)
+        doc->SetPBUploadDone();
+    if (m_pPane->Data().SelectCurrSrcInMobile() == kDone) {
+        m_pPane->TrashSelection();
+        m_found.clear();
+        CEntryListCtrl* list = m_pPane->GetListCtrl();
+        if (!list || list->GetRowCount() == 0)
+            ResetForm();
+        else
+            SelectionToForm();
+    } else {
+        WriteDebug("CPhoneBook::OnBTrash -> The storage could not be selected");
+        UiMessageBoxId(31471);
+    }
+}
+
+void CPhoneBook::OnDial()
+{
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (!list || list->GetSelectedCount() > 1) {
+        QApplication::beep();
+        return;
+    }
+    const std::string number = m_pPane->Data().GetSelectedDialNumber();
+    if (number.empty()) {
+        QApplication::beep();
+        return;
+    }
+    if (number.size() > 20) {
+        UiMessageBox(UiFormatString(31693, {QStringLiteral("20")}));
+        return;
+    }
+    WriteDebug("CPhoneBook::OnDial -> Dial phone number ", number);
+    CZorqMMIDoc* doc = GetDocument();
+    if (doc) {
+        doc->OpenStatusDlg(number);
+        if (doc->GetPBUploadState() == 1)
+            doc->SetPBUploadDone();
+    }
+    if (mtr_GEN_dial(number.c_str()) == -36) {
+        WriteDebug("CPhoneBook::OnDial -> Unable to dial the requested number");
+        UiMessageBoxId(31491);
+    }
+}
+
+// ---- sorting and finding ------------------------------------------------------------------
+
+void CPhoneBook::FillSortCombo()
+{
+    if (!m_pSort)
+        return;
+    if (m_pSort->count() > 0)
+        m_nSortSel = m_pSort->currentIndex();
+    m_pSort->clear();
+    const int count = m_pPane->Data().IsPhoneSource() && m_pPane->Data().Current() != 8 ? 3 : 7;
+    for (int i = 0; i < count; ++i)
+        m_pSort->addItem(UiLoadString(31219 + i));
+    if (m_nSortSel >= count)
+        m_nSortSel = 1;
+    if (m_nSortSel < 0)
+        m_nSortSel = 1;
+    m_pSort->setCurrentIndex(m_nSortSel);
+}
+
+void CPhoneBook::OnSortChange()
+{
+    if (!m_pSort)
+        return;
+    const int selected = m_pSort->currentIndex();
+    SettlePendingEdit();
+    m_nSortSel = selected < 0 ? 1 : selected;
+    m_pSort->setCurrentIndex(m_nSortSel);
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    const int location = list ? list->GetSelectedLocation() : -1;
+    m_pPane->Data().SetSortColumn(m_nSortSel < 7 ? kSortColumns[m_nSortSel] : "Location");
+    m_pPane->Data().SetListKind(m_nSortSel == 0 ? 0 : 1);
+    if (list)
+        list->SetEditingAllowed(m_nSortSel == 0, 5);
+    ResetForm();
+    m_pPane->FillList();
+    if (list && location >= 0) {
+        const int row = list->FindRowByLocation(location);
+        if (row >= 0)
+            list->SelectRow(row);
+    }
+    UpdateActionButtons();
+}
+
+bool CPhoneBook::FindInColumn(int column, const QString& text, bool exact)
+{
+    m_found.clear();
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (!list)
+        return false;
+    const int col = column + (m_pPane->Data().IsLocationShown() ? 1 : 0);
+    for (int row = 0; row < list->GetRowCount(); ++row) {
+        const QString cell = list->GetRowText(row, col);
+        if (exact ? cell.compare(text, Qt::CaseInsensitive) == 0 : cell.startsWith(text, Qt::CaseInsensitive))
+            m_found.append(row);
+    }
+    return !m_found.isEmpty();
+}
+
+bool CPhoneBook::FindInAllColumns(const QString& first, const QString& second, bool exact)
+{
+    m_found.clear();
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (!list)
+        return false;
+    const int col = m_pPane->Data().IsLocationShown() ? 1 : 0;
+    auto match = [exact](const QString& cell, const QString& text) {
+        return exact ? cell.compare(text, Qt::CaseInsensitive) == 0 : cell.startsWith(text, Qt::CaseInsensitive);
+    };
+    // Both texts must match, each in its own column.
+    for (int row = 0; row < list->GetRowCount(); ++row)
+        if (match(list->GetRowText(row, col), first) && match(list->GetRowText(row, col + 1), second))
+            m_found.append(row);
+    return !m_found.isEmpty();
+}
+
+bool CPhoneBook::FindNextRow()
+{
+    if (m_found.isEmpty())
+        return true;
+    m_nFindRow = m_found.takeFirst();
+    ShowFoundRow(m_nFindRow);
+    return false;
+}
+
+void CPhoneBook::ShowFoundRow(int row)
+{
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (!list || row < 0 || row >= list->GetRowCount())
+        return;
+    list->DeselectAll();
+    list->SelectRow(row);
+    SelectionToForm();
+    EnableCtrl(IDC_FIND, true);
+}
+
+void CPhoneBook::UnselectAll()
+{
+    m_bModifyMode = false;
+    if (CEntryListCtrl* list = m_pPane->GetListCtrl())
+        list->DeselectAll();
+}
+
+// ---- screen life --------------------------------------------------------------------------
+
+void CPhoneBook::OnUpdateMSParam(int flag)
+{
+    CMainView::OnUpdateMSParam(flag);
+    if (!m_bInitDone)
+        return;  // the first update's own load follows
+    m_pPane->ChangeSource(m_pPane->Data().Current());
+    SetSideCodes();
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (list && list->GetSelectedCount() > 0)
+        SelectionToForm();
+    PostMessage(this, WM_MMI_DEFERRED_INIT, 0, 0);
+}
+
+void CPhoneBook::OnFrameMove()
+{
+    if (CEntryListCtrl* list = m_pPane->GetListCtrl()) {
+        const QPoint p = list->mapToGlobal(QPoint(0, 0));
+        m_pPane->SetProgressPosition(p.x(), p.y());
+    }
+}
+
+void CPhoneBook::OnDestroy()
+{
+    SaveComboSort("PhoneBook", m_pSort ? std::max(0, m_pSort->currentIndex()) : m_nSortSel);
+    m_pPane->SaveCurrentSource();
+    m_pPane->Data().CloseRecordset();
+    if (CZorqMMIDoc* doc = GetDocument()) {
+        doc->ClosePBDatabases(0);
+        doc->ClosePBDatabases(1);
+    }
+    CMainView::OnDestroy();
+}
+
+void RegisterPhoneBookScreen()
+{
+    RegisterScreen(SCREEN_PHONEBOOK, [](QWidget* parent, int) -> CMainView* { return new CPhoneBook(parent); });
+}

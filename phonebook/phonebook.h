@@ -1,0 +1,134 @@
+// The phonebook screen: one phonebook pane (PC, SIM, SIM fixed dialling,
+// phone memory) with an entry form of eight fields beside it, a sort choice
+// and the buttons to add, change, delete, find, print and copy entries; the
+// entries can be dialled and dragged to and from other programs as vCards.
+#pragma once
+
+#include "dstchoice.h"
+#include "finddlg.h"
+#include "mainview.h"
+
+#include <QList>
+#include <QString>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+class CQXPBSrcNewList;
+class CVCard;
+class QButtonGroup;
+class QComboBox;
+class QPrinter;
+struct PBEntry;
+
+class CPhoneBook : public CMainView, public CFindPBOwner, public CDstSelectedOwner {
+    Q_OBJECT
+public:
+    static constexpr int kTemplateId = 131;
+
+    explicit CPhoneBook(QWidget* parent = nullptr);
+    ~CPhoneBook() override;
+
+    void OnInitialUpdate() override;
+    std::intptr_t DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void OnCommand(int id) override;
+    bool OnDropData(QWidget* target, const QMimeData* data) override;
+    Qt::DropAction CanDropData(QWidget* target, const QMimeData* data) override;
+    void OnUpdateMSParam(int flag) override;
+    void OnFrameMove() override;
+    void OnDestroy() override;
+
+    CQXPBSrcNewList* Pane() const { return m_pPane.get(); }
+
+    // ---- Entries ------------------------------------------------------------------
+    void OnDeferredInit();
+    void OnNewEntry();
+    void OnBAddOk();
+    void OnCancelEdit();
+    void OnBTrash();
+    void OnDial();
+    void OnSortChange();
+    void FillSortCombo();
+    void OnPrint();
+    void OnFind();
+    void OnCopyTo();
+    QString PrintTitle() const;
+    // Before a source switch, a sort change, a find, a copy or a new entry:
+    // a changed entry is saved or dropped as the user says; an entry being
+    // added is dropped and the caller stops (false).
+    bool SettlePendingEdit();
+    void SelectionToForm();
+    void ResetForm();
+
+    // ---- Find (the find dialog calls these) ---------------------------------------
+    bool FindInColumn(int column, const QString& text, bool exact) override;
+    bool FindInAllColumns(const QString& first, const QString& second, bool exact) override;
+    void FindNext() override { FindNextRow(); }
+    // True when nothing is left to show; else the next hit is selected.
+    bool FindNextRow();
+    void UnselectAll() override;
+    const QList<int>& FoundRows() const { return m_found; }
+
+    // ---- Copying -------------------------------------------------------------------
+    // The next copy into a storage empties it first (the mirror question).
+    void SetDstSelected() override { m_bEraseDst = true; }
+    bool IsDstSelected() const { return m_bEraseDst; }
+    void CopyToPC();
+    void CopyToPCDatabase(bool menu, const CVCard* card);
+    void CopyToNewPCFile();
+    void CopyToExistingPCFile();
+    void ClickDstMirrorDatabase(int destination, const CVCard* card);
+    // The copy of the selection into `destination`, after the mirror
+    // question when every row is selected.
+    void AskMirrorAndCopy(int destination);
+    int CopyDestination() const { return m_nCopyDst; }
+
+    // ---- Form state (for the screen's own checks and tests) -----------------------
+    bool IsAddMode() const { return m_bAddMode; }
+    bool IsModifyMode() const { return m_bModifyMode; }
+    QString FieldText(int id) const;
+    void SetFieldText(int id, const QString& text);
+
+protected:
+    // A printer for print runs without the print dialog (tests print to PDF).
+    virtual QPrinter* PrintTarget() { return nullptr; }
+    // The question before a copy replaces the destination: 1 OK (the erase
+    // flag set when chosen), else cancelled.
+    virtual int AskMirror();
+
+private:
+    // Print, find and copy-to.
+    void OnOtherCommand(int id);
+    void BindControls();
+    void AfterSourceSwitch();
+    void EnableFormFields(bool open);
+    void ShowOkCancel(bool show);
+    void UpdateActionButtons();
+    void OnFieldChanged(int id);
+    PBEntry EntryFromForm() const;
+    void SetSideCodes();
+    QWidget* Ctrl(int id) const { return GetDlgItem(id); }
+    void EnableCtrl(int id, bool on);
+    void RunPCMenu();
+    void CopyIntoPCFile(const std::string& path, bool ask);
+    void DropVCard(int destination, const CVCard& card);
+    void ShowFoundRow(int row);
+
+    std::unique_ptr<CQXPBSrcNewList> m_pPane;
+    QComboBox* m_pSort = nullptr;
+    bool m_bAddMode = false, m_bModifyMode = false, m_bChanged = false;
+    bool m_bNameChanged = false, m_bNumberChanged = false;
+    bool m_bFilling = false;
+    bool m_bInitDone = false;  // the first update has run
+    bool m_bEraseDst = false;
+    int m_nSideSrc = 8, m_nCopyDst = 8;
+    int m_nPCMenuContext = 8;
+    int m_nSortSel = 1;
+    QList<int> m_found;
+    int m_nFindRow = -1;
+    std::vector<class CEntryDropTarget*> m_targets;
+};
+
+// Registers the screen's factory with the frame (screen 1).
+void RegisterPhoneBookScreen();

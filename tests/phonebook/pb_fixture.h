@@ -1,0 +1,144 @@
+// The phonebook's tests against the phone simulator: the engine (kernel, AT
+// task, request frame) on a pseudo-terminal to phonesim, the application
+// object with the English bundle and message boxes recorded, and the
+// document with its phonebook records and mirror databases.
+#pragma once
+
+#include "../app/test_support.h"
+#include "../engine/engine_fixture.h"
+
+#include "jetdatabase.h"
+#include "pbdatabase.h"
+#include "utilities.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+#include <QWidget>
+
+#include <filesystem>
+#include <memory>
+
+namespace pbtest {
+
+class PhonebookSimTest : public engine_test::LinkTest {
+protected:
+    void SetUp() override
+    {
+        LinkTest::SetUp();
+        for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
+            std::filesystem::create_directories(host.folder + sub);
+        setenv("TMPDIR", host.folder.c_str(), 1);
+        app.SetDataDirectories(host.folder + "zorqmmi");
+        ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), host.folder + "ZORQenu.rcc"));
+        ASSERT_TRUE(app.LoadResourceLibrary("enu"));
+        mtr_PB_reset();
+        doc = std::make_unique<CZorqMMIDoc>();
+        doc->StopPBUpload();
+    }
+    void TearDown() override
+    {
+        doc.reset();
+        unsetenv("TMPDIR");
+        LinkTest::TearDown();
+    }
+
+    // Starts the simulator with `scenario`, sets the phonebooks up and
+    // makes the three mirrors, empty, as a detection does.
+    void StartPhone(const std::string& scenario = "")
+    {
+        Start(scenario);
+        gv_SPIO_com_status = 2;
+        ASSERT_EQ(doc->SetupPB(), -35);
+        for (int s = 1; s <= 3; ++s)
+            ASSERT_TRUE(doc->CreatePBMirrorDatabase(s));
+        doc->StopPBUpload();
+    }
+
+    // The simulator's entries of a phonebook, as "index number name" lines.
+    std::string PhoneEntries(const std::string& book)
+    {
+        std::string out;
+        for (const std::string& line : Lines(sim->dump()))
+            if (line.rfind("entry " + book + " ", 0) == 0)
+                out += line.substr(7 + book.size()) + "\n";
+        return out;
+    }
+    static std::vector<std::string> Lines(const std::string& text)
+    {
+        std::vector<std::string> out;
+        size_t at = 0;
+        while (at < text.size()) {
+            size_t e = text.find('\n', at);
+            out.push_back(text.substr(at, e - at));
+            if (e == std::string::npos)
+                break;
+            at = e + 1;
+        }
+        return out;
+    }
+
+    // The rows of a phonebook database as "location phone name" lines.
+    static std::string Rows(const std::string& path)
+    {
+        CJetDatabase db;
+        db.Open(path);
+        CEntryPhoneRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
+        std::string out;
+        for (; !rs.IsEOF(); rs.MoveNext())
+            out += std::to_string(rs.Location) + " " + rs.Phone + " " + rs.Name + "\n";
+        return out;
+    }
+
+    // A PC phonebook file with the given entries at locations 1, 2, ...
+    std::string MakePCDatabase(const std::string& name, const std::vector<PBEntry>& entries)
+    {
+        const std::string path = app.GetFolderPath() + name;
+        EXPECT_TRUE(CreatePBDatabase(path));
+        WritePhoneConf(0, path, true);
+        CJetDatabase db;
+        db.Open(path);
+        db.BeginTrans();
+        CEntryPhoneRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "[EntryPhone]");
+        int loc = 0;
+        for (PBEntry e : entries) {
+            if (e.Location == 0)
+                e.Location = static_cast<int16_t>(++loc);
+            rs.AddNew();
+            rs.SetFromEntry(e);
+            rs.Update();
+        }
+        rs.Close();
+        db.CommitTrans();
+        return path;
+    }
+
+    static PBEntry Entry(const std::string& name, const std::string& phone)
+    {
+        PBEntry e;
+        e.Name = name;
+        e.Phone = phone;
+        FilterDialChars(phone, e.ShortPhone);
+        return e;
+    }
+
+    // The texts of the message boxes shown so far, and forgetting them.
+    std::vector<std::string> Boxes()
+    {
+        std::vector<std::string> out;
+        for (const auto& s : app.shown)
+            out.push_back(s.text.trimmed().toStdString());
+        return out;
+    }
+    std::string Text(int id, const QStringList& inserts = {})
+    {
+        return (inserts.isEmpty() ? app.LoadString(id) : app.FormatString(id, inserts)).toStdString();
+    }
+
+    zorqtest::RecordingApp app;
+    std::unique_ptr<CZorqMMIDoc> doc;
+    QWidget owner;
+};
+
+}  // namespace pbtest

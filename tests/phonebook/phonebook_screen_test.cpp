@@ -1,0 +1,225 @@
+#include "pb_fixture.h"
+
+#include "confirm.h"
+#include "entrylistctrl.h"
+#include "phonebook.h"
+#include "profile.h"
+#include "qxpbsrcnewlist.h"
+#include "vcard.h"
+#include "walkthrough.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMimeData>
+#include <QPrinter>
+#include <QTest>
+#include <QTimer>
+#include <QUrl>
+
+using pbtest::PhonebookSimTest;
+
+namespace {
+
+// The screen with its print run going to a PDF file.
+class TestPhoneBook : public CPhoneBook {
+public:
+    QPrinter* PrintTarget() override { return pdf.get(); }
+    std::unique_ptr<QPrinter> pdf;
+};
+
+class PhoneBookScreenTest : public PhonebookSimTest {
+protected:
+    void Open()
+    {
+        screen = std::make_unique<TestPhoneBook>();
+        screen->OnInitialUpdate();
+        screen->show();
+        QCoreApplication::sendPostedEvents();  // the deferred first load
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        if (screen) {
+            screen->OnDestroy();
+            screen.reset();
+        }
+        PhonebookSimTest::TearDown();
+    }
+    CEntryListCtrl* List() { return screen->Pane()->GetListCtrl(); }
+    std::vector<std::string> Rows()
+    {
+        std::vector<std::string> out;
+        for (int r = 0; r < List()->GetRowCount(); ++r)
+            out.push_back(List()->GetRowText(r, 0).toStdString() + "|" + List()->GetRowText(r, 1).toStdString() +
+                          "|" + List()->GetRowText(r, 2).toStdString());
+        return out;
+    }
+    QString Label(int id) { return qobject_cast<QLabel*>(screen->GetDlgItem(id))->text(); }
+    void Type(int id, const QString& text)
+    {
+        auto* e = qobject_cast<QLineEdit*>(screen->GetDlgItem(id));
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Delete);
+        QTest::keyClicks(e, text);
+    }
+    // Answers the next modal dialog of type T with `result`.
+    template <class T>
+    void AnswerNext(int result)
+    {
+        QTimer::singleShot(0, [result] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<T*>(w); d && d->isVisible())
+                    d->EndDialog(result);
+        });
+    }
+
+    std::unique_ptr<TestPhoneBook> screen;
+};
+
+}  // namespace
+
+TEST_F(PhoneBookScreenTest, OpensOnTheSIMAndListsItsEntries)
+{
+    StartPhone();
+    Open();
+    EXPECT_TRUE(screen->Pane()->IsSrcSIM());
+    EXPECT_TRUE(doc->IsPBStorageRead(1));
+    EXPECT_EQ(Rows(), (std::vector<std::string>{"Alice|+33612345678|", "Bob|0687654321|", "Zoe|0612345678|"}));
+    EXPECT_EQ(Label(1002).toStdString(), Text(31251, {"", "3"}));
+    EXPECT_EQ(Label(1110).toStdString(), Text(31839, {"247"}));
+    // The SIM offers three sort orders.
+    EXPECT_EQ(qobject_cast<QComboBox*>(screen->GetDlgItem(1030))->count(), 3);
+
+    // Selecting a row fills the form; the walk-through shows it.
+    List()->SelectRow(1);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(screen->FieldText(1012), QStringLiteral("Bob"));
+    EXPECT_EQ(screen->FieldText(1013), QStringLiteral("0687654321"));
+    EXPECT_TRUE(screen->IsModifyMode());
+    EXPECT_FALSE(zorqtest::SaveScreen(screen.get(), QStringLiteral("phonebook")).isEmpty());
+}
+
+TEST_F(PhoneBookScreenTest, AddChangeAndDeleteOnTheSIM)
+{
+    StartPhone();
+    Open();
+    screen->OnCommand(1069);
+    ASSERT_TRUE(screen->IsAddMode());
+    Type(1012, QStringLiteral("Carol"));
+    Type(1013, QStringLiteral("+33 6 11 22"));
+    EXPECT_FALSE(zorqtest::SaveScreen(screen.get(), QStringLiteral("phonebook-new-entry")).isEmpty());
+    screen->OnCommand(1025);
+    EXPECT_FALSE(screen->IsAddMode());
+    EXPECT_NE(PhoneEntries("SM").find("3 \"+3361122\" 145 \"Carol\""), std::string::npos);
+    EXPECT_EQ(Rows().size(), 4u);
+
+    // A refusal of the phone: message, nothing changes.
+    List()->SelectRow(0);
+    Type(1012, QStringLiteral("Alicia"));
+    const auto before = Rows();
+    const std::string mirror = PhonebookSimTest::Rows(GetPBDatabaseName(1));
+    sim->command("set sim-busy 30");
+    screen->OnCommand(1025);
+    sim->command("set sim-busy 0");
+    ASSERT_FALSE(app.shown.empty());
+    EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31363));
+    EXPECT_EQ(Rows(), before);
+    EXPECT_EQ(PhonebookSimTest::Rows(GetPBDatabaseName(1)), mirror);
+
+    // The same change accepted.
+    screen->OnCommand(1025);
+    EXPECT_NE(PhoneEntries("SM").find("\"Alicia\""), std::string::npos);
+
+    // Delete Bob (confirmed).
+    List()->DeselectAll();
+    List()->SelectRow(List()->FindRowByLocation(2));
+    AnswerNext<CDlgConfirm>(6);
+    screen->OnBTrash();
+    EXPECT_EQ(PhoneEntries("SM").find("Bob"), std::string::npos);
+    EXPECT_EQ(List()->FindRowByLocation(2), -1);
+}
+
+TEST_F(PhoneBookScreenTest, FindSortAndDial)
+{
+    StartPhone("entry SM 4 \"0611\" 129 \"Bobby\"\n");
+    Open();
+    // Name and number must both match.
+    EXPECT_TRUE(screen->FindInAllColumns(QStringLiteral("bob"), QStringLiteral("06"), false));
+    EXPECT_EQ(screen->FoundRows().size(), 2);
+    EXPECT_TRUE(screen->FindInAllColumns(QStringLiteral("bob"), QStringLiteral("0611"), true) == false);
+    EXPECT_TRUE(screen->FindInAllColumns(QStringLiteral("bobby"), QStringLiteral("0611"), true));
+    EXPECT_TRUE(screen->FindInColumn(0, QStringLiteral("b"), false));
+    EXPECT_FALSE(screen->FindNextRow());
+    EXPECT_EQ(screen->FieldText(1012), QStringLiteral("Bob"));
+    EXPECT_FALSE(screen->FindNextRow());
+    EXPECT_EQ(screen->FieldText(1012), QStringLiteral("Bobby"));
+    EXPECT_TRUE(screen->FindNextRow());
+
+    // Sorted by number ('+' sorts before the digits).
+    auto* sort = qobject_cast<QComboBox*>(screen->GetDlgItem(1030));
+    sort->setCurrentIndex(2);
+    screen->OnSortChange();
+    EXPECT_EQ(Rows().front(), "Alice|+33612345678|");
+    EXPECT_EQ(Rows()[1], "Bobby|0611|");
+    sort->setCurrentIndex(0);
+    screen->OnSortChange();
+    EXPECT_EQ(Rows().front(), "1|Alice|+33612345678");
+
+    // Dial: one row selected; two rows only beep.
+    app.shown.clear();
+    List()->SelectRow(List()->FindRowByLocation(2));
+    screen->OnCommand(32773);
+    EXPECT_TRUE(app.shown.empty());
+}
+
+TEST_F(PhoneBookScreenTest, DroppedCardsOnASourceButtonBecomeEntries)
+{
+    StartPhone();
+    Open();
+    CVCard card;
+    card.SetFormattedName("Dee");
+    card.SetCellVoice("+33 7 00");
+    QMimeData data;
+    data.setData(QStringLiteral("text/vcard"), QByteArray::fromStdString(card.ToText()));
+    QWidget* pc = screen->GetDlgItem(1001);
+    const std::string pcPath = MakePCDatabase("defpb.mdb", {});
+    EXPECT_EQ(screen->CanDropData(pc, &data), Qt::CopyAction);
+    EXPECT_TRUE(screen->OnDropData(pc, &data));
+    EXPECT_EQ(PhonebookSimTest::Rows(pcPath), "1 +33 7 00 Dee  H\n");
+    // Nothing is accepted on the pane's own storage.
+    EXPECT_EQ(screen->CanDropData(screen->GetDlgItem(1003), &data), Qt::IgnoreAction);
+}
+
+TEST_F(PhoneBookScreenTest, DraggedEntriesCarryFilesAndVCardText)
+{
+    StartPhone();
+    Open();
+    List()->SelectAll();
+    QStringList files;
+    QByteArray text;
+    ASSERT_TRUE(screen->Pane()->BuildDragPayload(files, text));
+    ASSERT_EQ(files.size(), 3);
+    EXPECT_TRUE(QFile::exists(files[0]));
+    EXPECT_EQ(SplitVCardText(text.toStdString()).size(), 3u);
+    CVCard first;
+    ASSERT_TRUE(first.ReadFromFile(files[0].toStdString()));
+    EXPECT_EQ(first.GetFormattedName(), "Alice");
+}
+
+TEST_F(PhoneBookScreenTest, PrintsTheSelectedEntriesToPdf)
+{
+    StartPhone();
+    Open();
+    screen->pdf = std::make_unique<QPrinter>();
+    const QString pdf = QString::fromStdString(host.folder + "entries.pdf");
+    screen->pdf->setOutputFormat(QPrinter::PdfFormat);
+    screen->pdf->setOutputFileName(pdf);
+    List()->SelectAll();
+    screen->OnPrint();
+    QFile f(pdf);
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    EXPECT_TRUE(f.read(5).startsWith("%PDF"));
+}
