@@ -68,6 +68,11 @@ int CZorqMMIProgram::RunSecurCodeDialog(QWidget* parent, int kind, int newCodeFo
 int RunZorqMMI(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
+    return RunZorqMMIProgram(QApplication::arguments());
+}
+
+int RunZorqMMIProgram(const QStringList& arguments, const std::string& programFile)
+{
     QApplication::setApplicationName(QStringLiteral("zorqmmi"));
     // Closing the last window must not end the loop: the program ends only
     // through its shut-down path.
@@ -83,7 +88,7 @@ int RunZorqMMI(int argc, char** argv)
 #ifdef ZORQ_HAVE_DATA_SCREEN
     RegisterDataScreen();
 #endif
-    if (!app.InitInstance(QApplication::arguments()))
+    if (!app.InitInstance(arguments, programFile))
         return app.HandedOver() ? 0 : 1;
     return app.Run();
 }
