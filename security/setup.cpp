@@ -72,6 +72,8 @@ void CSetUp::OnInitialUpdate()
     for (const auto& i : icons)
         if (auto* b = qobject_cast<QAbstractButton*>(GetDlgItem(i.control)))
             b->setIcon(LoadAppIcon(i.icon));
+    // The background is the messages' one: its heading shows the set-up's symbol.
+    ShowHeadingPicture(QStringLiteral("IDI_HEADING_SETUP"));
 
     CZorqMMIApp* app = CZorqMMIApp::Instance();
     FillLanguageCombo(m_pLanguage, app ? app->GetAppDir() : std::string(), app ? app->GetLanguage() : "enu");
