@@ -45,6 +45,8 @@ CSetUp::CSetUp(QWidget* parent, int templateId) : CMainView(templateId, parent)
 #ifdef ZORQ_HAVE_PROFILES
     m_pProfiles = new CServiceCenterListWnd(this);
     m_pProfiles->BindControls(GetDlgItem(1091), GetDlgItem(1090), GetDlgItem(1033), GetDlgItem(1089));
+    // One column as wide as the list: no sideways scrolling in the short panel.
+    m_pProfiles->GetListCtrl()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // The panel's own buttons replace the form's: they report here.
     connect(m_pProfiles->GetNewButton(), &QPushButton::clicked, this, [this] { OnCommand(1033); });
     connect(m_pProfiles->GetModifyButton(), &QPushButton::clicked, this, [this] { OnCommand(1091); });

@@ -385,6 +385,8 @@ protected:
     {
         document.reset();
         document = std::make_unique<CZorqMMIDoc>();
+        document->GetMSParam().clock_available = 1;
+        document->GetMSParam().alarm_available = 1;
         document->GetMSParam().st1_available = 1;
         document->GetMSParam().profiles.lowest = 0;
         document->GetMSParam().profiles.highest = 3;
