@@ -15,7 +15,9 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -303,4 +305,26 @@ TEST_F(TextDialogTest, WriteQuotesTheAnsweredMessageAndCountsALongText)
     d.OnOK();
     EXPECT_EQ(d.result(), IDOK);
     EXPECT_EQ(msg.GetText(), text.toStdString());
+}
+
+TEST_F(DirectoryTest, PhonebookRowsDroppedOnTheRecipientsAreAdded)
+{
+    StartPhone();
+    Open();
+    Book()->SelectRow(BookRow("Alice"));
+    QWidget* target = dlg->RecipientList()->viewport();
+    QMimeData foreign;
+    foreign.setText(QStringLiteral("Alice"));
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &foreign, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    QMimeData rows;
+    rows.setData(QStringLiteral("application/x-zorq-directory-rows"), "1");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &rows, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &rows, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_EQ(Recipients(), (std::vector<std::string>{"Alice|+33612345678"}));
 }
