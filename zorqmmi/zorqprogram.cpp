@@ -65,6 +65,20 @@ int CZorqMMIProgram::RunSecurCodeDialog(QWidget* parent, int kind, int newCodeFo
 #endif
 }
 
+void RegisterProgramScreens()
+{
+#ifdef ZORQ_HAVE_MELODY
+    RegisterMelodyScreen();
+#endif
+    RegisterPhoneBookScreen();
+#ifdef ZORQ_HAVE_SETUP_SCREENS
+    RegisterSetUpScreens();
+#endif
+#ifdef ZORQ_HAVE_DATA_SCREEN
+    RegisterDataScreen();
+#endif
+}
+
 int RunZorqMMI(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
@@ -78,16 +92,7 @@ int RunZorqMMIProgram(const QStringList& arguments, const std::string& programFi
     // through its shut-down path.
     QApplication::setQuitOnLastWindowClosed(false);
     CZorqMMIProgram app;
-#ifdef ZORQ_HAVE_MELODY
-    RegisterMelodyScreen();
-#endif
-    RegisterPhoneBookScreen();
-#ifdef ZORQ_HAVE_SETUP_SCREENS
-    RegisterSetUpScreens();
-#endif
-#ifdef ZORQ_HAVE_DATA_SCREEN
-    RegisterDataScreen();
-#endif
+    RegisterProgramScreens();
     if (!app.InitInstance(arguments, programFile))
         return app.HandedOver() ? 0 : 1;
     return app.Run();
