@@ -12,6 +12,7 @@
 #include "wndmsg.h"
 
 #include <QApplication>
+#include <QElapsedTimer>
 #include <QTimer>
 
 #include <gtest/gtest.h>
@@ -201,11 +202,21 @@ TEST_F(StartUpTest, AGoodFolderStartsAndTheShutDownPathEndsEverythingInOrder)
     ASSERT_NE(app_.GetMainFrame()->GetActiveView(), nullptr) << "the menu screen";
     EXPECT_TRUE(app_.GetMainFrame()->GetActiveView()->inherits("CZorqMenu"));
     app_.GetMainFrame()->GetActiveView()->installEventFilter(&counter);
+    // Closed once the start-up message has arrived (or after a generous
+    // deadline, which the checks below then report), so a slow machine does
+    // not close the program before its first idle step.
     bool shownAtIdle = false;
-    QTimer::singleShot(300, [&] {
+    QElapsedTimer waited;
+    waited.start();
+    QTimer closer;
+    QObject::connect(&closer, &QTimer::timeout, [&] {
+        if (startUps == 0 && waited.elapsed() < 10000)
+            return;
+        closer.stop();
         shownAtIdle = app_.GetMainFrame() && app_.GetMainFrame()->isVisible();
         app_.ShutDown();
     });
+    closer.start(20);
     EXPECT_EQ(app_.Run(), 0);
     started_ = false;
     krn_reset_for_tests();
