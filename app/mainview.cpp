@@ -71,7 +71,9 @@ QString ProductTitle()
 }
 
 // Forwards the form's mouse events to its view, so that the picture under
-// the form reacts to the mouse as well.
+// the form reacts to the mouse as well. Window messages that the form's
+// controls post to their parent (the form) are the view's too: the form is
+// only the template's container.
 class FormMouseFilter : public QObject {
 public:
     using QObject::QObject;
@@ -79,6 +81,12 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
+        if (e->type() == CWndMsgEvent::EventType()) {
+            if (auto* view = qobject_cast<CMainView*>(parent())) {
+                QCoreApplication::sendEvent(view, e);
+                return true;
+            }
+        }
         if (e->type() == QEvent::MouseMove || e->type() == QEvent::MouseButtonPress) {
             auto* view = qobject_cast<CMainView*>(parent());
             auto* form = qobject_cast<QWidget*>(watched);

@@ -16,9 +16,26 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace pbtest {
+
+// The recording application whose security-code dialog a test may supply
+// (the dialog lives above the application core).
+class PbApp : public zorqtest::RecordingApp {
+public:
+    std::function<int(QWidget* parent, int kind, int newCodeForm, int value)> codeDialog;
+    int codeDialogRuns = 0;
+
+protected:
+    int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value) override
+    {
+        ++codeDialogRuns;
+        return codeDialog ? codeDialog(parent, kind, newCodeForm, value)
+                          : RecordingApp::RunSecurCodeDialog(parent, kind, newCodeForm, value);
+    }
+};
 
 class PhonebookSimTest : public engine_test::LinkTest {
 protected:
@@ -136,7 +153,7 @@ protected:
         return (inserts.isEmpty() ? app.LoadString(id) : app.FormatString(id, inserts)).toStdString();
     }
 
-    zorqtest::RecordingApp app;
+    PbApp app;
     std::unique_ptr<CZorqMMIDoc> doc;
     QWidget owner;
 };
