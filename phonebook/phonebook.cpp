@@ -11,6 +11,7 @@
 #include "qxpbsrcnewlist.h"
 #include "uimsg.h"
 #include "uiservices.h"
+#include "uiwidgets.h"
 #include "utilities.h"
 #include "vcard.h"
 #include "viewframe.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QUrl>
 
 namespace {
@@ -139,6 +141,17 @@ void CPhoneBook::OnInitialUpdate()
         EnableCtrl(id, false);
     EnableFormFields(false);
     ShowOkCancel(false);
+    // The action buttons show their pictures; their names are in the tool tips.
+    const struct { int id; const char* icon; } pictures[] = {
+        {IDC_DELETE, "211"}, {IDC_FIND, "164"}, {IDC_PRINT, "209"}, {IDC_COPYTO, "298"}, {IDC_HELP, "235"}};
+    for (const auto& p : pictures) {
+        auto* b = qobject_cast<QPushButton*>(GetDlgItem(p.id));
+        const QIcon icon = UiLoadIcon(QLatin1String(p.icon));
+        if (b && !icon.isNull()) {
+            b->setIcon(icon);
+            b->setText(QString());
+        }
+    }
 
     m_nSortSel = GetComboSort("PhoneBook", 7, 1);
     FillSortCombo();

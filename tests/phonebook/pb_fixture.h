@@ -47,6 +47,8 @@ protected:
         setenv("TMPDIR", host.folder.c_str(), 1);
         app.SetDataDirectories(host.folder + "zorqmmi");
         ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), host.folder + "ZORQenu.rcc"));
+        // The screen's background (its title bar and panels).
+        ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltProgramDir() + "/Res/pbback.bmp", host.folder + "Res/pbback.bmp"));
         ASSERT_TRUE(app.LoadResourceLibrary("enu"));
         mtr_PB_reset();
         doc = std::make_unique<CZorqMMIDoc>();
