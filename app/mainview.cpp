@@ -72,9 +72,9 @@ QString ProductTitle()
 }
 
 // Forwards the form's mouse events to its view, so that the picture under
-// the form reacts to the mouse as well. Window messages that the form's
-// controls post to their parent (the form) are the view's too: the form is
-// only the template's container.
+// the form reacts to the mouse as well; the window messages that the form's
+// controls post to their parent (a list's Delete key, its focused row) go
+// to the view, whose window procedure handles them.
 class FormMouseFilter : public QObject {
 public:
     using QObject::QObject;
@@ -82,9 +82,10 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
-        if (e->type() == CWndMsgEvent::EventType()) {
+        if (e->type() == CWndMsgEvent::EventType() && watched != parent()) {
             if (auto* view = qobject_cast<CMainView*>(parent())) {
-                QCoreApplication::sendEvent(view, e);
+                auto* m = static_cast<CWndMsgEvent*>(e);
+                m->result = view->DefWindowProc(m->message(), m->wParam(), m->lParam());
                 return true;
             }
         }
