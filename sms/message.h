@@ -327,6 +327,7 @@ private:
     };
     SendState m_Send;
 
+    int SendToRecipients();
     int RunProgress(QWidget* parent, int templateId, int titleId, int range, int x, int y);
     void EndProgress(bool success);
     int RunOnWorker(const std::string& number, const std::string* block, uint16_t total, uint16_t seq,

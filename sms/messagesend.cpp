@@ -15,7 +15,8 @@
 #include "strutil.h"
 #include "zorqapp.h"
 
-#include <QThread>
+#include <QCoreApplication>
+#include <QElapsedTimer>
 
 #include <chrono>
 #include <thread>
@@ -24,11 +25,20 @@ namespace {
 
 int g_nResultPauseMs = 1000;
 
-// The result stays readable for a moment before the next recipient.
+// The result stays readable for a moment before the next recipient. The
+// window is kept alive meanwhile, or the new text would never be drawn.
 void PauseAfterResult()
 {
-    if (g_nResultPauseMs > 0)
-        QThread::msleep(static_cast<unsigned long>(g_nResultPauseMs));
+    if (g_nResultPauseMs <= 0)
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    while (clock.elapsed() < g_nResultPauseMs) {
+        RearmTickTimer();
+        if (QCoreApplication::instance())
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
 }
 
 // Who a recipient is in the progress text: its name, else its number.
@@ -92,6 +102,16 @@ int CMessage::Send()
     m_nStatus = 2;
     if (m_Addresses.IsEmpty())
         return -1;
+    // No idle work may slip in between the requests of a send (the window
+    // is pumped between them).
+    CZorqMMIApp::EnterWorkerRequest();
+    const int result = SendToRecipients();
+    CZorqMMIApp::LeaveWorkerRequest();
+    return result;
+}
+
+int CMessage::SendToRecipients()
+{
     int result = 1;
     auto cancelled = [this] { return m_Send.dlg && m_Send.dlg->IsCancelled(); };
     for (int i = 0; i < m_Addresses.GetCount(); ++i) {

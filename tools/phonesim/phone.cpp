@@ -1051,7 +1051,13 @@ bool Phone::sms(const std::string& name, char kind, const std::string& args) {
         if (it->second.stat == 2) it->second.stat = 3;
         const int mr = nextMr_;
         nextMr_ = (nextMr_ + 1) % 256;
-        sent_.push_back({mr, da, now()});
+        Tpdu submitted = it->second.tpdu;
+        submitted.addr = da;
+        submitted.mr = mr;
+        std::vector<uint8_t> bytes = encodeSca(it->second.sca);
+        const std::vector<uint8_t> tpdu = encodeTpdu(submitted);
+        bytes.insert(bytes.end(), tpdu.begin(), tpdu.end());
+        sent_.push_back({mr, da, now(), toHex(bytes)});
         line("+CMSS: " + std::to_string(mr));
         return ok(), true;
     }
@@ -1177,7 +1183,14 @@ void Phone::finishBody() {
         if (m.sca.number.empty()) return cms(330);
         const int mr = nextMr_;
         nextMr_ = (nextMr_ + 1) % 256;
-        sent_.push_back({mr, m.tpdu.addr, now()});
+        // Kept as sent (the reference the phone gave it filled in), so that
+        // a test can read back what went out.
+        Tpdu submitted = m.tpdu;
+        submitted.mr = mr;
+        std::vector<uint8_t> bytes = encodeSca(m.sca);
+        const std::vector<uint8_t> tpdu = encodeTpdu(submitted);
+        bytes.insert(bytes.end(), tpdu.begin(), tpdu.end());
+        sent_.push_back({mr, m.tpdu.addr, now(), toHex(bytes)});
         line("+CMGS: " + std::to_string(mr));
         return ok();
     }

@@ -277,6 +277,7 @@ private:
         int mr;
         Address da;
         Timestamp when;
+        std::string pdu;  // service-centre prefix and SMS-SUBMIT, hexadecimal
     };
     std::vector<Sent> sent_;
 

@@ -193,6 +193,12 @@ std::string Phone::apply(std::string_view raw) {
         return "ok";
     }
     if (verb == "dump") return dump() + "ok";
+    if (verb == "sent") {
+        // One line per message sent: "sent <mr> <hex of SCA and SMS-SUBMIT>".
+        std::string out;
+        for (const Sent& m : sent_) out += "sent " + std::to_string(m.mr) + " " + m.pdu + "\n";
+        return out + "ok";
+    }
     if (verb == "sms-receive") {
         if (!need(3)) return bad("sms-receive <mem> <from> <text>");
         MessageStore* s = store(t[1]);

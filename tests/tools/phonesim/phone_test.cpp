@@ -214,6 +214,8 @@ TEST(PhoneMessages, PduStoreChecksLengthAndReadsBack) {
     EXPECT_EQ(at(phone, "AT+CMSS=1"), lines({"+CMS ERROR: 500"}));
     ASSERT_EQ(phone.apply("set send-error 0"), "ok");
     EXPECT_EQ(at(phone, "AT+CMSS=1"), lines({"+CMSS: 42", "OK"}));
+    // The control command shows what went out, reference filled in.
+    EXPECT_EQ(phone.apply("sent"), "sent 42 07913386094000F0112A0B913316325476F80000A705C8329BFD06\nok");
     EXPECT_EQ(at(phone, "AT+CMGL=3"),
               "\r\n+CMGL: 1,3,,19\r\n07913386094000F011000B913316325476F80000A705C8329BFD06\r\n" + lines({"OK"}));
     // A received message stored by the program comes as a DELIVER.

@@ -107,6 +107,18 @@ public:
         return all;
     }
 
+    // The lines a listing command ("sent", "dump") prints before its
+    // closing "ok" (an "error: ..." answer ends the list too).
+    std::vector<std::string> listing(const std::string& line) {
+        std::vector<std::string> out;
+        std::string l = command(line);
+        while (!l.empty() && l != "ok" && l.rfind("error:", 0) != 0) {
+            out.push_back(l);
+            l = readLine(5000);
+        }
+        return out;
+    }
+
     // Closes standard input and waits for the process to end (SIGTERM after
     // two seconds if it does not).
     void stop() {
