@@ -26,6 +26,7 @@
 #define ZORQ_HAVE_DATA_SCREEN 1
 #endif
 #include "phonebook.h"
+#include "shortmsg.h"
 
 #include <QApplication>
 
@@ -77,6 +78,7 @@ int RunZorqMMI(int argc, char** argv)
     RegisterMelodyScreen();
 #endif
     RegisterPhoneBookScreen();
+    RegisterShortMsgScreen();
 #ifdef ZORQ_HAVE_SETUP_SCREENS
     RegisterSetUpScreens();
 #endif
