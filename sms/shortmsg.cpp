@@ -143,9 +143,8 @@ void CShortMsg::BindControls()
     for (QPushButton* b : {m_bSrcSIM, static_cast<QPushButton*>(m_bSrcPC), m_bRecv, m_bSent})
         if (b)
             b->setCheckable(true);
-    const int commands[] = {IDC_SRC_PC, IDC_SRC_SIM, IDC_RECV,    IDC_SENT, IDC_PRINT, IDC_DELETE, IDC_READNEW,
-                            IDC_HELP,   IDC_FIND,    IDC_OPEN,    IDC_COMPOSE, IDC_DST};
-    for (int id : commands)
+    // The base view reports the plain buttons; the four check buttons are ours.
+    for (int id : {IDC_SRC_PC, IDC_SRC_SIM, IDC_RECV, IDC_SENT})
         if (QPushButton* b = button(id))
             connect(b, &QPushButton::clicked, this, [this, id] { OnCommand(id); });
     if (m_comboSort)
@@ -311,7 +310,9 @@ void CShortMsg::SaveListSettings()
     if (m_nFolder == 0 || m_nFolder == 1) {
         const char* section = m_nFolder == 0 ? "SMSMT" : "SMSMO";
         SaveComboSort(section, sort);
-        WriteIniProfileInt(section, "Source", m_nSrcStorage);
+        // No source chosen yet (a reload under way): the remembered one stays.
+        if (m_nSrcStorage != SMS_NOSELECT)
+            WriteIniProfileInt(section, "Source", m_nSrcStorage);
     } else {
         for (const char* section : {"SMSMO", "SMSMT"}) {
             SaveComboSort(section, -1);

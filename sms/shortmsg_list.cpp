@@ -413,7 +413,7 @@ bool CShortMsg::SeekListRow(int32_t location)
             m_pListRecordset->Open(dbOpenTable);
             m_pListRecordset->SetCurrentIndex("indLoc");
         }
-        return m_pListRecordset->Seek("=", CVariant(static_cast<int32_t>(location)));
+        return m_pListRecordset->Seek("=", CVariant::Text(std::to_string(location)));
     } catch (const CDaoException& e) {
         WriteDebug("CShortMsg::SeekListRow -> ", e.what());
         return false;
@@ -430,6 +430,9 @@ void CShortMsg::ShowSelectedMessage()
     const int row = selected.first();
     if (m_list->GetRowParam(row) == 1) {
         m_list->SetRowMarked(row);
+        MarkRowRead(row);
+    } else if (m_list->GetRowParam(row) == 2) {
+        // An incomplete long message is read too; it stays marked incomplete.
         MarkRowRead(row);
     }
     if (SourceDatabase())
