@@ -5,6 +5,7 @@
 
 #include "confirm.h"
 #include "debugtrace.h"
+#include "dragdrop.h"
 #include "dlgprogress.h"
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
@@ -27,6 +28,8 @@
 #include "zorqmmidoc.h"
 
 #include <QComboBox>
+#include <QDrag>
+#include <QMimeData>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -156,6 +159,7 @@ void CShortMsg::BindControls()
         m_list->SetImageList(m_listImages);
         connect(m_list, &CEntryListCtrl::rowClicked, this, [this](int) { OnListClick(); });
         connect(m_list, &CEntryListCtrl::columnClicked, this, [this](int) { OnColumnClick(); });
+        connect(m_list, &CEntryListCtrl::dragStarted, this, [this] { OnListBeginDrag(); });
     }
 }
 
@@ -221,6 +225,12 @@ void CShortMsg::OnInitialUpdate()
     for (const auto& t : tips)
         if (t.w)
             t.w->setToolTip(UiLoadString(t.tip));
+    m_pDropTarget = new CEntryDropTarget(this);
+    m_pDropTarget->SetOwner(this);
+    for (QWidget* w : std::initializer_list<QWidget*>{m_bSrcPC, m_bSrcSIM, m_bDst, m_bPrint, m_bDelete, m_bOpen,
+                                                      m_bCompose})
+        if (w)
+            m_pDropTarget->Register(w);
     OnFrameMove();
     PostMessage(this, WM_MMI_DEFERRED_INIT, 0, 0);
     WriteDebugInt("SMS : Unread message type = ", 0);
@@ -418,7 +428,7 @@ std::intptr_t CShortMsg::DefWindowProc(unsigned message, std::uintptr_t wParam, 
         OnUpdateMSParam(static_cast<int>(wParam));
         return 0;
     case WM_MMI_DEFERRED_INIT:
-        if (IsBusy()) {
+            if (IsBusy()) {
             QTimer::singleShot(50, this, [this] { PostMessage(this, WM_MMI_DEFERRED_INIT, 0, 0); });
             return 0;
         }
@@ -429,6 +439,10 @@ std::intptr_t CShortMsg::DefWindowProc(unsigned message, std::uintptr_t wParam, 
             ChangeSource(SMS_SRC_PC);
             m_nMenuStorage = SMS_SRC_PC;
         }
+        return 0;
+    case 0x0204:  // WM_RBUTTONDOWN posted by the list on a right click
+        if (wParam == static_cast<std::uintptr_t>(-1) && lParam == -1 && !IsBusy())
+            ShowContextMenu();
         return 0;
     case WM_SRC_MENU_CLOSED:
         if (m_nMenuStorage == SMS_SRC_PC)
@@ -513,6 +527,102 @@ void CShortMsg::OnCommand(int id)
     default:
         break;
     }
+}
+
+void CShortMsg::ShowContextMenu()
+{
+    if (!m_list || m_list->GetSelectedCount() < 1)
+        return;
+    // Reply and forward (or send again) only for one message; the copy
+    // submenu offers the stores the rows are not in.
+    const bool received = m_nFolder == 0;
+    UpdateMenuIcons(received ? 156 : 155, received ? 3 : 2, m_list->GetSelectedCount() > 1 ? 1 : 0, 0,
+                    m_nSrcStorage != SMS_SRC_PC ? 1 : 0, m_nSrcStorage != SMS_SRC_SIM ? 1 : 0, 0, 0);
+}
+
+void CShortMsg::OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, const QPoint& point)
+{
+    CMainView::OnLButtonDown(buttons, modifiers, point);
+    if (buttons != Qt::LeftButton || IsBusy() || !MessageRegion().contains(point) || m_status.unread_msg != 1 ||
+        m_status.sms_full != 0)
+        return;
+    // A click on the unread-messages indicator shows the SIM's received folder.
+    if (m_nFolder == 1) {
+        if (m_nSrcStorage != SMS_SRC_SIM) {
+            ShowSourceButtons(SMS_SRC_SIM);
+            m_nSrcStorage = SMS_SRC_SIM;
+        }
+        if (m_bRecv) {
+            m_bRecv->setChecked(true);
+            m_bRecv->setFocus();
+        }
+        if (m_bSent)
+            m_bSent->setChecked(false);
+        OnBRecv();
+    } else if (m_nSrcStorage != SMS_SRC_SIM && m_bSrcSIM && m_bSrcSIM->isEnabled()) {
+        ShowSourceButtons(SMS_SRC_SIM);
+        OnBSrcSIM();
+    }
+}
+
+// ---- Drag of rows onto the command buttons ---------------------------------------------------
+
+void CShortMsg::OnListBeginDrag()
+{
+    if (!m_list || IsBusy())
+        return;
+    OnListClick();
+    if (m_list->GetSelectedCount() == 0)
+        return;
+    auto* data = new QMimeData;
+    data->setData(QString::fromLatin1(kRowsMimeType), QByteArray::number(m_list->GetSelectedCount()));
+    auto* drag = new QDrag(m_list);
+    drag->setMimeData(data);
+    const QIcon icon = LoadAppIcon(232);
+    if (!icon.isNull()) {
+        drag->setPixmap(icon.pixmap(32, 32));
+        drag->setHotSpot(QPoint(8, 8));
+    }
+    m_bDragging = 1;
+    m_bDragAllowed = 0;
+    drag->exec(Qt::CopyAction);
+    m_bDragging = 0;
+}
+
+Qt::DropAction CShortMsg::CanDropData(QWidget* target, const QMimeData* data)
+{
+    if (!target || !data || !data->hasFormat(QString::fromLatin1(kRowsMimeType)) || !target->isEnabled())
+        return Qt::IgnoreAction;
+    for (QWidget* w : std::initializer_list<QWidget*>{m_bSrcPC, m_bSrcSIM, m_bDst, m_bPrint, m_bDelete, m_bOpen,
+                                                      m_bCompose})
+        if (w && w == target) {
+            m_bDragAllowed = 1;
+            return Qt::CopyAction;
+        }
+    m_bDragAllowed = 0;
+    return Qt::IgnoreAction;
+}
+
+bool CShortMsg::OnDropData(QWidget* target, const QMimeData* data)
+{
+    if (CanDropData(target, data) == Qt::IgnoreAction || IsBusy())
+        return false;
+    m_bDragAllowed = 0;
+    if (target == m_bSrcPC)
+        OnCopyToPC();
+    else if (target == m_bSrcSIM)
+        OnCopyToSIM();
+    else if (target == m_bDst)
+        OnBDst();
+    else if (target == m_bDelete)
+        OnBDelete();
+    else if (target == m_bPrint)
+        OnBPrint();
+    else if (target == m_bOpen)
+        OnBOpen();
+    else if (target == m_bCompose)
+        OnBCompose();
+    return true;
 }
 
 // ---- Busy rule ---------------------------------------------------------------------------------

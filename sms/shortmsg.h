@@ -119,6 +119,14 @@ public:
     void SaveListSettings();
     void UpdateSortComboState(CDaoDatabase* db);
     void RefreshFolderList(int folder, int storage);
+    // The icon context menu of the selected rows (the list's right click).
+    void ShowContextMenu();
+
+    // ---- Drag of list rows onto the command buttons (shortmsg.cpp) ----------------------
+    void OnListBeginDrag();
+    Qt::DropAction CanDropData(QWidget* target, const QMimeData* data) override;
+    bool OnDropData(QWidget* target, const QMimeData* data) override;
+    static constexpr const char* kRowsMimeType = "application/x-zorq-sms-rows";
 
     // ---- Receive path (shortmsg.cpp) ----------------------------------------------------
     void OnNewMsgReceived(int storage, uint8_t index) override;
@@ -276,6 +284,7 @@ protected:
 protected:
     friend class BusyScope;
     void BindControls();
+    void OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, const QPoint& point) override;
     void EnterBusy();
     void LeaveBusy();
     void ReplayDeferred();
@@ -337,6 +346,7 @@ protected:
     int m_bDragging = 0;
     int m_bDragAllowed = 0;
     int m_nMenuStorage = SMS_NOSELECT;
+    class CEntryDropTarget* m_pDropTarget = nullptr;
 
     // Busy rule: nesting depth of long operations, the poll state found by
     // the outermost one, and the notices held back meanwhile.
