@@ -72,7 +72,9 @@ QString ProductTitle()
 }
 
 // Forwards the form's mouse events to its view, so that the picture under
-// the form reacts to the mouse as well.
+// the form reacts to the mouse as well; the window messages that the form's
+// controls post to their parent (a list's Delete key, its focused row) go
+// to the view, whose window procedure handles them.
 class FormMouseFilter : public QObject {
 public:
     using QObject::QObject;
@@ -80,6 +82,13 @@ public:
 protected:
     bool eventFilter(QObject* watched, QEvent* e) override
     {
+        if (e->type() == CWndMsgEvent::EventType() && watched != parent()) {
+            if (auto* view = qobject_cast<CMainView*>(parent())) {
+                auto* m = static_cast<CWndMsgEvent*>(e);
+                m->result = view->DefWindowProc(m->message(), m->wParam(), m->lParam());
+                return true;
+            }
+        }
         if (e->type() == QEvent::MouseMove || e->type() == QEvent::MouseButtonPress) {
             auto* view = qobject_cast<CMainView*>(parent());
             auto* form = qobject_cast<QWidget*>(watched);

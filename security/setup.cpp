@@ -164,7 +164,10 @@ std::intptr_t CSetUp::DefWindowProc(unsigned message, std::uintptr_t wParam, std
         m_pProfiles->OnClickList();
         return 0;
     case WM_LIST_DELETE_KEY:
-        OnDeleteProfiles();
+        // The security list on the same screen sends the key too: only the
+        // profile list's Delete deletes profiles.
+        if (wParam == reinterpret_cast<std::uintptr_t>(m_pProfiles->GetListCtrl()))
+            OnDeleteProfiles();
         return 0;
 #endif
     default:

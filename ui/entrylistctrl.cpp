@@ -546,7 +546,7 @@ void CEntryListCtrl::SetImageList(const QList<QIcon>& icons)
 void CEntryListCtrl::keyPressEvent(QKeyEvent* e)
 {
     if (e->key() == Qt::Key_Delete && state() != QAbstractItemView::EditingState) {
-        PostMessage(parentWidget(), WM_LIST_DELETE_KEY, 0, 0);
+        PostMessage(parentWidget(), WM_LIST_DELETE_KEY, reinterpret_cast<std::uintptr_t>(this), 0);
         e->accept();
         return;
     }

@@ -24,6 +24,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QTest>
 #include <QTimer>
 
 using namespace engine_test;
@@ -471,6 +472,25 @@ TEST_F(ProfilePanel, ListsAddsModifiesAndDeletesProfilesFromTheScreen)
     EXPECT_TRUE(driver.Finished());
     EXPECT_EQ(shownName, "Home");
     EXPECT_NE(zorqtest::ReadFile(files + "Home.SRV").find("PHONENUMBER=+33622222222\r\n"), std::string::npos);
+
+    // The Delete key in the security list leaves the profiles alone (a
+    // confirmation would stay open and fail the driver); in the profile
+    // list it asks, and No keeps the profile.
+    driver.Drive({});
+    QTest::keyClick(s->GetSecurityWnd()->GetListCtrl(), Qt::Key_Delete);
+    QApplication::sendPostedEvents();
+    EXPECT_TRUE(driver.Finished());
+    SelectRowNamed(panel, "Home");
+    QString asked;
+    driver.Drive({[&](CDialog* d) {
+        asked = d->GetDlgItemText(1083);
+        Driver::Click(d, IDNO);
+    }});
+    QTest::keyClick(panel->GetListCtrl(), Qt::Key_Delete);
+    QApplication::sendPostedEvents();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(asked.contains("Home")) << asked.toStdString();
+    EXPECT_TRUE(Rows(panel).contains("Home"));
 
     // Delete, after the confirmation; a phone profile cannot be deleted.
     SelectRowNamed(panel, "Home");
