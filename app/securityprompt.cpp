@@ -1,12 +1,16 @@
 // The code prompt of the engine's set-up: the code dialog when the phone
 // lets codes be typed in the program, otherwise a message asking the user
-// to act on the phone.
+// to act on the phone. Also the PIN2 check before the SIM's fixed-dialling
+// phonebook is written: asked once per connection.
 #include "zorqapp.h"
 
 #include "debugtrace.h"
+#include "mtr_setup.h"
 #include "splashwnd.h"
 #include "dialog.h"
+#include "zorqmmidoc.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <QDeadlineTimer>
 #include <QWidget>
@@ -55,4 +59,39 @@ int CZorqMMIApp::WaitSecurityCode(int kind, int value)
     }
     LeaveWorkerRequest();
     return answer;
+}
+
+bool CZorqMMIDoc::VerifyPin2Code()
+{
+    // Code kinds are the phone's +CPIN states.
+    constexpr int kReady = 1, kSimPin2 = 3, kSimPuk2 = 5;
+    int state = kReady;
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const MTR_RESULT r = mtr_GEN_req_pin_status(&state);
+    QApplication::restoreOverrideCursor();
+    WriteDebugInt("CZorqMMIDoc::VerifyPin2Code -> Password returned = ", state);
+    if (r != MTR_DONE)
+        return false;
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (IsCodeEntrySupported()) {
+        if (state == kReady && m_bPin2Verified)
+            return true;
+        // A ready phone is asked for PIN2; any other wait (PIN2, PUK2 or
+        // another code) is asked for as the phone says.
+        const int kind = state == kReady ? kSimPin2 : state;
+        if (!app || app->WaitSecurityCode(kind, -1) != IDOK) {
+            ClearPin2Verified();
+            return false;
+        }
+        if (kind == kSimPin2 || kind == kSimPuk2)
+            SetPin2Verified();
+        return true;
+    }
+    // Codes cannot be typed here: the user is told to give them on the phone.
+    if (state == kSimPin2 || state == kSimPuk2) {
+        if (app)
+            app->ShowMessageBox(state == kSimPin2 ? 31433 : 31440, MB_OK);
+        return false;
+    }
+    return true;
 }

@@ -38,23 +38,9 @@ void ShowFormatted(int id, const QStringList& inserts) { UiMessageBox(UiFormatSt
 
 }  // namespace
 
-namespace {
-CPBSourceData::Pin2Verifier g_pin2Verifier;
-}
-
-void CPBSourceData::SetPin2Verifier(Pin2Verifier verifier) { g_pin2Verifier = std::move(verifier); }
-
 bool CPBSourceData::VerifyPin2(CZorqMMIDoc* doc)
 {
-    if (!doc)
-        return false;
-    if (doc->IsPin2Verified())
-        return true;
-    WaitCursor wait;
-    if (!g_pin2Verifier || !g_pin2Verifier())
-        return false;
-    doc->SetPin2Verified();
-    return true;
+    return doc && doc->VerifyPin2Code();
 }
 
 int DialDigitCount(const std::string& shortPhone)

@@ -84,11 +84,9 @@ public:
     int OpenSourceDatabase();
     // PIN2 for the SIM fixed dialling phonebook, else true.
     bool VerifyAccess();
-    // PIN2 once per connection: true when the document already holds it,
-    // else the installed prompt asks and checks it with the phone.
+    // PIN2 once per connection (the document asks the user and the phone);
+    // false without a document.
     static bool VerifyPin2(CZorqMMIDoc* doc);
-    using Pin2Verifier = std::function<bool()>;
-    static void SetPin2Verifier(Pin2Verifier verifier);
     // True when one more entry fits; else the storage's message.
     bool CheckRoom();
 

@@ -11,6 +11,7 @@
 #include "qxpbsrcnewlist.h"
 #include "uimsg.h"
 #include "uiservices.h"
+#include "uiwidgets.h"
 #include "utilities.h"
 #include "vcard.h"
 #include "viewframe.h"
@@ -24,6 +25,7 @@
 #include <QLineEdit>
 #include <QMimeData>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QUrl>
 
 namespace {
@@ -75,6 +77,11 @@ void CPhoneBook::BindControls()
                               GetDlgItem(IDC_TITLE), GetDlgItem(IDC_ROOM));
     connect(m_pPane->GetFourthButton(), &QPushButton::clicked, this, [this] { OnNewEntry(); });
     connect(m_pPane.get(), &CQXPBSrcNewList::listFilled, this, [this] { AfterSourceSwitch(); });
+    // A left click on the PC button may open the PC-database menu (no PC
+    // database yet): closing it without a database goes back to the source
+    // shown before. A menu command that opened a database keeps the PC.
+    connect(m_pPane->GetPCButton(), &QPushButton::pressed, this, [this] { m_nPCMenuContext = 0; });
+    connect(m_pPane.get(), &CQXPBSrcNewList::sourceMenuDone, this, [this] { m_nPCMenuContext = 8; });
     m_pSort = qobject_cast<QComboBox*>(GetDlgItem(IDC_SORT));
     if (m_pSort)
         connect(m_pSort, qOverload<int>(&QComboBox::activated), this, [this](int) { OnSortChange(); });
@@ -134,6 +141,17 @@ void CPhoneBook::OnInitialUpdate()
         EnableCtrl(id, false);
     EnableFormFields(false);
     ShowOkCancel(false);
+    // The action buttons show their pictures; their names are in the tool tips.
+    const struct { int id; const char* icon; } pictures[] = {
+        {IDC_DELETE, "211"}, {IDC_FIND, "164"}, {IDC_PRINT, "209"}, {IDC_COPYTO, "298"}, {IDC_HELP, "235"}};
+    for (const auto& p : pictures) {
+        auto* b = qobject_cast<QPushButton*>(GetDlgItem(p.id));
+        const QIcon icon = UiLoadIcon(QLatin1String(p.icon));
+        if (b && !icon.isNull()) {
+            b->setIcon(icon);
+            b->setText(QString());
+        }
+    }
 
     m_nSortSel = GetComboSort("PhoneBook", 7, 1);
     FillSortCombo();
@@ -267,8 +285,22 @@ void CPhoneBook::OnCommand(int id)
     case ID_COPY_PHONE: ClickDstMirrorDatabase(7, nullptr); return;
     case ID_COPY_NEW_PC: CopyToNewPCFile(); return;
     case ID_COPY_EXISTING_PC: CopyToExistingPCFile(); return;
-    case ID_NEW_PC_DB: CopyToNewPCFile(); return;
-    case ID_OPEN_PC_DB: CopyToExistingPCFile(); return;
+    case ID_NEW_PC_DB:
+    case ID_OPEN_PC_DB: {
+        // The PC menu either switches the pane to another PC database or,
+        // while it chooses a copy destination, copies into one.
+        const int context = m_nPCMenuContext;
+        m_nPCMenuContext = 8;
+        if (context == 4) {
+            if (id == ID_NEW_PC_DB)
+                CopyToNewPCFile();
+            else
+                CopyToExistingPCFile();
+        } else if (id == ID_NEW_PC_DB ? m_pPane->OnNewDatabase() : m_pPane->OnOpenDatabase()) {
+            ResetForm();
+        }
+        return;
+    }
     default:
         OnOtherCommand(id);
         return;

@@ -146,13 +146,8 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const CVCard* card)
     CZorqMMIDoc* doc = GetDocument();
     if (!doc || d < 5 || d > 7)
         return;
-    if (d == 6) {
-        QApplication::setOverrideCursor(Qt::WaitCursor);
-        const bool ok = CPBSourceData::VerifyPin2(doc);
-        QApplication::restoreOverrideCursor();
-        if (!ok)
-            return;
-    }
+    if (d == 6 && !CPBSourceData::VerifyPin2(doc))
+        return;
     if (doc->GetPBUploadState() == 1)
         doc->SetPBUploadDone();
     const int failureText = d == 7 ? 31365 : 31364;

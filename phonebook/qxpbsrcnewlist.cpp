@@ -168,6 +168,14 @@ void CQXPBSrcNewList::FillList()
     emit listFilled();
 }
 
+bool CQXPBSrcNewList::OnMenuCommand(unsigned id)
+{
+    const bool done = CSrcList::OnMenuCommand(id);
+    if (done)
+        emit sourceMenuDone();
+    return done;
+}
+
 bool CQXPBSrcNewList::CreateDatabase(const QString& path)
 {
     const std::string p = path.toStdString();
@@ -202,17 +210,23 @@ bool CQXPBSrcNewList::BuildDragPayload(QStringList& files, QByteArray& vcards)
     return !files.isEmpty();
 }
 
-void CQXPBSrcNewList::BeginOleDrag()
+QMimeData* CQXPBSrcNewList::BuildDragMimeData()
 {
     QStringList files;
     QByteArray vcards;
     if (!BuildDragPayload(files, vcards))
-        return;
+        return nullptr;
     // The program's own form names the files, one path a line.
     QMimeData* data = MakeEntryMimeData(files.join(QLatin1Char('\n')).toUtf8(), vcards);
     QList<QUrl> urls;
     for (const QString& f : files)
         urls << QUrl::fromLocalFile(f);
     data->setUrls(urls);
-    DoOleDrag(data);
+    return data;
+}
+
+void CQXPBSrcNewList::BeginOleDrag()
+{
+    if (QMimeData* data = BuildDragMimeData())
+        DoOleDrag(data);
 }

@@ -10,6 +10,8 @@
 #include <QByteArray>
 #include <QStringList>
 
+class QMimeData;
+
 class CQXPBSrcNewList : public CSrcList {
     Q_OBJECT
 public:
@@ -34,6 +36,10 @@ public:
     // The selected entries as vCard files in the temporary folder and as
     // vCard text; false when none could be written.
     bool BuildDragPayload(QStringList& files, QByteArray& vcards);
+    // The data a drag of the selected entries carries (the caller owns it):
+    // the program's own form, the vCard text and the files; null when no
+    // entry could be written.
+    QMimeData* BuildDragMimeData();
 
     // ---- the source-list base's operations, done on the data ------------------------
     void BeginOleDrag() override;
@@ -78,8 +84,12 @@ public:
     bool IsPhoneSource() override { return m_data.IsPhoneSource(); }
     bool CanShowSIM() override;
     bool CanShowPhone() override;
+    // A PC-database menu command that opened its database tells the owner
+    // (sourceMenuDone), which then keeps the PC as the source.
+    bool OnMenuCommand(unsigned id) override;
 
 signals:
+    void sourceMenuDone();
     // The list was filled anew (a source switch, a new or opened file).
     void listFilled();
 

@@ -183,8 +183,9 @@ public:
 
     // ---- PC database files
     bool ShowContextMenu();
-    // Runs a command of the PC-database menu; false for other commands.
-    bool OnMenuCommand(unsigned id);
+    // Runs a command of the PC-database menu; false for other commands and
+    // when the new or chosen database was not opened.
+    virtual bool OnMenuCommand(unsigned id);
     bool NewDatabaseFile(QString* path, bool apply);
     bool OpenDatabaseFile(QString* path, bool apply);
     bool OnNewDatabase();

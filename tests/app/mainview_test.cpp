@@ -143,6 +143,21 @@ TEST_F(MainViewTest, DispatchOfTheProgramsMessages)
     EXPECT_EQ(SendMessage(&view, WM_MMI_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK), 1);
 }
 
+TEST_F(MainViewTest, MessagesPostedToTheFormReachTheView)
+{
+    // Controls post to their parent, which is the template's form inside
+    // the view.
+    CMainView view(131);
+    QWidget* control = view.GetDlgItem(1001);
+    ASSERT_NE(control, nullptr);
+    ASSERT_NE(control->parentWidget(), &view);
+    PostMessage(control->parentWidget(), WM_MMI_BATTERY_CHARGE, 2);
+    QCoreApplication::sendPostedEvents();
+    EXPECT_EQ(view.Status().bat_charge, 2);
+    EXPECT_EQ(SendMessage(control->parentWidget(), WM_MMI_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK), 1)
+        << "the view's answer comes back";
+}
+
 TEST_F(MainViewTest, NewScreenStartsWithTheOldScreensStatus)
 {
     CMainView a(9999), b(9999);

@@ -16,9 +16,26 @@
 #include <QWidget>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 
 namespace pbtest {
+
+// The recording application whose security-code dialog a test may supply
+// (the dialog lives above the application core).
+class PbApp : public zorqtest::RecordingApp {
+public:
+    std::function<int(QWidget* parent, int kind, int newCodeForm, int value)> codeDialog;
+    int codeDialogRuns = 0;
+
+protected:
+    int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value) override
+    {
+        ++codeDialogRuns;
+        return codeDialog ? codeDialog(parent, kind, newCodeForm, value)
+                          : RecordingApp::RunSecurCodeDialog(parent, kind, newCodeForm, value);
+    }
+};
 
 class PhonebookSimTest : public engine_test::LinkTest {
 protected:
@@ -30,6 +47,8 @@ protected:
         setenv("TMPDIR", host.folder.c_str(), 1);
         app.SetDataDirectories(host.folder + "zorqmmi");
         ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), host.folder + "ZORQenu.rcc"));
+        // The screen's background (its title bar and panels).
+        ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltProgramDir() + "/Res/pbback.bmp", host.folder + "Res/pbback.bmp"));
         ASSERT_TRUE(app.LoadResourceLibrary("enu"));
         mtr_PB_reset();
         doc = std::make_unique<CZorqMMIDoc>();
@@ -136,7 +155,7 @@ protected:
         return (inserts.isEmpty() ? app.LoadString(id) : app.FormatString(id, inserts)).toStdString();
     }
 
-    zorqtest::RecordingApp app;
+    PbApp app;
     std::unique_ptr<CZorqMMIDoc> doc;
     QWidget owner;
 };

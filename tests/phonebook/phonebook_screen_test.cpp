@@ -1,4 +1,4 @@
-#include "pb_fixture.h"
+#include "screen_fixture.h"
 
 #include "confirm.h"
 #include "entrylistctrl.h"
@@ -21,65 +21,7 @@
 
 using pbtest::PhonebookSimTest;
 
-namespace {
-
-// The screen with its print run going to a PDF file.
-class TestPhoneBook : public CPhoneBook {
-public:
-    QPrinter* PrintTarget() override { return pdf.get(); }
-    std::unique_ptr<QPrinter> pdf;
-};
-
-class PhoneBookScreenTest : public PhonebookSimTest {
-protected:
-    void Open()
-    {
-        screen = std::make_unique<TestPhoneBook>();
-        screen->OnInitialUpdate();
-        screen->show();
-        QCoreApplication::sendPostedEvents();  // the deferred first load
-        QCoreApplication::processEvents();
-    }
-    void TearDown() override
-    {
-        if (screen) {
-            screen->OnDestroy();
-            screen.reset();
-        }
-        PhonebookSimTest::TearDown();
-    }
-    CEntryListCtrl* List() { return screen->Pane()->GetListCtrl(); }
-    std::vector<std::string> Rows()
-    {
-        std::vector<std::string> out;
-        for (int r = 0; r < List()->GetRowCount(); ++r)
-            out.push_back(List()->GetRowText(r, 0).toStdString() + "|" + List()->GetRowText(r, 1).toStdString() +
-                          "|" + List()->GetRowText(r, 2).toStdString());
-        return out;
-    }
-    QString Label(int id) { return qobject_cast<QLabel*>(screen->GetDlgItem(id))->text(); }
-    void Type(int id, const QString& text)
-    {
-        auto* e = qobject_cast<QLineEdit*>(screen->GetDlgItem(id));
-        e->selectAll();
-        QTest::keyClick(e, Qt::Key_Delete);
-        QTest::keyClicks(e, text);
-    }
-    // Answers the next modal dialog of type T with `result`.
-    template <class T>
-    void AnswerNext(int result)
-    {
-        QTimer::singleShot(0, [result] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<T*>(w); d && d->isVisible())
-                    d->EndDialog(result);
-        });
-    }
-
-    std::unique_ptr<TestPhoneBook> screen;
-};
-
-}  // namespace
+using pbtest::PhoneBookScreenTest;
 
 TEST_F(PhoneBookScreenTest, OpensOnTheSIMAndListsItsEntries)
 {

@@ -1,0 +1,181 @@
+// Opening the phonebook screen until its list is shown: on a SIM whose
+// 250 entries are already in the PC mirror (the phone simulator answers the
+// screen's phonebook set-up), and on a PC phonebook database of 10,000
+// entries. Prints the time of each; the PC case must stay under 1 s.
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include <QApplication>
+#include <QCoreApplication>
+
+#include "bench_engine.h"
+#include "dlgmessagebox.h"
+#include "entrylistctrl.h"
+#include "mtr_pb.h"
+#include "pbdatabase.h"
+#include "phonebook.h"
+#include "phonesim_client.h"
+#include "profile.h"
+#include "qxpbsrcnewlist.h"
+#include "serial.h"
+#include "utilities.h"
+#include "zorqapp.h"
+#include "zorqmmidoc.h"
+
+namespace {
+
+using bench::seconds;
+
+// No one answers message boxes in a benchmark: they are printed and taken
+// as OK.
+class BenchApp : public CZorqMMIApp {
+protected:
+    int SystemMessageBox(QWidget*, const QString& text, const QString&, unsigned) override
+    {
+        std::fprintf(stderr, "message: %s\n", text.toLocal8Bit().constData());
+        return 1;
+    }
+    int RunMessageDialog(CDlgMessageBox& dlg) override
+    {
+        std::fprintf(stderr, "message: %s\n", dlg.m_strText.toLocal8Bit().constData());
+        return 1;
+    }
+};
+
+std::string simScenario()
+{
+    std::string s;
+    for (int i = 1; i <= 250; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "entry SM %d +336%08d 145 \"Contact %03d\"\n", i, 10000000 + i * 137, i);
+        s += line;
+    }
+    return s;
+}
+
+bool makePCDatabase(const std::string& path, int count)
+{
+    if (!CreatePBDatabase(path))
+        return false;
+    WritePhoneConf(0, path, true);
+    CJetDatabase db;
+    db.Open(path);
+    db.BeginTrans();
+    CEntryPhoneRecordset rs(&db);
+    rs.Open(dbOpenDynaset, "[EntryPhone]");
+    for (int i = 1; i <= count; ++i) {
+        PBEntry e;
+        e.Location = static_cast<int16_t>(i);
+        char name[32], phone[32];
+        std::snprintf(name, sizeof name, "Person %05d", (i * 7919) % 100000);
+        std::snprintf(phone, sizeof phone, "+3361%07d", i);
+        e.Name = name;
+        e.Phone = phone;
+        FilterDialChars(e.Phone, e.ShortPhone);
+        e.Email = std::string(name) + "@example.org";
+        rs.AddNew();
+        rs.SetFromEntry(e);
+        rs.Update();
+    }
+    rs.Close();
+    db.CommitTrans();
+    return true;
+}
+
+// Builds the screen and runs its first load; the seconds until the list
+// shows its rows.
+double openScreen(int& rows)
+{
+    const double t0 = seconds(CLOCK_MONOTONIC);
+    auto screen = std::make_unique<CPhoneBook>();
+    screen->OnInitialUpdate();
+    screen->show();
+    QCoreApplication::sendPostedEvents();  // the deferred first load
+    QCoreApplication::processEvents();
+    const double t = seconds(CLOCK_MONOTONIC) - t0;
+    rows = screen->Pane()->GetListCtrl()->GetRowCount();
+    screen->OnDestroy();
+    return t;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication qapp(argc, argv);
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("zorq-pbscreenbench-" + std::to_string(getpid()));
+    for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
+        std::filesystem::create_directories(dir / sub);
+    const std::string folder = dir.string() + "/";
+    std::filesystem::copy_file(ZORQ_BENCH_PROGRAM_DIR "/ZORQenu.rcc", dir / "ZORQenu.rcc");
+    std::filesystem::copy_file(ZORQ_BENCH_PROGRAM_DIR "/Res/pbback.bmp", dir / "Res" / "pbback.bmp");
+
+    bench::Host host;
+    bench::Doc idle;
+    bench::startEngine(host, idle, folder);
+    int failures = 0;
+    {
+        BenchApp app;
+        app.SetDataDirectories(folder + "zorqmmi");
+        if (!app.LoadResourceLibrary("enu")) {
+            std::fprintf(stderr, "cannot load the language bundle\n");
+            return 1;
+        }
+        phonesim::Process sim(simScenario(), 115200);
+        WriteIniProfileString("Ports", "COM1", sim.device());
+        if (Init_Serial(1) != 1) {
+            std::fprintf(stderr, "cannot open %s\n", sim.device().c_str());
+            return 1;
+        }
+        gv_SPIO_com_status = SPIO_com_available;
+        auto doc = std::make_unique<CZorqMMIDoc>();
+        doc->StopPBUpload();
+        if (doc->SetupPB() != MTR_DONE) {
+            std::fprintf(stderr, "phonebook set-up failed\n");
+            return 1;
+        }
+        for (int s : {1, 2, 3})
+            doc->CreatePBMirrorDatabase(s);
+        doc->StopPBUpload();
+        // The SIM's entries in the mirror, as the background reading leaves them.
+        if (!doc->UpLoadPB(1, nullptr, 0, 0)) {
+            std::fprintf(stderr, "reading the SIM failed\n");
+            return 1;
+        }
+        doc->SetPBStorageRead(1);
+
+        int rows = 0;
+        WriteIniProfileInt("PhoneBook", "Source", 1);
+        const double simTime = openScreen(rows);
+        std::printf("SIM mirror of 250 entries: %d rows listed in %.3f s\n", rows, simTime);
+        if (rows != 250)
+            ++failures;
+
+        const std::string pc = app.GetFolderPath() + "defpb.mdb";
+        if (!makePCDatabase(pc, 10000)) {
+            std::fprintf(stderr, "cannot create %s\n", pc.c_str());
+            return 1;
+        }
+        WriteIniProfileInt("PhoneBook", "Source", 0);
+        const double pcTime = openScreen(rows);
+        std::printf("PC database of 10000 entries: %d rows listed in %.3f s\n", rows, pcTime);
+        if (rows != 10000 || pcTime >= 1.0) {
+            std::printf("PC database: NOT listed within 1 s\n");
+            ++failures;
+        }
+        doc.reset();
+        Close_Serial();
+    }
+    bench::stopEngine();
+    std::error_code ec;
+    std::filesystem::remove_all(dir, ec);
+    return failures;
+}

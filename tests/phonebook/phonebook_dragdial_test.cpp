@@ -1,0 +1,187 @@
+// Entries dragged out of the phonebook screen and cards dropped on it,
+// through the drop targets' event handling, and a dialled entry followed by
+// the call-status window as the simulator reports the call.
+#include "screen_fixture.h"
+
+#include "docwindows.h"
+#include "dlgprogress.h"
+#include "dragdrop.h"
+#include "krn.h"
+#include "mtr_frame.h"
+#include "mtr_poll.h"
+#include "vcard.h"
+
+#include <QDropEvent>
+#include <QFile>
+#include <QMimeData>
+#include <QUrl>
+
+#include <chrono>
+#include <thread>
+
+using pbtest::PhoneBookScreenTest;
+
+namespace {
+
+class DragDialTest : public PhoneBookScreenTest {
+protected:
+    void TearDown() override
+    {
+        if (doc)
+            doc->SetWindows(nullptr);
+        windows.reset();
+        mtr_poll_stop();
+        mtr_poll_reset();
+        PhoneBookScreenTest::TearDown();
+    }
+    // A drag that enters `target` and is dropped there, as the window
+    // system delivers it; true when the drop was taken.
+    static bool Drop(QWidget* target, const QMimeData* data)
+    {
+        const QPoint at = target->rect().center();
+        QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &enter);
+        QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(target, &drop);
+        return drop.isAccepted() && drop.dropAction() != Qt::IgnoreAction;
+    }
+    std::unique_ptr<CAppDocWindows> windows;
+
+    static CDlgConnectionStatus* StatusWindow()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<CDlgConnectionStatus*>(w))
+                return d;
+        return nullptr;
+    }
+    // Lets the engine read what the phone sends and poll it to the document.
+    template <typename F>
+    static bool RunEngineUntil(F done, int ms)
+    {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end)
+                return false;
+            if (krn_mbx_empty(KRN_TASK_MAIN)) {
+                mtr_pump();
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            } else {
+                mtr_idle();
+            }
+        }
+        return true;
+    }
+};
+
+}  // namespace
+
+TEST_F(DragDialTest, DraggedEntriesOfferFilesAndCardsAndDropOnAnotherStore)
+{
+    const std::string pcPath = MakePCDatabase("defpb.mdb", {});
+    StartPhone();
+    Open();
+    List()->SelectRow(List()->FindRowByLocation(1));
+    List()->SelectRow(List()->FindRowByLocation(2));
+    std::unique_ptr<QMimeData> data(screen->Pane()->BuildDragMimeData());
+    ASSERT_NE(data, nullptr);
+
+    // Files for file managers, the cards for other programs, the private form.
+    ASSERT_EQ(data->urls().size(), 2);
+    for (const QUrl& url : data->urls()) {
+        EXPECT_TRUE(url.toLocalFile().endsWith(".VCF")) << url.toString().toStdString();
+        EXPECT_TRUE(QFile::exists(url.toLocalFile()));
+    }
+    const std::vector<std::string> cards = SplitVCardText(data->data("text/vcard").toStdString());
+    ASSERT_EQ(cards.size(), 2u);
+    CVCard alice;
+    ASSERT_TRUE(alice.ReadFromMemory(cards[0].data(), cards[0].size()));
+    EXPECT_EQ(alice.GetFormattedName(), "Alice");
+    EXPECT_EQ(data->data("text/x-vcard"), data->data("text/vcard"));
+    EXPECT_TRUE(data->hasFormat(kPellardMimeType));
+
+    // Dropped on the PC button: the two entries are copied into the PC
+    // database; the SIM button (the store shown) refuses the drop.
+    EXPECT_FALSE(Drop(screen->Pane()->GetSIMButton(), data.get()));
+    EXPECT_TRUE(Drop(screen->Pane()->GetPCButton(), data.get()));
+    EXPECT_EQ(PhonebookSimTest::Rows(pcPath), "1 +33612345678 Alice\n2 0687654321 Bob\n");
+    EXPECT_EQ(PhonebookSimTest::Rows(GetPBDatabaseName(1)).size(),
+              std::string("1 +33612345678 Alice\n2 0687654321 Bob\n250 0612345678 Zoe\n").size())
+        << "the source is unchanged";
+}
+
+TEST_F(DragDialTest, CardsOfOtherProgramsDroppedOnASourceButtonBecomeEntries)
+{
+    StartPhone();
+    Open();
+    // Two cards of another program in one drop, one of them vCard 3.0 in
+    // UTF-8 with TYPE= parameters.
+    const QByteArray text =
+        "BEGIN:VCARD\r\nVERSION:2.1\r\nN:Lane;Eve\r\nFN:Eve Lane\r\nTEL;CELL:+33 6 01 02 03 04\r\nEND:VCARD\r\n"
+        "BEGIN:VCARD\r\nVERSION:3.0\r\nFN:Ren\xc3\xa9\r\nTEL;TYPE=CELL:0605\r\nEND:VCARD\r\n";
+    QMimeData other;
+    other.setData("text/vcard", text);
+    EXPECT_TRUE(Drop(screen->Pane()->GetPhoneButton(), &other));
+    const std::string me = PhoneEntries("ME");
+
+    // Names are composed family name first, with the cell suffix; the
+    // accented name reaches the phone in its own character set.
+    EXPECT_EQ(me.substr(me.find("3 ")), "3 \"+33601020304\" 145 \"Lane Eve C\"\n4 \"0605\" 129 \"Ren\xe9  C\"\n");
+    EXPECT_EQ(PhonebookSimTest::Rows(GetPBDatabaseName(3)),
+              "1 +33145678900 Office\n2 0299887766 Home\n3 +33601020304 Lane Eve C\n4 0605 Ren\xe9  C\n");
+
+    // A card file dropped on the list goes into the store shown (the SIM).
+    const std::string file = host.folder + "Gus.VCF";
+    {
+        QFile f(QString::fromStdString(file));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write("BEGIN:VCARD\r\nFN:Gus\r\nTEL;CELL:0707\r\nEND:VCARD\r\n");
+    }
+    QMimeData files;
+    files.setUrls({QUrl::fromLocalFile(QString::fromStdString(file))});
+    EXPECT_TRUE(Drop(List(), &files));
+    EXPECT_NE(PhoneEntries("SM").find("3 \"0707\" 129 \"Gus  C\""), std::string::npos) << PhoneEntries("SM");
+    EXPECT_NE(List()->FindRowByLocation(3), -1) << "the list shows the new entry";
+
+    // A file that is no card: the message, nothing written.
+    const std::string before = PhoneEntries("SM");
+    QFile junk(QString::fromStdString(host.folder + "junk.VCF"));
+    ASSERT_TRUE(junk.open(QIODevice::WriteOnly));
+    junk.write("not a card");
+    junk.close();
+    files.setUrls({QUrl::fromLocalFile(junk.fileName())});
+    Drop(List(), &files);
+    EXPECT_EQ(Boxes().back(), Text(31875));
+    EXPECT_EQ(PhoneEntries("SM"), before);
+}
+
+TEST_F(DragDialTest, ADialledEntryIsFollowedByTheCallStatus)
+{
+    StartPhone();
+    FullFeaturePhone();
+    // Polling as the program runs it: the phone's call results reach the
+    // document.
+    mtr_set_poll_handler(nullptr);
+    mtr_poll_reset();
+    windows = std::make_unique<CAppDocWindows>();
+    doc->SetWindows(windows.get());
+    Open();
+
+    List()->SelectRow(List()->FindRowByLocation(2));
+    screen->OnCommand(32773);
+    CDlgConnectionStatus* status = StatusWindow();
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->StatusText().toStdString(), Text(31866, {"0687654321"}));
+
+    sim->command("call-result busy");
+    EXPECT_TRUE(RunEngineUntil([&] { return status->StatusText().toStdString() == Text(31867, {"0687654321"}); },
+                               3000))
+        << status->StatusText().toStdString();
+    sim->command("call-result no-carrier");
+    EXPECT_TRUE(RunEngineUntil([&] { return !doc->HasStatusDlg(); }, 4000));
+    EXPECT_EQ(StatusWindow(), nullptr) << "the window closes when the call ends";
+
+    // Two rows selected only beep; no call is made.
+    List()->SelectAll();
+    screen->OnCommand(32773);
+    EXPECT_EQ(StatusWindow(), nullptr);
+}

@@ -1,0 +1,118 @@
+// The phonebook screen on a test frame against the simulator: opening it,
+// reading its list and form, typing, and answering the modal dialogs it
+// opens.
+#pragma once
+
+#include "pb_fixture.h"
+
+#include "../app/doc_fixture.h"
+
+#include "entrylistctrl.h"
+#include "phonebook.h"
+#include "qxpbsrcnewlist.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPrinter>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace pbtest {
+
+// The screen with its print run going to a PDF file.
+class TestPhoneBook : public CPhoneBook {
+public:
+    QPrinter* PrintTarget() override { return pdf.get(); }
+    std::unique_ptr<QPrinter> pdf;
+};
+
+class PhoneBookScreenTest : public PhonebookSimTest {
+protected:
+    void Open()
+    {
+        screen = std::make_unique<TestPhoneBook>();
+        screen->OnInitialUpdate();
+        screen->show();
+        QCoreApplication::sendPostedEvents();  // the deferred first load
+        QCoreApplication::processEvents();
+    }
+    void TearDown() override
+    {
+        if (screen) {
+            screen->OnDestroy();
+            screen.reset();
+        }
+        PhonebookSimTest::TearDown();
+    }
+    CEntryListCtrl* List() { return screen->Pane()->GetListCtrl(); }
+    std::vector<std::string> Rows()
+    {
+        std::vector<std::string> out;
+        for (int r = 0; r < List()->GetRowCount(); ++r)
+            out.push_back(List()->GetRowText(r, 0).toStdString() + "|" + List()->GetRowText(r, 1).toStdString() +
+                          "|" + List()->GetRowText(r, 2).toStdString());
+        return out;
+    }
+    QString Label(int id) { return qobject_cast<QLabel*>(screen->GetDlgItem(id))->text(); }
+    void Type(int id, const QString& text)
+    {
+        auto* e = qobject_cast<QLineEdit*>(screen->GetDlgItem(id));
+        e->selectAll();
+        QTest::keyClick(e, Qt::Key_Delete);
+        QTest::keyClicks(e, text);
+    }
+    // Answers the next modal dialog of type T with `result`.
+    template <class T>
+    void AnswerNext(int result)
+    {
+        QTimer::singleShot(0, [result] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<T*>(w); d && d->isVisible())
+                    d->EndDialog(result);
+        });
+    }
+
+    // A phone whose version answer lets codes be typed in the program and
+    // offers messages of several blocks (the call status then says
+    // "calling").
+    void FullFeaturePhone()
+    {
+        zorqtest::WriteVersionFile(host.folder, "PB=1.0,SMS=1.0,ST1=1.0");
+        ASSERT_TRUE(app.RegisterVersionEditionNumber());
+        doc->ParseMobileVersion("PB=1.0,SMS=3.0,CB=1.0,ST1=2.0");
+        ASSERT_TRUE(doc->IsCodeEntrySupported());
+    }
+
+    // Runs `steps` one after the other, each on the modal dialog of type T
+    // that is open at that moment (a step may end it or leave it open).
+    template <class T>
+    void DriveModal(std::vector<std::function<void(T*)>> steps)
+    {
+        auto pending = std::make_shared<std::vector<std::function<void(T*)>>>(std::move(steps));
+        auto next = std::make_shared<std::function<void()>>();
+        *next = [pending, next] {
+            if (pending->empty())
+                return;
+            auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget());
+            if (!dlg || !dlg->isVisible()) {
+                QTimer::singleShot(10, *next);
+                return;
+            }
+            auto step = pending->front();
+            pending->erase(pending->begin());
+            step(dlg);
+            QTimer::singleShot(0, *next);
+        };
+        QTimer::singleShot(0, *next);
+    }
+
+    std::unique_ptr<TestPhoneBook> screen;
+};
+
+}  // namespace pbtest
