@@ -388,6 +388,7 @@ TEST_F(SendDialogTest, OffersTheMessagesOwnCentreAndAppliesTheChosenProfile)
     EXPECT_TRUE(d.GetDlgItem(1059)->isEnabled());
     ClickId(d, 1103);
     EXPECT_EQ(d.Mode(), 0);
+    EXPECT_FALSE(zorqtest::SaveScreen(&d, QStringLiteral("sms_send")).isEmpty());
     ClickId(d, 1088);
     EXPECT_TRUE(qobject_cast<QAbstractButton*>(d.GetDlgItem(1088))->isChecked());
     ClickId(d, IDOK);
