@@ -1,0 +1,333 @@
+#include "dlgmsgdirectory.h"
+
+#include "confirm.h"
+#include "deleterun.h"
+#include "entrylistctrl.h"
+#include "message.h"
+#include "pbdatabase.h"
+#include "pccharset.h"
+#include "qxpbsrcnewlist.h"
+#include "uiservices.h"
+#include "uiwidgets.h"
+#include "utilities.h"
+#include "zorqmmidoc.h"
+#include "debugtrace.h"
+#include "at_defs.h"
+
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+enum {
+    IDC_SRC_PC = 1058, IDC_SRC_SIM = 1059, IDC_SRC_PHONE = 1060, IDC_SRC_FDN = 1130, IDC_NEW = 1069,
+    IDC_PB_LIST = 1009, IDC_TITLE = 1002, IDC_ROOM = 1110, IDC_ADD_RECIPIENT = 1101,
+    IDC_REMOVE_RECIPIENT = 1102, IDC_RECIPIENTS = 1010, IDC_STATIC_1099 = 1099,
+};
+
+constexpr int kNoNameString = 31400;
+constexpr int kHiddenRecipientString = 31312;
+// The longest number the phone dials.
+constexpr int kMaxDialDigits = 20;
+
+}  // namespace
+
+CDlgMsgDirectory::CDlgMsgDirectory(CMessage* msg, QWidget* parentView, CZorqMMIDoc* doc)
+    : CDialog(kTemplateId, parentView),
+      m_pPane(std::make_unique<CQXPBSrcNewList>(this)),
+      m_pParentView(parentView),
+      m_pDoc(doc ? doc : CZorqMMIDoc::Instance()),
+      m_pMsg(msg)
+{
+}
+
+CDlgMsgDirectory::~CDlgMsgDirectory()
+{
+    // The pane's recordset lets go of the document's database first.
+    if (m_pPane)
+        m_pPane->Data().CloseRecordset();
+}
+
+bool CDlgMsgDirectory::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    if (!m_bBound) {
+        m_bBound = true;
+        m_pPane->BindPaneControls(GetDlgItem(IDC_SRC_PC), GetDlgItem(IDC_SRC_SIM), GetDlgItem(IDC_SRC_PHONE),
+                                  GetDlgItem(IDC_SRC_FDN), GetDlgItem(IDC_NEW), GetDlgItem(IDC_PB_LIST),
+                                  GetDlgItem(IDC_TITLE), GetDlgItem(IDC_ROOM));
+        m_listRecipients = new CEntryListCtrl(this);
+        if (!UiReplaceWidget(GetDlgItem(IDC_RECIPIENTS), m_listRecipients))
+            m_listRecipients->hide();
+        m_bAddRecipient = qobject_cast<QPushButton*>(GetDlgItem(IDC_ADD_RECIPIENT));
+        m_bRemoveRecipient = qobject_cast<QPushButton*>(GetDlgItem(IDC_REMOVE_RECIPIENT));
+        m_static1099 = GetDlgItem(IDC_STATIC_1099);
+
+        CEntryListCtrl* pbList = m_pPane->GetListCtrl();
+        connect(pbList, &QAbstractItemView::doubleClicked, this, [this] { AddSelectedEntries(); });
+        connect(pbList, &CEntryListCtrl::selectionChangedRows, this, [this] { UpdateButtons(); });
+        connect(pbList, &CEntryListCtrl::columnClicked, this, [this, pbList] {
+            pbList->DeselectAll();
+            UpdateButtons();
+        });
+        connect(m_listRecipients, &CEntryListCtrl::selectionChangedRows, this, [this] { UpdateButtons(); });
+        connect(m_listRecipients, &CEntryListCtrl::columnClicked, this, [this] { SelectAllRecipients(); });
+        // The pane handles its source buttons itself; the directory follows.
+        connect(m_pPane.get(), &CQXPBSrcNewList::listFilled, this, [this] { UpdateButtons(); });
+        connect(m_pPane->GetFourthButton(), &QPushButton::clicked, this, [this] { OnBAdd(); });
+    }
+    m_pPane->AttachDocument(m_pDoc);
+    m_pPane->SetPaneKind(3);
+    m_pPane->SetPosition(73, 82);
+    m_pPane->Data().SetSortColumn("Name");
+    m_pPane->Data().SetListKind(4);
+    m_pPane->InitPane(false);
+    m_pPane->AddPaneToolTips();
+    m_pPane->GetListCtrl()->setToolTip(UiLoadString(31407));
+    m_listRecipients->setToolTip(UiLoadString(31750));
+    m_bFirstTimer = true;
+    SetTimer(2, 100);
+    return true;
+}
+
+void CDlgMsgDirectory::OnTimer(int id)
+{
+    if (id == 2 && m_bFirstTimer)
+        FirstLoad();
+    CDialog::OnTimer(id);
+}
+
+void CDlgMsgDirectory::FirstLoad()
+{
+    if (!m_bFirstTimer)
+        return;
+    m_bFirstTimer = false;
+    update();
+    m_pPane->SetMenuPosition(73, 82);
+    if (m_pDoc && gv_SPIO_com_status == 2)
+        m_pDoc->SetupPB();
+    m_pPane->UpdateButtons();
+    m_pPane->SelectInitialSource();
+    FillRecipients();
+    m_pPane->UpdateButtons();
+    UpdateButtons();
+}
+
+const CAddress* CDlgMsgDirectory::AddressOfRow(int row) const
+{
+    if (!m_listRecipients || row < 0 || row >= m_listRecipients->GetRowCount())
+        return nullptr;
+    const int32_t key = m_listRecipients->GetLocation(row);
+    if (key < 0 || key >= static_cast<int32_t>(m_rowAddress.size()))
+        return nullptr;
+    return m_rowAddress[static_cast<size_t>(key)];
+}
+
+void CDlgMsgDirectory::AppendRecipientRow(const CAddress* address)
+{
+    if (!m_listRecipients || !address)
+        return;
+    const QString name = PcToQString(address->GetName());
+    if (name == UiLoadString(kHiddenRecipientString))
+        return;
+    const bool noName = address->GetName().empty() || address->GetName() == address->GetNumber();
+    const int row = m_listRecipients->GetRowCount();
+    m_listRecipients->SetRowText(row, 0, noName ? UiLoadString(kNoNameString) : name);
+    m_listRecipients->SetRowText(row, 1, PcToQString(address->GetNumber()));
+    m_listRecipients->SetLocation(row, static_cast<int32_t>(m_rowAddress.size()));
+    m_rowAddress.push_back(address);
+}
+
+void CDlgMsgDirectory::FillRecipients()
+{
+    if (!m_listRecipients)
+        return;
+    m_listRecipients->setUpdatesEnabled(false);
+    m_listRecipients->DeleteAllRows();
+    m_listRecipients->DeleteAllColumns();
+    m_rowAddress.clear();
+    m_listRecipients->InsertColumn(UiLoadString(31220), 0, 4, false);
+    m_listRecipients->InsertColumn(UiLoadString(31221), 1, 4, false);
+    if (m_pMsg) {
+        const CAddressList& list = m_pMsg->GetAddressList();
+        for (int i = 0; i < list.GetCount(); ++i)
+            if (!list.GetAt(i)->IsSent())
+                AppendRecipientRow(list.GetAt(i));
+    }
+    m_listRecipients->setUpdatesEnabled(true);
+}
+
+void CDlgMsgDirectory::AddSelectedEntries()
+{
+    CEntryListCtrl* pbList = m_pPane->GetListCtrl();
+    if (!pbList || !m_pMsg)
+        return;
+    const QString noName = UiLoadString(kNoNameString);
+    for (int row : pbList->GetSelectedRows()) {
+        // The entry itself gives name and number; the row's texts only when
+        // it cannot be read (the no-name text is not a name).
+        std::string name, number;
+        PBEntry entry;
+        if (m_pPane->Data().GetEntryAt(pbList->GetLocation(row), entry)) {
+            name = entry.Name;
+            number = entry.Phone;
+        } else {
+            const QString shown = pbList->GetRowText(row, 0);
+            name = shown == noName ? std::string() : QStringToPc(shown);
+            number = QStringToPc(pbList->GetRowText(row, 1));
+        }
+        if (number.empty()) {
+            UiMessageBoxId(31732);
+            continue;
+        }
+        std::string dial;
+        FilterDialChars(number, dial);
+        if (static_cast<int>(dial.size()) > kMaxDialDigits) {
+            UiMessageBox(UiFormatString(31693, {QString::number(kMaxDialDigits)}));
+            continue;
+        }
+        if (m_pMsg->AddAddress(name, number) == 0) {
+            pbList->DeselectRow(row);
+            const CAddressList& list = m_pMsg->GetAddressList();
+            AppendRecipientRow(list.GetAt(list.GetCount() - 1));
+        } else {
+            UiMessageBox(UiFormatString(31747, {PcToQString(name.empty() ? number : name)}));
+        }
+    }
+    UpdateButtons();
+}
+
+void CDlgMsgDirectory::OnBRemoveRecipient()
+{
+    if (!m_listRecipients || !m_pMsg)
+        return;
+    // The selected rows' addresses, kept by identity: rows shift as they go.
+    std::vector<const CAddress*> chosen;
+    QStringList names;
+    for (int row : m_listRecipients->GetSelectedRows()) {
+        if (const CAddress* a = AddressOfRow(row)) {
+            chosen.push_back(a);
+            names << m_listRecipients->GetRowText(row, 0);
+        }
+    }
+    if (chosen.empty())
+        return;
+    const QPoint at = m_listRecipients->mapToGlobal(QPoint(0, 0));
+    RunConfirmedDeletion(this, at, CONFIRM_DIRECTORY_ENTRY, names, [this, &chosen](int i) {
+        const CAddress* address = chosen[static_cast<size_t>(i)];
+        CAddressList& list = m_pMsg->GetAddressList();
+        int index = -1;
+        for (int k = 0; k < list.GetCount(); ++k)
+            if (list.GetAt(k) == address)
+                index = k;
+        if (index < 0)
+            return false;
+        for (int row = 0; row < m_listRecipients->GetRowCount(); ++row)
+            if (AddressOfRow(row) == address) {
+                m_listRecipients->DeleteRow(row);
+                break;
+            }
+        for (auto& slot : m_rowAddress)
+            if (slot == address)
+                slot = nullptr;
+        list.RemoveAt(index);
+        return true;
+    });
+    UpdateButtons();
+}
+
+void CDlgMsgDirectory::OnBAdd()
+{
+    if (!m_pPane->VerifyAccess() || !m_pPane->CheckRoom())
+        return;
+    PBEntry entry;
+    CDlgNewEntry dlg(&entry, m_pPane.get(), this);
+    if (dlg.DoModal() != IDOK)
+        return;
+    CPBSourceData& data = m_pPane->Data();
+    if (!data.SaveInDB(entry))
+        return;
+    if (!data.SaveInMobile())
+        return;
+    if (data.UpdateAndReselect(true)) {
+        if (m_bAddRecipient)
+            m_bAddRecipient->setEnabled(true);
+    } else {
+        WriteDebug("CDlgMsgDirectory::OnBAdd -> ", "The writing failed");
+        UiMessageBoxId(31363);
+    }
+}
+
+void CDlgMsgDirectory::SelectAllRecipients()
+{
+    m_pPane->GetListCtrl()->DeselectAll();
+    m_listRecipients->SelectAll();
+    UpdateButtons();
+}
+
+void CDlgMsgDirectory::UpdateButtons()
+{
+    if (m_bAddRecipient)
+        m_bAddRecipient->setEnabled(m_pPane->GetListCtrl() && m_pPane->GetListCtrl()->GetSelectedCount() > 0);
+    if (m_bRemoveRecipient)
+        m_bRemoveRecipient->setEnabled(m_listRecipients && m_listRecipients->GetSelectedCount() > 0);
+}
+
+void CDlgMsgDirectory::OnCommand(int id)
+{
+    switch (id) {
+    case IDC_ADD_RECIPIENT: AddSelectedEntries(); break;
+    case IDC_REMOVE_RECIPIENT: OnBRemoveRecipient(); break;
+    case IDC_BACK: EndDialog(IDC_BACK); break;
+    default: break;
+    }
+}
+
+void CDlgMsgDirectory::OnOK()
+{
+    if (m_pPane->GetListCtrl() && m_pPane->GetListCtrl()->GetSelectedCount() > 0)
+        AddSelectedEntries();
+    if (m_pMsg && m_pMsg->CountUnsentRecipients() == 0 && UiMessageBoxId(31325, 0x24) != IDYES)
+        return;
+    EndDialog(IDOK);
+}
+
+// ---- New entry -------------------------------------------------------------------------
+
+CDlgNewEntry::CDlgNewEntry(PBEntry* entry, CQXPBSrcNewList* pane, QWidget* parent)
+    : CDialog(kTemplateId, parent), m_pEntry(entry), m_pPane(pane)
+{
+}
+
+bool CDlgNewEntry::OnInitDialog()
+{
+    CDialog::OnInitDialog();
+    // The hints are placeholders: an edit that shows one is empty.
+    if (auto* number = qobject_cast<QLineEdit*>(GetDlgItem(IDC_NUMBER)))
+        number->setPlaceholderText(m_pPane ? m_pPane->Data().GetNumberHint() : QString());
+    if (auto* name = qobject_cast<QLineEdit*>(GetDlgItem(IDC_NAME))) {
+        name->setPlaceholderText(m_pPane ? m_pPane->Data().GetNameHint() : QString());
+        if (m_pPane)
+            name->setMaxLength(std::max(1, m_pPane->Data().GetMaxNameLength()));
+        name->setFocus();
+    }
+    return true;
+}
+
+void CDlgNewEntry::OnOK()
+{
+    if (!m_pEntry)
+        return;
+    *m_pEntry = PBEntry();
+    m_pEntry->Name = QStringToPc(GetDlgItemText(IDC_NAME).trimmed());
+    m_pEntry->Phone = QStringToPc(GetDlgItemText(IDC_NUMBER).trimmed());
+    FilterDialChars(m_pEntry->Phone, m_pEntry->ShortPhone);
+    if (m_pPane && !m_pPane->Data().CheckEntry(*m_pEntry)) {
+        QWidget* back = m_pEntry->Phone.empty() || m_pEntry->ShortPhone.empty() ? GetDlgItem(IDC_NUMBER)
+                                                                                : GetDlgItem(IDC_NAME);
+        if (back)
+            back->setFocus();
+        return;
+    }
+    EndDialog(IDOK);
+}

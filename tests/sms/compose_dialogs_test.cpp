@@ -1,0 +1,306 @@
+// The recipient directory and the two text dialogs, clicked as a user
+// clicks them, against the phone simulator.
+#include "../phonebook/pb_fixture.h"
+#include "../app/doc_fixture.h"
+
+#include "confirm.h"
+#include "deleterun.h"
+#include "dlgmsgdirectory.h"
+#include "dlgmsgtext.h"
+#include "entrylistctrl.h"
+#include "message.h"
+#include "profile.h"
+#include "qxpbsrcnewlist.h"
+#include "walkthrough.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <functional>
+
+using pbtest::PhonebookSimTest;
+
+namespace {
+
+// Runs `act` on the first visible dialog of type T once the event loop
+// turns (the dialog is then modal and waiting).
+template <class T>
+void WhenShown(std::function<void(T*)> act)
+{
+    QTimer::singleShot(0, [act] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<T*>(w); d && d->isVisible()) {
+                act(d);
+                return;
+            }
+    });
+}
+
+void Click(QWidget* w)
+{
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(w->isEnabled());
+    QTest::mouseClick(w, Qt::LeftButton);
+}
+
+class DirectoryTest : public PhonebookSimTest {
+protected:
+    void SetUp() override
+    {
+        PhonebookSimTest::SetUp();
+        g_nDeletePauseMs = 0;
+    }
+    void TearDown() override
+    {
+        dlg.reset();
+        g_nDeletePauseMs = 500;
+        PhonebookSimTest::TearDown();
+    }
+    void Open()
+    {
+        dlg = std::make_unique<CDlgMsgDirectory>(&msg, &owner, doc.get());
+        ASSERT_TRUE(dlg->CreateFromTemplate());
+        dlg->OnInitDialog();
+        dlg->show();
+        dlg->FirstLoad();
+        QCoreApplication::processEvents();
+    }
+    CEntryListCtrl* Book() { return dlg->Pane()->GetListCtrl(); }
+    int BookRow(const QString& name)
+    {
+        for (int r = 0; r < Book()->GetRowCount(); ++r)
+            if (Book()->GetRowText(r, 0) == name)
+                return r;
+        return -1;
+    }
+    int BookRowOfNumber(const QString& number)
+    {
+        for (int r = 0; r < Book()->GetRowCount(); ++r)
+            if (Book()->GetRowText(r, 1) == number)
+                return r;
+        return -1;
+    }
+    std::vector<std::string> Shown()
+    {
+        std::vector<std::string> out;
+        CEntryListCtrl* l = dlg->RecipientList();
+        for (int r = 0; r < l->GetRowCount(); ++r)
+            out.push_back(l->GetRowText(r, 0).toStdString() + "|" + l->GetRowText(r, 1).toStdString());
+        return out;
+    }
+    std::vector<std::string> Recipients()
+    {
+        std::vector<std::string> out;
+        const CAddressList& l = msg.GetAddressList();
+        for (int i = 0; i < l.GetCount(); ++i)
+            out.push_back(l.GetAt(i)->GetName() + "|" + l.GetAt(i)->GetNumber());
+        return out;
+    }
+
+    CMessage msg;
+    std::unique_ptr<CDlgMsgDirectory> dlg;
+};
+
+}  // namespace
+
+TEST_F(DirectoryTest, PicksFromTheSIMAndPCPanesAndFromATypedNewEntry)
+{
+    MakePCDatabase("defpb.mdb", {Entry("Anna", "+331"), Entry("", "+332")});
+    StartPhone();
+    Open();
+    ASSERT_TRUE(dlg->Pane()->IsSrcSIM());
+    ASSERT_GE(BookRow("Bob"), 0);
+
+    // SIM: select Bob and press the add button.
+    Book()->SelectRow(BookRow("Bob"));
+    Click(dlg->GetDlgItem(1101));
+    EXPECT_EQ(Recipients(), (std::vector<std::string>{"Bob|0687654321"}));
+    EXPECT_FALSE(Book()->IsRowSelected(BookRow("Bob")));
+
+    // PC: a double click on Anna; the nameless entry's no-name text is no name.
+    Click(dlg->Pane()->GetPCButton());
+    ASSERT_TRUE(dlg->Pane()->IsSrcPC());
+    ASSERT_GE(BookRow("Anna"), 0);
+    Book()->SelectRow(BookRow("Anna"));
+    Book()->SelectRow(BookRowOfNumber(QStringLiteral("+332")));
+    Click(dlg->GetDlgItem(1101));
+    // Rows are added in list order (the nameless entry sorts first).
+    EXPECT_EQ(Recipients(), (std::vector<std::string>{"Bob|0687654321", "|+332", "Anna|+331"}));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{"Bob|0687654321", app.LoadString(31400).toStdString() + "|+332",
+                                                 "Anna|+331"}));
+
+    // A new entry typed into the PC phonebook, then added as a recipient.
+    WhenShown<CDlgNewEntry>([](CDlgNewEntry* d) {
+        auto* name = qobject_cast<QLineEdit*>(d->GetDlgItem(1012));
+        auto* number = qobject_cast<QLineEdit*>(d->GetDlgItem(1013));
+        EXPECT_FALSE(name->placeholderText().isEmpty());
+        QTest::keyClicks(name, QStringLiteral("Dora"));
+        QTest::keyClicks(number, QStringLiteral("+33 6 99 88"));
+        QTest::mouseClick(d->GetDlgItem(1), Qt::LeftButton);
+    });
+    dlg->OnBAdd();
+    ASSERT_GE(BookRow("Dora"), 0);
+    EXPECT_TRUE(Book()->IsRowSelected(BookRow("Dora")));
+    Click(dlg->GetDlgItem(1101));
+    EXPECT_EQ(Recipients().back(), "Dora|+33 6 99 88");
+    EXPECT_EQ(Rows(app.GetFolderPath() + "defpb.mdb").find("+33 6 99 88 Dora") != std::string::npos, true);
+    EXPECT_TRUE(app.shown.empty());
+}
+
+TEST_F(DirectoryTest, RefusesDuplicatesMissingAndOverlongNumbers)
+{
+    MakePCDatabase("defpb.mdb", {Entry("Anna", "+331"), Entry("Long", "123456789012345678901"),
+                                 Entry("Twenty", "12345678901234567890"), Entry("Empty", "")});
+    WriteIniProfileInt("PhoneBook", "Source", 0);
+    StartPhone();
+    Open();
+    ASSERT_TRUE(dlg->Pane()->IsSrcPC());
+    for (const char* n : {"Anna", "Long", "Twenty", "Empty"})
+        Book()->SelectRow(BookRow(QString::fromLatin1(n)));
+    Click(dlg->GetDlgItem(1101));
+    EXPECT_EQ(Recipients(), (std::vector<std::string>{"Anna|+331", "Twenty|12345678901234567890"}));
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31732), Text(31693, {"20"})}));
+    // The refused rows stay selected; the added ones do not.
+    EXPECT_TRUE(Book()->IsRowSelected(BookRow("Long")));
+    EXPECT_FALSE(Book()->IsRowSelected(BookRow("Anna")));
+
+    app.shown.clear();
+    Book()->DeselectAll();
+    Book()->SelectRow(BookRow("Anna"));
+    Click(dlg->GetDlgItem(1101));
+    EXPECT_EQ(Recipients().size(), 2u);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31747, {"Anna"})}));
+}
+
+TEST_F(DirectoryTest, RemovingARowRemovesItsOwnAddressWhateverItShows)
+{
+    // Rows that show the no-name text: an empty name, and a name that is
+    // the number; a third recipient already served is not listed at all.
+    msg.AddAddress("", "0611");
+    msg.AddAddress("0622", "0622");
+    msg.AddAddress("Carl", "0633");
+    msg.AddAddress("Done", "0644");
+    msg.GetAddressList().GetAt(3)->SetSent(true);
+    StartPhone();
+    Open();
+    const std::string noName = app.LoadString(31400).toStdString();
+    ASSERT_EQ(Shown(), (std::vector<std::string>{noName + "|0611", noName + "|0622", "Carl|0633"}));
+
+    dlg->RecipientList()->SelectRow(1);
+    WhenShown<CDlgConfirm>([](CDlgConfirm* c) {
+        EXPECT_FALSE(c->GetDlgItem(IDYESTOALL)->isEnabled());
+        c->EndDialog(IDYES);
+    });
+    Click(dlg->GetDlgItem(1102));
+    EXPECT_EQ(Recipients(), (std::vector<std::string>{"|0611", "Carl|0633", "Done|0644"}));
+    EXPECT_EQ(Shown(), (std::vector<std::string>{noName + "|0611", "Carl|0633"}));
+
+    // Two rows at once, "yes to all".
+    dlg->RecipientList()->SelectRow(0);
+    dlg->RecipientList()->SelectRow(1);
+    WhenShown<CDlgConfirm>([](CDlgConfirm* c) { c->EndDialog(IDYESTOALL); });
+    Click(dlg->GetDlgItem(1102));
+    EXPECT_EQ(Recipients(), (std::vector<std::string>{"Done|0644"}));
+    EXPECT_TRUE(Shown().empty());
+
+    // OK without a recipient left to serve asks; No keeps the dialog open.
+    app.systemResult = IDNO;
+    app.dialogResult = IDNO;
+    dlg->OnOK();
+    EXPECT_TRUE(dlg->isVisible());
+    EXPECT_EQ(Boxes().back(), Text(31325));
+}
+
+TEST_F(DirectoryTest, NoRecipientAnsweredYesEndsTheStep)
+{
+    StartPhone();
+    WhenShown<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        QTest::mouseClick(d->GetDlgItem(1), Qt::LeftButton);
+    });
+    app.systemResult = IDYES;
+    app.dialogResult = IDYES;
+    CDlgMsgDirectory d(&msg, &owner, doc.get());
+    EXPECT_EQ(d.DoModal(), IDOK);
+    ASSERT_FALSE(app.shown.empty());
+    EXPECT_EQ(Boxes().back(), Text(31325));
+}
+
+// ---- Text dialogs ----------------------------------------------------------------------------
+
+TEST(MsgTextRules, QuoteAndCountFollowWhatIsSent)
+{
+    EXPECT_EQ(QuoteFirstLine(QStringLiteral("Hello   \r\nsecond line")), QStringLiteral("Hello..."));
+    // A line break right after 25 characters keeps the line whole.
+    const QString line25 = QStringLiteral("abcdefghijklmnopqrstuvwxy");
+    EXPECT_EQ(QuoteFirstLine(line25 + "\r\nnext"), line25 + "...");
+    EXPECT_EQ(QuoteFirstLine(line25 + "z and more"), line25 + "...");
+    EXPECT_EQ(QuoteFirstLine(QStringLiteral("\r\nafter")), QString());
+
+    CMessage seven;
+    EXPECT_EQ(CountMsgText(seven, QString()).blocks, 0);
+    EXPECT_EQ(CountMsgText(seven, QString(160, QLatin1Char('a'))).blocks, 1);
+    EXPECT_EQ(CountMsgText(seven, QString(161, QLatin1Char('a'))).blocks, 2);
+    EXPECT_EQ(CountMsgText(seven, QString(300, QLatin1Char('a'))).blocks, 2);
+    // Extension characters take two places in a 7-bit text.
+    EXPECT_EQ(CountMsgText(seven, QString(80, QLatin1Char('['))).units, 160);
+    EXPECT_EQ(CountMsgText(seven, QString(81, QLatin1Char('['))).blocks, 2);
+    CMessage ucs2;
+    ucs2.SetDcs(2);
+    EXPECT_EQ(CountMsgText(ucs2, QString(71, QLatin1Char('a'))).blocks, 2);
+    EXPECT_EQ(CountMsgText(ucs2, QString(135, QLatin1Char('a'))).blocks, 3);
+}
+
+class TextDialogTest : public PhonebookSimTest {
+protected:
+    template <class D>
+    void Stand(D& d)
+    {
+        ASSERT_TRUE(d.CreateFromTemplate());
+        d.OnInitDialog();
+        d.show();
+        QCoreApplication::sendPostedEvents();  // the fill message
+        QCoreApplication::processEvents();
+    }
+    // The program and the phone both offer long messages.
+    void EnableLongMessages()
+    {
+        std::string dir = app.GetAppDir();
+        if (!dir.empty() && dir.back() != '/')
+            dir += '/';
+        zorqtest::WriteVersionFile(dir, "PB=1.0,SMS=3.0,ST1=1.0");
+        ASSERT_TRUE(app.RegisterVersionEditionNumber());
+        doc->ParseMobileVersion("PB=1.0,SMS=3.0,ST1=1.0");
+        ASSERT_TRUE(doc->IsMultiBlockSMSAvailable());
+    }
+    CMessage msg;
+};
+
+TEST_F(TextDialogTest, WriteQuotesTheAnsweredMessageAndCountsALongText)
+{
+    EnableLongMessages();
+    msg.AddAddress("Bob", "0687654321");
+    msg.SetSpareText("See you at the station   tomorrow\r\nBob");
+    msg.SetDate(MakeDateTime(2026, 12, 9, 10, 30));
+    CDlgMsgWrite d(&msg, &owner);
+    Stand(d);
+    const QString header = qobject_cast<QLabel*>(d.GetDlgItem(1089))->text();
+    EXPECT_TRUE(header.startsWith(app.FormatString(31763, {"Bob", "", ""}).left(10)));
+    EXPECT_TRUE(header.contains(QStringLiteral("Bob")));
+    EXPECT_EQ(d.TextEdit()->toPlainText(), app.LoadString(31473) + "See you at the station...\n");
+
+    d.TextEdit()->clear();
+    const QString text = QString(150, QLatin1Char('x')) + QStringLiteral(" and a long tail ") + QString(133, QLatin1Char('y'));
+    QTest::keyClicks(d.TextEdit(), text);
+    EXPECT_EQ(d.CharText(), app.FormatString(31761, {"300"}));
+    EXPECT_EQ(d.BlockText(), app.FormatString(31759, {"2"}));
+    EXPECT_FALSE(zorqtest::SaveScreen(&d, QStringLiteral("sms_write")).isEmpty());
+    d.OnOK();
+    EXPECT_EQ(d.result(), IDOK);
+    EXPECT_EQ(msg.GetText(), text.toStdString());
+}
