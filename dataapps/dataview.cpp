@@ -102,6 +102,7 @@ void CData::OnCommand(int id)
     case 1137: OnBModify(); break;
     case 1138: OnBTrash(); break;
     case 1139: OnBRun(); break;
+    case 1029: OnHelp(); break;
     default: CMainView::OnCommand(id); break;
     }
 }

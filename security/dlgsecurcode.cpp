@@ -405,26 +405,40 @@ void CDlgChangeSecurCode::OnOK()
         UiMessageBoxId(31837, kMbOk);
         EndDialog(IDOK);
     } else if (r == 16) {
-        UiMessageBox(UiFormatString(31777, {QStringLiteral("?")}), kMbOk, 0);
-        CheckBlockedCode();
+        // The phone has counted the wrong code: say how many tries are left.
+        int counter = -1;
+        const bool known = ReadCounter(counter) && counter >= 0;
+        UiMessageBox(UiFormatString(31777, {known ? QString::number(counter) : QStringLiteral("?")}), kMbOk, 0);
+        if (known)
+            OnCounter(counter);
     } else {
         UiMessageBoxId(31806, kMbOk);
     }
 }
 
+bool CDlgChangeSecurCode::ReadCounter(int& counter)
+{
+    WaitCursor wait;
+    return mtr_GEN_get_facility_code_info(static_cast<uint8_t>(m_nFacility), &counter) == kMtrDone;
+}
+
 void CDlgChangeSecurCode::CheckBlockedCode()
 {
     int counter = -1;
-    MTR_RESULT r;
-    {
-        WaitCursor wait;
-        r = mtr_GEN_get_facility_code_info(static_cast<uint8_t>(m_nFacility), &counter);
-    }
-    if (r != kMtrDone)
-        return;
+    if (ReadCounter(counter))
+        OnCounter(counter);
+}
+
+void CDlgChangeSecurCode::OnCounter(int counter)
+{
     if (counter == 0) {
-        CDlgSecurCode puk(this, m_nFacility, CDlgSecurCode::MODE_FACILITY, 1, -1);
-        if (puk.DoModal() == IDCANCEL) {
+        // A blocked SIM PIN is unblocked on the phone with the PUK and a new
+        // PIN; collecting them without sending them would leave the SIM
+        // blocked while the form said OK.
+        const bool simPin = m_nFacility == MTR_FAC_SC;
+        CDlgSecurCode puk(this, simPin ? SIM_PUK : m_nFacility,
+                          simPin ? CDlgSecurCode::MODE_PHONE : CDlgSecurCode::MODE_FACILITY, 1, -1);
+        if (puk.DoModal() != IDOK) {
             QTimer::singleShot(0, this, [this] { EndDialog(0); });
             EndDialog(0);
         } else {

@@ -71,6 +71,10 @@ public:
 
 private:
     void Refuse(int stringId, int editId);
+    // The facility's attempts left, from the phone; false when not read.
+    bool ReadCounter(int& counter);
+    // A blocked code asks for the PUK; the last attempt is announced.
+    void OnCounter(int counter);
 
     QString m_strOld, m_strNew, m_strConfirm;
     int m_nFacility;

@@ -1,7 +1,6 @@
 // The alarm dialog against the phone simulator: the three settings read,
 // switched, changed and written back, and their PC copies in the profile.
-#include "engine_fixture.h"
-#include "test_support.h"
+#include "clock_fixture.h"
 
 #include "dlgalarm.h"
 #include "diarycard.h"
@@ -18,31 +17,21 @@ using namespace engine_test;
 
 namespace {
 
-class AlarmDialog : public EngineTest {
+class AlarmDialog : public clock_test::ClockDialogTest {
 protected:
     void SetUp() override
     {
-        EngineTest::SetUp();
-        app.SetDataDirectories(dir.path() + "zorqmmi");
-        zorqtest::CopyFile(zorqtest::BuiltBundle(), dir.path() + "ZORQenu.rcc");
-        ASSERT_TRUE(app.LoadResourceLibrary("enu"));
+        ClockDialogTest::SetUp();
         document = std::make_unique<CZorqMMIDoc>();  // becomes gv_pDoc
         serial_trace_start(host.folder);
     }
     void TearDown() override
     {
         document.reset();
-        EngineTest::TearDown();
+        ClockDialogTest::TearDown();
     }
-    // Opens the dialog as its modal run would, without the modal loop.
-    void OpenDialog(CDlgAlarm& dlg)
-    {
-        ASSERT_TRUE(dlg.CreateFromTemplate());
-        dlg.OnInitDialog();
-        dlg.show();
-    }
-    QLineEdit* Edit(CDlgAlarm& dlg, int id) { return qobject_cast<QLineEdit*>(dlg.GetDlgItem(id)); }
-    QCheckBox* Check(CDlgAlarm& dlg, int id) { return qobject_cast<QCheckBox*>(dlg.GetDlgItem(id)); }
+    static QLineEdit* Edit(CDlgAlarm& dlg, int id) { return Item<QLineEdit>(dlg, id); }
+    static QCheckBox* Check(CDlgAlarm& dlg, int id) { return Item<QCheckBox>(dlg, id); }
     // The alarm commands sent so far, in order ("R ALA", "W AUW 1 06:50").
     std::vector<std::string> AlarmCommands()
     {
@@ -57,15 +46,6 @@ protected:
         }
         return out;
     }
-    std::vector<std::string> Boxes()
-    {
-        std::vector<std::string> out;
-        for (const auto& s : app.shown)
-            out.push_back(s.text.toStdString());
-        return out;
-    }
-    zorqtest::TempProgramDir dir;
-    zorqtest::RecordingApp app;
     std::unique_ptr<CZorqMMIDoc> document;
 };
 
@@ -125,11 +105,10 @@ TEST_F(AlarmDialog, AnInvalidTimeOfASettingThatIsOnKeepsTheDialogOpen)
     const std::string before = dump_lines(phone, "alarm-setting");
     CDlgAlarm dlg;
     OpenDialog(dlg);
-    dlg.show();
     Edit(dlg, 1051)->setText("25:00");
     dlg.OnOK();
     EXPECT_NE(dlg.result(), IDOK);
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{app.LoadString(31600).toStdString()}));
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31600)}));
     EXPECT_EQ(dlg.focusWidget(), Edit(dlg, 1051));
     EXPECT_EQ(Edit(dlg, 1051)->selectedText().toStdString(), "25:00");
     EXPECT_EQ(AlarmCommands().size(), 3u);  // nothing written
@@ -175,13 +154,13 @@ TEST_F(AlarmDialog, AnUnreadablePhoneShowsThePcsCopies)
     WriteIniProfileString("Time", "SwitchOff", "not a time");
     CDlgAlarm dlg;
     OpenDialog(dlg);
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{app.LoadString(31608).toStdString()}));
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31608)}));
     EXPECT_EQ(Edit(dlg, 1051)->text().toStdString(), "05:55");
     EXPECT_EQ(Edit(dlg, 1052)->text(), FormatHourMinute(QDateTime::currentDateTime()));
     // Writing fails too: the message, and the dialog stays.
     dlg.OnOK();
     EXPECT_NE(dlg.result(), IDOK);
-    EXPECT_EQ(Boxes().back(), app.LoadString(31609).toStdString());
+    EXPECT_EQ(Boxes().back(), Text(31609));
 }
 
 }  // namespace

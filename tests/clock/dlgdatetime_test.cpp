@@ -1,52 +1,34 @@
 // The date-and-time dialog against the phone simulator.
-#include "engine_fixture.h"
-#include "test_support.h"
+#include "clock_fixture.h"
 
 #include "calendar.h"
 #include "dateedit.h"
 #include "dlgdatetime.h"
 #include "timetext.h"
 
+#include "serial.h"
+
 #include <QComboBox>
 #include <QLineEdit>
 #include <QTest>
+
+#include <algorithm>
 
 using namespace engine_test;
 
 namespace {
 
-class DateTimeDialog : public EngineTest {
+class DateTimeDialog : public clock_test::ClockDialogTest {
 protected:
-    void SetUp() override
-    {
-        EngineTest::SetUp();
-        app.SetDataDirectories(dir.path() + "zorqmmi");
-        zorqtest::CopyFile(zorqtest::BuiltBundle(), dir.path() + "ZORQenu.rcc");
-        ASSERT_TRUE(app.LoadResourceLibrary("enu"));
-    }
-    void OpenDialog(CDlgDateTime& dlg)
-    {
-        ASSERT_TRUE(dlg.CreateFromTemplate());
-        dlg.OnInitDialog();
-    }
-    QComboBox* Combo(CDlgDateTime& dlg, int id) { return qobject_cast<QComboBox*>(dlg.GetDlgItem(id)); }
-    QLineEdit* TimeEdit(CDlgDateTime& dlg) { return qobject_cast<QLineEdit*>(dlg.GetDlgItem(1041)); }
-    QStringList Rows(QComboBox* c)
+    static QComboBox* Combo(CDlgDateTime& dlg, int id) { return Item<QComboBox>(dlg, id); }
+    static QLineEdit* TimeEdit(CDlgDateTime& dlg) { return Item<QLineEdit>(dlg, 1041); }
+    static QStringList Rows(QComboBox* c)
     {
         QStringList rows;
         for (int i = 0; i < c->count(); ++i)
             rows << c->itemText(i);
         return rows;
     }
-    std::vector<std::string> Boxes()
-    {
-        std::vector<std::string> out;
-        for (const auto& s : app.shown)
-            out.push_back(s.text.toStdString());
-        return out;
-    }
-    zorqtest::TempProgramDir dir;
-    zorqtest::RecordingApp app;
 };
 
 TEST_F(DateTimeDialog, FormatRowsByWhatThePhoneOffers)
@@ -109,52 +91,68 @@ TEST_F(DateTimeDialog, AnInvalidTimeKeepsTheDialogOpenWithNothingSent)
     phonesim::Process& phone = Phone("clock \"01/03/05,13:05:00+00\" frozen\ndate-format dd-mm-yy\n");
     CDlgDateTime dlg;
     OpenDialog(dlg);
-    dlg.show();
     Combo(dlg, 1042)->setCurrentIndex(CLK_DATE_FMT_YMD);
     TimeEdit(dlg)->setText("24:00");
     dlg.OnOK();
     EXPECT_NE(dlg.result(), IDOK);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{app.LoadString(31600).toStdString()});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{Text(31600)});
     EXPECT_EQ(dlg.focusWidget(), TimeEdit(dlg));
     EXPECT_EQ(TimeEdit(dlg)->selectedText().toStdString(), "24:00");
     EXPECT_EQ(dump_lines(phone, "date-format"), "date-format dd-mm-yy\n");
 }
 
+// The clock commands sent so far, in order, without their values.
+std::vector<std::string> ClockCommands(const std::string& folder)
+{
+    const std::string trace = zorqtest::ReadFile(folder + "debugAT.txt");
+    std::vector<std::pair<size_t, std::string>> found;
+    for (const char* command : {"AT~MDAF=", "AT~MTIF=", "AT+CCLK="})
+        for (size_t at = 0; (at = trace.find(command, at)) != std::string::npos; ++at)
+            found.emplace_back(at, command);
+    std::sort(found.begin(), found.end());
+    std::vector<std::string> out;
+    for (const auto& f : found)
+        out.push_back(f.second);
+    return out;
+}
+
 TEST_F(DateTimeDialog, ARefusedClockKeepsTheDialogOpenWithAMessage)
 {
     // The phone takes the formats but refuses the clock.
-    ScriptedPhone phone([](const std::string& l) -> std::string {
-        if (l.rfind("AT+CCLK=", 0) == 0)
-            return "\r\n+CME ERROR: 3\r\n";
-        return "\r\nOK\r\n";
-    });
-    ASSERT_EQ(Open(phone.path()), 1);
+    phonesim::Process& phone = Phone("clock \"01/03/05,13:05:00+00\" frozen\ndate-format dd-mm-yy\nrefuse +CCLK=\n");
+    serial_trace_start(host.folder);
     CDlgDateTime dlg;
     OpenDialog(dlg);
+    Combo(dlg, 1042)->setCurrentIndex(CLK_DATE_FMT_YMD);
     TimeEdit(dlg)->setText("10:20");
     dlg.OnOK();
     EXPECT_NE(dlg.result(), IDOK);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{app.LoadString(31605).toStdString()});
-    const std::string sent = phone.commands();
-    EXPECT_NE(sent.find("AT~MDAF="), std::string::npos);
-    EXPECT_LT(sent.find("AT~MTIF="), sent.find("AT+CCLK="));  // both formats before the clock
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(Boxes(), std::vector<std::string>{Text(31605)});
+    EXPECT_EQ(ClockCommands(host.folder), (std::vector<std::string>{"AT~MDAF=", "AT~MTIF=", "AT+CCLK="}))
+        << "both formats before the clock";
+    EXPECT_EQ(dump_lines(phone, "date-format"), "date-format yy-mm-dd\n");
+    EXPECT_EQ(dump_lines(phone, "clock"), "clock \"01/03/05,13:05:00+00\" frozen\n");
+
+    // Once the phone takes it, the same dialog sets the clock and closes.
+    ASSERT_EQ(phone.command("refuse none"), "ok");
+    dlg.OnOK();
+    EXPECT_EQ(dlg.result(), IDOK);
+    EXPECT_NE(dump_lines(phone, "clock").find(",10:20:00+00"), std::string::npos) << dump_lines(phone, "clock");
 }
 
 TEST_F(DateTimeDialog, ARefusedFormatStopsBeforeTheClock)
 {
-    ScriptedPhone phone([](const std::string& l) -> std::string {
-        if (l.rfind("AT~MTIF=", 0) == 0)
-            return "\r\nERROR\r\n";
-        return "\r\nOK\r\n";
-    });
-    ASSERT_EQ(Open(phone.path()), 1);
+    phonesim::Process& phone = Phone("time-format 12h\nrefuse ~MTIF=\n");
+    serial_trace_start(host.folder);
     CDlgDateTime dlg;
     OpenDialog(dlg);
     TimeEdit(dlg)->setText("10:20");
     dlg.OnOK();
     EXPECT_NE(dlg.result(), IDOK);
-    EXPECT_EQ(Boxes(), std::vector<std::string>{app.LoadString(31607).toStdString()});
-    EXPECT_EQ(phone.commands().find("AT+CCLK="), std::string::npos);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{Text(31607)});
+    EXPECT_EQ(ClockCommands(host.folder), (std::vector<std::string>{"AT~MDAF=", "AT~MTIF="}));
+    EXPECT_EQ(dump_lines(phone, "time-format"), "time-format 12h\n");
 }
 
 // The dialog with its last seen second at hand.

@@ -1,5 +1,5 @@
 // The phone clock's text in every format, and its reading from the phone.
-#include "engine_fixture.h"
+#include "clock_fixture.h"
 #include "mobileclock.h"
 #include "test_support.h"
 
@@ -80,18 +80,14 @@ TEST(MobileClockText, EngineDateTimesConvertBothWays)
 
 // The engine against the simulator, with an application whose language the
 // test chooses.
-class ClockUpload : public EngineTest {
+class ClockUpload : public clock_test::ClockTest {
 protected:
     void SetUp() override
     {
-        EngineTest::SetUp();
-        app.SetDataDirectories(dir.path() + "zorqmmi");
-        for (const char* code : {"enu", "fra", "deu"})
-            zorqtest::CopyFile(zorqtest::BuiltBundle(), dir.path() + "ZORQ" + code + ".rcc");
+        ClockTest::SetUp();
+        InstallBundle("fra");
+        InstallBundle("deu");
     }
-    void Language(const char* code) { ASSERT_TRUE(app.LoadResourceLibrary(code)); }
-    zorqtest::TempProgramDir dir;
-    zorqtest::RecordingApp app;
 };
 
 TEST_F(ClockUpload, ShowsTheSimulatorsClockInItsFormats)

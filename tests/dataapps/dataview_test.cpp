@@ -11,9 +11,27 @@
 #include "zorqmmidoc.h"
 
 #include <QApplication>
+#include <QDesktopServices>
 #include <QPointer>
+#include <QUrl>
 
 #include <sys/stat.h>
+
+// Stands in for the desktop: records the files the program asks it to open
+// (the help viewer, the text editor) instead of starting anything.
+namespace dataview_test {
+
+class DesktopRecorder : public QObject {
+    Q_OBJECT
+public:
+    DesktopRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~DesktopRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QStringList opened;
+public slots:
+    void open(const QUrl& url) { opened << url.toLocalFile(); }
+};
+
+}  // namespace dataview_test
 
 #ifdef ZORQ_HAVE_PHONESIM
 
@@ -128,6 +146,44 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);  // the link is back
 }
 
+TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
+{
+    Phone();
+    dataview_test::DesktopRecorder desktop;
+    const std::string help = env->dir.path() + "ZORQenu.html";
+    zorqtest::WriteFile(help, "<html></html>");
+    env->app.SetHelpFile("enu");
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "term.ini", "ATZ\r\n");
+    // A modem program of type 0 that shows its help and has its modem file edited.
+    zorqtest::WriteFile(files + "m.DFA",
+                        "NAME=Modem\r\nFULLEXENAME=" + Program("modem", "exit 0\n") +
+                            "\r\nCOMMANDLINE=\r\nDISPLAYHELP=1\r\nHELPCMD=-i\r\nTYPE=0\r\nAPPLITYPE=0\r\n"
+                            "MODEMFILESTATE=2\r\nMODEMFILENAME=term.ini\r\nMODEMCOPYPATH=\r\n");
+    CData* s = Open();
+    auto* helpButton = qobject_cast<QAbstractButton*>(s->GetDlgItem(1029));
+    ASSERT_NE(helpButton, nullptr);
+    helpButton->click();
+    EXPECT_EQ(desktop.opened, QStringList{QString::fromStdString(help)});
+
+    desktop.opened.clear();
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(list->GetRowCount(), 1);
+    list->SelectRow(0);
+    s->GetPanel()->UpdateButtons();
+    s->GetPanel()->GetRunButton()->click();
+    EXPECT_EQ(desktop.opened, (QStringList{QString::fromStdString(files + "term.ini"), QString::fromStdString(help)}))
+        << "the modem file in the editor, then the help";
+    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents();
+        usleep(20000);
+    }
+    EXPECT_FALSE(document->IsDataAppRunning());
+}
+
 }  // namespace
 
 #endif
+
+#include "dataview_test.moc"

@@ -3,6 +3,7 @@
 #include "dlgsecurcode.h"
 
 #include "engine_fixture.h"
+#include "modal_driver.h"
 #include "mtr_sec.h"
 #include "test_support.h"
 
@@ -43,42 +44,13 @@ protected:
 
     // Runs `steps` one after the other inside the modal run of the dialog
     // that is open at that moment.
-    void Drive(std::vector<std::function<void(CDialog*)>> steps)
-    {
-        steps_ = std::move(steps);
-        QTimer::singleShot(0, [this] { Next(); });
-    }
-    void Next()
-    {
-        auto* dlg = qobject_cast<CDialog*>(QApplication::activeModalWidget());
-        if (!dlg) {
-            QTimer::singleShot(10, [this] { Next(); });
-            return;
-        }
-        if (steps_.empty())
-            return;
-        auto step = steps_.front();
-        steps_.erase(steps_.begin());
-        step(dlg);
-        if (!steps_.empty())
-            QTimer::singleShot(0, [this] { Next(); });
-    }
-    static void Type(CDialog* dlg, int id, const QString& text)
-    {
-        auto* e = qobject_cast<QLineEdit*>(dlg->GetDlgItem(id));
-        ASSERT_NE(e, nullptr) << "edit " << id;
-        e->setText(text);
-    }
-    static void Click(CDialog* dlg, int id)
-    {
-        auto* b = qobject_cast<QAbstractButton*>(dlg->GetDlgItem(id));
-        ASSERT_NE(b, nullptr);
-        b->click();
-    }
+    void Drive(std::vector<zorqtest::ModalDriver::Step> steps) { driver.Drive(std::move(steps)); }
+    static void Type(CDialog* dlg, int id, const QString& text) { zorqtest::ModalDriver::Type(dlg, id, text); }
+    static void Click(CDialog* dlg, int id) { zorqtest::ModalDriver::Click(dlg, id); }
     QString Text(int id) { return app.LoadString(id); }
 
     CodeApp app;
-    std::vector<std::function<void(CDialog*)>> steps_;
+    zorqtest::ModalDriver driver;
 };
 
 TEST_F(SecurCodeTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneAccepted)

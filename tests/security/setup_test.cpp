@@ -11,12 +11,15 @@
 #include "dlgalarm.h"
 #include "dlgdatetime.h"
 #include "entrylistctrl.h"
+#include "modal_driver.h"
+#include "mtr_sec.h"
 #include "securitylistwnd.h"
 #include "setup.h"
 #include "zorqmenu.h"
 #include "utilities.h"
 #include "zorqmmidoc.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -144,6 +147,145 @@ TEST_F(SetUpScreen, TheAlarmDialogOpensWithThePhonesSettings)
         EXPECT_EQ(dlg.GetFlag(CDlgAlarm::kSwitchOff), 1);
         zorqtest::SaveScreen(&dlg, "setup_alarm_dialog");
     });
+}
+
+// The security screen's panel as a user meets it: the PIN row selected, its
+// buttons, and the messages the screen showed.
+class SecurityScreen : public SetUpScreen {
+protected:
+    CSecurityListWnd* OpenOnThePinRow()
+    {
+        CSecurityListWnd* panel = Open()->GetSecurityWnd();
+        CEntryListCtrl* list = panel->GetListCtrl();
+        const int row = panel->GetDocument() ? panel->GetDocument()->IndexOfName(Text(31833)) : -1;
+        EXPECT_GE(row, 0);
+        list->DeselectAll();
+        list->SelectRow(row);
+        panel->UpdateButtons();
+        return panel;
+    }
+    QString Text(int id) const { return env->app.LoadString(id); }
+    QStringList Shown() const
+    {
+        QStringList out;
+        for (const auto& s : env->app.shown)
+            out << s.text;
+        return out;
+    }
+    zorqtest::ModalDriver driver;
+    using Driver = zorqtest::ModalDriver;
+};
+
+TEST_F(SecurityScreen, SwitchingTheSimLockTakesAWrongThenTheRightPin)
+{
+    phonesim::Process& phone = Phone();
+    CSecurityListWnd* panel = OpenOnThePinRow();
+    EXPECT_EQ(panel->SelectionLockState(), 2);  // unlocked
+    ASSERT_TRUE(panel->GetSwitchButton()->isEnabled());
+    QString firstTitle, attemptsAfterWrong;
+    driver.Drive({
+        [&](CDialog* d) {
+            firstTitle = d->windowTitle();
+            Driver::Type(d, 1121, "0000");
+            Driver::Click(d, 1);
+        },
+        [&](CDialog* d) {
+            attemptsAfterWrong = QString::fromStdString(dump_lines(phone, "attempts SC"));
+            Driver::Type(d, 1121, "1234");
+            Driver::Click(d, 1);
+        },
+    });
+    panel->GetSwitchButton()->click();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(firstTitle, Text(31772));
+    EXPECT_EQ(attemptsAfterWrong, "attempts SC 2\n") << "the phone counted the wrong PIN";
+    EXPECT_EQ(Shown(), (QStringList{Text(31836), Text(31837)}));
+    EXPECT_EQ(dump_lines(phone, "lock SC"), "lock SC on\n");
+    EXPECT_EQ(dump_lines(phone, "attempts SC"), "attempts SC 3\n");
+    EXPECT_EQ(panel->SelectionLockState(), 1);
+    EXPECT_EQ(panel->GetSwitchButton()->toolTip(), Text(31865)) << "the button now unlocks";
+
+    // Cancel at the code ends without a change.
+    driver.Drive({[&](CDialog* d) { d->OnCancel(); }});
+    panel->GetSwitchButton()->click();
+    EXPECT_EQ(dump_lines(phone, "lock SC"), "lock SC on\n");
+    EXPECT_EQ(Shown().size(), 2);
+}
+
+TEST_F(SecurityScreen, ChangingThePinTakesTheOldNewAndConfirmedCode)
+{
+    phonesim::Process& phone = Phone();
+    CSecurityListWnd* panel = OpenOnThePinRow();
+    ASSERT_TRUE(panel->GetChangeButton()->isEnabled());
+    driver.Drive({
+        [&](CDialog* d) {
+            Driver::Type(d, 1131, "9999");  // a wrong old PIN
+            Driver::Type(d, 1132, "2468");
+            Driver::Type(d, 1133, "2468");
+            Driver::Click(d, 1);
+        },
+        [&](CDialog* d) {
+            Driver::Type(d, 1131, "1234");
+            Driver::Click(d, 1);
+        },
+    });
+    panel->GetChangeButton()->click();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(Shown(), (QStringList{env->app.FormatString(31777, {"2"}), Text(31837)}));
+    EXPECT_EQ(dump_lines(phone, "attempts SC"), "attempts SC 3\n");
+    EXPECT_EQ(mtr_FAC_change_password(MTR_FAC_SC, "2468", "1234"), MTR_DONE) << "the new PIN is in force";
+}
+
+TEST_F(SecurityScreen, ABlockedPinLeadsToThePukFormAndTheChangeGoesOn)
+{
+    phonesim::Process& phone = Phone("attempts SC 1\n");
+    CSecurityListWnd* panel = OpenOnThePinRow();
+    QString changeTitle, pukPrompt;
+    bool pukForm = false;
+    driver.Drive({
+        [&](CDialog* d) {
+            changeTitle = d->windowTitle();
+            Driver::Type(d, 1131, "9999");  // the last attempt, wrong
+            Driver::Type(d, 1132, "2468");
+            Driver::Type(d, 1133, "2468");
+            Driver::Click(d, 1);
+        },
+        [&](CDialog* d) {
+            pukForm = d->GetDlgItem(1122) != nullptr;
+            pukPrompt = d->GetDlgItemText(1124);
+            Driver::Type(d, 1121, "12345678");
+            Driver::Type(d, 1122, "4321");
+            Driver::Click(d, 1);
+        },
+        [&](CDialog* d) {  // the change dialog again, with the new PIN as the old one
+            Driver::Type(d, 1131, "4321");
+            Driver::Click(d, 1);
+        },
+    });
+    panel->GetChangeButton()->click();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(changeTitle.endsWith(Text(31852))) << "the last attempt is announced";
+    EXPECT_TRUE(pukForm);
+    EXPECT_EQ(pukPrompt, Text(31770));
+    EXPECT_EQ(Shown(), (QStringList{env->app.FormatString(31777, {"0"}), Text(31837)}));
+    EXPECT_EQ(dump_lines(phone, "pin-state"), "pin-state READY\n") << "the PUK unblocked the SIM";
+    EXPECT_EQ(mtr_FAC_change_password(MTR_FAC_SC, "2468", "1234"), MTR_DONE) << "the changed PIN is in force";
+}
+
+TEST_F(SecurityScreen, CancellingThePukFormClosesTheChangeDialog)
+{
+    phonesim::Process& phone = Phone("pin-state SIM PUK\nattempts SC 0\n");
+    CSecurityListWnd* panel = OpenOnThePinRow();
+    bool pukForm = false;
+    driver.Drive({[&](CDialog* d) {
+        pukForm = d->GetDlgItem(1122) != nullptr;
+        d->OnCancel();
+    }});
+    panel->GetChangeButton()->click();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(pukForm) << "the blocked PIN asks for the PUK first";
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the change dialog closed with it";
+    EXPECT_EQ(dump_lines(phone, "pin-state"), "pin-state SIM PUK\n");
 }
 
 TEST_F(SetUpScreen, ChoosingAnotherBundleSwitchesStringsAndPictureOnReturnToTheMenu)

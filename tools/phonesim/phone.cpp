@@ -267,6 +267,7 @@ void Phone::execute(const std::string& cmd) {
         else if (tail == "=?") kind = 't';
         else if (tail[0] == '=') kind = 's', args = tail.substr(1);
         else return error();
+        if (isRefused(name, kind)) return cme(3);
         if (security(name, kind, args) || mobile(name, kind, args) || phonebook(name, kind, args) ||
             sms(name, kind, args) || organiser(name, kind, args) || melody(name, kind, args))
             return;
@@ -307,6 +308,12 @@ void Phone::execute(const std::string& cmd) {
         default:
             return error();
     }
+}
+
+bool Phone::isRefused(const std::string& name, char kind) const {
+    if (refused_.empty()) return false;
+    const char* form = kind == 's' ? "=" : kind == 'r' ? "?" : kind == 't' ? "=?" : "";
+    return refused_.count(name) > 0 || (*form && refused_.count(name + form) > 0);
 }
 
 // ---------------------------------------------------------------- general

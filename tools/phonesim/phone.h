@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <map>
 #include <optional>
+#include <set>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -265,6 +266,10 @@ private:
     MessageStore sm_, me_;
     std::string mem1_ = "SM", mem2_ = "SM", mem3_ = "SM";
     std::string receiveMemory_ = "SM";  // what +CMTI names
+    // Commands answered +CME ERROR: 3 (`refuse`): a bare name refuses every
+    // form, "NAME=", "NAME?" and "NAME=?" only that form.
+    std::set<std::string> refused_;
+    bool isRefused(const std::string& name, char kind) const;
     struct SmsParams {
         Address sca{"+33689004000", 145};
         int fo = 17, vp = 167, pid = 0, dcs = 0;

@@ -184,6 +184,20 @@ std::string Phone::apply(std::string_view raw) {
         if (t.size() != 2) return bad("mute on|off");
         return setSwitch("mute", t[1]);
     }
+    if (verb == "refuse") {
+        const char* usage = "refuse <+NAME|~NAME|&NAME>[=|?|=?] [off] | refuse none";
+        if (t.size() == 2 && t[1] == "none") return refused_.clear(), "ok";
+        if (t.size() < 2 || t.size() > 3 || (t.size() == 3 && t[2] != "off")) return bad(usage);
+        std::string key = upper(t[1]);
+        const size_t cut = key.find_first_of("=?");
+        const std::string form = cut == std::string::npos ? "" : key.substr(cut);
+        if (key.size() < 2 || (key[0] != '+' && key[0] != '~' && key[0] != '&') || cut == 1 ||
+            (form != "" && form != "=" && form != "?" && form != "=?"))
+            return bad(usage);
+        if (t.size() == 3) refused_.erase(key);
+        else refused_.insert(key);
+        return "ok";
+    }
     if (verb == "dump") return dump() + "ok";
     if (verb == "sms-receive") {
         if (!need(3)) return bad("sms-receive <mem> <from> <text>");
@@ -570,6 +584,7 @@ std::string Phone::dump() const {
     o << "melody-slots " << melodySlots_ << " " << melodyNameLength_ << " " << melodyMaxNotes_ << "\n";
     for (const auto& [idx, m] : melodies_)
         o << "melody " << idx << " \"" << m.name << "\" " << m.tempo << " " << m.notes << "\n";
+    for (const std::string& r : refused_) o << "refuse " << r << "\n";
     return o.str();
 }
 

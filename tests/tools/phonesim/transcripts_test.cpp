@@ -382,6 +382,40 @@ TEST(Process, MeterCountsFromTheFirstMatchingCommand) {
     EXPECT_EQ(sim.command("meter sideways"), "error: usage: meter from <command prefix> | meter");
 }
 
+TEST(Process, RefuseAnswersCmeErrorThreeUntilCleared) {
+    Process sim("clock \"01/03/05,13:05:00+00\" frozen\n");
+    Port port(sim.device());
+    // Only the set form is refused: reading the clock still works.
+    ASSERT_EQ(sim.command("refuse +cclk="), "ok");
+    play(port, {
+        {"AT+CCLK=\"24/12/31,23:58:00+00\"", lines({"+CME ERROR: 3"})},
+        {"AT+CCLK?", lines({"+CCLK: \"01/03/05,13:05:00+00\"", "OK"})},
+        {"AT+CCLK=?", lines({"OK"})},
+        {"AT+CSQ", lines({"+CSQ: 20,0", "OK"})},
+    });
+    EXPECT_NE(sim.dump().find("refuse +CCLK=\n"), std::string::npos);
+    // A bare name refuses every form; with +CMEE=0 the cause is hidden.
+    ASSERT_EQ(sim.command("refuse ~MALR"), "ok");
+    play(port, {
+        {"AT~MALR=\"ALA\"", lines({"+CME ERROR: 3"})},
+        {"AT~MALR=?", lines({"+CME ERROR: 3"})},
+        {"AT+CMEE=0", lines({"OK"})},
+        {"AT~MALR=\"ALA\"", lines({"ERROR"})},
+        {"AT+CMEE=1", lines({"OK"})},
+    });
+    ASSERT_EQ(sim.command("refuse ~MALR off"), "ok");
+    EXPECT_EQ(port.at("AT~MALR=\"ALA\""), lines({"~MALR: \"ALA\",1,\"07:30:00+00\"", "OK"}));
+    EXPECT_EQ(port.at("AT+CCLK=\"24/12/31,23:58:00+00\""), lines({"+CME ERROR: 3"})) << "the other stays refused";
+    ASSERT_EQ(sim.command("refuse none"), "ok");
+    play(port, {
+        {"AT+CCLK=\"24/12/31,23:58:00+00\"", lines({"OK"})},
+        {"AT+CCLK?", lines({"+CCLK: \"24/12/31,23:58:00+00\"", "OK"})},
+    });
+    EXPECT_EQ(sim.dump().find("refuse "), std::string::npos);
+    for (const char* bad : {"refuse", "refuse CCLK", "refuse +", "refuse +CCLK=5", "refuse +CCLK later", "refuse +=?"})
+        EXPECT_EQ(sim.command(bad).rfind("error: usage: refuse", 0), 0u) << bad;
+}
+
 TEST(Process, BadScenarioStopsTheStart) {
     EXPECT_THROW(Process("frobnicate 3\n"), std::runtime_error);
     EXPECT_THROW(Process("pin-state SIM PIN\nsim maybe\n"), std::runtime_error);
