@@ -1,6 +1,7 @@
 #include "apploop.h"
 
 #include "debugtrace.h"
+#include "dialog.h"
 #include "docwindows.h"
 #include "splashwnd.h"
 #include "zorqmmidoc.h"
@@ -21,17 +22,24 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <thread>
+
 std::atomic<int> CAppLoop::workerRequests{0};
+std::atomic<bool> CAppLoop::engineOnWorker{false};
 
 namespace {
 
 // What the engine needs from the program around it.
 class AppEngineHost : public EngineHost {
 public:
-    explicit AppEngineHost(CZorqMMIApp* app) : app_(app) {}
+    explicit AppEngineHost(CZorqMMIApp* app) : app_(app), uiThread_(std::this_thread::get_id()) {}
 
     bool DispatchOneMessage() override
     {
+        // A worker running a request has no window messages of its own:
+        // the user-interface thread pumps them meanwhile.
+        if (!OnUiThread())
+            return false;
         QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance();
         if (!d)
             return false;
@@ -39,16 +47,20 @@ public:
     }
     int MessageBox(const std::string& text, int buttons) override
     {
-        return app_->DoMessageBox(QString::fromStdString(text), static_cast<unsigned>(buttons), 0);
+        return OnUi([=, this] {
+            return app_->DoMessageBox(QString::fromStdString(text), static_cast<unsigned>(buttons), 0);
+        });
     }
     int MessageBoxById(int id, int buttons) override
     {
-        return app_->ShowMessageBox(id, static_cast<unsigned>(buttons), 0);
+        return OnUi([=, this] { return app_->ShowMessageBox(id, static_cast<unsigned>(buttons), 0); });
     }
     int MessageBoxByIdWithNumber(int id, int number, int buttons) override
     {
-        return app_->DoMessageBox(app_->FormatString(id, {QString::number(number)}),
-                                  static_cast<unsigned>(buttons), 0);
+        return OnUi([=, this] {
+            return app_->DoMessageBox(app_->FormatString(id, {QString::number(number)}),
+                                      static_cast<unsigned>(buttons), 0);
+        });
     }
     int AskSecurityCode(int pinState) override { return app_->AskSecurityCode(pinState); }
     void Trace(const std::string& line) override { WriteDebug(line); }
@@ -56,7 +68,25 @@ public:
     std::string FilesFolder() override { return app_->GetFilesDir(); }
 
 private:
+    bool OnUiThread() const { return std::this_thread::get_id() == uiThread_; }
+    // Windows live on the user-interface thread: a box asked for by a
+    // worker's request is shown there (that thread pumps while it waits)
+    // and the worker waits for the answer.
+    template <typename F>
+    int OnUi(F show)
+    {
+        if (OnUiThread())
+            return show();
+        QCoreApplication* qapp = QCoreApplication::instance();
+        if (!qapp)
+            return IDCANCEL;
+        int answer = IDCANCEL;
+        QMetaObject::invokeMethod(qapp, [&] { answer = show(); }, Qt::BlockingQueuedConnection);
+        return answer;
+    }
+
     CZorqMMIApp* app_;
+    std::thread::id uiThread_;
 };
 
 bool IsUserInput(QEvent::Type t)
@@ -147,6 +177,13 @@ void CAppLoop::Step()
     if (!started_ || app_->IsShuttingDown())
         return;
     RearmTickTimer();
+    if (CAppLoop::engineOnWorker.load()) {
+        // The worker's request reads the port itself; the notifier stays
+        // off until the worker is done (the next tick turns it on again).
+        if (serial_)
+            serial_->setEnabled(false);
+        return;
+    }
     Read_Serial_Line();
     if (app_->IdleAllowed()) {
         app_->OnIdle(app_->m_nIdleCount);
@@ -178,6 +215,8 @@ bool CZorqMMIApp::RequestWaiting()
 
 void CZorqMMIApp::EnterWorkerRequest() { ++CAppLoop::workerRequests; }
 void CZorqMMIApp::LeaveWorkerRequest() { --CAppLoop::workerRequests; }
+void CZorqMMIApp::SetEngineOnWorker(bool on) { CAppLoop::engineOnWorker.store(on); }
+bool CZorqMMIApp::IsEngineOnWorker() { return CAppLoop::engineOnWorker.load(); }
 
 bool CZorqMMIApp::IdleAllowed() const
 {

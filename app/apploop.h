@@ -32,6 +32,7 @@ public:
     void Step();
 
     static std::atomic<int> workerRequests;
+    static std::atomic<bool> engineOnWorker;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -134,6 +134,10 @@ public:
     // A request of the message-sending worker counts as a waiting request.
     static void EnterWorkerRequest();
     static void LeaveWorkerRequest();
+    // While a worker thread runs an engine request it alone reads the port;
+    // the loop of this thread then only keeps the tick going.
+    static void SetEngineOnWorker(bool on);
+    static bool IsEngineOnWorker();
     // True while a request waits (the input gate holds back screen input).
     static bool RequestWaiting();
 

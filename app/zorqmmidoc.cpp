@@ -78,8 +78,12 @@ CZorqMMIDoc::CZorqMMIDoc()
     m_SwitchOffCard.SetOrganiserType(ORG_TYPE_SWITCH_OFF);
     ClearPin2Verified();
     m_operatorNames.push_back(std::make_unique<std::string>());
-    if (CZorqMMIApp* app = App())
+    if (CZorqMMIApp* app = App()) {
         SetIncompleteMessageMark(app->LoadString(31768).toStdString());
+        const std::string files = app->GetFilesDir();
+        if (!files.empty())
+            m_ServiceCenterList.Load(QString::fromLocal8Bit(files.c_str()), QStringLiteral("*.SRV"), nullptr);
+    }
 }
 
 CZorqMMIDoc::~CZorqMMIDoc()
@@ -393,6 +397,8 @@ void CZorqMMIDoc::UpdateMSParamInDocument(bool phoneFound)
     WriteDebug("CZorqMMIDoc::UpdateMSParamInDocument -> engine set-up");
     const int r = mtr_setup(&m_MSParam);
     WriteDebugInt("CZorqMMIDoc::UpdateMSParamInDocument -> The setup of the motor returned = ", r);
+    if (GetSMSParamState())
+        SaveSMSparamConfig();
 }
 
 void CZorqMMIDoc::UpdateMSParamInView(bool available)

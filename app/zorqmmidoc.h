@@ -14,6 +14,7 @@
 #include "message.h"
 #include "mmi_doc.h"
 #include "mtr_setup.h"
+#include "servicecenter.h"
 
 #include <cstdint>
 #include <memory>
@@ -185,6 +186,14 @@ public:
     // database is not open.
     int32_t GetFreePBLocation(int role);
 
+    // ---- Service-centre profiles (zorqmmidoc_sc.cpp) ---------------------------------------
+    // The profiles of the phone and of the Files folder (".SRV" files).
+    CServiceCenterList& GetServiceCenterList() { return m_ServiceCenterList; }
+    // Reads the phone's profiles into the list (after the engine set-up).
+    void SaveSMSparamConfig();
+    // The first phone profile with a service centre; -1 when none.
+    int GetCurrentProfile() const { return m_nCurrentProfile; }
+
     // ---- Message storages and databases ------------------------------------------------------
     int IsSMSStorageAvailable(int storage) const;
     int IsSMSDestAvailable(int storage) const;
@@ -319,6 +328,8 @@ private:
 
     MS_PARAM m_MSParam;
     CMessageList m_PCConcatList, m_SIMConcatList;
+    CServiceCenterList m_ServiceCenterList;
+    int m_nCurrentProfile = -1;
     CMessageList* m_pCurrentList = nullptr;
     bool m_bStatusDlg = false;
 

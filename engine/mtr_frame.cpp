@@ -4,6 +4,7 @@
 #include <sys/ioctl.h>
 #include <time.h>
 
+#include <atomic>
 #include <cstring>
 
 #include "engine_host.h"
@@ -20,7 +21,9 @@ krn_timer* gv_poll_script_slot[MTR_POLL_SLOTS];
 
 namespace {
 
-bool g_request_running = false;
+// Read by the user-interface thread while the message-sending worker runs
+// a request.
+std::atomic<bool> g_request_running{false};
 
 
 long now_ms()

@@ -7,12 +7,15 @@
 #include "archive.h"
 #include "sms_types.h"
 
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
 class CEntrySMSRecordset;
+class CDlgProgressText;
+class QWidget;
 
 // A location that names no place.
 constexpr int32_t kNoLocation = -1;
@@ -255,6 +258,34 @@ public:
     void DeleteOnePart();
     void PurgeStoredParts();
 
+    // ---- Sending and storing (messagesend.cpp) --------------------------------------------
+    // Each engine request of a send runs on a worker thread while this
+    // thread keeps the tick going and pumps window messages. `x`, `y` place
+    // the progress window (-1, -1: centred and brought to the front).
+    //
+    // Send with a progress window: the result of Send.
+    int SendWithProgress(QWidget* parent, int templateId, int titleId, int range, int x, int y);
+    // Send, then store in the phone's current storage: 1 sent to all and
+    // stored, -1 not sent to all but stored, -2 sent to all but not stored,
+    // -3 neither.
+    int SendAndStore(QWidget* parent, int templateId, int titleId, int textId, int range, int x, int y);
+    // Send, then leave the progress near its end showing `textId` (the
+    // caller stores the message in a PC database next): the result of Send.
+    int SendWithProgressEnd(QWidget* parent, int templateId, int titleId, int textId, int range, int x, int y);
+    // Sends to every recipient not yet served, block by block when long. 1
+    // when every recipient was served; -1 for no recipient, a failure or a
+    // cancel. Served recipients get their sent flag; the others stay in the
+    // list, unsent.
+    int Send();
+    // Stores the message in the phone's current storage; the phone's index
+    // becomes the location. False for a long message or several recipients.
+    bool Store();
+    // The progress window of a send in progress (null otherwise).
+    CDlgProgressText* GetProgressDlg() const { return m_Send.dlg; }
+    // The pause after each recipient's result, in milliseconds (tests
+    // shorten it).
+    static void SetResultPause(int ms);
+
     // Database rows.
     void SetFromRecord(const CEntrySMSRecordset& rs);
     bool IsSameAsRecord(const CEntrySMSRecordset* rs) const;
@@ -283,6 +314,23 @@ private:
     uint8_t m_nNbBlocks = 0;
     CBlockList m_Blocks;
     size_t m_nTextPos = 0;
+
+    // The state of a send in progress; never copied with the message.
+    struct SendState {
+        CDlgProgressText* dlg = nullptr;
+        QWidget* parent = nullptr;
+        std::atomic<int> done{0};
+        int16_t result = 0;
+        SendState() = default;
+        SendState(const SendState&) {}
+        SendState& operator=(const SendState&) { return *this; }
+    };
+    SendState m_Send;
+
+    int RunProgress(QWidget* parent, int templateId, int titleId, int range, int x, int y);
+    void EndProgress(bool success);
+    int RunOnWorker(const std::string& number, const std::string* block, uint16_t total, uint16_t seq,
+                    int noReport);
 };
 
 // Text of the string that marks an incomplete joined text (string 31768);
