@@ -6,6 +6,11 @@
 #include "securitylistwnd.h"
 #include "viewframe.h"
 #include "zorqmmidoc.h"
+#if __has_include("dlgservicecenter.h")
+#include "dlgservicecenter.h"
+#include "uimsg.h"
+#define ZORQ_HAVE_PROFILES 1
+#endif
 #if __has_include("dlgdraganddrop.h")
 #include "dlgdraganddrop.h"
 #define ZORQ_HAVE_DRAG_SETTINGS 1
@@ -37,6 +42,27 @@ CSetUp::CSetUp(QWidget* parent, int templateId) : CMainView(templateId, parent)
     m_nViewKind = VIEW_SETUP;
     m_bClosing = 0;
     m_pLanguage = qobject_cast<QComboBox*>(GetDlgItem(291));
+#ifdef ZORQ_HAVE_PROFILES
+    m_pProfiles = new CServiceCenterListWnd(this);
+    m_pProfiles->BindControls(GetDlgItem(1091), GetDlgItem(1090), GetDlgItem(1033), GetDlgItem(1089));
+    // One column as wide as the list: no sideways scrolling in the short panel.
+    m_pProfiles->GetListCtrl()->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // The panel's own buttons replace the form's: they report here.
+    connect(m_pProfiles->GetNewButton(), &QPushButton::clicked, this, [this] { OnCommand(1033); });
+    connect(m_pProfiles->GetModifyButton(), &QPushButton::clicked, this, [this] { OnCommand(1091); });
+    connect(m_pProfiles->GetTrashButton(), &QPushButton::clicked, this, [this] { OnCommand(1090); });
+    connect(m_pProfiles->GetListCtrl(), &QAbstractItemView::doubleClicked, this, [this] { OnCommand(1091); });
+    connect(m_pProfiles, &CObjectListWnd::droppedOn, this, [this](QPushButton* target) {
+        if (target == m_pProfiles->GetModifyButton())
+            OnCommand(1091);
+        else if (target == m_pProfiles->GetTrashButton())
+            OnCommand(1090);
+    });
+#else
+    for (int id : {1034, 1033, 1091, 1090, 1089})
+        if (QWidget* w = GetDlgItem(id))
+            w->hide();
+#endif
 }
 
 CSetUp::~CSetUp() = default;
@@ -73,6 +99,18 @@ void CSetUp::OnInitialUpdate()
         if (auto* b = qobject_cast<QAbstractButton*>(GetDlgItem(i.control)))
             b->setIcon(LoadAppIcon(i.icon));
 
+#ifdef ZORQ_HAVE_PROFILES
+    if (CZorqMMIDoc* doc = GetDocument()) {
+        CServiceCenterList& profiles = doc->GetServiceCenterList();
+        profiles.RemoveByType(CServiceCenter::kNone);
+        // Without the phone's message parameters its profiles mean nothing.
+        if (doc->GetSMSParamState() == 0) {
+            profiles.RemoveByType(CServiceCenter::kPhoneDefault);
+            profiles.RemoveByType(CServiceCenter::kPhone);
+        }
+    }
+#endif
+
     CZorqMMIApp* app = CZorqMMIApp::Instance();
     FillLanguageCombo(m_pLanguage, app ? app->GetAppDir() : std::string(), app ? app->GetLanguage() : "enu");
 
@@ -102,6 +140,9 @@ void CSetUp::AddToolTips()
     for (const auto& t : tips)
         if (QWidget* w = GetDlgItem(t.control))
             w->setToolTip(UiLoadString(t.text));
+#ifdef ZORQ_HAVE_PROFILES
+    m_pProfiles->AddToolTips();
+#endif
 }
 
 void CSetUp::ShowClockText()
@@ -112,17 +153,75 @@ void CSetUp::ShowClockText()
 
 std::intptr_t CSetUp::DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
 {
-    if (message == WM_MMI_DEFERRED_INIT) {
+    switch (message) {
+    case WM_MMI_DEFERRED_INIT:
         OnDeferredInit();
         return 0;
+#ifdef ZORQ_HAVE_PROFILES
+    case WM_LIST_FOCUS_ROW:
+        m_pProfiles->OnClickList();
+        return 0;
+    case WM_LIST_DELETE_KEY:
+        OnDeleteProfiles();
+        return 0;
+#endif
+    default:
+        return CMainView::DefWindowProc(message, wParam, lParam);
     }
-    return CMainView::DefWindowProc(message, wParam, lParam);
 }
 
 void CSetUp::OnDeferredInit()
 {
     update();
+    AttachProfiles(QString());
     m_bLoaded = true;
+}
+
+void CSetUp::AttachProfiles(const QString& selectName)
+{
+#ifdef ZORQ_HAVE_PROFILES
+    CZorqMMIDoc* doc = GetDocument();
+    if (!doc) {
+        m_pProfiles->DisableAll();
+        return;
+    }
+    m_pProfiles->SetDocument(&doc->GetServiceCenterList());
+    CServiceCenter* chosen = selectName.isEmpty() ? nullptr : doc->GetServiceCenterList().FindByName(selectName);
+    if (chosen) {
+        m_pProfiles->GetListCtrl()->DeselectAll();
+        m_pProfiles->SelectItemByName(chosen);
+    } else {
+        m_pProfiles->SelectSavedProfile();
+    }
+    m_pProfiles->UpdateButtons();
+#else
+    (void)selectName;
+#endif
+}
+
+void CSetUp::OnAddProfile()
+{
+#ifdef ZORQ_HAVE_PROFILES
+    if (m_pProfiles->GetDocument())
+        m_pProfiles->NewProfile();
+#endif
+}
+
+void CSetUp::OnModifyProfile()
+{
+#ifdef ZORQ_HAVE_PROFILES
+    if (m_pProfiles->GetDocument() && m_pProfiles->GetSelectedProfile())
+        m_pProfiles->ModifySelectedProfile();
+#endif
+}
+
+void CSetUp::OnDeleteProfiles()
+{
+#ifdef ZORQ_HAVE_PROFILES
+    if (m_pProfiles->GetDocument())
+        m_pProfiles->TrashSelectedProfiles();
+    m_pProfiles->UpdateButtons();
+#endif
 }
 
 void CSetUp::OnCommand(int id)
@@ -131,6 +230,9 @@ void CSetUp::OnCommand(int id)
     case 1052: OnDateTime(); break;
     case 1053: OnAlarm(); break;
     case 1029: OnHelp(); break;
+    case 1033: OnAddProfile(); break;
+    case 1091: OnModifyProfile(); break;
+    case 1090: OnDeleteProfiles(); break;
     default: CMainView::OnCommand(id); break;
     }
 }
@@ -169,10 +271,29 @@ void CSetUp::OnPhoneDateTime(double dateTime)
     ShowClockText();
 }
 
-void CSetUp::OnUpdateMSParam(int flag) { CMainView::OnUpdateMSParam(flag); }
+void CSetUp::OnUpdateMSParam(int flag)
+{
+    CMainView::OnUpdateMSParam(flag);
+#ifdef ZORQ_HAVE_PROFILES
+    // Before the first load the panel is not attached yet: that load does it.
+    CZorqMMIDoc* doc = GetDocument();
+    if (!m_bLoaded || !doc)
+        return;
+    const CServiceCenter* selected = m_pProfiles->GetSelectedProfile();
+    const QString name = selected ? selected->GetName() : QString();
+    if (!(flag && doc->GetSMSParamState() != 0)) {
+        doc->GetServiceCenterList().RemoveByType(CServiceCenter::kPhoneDefault);
+        doc->GetServiceCenterList().RemoveByType(CServiceCenter::kPhone);
+    }
+    AttachProfiles(name);
+#endif
+}
 
 void CSetUp::OnApply()
 {
+#ifdef ZORQ_HAVE_PROFILES
+    m_pProfiles->SaveSelection();
+#endif
     CZorqMMIApp* app = CZorqMMIApp::Instance();
     const std::string before = GetLanguageSetting();
     const std::string chosen = SelectedLanguage(m_pLanguage);
@@ -184,8 +305,15 @@ void CSetUp::OnApply()
     // force, its picture and its setting.
     if (app && !code.empty() && app->GetLanguage() != code) {
         app->ChangeLanguage(code);
-        if (app->GetLanguage() != code)
+        if (app->GetLanguage() != code) {
             SetLanguageSetting(before);
+        } else {
+#ifdef ZORQ_HAVE_PROFILES
+            // The phone profiles are named in the language in force.
+            if (CZorqMMIDoc* doc = GetDocument())
+                doc->GetServiceCenterList().RenameProfiles(doc->GetSCProfileMode());
+#endif
+        }
     }
     if (app)
         app->LoadBackgroundPictures(app->GetLanguage());

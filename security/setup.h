@@ -12,6 +12,7 @@
 #include <memory>
 
 class CSecurityListWnd;
+class CServiceCenterListWnd;
 class QComboBox;
 
 class CSetUp : public CMainView {
@@ -33,6 +34,13 @@ public:
     void OnDateTime();
     void OnAlarm();
 
+    // Commands 1033, 1091 and 1090: the service-centre profiles.
+    void OnAddProfile();
+    void OnModifyProfile();
+    void OnDeleteProfiles();
+    // The profile panel; null in a build without the message profiles.
+    CServiceCenterListWnd* GetProfileWnd() const { return m_pProfiles; }
+
     const QString& GetClockText() const { return m_strClock; }
     const CMobileClock& GetClock() const { return m_clock; }
     QComboBox* GetLanguageCombo() const { return m_pLanguage; }
@@ -50,6 +58,10 @@ protected:
     bool m_bLoaded = false;  // the deferred first load ran
 
 private:
+    // The document's profiles in the panel again, the given one selected.
+    void AttachProfiles(const QString& selectName);
+
+    CServiceCenterListWnd* m_pProfiles = nullptr;  // a child of the screen
     QComboBox* m_pLanguage = nullptr;
     QString m_strClock;
     CMobileClock m_clock;

@@ -138,6 +138,23 @@ TEST_F(SetUpScreen, TheDateAndTimeDialogSetsThePhoneAndTheScreenShowsIt)
     EXPECT_EQ(dump_lines(phone, "clock"), "clock \"24/12/31,23:58:00+00\" frozen\n");
 }
 
+TEST_F(SetUpScreen, ARefusedClockKeepsTheDialogOpenAndTheScreensText)
+{
+    phonesim::Process& phone = Phone("clock \"01/03/05,13:05:00+00\" frozen\ndate-format dd-mm-yy\nrefuse +CCLK=\n");
+    Open();
+    bool stillOpen = false;
+    WithDialog<CDlgDateTime>(1052, [&](CDlgDateTime& dlg) {
+        qobject_cast<QLineEdit*>(dlg.GetDlgItem(1041))->setText("23:58");
+        dlg.OnOK();
+        stillOpen = dlg.isVisible();
+    });
+    EXPECT_TRUE(stillOpen);
+    ASSERT_EQ(env->app.shown.size(), 1u);
+    EXPECT_EQ(env->app.shown[0].text, env->app.LoadString(31605));
+    EXPECT_EQ(ClockText().toStdString(), "05/03/2001 13:05") << "the screen keeps the phone's clock";
+    EXPECT_EQ(dump_lines(phone, "clock"), "clock \"01/03/05,13:05:00+00\" frozen\n");
+}
+
 TEST_F(SetUpScreen, TheAlarmDialogOpensWithThePhonesSettings)
 {
     Phone();
@@ -186,6 +203,7 @@ TEST_F(SecurityScreen, SwitchingTheSimLockTakesAWrongThenTheRightPin)
     driver.Drive({
         [&](CDialog* d) {
             firstTitle = d->windowTitle();
+            zorqtest::SaveScreen(d, "setup_security_code_dialog");
             Driver::Type(d, 1121, "0000");
             Driver::Click(d, 1);
         },
@@ -219,6 +237,7 @@ TEST_F(SecurityScreen, ChangingThePinTakesTheOldNewAndConfirmedCode)
     ASSERT_TRUE(panel->GetChangeButton()->isEnabled());
     driver.Drive({
         [&](CDialog* d) {
+            zorqtest::SaveScreen(d, "setup_change_code_dialog");
             Driver::Type(d, 1131, "9999");  // a wrong old PIN
             Driver::Type(d, 1132, "2468");
             Driver::Type(d, 1133, "2468");
@@ -253,6 +272,7 @@ TEST_F(SecurityScreen, ABlockedPinLeadsToThePukFormAndTheChangeGoesOn)
         [&](CDialog* d) {
             pukForm = d->GetDlgItem(1122) != nullptr;
             pukPrompt = d->GetDlgItemText(1124);
+            zorqtest::SaveScreen(d, "setup_puk_dialog");
             Driver::Type(d, 1121, "12345678");
             Driver::Type(d, 1122, "4321");
             Driver::Click(d, 1);
@@ -339,6 +359,141 @@ TEST_F(SetUpScreen, TheDragAndDropSettingsOpenFromTheScreen)
     WithDialog<CDlgDragAndDrop>(1153, [&](CDlgDragAndDrop& dlg) {
         EXPECT_FALSE(zorqtest::SaveScreen(&dlg, "setup_draganddrop_dialog").isEmpty());
     });
+}
+
+}  // namespace
+#endif
+
+#if __has_include("dlgservicecenter.h")
+#include "dlgservicecenter.h"
+
+#include <QFile>
+
+namespace {
+
+std::string SrvFile(const std::string& name, int type, const std::string& number)
+{
+    return "NAME=" + name + "\r\nTYPE=" + std::to_string(type) + "\r\nINDEX=-1\r\nPHONENUMBER=" + number +
+           "\r\nTEXTFORMAT=0\r\nVALIDITYPERIOD=3\r\n";
+}
+
+// The message profiles of the phone and of the PC in the screen's panel.
+class ProfilePanel : public SecurityScreen {
+protected:
+    // A document that has read the PC's ".SRV" files and the phone's profiles.
+    void ReadProfiles()
+    {
+        document.reset();
+        document = std::make_unique<CZorqMMIDoc>();
+        document->GetMSParam().clock_available = 1;
+        document->GetMSParam().alarm_available = 1;
+        document->GetMSParam().st1_available = 1;
+        document->GetMSParam().profiles.lowest = 0;
+        document->GetMSParam().profiles.highest = 3;
+        document->SaveSMSparamConfig();
+    }
+    QStringList Rows(CServiceCenterListWnd* panel) const
+    {
+        QStringList rows;
+        for (int r = 0; r < panel->GetListCtrl()->GetRowCount(); ++r)
+            rows << panel->GetListCtrl()->GetRowText(r, 0);
+        return rows;
+    }
+    void SelectRowNamed(CServiceCenterListWnd* panel, const QString& name)
+    {
+        const int row = static_cast<int>(Rows(panel).indexOf(name));
+        ASSERT_GE(row, 0) << name.toStdString();
+        panel->GetListCtrl()->DeselectAll();
+        panel->GetListCtrl()->SelectRow(row);
+        panel->UpdateButtons();
+    }
+};
+
+TEST_F(ProfilePanel, ListsAddsModifiesAndDeletesProfilesFromTheScreen)
+{
+    Phone();
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "Office.SRV", SrvFile("Office", 2, "+33600000001"));
+    zorqtest::WriteFile(files + "Stale.SRV", SrvFile("Stale", 0, "+33600000002"));
+    ReadProfiles();
+    CSetUp_SecurCode* s = Open();
+    CServiceCenterListWnd* panel = s->GetProfileWnd();
+    ASSERT_NE(panel, nullptr);
+    QStringList rows = Rows(panel);
+    EXPECT_EQ(rows.size(), 5) << rows.join(", ").toStdString();  // four phone profiles and Office
+    EXPECT_TRUE(rows.contains("Office"));
+    EXPECT_FALSE(rows.contains("Stale")) << "a profile of no type is dropped";
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(files + "Stale.SRV")));
+    EXPECT_FALSE(zorqtest::SaveScreen(&frame, "setup_security_profiles").isEmpty());
+
+    // Add: the profile dialog over the document's list.
+    driver.Drive({[&](CDialog* d) {
+        Driver::Type(d, 1012, "home");
+        Driver::Type(d, 1011, "+33611111111");
+        Driver::Click(d, 1);
+    }});
+    panel->GetNewButton()->click();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(Rows(panel).contains("Home")) << Rows(panel).join(", ").toStdString();
+    EXPECT_NE(zorqtest::ReadFile(files + "Home.SRV").find("PHONENUMBER=+33611111111\r\n"), std::string::npos);
+    EXPECT_EQ(document->GetServiceCenterList().GetCount(), 6);
+
+    // Modify the selected one by a double click's command.
+    SelectRowNamed(panel, "Home");
+    QString shownName;
+    driver.Drive({[&](CDialog* d) {
+        shownName = d->GetDlgItemText(1012);
+        Driver::Type(d, 1011, "+33622222222");
+        Driver::Click(d, 1);
+    }});
+    panel->GetModifyButton()->click();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(shownName, "Home");
+    EXPECT_NE(zorqtest::ReadFile(files + "Home.SRV").find("PHONENUMBER=+33622222222\r\n"), std::string::npos);
+
+    // Delete, after the confirmation; a phone profile cannot be deleted.
+    SelectRowNamed(panel, "Home");
+    ASSERT_TRUE(panel->GetTrashButton()->isEnabled());
+    driver.Drive({[&](CDialog* d) { Driver::Click(d, IDYES); }});
+    panel->GetTrashButton()->click();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_FALSE(Rows(panel).contains("Home"));
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(files + "Home.SRV")));
+    SelectRowNamed(panel, "Profile 4");
+    EXPECT_FALSE(panel->GetTrashButton()->isEnabled());
+}
+
+TEST_F(ProfilePanel, PhoneProfilesFollowTheMessageParametersAndTheSelectionIsKept)
+{
+    Phone();
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "Office.SRV", SrvFile("Office", 2, "+33600000001"));
+    ReadProfiles();
+    CSetUp_SecurCode* s = Open();
+    CServiceCenterListWnd* panel = s->GetProfileWnd();
+    ASSERT_EQ(Rows(panel).size(), 5);
+    SelectRowNamed(panel, "Office");
+
+    // The phone's parameters went away: its profiles leave the list, the
+    // selected PC profile stays selected.
+    document->GetMSParam().st1_available = 0;
+    s->OnUpdateMSParam(1);
+    EXPECT_EQ(Rows(panel), QStringList{"Office"});
+    EXPECT_EQ(panel->GetSelectedProfile() ? panel->GetSelectedProfile()->GetName() : QString(), "Office");
+
+    // They come back with the parameters, the selection kept by name.
+    document->GetMSParam().st1_available = 1;
+    document->SaveSMSparamConfig();
+    s->OnUpdateMSParam(1);
+    EXPECT_EQ(Rows(panel).size(), 5);
+    EXPECT_EQ(panel->GetSelectedProfile() ? panel->GetSelectedProfile()->GetName() : QString(), "Office");
+
+    // The quit button remembers the selected phone profile by its index.
+    SelectRowNamed(panel, "Profile 3");
+    s->OnQuitView();
+    QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(GetIniProfileInt("Pellard", "Model", -1), 2);
+    delete frame.GetActiveView();
 }
 
 }  // namespace
