@@ -24,6 +24,7 @@
 #include <QApplication>
 #include <QDragEnterEvent>
 #include <QFile>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -835,6 +836,26 @@ void CMainView::OnProcessEnded()
 }
 
 // ---- Services ------------------------------------------------------------------------------------
+
+void CMainView::ShowHeadingPicture(const QString& iconName)
+{
+    // Where the backgrounds draw their 24-pixel heading symbol, on the white
+    // title band; the label hides the symbol it covers.
+    static constexpr QRect kHeading(10, 5, 28, 28);
+    auto* heading = findChild<QLabel*>(QStringLiteral("headingPicture"), Qt::FindDirectChildrenOnly);
+    if (!heading) {
+        heading = new QLabel(this);
+        heading->setObjectName(QStringLiteral("headingPicture"));
+        heading->setGeometry(kHeading);
+        heading->setAlignment(Qt::AlignCenter);
+        heading->setAutoFillBackground(true);
+        QPalette pal = heading->palette();
+        pal.setColor(QPalette::Window, Qt::white);
+        heading->setPalette(pal);
+    }
+    heading->setPixmap(LoadAppIconByName(iconName).pixmap(24, 24));
+    heading->show();
+}
 
 void CMainView::DisplayOpName()
 {

@@ -163,6 +163,10 @@ public:
     int HoveredArea() const { return m_nHovered; }
 
     // ---- Services for the screens ---------------------------------------------------
+    // Shows the built-in picture `iconName` as the heading symbol at the top
+    // left, over the one of the background picture (for a screen that
+    // shares another screen's background).
+    void ShowHeadingPicture(const QString& iconName);
     void DisplayOpName();
     void StartProgress(int titleStringId, int steps);
     void SetProgressPos(int position);

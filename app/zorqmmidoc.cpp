@@ -440,7 +440,14 @@ std::string CZorqMMIDoc::GetVxdFileName()
 
 // ---- Indicators and call status -------------------------------------------------------------------------
 
-void CZorqMMIDoc::mmi_MNGT_registration_ind(int) {}
+void CZorqMMIDoc::mmi_MNGT_registration_ind(int state)
+{
+    // A phone that reports no roaming indicator (or is only polled) tells
+    // roaming through its registration alone: registered abroad (5) or at
+    // home (1) sets the roaming display; the other states say nothing about it.
+    if (state == 5 || state == 1)
+        PostToMainWindow(WM_MMI_ROAMING_ICON, state == 5 ? 1u : 0u);
+}
 
 void CZorqMMIDoc::mmi_MNGT_operator_name_ind(const std::string& name)
 {

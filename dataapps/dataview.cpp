@@ -5,25 +5,50 @@
 #include "dlgdataobj.h"
 #include "profile.h"
 #include "uiservices.h"
+#include "uiwidgets.h"
+#include "utilities.h"
 #include "viewframe.h"
 #include "wndmsg.h"
 #include "zorqapp.h"
 #include "zorqmmidoc.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 
 // ---- the panel ----------------------------------------------------------------------------------
 
 CDataObjListWnd::CDataObjListWnd(QWidget* owner) : CObjectListWnd(owner), m_btnRun(new QPushButton(owner))
 {
-    m_btnRun->setText(UiLoadString(31863));
     m_btnRun->setEnabled(false);
+    // Programs carry no icon of their own here: every row shows the default
+    // image of a data application.
+    GetListCtrl()->SetImageList({UiLoadIcon(QStringLiteral("324"))});
 }
 
-void CDataObjListWnd::SetColumns(bool)
+void CDataObjListWnd::InsertItem(int row, CEntryListCtrl* list, CObjectListItem* item)
+{
+    // An entry's image number is its type, not a picture: every row shows
+    // the default image.
+    InsertRow(row, list, item, 0);
+}
+
+void CDataObjListWnd::SetColumns(bool scrollBar)
 {
     GetListCtrl()->DeleteAllColumns();
-    GetListCtrl()->InsertColumn(UiLoadString(31853), 0, 0, false);
+    // The one column takes the list's whole width.
+    GetListCtrl()->InsertColumn(UiLoadString(31853), 0, 8, scrollBar);
+}
+
+void CDataObjListWnd::SetDocument(CQXObjectList* list)
+{
+    CObjectListWnd::SetDocument(list);
+    m_btnRun->setIcon(UiLoadIcon(QStringLiteral("323")));
+}
+
+void CDataObjListWnd::AddToolTips()
+{
+    CObjectListWnd::AddToolTips();
+    m_btnRun->setToolTip(UiLoadString(31863));
 }
 
 int CDataObjListWnd::GetSavedSelection() { return GetIniProfileInt("Pellard", "DataApplication", 0); }
@@ -62,13 +87,12 @@ bool CDataObjListWnd::RunSelected()
 
 CData::CData(QWidget* parent) : CMainView(322, parent), m_pPanel(std::make_unique<CDataObjListWnd>(this))
 {
+    m_nViewKind = VIEW_DATA;
     SetClosingFlag(0);
     m_pPanel->BindControls(GetDlgItem(1137), GetDlgItem(1138), GetDlgItem(1136), GetDlgItem(1140));
-    if (QWidget* placeholder = GetDlgItem(1139)) {
-        m_pPanel->GetRunButton()->setGeometry(placeholder->geometry());
-        m_pPanel->GetRunButton()->setObjectName("id1139");
-        placeholder->hide();
-    }
+    // In the form, so that it looks like the panel's other buttons.
+    UiReplaceWidget(GetDlgItem(1139), m_pPanel->GetRunButton());
+    m_pPanel->GetRunButton()->setEnabled(false);
     connect(m_pPanel->GetNewButton(), &QPushButton::clicked, this, [this] { OnBNew(); });
     connect(m_pPanel->GetModifyButton(), &QPushButton::clicked, this, [this] { OnBModify(); });
     connect(m_pPanel->GetTrashButton(), &QPushButton::clicked, this, [this] { OnBTrash(); });
@@ -81,6 +105,11 @@ CData::~CData() = default;
 void CData::OnInitialUpdate()
 {
     CMainView::OnInitialUpdate();
+    if (auto* help = qobject_cast<QAbstractButton*>(GetDlgItem(1029))) {
+        help->setIcon(LoadAppIcon(235));
+        help->setToolTip(UiLoadString(31240));
+    }
+    m_pPanel->AddToolTips();
     PostMessage(this, WM_MMI_DEFERRED_INIT);
 }
 

@@ -14,7 +14,10 @@ class CDataObjListWnd : public CObjectListWnd {
 public:
     explicit CDataObjListWnd(QWidget* owner);
 
-    void SetColumns(bool) override;
+    void InsertItem(int row, CEntryListCtrl* list, CObjectListItem* item) override;
+    void SetColumns(bool scrollBar) override;
+    void SetDocument(CQXObjectList* list) override;
+    void AddToolTips() override;
     int GetSavedSelection() override;
     void SaveSelection() override;
     void UpdateButtons() override;

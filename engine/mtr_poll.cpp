@@ -436,10 +436,11 @@ void mtr_poll_entry(krn_msg* m)
         if (doc) doc->UpdateStatusDlg(3);
         break;
     case AT_CNF_CREG_IND:
-        if (m[2] <= 4 && doc)
+        // 0 to 5 are the registration states; 5 is "registered, roaming".
+        if (m[2] <= 5 && doc)
             doc->mmi_MNGT_registration_ind(m[2]);
-        if (m[2] == 1) {
-            // Registered at home: read the operator name again.
+        if (m[2] == 1 || m[2] == 5) {
+            // Registered (at home or abroad): read the operator name again.
             const uint16_t cops = AT_REQ_COPS_GET;
             mtr_queue_poll_script(1, 0, 1, &cops);
         }

@@ -15,11 +15,9 @@
 #include "zorqmmidoc.h"
 
 #include <QApplication>
-#include <QFileInfo>
 #include <QFont>
 #include <QLabel>
 #include <QMouseEvent>
-#include <QMovie>
 #include <QPalette>
 #include <QPushButton>
 
@@ -32,6 +30,10 @@ void TraceCapability(const char* text, int value)
     WriteDebugInt(std::string(" MelodyView  -> ") + text, value);
 }
 
+// The playing animation: the size of its control and its pace.
+constexpr QSize kAnimationSize(64, 32);
+constexpr int kAnimationStepMs = 150;
+
 }  // namespace
 
 CMelodyView::CMelodyView(QWidget* parent) : CMainView(243, parent)
@@ -43,6 +45,17 @@ CMelodyView::CMelodyView(QWidget* parent) : CMainView(243, parent)
     m_hIconPlayPhone = MelodyIcon(QStringLiteral("IDI_MMELPLAY_PHONE"));
     m_hIconStopPhone = MelodyIcon(QStringLiteral("IDI_MMELSTOP_PHONE"));
     m_hIconHelp = MelodyIcon(QStringLiteral("235"));
+    // The playing animation's frames "music1", "music2"... up to the first
+    // that is missing.
+    for (int n = 1;; ++n) {
+        const QIcon frame = MelodyIcon(QStringLiteral("music%1").arg(n));
+        if (frame.isNull())
+            break;
+        m_animFrames.push_back(frame.pixmap(kAnimationSize));
+    }
+    m_animTimer.setInterval(kAnimationStepMs);
+    connect(&m_animTimer, &QTimer::timeout, this,
+            [this] { ShowAnimationFrame((m_nAnimFrame + 1) % AnimationFrameCount()); });
     m_lstPhone = ReplaceList(1064);
     m_lstPc = ReplaceList(1065);
     gv_pMelodyView = this;
@@ -176,8 +189,6 @@ void CMelodyView::OnInitialUpdate()
     for (int id : kCommandButtons)
         SetEnabled(id, false);
 
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    m_strAviPath = app ? PathFromStd(app->GetResDir()) + QStringLiteral("music.gif") : QString();
     PostMessage(this, WM_MMI_DEFERRED_INIT, 0, 0);
 }
 
@@ -601,15 +612,28 @@ void CMelodyView::StartPlayAnimation()
     }
     EnableControls(false);
     m_bControlsOff = true;
-    auto* label = qobject_cast<QLabel*>(GetDlgItem(1083));
-    if (label && !m_strAviPath.isEmpty() && QFileInfo::exists(m_strAviPath)) {
-        delete m_pMovie;
-        m_pMovie = new QMovie(m_strAviPath, QByteArray(), this);
-        if (m_pMovie->isValid()) {
-            label->setMovie(m_pMovie);
-            m_pMovie->start();  // the picture loops by itself
-        }
+    // Without its pictures the melody still plays, only without animation.
+    if (!m_animFrames.empty() && GetDlgItem(1083)) {
+        ShowAnimationFrame(0);
+        m_animTimer.start();
     }
+}
+
+void CMelodyView::ShowAnimationFrame(int frame)
+{
+    m_nAnimFrame = frame;
+    if (auto* label = qobject_cast<QLabel*>(GetDlgItem(1083))) {
+        if (frame < 0)
+            label->clear();
+        else
+            label->setPixmap(m_animFrames[static_cast<size_t>(frame)]);
+    }
+}
+
+void CMelodyView::StopPlayAnimation()
+{
+    m_animTimer.stop();
+    ShowAnimationFrame(-1);
 }
 
 void CMelodyView::ResetPlayButtons()
@@ -629,13 +653,7 @@ void CMelodyView::ResetPlayButtons()
         EnableControls(true);
         UpdateButtons(SelectedCount(m_lstPhone) > 0 ? m_lstPhone : m_lstPc);
     }
-    if (m_pMovie) {
-        m_pMovie->stop();
-        if (auto* label = qobject_cast<QLabel*>(GetDlgItem(1083)))
-            label->clear();
-        delete m_pMovie;
-        m_pMovie = nullptr;
-    }
+    StopPlayAnimation();
 }
 
 void CMelodyView::SetDlgText(int id, const QString& text)

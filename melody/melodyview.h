@@ -8,11 +8,14 @@
 #include "mmi_melody.h"
 
 #include <QIcon>
+#include <QPixmap>
 #include <QPointer>
+#include <QTimer>
+
+#include <vector>
 
 class CEntryListCtrl;
 class QLabel;
-class QMovie;
 
 class CMelodyView : public CMainView, public MmiMelodyView {
     Q_OBJECT
@@ -84,7 +87,11 @@ public:
     CMelodyList& PhoneMelodies() { return m_PhoneMelodies; }
     CMelodyList& PcMelodies() { return m_PcMelodies; }
     int PlayMode() const { return m_nPlayMode; }
-    QMovie* Animation() const { return m_pMovie; }
+    // The playing animation: whether it runs, and the frame shown (0 to
+    // AnimationFrameCount() - 1; -1 while it is stopped).
+    bool IsAnimating() const { return m_animTimer.isActive(); }
+    int AnimationFrame() const { return m_nAnimFrame; }
+    int AnimationFrameCount() const { return static_cast<int>(m_animFrames.size()); }
 
 protected:
     // What the user answers; tests replace them.
@@ -114,6 +121,8 @@ private:
     int SelectedCount(CEntryListCtrl* list) const;
     QString MelodyFolder() const;
     void RunDropCommand(QWidget* target);
+    void ShowAnimationFrame(int frame);
+    void StopPlayAnimation();
 
     CEntryListCtrl* m_lstPhone = nullptr;
     CEntryListCtrl* m_lstPc = nullptr;
@@ -124,8 +133,11 @@ private:
     bool m_bColumnNarrowed = false;
     bool m_bLoadPcList = true;
     QIcon m_hIconPlayPc, m_hIconStopPc, m_hIconPlayPhone, m_hIconStopPhone, m_hIconHelp;
-    QString m_strAviPath;
-    QMovie* m_pMovie = nullptr;
+    // The frames of the playing animation (built-in pictures "music1" ...),
+    // stepped by the timer while a melody plays.
+    std::vector<QPixmap> m_animFrames;
+    QTimer m_animTimer;
+    int m_nAnimFrame = -1;
     bool m_bDragging = false;
     bool m_bDropAllowed = false;
     CEntryListCtrl* m_pDragSource = nullptr;

@@ -98,6 +98,8 @@ void CSetUp::OnInitialUpdate()
     for (const auto& i : icons)
         if (auto* b = qobject_cast<QAbstractButton*>(GetDlgItem(i.control)))
             b->setIcon(LoadAppIcon(i.icon));
+    // The background is the messages' one: its heading shows the set-up's symbol.
+    ShowHeadingPicture(QStringLiteral("IDI_HEADING_SETUP"));
 
 #ifdef ZORQ_HAVE_PROFILES
     if (CZorqMMIDoc* doc = GetDocument()) {

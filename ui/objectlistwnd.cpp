@@ -37,11 +37,17 @@ void CObjectListWnd::BindControls(QWidget* modify, QWidget* trash, QWidget* newB
 
 void CObjectListWnd::InsertItem(int row, CEntryListCtrl* list, CObjectListItem* item)
 {
+    if (item)
+        InsertRow(row, list, item, item->GetImage());
+}
+
+void CObjectListWnd::InsertRow(int row, CEntryListCtrl* list, CObjectListItem* item, int image)
+{
     if (!list || !item)
         return;
     if (row < 0)
         row = list->GetRowCount();
-    list->SetRowText(row, 0, item->GetName(), item->GetImage(), 0);
+    list->SetRowText(row, 0, item->GetName(), image, 0);
     if (!m_bScrollLayout && list->GetRowCount() > list->RowsPerPage()) {
         // Room for the vertical scroll bar, once.
         const int width = list->columnWidth(0);

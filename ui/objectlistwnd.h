@@ -79,6 +79,8 @@ signals:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    // Inserts the item's row showing `image` of the list's images.
+    void InsertRow(int row, CEntryListCtrl* list, CObjectListItem* item, int image);
 
     QWidget* m_pOwner;
     QPushButton* m_btnModify;

@@ -45,7 +45,8 @@ QIcon UiLoadIcon(const QString& name)
 {
     if (name.isEmpty())
         return QIcon();
-    QStringList candidates;
+    // The program's own pictures, built into it, come first.
+    QStringList candidates{QStringLiteral(":/zorqmmi/pictures/") + name + QLatin1String(".png")};
     for (const char* ext : {".svg", ".png", ".ico"}) {
         if (CLanguageBundle* b = UiResources())
             candidates << b->ResourcePath(QStringLiteral("icons/") + name + QLatin1String(ext));

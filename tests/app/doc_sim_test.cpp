@@ -459,6 +459,7 @@ TEST_F(DocSimTest, IndicatorsReachTheMainWindowInOrder)
     const std::vector<std::pair<unsigned, uintptr_t>> want = {{WM_MMI_SIGNAL_QUALITY, 2u},
                                                               {WM_MMI_ROAMING_ICON, 1u},
                                                               {WM_MMI_UNREAD_MSG, 1u},
+                                                              {WM_MMI_ROAMING_ICON, 0u},  // registered at home
                                                               {WM_MMI_OPERATOR_NAME, 0u}};
     EXPECT_EQ(got, want);
     EXPECT_EQ(op, "Tarvel Net");

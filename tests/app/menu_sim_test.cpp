@@ -139,12 +139,16 @@ TEST_F(MenuSimTest, StatusBarFollowsThePhone)
         return least;
     };
     EXPECT_GT(darkest(), 150);
-    // Roaming: the phone registers abroad and raises its roaming indicator
-    // (the registration itself carries nothing to show).
+    // Roaming: the registration abroad alone lights the roaming text, and
+    // the registration at home greys it again.
     ASSERT_EQ(sim->command("creg 5"), "ok");
-    ASSERT_EQ(sim->command("indicator roam 1"), "ok");
     ASSERT_TRUE(Until([&] { return menu->Status().roaming_icon == 1; }));
     EXPECT_LT(darkest(), 100);
+    ASSERT_EQ(sim->command("creg 1"), "ok");
+    ASSERT_TRUE(Until([&] { return menu->Status().roaming_icon == 0; }));
+    EXPECT_GT(darkest(), 150);
+    ASSERT_EQ(sim->command("creg 5"), "ok");
+    ASSERT_TRUE(Until([&] { return menu->Status().roaming_icon == 1; }));
 
     // A received message: the phone stores it and raises its message
     // indicator; the icon lights and the message waits unread.

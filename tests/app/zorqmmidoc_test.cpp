@@ -134,6 +134,21 @@ TEST(DocCapabilities, DefaultsPCStoragesAndClockSettings)
     EXPECT_EQ(doc.GetSwitchOnCard().GetAlarmState(), 0);
 }
 
+TEST(DocIndicators, RegistrationAbroadOrAtHomeSetsTheRoamingDisplay)
+{
+    DocEnvironment env;
+    env.app.m_pMainWnd = &env.window;
+    CZorqMMIDoc doc;
+    for (int state : {0, 5, 2, 3, 4, 1})
+        doc.mmi_MNGT_registration_ind(state);
+    env.Deliver();
+    ASSERT_EQ(env.window.got.size(), 2u);
+    EXPECT_EQ(env.window.got[0].message, WM_MMI_ROAMING_ICON);
+    EXPECT_EQ(env.window.got[0].wParam, 1u);
+    EXPECT_EQ(env.window.got[1].message, WM_MMI_ROAMING_ICON);
+    EXPECT_EQ(env.window.got[1].wParam, 0u);
+}
+
 TEST(DocIndicators, PostedToTheMainWindowInOrderAndDroppedWithoutOne)
 {
     DocEnvironment env;
@@ -142,7 +157,7 @@ TEST(DocIndicators, PostedToTheMainWindowInOrderAndDroppedWithoutOne)
     env.app.m_pMainWnd = &env.window;
     doc.mmi_MNGT_battery_charge_ind(2);
     doc.mmi_MNGT_roaming_ind(1);
-    doc.mmi_MNGT_registration_ind(1);  // posts nothing
+    doc.mmi_MNGT_registration_ind(2);  // searching: says nothing about roaming
     doc.mmi_MNGT_message_icon_ind(-1);
     doc.mmi_MNGT_voice_mail_icon_ind(1);
     {

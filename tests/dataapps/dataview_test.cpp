@@ -4,12 +4,14 @@
 #include "engine_fixture.h"
 
 #include "dataview.h"
+#include "handbutton.h"
 #include "test_support.h"
 #include "viewtest_support.h"
 #include "walkthrough.h"
 #include "wndmsg.h"
 #include "zorqmmidoc.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
 #include <QPointer>
@@ -120,6 +122,22 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_EQ(list->GetRowText(0, 0), "Fax");
     EXPECT_EQ(list->GetRowText(1, 0), "Terminal");
     EXPECT_FALSE(zorqtest::SaveScreen(&frame, "data_applications").isEmpty());
+    // What a user sees: the screen's own background (no message about a
+    // missing picture), a picture on every button, the one column as wide as
+    // the list, and the list clear of the status bar.
+    EXPECT_TRUE(s->HasBackground());
+    EXPECT_EQ(s->LoadBackground(), env->Res("databack.bmp"));
+    EXPECT_TRUE(env->app.shown.empty());
+    for (int id : {1029, 1136, 1137, 1138, 1139}) {
+        auto* button = qobject_cast<QAbstractButton*>(s->GetDlgItem(id));
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_TRUE(button->isVisible()) << id;
+        EXPECT_FALSE(button->icon().isNull()) << id;
+    }
+    EXPECT_GE(list->columnWidth(0), list->viewport()->width() - 20);
+    EXPECT_EQ(list->GetRowImage(0), 0);
+    EXPECT_FALSE(list->model()->index(0, 0).data(Qt::DecorationRole).value<QIcon>().isNull());
+    EXPECT_LT(list->geometry().bottom(), s->RefreshButton()->geometry().top());
 
     list->SelectAll();
     s->GetPanel()->UpdateButtons();

@@ -122,6 +122,22 @@ TEST_F(PollTest, PollingOffKeepsEntriesUntilSwitchedOnAndABurstDoesNotExhaustThe
     EXPECT_TRUE(doc.has("sms 2 32")) << doc.all();
 }
 
+TEST_F(PollTest, RegistrationAbroadReachesTheDocumentAndReadsTheNewOperator)
+{
+    Start();
+    ASSERT_EQ(engine_test::simple_request(AT_REQ_CREG_SET, {1}), MTR_DONE);
+    ASSERT_EQ(sim->command("operator \"Quay Mobile\" Quay 20899"), "ok");
+    sim->command("creg 5");
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("operator Quay Mobile"); }, 3000)) << doc.all();
+    EXPECT_TRUE(doc.has("registration 5")) << doc.all();
+    // Searching (2) is passed on but reads no operator.
+    doc.events.clear();
+    sim->command("creg 2");
+    ASSERT_TRUE(IdleUntil([&] { return doc.has("registration 2"); }, 3000)) << doc.all();
+    IdleUntil([] { return false; }, 200);
+    EXPECT_EQ(doc.count("operator "), 0) << doc.all();
+}
+
 TEST_F(PollTest, RegistrationHomeReadsTheOperatorAgain)
 {
     Start();

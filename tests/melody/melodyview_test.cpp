@@ -15,6 +15,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -222,10 +223,24 @@ TEST_F(MelodyScreen, PlaysOnThePhoneUntilStoppedOrEnded)
 
     view->OnBPlayPhone();
     ASSERT_EQ(view->PlayMode(), 1);
+    // The animation steps through its pictures while the melody plays.
+    auto* picture = qobject_cast<QLabel*>(view->GetDlgItem(1083));
+    ASSERT_NE(picture, nullptr);
+    ASSERT_GE(view->AnimationFrameCount(), 2);
+    EXPECT_TRUE(view->IsAnimating());
+    EXPECT_EQ(view->AnimationFrame(), 0);
+    const QImage first = picture->pixmap().toImage();
+    EXPECT_FALSE(first.isNull());
+    QTest::qWait(400);
+    EXPECT_NE(view->AnimationFrame(), 0);
+    EXPECT_NE(picture->pixmap().toImage(), first);
     ASSERT_EQ(sim->command("melody-ended"), "ok");
     EXPECT_TRUE(IdleUntil([&] { return view->PlayMode() == 0; }, 5000));
     EXPECT_TRUE(Enabled(1068));
     EXPECT_EQ(static_cast<QPushButton*>(view->GetDlgItem(1074))->text(), "Play on phone");
+    EXPECT_FALSE(view->IsAnimating());
+    EXPECT_EQ(view->AnimationFrame(), -1);
+    EXPECT_TRUE(picture->pixmap().isNull());
 }
 
 TEST_F(MelodyScreen, PlaysOnThePcAndStops)
@@ -237,8 +252,10 @@ TEST_F(MelodyScreen, PlaysOnThePcAndStops)
     EXPECT_EQ(view->PlayMode(), 2);
     EXPECT_FALSE(Enabled(1086));
     EXPECT_TRUE(Enabled(1070));
+    EXPECT_TRUE(view->IsAnimating());
     view->OnBPlayPc();  // stop
     EXPECT_EQ(view->PlayMode(), 0);
+    EXPECT_FALSE(view->IsAnimating());
     EXPECT_TRUE(Enabled(1086));
     QTest::qWait(50);
     EXPECT_EQ(view->PlayMode(), 0);  // the done message after the stop changes nothing

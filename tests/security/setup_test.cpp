@@ -110,6 +110,27 @@ TEST_F(SetUpScreen, ShowsTheSimulatorsClockAndTheSecurityCodes)
     EXPECT_FALSE(zorqtest::SaveScreen(&frame, "setup_security").isEmpty());
 }
 
+TEST_F(SetUpScreen, TheHeadingShowsTheSetUpSymbolNotTheMessagesOne)
+{
+    Phone();
+    CSetUp_SecurCode* s = Open();
+    // The screen shares the messages' background; its heading symbol (top
+    // left, on the white title band) must not be the envelope.
+    ASSERT_EQ(s->LoadBackground(), env->Res("smsback.bmp"));
+    const QRect heading(10, 5, 28, 28);
+    const QImage shown = s->grab(heading).toImage().convertToFormat(QImage::Format_RGB32);
+    const QImage envelope = QImage(QString::fromStdString(env->Res("smsback.bmp")))
+                                .copy(heading)
+                                .convertToFormat(QImage::Format_RGB32);
+    ASSERT_FALSE(envelope.isNull());
+    EXPECT_NE(shown, envelope);
+    int dark = 0;
+    for (int y = 0; y < shown.height(); ++y)
+        for (int x = 0; x < shown.width(); ++x)
+            dark += shown.pixelColor(x, y).lightness() < 100;
+    EXPECT_GT(dark, 20) << "a symbol is drawn";
+}
+
 TEST_F(SetUpScreen, WithoutALinkTheClockButtonsAreOffAndTheListEmpty)
 {
     Phone();

@@ -70,6 +70,37 @@ TEST_F(DstTest, PhonebookDestinationsForEveryCombination)
         }
 }
 
+TEST_F(DstTest, MessageDestinationsForEveryCombination)
+{
+    // Listed entries as value * 10 + kind: 3 PC, 4 SIM, 5 phone memory;
+    // kind 1 and 2 are the existing and the new PC file.
+    const struct {
+        int source;
+        bool sim, phone;
+        std::vector<int> listed;
+    } cases[] = {
+        {0, false, false, {31, 32}},         {0, true, false, {40, 31, 32}},
+        {0, false, true, {50, 31, 32}},      {0, true, true, {40, 50, 31, 32}},
+        {1, false, false, {30, 31, 32}},     {1, true, false, {30, 31, 32}},
+        {1, false, true, {30, 50, 31, 32}},  {1, true, true, {30, 50, 31, 32}},
+        {2, false, false, {30, 31, 32}},     {2, true, false, {30, 40, 31, 32}},
+        {2, false, true, {30, 31, 32}},      {2, true, true, {30, 40, 31, 32}},
+    };
+    for (const auto& c : cases)
+        for (int pick = 0; pick < static_cast<int>(c.listed.size()); ++pick) {
+            CDlgDstChoiceSMS dlg(c.source, &owner);
+            dlg.SetDstSIMEnabled(c.sim);
+            dlg.SetDstPhoneEnabled(c.phone);
+            std::vector<int> listed;
+            ASSERT_EQ(Run(dlg, pick, &listed), IDOK);
+            const std::string where = "source " + std::to_string(c.source) + " sim " + std::to_string(c.sim) +
+                                      " phone " + std::to_string(c.phone) + " pick " + std::to_string(pick);
+            EXPECT_EQ(listed, c.listed) << where;
+            EXPECT_EQ(dlg.GetDst(), c.listed[pick] / 10) << where;
+            EXPECT_EQ(dlg.GetChoice(), c.listed[pick] % 10) << where;
+        }
+}
+
 TEST_F(DstTest, TheTwoFileEntriesAnswerThePCWithTheirChoice)
 {
     CDlgDstChoicePB pb(1, &owner);
