@@ -65,14 +65,8 @@ int CZorqMMIProgram::RunSecurCodeDialog(QWidget* parent, int kind, int newCodeFo
 #endif
 }
 
-int RunZorqMMI(int argc, char** argv)
+void RegisterProgramScreens()
 {
-    QApplication qapp(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("zorqmmi"));
-    // Closing the last window must not end the loop: the program ends only
-    // through its shut-down path.
-    QApplication::setQuitOnLastWindowClosed(false);
-    CZorqMMIProgram app;
 #ifdef ZORQ_HAVE_MELODY
     RegisterMelodyScreen();
 #endif
@@ -83,6 +77,17 @@ int RunZorqMMI(int argc, char** argv)
 #ifdef ZORQ_HAVE_DATA_SCREEN
     RegisterDataScreen();
 #endif
+}
+
+int RunZorqMMI(int argc, char** argv)
+{
+    QApplication qapp(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("zorqmmi"));
+    // Closing the last window must not end the loop: the program ends only
+    // through its shut-down path.
+    QApplication::setQuitOnLastWindowClosed(false);
+    CZorqMMIProgram app;
+    RegisterProgramScreens();
     if (!app.InitInstance(QApplication::arguments()))
         return app.HandedOver() ? 0 : 1;
     return app.Run();

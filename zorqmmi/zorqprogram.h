@@ -12,5 +12,8 @@ protected:
     int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value) override;
 };
 
+// Enters every screen the program links into the frame's screen registry.
+void RegisterProgramScreens();
+
 // Runs the program: start-up, loop, shut-down. The exit code.
 int RunZorqMMI(int argc, char** argv);

@@ -1,0 +1,212 @@
+// The program's own window against the phone simulator: the main frame with
+// the picture menu and every screen the program links. Each menu picture
+// opens its screen (or, for a screen that is not built, leaves the menu as it
+// was), the back button returns to a new menu, the status goes along, and the
+// message icon with an unread message asks for the received folder.
+#include "engine_fixture.h"
+
+#include "doc_fixture.h"
+#include "dlgmessagebox.h"
+#include "docwindows.h"
+#include "handbutton.h"
+#include "mainframe.h"
+#include "viewframe.h"
+#include "walkthrough.h"
+#include "zorqmenu.h"
+#include "zorqmmidoc.h"
+#include "zorqprogram.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace zorqtest;
+
+namespace {
+
+// The program's application object with its message boxes recorded.
+class ProgramApp : public CZorqMMIProgram {
+public:
+    std::vector<QString> shown;
+
+protected:
+    int SystemMessageBox(QWidget*, const QString& text, const QString&, unsigned) override
+    {
+        shown.push_back(text);
+        return IDOK;
+    }
+    int RunMessageDialog(CDlgMessageBox& dlg) override
+    {
+        shown.push_back(dlg.m_strText);
+        return IDOK;
+    }
+    void MessageBeep() override {}
+};
+
+class ProgramWindow : public engine_test::EngineTest {
+protected:
+    void SetUp() override
+    {
+        EngineTest::SetUp();
+        const std::string& d = host.folder;
+        for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
+            std::filesystem::create_directories(d + sub);
+        for (const char* f : {"backenu.BMP", "backenu.INI", "pbback.bmp", "smsback.bmp", "melback.bmp",
+                              "databack.bmp", "orgback.bmp", "hand.cur"})
+            ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/Res/" + f, d + "Res/" + f)) << f;
+        for (const char* table : {"GSMToWin.cvt", "WinToGSM.cvt"}) {
+            CopyFile(BuiltProgramDir() + "/Files/" + table, d + "Files/" + table);
+            CopyFile(BuiltProgramDir() + "/Files/" + table, d + table);
+        }
+        CopyFile(BuiltBundle(), d + "ZORQenu.rcc");
+        app.SetDataDirectories(d + "zorqmmi");
+        WriteIniProfileString("Pictures", "BmpName", "backenu");
+        app.LoadResourceLibrary("enu");
+        app.ReadSettings();
+        app.ReadPictureSettings();
+        ASSERT_TRUE(app.CreateDefaultDatabases());
+        WriteVersionFile(d, "PB=1.0,SMS=1.0,ST1=1.0");
+        app.RegisterVersionEditionNumber();
+        mtr_init("Quenvale");
+        gv_SPIO_com_status = SPIO_no_com_available;
+        RegisterProgramScreens();
+
+        zdoc = std::make_unique<CZorqMMIDoc>();
+        zdoc->SetWindows(&windows);
+        CMainView::ResetFirstInitialUpdate();
+        frame = new CMainFrame();
+        auto* menu = new CZorqMenu(frame);
+        menu->OnInitialUpdate();
+        frame->SetActiveView(menu);
+        frame->EnableCloseCommands(true);
+        frame->show();
+
+        sim = &Sim(1, "");
+        NoOtherPorts();
+        ASSERT_TRUE(zdoc->mmi_NewMobileDetect(true));
+        ASSERT_TRUE(Until([&] { return Active()->Status().bat_charge == 3 && Active()->Status().signal_quality == 4; }));
+    }
+    void TearDown() override
+    {
+        delete frame;  // the screen goes with it
+        zdoc->SetWindows(nullptr);
+        zdoc.reset();
+        for (int s = SCREEN_PHONEBOOK; s <= SCREEN_SETUP; ++s)
+            UnregisterScreen(s);
+        EngineTest::TearDown();
+    }
+    // Lets the engine and the window work (posted messages, deferred
+    // deletions) until `done` or the time is up.
+    template <typename F>
+    bool Until(F done, int ms = 5000)
+    {
+        return IdleUntil([&] {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+            QCoreApplication::processEvents();
+            return done();
+        }, ms);
+    }
+    CMainView* Active() const { return frame->GetActiveView(); }
+    CZorqMenu* Menu() const { return qobject_cast<CZorqMenu*>(frame->GetActiveView()); }
+    void Click(CMainView* view, QPoint at) { QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, at); }
+
+    ProgramApp app;
+    CAppDocWindows windows;
+    std::unique_ptr<CZorqMMIDoc> zdoc;
+    CMainFrame* frame = nullptr;
+};
+
+TEST_F(ProgramWindow, EachMenuPictureOpensItsScreenAndBackReturnsToTheMenu)
+{
+    const QString product = QStringLiteral("Pellard Tarvel Data");
+    ASSERT_NE(Menu(), nullptr);
+    EXPECT_EQ(frame->windowTitle(), product);
+    const struct {
+        int picture;
+        const char* className;
+        int viewKind;
+        const char* shot;
+    } screens[] = {
+        {1, "CPhoneBook", VIEW_PHONEBOOK, "window_phonebook"},
+        {2, "CShortMsg", VIEW_SHORTMSG, "window_messages"},
+        {3, "CMelodyView", VIEW_MELODY, "window_melodies"},
+        {4, "CData", VIEW_DATA, "window_data_applications"},
+        {5, "CSetUp_SecurCode", VIEW_SETUP, "window_security"},
+    };
+    for (const auto& s : screens) {
+        SCOPED_TRACE(s.className);
+        QPointer<CZorqMenu> menu = Menu();
+        ASSERT_NE(menu, nullptr);
+        Click(menu, menu->MenuRegion(s.picture).boundingRect().center());
+        if (!IsScreenRegistered(s.picture)) {
+            // Not built into the program yet: the menu stays as it was.
+            Until([] { return false; }, 100);
+            EXPECT_EQ(Active(), menu.data());
+            EXPECT_EQ(frame->windowTitle(), product);
+            EXPECT_EQ(menu->GetClosingFlag(), 1);
+            EXPECT_TRUE(frame->CloseCommandsEnabled());
+            continue;
+        }
+        ASSERT_TRUE(Until([&] { return menu.isNull(); })) << "the menu is deleted once replaced";
+        CMainView* screen = Active();
+        ASSERT_NE(screen, nullptr);
+        EXPECT_TRUE(screen->inherits(s.className)) << screen->metaObject()->className();
+        EXPECT_EQ(screen->GetViewKind(), s.viewKind);
+        EXPECT_EQ(frame->windowTitle(), app.LoadString(CZorqMenu::TitleStringOf(s.picture)));
+        EXPECT_FALSE(frame->CloseCommandsEnabled());
+        EXPECT_EQ(screen->GetClosingFlag(), 0);
+        // The status bar goes along without a new indication.
+        EXPECT_EQ(screen->Status().bat_charge, 3);
+        EXPECT_EQ(screen->Status().signal_quality, 4);
+        EXPECT_EQ(screen->IndicatorIcon(1), 188);
+        EXPECT_TRUE(screen->HasBackground());
+        SaveScreen(frame, QString::fromLatin1(s.shot));
+
+        QPointer<CMainView> leaving = screen;
+        QTest::mouseClick(screen->QuitButton(), Qt::LeftButton);
+        ASSERT_TRUE(Until([&] { return leaving.isNull(); })) << "the screen is deleted once left";
+        ASSERT_NE(Menu(), nullptr);
+        EXPECT_EQ(frame->windowTitle(), product);
+        EXPECT_TRUE(frame->CloseCommandsEnabled());
+        EXPECT_EQ(Menu()->GetClosingFlag(), 1);
+        EXPECT_EQ(Menu()->Status().bat_charge, 3);
+    }
+    EXPECT_TRUE(app.shown.empty()) << app.shown.front().toStdString();
+}
+
+TEST_F(ProgramWindow, MessageIconWithAnUnreadMessageAsksForTheReceivedFolder)
+{
+    WriteIniProfileInt("SMSMT", "Source", 2);
+    // Nothing unread: the click opens nothing and asks for nothing.
+    QPointer<CZorqMenu> menu = Menu();
+    ASSERT_NE(menu, nullptr);
+    const QPoint icon = menu->MessageRegion().boundingRect().center();
+    Click(menu, icon);
+    Until([] { return false; }, 100);
+    EXPECT_EQ(Active(), menu.data());
+    EXPECT_EQ(GetIniProfileInt("SMSMT", "Source", 0), 2);
+
+    ASSERT_EQ(sim->command("sms-receive SM +3361234 Hello"), "ok");
+    ASSERT_EQ(sim->command("indicator message 1"), "ok");
+    ASSERT_TRUE(Until([&] { return menu->Status().unread_msg == 1 && menu->Status().sms_full == 0; }));
+    Click(menu, icon);
+    // The document's way to the received folder: the message screen's
+    // remembered source is reset and the screen opens on the received folder.
+    EXPECT_EQ(GetIniProfileInt("SMSMT", "Source", 0), -1);
+    if (IsScreenRegistered(SCREEN_SHORTMSG)) {
+        ASSERT_TRUE(Until([&] { return menu.isNull(); }));
+        ASSERT_NE(Active(), nullptr);
+        EXPECT_EQ(Active()->GetViewKind(), VIEW_SHORTMSG);
+        EXPECT_EQ(frame->windowTitle(), app.LoadString(CZorqMenu::TitleStringOf(SCREEN_SHORTMSG)));
+    } else {
+        Until([] { return false; }, 100);
+        EXPECT_EQ(Active(), menu.data());
+    }
+}
+
+}  // namespace
