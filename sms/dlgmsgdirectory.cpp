@@ -14,7 +14,10 @@
 #include "debugtrace.h"
 #include "at_defs.h"
 
+#include <QDrag>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPushButton>
 
 namespace {
@@ -29,6 +32,8 @@ constexpr int kNoNameString = 31400;
 constexpr int kHiddenRecipientString = 31312;
 // The longest number the phone dials.
 constexpr int kMaxDialDigits = 20;
+// What a drag of phonebook rows inside the directory carries.
+const char* const kRowsMime = "application/x-zorq-directory-rows";
 
 }  // namespace
 
@@ -71,6 +76,19 @@ bool CDlgMsgDirectory::OnInitDialog()
             UpdateButtons();
         });
         connect(m_listRecipients, &CEntryListCtrl::selectionChangedRows, this, [this] { UpdateButtons(); });
+        // Phonebook rows dragged onto the recipients are added.
+        connect(pbList, &CEntryListCtrl::dragStarted, this, [this, pbList] {
+            if (pbList->GetSelectedCount() == 0)
+                return;
+            auto* drag = new QDrag(pbList);
+            auto* data = new QMimeData;
+            data->setData(QString::fromLatin1(kRowsMime), QByteArray::number(pbList->GetSelectedCount()));
+            drag->setMimeData(data);
+            drag->exec(Qt::CopyAction);
+        });
+        m_listRecipients->setAcceptDrops(true);
+        m_listRecipients->viewport()->setAcceptDrops(true);
+        m_listRecipients->viewport()->installEventFilter(this);
         connect(m_listRecipients, &CEntryListCtrl::columnClicked, this, [this] { SelectAllRecipients(); });
         // The pane handles its source buttons itself; the directory follows.
         connect(m_pPane.get(), &CQXPBSrcNewList::listFilled, this, [this] { UpdateButtons(); });
@@ -256,6 +274,36 @@ void CDlgMsgDirectory::OnBAdd()
         WriteDebug("CDlgMsgDirectory::OnBAdd -> ", "The writing failed");
         UiMessageBoxId(31363);
     }
+}
+
+bool CDlgMsgDirectory::eventFilter(QObject* watched, QEvent* e)
+{
+    if (m_listRecipients && watched == m_listRecipients->viewport()) {
+        switch (e->type()) {
+        case QEvent::DragEnter:
+        case QEvent::DragMove: {
+            auto* d = static_cast<QDropEvent*>(e);
+            if (d->mimeData() && d->mimeData()->hasFormat(QString::fromLatin1(kRowsMime))) {
+                d->setDropAction(Qt::CopyAction);
+                d->accept();
+            } else {
+                d->ignore();
+            }
+            return true;
+        }
+        case QEvent::Drop: {
+            auto* d = static_cast<QDropEvent*>(e);
+            if (!d->mimeData() || !d->mimeData()->hasFormat(QString::fromLatin1(kRowsMime)))
+                return false;
+            d->setDropAction(Qt::CopyAction);
+            d->accept();
+            AddSelectedEntries();
+            return true;
+        }
+        default: break;
+        }
+    }
+    return CDialog::eventFilter(watched, e);
 }
 
 void CDlgMsgDirectory::SelectAllRecipients()

@@ -53,6 +53,10 @@ public:
     // The address a recipient row shows (null for none).
     const CAddress* AddressOfRow(int row) const;
 
+protected:
+    // Drops of dragged phonebook rows on the recipient list.
+    bool eventFilter(QObject* watched, QEvent* e) override;
+
 private:
     void AppendRecipientRow(const CAddress* address);
     void SelectAllRecipients();

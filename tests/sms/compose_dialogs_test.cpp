@@ -6,6 +6,9 @@
 #include "confirm.h"
 #include "deleterun.h"
 #include "dlgmsgdirectory.h"
+#include "dlgmsgsend.h"
+#include "dlgservicecenter.h"
+#include "sendoptions.h"
 #include "dlgmsgtext.h"
 #include "entrylistctrl.h"
 #include "message.h"
@@ -13,9 +16,12 @@
 #include "qxpbsrcnewlist.h"
 #include "walkthrough.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
+#include <QDropEvent>
 #include <QLineEdit>
+#include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -303,4 +309,145 @@ TEST_F(TextDialogTest, WriteQuotesTheAnsweredMessageAndCountsALongText)
     d.OnOK();
     EXPECT_EQ(d.result(), IDOK);
     EXPECT_EQ(msg.GetText(), text.toStdString());
+}
+
+TEST_F(DirectoryTest, PhonebookRowsDroppedOnTheRecipientsAreAdded)
+{
+    StartPhone();
+    Open();
+    Book()->SelectRow(BookRow("Alice"));
+    QWidget* target = dlg->RecipientList()->viewport();
+    QMimeData foreign;
+    foreign.setText(QStringLiteral("Alice"));
+    QDragEnterEvent refused(QPoint(5, 5), Qt::CopyAction, &foreign, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &refused);
+    EXPECT_FALSE(refused.isAccepted());
+
+    QMimeData rows;
+    rows.setData(QStringLiteral("application/x-zorq-directory-rows"), "1");
+    QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &rows, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &enter);
+    EXPECT_TRUE(enter.isAccepted());
+    QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &rows, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target, &drop);
+    EXPECT_EQ(Recipients(), (std::vector<std::string>{"Alice|+33612345678"}));
+}
+
+// ---- Send dialog -----------------------------------------------------------------------------
+
+namespace {
+
+class SendDialogTest : public TextDialogTest {
+protected:
+    void StartWithProfiles()
+    {
+        StartPhone();
+        ASSERT_EQ(doc->SetupSMS(), -35);
+        ASSERT_TRUE(doc->PrepareSIMSMSDatabase());
+        EnableLongMessages();
+        // What a detection learns: the phone's four message profiles.
+        doc->GetMSParam().st1_available = 1;
+        doc->GetMSParam().profiles.lowest = 0;
+        doc->GetMSParam().profiles.highest = 3;
+        doc->SaveSMSparamConfig();
+        ASSERT_TRUE(doc->GetSMSParamState());
+    }
+    void ClickId(CDialog& d, int id)
+    {
+        auto* b = qobject_cast<QAbstractButton*>(d.GetDlgItem(id));
+        ASSERT_NE(b, nullptr) << id;
+        ASSERT_TRUE(b->isEnabled()) << id;
+        // Quick mouse clicks in a row would count as a double click.
+        b->click();
+    }
+    SMS_SEND_OPTIONS opt;
+};
+
+}  // namespace
+
+TEST_F(SendDialogTest, OffersTheMessagesOwnCentreAndAppliesTheChosenProfile)
+{
+    StartWithProfiles();
+    const int before = doc->GetServiceCenterList().GetCount();
+    msg.AddAddress("Bob", "0687654321");
+    msg.SetText("Hello");
+    msg.SetServiceCentre("+33600000099");
+    msg.SetValidity(1);
+    CDlgMsgSend d(&msg, &opt, &owner, CDlgMsgSend::kTemplateMulti);
+    Stand(d);
+    // The message's own centre is a temporary profile, chosen.
+    ASSERT_EQ(doc->GetServiceCenterList().GetCount(), before + 1);
+    ASSERT_NE(d.Profiles()->GetSelectedProfile(), nullptr);
+    EXPECT_EQ(d.Profiles()->GetSelectedProfile()->GetPhoneNumber(), "+33600000099");
+    EXPECT_EQ(d.Profiles()->GetSelectedProfile()->GetName(), app.LoadString(31745));
+    EXPECT_EQ(d.Mode(), 0);
+    EXPECT_EQ(d.GetDlgItemText(IDOK), app.LoadString(31326));
+    EXPECT_FALSE(d.GetDlgItem(1059)->isEnabled());
+    ClickId(d, 1104);
+    EXPECT_EQ(d.GetDlgItemText(IDOK), app.LoadString(31328));
+    EXPECT_TRUE(d.GetDlgItem(1059)->isEnabled());
+    ClickId(d, 1103);
+    EXPECT_EQ(d.Mode(), 0);
+    ClickId(d, 1088);
+    EXPECT_TRUE(qobject_cast<QAbstractButton*>(d.GetDlgItem(1088))->isChecked());
+    ClickId(d, IDOK);
+    EXPECT_EQ(d.result(), IDOK) << ::testing::PrintToString(Boxes());
+    EXPECT_EQ(msg.GetServiceCentre(), "+33600000099");
+    EXPECT_EQ(msg.GetValidity(), 1);
+    EXPECT_EQ(msg.GetStatusReport(), 1);
+    EXPECT_EQ(opt.mode, 0);
+    // The temporary profile is gone again.
+    EXPECT_EQ(doc->GetServiceCenterList().GetCount(), before);
+}
+
+TEST_F(SendDialogTest, StoreOnlyAndDestinationRules)
+{
+    StartWithProfiles();
+    msg.SetText(std::string(200, 'a'));
+    opt.storeOnly = 1;
+    opt.destination = SMS_DST_SIM;
+    opt.databaseFile.clear();
+    CDlgMsgSend d(&msg, &opt, &owner, CDlgMsgSend::kTemplateMulti);
+    Stand(d);
+    EXPECT_FALSE(d.GetDlgItem(1103)->isEnabled());
+    EXPECT_FALSE(d.GetDlgItem(1104)->isEnabled());
+    EXPECT_EQ(d.Mode(), 1);
+    // A long message cannot be stored in the SIM.
+    EXPECT_FALSE(d.GetDlgItem(1059)->isEnabled());
+    EXPECT_EQ(d.Destination(), SMS_DST_PC);
+    // Storing in the PC needs a database file.
+    ClickId(d, IDOK);
+    EXPECT_EQ(Boxes().back(), Text(31330));
+    EXPECT_NE(d.result(), IDOK);
+}
+
+TEST_F(SendDialogTest, PriceOfTheMessage)
+{
+    double p = 0;
+    EXPECT_TRUE(CDlgMsgPrice::ParsePrice(QStringLiteral("0,15"), p));
+    EXPECT_DOUBLE_EQ(p, 0.15);
+    EXPECT_TRUE(CDlgMsgPrice::ParsePrice(QStringLiteral(" 2.5 "), p));
+    EXPECT_DOUBLE_EQ(p, 2.5);
+    for (const char* bad : {"1.2.3", "abc", ".", "", "1,5 EUR"})
+        EXPECT_FALSE(CDlgMsgPrice::ParsePrice(QString::fromLatin1(bad), p)) << bad;
+
+    StartWithProfiles();
+    msg.AddAddress("Bob", "0687654321");
+    msg.SetText(std::string(161, 'p'));
+    CDlgMsgSend d(&msg, &opt, &owner, CDlgMsgSend::kTemplateMulti);
+    Stand(d);
+    WhenShown<CDlgMsgPrice>([this](CDlgMsgPrice* pd) {
+        auto* e = qobject_cast<QLineEdit*>(pd->GetDlgItem(1072));
+        e->setText(QStringLiteral("1.2.3"));
+        QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton);
+        EXPECT_TRUE(pd->isVisible());
+        EXPECT_EQ(Boxes().back(), Text(31760));
+        e->setText(QStringLiteral("0,10"));
+        QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton);
+    });
+    ClickId(d, 1113);
+    // Two messages at 0.10 each.
+    EXPECT_EQ(qobject_cast<QLabel*>(d.GetDlgItem(1115))->text(), FormatPrice(0.10));
+    EXPECT_EQ(qobject_cast<QLabel*>(d.GetDlgItem(1114))->text(), FormatPrice(0.20));
+    EXPECT_DOUBLE_EQ(ReadUnitPrice(), 0.10);
 }
