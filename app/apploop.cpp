@@ -11,6 +11,7 @@
 #include "wndmsg.h"
 #include "zorqapp.h"
 
+#include "at_defs.h"
 #include "krn.h"
 #include "mtr_frame.h"
 #include "serial.h"
@@ -266,8 +267,8 @@ int CZorqMMIApp::Run()
         code = QCoreApplication::exec();
     // The loop has returned: windows and the document go first, the
     // language bundle last (the windows' ends may still read strings).
-    if (!m_bShutDown)
-        ShutDown();
+    // Nothing waits below the outermost loop; the shut-down happens now.
+    ShutDownNow();
     DestroyMainWindow();
     m_pLoop.reset();
     m_pInstance.reset();
@@ -276,6 +277,27 @@ int CZorqMMIApp::Run()
 }
 
 void CZorqMMIApp::ShutDown()
+{
+    if (m_bShutDown)
+        return;
+    if (RequestWaiting() && m_pLoop) {
+        // Called from a loop nested in a request's wait (a close, a timer):
+        // stopping the engine here would run its last commands inside that
+        // request and both would wait for answers the other takes. The
+        // shut-down follows once the request has returned.
+        if (!m_bShutDownPending) {
+            m_bShutDownPending = true;
+            QTimer::singleShot(10, m_pLoop.get(), [this] {
+                m_bShutDownPending = false;
+                ShutDown();
+            });
+        }
+        return;
+    }
+    ShutDownNow();
+}
+
+void CZorqMMIApp::ShutDownNow()
 {
     if (m_bShutDown)
         return;
@@ -300,6 +322,9 @@ void CZorqMMIApp::ShutDown()
 int CZorqMMIApp::ExitInstance()
 {
     Close_Serial();
+    // The port is closed: whatever runs after (a later start in the same
+    // process) must not take the link for open.
+    gv_SPIO_com_status = SPIO_no_com_available;
     if (IsSmallScreen())
         RestoreTaskbarTopmost();
     return 1;

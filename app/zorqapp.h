@@ -108,7 +108,8 @@ public:
     // One idle step (first detection on the first call); true.
     bool OnIdle(long count);
     // The one way out: document databases closed, engine and tick stopped,
-    // port closed, loop told to end. Safe to call more than once.
+    // port closed, loop told to end. Safe to call more than once. Called
+    // while a request waits, it happens once that request has returned.
     void ShutDown();
     // Leaves the loop's state and the port as start-up found them. 1.
     int ExitInstance();
@@ -200,6 +201,7 @@ protected:
 
 private:
     bool InitInstanceSteps(const QStringList& arguments);
+    void ShutDownNow();
     bool LoadBundle(const std::string& code, std::unique_ptr<CLanguageBundle>& into,
                     std::string& loadedCode) const;
 
@@ -223,6 +225,7 @@ private:
     bool m_bShowSplash = true;
     bool m_bHandedOver = false;
     bool m_bShutDown = false;
+    bool m_bShutDownPending = false;
     bool m_bEngineStarted = false;
     bool m_bFirstIdleDone = false;
     bool m_bInIdle = false;

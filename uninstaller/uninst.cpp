@@ -114,7 +114,10 @@ int RemoveRuntimeFiles(const std::string& programFolder)
     // left-overs of an interrupted conversion; the traces are diagnostics.
     static const char* const kFiles[] = {
         "Work/PBimSIM.mdb", "Work/PBimSFDN.mdb", "Work/PBimE2P.mdb", "Work/SMSimSIM.mdb", "Work/PerMsgSM.mdb",
-        "Work/SMTmpCvt.mdb", "Database/PBTmpCvt.mdb", "debug.txt", "debugAT.txt"};
+        "Work/SMTmpCvt.mdb", "Database/PBTmpCvt.mdb", "debug.txt", "debugAT.txt",
+        // The program keeps the SIM message mirror and the previous run's
+        // copy beside the PC databases: they are run-time files all the same.
+        "Database/SMSimSIM.mdb", "Database/PerMsgSM.mdb"};
     int removed = 0;
     for (const char* f : kFiles) {
         removed += RemoveFile(root + f);

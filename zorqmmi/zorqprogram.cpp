@@ -84,13 +84,18 @@ void RegisterProgramScreens()
 int RunZorqMMI(int argc, char** argv)
 {
     QApplication qapp(argc, argv);
+    return RunZorqMMIProgram(QApplication::arguments());
+}
+
+int RunZorqMMIProgram(const QStringList& arguments, const std::string& programFile)
+{
     QApplication::setApplicationName(QStringLiteral("zorqmmi"));
     // Closing the last window must not end the loop: the program ends only
     // through its shut-down path.
     QApplication::setQuitOnLastWindowClosed(false);
     CZorqMMIProgram app;
     RegisterProgramScreens();
-    if (!app.InitInstance(QApplication::arguments()))
+    if (!app.InitInstance(arguments, programFile))
         return app.HandedOver() ? 0 : 1;
     return app.Run();
 }

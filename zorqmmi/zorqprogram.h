@@ -5,6 +5,10 @@
 
 #include "zorqapp.h"
 
+#include <QStringList>
+
+#include <string>
+
 class CZorqMMIProgram : public CZorqMMIApp {
 protected:
     bool CreatePBDatabaseFile(const std::string& path) override;
@@ -17,3 +21,6 @@ void RegisterProgramScreens();
 
 // Runs the program: start-up, loop, shut-down. The exit code.
 int RunZorqMMI(int argc, char** argv);
+// The same once the QApplication exists. `programFile` places the program
+// folder (empty: the running executable's).
+int RunZorqMMIProgram(const QStringList& arguments, const std::string& programFile = std::string());

@@ -151,7 +151,8 @@ TEST_F(TempTree, InstQrlRemovesRunTimeFilesAndKeepsTheUsersData)
     fs::copy_file(INSTQRL_PATH, program / "instQrl");
     const std::vector<std::string> runtime = {"Work/PBimSIM.mdb", "Work/PBimSFDN.mdb", "Work/PBimE2P.mdb",
                                               "Work/SMSimSIM.mdb", "Work/PBimSIM.mdb-journal", "Work/AB12.TMP",
-                                              "Work/x.tmp", "Database/PBTmpCvt.mdb", "debug.txt", "debugAT.txt"};
+                                              "Work/x.tmp", "Database/PBTmpCvt.mdb", "Database/SMSimSIM.mdb",
+                                              "Database/PerMsgSM.mdb-journal", "debug.txt", "debugAT.txt"};
     const std::vector<std::string> kept = {"Database/defpb.mdb", "Database/defsms.mdb", "Files/Dialer.DFA",
                                            "Melody/Scale.MDY", "ZorqMMI.ini", "Work/notes.txt"};
     for (const auto& f : runtime) WriteFile(program / f, "x");

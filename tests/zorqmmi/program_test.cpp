@@ -1,0 +1,279 @@
+// The program's main entry against the phone simulator, offscreen: it finds
+// the phone, shows its window, asks for the PIN or the PUK when the phone
+// wants one, and keeps running without a link when the user cancels. A
+// second start of the built program hands over to this one and exits 0.
+#include "program_support.h"
+
+#include "dlgmessagebox.h"
+#include "dlgsecurcode.h"
+#include "phonesim_client.h"
+#include "zorqapp.h"
+#include "zorqmmidoc.h"
+#include "zorqprogram.h"
+
+#include "at_defs.h"
+#include "krn.h"
+
+#include <QAbstractButton>
+#include <QDir>
+#include <QLineEdit>
+#include <QProcess>
+
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+namespace {
+
+using zorqtest::DialogDriver;
+using zorqtest::ProgramFolder;
+using zorqtest::WhenTrue;
+
+bool IsCodeDialog(QWidget* w) { return qobject_cast<CDlgSecurCode*>(w) != nullptr; }
+bool IsMessage(QWidget* w) { return qobject_cast<CDlgMessageBox*>(w) != nullptr; }
+
+void Type(QWidget* dlg, int id, const QString& text)
+{
+    auto* edit = qobject_cast<QLineEdit*>(static_cast<CDialog*>(dlg)->GetDlgItem(id));
+    ASSERT_NE(edit, nullptr) << "edit " << id;
+    edit->setText(text);
+}
+
+void Click(QWidget* dlg, int id)
+{
+    auto* button = qobject_cast<QAbstractButton*>(static_cast<CDialog*>(dlg)->GetDlgItem(id));
+    ASSERT_NE(button, nullptr) << "button " << id;
+    button->click();
+}
+
+class ProgramTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // The single-instance socket lives in the temporary folder: a private
+        // one keeps this run apart from any other program of the same user.
+        char tmpl[] = "/tmp/zorq-prog-tmp-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        tmp_ = tmpl;
+        oldTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp_.c_str());
+    }
+    void TearDown() override
+    {
+        if (oldTmp_.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTmp_);
+        std::system(("rm -rf '" + tmp_ + "'").c_str());
+        krn_reset_for_tests();
+    }
+
+    // Runs the program on `folder` until `check` ends it (or 60 s pass);
+    // the program's exit code.
+    int RunProgram(const ProgramFolder& folder)
+    {
+        guard_ = new QTimer();
+        guard_->setSingleShot(true);
+        QObject::connect(guard_, &QTimer::timeout, [this] {
+            timedOut_ = true;
+            if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+                app->ShutDown();
+        });
+        guard_->start(60000);
+        const int code = RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")},
+                                           folder.Program());
+        delete guard_;
+        guard_ = nullptr;
+        if (timedOut_) {
+            // What the program was doing helps more than the time-out alone.
+            const std::string trace = zorqtest::ReadFile(folder.path() + "debug.txt");
+            ADD_FAILURE() << "the program did not end in time; its trace ends with:\n"
+                          << trace.substr(trace.size() > 3000 ? trace.size() - 3000 : 0);
+        }
+        return code;
+    }
+
+    // Once the program shows its window after the first detection: `then`
+    // runs (it usually ends the program).
+    void WhenStarted(std::function<bool()> ready, std::function<void()> then)
+    {
+        WhenTrue(
+            [ready] {
+                CZorqMMIApp* app = CZorqMMIApp::Instance();
+                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
+                       !QApplication::activeModalWidget() && ready();
+            },
+            then, 50000, [] {
+                if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+                    app->ShutDown();
+            });
+    }
+    static void End()
+    {
+        if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+            app->ShutDown();
+    }
+    static bool Linked() { return gv_SPIO_com_status == SPIO_com_available; }
+
+    std::string tmp_;
+    QByteArray oldTmp_;
+    QTimer* guard_ = nullptr;
+    bool timedOut_ = false;
+};
+
+TEST_F(ProgramTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneLinksThePhone)
+{
+    phonesim::Process sim("pin-state SIM PIN\nlock SC on\ncode SC 8642\n");
+    ProgramFolder folder(sim.device());
+    DialogDriver driver;
+    QString title, message;
+    bool okWithoutCode = true;
+    driver.Add(IsCodeDialog, [&](QWidget* d) {
+        title = d->windowTitle();
+        okWithoutCode = static_cast<CDialog*>(d)->GetDlgItem(1)->isEnabled();
+        Type(d, 1121, "5793");
+        Click(d, 1);
+    });
+    driver.Add(IsMessage, [&](QWidget* d) {
+        message = static_cast<CDlgMessageBox*>(d)->m_strText;
+        Click(d, 1);
+    });
+    driver.Add(IsCodeDialog, [&](QWidget* d) {
+        Type(d, 1121, "8642");
+        Click(d, 1);
+    });
+    driver.Start();
+    bool linked = false;
+    WhenStarted(Linked, [&] {
+        linked = Linked();
+        End();
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(driver.Done()) << "steps run: " << driver.StepsRun();
+    EXPECT_FALSE(title.isEmpty());
+    EXPECT_FALSE(okWithoutCode) << "OK waits for a code";
+    EXPECT_TRUE(message.contains(QLatin1String("Attempts left: 2"))) << message.toStdString();
+    EXPECT_TRUE(linked);
+    const std::string state = sim.dump();
+    EXPECT_NE(state.find("pin-state READY"), std::string::npos) << state;
+    // The typed codes never reach the trace files in clear.
+    for (const char* trace : {"debugAT.txt", "debug.txt"}) {
+        const std::string text = zorqtest::ReadFile(folder.path() + trace);
+        EXPECT_FALSE(text.empty()) << trace;
+        EXPECT_EQ(text.find("8642"), std::string::npos) << trace;
+        EXPECT_EQ(text.find("5793"), std::string::npos) << trace;
+    }
+}
+
+TEST_F(ProgramTest, ThePukFormAsksForThePukAndANewPin)
+{
+    phonesim::Process sim("pin-state SIM PUK\nlock SC on\n");
+    ProgramFolder folder(sim.device());
+    DialogDriver driver;
+    bool twoCodes = false;
+    QString prompt;
+    driver.Add(IsCodeDialog, [&](QWidget* d) {
+        twoCodes = static_cast<CDlgSecurCode*>(d)->IsTwoCodeForm() && static_cast<CDialog*>(d)->GetDlgItem(1122);
+        prompt = static_cast<CDialog*>(d)->GetDlgItemText(1124);
+        Type(d, 1121, "12345678");
+        Type(d, 1122, "4321");
+        Click(d, 1);
+    });
+    driver.Start();
+    bool linked = false;
+    WhenStarted(Linked, [&] {
+        linked = Linked();
+        End();
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(twoCodes);
+    EXPECT_TRUE(prompt.contains(QLatin1String("PUK"))) << prompt.toStdString();
+    EXPECT_TRUE(linked);
+    const std::string state = sim.dump();
+    EXPECT_NE(state.find("pin-state READY"), std::string::npos) << state;
+    // The new PIN is in force: the phone takes it as the old code of a change.
+    phonesim::Port port(sim.device());
+    port.write("AT+CPWD=\"SC\",\"4321\",\"4321\"\r");
+    const std::string answer = port.readUntil("\r\n", 3000) + port.readUntil("\r\n", 3000);
+    EXPECT_NE(answer.find("OK"), std::string::npos) << answer;
+}
+
+TEST_F(ProgramTest, CancellingTheCodeLeavesTheProgramRunningWithoutALink)
+{
+    phonesim::Process sim("pin-state SIM PIN\nlock SC on\n");
+    ProgramFolder folder(sim.device());
+    DialogDriver driver;
+    driver.Add(IsCodeDialog, [&](QWidget* d) { Click(d, 2); });
+    driver.Start();
+    bool stillRunning = false, linked = true, windowShown = false;
+    WhenStarted([] { return true; }, [&] {
+        // A while later the program still runs, without a link.
+        QTimer::singleShot(1500, [&] {
+            CZorqMMIApp* app = CZorqMMIApp::Instance();
+            stillRunning = app && !app->IsShuttingDown();
+            windowShown = app && app->m_pMainWnd && app->m_pMainWnd->isVisible();
+            linked = Linked();
+            End();
+        });
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(driver.Done());
+    EXPECT_TRUE(stillRunning);
+    EXPECT_TRUE(windowShown);
+    EXPECT_FALSE(linked);
+    EXPECT_NE(sim.dump().find("pin-state SIM PIN"), std::string::npos) << "no code was sent";
+}
+
+TEST_F(ProgramTest, ASecondStartExitsZeroAndBringsTheFirstToTheFront)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    QProcess second;
+    bool minimizedBefore = false, secondEnded = false, linked = false;
+    bool restored = false, shown = false, active = false;
+    WhenStarted(Linked, [&] {
+        linked = true;
+        QWidget* main = CZorqMMIApp::Instance()->m_pMainWnd;
+        main->showMinimized();
+        minimizedBefore = main->isMinimized();
+        // The built program, from its own folder, as a user would start it.
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        second.setProcessEnvironment(env);
+        second.start(QString::fromStdString(zorqtest::BuiltProgramDir() + "/zorqmmi"), {QStringLiteral("--nosplash")});
+        WhenTrue([&] { return second.state() == QProcess::NotRunning; },
+                 [&] {
+                     secondEnded = true;
+                     // The hand-over is answered from the first's loop: give
+                     // the raise a moment to land.
+                     QTimer::singleShot(200, [&] {
+                         QWidget* w = CZorqMMIApp::Instance()->m_pMainWnd;
+                         restored = !w->isMinimized();
+                         shown = w->isVisible();
+                         active = QApplication::activeWindow() == w;
+                         End();
+                     });
+                 },
+                 20000, [&] {
+                     second.kill();
+                     End();
+                 });
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    ASSERT_TRUE(linked);
+    ASSERT_TRUE(secondEnded);
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(minimizedBefore);
+    // The first's window came back: not minimized, shown, active.
+    EXPECT_TRUE(restored);
+    EXPECT_TRUE(shown);
+    EXPECT_TRUE(active);
+}
+
+}  // namespace
