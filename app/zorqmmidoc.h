@@ -200,8 +200,10 @@ public:
     int GetSMSMaxLocation(int storage) const;
     bool IsSIMSMSRead(int storage) const;
     void SetSIMSMSRead(int storage);
-    // 1 when the phone's messages are fetched as status lists (+CMGL).
-    int GetSMSListMode() const { return 1; }
+    // 1 when the phone's messages are fetched as status lists (+CMGL), 0
+    // when every location is read in turn (+CMGR).
+    int GetSMSListMode() const { return m_nSMSListMode; }
+    void SetSMSListMode(int mode) { m_nSMSListMode = mode == 0 ? 0 : 1; }
     // Non-zero when the phone reported message profiles.
     int GetSMSParamState() const;
     int GetNewMsgCount() const { return m_nNewMsgCount; }
@@ -345,6 +347,7 @@ private:
     bool m_bReportBoxShown = false;
     // Arrivals announced since the storage's rows were last counted.
     int m_nNewMsgCount = 0;
+    int m_nSMSListMode = 1;
     int m_nPBUploadState = 1, m_nPBUploadIndex = 1, m_nPBUploadLast = 0, m_nPBUploadStorage = 1;
     // The background reading's entries of one location failed: retried.
     bool m_bUploadReadFailed = false;

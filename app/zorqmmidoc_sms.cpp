@@ -181,6 +181,18 @@ CJetDatabase* OpenByStorage(CZorqMMIDoc& doc, int storage)
     return db;
 }
 
+// The database a copy works in: for a PC role the file the role has open
+// (another file than the profile's may have been chosen), else as above.
+CJetDatabase* OpenCurrentByStorage(CZorqMMIDoc& doc, int storage)
+{
+    if (IsPCCode(storage)) {
+        CJetDatabase* db = nullptr;
+        if (doc.OpenSMSDatabase(&db, storage, std::string()) == 0 && db && db->IsOpen())
+            return db;
+    }
+    return OpenByStorage(doc, storage);
+}
+
 }  // namespace
 
 int32_t CZorqMMIDoc::FindFreeSMSLocation(CJetDatabase* db, int storage, bool capacityTest)
@@ -211,13 +223,13 @@ int32_t CZorqMMIDoc::FindFreeSMSLocation(CJetDatabase* db, int storage, bool cap
 
 int32_t CZorqMMIDoc::GetFreeSMSLocation(int storage)
 {
-    CJetDatabase* db = OpenByStorage(*this, storage);
+    CJetDatabase* db = OpenCurrentByStorage(*this, storage);
     return db ? FindFreeSMSLocation(db, storage, true) : kNoLocation;
 }
 
 bool CZorqMMIDoc::CheckSMSRoom(int storage, int count, int* freeOut, bool replace)
 {
-    CJetDatabase* db = OpenByStorage(*this, storage);
+    CJetDatabase* db = OpenCurrentByStorage(*this, storage);
     if (!db)
         return false;
     const int capacity = GetSMSMaxLocation(storage);

@@ -215,6 +215,15 @@ public:
     // its commands then go to the store named (source or destination).
     void TrackPCDatabaseMenu(int storage, const QPoint& offset);
 
+    // Helpers of the source and transfer files.
+    void ShowLastRowIfByDate();
+    int SelectAndRefreshMirror(const char* who, bool deleteRowsAfterRead, bool fetchUnread);
+    void BeginStoreRead(int storage, int range);
+    void EndStoreRead(int storage);
+    void DeleteReadRowsOfStatus(int status);
+    void CopyRows(int destination, CJetDatabase* source, CJetDatabase* target,
+                  const std::vector<std::pair<int, int32_t>>& rows, bool phone);
+
     // ---- Transfers and deletion (shortmsg_transfer.cpp) ---------------------------------
     void OnBDst();
     void OnCopyToPC();

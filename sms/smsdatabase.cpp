@@ -151,11 +151,9 @@ void CEntrySMSRecordset::SetFromMessage(const CMessage& msg, bool sentPart)
     SetAddrList(&part);
 }
 
-void CEntrySMSRecordset::NormaliseMsgType()
-{
-    if (msgType >= 5 && msgType <= 16)
-        msgType = static_cast<int16_t>((msgType - 5) / 3);
-}
+int NormalisedMsgType(int msgType) { return msgType >= 5 && msgType <= 16 ? (msgType - 5) / 3 : msgType; }
+
+void CEntrySMSRecordset::NormaliseMsgType() { msgType = static_cast<int16_t>(NormalisedMsgType(msgType)); }
 
 void CSMSConfRecordset::DoFieldExchange(CDaoFieldExchange& fx)
 {

@@ -64,6 +64,9 @@ public:
 // One address-list entry: the name and number without "@" and CR LF pairs,
 // joined by "@" and ended by CR LF.
 std::string MakeAddrEntry(const std::string& name, const std::string& number);
+// The plain status of a long message's status: 5-7 -> 0, 8-10 -> 1,
+// 11-13 -> 2, 14-16 -> 3; other values stay.
+int NormalisedMsgType(int msgType);
 // The first 50 characters of an address list.
 std::string MakeSortAddr(const std::string& addrList);
 

@@ -318,6 +318,36 @@ TEST(DocDatabases, MessageRoomCountsOnlyArrivalsNotYetInTheRows)
     EXPECT_EQ(doc.GetFreeSMSLocation(SMS_DST_SIM), -1);
 }
 
+TEST(DocDatabases, PCRoomAndFreePlaceAreThoseOfTheFileTheRoleHasOpen)
+{
+    DocEnvironment env;
+    CZorqMMIDoc doc;
+    const std::string folder = env.dir.path() + "Database/";
+    for (const char* name : {"defsms.mdb", "other.mdb"}) {
+        ASSERT_TRUE(CreateSMSDatabase(folder + name));
+        SetSMSConf(0, folder + name, true);
+    }
+    // The profile's file holds places 1 and 2; another file holds 1 to 300.
+    CJetDatabase* db = nullptr;
+    ASSERT_EQ(doc.OpenSMSDatabase(&db, SMS_DST_PC, folder + "defsms.mdb"), 0);
+    AddSMSRow(*db, 1, 1);
+    AddSMSRow(*db, 2, 1);
+    ASSERT_EQ(doc.OpenSMSDatabase(&db, SMS_DST_PC, folder + "other.mdb"), 0);
+    db->BeginTrans();
+    for (int loc = 1; loc <= 300; ++loc)
+        AddSMSRow(*db, loc, 1);
+    db->CommitTrans();
+    // A copy into the other file counts and places in that file.
+    EXPECT_EQ(doc.GetFreeSMSLocation(SMS_DST_PC), 301);
+    int free = -1;
+    EXPECT_TRUE(doc.CheckSMSRoom(SMS_DST_PC, 1, &free, false));
+    EXPECT_EQ(free, 65535 - 300);
+    EXPECT_EQ(doc.m_dbSMSDst.GetName(), folder + "other.mdb");
+    // With no file open for the role, the profile's file is the PC store.
+    doc.CloseSMSDatabases(1);
+    EXPECT_EQ(doc.GetFreeSMSLocation(SMS_DST_PC), 3);
+}
+
 TEST(DocConcatLists, CloseSavesFirstAndKeepsRowsWhenTheSaveFails)
 {
     DocEnvironment env;

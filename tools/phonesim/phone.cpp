@@ -1033,6 +1033,7 @@ bool Phone::sms(const std::string& name, char kind, const std::string& args) {
         const auto n = num(0);
         if (a->empty() || !n) return cms(302), true;
         if (*n < 1 || *n > readStore.capacity) return cms(321), true;
+        if (const int e = switchedError(sw_.deleteError)) return cms(e), true;
         readStore.messages.erase(*n);
         return ok(), true;
     }
@@ -1104,6 +1105,15 @@ bool Phone::sms(const std::string& name, char kind, const std::string& args) {
         return true;
     }
     return error(), true;
+}
+
+int Phone::switchedError(int error) {
+    if (!error) return 0;
+    if (sw_.errorAfter > 0) {
+        --sw_.errorAfter;
+        return 0;
+    }
+    return error;
 }
 
 void Phone::finishBody() {
@@ -1195,6 +1205,7 @@ void Phone::finishBody() {
         return ok();
     }
     MessageStore& s = *store(mem2_);
+    if (const int e = switchedError(sw_.storeError)) return cms(e);
     const int index = freeIndex(s, false);
     if (!index) return cms(322);
     s.messages[index] = m;

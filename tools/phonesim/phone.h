@@ -77,6 +77,9 @@ struct Switches {
     bool partialNext = false;
     int partialRestDelayMs = 0;  // with partialNext: the rest comes this much later
     int sendError = 0;           // +CMS error for every send (0: sends succeed)
+    int storeError = 0;          // +CMS error for every +CMGW (0: stores succeed)
+    int deleteError = 0;         // +CMS error for every +CMGD (0: deletions succeed)
+    int errorAfter = 0;          // stores and deletions that still succeed before those errors
     bool bareOkNext = false;
     bool garbageNext = false;
     bool unknownBeforeCgmi = false;
@@ -127,6 +130,9 @@ private:
     void byteIn(char c);
     void execute(const std::string& line);
     void finishBody();
+    // A store or deletion error switched on: 0 while `errorAfter` lets
+    // more succeed (counting them down), else the error number.
+    int switchedError(int error);
 
     // Output helpers
     std::string frame(std::string_view text) const;

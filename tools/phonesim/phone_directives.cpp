@@ -112,10 +112,16 @@ std::string Phone::setSwitch(const std::string& name, const std::string& value) 
         sw_.dialDelayMs = *n;
         return "ok";
     }
-    if (name == "partial-rest-delay" || name == "send-error") {
+    if (name == "partial-rest-delay" || name == "send-error" || name == "store-error" || name == "delete-error" ||
+        name == "error-after") {
         const auto n = number(value);
-        if (!n || (name == "send-error" && *n > 65535)) return "error: " + name + " takes a number";
-        (name == "send-error" ? sw_.sendError : sw_.partialRestDelayMs) = *n;
+        if (!n || (name != "partial-rest-delay" && *n > 65535)) return "error: " + name + " takes a number";
+        int& field = name == "send-error"     ? sw_.sendError
+                     : name == "store-error"  ? sw_.storeError
+                     : name == "delete-error" ? sw_.deleteError
+                     : name == "error-after"  ? sw_.errorAfter
+                                              : sw_.partialRestDelayMs;
+        field = *n;
         return "ok";
     }
     if (name == "ciev-storm") {

@@ -236,6 +236,29 @@ TEST(PhoneMessages, PduStoreChecksLengthAndReadsBack) {
     EXPECT_EQ(at(phone, "AT+CPMS=\"SM\""), lines({"+CPMS: 3,30,3,30,3,30", "OK"}));
 }
 
+TEST(PhoneMessages, StoreAndDeleteRefusalsStartAfterTheGivenCount) {
+    Phone phone;
+    ASSERT_EQ(phone.apply("clear-messages SM"), "ok");
+    ASSERT_EQ(phone.apply("set store-error 322"), "ok");
+    ASSERT_EQ(phone.apply("set error-after 1"), "ok");
+    const std::string pdu = "07913386094000F011000B913316325476F80000A705C8329BFD06\x1A";
+    EXPECT_EQ(at(phone, "AT+CMGW=19,2"), "\r\n> ");
+    phone.receive(pdu);
+    EXPECT_EQ(phone.takeOutput(), lines({"+CMGW: 1", "OK"}));
+    EXPECT_EQ(at(phone, "AT+CMGW=19,2"), "\r\n> ");
+    phone.receive(pdu);
+    EXPECT_EQ(phone.takeOutput(), lines({"+CMS ERROR: 322"}));
+    // The refused store kept nothing; deletions go on until theirs is set.
+    EXPECT_EQ(at(phone, "AT+CPMS=\"SM\""), lines({"+CPMS: 1,30,1,30,1,30", "OK"}));
+    ASSERT_EQ(phone.apply("set delete-error 500"), "ok");
+    EXPECT_EQ(at(phone, "AT+CMGD=1"), lines({"+CMS ERROR: 500"}));
+    EXPECT_EQ(at(phone, "AT+CMGR=1").substr(0, 8), "\r\n+CMGR:");
+    ASSERT_EQ(phone.apply("set delete-error 0"), "ok");
+    EXPECT_EQ(at(phone, "AT+CMGD=1"), lines({"OK"}));
+    EXPECT_EQ(at(phone, "AT+CMGR=1"), lines({"+CMS ERROR: 321"}));
+    EXPECT_NE(phone.apply("set store-error many").rfind("error:", 0), std::string::npos);
+}
+
 TEST(PhoneMessages, AlphanumericSenderAndOtherCodings) {
     Phone phone;
     ASSERT_EQ(phone.apply("clear-messages SM"), "ok");

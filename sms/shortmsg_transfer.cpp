@@ -1,0 +1,473 @@
+// The message screen's copies between stores and its deletions. A copy into
+// a PC database only adds rows; a copy into the SIM goes through the phone
+// and reaches the SIM mirror only once the phone stored the message, read
+// back so that the mirror holds the phone's own copy. A deletion in the SIM
+// removes the mirror row only once the phone deleted the message.
+#include "shortmsg.h"
+
+#include "debugtrace.h"
+#include "dlgprogress.h"
+#include "dstchoice.h"
+#include "entrylistctrl.h"
+#include "jetdatabase.h"
+#include "message.h"
+#include "mtr_gen.h"
+#include "mtr_sms.h"
+#include "pccharset.h"
+#include "profile.h"
+#include "smsdatabase.h"
+#include "uiservices.h"
+#include "zorqmmidoc.h"
+
+#include <QApplication>
+#include <QThread>
+
+#include <memory>
+
+namespace {
+
+constexpr int kDone = -35;
+constexpr int kFailed = -36;
+
+enum {
+    STR_SIM_NOT_SELECTED = 31364, STR_NO_ROOM = 31297, STR_COPYING = 31335, STR_NO_PC_LOCATION = 31425,
+    STR_NOT_STORABLE = 31757, STR_NOT_STORED = 31462, STR_NOT_ERASED = 31463, STR_DELETING = 31334,
+    STR_NOT_DELETED = 31463,
+};
+
+// The PC-database menu of a copy opens here on the screen.
+const QPoint kCopyMenuOffset(577, 201);
+
+// A message named in a failure: its first ten characters and "...".
+QString Excerpt(const std::string& text) { return PcToQString(text.substr(0, 10)) + QStringLiteral("..."); }
+
+bool IsPhoneStore(int storage) { return storage == SMS_DST_SIM || storage == SMS_SRC_SIM; }
+
+// The progress window of a copy, an erase or a deletion (template 280).
+class TransferProgress {
+public:
+    TransferProgress(QWidget* owner, int titleId) : dlg_(owner, 280) { dlg_.SetTitleText(UiLoadString(titleId)); }
+    void Show(int range)
+    {
+        if (!dlg_.IsWindowCreated())
+            dlg_.Create();
+        dlg_.show();
+        dlg_.SetRange(range);
+    }
+    void SetRange(int range) { dlg_.SetRange(range); }
+    void SetPos(int pos)
+    {
+        if (dlg_.IsWindowCreated())
+            dlg_.SetPos(pos);
+    }
+    void Step()
+    {
+        if (dlg_.IsWindowCreated())
+            dlg_.StepIt();
+    }
+    // The bar full for a moment, then the window goes.
+    void Finish()
+    {
+        if (dlg_.IsWindowCreated() && dlg_.isVisible()) {
+            dlg_.SetPos(dlg_.GetRange());
+            dlg_.repaint();
+            QThread::msleep(static_cast<unsigned long>(CShortMsg::kClosePause) * 10);
+        }
+        dlg_.Close();
+    }
+    void Close() { dlg_.Close(); }
+    bool IsShown() const { return dlg_.IsWindowCreated() && dlg_.isVisible(); }
+
+private:
+    CDlgProgressText dlg_;
+};
+
+}  // namespace
+
+// ---- Destination choice --------------------------------------------------------------------
+
+void CShortMsg::OnBDst()
+{
+    CZorqMMIDoc* doc = GetDocument();
+    if (!doc)
+        return;
+    SelectionCaps caps{};
+    GetSelectionCaps(&caps);
+    CDlgDstChoiceSMS dlg(m_nSrcStorage, this);
+    // Copies into the phone memory are not made: it is not offered.
+    dlg.SetDstPhoneEnabled(false);
+    dlg.SetDstSIMEnabled(doc->IsSMSDestAvailable(SMS_DST_SIM) && caps.copySIM);
+    if (dlg.DoModal() != IDOK)
+        return;
+    if (dlg.GetDst() == SMS_DST_PC) {
+        if (dlg.GetChoice() == CDlgDstChoice::DST_EXISTING_PC_FILE)
+            OnCopyToOtherPCDatabase();
+        else if (dlg.GetChoice() == CDlgDstChoice::DST_NEW_PC_FILE)
+            OnCopyToNewPCDatabase();
+        else
+            OnCopyToPC();
+    } else if (dlg.GetDst() == SMS_DST_SIM) {
+        OnCopyToSIM();
+    }
+}
+
+void CShortMsg::OnCopyToPC()
+{
+    const bool ctrl = QApplication::keyboardModifiers().testFlag(Qt::ControlModifier);
+    CopyToPCDatabase(m_nSrcStorage == SMS_SRC_PC || ctrl ? 1 : 0);
+}
+
+void CShortMsg::CopyToPCDatabase(int mode)
+{
+    if (mode == 0) {
+        if (OpenDefaultPCDatabase(SMS_DST_PC))
+            CopyToPCConfirm(m_bAllSelected);
+    } else if (GetIniProfileInt("ConditionnalImplementation", "RightClickOnPC", 0) == 0) {
+        TrackPCDatabaseMenu(SMS_DST_PC, kCopyMenuOffset);
+    }
+    NotifyControlChanged(m_list);
+}
+
+void CShortMsg::OnCopyToSIM()
+{
+    m_nDstStorage = SMS_DST_SIM;
+    ClickDstMirrorDatabase(SMS_DST_SIM);
+    NotifyControlChanged(m_list);
+}
+
+void CShortMsg::OnCopyToNewPCDatabase()
+{
+    if (CreatePCDatabase(SMS_DST_PC))
+        CopyToPCConfirm(0);
+}
+
+void CShortMsg::OnCopyToOtherPCDatabase()
+{
+    if (OpenOtherPCDatabase(SMS_DST_PC))
+        CopyToPCConfirm(m_bAllSelected);
+}
+
+int CShortMsg::CopyToPCConfirm(int ask)
+{
+    if (ask == 0 || AskMirror() == 1)
+        CopyInDst(SMS_DST_PC);
+    return 1;
+}
+
+void CShortMsg::ClickDstMirrorDatabase(int dst)
+{
+    CZorqMMIDoc* doc = GetDocument();
+    if (!doc)
+        return;
+    WriteDebugInt("CShortMsg::ClickDstMirrorDatabase -> Select the SMS storage for writing ", dst);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const MTR_RESULT r = mtr_SMS_select_storage(SMS_SRC_SIM, dst);
+    QApplication::restoreOverrideCursor();
+    if (r != kDone) {
+        WriteDebug("CShortMsg::ClickDstMirrorDatabase -> The storage could not be selected");
+        if (mtr_GEN_translate_error(r) == kFailed)
+            UiMessageBox(UiFormatString(STR_SIM_NOT_SELECTED, {QString::number(r)}));
+        return;
+    }
+    if (!doc->IsSIMSMSRead(dst)) {
+        // The mirror must hold the SIM before places are counted in it.
+        if (!UpLoad(dst))
+            return;
+        doc->SetSIMSMSRead(dst);
+        doc->ResetNewMsgCount();
+    }
+    if (!m_bAllSelected || AskMirror() == 1)
+        CopyInDst(dst);
+}
+
+// ---- Copying -------------------------------------------------------------------------------
+
+void CShortMsg::CopyInDst(int dst)
+{
+    BusyScope busy(this);
+    CZorqMMIDoc* doc = GetDocument();
+    if (!doc)
+        return;
+    CJetDatabase* source = nullptr;
+    CJetDatabase* target = nullptr;
+    if (m_nSrcStorage != SMS_NOSELECT)
+        doc->OpenSMSDatabase(&source, m_nSrcStorage, std::string());
+    doc->OpenSMSDatabase(&target, dst, std::string());
+    // The rows to copy, taken before any of them is deselected.
+    std::vector<std::pair<int, int32_t>> rows;
+    if (m_list)
+        for (int row : m_list->GetSelectedRows())
+            rows.emplace_back(row, m_list->GetLocation(row));
+    const int n = static_cast<int>(rows.size());
+    const bool phone = IsPhoneStore(dst);
+    int free = 0;
+    if (n == 0) {
+        // nothing selected
+    } else if (!doc->CheckSMSRoom(dst, n, &free, m_bDstChosen != 0)) {
+        m_bDstChosen = 0;
+        UiMessageBox(UiFormatString(STR_NO_ROOM, {QString::number(free)}));
+    } else if (source && source->IsOpen() && target && target->IsOpen()) {
+        bool go = true;
+        if (m_bDstChosen) {
+            m_bDstChosen = 0;
+            go = Erase(dst) != 0;
+        }
+        if (go)
+            CopyRows(dst, source, target, rows, phone);
+    }
+    // A copy into the file the screen shows appears at once.
+    const bool shown = !phone && m_nSrcStorage == SMS_SRC_PC && source && target && source->IsOpen() &&
+                       target->IsOpen() && source->GetName() == target->GetName();
+    doc->CloseSMSDatabases(1);
+    if (shown)
+        RefreshFolderList(m_nFolder, m_nSrcStorage);
+}
+
+void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
+                         const std::vector<std::pair<int, int32_t>>& rows, bool phone)
+{
+    CZorqMMIDoc* doc = GetDocument();
+    const int n = static_cast<int>(rows.size());
+    TransferProgress progress(this, STR_COPYING);
+    progress.Show(n == 1 ? 2 : n);
+    bool refused = false;
+    int32_t next = kNoLocation;
+    try {
+        CEntrySMSRecordset from(source);
+        from.Open(dbOpenTable, "EntrySMS");
+        from.SetCurrentIndex("indLoc");
+        CEntrySMSRecordset to(target);
+        to.Open(dbOpenTable, "EntrySMS");
+        to.SetCurrentIndex("indLoc");
+        for (const auto& [row, location] : rows) {
+            if (!from.Seek("=", CVariant::Long(location))) {
+                progress.Step();
+                continue;
+            }
+            if (!phone) {
+                // The first free place, then the next ones no row holds:
+                // adding never replaces a row.
+                int32_t place = next == kNoLocation ? doc->GetFreeSMSLocation(dst) : next + 1;
+                while (place != kNoLocation && to.Seek("=", CVariant::Long(place)))
+                    ++place;
+                if (place != kNoLocation && place > doc->GetSMSMaxLocation(dst))
+                    place = kNoLocation;
+                if (place == kNoLocation) {
+                    progress.Close();
+                    UiMessageBoxId(STR_NO_PC_LOCATION);
+                    continue;
+                }
+                next = place;
+                to.AddNew();
+                to.Location = place;
+                to.CopyRecord(from);
+                to.NormaliseMsgType();
+                to.Update();
+                progress.Step();
+                continue;
+            }
+            CMessage msg;
+            msg.SetFromRecord(from);
+            msg.SetStatus(NormalisedMsgType(from.msgType));
+            if (msg.CanStoreInPhone() == -1) {
+                progress.Close();
+                refused = true;
+                continue;
+            }
+            uint8_t index = 0;
+            if (!mtr_SMS_store_in_mem(&msg, &index)) {
+                WriteDebug("CShortMsg::CopyInDst -> The message could not be stored");
+                progress.Close();
+                UiMessageBox(UiFormatString(STR_NOT_STORED, {Excerpt(from.Text)}));
+                break;
+            }
+            if (m_list)
+                m_list->DeselectRow(row);
+            // The mirror takes the phone's own copy; when it cannot be read
+            // back, the row copied from the source stands in for it.
+            OpenReadRecordset(dst);
+            const MTR_RESULT r = mtr_SMS_read(index, 0);
+            CloseReadRecordset();
+            if (r != kDone) {
+                to.SeekLocation(index);
+                to.Location = index;
+                to.CopyRecord(from);
+                to.NormaliseMsgType();
+                to.Update();
+            }
+            progress.Step();
+        }
+    } catch (const CDaoException& e) {
+        WriteDebug("CShortMsg::CopyInDst -> ", e.what());
+    }
+    if (refused)
+        UiMessageBoxId(STR_NOT_STORABLE);
+    if (n == 1)
+        progress.SetPos(2);
+    progress.Finish();
+}
+
+// ---- Erasing the destination ---------------------------------------------------------------
+
+int CShortMsg::Erase(int dst)
+{
+    CZorqMMIDoc* doc = GetDocument();
+    CJetDatabase* db = nullptr;
+    if (!doc || doc->OpenSMSDatabase(&db, dst, std::string()) != 0 || !db || !db->IsOpen())
+        return 0;
+    int ok = 1;
+    TransferProgress progress(this, STR_DELETING);
+    try {
+        CEntrySMSRecordset rs(db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+        const int count = static_cast<int>(rs.GetRecordCount());
+        if (count > 0)
+            progress.Show(count);
+        while (!rs.IsEOF()) {
+            MTR_RESULT r = kDone;
+            if (IsPhoneStore(dst)) {
+                if (rs.MsgType2 == 1) {
+                    // A long message's row is not at a phone index: its parts
+                    // are deleted where the phone keeps them.
+                    r = doc->DeleteConcatMessage(&rs, dst) ? kDone : kFailed;
+                } else {
+                    WriteDebugInt("CShortMsg::Erase -> Delete the message at index ", rs.Location);
+                    r = rs.Location >= 1 && rs.Location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(rs.Location))
+                                                               : kFailed;
+                }
+            }
+            if (r != kDone) {
+                WriteDebug("CShortMsg::Erase -> The message could not be deleted");
+                progress.Close();
+                UiMessageBox(UiFormatString(STR_NOT_ERASED, {Excerpt(rs.Text)}));
+                ok = 0;
+                break;
+            }
+            rs.Delete();
+            rs.MoveNext();
+            progress.Step();
+        }
+        if (ok && count == 1)
+            progress.SetPos(2);
+    } catch (const CDaoException& e) {
+        WriteDebug("CShortMsg::Erase -> ", e.what());
+        ok = 0;
+    }
+    if (ok)
+        progress.Finish();
+    else
+        progress.Close();
+    return ok;
+}
+
+// ---- Deleting --------------------------------------------------------------------------------
+
+void CShortMsg::OnBDelete()
+{
+    DeleteSelected();
+    NotifyControlChanged(m_list);
+}
+
+void CShortMsg::DeleteSelected()
+{
+    BusyScope busy(this);
+    CZorqMMIDoc* doc = GetDocument();
+    if (!doc || !m_list)
+        return;
+    const int n = m_list->GetSelectedCount();
+    CJetDatabase* db = nullptr;
+    if (m_nSrcStorage != SMS_NOSELECT)
+        doc->OpenSMSDatabase(&db, m_nSrcStorage, std::string());
+    if (n == 0)
+        return;
+    QStringList names;
+    for (int row : m_list->GetSelectedRows())
+        names << m_list->GetRowText(row, 0);
+    EndFind();
+    // The progress window of the running answer: one per "yes", one for
+    // the whole of "yes to all"; none stands while a question is asked.
+    std::unique_ptr<TransferProgress> progress;
+    m_list->setUpdatesEnabled(false);
+    bool all = false;
+    int deleted = 0, base = 0;
+    for (int i = 0; i < n; ++i) {
+        if (!all) {
+            // With one message left "yes to all" means nothing more.
+            const int answer = AskDelete(names[i], i < n - 1);
+            if (answer == IDCANCEL)
+                break;
+            if (answer == IDNO)
+                continue;  // the message stays, still selected
+            progress = std::make_unique<TransferProgress>(this, STR_DELETING);
+            if (answer == IDYESTOALL) {
+                all = true;
+                base = deleted;
+                m_list->setUpdatesEnabled(false);
+                progress->Show(n - base);
+            } else {
+                m_list->setUpdatesEnabled(true);
+                progress->Show(2);
+            }
+        }
+        // Rows answered "no" stay selected ahead of the one to delete.
+        const QList<int> selected = m_list->GetSelectedRows();
+        const int skip = i - deleted;
+        if (skip < 0 || skip >= selected.size())
+            break;
+        const int row = selected[skip];
+        if (!DeleteOneItem(row)) {
+            progress.reset();
+            // The refused message is named; those deleted before stay deleted.
+            UiMessageBox(UiFormatString(STR_NOT_DELETED, {m_list->GetRowText(row, 2).left(10) + QStringLiteral("...")}));
+            break;
+        }
+        ++deleted;
+        if (!all) {
+            progress->SetPos(2);
+            QThread::msleep(static_cast<unsigned long>(kClosePause) * 10);
+            progress.reset();
+        } else {
+            progress->SetPos(deleted - base);
+        }
+        m_list->DeleteRow(row);
+        UpdateCountText(m_list->GetRowCount());
+        if (m_list->GetRowCount() == 0)
+            UpdateSortComboState(db);
+        ClearMessagePane();
+    }
+    m_list->setUpdatesEnabled(true);
+    progress.reset();
+    if (m_list->GetSelectedCount() == 0)
+        DisableButtons();
+}
+
+int CShortMsg::DeleteOneItem(int row)
+{
+    CZorqMMIDoc* doc = GetDocument();
+    if (!doc || !m_pListRecordset || !m_list)
+        return 0;
+    try {
+        if (!SeekListRow(m_list->GetLocation(row)))
+            return 0;
+        if (m_nSrcStorage != SMS_SRC_PC) {
+            MTR_RESULT r;
+            if (m_pListRecordset->MsgType2 == 1) {
+                r = doc->DeleteConcatMessage(m_pListRecordset.get(), m_nSrcStorage) ? kDone : kFailed;
+            } else {
+                const int32_t location = m_pListRecordset->Location;
+                WriteDebugInt("CShortMsg::DeleteOneItem -> Delete the message at index ", location);
+                r = location >= 1 && location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(location)) : kFailed;
+            }
+            if (r != kDone) {
+                WriteDebug("CShortMsg::DeleteOneItem -> The message could not be deleted");
+                mtr_GEN_translate_error(r);
+                return 0;
+            }
+        }
+        m_pListRecordset->Delete();
+        return 1;
+    } catch (const CDaoException& e) {
+        WriteDebug("CShortMsg::DeleteOneItem -> ", e.what());
+        return 0;
+    }
+}

@@ -1,0 +1,531 @@
+// The message screen's sources, store reading, copies and deletions,
+// driven as a user drives them, against the phone simulator.
+#include "../app/test_support.h"
+#include "../engine/engine_fixture.h"
+
+#include "confirm.h"
+#include "dstchoice.h"
+#include "entrylistctrl.h"
+#include "filedlg.h"
+#include "jetdatabase.h"
+#include "message.h"
+#include "profile.h"
+#include "shortmsg.h"
+#include "smsdatabase.h"
+#include "strutil.h"
+#include "utilities.h"
+#include "zorqmmidoc.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QTest>
+#include <QTimer>
+
+#include <deque>
+#include <filesystem>
+#include <functional>
+#include <memory>
+
+namespace {
+
+// Answers the program's dialogs as they come up, in order; a question that
+// was not expected is answered Cancel and recorded.
+class DialogScript {
+public:
+    DialogScript()
+    {
+        timer_.setInterval(5);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+        timer_.start();
+    }
+    // The next confirmation gets `answer`; `allEnabled` records whether it
+    // offered "yes to all".
+    void Confirm(int answer)
+    {
+        steps_.push_back([this, answer](QWidget* w) {
+            auto* d = qobject_cast<CDlgConfirm*>(w);
+            if (!d)
+                return false;
+            QWidget* all = d->GetDlgItem(IDYESTOALL);
+            allOffered.push_back(all && all->isEnabled());
+            asked.push_back(d->Message().toStdString());
+            d->EndDialog(answer);
+            return true;
+        });
+    }
+    // The next replace question: replace the destination's content or not.
+    void Mirror(bool replace)
+    {
+        steps_.push_back([replace](QWidget* w) {
+            auto* d = qobject_cast<CDlgDstMirrorDatabase*>(w);
+            if (!d)
+                return false;
+            if (auto* b = qobject_cast<QAbstractButton*>(d->GetDlgItem(replace ? 1122 : 1123)))
+                b->setChecked(true);
+            d->OnOK();
+            return true;
+        });
+    }
+    bool Done() const { return steps_.empty(); }
+
+    std::vector<bool> allOffered;
+    std::vector<std::string> asked;
+    int unexpected = 0;
+
+private:
+    void Tick()
+    {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            auto* d = qobject_cast<CDialog*>(w);
+            if (!d || !d->isVisible() || !d->isModal())
+                continue;
+            if (!steps_.empty() && steps_.front()(d)) {
+                steps_.pop_front();
+                return;
+            }
+            if (steps_.empty() && (qobject_cast<CDlgConfirm*>(d) || qobject_cast<CDlgDstMirrorDatabase*>(d))) {
+                ++unexpected;
+                d->EndDialog(IDCANCEL);
+                return;
+            }
+        }
+    }
+    std::deque<std::function<bool(QWidget*)>> steps_;
+    QTimer timer_;
+};
+
+struct Row {
+    int32_t location;
+    int type;
+    std::string text;
+    bool operator==(const Row& o) const { return location == o.location && type == o.type && text == o.text; }
+};
+
+void PrintTo(const Row& r, std::ostream* os) { *os << "{" << r.location << "," << r.type << "," << r.text << "}"; }
+
+class ShortMsgStoreTest : public engine_test::LinkTest {
+protected:
+    void SetUp() override
+    {
+        LinkTest::SetUp();
+        for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
+            std::filesystem::create_directories(host.folder + sub);
+        setenv("TMPDIR", host.folder.c_str(), 1);
+        app.SetDataDirectories(host.folder + "zorqmmi");
+        ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), host.folder + "ZORQenu.rcc"));
+        ASSERT_TRUE(app.LoadResourceLibrary("enu"));
+        for (const char* f : {"smsback.bmp", "backenu.BMP", "backenu.INI"})
+            zorqtest::CopyFile(zorqtest::BuiltProgramDir() + "/Res/" + f, host.folder + "Res/" + f);
+        doc = std::make_unique<CZorqMMIDoc>();
+        pausedBefore = CShortMsg::kClosePause;
+        CShortMsg::kClosePause = 0;
+        MakePCDatabase("defsms.mdb", {});
+    }
+    void TearDown() override
+    {
+        CloseScreen();
+        SetFileDlgRunner(nullptr);
+        CShortMsg::kClosePause = pausedBefore;
+        doc.reset();
+        unsetenv("TMPDIR");
+        LinkTest::TearDown();
+    }
+
+    // The simulator with `scenario` after an empty SIM message store of
+    // `capacity`; the message set-up and the SIM mirror as a detection
+    // makes them.
+    void StartPhone(const std::string& scenario, int capacity = 10)
+    {
+        Start("clear-messages SM\nmessage-store SM " + std::to_string(capacity) + "\n" + scenario);
+        gv_SPIO_com_status = 2;
+        ASSERT_EQ(doc->SetupSMS(), -35);
+        ASSERT_TRUE(doc->PrepareSIMSMSDatabase());
+    }
+    // A new document for the same phone, as at the next start of the program.
+    void Restart()
+    {
+        CloseScreen();
+        doc.reset();
+        doc = std::make_unique<CZorqMMIDoc>();
+        ASSERT_EQ(doc->SetupSMS(), -35);
+        ASSERT_TRUE(doc->PrepareSIMSMSDatabase());
+    }
+
+    // The screen on `folder` (0 received, 1 sent) with `source` remembered.
+    void Open(int source, int folder = 0)
+    {
+        WriteIniProfileInt(folder == 0 ? "SMSMT" : "SMSMO", "Source", source);
+        WriteIniProfileInt(folder == 0 ? "SMSMT" : "SMSMO", "ComboSort", 1);
+        screen = std::make_unique<CShortMsg>();
+        screen->SetSource(folder);
+        screen->OnInitialUpdate();
+        screen->show();
+        Pump();
+    }
+    void CloseScreen()
+    {
+        if (screen) {
+            screen->OnDestroy();
+            screen.reset();
+        }
+    }
+    static void Pump()
+    {
+        for (int i = 0; i < 3; ++i) {
+            QCoreApplication::sendPostedEvents();
+            QCoreApplication::processEvents();
+        }
+    }
+    void Click(int id)
+    {
+        auto* b = qobject_cast<QAbstractButton*>(screen->GetDlgItem(id));
+        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(b->isEnabled()) << id;
+        QTest::mouseClick(b, Qt::LeftButton);
+        Pump();
+    }
+    void Select(std::initializer_list<int> rows)
+    {
+        CEntryListCtrl* list = screen->List();
+        list->DeselectAll();
+        for (int r : rows)
+            list->selectionModel()->select(list->model()->index(r, 0),
+                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        screen->OnSelectionChanged();
+    }
+    void SelectAll()
+    {
+        screen->OnColumnClick();
+        Pump();
+    }
+    std::vector<std::string> Texts()
+    {
+        std::vector<std::string> out;
+        for (int r = 0; r < screen->List()->GetRowCount(); ++r)
+            out.push_back(screen->List()->GetRowText(r, 2).toStdString());
+        return out;
+    }
+
+    std::string PCPath(const std::string& name) { return app.GetFolderPath() + name; }
+    // A PC message database with received messages at locations 1, 2, ...
+    std::string MakePCDatabase(const std::string& name, const std::vector<std::string>& texts)
+    {
+        const std::string path = PCPath(name);
+        DeleteFileIfExists(path);
+        EXPECT_TRUE(CreateSMSDatabase(path));
+        SetSMSConf(0, path, true);
+        CJetDatabase db;
+        db.Open(path);
+        db.BeginTrans();
+        CEntrySMSRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "[EntrySMS]");
+        int loc = 0;
+        for (const std::string& t : texts) {
+            rs.AddNew();
+            rs.Location = ++loc;
+            rs.msgType = 1;
+            rs.Date = MakeDateTime(2024, 5, 6, 10, 0, loc % 60);
+            rs.SetAddresses("", "+3361234567" + std::to_string(loc % 10));
+            rs.Text = t;
+            rs.Update();
+        }
+        rs.Close();
+        db.CommitTrans();
+        return path;
+    }
+    static std::vector<Row> Rows(const std::string& path)
+    {
+        CJetDatabase db;
+        db.Open(path);
+        CEntrySMSRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS ORDER BY Location");
+        std::vector<Row> out;
+        for (; !rs.IsEOF(); rs.MoveNext())
+            out.push_back({rs.Location, rs.msgType, rs.Text});
+        return out;
+    }
+    std::vector<Row> Mirror() { return Rows(GetSMSimSIMPath(1)); }
+    // The simulator's SIM messages as rows (index, status, text).
+    std::vector<Row> PhoneMessages()
+    {
+        std::vector<Row> out;
+        const std::string dump = sim->dump();
+        size_t at = 0;
+        while ((at = dump.find("\nmessage SM ", at)) != std::string::npos) {
+            at += 12;
+            const size_t end = dump.find('\n', at);
+            const std::string line = dump.substr(at, end - at);
+            Row r{};
+            r.location = std::stoi(line);
+            r.type = line[line.find(' ') + 1] - '0';
+            // The text follows the quoted address and the quoted time stamp.
+            size_t q = line.find('"');
+            q = line.find('"', q + 1);
+            q = line.find('"', q + 1);
+            q = line.find('"', q + 1);
+            r.text = line.substr(q + 2);
+            out.push_back(r);
+        }
+        return out;
+    }
+    std::vector<std::string> Boxes() const
+    {
+        std::vector<std::string> out;
+        for (const auto& s : app.shown)
+            out.push_back(s.text.toStdString());
+        return out;
+    }
+    // A scenario line given to the running simulator.
+    std::string Command(std::string line)
+    {
+        while (!line.empty() && line.back() == '\n')
+            line.pop_back();
+        return sim->command(line);
+    }
+    // The right click on the PC source button that comes before its menu.
+    void RightClickPC()
+    {
+        screen->DefWindowProc(CShortMsg::WM_SRC_CONTEXT, 0,
+                              reinterpret_cast<std::intptr_t>(screen->GetDlgItem(CShortMsg::IDC_SRC_PC)));
+    }
+    // A command of the PC source's menu, then the menu's closing.
+    void PCMenu(int command)
+    {
+        RightClickPC();
+        screen->OnCommand(command);
+        screen->DefWindowProc(CShortMsg::WM_SRC_MENU_CLOSED, 0, 0);
+        Pump();
+    }
+    std::string Text(int id, const QStringList& inserts = {})
+    {
+        return (inserts.isEmpty() ? app.LoadString(id) : app.FormatString(id, inserts)).toStdString();
+    }
+
+    static std::string Msg(int index, int stat, const std::string& text, int minute = 0)
+    {
+        char stamp[32];
+        std::snprintf(stamp, sizeof stamp, "24/05/06,14:%02d:00+08", minute);
+        return "message SM " + std::to_string(index) + " " + std::to_string(stat) + " +3361111111" +
+               std::to_string(index % 10) + " \"" + (stat <= 1 ? stamp : "") + "\" " + text + "\n";
+    }
+
+    zorqtest::RecordingApp app;
+    std::unique_ptr<CZorqMMIDoc> doc;
+    std::unique_ptr<CShortMsg> screen;
+    int pausedBefore = 50;
+};
+
+}  // namespace
+
+TEST_F(ShortMsgStoreTest, ReadsTheSIMOncePerRunAndShowsLastRunsUnreadMessagesUnread)
+{
+    StartPhone(Msg(1, 0, "First unread", 1) + Msg(2, 1, "Already read", 2) + Msg(3, 3, "Sent one"));
+    Open(SMS_SRC_SIM);
+    EXPECT_TRUE(doc->IsSIMSMSRead(SMS_SRC_SIM));
+    EXPECT_EQ(Mirror(), (std::vector<Row>{{1, 0, "First unread"}, {2, 1, "Already read"}, {3, 3, "Sent one"}}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"First unread", "Already read"}));
+    EXPECT_EQ(screen->List()->GetRowParam(0), 1);  // shown unread
+
+    // A message the phone took without telling: the SIM is not read again
+    // when it is shown again in this run.
+    ASSERT_EQ(Command(Msg(4, 1, "Sneaked in", 3)), "ok");
+    Click(CShortMsg::IDC_SRC_PC);
+    EXPECT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    Click(CShortMsg::IDC_SRC_SIM);
+    EXPECT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"First unread", "Already read"}));
+
+    // The listing marked the unread message read in the phone. At the next
+    // start it is read as read, and shown unread again as it was left.
+    EXPECT_EQ(PhoneMessages()[0].type, 1);
+    Restart();
+    EXPECT_TRUE(FileExists(GetPerMsgSMPath(1)));
+    Open(SMS_SRC_SIM);
+    EXPECT_EQ(Mirror(), (std::vector<Row>{{1, 0, "First unread"},
+                                          {2, 1, "Already read"},
+                                          {3, 3, "Sent one"},
+                                          {4, 1, "Sneaked in"}}));
+    EXPECT_EQ(screen->List()->GetRowParam(0), 1);
+}
+
+TEST_F(ShortMsgStoreTest, LocationModeReadsEveryPlace)
+{
+    StartPhone(Msg(2, 0, "Two", 1) + Msg(5, 1, "Five", 2) + Msg(4, 2, "Draft"), 5);
+    doc->SetSMSListMode(0);
+    Open(SMS_SRC_SIM);
+    EXPECT_EQ(Mirror(), (std::vector<Row>{{2, 0, "Two"}, {4, 2, "Draft"}, {5, 1, "Five"}}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Two", "Five"}));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+}
+
+TEST_F(ShortMsgStoreTest, CopiesBetweenTheSIMAndThePCWithRoomCheckAndReplace)
+{
+    MakePCDatabase("defsms.mdb", {"PC one", "PC two"});
+    StartPhone(Msg(1, 0, "Sim one", 1) + Msg(2, 1, "Sim two", 2) + Msg(3, 1, "Sim three", 3), 4);
+    Open(SMS_SRC_SIM);
+    ASSERT_EQ(Texts(), (std::vector<std::string>{"Sim one", "Sim two", "Sim three"}));
+
+    // SIM -> PC: the copies take new places, the PC rows stay, the states
+    // stay as they were.
+    Select({0, 1});
+    screen->OnCommand(CShortMsg::ID_COPY_PC);
+    Pump();
+    EXPECT_EQ(Rows(PCPath("defsms.mdb")),
+              (std::vector<Row>{{1, 1, "PC one"}, {2, 1, "PC two"}, {3, 0, "Sim one"}, {4, 1, "Sim two"}}));
+
+    // PC -> SIM with every row selected: the replace question comes; kept,
+    // four messages do not fit beside three in a SIM of four.
+    Click(CShortMsg::IDC_SRC_PC);
+    ASSERT_EQ(Texts().size(), 4u);
+    DialogScript script;
+    script.Mirror(false);
+    SelectAll();
+    screen->OnCommand(CShortMsg::ID_COPY_SIM);
+    Pump();
+    EXPECT_TRUE(script.Done());
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_EQ(Boxes().back(), Text(31297, {"1"}));
+    EXPECT_EQ(PhoneMessages().size(), 3u);
+
+    // Replaced: the SIM is emptied first, so its three rows do not count.
+    script.Mirror(true);
+    SelectAll();
+    screen->OnCommand(CShortMsg::ID_COPY_SIM);
+    Pump();
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.unexpected, 0);
+    const std::vector<Row> phone = PhoneMessages();
+    ASSERT_EQ(phone.size(), 4u);
+    std::vector<std::string> texts;
+    for (const Row& r : phone)
+        texts.push_back(r.text);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"PC one", "PC two", "Sim one", "Sim two"}));
+    // The mirror holds what the phone holds, place by place.
+    std::vector<Row> mirror = Mirror();
+    ASSERT_EQ(mirror.size(), 4u);
+    for (size_t i = 0; i < 4; ++i) {
+        EXPECT_EQ(mirror[i].location, phone[i].location);
+        EXPECT_EQ(mirror[i].text, phone[i].text);
+    }
+}
+
+TEST_F(ShortMsgStoreTest, DeletesWithAQuestionPerMessage)
+{
+    StartPhone(Msg(1, 1, "Alpha", 1) + Msg(2, 1, "Bravo", 2) + Msg(3, 1, "Charlie", 3) + Msg(4, 1, "Delta", 4));
+    Open(SMS_SRC_SIM);
+    ASSERT_EQ(Texts().size(), 4u);
+
+    // No, yes, cancel: only the second goes; the first stays selected.
+    DialogScript script;
+    script.Confirm(IDNO);
+    script.Confirm(IDYES);
+    script.Confirm(IDCANCEL);
+    SelectAll();
+    Click(CShortMsg::IDC_DELETE);
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.unexpected, 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Alpha", "Charlie", "Delta"}));
+    EXPECT_TRUE(screen->List()->IsRowSelected(0));
+    EXPECT_EQ(Mirror(), (std::vector<Row>{{1, 1, "Alpha"}, {3, 1, "Charlie"}, {4, 1, "Delta"}}));
+    EXPECT_EQ(PhoneMessages().size(), 3u);
+
+    // Yes to all: no further question; "yes to all" is not offered for a
+    // single message.
+    script.Confirm(IDYESTOALL);
+    Select({1, 2});
+    Click(CShortMsg::IDC_DELETE);
+    EXPECT_EQ(script.unexpected, 0);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Alpha"}));
+    EXPECT_EQ(PhoneMessages(), (std::vector<Row>{{1, 1, "Alpha"}}));
+    script.Confirm(IDNO);
+    Select({0});
+    Click(CShortMsg::IDC_DELETE);
+    EXPECT_EQ(script.allOffered, (std::vector<bool>{true, true, true, true, false}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Alpha"}));
+}
+
+TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndNamesTheMessage)
+{
+    MakePCDatabase("defsms.mdb", {"Copy one", "Copy two", "Copy three"});
+    StartPhone(Msg(1, 1, "Alpha", 1) + Msg(2, 1, "Bravo", 2) + Msg(3, 1, "Charlie", 3), 10);
+    Open(SMS_SRC_SIM);
+
+    // The phone deletes the first message and refuses the second.
+    ASSERT_EQ(sim->command("set delete-error 500"), "ok");
+    ASSERT_EQ(sim->command("set error-after 1"), "ok");
+    DialogScript script;
+    script.Confirm(IDYESTOALL);
+    SelectAll();
+    Click(CShortMsg::IDC_DELETE);
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_EQ(Boxes().back(), Text(31463, {"Bravo..."}));
+    EXPECT_EQ(PhoneMessages(), (std::vector<Row>{{2, 1, "Bravo"}, {3, 1, "Charlie"}}));
+    EXPECT_EQ(Mirror(), (std::vector<Row>{{2, 1, "Bravo"}, {3, 1, "Charlie"}}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Bravo", "Charlie"}));
+    ASSERT_EQ(sim->command("set delete-error 0"), "ok");
+
+    // A copy into the SIM: the phone stores the first and refuses the second.
+    Click(CShortMsg::IDC_SRC_PC);
+    ASSERT_EQ(sim->command("set store-error 322"), "ok");
+    ASSERT_EQ(sim->command("set error-after 1"), "ok");
+    Select({0, 1, 2});
+    script.Mirror(false);
+    screen->OnCommand(CShortMsg::ID_COPY_SIM);
+    Pump();
+    EXPECT_EQ(Boxes().back(), Text(31462, {"Copy two..."}));
+    const std::vector<Row> phone = PhoneMessages();
+    ASSERT_EQ(phone.size(), 3u);
+    std::vector<std::string> texts;
+    for (const Row& r : phone)
+        texts.push_back(r.text);
+    std::sort(texts.begin(), texts.end());
+    EXPECT_EQ(texts, (std::vector<std::string>{"Bravo", "Charlie", "Copy one"}));
+    ASSERT_EQ(Mirror().size(), 3u);
+    for (size_t i = 0; i < phone.size(); ++i) {
+        EXPECT_EQ(Mirror()[i].location, phone[i].location);
+        EXPECT_EQ(Mirror()[i].text, phone[i].text);
+    }
+    // The stored message is no longer selected; the two left are.
+    EXPECT_FALSE(screen->List()->IsRowSelected(0));
+    EXPECT_TRUE(screen->List()->IsRowSelected(1));
+    EXPECT_TRUE(screen->List()->IsRowSelected(2));
+}
+
+TEST_F(ShortMsgStoreTest, AnotherPCDatabaseANewOneAndBackToTheDefault)
+{
+    MakePCDatabase("defsms.mdb", {"Default one", "Default two"});
+    const std::string other = MakePCDatabase("other.mdb", {"Other one"});
+    StartPhone("");
+    Open(SMS_SRC_PC);
+    ASSERT_EQ(Texts(), (std::vector<std::string>{"Default one", "Default two"}));
+    auto choose = [](const std::string& path) {
+        SetFileDlgRunner([path](CQXFileDlg& d) {
+            d.selectFile(QString::fromStdString(path));
+            return IDOK;
+        });
+    };
+
+    choose(other);
+    PCMenu(CShortMsg::ID_OTHER_PC_DB);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Other one"}));
+    EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), "other.mdb");
+
+    // A new file: an empty list; over an existing file only when confirmed.
+    choose(PCPath("fresh.mdb"));
+    PCMenu(CShortMsg::ID_NEW_PC_DB);
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(FileExists(PCPath("fresh.mdb")));
+    EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), "fresh.mdb");
+    choose(other);
+    app.dialogResult = IDNO;
+    PCMenu(CShortMsg::ID_NEW_PC_DB);
+    EXPECT_EQ(Boxes().back(), Text(31317, {QString::fromStdString(other)}));
+    EXPECT_EQ(Rows(other).size(), 1u);
+    EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), "fresh.mdb");
+
+    choose(PCPath("defsms.mdb"));
+    PCMenu(CShortMsg::ID_OTHER_PC_DB);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Default one", "Default two"}));
+    EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), "defsms.mdb");
+}
