@@ -109,9 +109,11 @@ void CEntrySMSRecordset::SetAddrList(const CAddressList* list)
     SortAddr = MakeSortAddr(AddrList);
 }
 
-void CEntrySMSRecordset::GetAddrList(CAddressList& list) const
+void CEntrySMSRecordset::GetAddrList(CAddressList& list) const { ParseAddrList(AddrList, list); }
+
+void CEntrySMSRecordset::ParseAddrList(const std::string& addrList, CAddressList& list)
 {
-    std::string rest = AddrList;
+    std::string rest = addrList;
     while (!rest.empty()) {
         std::string name;
         size_t at = rest.find('@');

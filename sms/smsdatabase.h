@@ -33,6 +33,8 @@ public:
     void SetAddrList(const CAddressList* list);
     // Appends one address per AddrList entry to the list.
     void GetAddrList(CAddressList& list) const;
+    // The same for an AddrList text read elsewhere.
+    static void ParseAddrList(const std::string& addrList, CAddressList& list);
     // MsgType2, MsgRef, Text, StatusReport, ReplyPath, ServiceCentre,
     // Format, Validity from the message, and AddrList from its recipients
     // that were sent (`sentPart`) or not. Location, msgType and Date are the

@@ -26,6 +26,7 @@
 #define ZORQ_HAVE_DATA_SCREEN 1
 #endif
 #include "phonebook.h"
+#include "shortmsg.h"
 
 #include <QApplication>
 
@@ -71,6 +72,7 @@ void RegisterProgramScreens()
     RegisterMelodyScreen();
 #endif
     RegisterPhoneBookScreen();
+    RegisterShortMsgScreen();
 #ifdef ZORQ_HAVE_SETUP_SCREENS
     RegisterSetUpScreens();
 #endif
