@@ -77,8 +77,3 @@ void CShortMsg::OnCopyToNewPCDatabase() {}
 void CShortMsg::OnCopyToOtherPCDatabase() {}
 void CShortMsg::OnBDelete() {}
 
-// ---- Compose, open and send ----------------------------------------------------------------------
-
-void CShortMsg::OnBCompose() {}
-void CShortMsg::OnBOpen() {}
-void CShortMsg::OnBReadNew() {}
