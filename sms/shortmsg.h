@@ -249,7 +249,8 @@ public:
     int SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt);
     int StoreInPCDatabase(CMessage* msg, SMS_SEND_OPTIONS* opt, int status);
     void MirrorSIMMessage(CMessage* msg, SMS_SEND_OPTIONS* opt, int status);
-    void WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status);
+    // False when the row could not be written.
+    bool WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status);
 
     // ---- Printing and find (shortmsg_find.cpp) ------------------------------------------
     void OnBPrint();

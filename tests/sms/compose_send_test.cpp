@@ -1,0 +1,403 @@
+// The compose, open and send sequences of the message screen, clicked as a
+// user clicks them, against the phone simulator: what reaches the phone,
+// what is stored where, and what is kept when a send fails or is cancelled.
+#include "sms_fixture.h"
+#include "../app/doc_fixture.h"
+
+#include "confirm.h"
+#include "deleterun.h"
+#include "dlgmsgdirectory.h"
+#include "dlgmsgsend.h"
+#include "dlgmsgtext.h"
+#include "dlgprogress.h"
+#include "dlgservicecenter.h"
+#include "qxpbsrcnewlist.h"
+#include "serial.h"
+#include "walkthrough.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTest>
+#include <QPointer>
+#include <QTimer>
+
+#include <functional>
+
+using smstest::Row;
+using smstest::ShortMsgSimTest;
+
+namespace {
+
+// Answers the modal dialogs of a sequence one after the other: each step
+// waits for a visible window of its class, is taken off the queue, then
+// acts (an act may open further dialogs, which the next steps answer).
+class DialogScript {
+public:
+    DialogScript()
+    {
+        timer_.setInterval(10);
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+        timer_.start();
+    }
+    template <class T>
+    void On(std::function<void(T*)> act)
+    {
+        steps_.push_back({[](QWidget* w) { return qobject_cast<T*>(w) != nullptr; },
+                          [act](QWidget* w) { act(qobject_cast<T*>(w)); }});
+    }
+    bool Done() const { return steps_.empty(); }
+
+private:
+    struct Step {
+        std::function<bool(QWidget*)> match;
+        std::function<void(QWidget*)> act;
+    };
+    void Tick()
+    {
+        if (steps_.empty())
+            return;
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible() || !steps_.front().match(w))
+                continue;
+            Step s = steps_.front();
+            steps_.pop_front();
+            // Acted on outside the tick: a timer does not fire again inside
+            // its own slot, and an act may open a dialog of the next step.
+            QPointer<QWidget> target(w);
+            QTimer::singleShot(0, [s, target] {
+                if (target)
+                    s.act(target);
+            });
+            return;
+        }
+    }
+    std::deque<Step> steps_;
+    QTimer timer_;
+};
+
+void ClickButton(QWidget* dlg, int id)
+{
+    auto* b = qobject_cast<QAbstractButton*>(static_cast<CDialog*>(dlg)->GetDlgItem(id));
+    ASSERT_NE(b, nullptr) << id;
+    ASSERT_TRUE(b->isEnabled()) << id;
+    // Quick mouse clicks in a row would count as a double click.
+    b->click();
+}
+
+// A destination address as an SMS-SUBMIT carries it: digit count, type,
+// then the digits in swapped semi-octets.
+std::string SubmitAddress(const std::string& number)
+{
+    const bool intl = !number.empty() && number[0] == '+';
+    std::string digits = intl ? number.substr(1) : number;
+    char head[8];
+    std::snprintf(head, sizeof head, "%02X%s", static_cast<unsigned>(digits.size()), intl ? "91" : "81");
+    if (digits.size() % 2)
+        digits += 'F';
+    std::string out = head;
+    for (size_t k = 0; k < digits.size(); k += 2) {
+        out += digits[k + 1];
+        out += digits[k];
+    }
+    return out;
+}
+
+size_t Count(const std::string& text, const std::string& part)
+{
+    size_t n = 0;
+    for (size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1))
+        ++n;
+    return n;
+}
+
+class ComposeSequenceTest : public ShortMsgSimTest {
+protected:
+    void SetUp() override
+    {
+        ShortMsgSimTest::SetUp();
+        g_nDeletePauseMs = 0;
+        CMessage::SetResultPause(0);
+    }
+    void TearDown() override
+    {
+        serial_trace_stop();
+        g_nDeletePauseMs = 500;
+        CMessage::SetResultPause(1000);
+        ShortMsgSimTest::TearDown();
+    }
+    // The phone with its profiles read, the screen on the PC's sent folder.
+    void OpenSent(const std::vector<Row>& rows, const std::string& scenario = "")
+    {
+        StartSMS(scenario);
+        // Program and phone both take long messages (the phone says SMS=3.0).
+        std::string dir = app.GetAppDir();
+        if (!dir.empty() && dir.back() != '/')
+            dir += '/';
+        zorqtest::WriteVersionFile(dir, "PB=1.0,SMS=3.0,ST1=1.0");
+        ASSERT_TRUE(app.RegisterVersionEditionNumber());
+        doc->ParseMobileVersion("PB=1.0,SMS=3.0,ST1=1.0");
+        doc->GetMSParam().st1_available = 1;
+        doc->GetMSParam().profiles.lowest = 0;
+        doc->GetMSParam().profiles.highest = 3;
+        doc->SaveSMSparamConfig();
+        serial_trace_start(host.folder);
+        MakePCMessages(rows);
+        WriteIniProfileInt("SMSMO", "Source", 0);
+        Open(1);
+        ASSERT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    }
+    void SelectRow(int location)
+    {
+        List()->DeselectAll();
+        const int row = List()->FindRowByLocation(location);
+        ASSERT_GE(row, 0);
+        List()->SelectRow(row);
+        screen->OnSelectionChanged();
+    }
+    void Click(int id)
+    {
+        auto* b = qobject_cast<QPushButton*>(screen->GetDlgItem(id));
+        ASSERT_NE(b, nullptr) << id;
+        ASSERT_TRUE(b->isEnabled()) << id;
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+    // What went out on the line so far (the program's AT trace).
+    std::string Line()
+    {
+        serial_trace_stop();
+        const std::string text = zorqtest::ReadFile(host.folder + "debugAT.txt");
+        serial_trace_start(host.folder);
+        return text;
+    }
+    // How many SMS-SUBMITs went to that number.
+    size_t SentTo(const std::string& number) { return Count(Line(), SubmitAddress(number)); }
+
+    // The edit step of the open sequence: the text as it is.
+    static void KeepText(DialogScript& s)
+    {
+        s.On<CDlgMsgEdit>([](CDlgMsgEdit* d) { QTest::mouseClick(d->GetDlgItem(IDOK), Qt::LeftButton); });
+    }
+    static int BookRow(CDlgMsgDirectory* d, const QString& name)
+    {
+        CEntryListCtrl* l = d->Pane()->GetListCtrl();
+        for (int r = 0; r < l->GetRowCount(); ++r)
+            if (l->GetRowText(r, 0) == name)
+                return r;
+        return -1;
+    }
+    static std::vector<std::string> Shown(CDlgMsgDirectory* d)
+    {
+        std::vector<std::string> out;
+        for (int r = 0; r < d->RecipientList()->GetRowCount(); ++r)
+            out.push_back(d->RecipientList()->GetRowText(r, 1).toStdString());
+        return out;
+    }
+};
+
+}  // namespace
+
+TEST_F(ComposeSequenceTest, SendAgainReachesOnlyTheRecipientsLeftInTheDirectory)
+{
+    OpenSent({{1, 3, "Zed@0699887766\r\n", "Meet at noon", 0}});
+    SelectRow(1);
+    DialogScript s;
+    KeepText(s);
+    s.On<CDlgMsgDirectory>([this](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        // Alice from the SIM joins; Zed, the old recipient, is removed.
+        d->Pane()->GetListCtrl()->SelectRow(BookRow(d, "Alice"));
+        ClickButton(d, 1101);
+        EXPECT_EQ(Shown(d), (std::vector<std::string>{"0699887766", "+33612345678"}));
+        d->RecipientList()->SelectRow(0);
+        ClickButton(d, 1102);
+        EXPECT_EQ(Shown(d), (std::vector<std::string>{"+33612345678"}));
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgConfirm>([](CDlgConfirm* c) { c->EndDialog(IDYES); });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        EXPECT_TRUE(qobject_cast<QAbstractButton*>(d->GetDlgItem(1103))->isChecked());
+        EXPECT_NE(d->Profiles()->GetSelectedProfile(), nullptr);
+        EXPECT_FALSE(zorqtest::SaveScreen(d, QStringLiteral("sms_send")).isEmpty());
+        ClickButton(d, IDOK);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    EXPECT_EQ(SentTo("+33612345678"), 1u);
+    EXPECT_EQ(SentTo("0699887766"), 0u);
+}
+
+TEST_F(ComposeSequenceTest, CancelMidwayKeepsTheRecipientsNotServed)
+{
+    OpenSent({{1, 3, "Ann@0601\r\nBen@0602\r\nCid@0603\r\n", "Three of you", 0}});
+    SelectRow(1);
+    DialogScript s;
+    KeepText(s);
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+    // Cancel while the first recipient is being served.
+    s.On<CDlgProgressText>([](CDlgProgressText* p) { p->OnCancel(); });
+    std::vector<std::string> kept;
+    s.On<CDlgMsgDirectory>([&kept](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        kept = Shown(d);
+        ClickButton(d, IDCANCEL);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    // Back in the directory with exactly the recipients not served.
+    EXPECT_EQ(SentTo("0601"), 1u);
+    ASSERT_FALSE(kept.empty());
+    size_t served = 0;
+    for (const char* n : {"0601", "0602", "0603"})
+        served += SentTo(n);
+    EXPECT_EQ(served + kept.size(), 3u);
+    for (const std::string& n : kept)
+        EXPECT_EQ(SentTo(n), 0u) << n;
+    ASSERT_FALSE(app.shown.empty());
+    EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31752));
+}
+
+TEST_F(ComposeSequenceTest, EverySendFailingKeepsTheMessageUnsent)
+{
+    OpenSent({{1, 3, "Ann@0601\r\nBen@0602\r\n", "Twice", 0}});
+    sim->command("set send-error 38");
+    SelectRow(1);
+    DialogScript s;
+    KeepText(s);
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+    std::vector<std::string> kept;
+    s.On<CDlgMsgDirectory>([&kept](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        kept = Shown(d);
+        ClickButton(d, IDCANCEL);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    EXPECT_EQ(SentTo("0601") + SentTo("0602"), 2u);  // tried, refused
+    EXPECT_EQ(kept, (std::vector<std::string>{"0601", "0602"}));
+    ASSERT_FALSE(app.shown.empty());
+    EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31758));
+    // Nothing was stored as sent.
+    EXPECT_EQ(ReadRows(PC()).size(), 1u);
+}
+
+TEST_F(ComposeSequenceTest, ComposeWithoutRecipientStoresInThePCDatabase)
+{
+    OpenSent({});
+    app.systemResult = IDYES;  // no recipient: only store it
+    app.dialogResult = IDYES;
+    DialogScript s;
+    s.On<CDlgMsgEdit>([](CDlgMsgEdit* d) {
+        QTest::keyClicks(d->TextEdit(), QStringLiteral("Shopping list"));
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        // Without a recipient the message can only be stored.
+        EXPECT_FALSE(d->GetDlgItem(1103)->isEnabled());
+        EXPECT_FALSE(d->GetDlgItem(1104)->isEnabled());
+        EXPECT_EQ(d->Mode(), 1);
+        ClickButton(d, 1058);
+        ClickButton(d, IDOK);
+    });
+    Click(1028);
+    EXPECT_TRUE(s.Done());
+    const std::vector<Row> rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].type, 2);
+    EXPECT_EQ(rows[0].text, "Shopping list");
+    // The sent folder of the PC shows it.
+    EXPECT_EQ(List()->GetRowCount(), 1);
+    EXPECT_EQ(Count(Line(), "AT+CMGS"), 0u);
+}
+
+TEST_F(ComposeSequenceTest, StoreInThePhoneAndRefusalForALongMessage)
+{
+    OpenSent({});
+    app.systemResult = IDYES;
+    app.dialogResult = IDYES;
+    DialogScript s;
+    s.On<CDlgMsgEdit>([](CDlgMsgEdit* d) {
+        QTest::keyClicks(d->TextEdit(), QStringLiteral("Keep me"));
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        ClickButton(d, 1059);
+        EXPECT_EQ(d->Destination(), SMS_DST_SIM);
+        ClickButton(d, IDOK);
+    });
+    const std::string before = engine_test::dump_lines(*sim, "message SM");
+    Click(1028);
+    EXPECT_TRUE(s.Done());
+    const std::string after = engine_test::dump_lines(*sim, "message SM");
+    EXPECT_NE(after, before);
+    EXPECT_NE(after.find("Keep me"), std::string::npos);
+
+    // A long text cannot go to the SIM: its destination is refused.
+    DialogScript s2;
+    s2.On<CDlgMsgEdit>([](CDlgMsgEdit* d) {
+        d->TextEdit()->setPlainText(QString(200, QLatin1Char('L')));
+        ClickButton(d, IDOK);
+    });
+    s2.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s2.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        EXPECT_FALSE(d->GetDlgItem(1059)->isEnabled());
+        EXPECT_EQ(d->Destination(), SMS_DST_PC);
+        ClickButton(d, IDCANCEL);
+    });
+    Click(1028);
+    EXPECT_TRUE(s2.Done());
+}
+
+TEST_F(ComposeSequenceTest, LongMessageToTwoSentAndStoredInThePC)
+{
+    OpenSent({{1, 3, "Ann@0601\r\nBen@0602\r\n", "old", 0}});
+    SelectRow(1);
+    const QString text = QString(300, QLatin1Char('x'));
+    DialogScript s;
+    s.On<CDlgMsgEdit>([text](CDlgMsgEdit* d) {
+        d->TextEdit()->setPlainText(text);
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        ClickButton(d, 1104);
+        ClickButton(d, 1058);
+        ClickButton(d, IDOK);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    // Two blocks to each.
+    EXPECT_EQ(SentTo("0601"), 2u);
+    EXPECT_EQ(SentTo("0602"), 2u);
+    const std::vector<Row> rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].type, 3);
+    EXPECT_EQ(rows[1].text, text.toStdString());
+    EXPECT_EQ(rows[1].addr, "Ann@0601\r\nBen@0602\r\n");
+    EXPECT_EQ(List()->GetRowCount(), 2);
+}
