@@ -178,7 +178,7 @@ void CPhoneBook::OnInitialUpdate()
     m_pPane->AddPaneToolTips();
     const struct { int id; int tip; } tips[] = {
         {IDC_LIST, 31235}, {IDC_SORT, 31227}, {IDC_OK, 31231}, {IDC_CANCEL, 31233}, {IDC_DELETE, 31236},
-        {IDC_FIND, 31240}, {IDC_HELP, 31784}, {IDC_PRINT, 31244}, {IDC_COPYTO, 31245}};
+        {IDC_FIND, 31784}, {IDC_HELP, 31240}, {IDC_PRINT, 31244}, {IDC_COPYTO, 31245}};
     for (const auto& t : tips)
         if (QWidget* w = GetDlgItem(t.id))
             w->setToolTip(UiLoadString(t.tip));

@@ -6,10 +6,13 @@
 #include "strutil.h"
 #include "test_support.h"
 
+#include <QFile>
 #include <QLabel>
 #include <QPushButton>
 
 #include <gtest/gtest.h>
+
+#include <map>
 
 using zorqtest::BuiltBundle;
 using zorqtest::CopyFile;
@@ -193,3 +196,29 @@ TEST_F(LanguageTest, DialogTemplateAndDataExchange)
 }
 
 }  // namespace
+
+// The string table merges by union, so two engineers can give one id two
+// texts without a conflict; the bundle would then show whichever came last.
+// An id may repeat only with the same text.
+TEST(StringTable, NoIdHasTwoDifferentTexts)
+{
+    QFile file(QStringLiteral(ZORQ_STRINGS_SOURCE));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    std::map<QString, QString> texts;
+    QStringList clashes;
+    while (!file.atEnd()) {
+        const QString line = QString::fromUtf8(file.readLine()).chopped(1);
+        if (line.isEmpty() || line.startsWith('#'))
+            continue;
+        const int tab = line.indexOf('\t');
+        if (tab <= 0)
+            continue;
+        const QString id = line.left(tab);
+        const QString text = line.mid(tab + 1);
+        auto [it, added] = texts.emplace(id, text);
+        if (!added && it->second != text)
+            clashes << id + ": \"" + it->second + "\" / \"" + text + "\"";
+    }
+    EXPECT_GT(texts.size(), 100u);
+    EXPECT_TRUE(clashes.isEmpty()) << clashes.join('\n').toStdString();
+}
