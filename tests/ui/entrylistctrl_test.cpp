@@ -228,7 +228,13 @@ TEST_F(EntryListTest, TwentyThousandRowsFillQuickly)
     QCoreApplication::processEvents();
     const qint64 ms = t.elapsed();
     std::printf("[ bench    ] 20000 rows filled and shown in %lld ms\n", static_cast<long long>(ms));
+#ifdef ZORQ_SANITIZE
+    // The instrumented build runs several times slower; the one-second figure
+    // is the optimised build's.
+    EXPECT_LT(ms, 5000);
+#else
     EXPECT_LT(ms, 1000);
+#endif
     EXPECT_EQ(list->FindRowByLocation(20000), 19999);
 }
 
