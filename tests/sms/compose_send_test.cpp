@@ -28,6 +28,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
+#include <set>
 
 using smstest::Row;
 using smstest::ShortMsgSimTest;
@@ -140,11 +142,10 @@ protected:
         Open(1);
         ASSERT_EQ(screen->SrcStorage(), SMS_SRC_PC);
     }
-    // The phone with its message set-up and profiles read; program and
-    // phone both take long messages.
-    void PreparePhone(const std::string& scenario = "")
+    // The phone's message set-up and profiles as a detection leaves them.
+    void PreparePhone(const std::string& scenario, int baud = 0)
     {
-        StartSMS(scenario);
+        StartSMS(scenario, baud);
         // Program and phone both take long messages (the phone says SMS=3.0).
         std::string dir = app.GetAppDir();
         if (!dir.empty() && dir.back() != '/')
@@ -486,6 +487,101 @@ TEST_F(ComposeSequenceTest, LongMessageToTwoSentAndStoredInThePC)
     EXPECT_EQ(rows[1].text, text.toStdString());
     EXPECT_EQ(rows[1].addr, "Ann@0601\r\nBen@0602\r\n");
     EXPECT_EQ(List()->GetRowCount(), 2);
+}
+
+// A PC file already past 250 messages, with a hole and rows beyond 256:
+// two copies from the SIM through the screen and one message stored from
+// the open sequence take places of their own above 256, and not one row
+// that was there is replaced or changed.
+TEST_F(ComposeSequenceTest, OverThreeHundredPCMessagesCopiedAndStoredWithoutReplacingAny)
+{
+    std::vector<Row> before;
+    for (int loc = 1; loc <= 257; ++loc)
+        if (loc != 100 && (loc <= 250 || loc == 252 || loc == 256 || loc == 257))
+            before.push_back({loc, loc % 2, "Pat@06" + std::to_string(loc) + "\r\n", "PC " + std::to_string(loc), 0});
+    std::string scenario = "message-store SM 60\n";
+    for (int i = 1; i <= 60; ++i)
+        scenario += "message SM " + std::to_string(i) + " 1 +336222" + std::to_string(10000 + i) +
+                    " \"24/05/06,14:" + std::to_string(10 + i % 50) + ":00+08\" Sim " + std::to_string(i) + "\n";
+    // Paced as a cable paces it: an unpaced phone floods the engine's pool
+    // with a listing of sixty messages.
+    PreparePhone(scenario, 115200);
+    MakePCMessages(before);
+    WriteIniProfileInt("SMSMT", "Source", SMS_SRC_SIM);
+    WriteIniProfileInt("SMSMT", "ComboSort", 0);
+    Open(0);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
+    ASSERT_EQ(List()->GetRowCount(), 60);
+
+    // Ten messages, then every message of the SIM (kept beside the PC rows).
+    List()->DeselectAll();
+    std::multiset<std::string> copied;
+    for (int r = 0; r < 10; ++r) {
+        List()->SelectRow(r);
+        copied.insert(List()->GetRowText(r, 2).toStdString());
+    }
+    screen->OnSelectionChanged();
+    screen->OnCommand(CShortMsg::ID_COPY_PC);
+    screen->OnColumnClick();
+    for (int r = 0; r < 60; ++r)
+        copied.insert(List()->GetRowText(r, 2).toStdString());
+    screen->mirrorAnswer = 1;
+    screen->OnCommand(CShortMsg::ID_COPY_PC);
+    EXPECT_EQ(screen->mirrorAsked, 1);
+
+    // Forwarded without a recipient: stored in the PC file.
+    app.systemResult = IDYES;
+    app.dialogResult = IDYES;
+    SelectRow(5);
+    DialogScript s;
+    s.On<CDlgMsgEdit>([](CDlgMsgEdit* d) {
+        d->TextEdit()->setPlainText(QStringLiteral("Stored from the screen"));
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        ClickButton(d, 1058);
+        ClickButton(d, IDOK);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    copied.insert("Stored from the screen");
+
+    const std::vector<Row> after = ReadRows(PC());
+    ASSERT_EQ(after.size(), before.size() + 71);
+    std::map<int, Row> byLocation;
+    for (const Row& r : after)
+        EXPECT_TRUE(byLocation.emplace(r.location, r).second) << r.location;
+    for (const Row& r : before) {
+        ASSERT_EQ(byLocation.count(r.location), 1u) << r.location;
+        const Row& now = byLocation[r.location];
+        EXPECT_EQ(now.type, r.type) << r.location;
+        EXPECT_EQ(now.addr, r.addr) << r.location;
+        EXPECT_EQ(now.text, r.text) << r.location;
+        EXPECT_EQ(now.date, 46000.5 + r.location) << r.location;
+        byLocation.erase(r.location);
+    }
+    // The new rows fill the hole, the free places up to 256, then go on.
+    std::multiset<std::string> added;
+    std::vector<int> places;
+    for (const auto& [location, r] : byLocation) {
+        added.insert(r.text);
+        places.push_back(location);
+    }
+    std::vector<int> expected = {100, 251, 253, 254, 255};
+    for (int loc = 258; loc <= 323; ++loc)
+        expected.push_back(loc);
+    EXPECT_EQ(places, expected);
+    EXPECT_EQ(added, copied);
+    EXPECT_EQ(byLocation[323].text, "Stored from the screen");
+    EXPECT_EQ(byLocation[323].type, 2);
+
+    // The PC source lists every received row.
+    Click(CShortMsg::IDC_SRC_PC);
+    EXPECT_EQ(List()->GetRowCount(), static_cast<int>(before.size()) + 70);
 }
 
 // A received UCS2 message forwarded, then sent again from the sent folder:

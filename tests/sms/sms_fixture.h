@@ -6,6 +6,7 @@
 
 #include "../phonebook/pb_fixture.h"
 
+#include "dlgprogress.h"
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "message.h"
@@ -79,7 +80,11 @@ protected:
     void SetUp() override
     {
         PhonebookSimTest::SetUp();
+        // The message screen's background (its title bar and panels).
+        ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltProgramDir() + "/Res/smsback.bmp",
+                                       host.folder + "Res/smsback.bmp"));
         CShortMsg::kClosePause = 0;
+        CDlgProgress::ClosePauseMs = 0;
         // Indications go to the document, as in the program.
         mtr_set_poll_handler(nullptr);
         WriteIniProfileString("Databases", "Phonebook", app.GetFolderPath() + "defpb.mdb");
@@ -89,13 +94,14 @@ protected:
         Close();
         app.m_pMainWnd = nullptr;
         CShortMsg::kClosePause = 50;
+        CDlgProgress::ClosePauseMs = 500;
         PhonebookSimTest::TearDown();
     }
 
     // The phone with its message set-up done and an empty SIM mirror.
-    void StartSMS(const std::string& scenario = "")
+    void StartSMS(const std::string& scenario = "", int baud = 0)
     {
-        StartPhone(scenario);
+        StartPhone(scenario, baud);
         ASSERT_EQ(doc->SetupSMS(), -35);
         ASSERT_TRUE(doc->PrepareSIMSMSDatabase());
     }
