@@ -274,6 +274,7 @@ void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
             CMessage msg;
             msg.SetFromRecord(from);
             msg.SetStatus(NormalisedMsgType(from.msgType));
+            msg.AdaptCoding();
             if (msg.CanStoreInPhone() == -1) {
                 progress.Close();
                 refused = true;

@@ -72,6 +72,7 @@ struct Row {
     int type = 0;
     std::string addr, text;
     double date = 0;
+    int coding = 0;
 };
 
 class ShortMsgSimTest : public pbtest::PhonebookSimTest {
@@ -130,6 +131,7 @@ protected:
             rs.SortAddr = MakeSortAddr(r.addr);
             rs.Text = r.text;
             rs.Date = r.date ? r.date : 46000.5 + r.location;
+            rs.Coding = static_cast<int16_t>(r.coding);
             rs.Update();
         }
         rs.Close();
@@ -143,7 +145,7 @@ protected:
         CEntrySMSRecordset rs(&db);
         rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS ORDER BY Location");
         for (; !rs.IsEOF(); rs.MoveNext())
-            out.push_back({rs.Location, rs.msgType, rs.AddrList, rs.Text, rs.Date});
+            out.push_back({rs.Location, rs.msgType, rs.AddrList, rs.Text, rs.Date, rs.Coding});
         return out;
     }
 
