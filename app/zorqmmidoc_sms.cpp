@@ -409,6 +409,7 @@ void CZorqMMIDoc::StoreStatusReport(int reference, const std::string& number, co
         rs.ServiceCentre.clear();
         rs.Format = 0;
         rs.Validity = 0;
+        rs.Coding = 0;
         rs.Update();
         rs.Close();
     } catch (const CDaoException& e) {
@@ -450,6 +451,7 @@ bool CZorqMMIDoc::SaveMsgInDB(CMessage* msg, int storage)
         rs.ServiceCentre = msg->GetServiceCentre();
         rs.Format = static_cast<int16_t>(msg->GetFormat());
         rs.Validity = static_cast<int16_t>(msg->GetValidity());
+        rs.Coding = static_cast<int16_t>(msg->GetDcs());
         rs.Update();
         rs.Close();
         // The message now matches its row (FindRecord compares locations).

@@ -74,6 +74,55 @@ bool at_gsm_ext_to_win(uint8_t code, uint8_t* out)
     return false;
 }
 
+namespace {
+
+// The PC characters 0x80-0x9F; the rest of the set is Latin-1. The five
+// places the set leaves empty keep their own code.
+const uint16_t win_high[32] = {0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
+                               0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,
+                               0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
+                               0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
+
+uint16_t win_to_unicode(uint8_t c) { return c >= 0x80 && c < 0xA0 ? win_high[c - 0x80] : c; }
+
+uint8_t unicode_to_win(uint16_t u)
+{
+    if (u < 0x80 || (u >= 0xA0 && u <= 0xFF))
+        return static_cast<uint8_t>(u);
+    for (int k = 0; k < 32; ++k)
+        if (win_high[k] == u)
+            return static_cast<uint8_t>(0x80 + k);
+    return '?';
+}
+
+}  // namespace
+
+std::string at_ucs2_to_win(const std::string& octets)
+{
+    std::string out;
+    out.reserve(octets.size() / 2);
+    for (size_t k = 0; k + 1 < octets.size(); k += 2) {
+        uint16_t u = static_cast<uint16_t>(static_cast<uint8_t>(octets[k]) << 8 | static_cast<uint8_t>(octets[k + 1]));
+        // A surrogate pair is one character the set cannot hold.
+        if (u >= 0xD800 && u <= 0xDBFF && k + 3 < octets.size())
+            k += 2;
+        out += static_cast<char>(unicode_to_win(u));
+    }
+    return out;
+}
+
+std::string at_win_to_ucs2(const std::string& text)
+{
+    std::string out;
+    out.reserve(text.size() * 2);
+    for (char c : text) {
+        uint16_t u = win_to_unicode(static_cast<uint8_t>(c));
+        out += static_cast<char>(u >> 8);
+        out += static_cast<char>(u & 0xFF);
+    }
+    return out;
+}
+
 uint8_t ati_identity(uint8_t c) { return c; }
 
 void ati_select_charset(uint8_t index)

@@ -19,3 +19,9 @@ uint8_t at_gsm_to_win(uint8_t c);  // codes 0-127 through the table, others unch
 // 0x1B): euro sign, [ ] { } \ ^ ~ | and form feed. False for other codes.
 bool at_gsm_ext_to_win(uint8_t code, uint8_t* out);
 uint8_t at_win_to_gsm(uint8_t c);  // every byte through the table
+
+// UCS2 user data (big-endian 16-bit code units) to PC characters and back.
+// A code unit the PC character set has no character for becomes '?'; an odd
+// last octet is dropped.
+std::string at_ucs2_to_win(const std::string& octets);
+std::string at_win_to_ucs2(const std::string& text);

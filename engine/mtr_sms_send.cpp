@@ -2,6 +2,7 @@
 // phone's parameter profiles; sending and storing in text and PDU mode.
 #include <cstring>
 
+#include "at_charset.h"
 #include "engine_host.h"
 #include "mmi_doc.h"
 #include "mtr_frame.h"
@@ -45,6 +46,13 @@ uint8_t pid_of_format(int format)
 }
 
 uint8_t dcs_of_coding(int coding) { return coding == 1 ? 4 : coding == 2 ? 8 : 0; }
+
+// The user data of a PDU for a message's text: UCS2 takes two octets a
+// character; 7-bit and 8-bit texts go as they are (7-bit is packed later).
+std::string pdu_text(const SmsMessage* msg, const std::string& text)
+{
+    return msg->GetDcs() == 2 ? at_win_to_ucs2(text) : text;
+}
 
 // The common part of both builders: a message to send gets the submit form
 // with a relative validity; a received message the deliver form with its
@@ -432,7 +440,8 @@ MTR_RESULT mtr_SMS_send_pdu(const std::string& number, const SmsMessage* msg, in
     SMS_SETTINGS s;
     mtr_SMS_settings_from_message(&s, msg, no_report);
     return run_message_request(
-        build_message_request(false, &s, sms_dial_number(msg->GetServiceCentre()), {}, 2, number, msg->GetText()),
+        build_message_request(false, &s, sms_dial_number(msg->GetServiceCentre()), {}, 2, number,
+                              pdu_text(msg, msg->GetText())),
         AT_CNF_CMGS, nullptr);
 }
 
@@ -442,7 +451,8 @@ MTR_RESULT mtr_SMS_send_part_pdu(const std::string& number, const std::string& t
     SMS_SETTINGS s;
     mtr_SMS_settings_from_message(&s, msg, no_report);
     return run_message_request(build_message_request(false, &s, sms_dial_number(msg->GetServiceCentre()),
-                                                     {s.dcs, msg->GetConcatRef(), total, seq}, 2, number, text),
+                                                     {s.dcs, msg->GetConcatRef(), total, seq}, 2, number,
+                                                     pdu_text(msg, text)),
                                AT_CNF_CMGS, nullptr);
 }
 
@@ -504,6 +514,6 @@ MTR_RESULT mtr_SMS_write_pdu(const std::string& number, const SmsMessage* msg, u
     SMS_SETTINGS s;
     mtr_SMS_settings_from_message(&s, msg, 0);
     return run_message_request(build_message_request(true, &s, sms_dial_number(msg->GetServiceCentre()), {},
-                                                     msg->GetStatus(), number, msg->GetText()),
+                                                     msg->GetStatus(), number, pdu_text(msg, msg->GetText())),
                                AT_CNF_CMGW, index);
 }

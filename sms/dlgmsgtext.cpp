@@ -39,6 +39,7 @@ MsgTextCount CountMsgText(const CMessage& msg, const QString& text)
     CMessage probe;
     probe.SetDcs(msg.GetDcs());
     probe.SetText(QStringToPc(text));
+    probe.AdaptCoding();
     MsgTextCount c;
     const std::string pc = probe.GetText();
     c.units = static_cast<int>(probe.GetDcs() == 0 ? CountSeptets(pc) : pc.size());
@@ -161,6 +162,7 @@ void CDlgMsgTextBase::OnOK()
         return;
     }
     m_pMsg->SetText(QStringToPc(text));
+    m_pMsg->AdaptCoding();
     EndDialog(IDOK);
 }
 

@@ -332,7 +332,32 @@ size_t CountSeptets(const std::string& text)
     return n;
 }
 
+bool FitsGsm7(const std::string& text)
+{
+    // The basic table's characters outside printable ASCII, in the PC
+    // character set: £ ¥ è é ù ì ò Ç Ø ø Å å Æ æ ß É ¤ ¡ Ä Ö Ñ Ü § ¿ ä ö ñ ü à.
+    static const std::string latin = "\xA3\xA5\xE8\xE9\xF9\xEC\xF2\xC7\xD8\xF8\xC5\xE5\xC6\xE6\xDF\xC9\xA4\xA1"
+                                     "\xC4\xD6\xD1\xDC\xA7\xBF\xE4\xF6\xF1\xFC\xE0";
+    for (char ch : text) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (IsGsmExtensionChar(ch) || c == '\n' || c == '\r')
+            continue;
+        if (c >= 0x20 && c < 0x7F && c != '`')
+            continue;
+        if (c >= 0x80 && latin.find(ch) != std::string::npos)
+            continue;
+        return false;
+    }
+    return true;
+}
+
 // ---- CMessage ------------------------------------------------------------------------------
+
+void CMessage::AdaptCoding()
+{
+    if (m_dcs_val == 0 && !FitsGsm7(m_strText))
+        m_dcs_val = 2;
+}
 
 CMessage::CMessage(const CMessage& o)
     : ArchiveObject(), SmsMessage(), m_strSpare(o.m_strSpare), m_nSpare(o.m_nSpare), m_dcs_val(o.m_dcs_val),
@@ -627,6 +652,8 @@ void CMessage::SetFromRecord(const CEntrySMSRecordset& rs)
     m_strServiceCentre = rs.ServiceCentre;
     m_nFormat = rs.Format;
     m_nValidity = rs.Validity;
+    // A row written before codings were kept reads 0.
+    m_dcs_val = rs.Coding >= 0 && rs.Coding <= 2 ? rs.Coding : 0;
 }
 
 bool CMessage::IsSameAsRecord(const CEntrySMSRecordset* rs) const

@@ -161,6 +161,9 @@ private:
 bool IsGsmExtensionChar(char c);
 // Septets a 7-bit text takes.
 size_t CountSeptets(const std::string& text);
+// True when every character of the PC text has a place in the 7-bit
+// alphabet (its basic or extension table).
+bool FitsGsm7(const std::string& text);
 
 // ---- The message ---------------------------------------------------------------------------
 
@@ -179,6 +182,10 @@ public:
     void SetSpareNumber(int32_t n) { m_nSpare = n; }
     int GetDcs() const override { return m_dcs_val; }
     void SetDcs(int dcs) { m_dcs_val = dcs; }
+    // A 7-bit message whose text holds a character the 7-bit alphabet
+    // cannot carry becomes UCS2, so that nothing is lost on the way.
+    // 8-bit and UCS2 messages keep their coding.
+    void AdaptCoding();
     int GetStatus() const override { return m_nStatus; }
     void SetStatus(int status) { m_nStatus = status; }
     ArchiveDate GetDateValue() const { return m_date; }

@@ -100,6 +100,7 @@ int CMessage::RunOnWorker(const std::string& number, const std::string* block, u
 int CMessage::Send()
 {
     m_nStatus = 2;
+    AdaptCoding();
     if (m_Addresses.IsEmpty())
         return -1;
     // No idle work may slip in between the requests of a send (the window
@@ -200,6 +201,7 @@ int CMessage::SendToRecipients()
 
 bool CMessage::Store()
 {
+    AdaptCoding();
     uint8_t index = 0;
     if (!mtr_SMS_store_in_mem(this, &index))
         return false;

@@ -10,7 +10,9 @@
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "message.h"
+#include "at_charset.h"
 #include "at_defs.h"
+#include "at_sms.h"
 #include "mtr_frame.h"
 #include "mtr_gen.h"
 #include "mtr_poll.h"
@@ -793,11 +795,19 @@ void CShortMsg::HandleReadConfirm(const char* who, uint8_t index, const SMS_SETT
 {
     if (!settings)
         return;
-    const std::string strText = text ? std::string(text, text_len) : std::string();
-    const std::string strNumber = number ? number : "";
-    const std::string strSca = sca ? sca : "";
     SMS_PARAMETERS p;
     mtr_SMS_cnf_to_param(&p, settings);
+    // The coding the text is kept and sent again in: the alphabet the coding
+    // octet names (a class or a compression group still names one of the
+    // three). UCS2 user data becomes PC characters like every other text.
+    const int alphabet = at_dcs_alphabet(settings->dcs);
+    if (p.coding < 0 || p.coding > 2)
+        p.coding = alphabet;
+    std::string strText = text ? std::string(text, text_len) : std::string();
+    if (alphabet == 2)
+        strText = at_ucs2_to_win(strText);
+    const std::string strNumber = number ? number : "";
+    const std::string strSca = sca ? sca : "";
     const std::string prefix = who;
     WriteDebug(prefix + "Save concatenated message in list");
     WriteDebugInt(prefix + "Index = ", index);
@@ -852,6 +862,7 @@ void CShortMsg::SaveShortMsgInDatabase(int32_t index, const SMS_PARAMETERS* p, c
         rs.Format = static_cast<int16_t>(p->format);
         rs.ServiceCentre = sca;
         rs.Validity = static_cast<int16_t>(p->validity);
+        rs.Coding = static_cast<int16_t>(p->coding >= 0 && p->coding <= 2 ? p->coding : 0);
         if (p->status <= 1) {
             rs.StatusReport = static_cast<int16_t>(p->report_indication);
             rs.Date = StampDays(stamp);

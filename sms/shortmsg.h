@@ -159,7 +159,8 @@ public:
     bool IsBusy() const;
     int DeferredCount() const { return static_cast<int>(m_deferred.size()); }
     // The pause (in 10 ms steps) before a finished operation's progress
-    // window closes, so that its last position can be seen.
+    // window closes, so that its last position can be seen; the time the
+    // window already stood counts towards it.
     static inline int kClosePause = 50;
 
     // ---- Folders, list and message pane (shortmsg_list.cpp) -----------------------------

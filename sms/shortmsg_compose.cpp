@@ -208,6 +208,8 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
             if (!sender.empty())
                 text += "(" + sender + ")\r\n";
             msg->SetText(text + rs.Text);
+            // Forwarded in the coding it came in.
+            msg->SetDcs(rs.Coding >= 0 && rs.Coding <= 2 ? rs.Coding : 0);
             break;
         }
         case FILL_SENT:
@@ -219,6 +221,7 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
             msg->SetValidity(rs.Validity);
             msg->SetStatusReport(rs.StatusReport);
             msg->SetReplyPath(rs.ReplyPath);
+            msg->SetDcs(rs.Coding >= 0 && rs.Coding <= 2 ? rs.Coding : 0);
             break;
         case FILL_ANSWER:
             msg->SetDate(rs.Date);

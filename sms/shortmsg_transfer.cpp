@@ -71,9 +71,14 @@ public:
         if (dlg_.IsWindowCreated() && dlg_.isVisible()) {
             dlg_.SetPos(dlg_.GetRange());
             dlg_.repaint();
-            QThread::msleep(static_cast<unsigned long>(CShortMsg::kClosePause) * 10);
+            Pause();
         }
         dlg_.Close();
+    }
+    // The close pause, less what the window already stood.
+    void Pause() const
+    {
+        QThread::msleep(static_cast<unsigned long>(dlg_.RemainingPause(CShortMsg::kClosePause * 10)));
     }
     void Close() { dlg_.Close(); }
     bool IsShown() const { return dlg_.IsWindowCreated() && dlg_.isVisible(); }
@@ -269,6 +274,7 @@ void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
             CMessage msg;
             msg.SetFromRecord(from);
             msg.SetStatus(NormalisedMsgType(from.msgType));
+            msg.AdaptCoding();
             if (msg.CanStoreInPhone() == -1) {
                 progress.Close();
                 refused = true;
@@ -424,7 +430,7 @@ void CShortMsg::DeleteSelected()
         ++deleted;
         if (!all) {
             progress->SetPos(2);
-            QThread::msleep(static_cast<unsigned long>(kClosePause) * 10);
+            progress->Pause();
             progress.reset();
         } else {
             progress->SetPos(deleted - base);

@@ -62,7 +62,13 @@ void CEntrySMSRecordset::DoFieldExchange(CDaoFieldExchange& fx)
     fx.Text("ServiceCentre", ServiceCentre);
     fx.Short("Format", Format);
     fx.Short("Validity", Validity);
+    if (HasCodingColumn())
+        fx.Short("Coding", Coding);
+    else if (fx.GetDirection() == CDaoFieldExchange::Load)
+        Coding = 0;
 }
+
+bool CEntrySMSRecordset::HasCodingColumn() const { return HasField(*this, "Coding"); }
 
 void CEntrySMSRecordset::SeekLocation(int location)
 {
@@ -89,6 +95,7 @@ void CEntrySMSRecordset::CopyRecord(const CEntrySMSRecordset& o)
     ServiceCentre = o.ServiceCentre;
     Format = o.Format;
     Validity = o.Validity;
+    Coding = o.Coding;
 }
 
 void CEntrySMSRecordset::SetAddresses(const std::string& name, const std::string& number)
@@ -143,6 +150,7 @@ void CEntrySMSRecordset::SetFromMessage(const CMessage& msg, bool sentPart)
     ServiceCentre = msg.GetServiceCentre();
     Format = static_cast<int16_t>(msg.GetFormat());
     Validity = static_cast<int16_t>(msg.GetValidity());
+    Coding = static_cast<int16_t>(msg.GetDcs());
     CAddressList part;
     const CAddressList& all = msg.GetAddressList();
     for (int i = 0; i < all.GetCount(); ++i)
@@ -194,7 +202,8 @@ bool CreateSMSDatabase(const std::string& path)
                            {"ReplyPath", dbInteger, 0},
                            {"ServiceCentre", dbText, 250},
                            {"Format", dbInteger, 0},
-                           {"Validity", dbInteger, 0}},
+                           {"Validity", dbInteger, 0},
+                           {"Coding", dbInteger, 0}},
                           65536);
         CreateLocationIndex(db, "EntrySMS");
         db.Close();
@@ -225,12 +234,32 @@ void SetSMSConf(int code, const std::string& path, bool newRow)
     }
 }
 
+void AddSMSCodingColumn(CDaoDatabase& db)
+{
+    CEntrySMSRecordset probe(&db);
+    probe.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+    const bool has = probe.HasCodingColumn();
+    probe.Close();
+    if (!has)
+        db.ExecuteFixed("ALTER TABLE EntrySMS ADD COLUMN Coding SMALLINT DEFAULT 0");
+}
+
 bool CheckSMSLayout(CJetDatabase& old)
 {
     CSMSConfRecordset conf(&old);
     conf.Open(dbOpenDynaset);
-    if (!conf.IsEOF() && conf.version == kSMSConfVersion)
+    if (!conf.IsEOF() && conf.version == kSMSConfVersion) {
+        conf.Close();
+        // The column came after the layout's version: adding it changes
+        // nothing for a program that does not know it. A file that cannot
+        // take it (read-only) is still used; its rows read as 7-bit.
+        try {
+            AddSMSCodingColumn(old);
+        } catch (const CDaoException& e) {
+            WriteDebug("CheckSMSDatabase -> no coding column: ", e.what());
+        }
         return true;
+    }
     const int v = conf.IsEOF() ? 0 : conf.version;
     const int16_t memType = conf.IsEOF() ? 0 : conf.memType;
     conf.Close();
@@ -278,6 +307,7 @@ bool CheckSMSLayout(CJetDatabase& old)
             text("ServiceCentre", to.ServiceCentre);
             number("Format", to.Format);
             number("Validity", to.Validity);
+            number("Coding", to.Coding);
             to.Update();
             from.MoveNext();
         }

@@ -36,7 +36,7 @@ public:
     // The same for an AddrList text read elsewhere.
     static void ParseAddrList(const std::string& addrList, CAddressList& list);
     // MsgType2, MsgRef, Text, StatusReport, ReplyPath, ServiceCentre,
-    // Format, Validity from the message, and AddrList from its recipients
+    // Format, Validity and Coding from the message, and AddrList from its recipients
     // that were sent (`sentPart`) or not. Location, msgType and Date are the
     // caller's.
     void SetFromMessage(const CMessage& msg, bool sentPart);
@@ -50,6 +50,13 @@ public:
     int16_t StatusReport = 0, ReplyPath = 0;
     std::string ServiceCentre;
     int16_t Format = 0, Validity = 0;
+    // Data coding of the text (0 7-bit, 1 8-bit, 2 UCS2). Files written
+    // before the column existed read 0 (their messages were all sent as
+    // 7-bit); it is written only where the table has it.
+    int16_t Coding = 0;
+
+    // True when the open table has the Coding column.
+    bool HasCodingColumn() const;
 };
 
 class CSMSConfRecordset : public CDaoRecordset {
@@ -79,5 +86,9 @@ bool CreateSMSDatabase(const std::string& path);
 void SetSMSConf(int storageCode, const std::string& path, bool newRow);
 // Checks a message database before use, converting an older layout.
 bool CheckSMSDatabase(const std::string& path);
-// The layout check on an open database (converts when needed).
+// The layout check on an open database (converts when needed). A database
+// of the current layout without the Coding column gets it, every row
+// reading 0; earlier versions of the program read such a file unchanged.
 bool CheckSMSLayout(CJetDatabase& db);
+// Adds the Coding column to EntrySMS when it is missing.
+void AddSMSCodingColumn(CDaoDatabase& db);

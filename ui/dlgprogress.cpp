@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QTimer>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -86,6 +87,7 @@ bool CDlgProgress::Create()
     OnInitDialog();
     show();
     raise();
+    m_shown.start();
     return true;
 }
 
@@ -152,10 +154,18 @@ void CDlgProgress::Finish(bool success)
         SetPos(m_nRange);
         if (m_bWindow) {
             repaint();
-            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+            std::this_thread::sleep_for(std::chrono::milliseconds(RemainingPause(ClosePauseMs)));
         }
     }
     Close();
+}
+
+int CDlgProgress::RemainingPause(int pauseMs) const
+{
+    if (pauseMs <= 0)
+        return 0;
+    const qint64 stood = m_shown.isValid() ? m_shown.elapsed() : 0;
+    return static_cast<int>(std::max<qint64>(pauseMs / 5, pauseMs - stood));
 }
 
 void CDlgProgress::Close()

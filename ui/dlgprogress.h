@@ -10,6 +10,8 @@
 
 #include "dialog.h"
 
+#include <QElapsedTimer>
+
 class QProgressBar;
 
 // The progress-running flag and the notices held back meanwhile. The
@@ -59,8 +61,17 @@ public:
 
     // Title from the language bundle, window, range (at least 2), position.
     void Start(int titleStringId, int range, int position);
-    // Success: the bar shows full for half a second; then the window goes.
+    // Success: the bar shows full, then the window goes once it has stood
+    // ClosePauseMs in all (and shown the full bar a fifth of that at least).
     void Finish(bool success);
+    // How long a finished window still stands so that its full bar is seen:
+    // what is left of `pauseMs` since the window was shown, but never less
+    // than a fifth of it. An operation the user watched for seconds is not
+    // held up by a further fixed pause; a short one does not flicker.
+    int RemainingPause(int pauseMs) const;
+    // The pause Finish keeps (500 ms; tests that click through many
+    // operations set it to 0).
+    static inline int ClosePauseMs = 500;
     // Ends the window (its end handling runs once).
     void Close();
 
@@ -93,6 +104,7 @@ private:
     bool m_bWindow = false;
     bool m_bCancelled = false;
     bool m_bOwnerDisabled = false;
+    QElapsedTimer m_shown;
 };
 
 // The progress window with one line of text (control 1109).

@@ -62,10 +62,11 @@ protected:
     }
 
     // Starts the simulator with `scenario`, sets the phonebooks up and
-    // makes the three mirrors, empty, as a detection does.
-    void StartPhone(const std::string& scenario = "")
+    // makes the three mirrors, empty, as a detection does. A `baud` rate
+    // paces the simulator's answers as a cable would.
+    void StartPhone(const std::string& scenario = "", int baud = 0)
     {
-        Start(scenario);
+        Start(scenario, baud);
         gv_SPIO_com_status = 2;
         ASSERT_EQ(doc->SetupPB(), -35);
         for (int s = 1; s <= 3; ++s)

@@ -2,7 +2,9 @@
 // user clicks them, against the phone simulator: what reaches the phone,
 // what is stored where, and what is kept when a send fails or is cancelled.
 #include "sms_fixture.h"
+#include "sent_pdus.h"
 #include "../app/doc_fixture.h"
+#include "../support/sms_pdu.h"
 
 #include "confirm.h"
 #include "deleterun.h"
@@ -11,6 +13,7 @@
 #include "dlgmsgtext.h"
 #include "dlgprogress.h"
 #include "dlgservicecenter.h"
+#include "pccharset.h"
 #include "qxpbsrcnewlist.h"
 #include "serial.h"
 #include "walkthrough.h"
@@ -25,6 +28,8 @@
 #include <QTimer>
 
 #include <functional>
+#include <map>
+#include <set>
 
 using smstest::Row;
 using smstest::ShortMsgSimTest;
@@ -131,7 +136,16 @@ protected:
     // The phone with its profiles read, the screen on the PC's sent folder.
     void OpenSent(const std::vector<Row>& rows, const std::string& scenario = "")
     {
-        StartSMS(scenario);
+        PreparePhone(scenario);
+        MakePCMessages(rows);
+        WriteIniProfileInt("SMSMO", "Source", 0);
+        Open(1);
+        ASSERT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    }
+    // The phone's message set-up and profiles as a detection leaves them.
+    void PreparePhone(const std::string& scenario, int baud = 0)
+    {
+        StartSMS(scenario, baud);
         // Program and phone both take long messages (the phone says SMS=3.0).
         std::string dir = app.GetAppDir();
         if (!dir.empty() && dir.back() != '/')
@@ -144,10 +158,6 @@ protected:
         doc->GetMSParam().profiles.highest = 3;
         doc->SaveSMSparamConfig();
         serial_trace_start(host.folder);
-        MakePCMessages(rows);
-        WriteIniProfileInt("SMSMO", "Source", 0);
-        Open(1);
-        ASSERT_EQ(screen->SrcStorage(), SMS_SRC_PC);
     }
     void SelectRow(int location)
     {
@@ -175,6 +185,83 @@ protected:
     }
     // How many SMS-SUBMITs went to that number.
     size_t SentTo(const std::string& number) { return Count(Line(), SubmitAddress(number)); }
+
+    // The screen on the SIM's received folder (the SIM counted as read),
+    // with an empty PC message database beside it.
+    void OpenReceivedOnSIM()
+    {
+        PreparePhone("clear-messages SM\n");
+        MakePCMessages({});
+        doc->SetSIMSMSRead(1);
+        WriteIniProfileInt("SMSMT", "Source", 1);
+        Open(0);
+        ASSERT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
+    }
+    // Receives one message given as an SMS-DELIVER and selects its row.
+    void Receive(const std::string& pdu)
+    {
+        const int before = List()->GetRowCount();
+        ASSERT_EQ(sim->command("sms-receive-pdu SM " + pdu), "ok");
+        ASSERT_TRUE(Until([&] { return doc->GetNewMsgCount() == 0 && List()->GetRowCount() == before + 1; }, 8000));
+        List()->DeselectAll();
+        List()->SelectRow(0);
+        screen->OnSelectionChanged();
+    }
+    // One open sequence from the selected row: the edit step keeps the text
+    // (or puts `text`), the directory adds Alice from the SIM phonebook when
+    // asked, and the send dialog sends (`store`: and stores in the PC).
+    void OpenAndSend(bool addAlice, bool store, const QString& text = QString())
+    {
+        DialogScript s;
+        s.On<CDlgMsgEdit>([text](CDlgMsgEdit* d) {
+            if (!text.isNull())
+                d->TextEdit()->setPlainText(text);
+            ClickButton(d, IDOK);
+        });
+        s.On<CDlgMsgDirectory>([addAlice](CDlgMsgDirectory* d) {
+            d->FirstLoad();
+            if (addAlice) {
+                d->Pane()->GetListCtrl()->SelectRow(BookRow(d, "Alice"));
+                ClickButton(d, 1101);
+            }
+            ClickButton(d, IDOK);
+        });
+        s.On<CDlgMsgSend>([store](CDlgMsgSend* d) {
+            if (store) {
+                ClickButton(d, 1104);
+                ClickButton(d, 1058);
+            }
+            ClickButton(d, IDOK);
+        });
+        Click(1033);
+        EXPECT_TRUE(s.Done());
+    }
+    // The blocks sent since `from`: each must go to Alice with coding
+    // `dcs`; with several, they carry one reference and sequences 1..n of n.
+    // Returns their texts joined (UCS2 as PC text).
+    std::string Blocks(size_t from, size_t count, int dcs)
+    {
+        const std::vector<smstest::SentPdu> sent = smstest::SentPdus(*sim);
+        EXPECT_EQ(sent.size(), from + count);
+        std::string text;
+        for (size_t k = from; k < sent.size(); ++k) {
+            const phonesim::Tpdu& t = sent[k].tpdu;
+            SCOPED_TRACE(k);
+            EXPECT_EQ(t.addr.number, "+33612345678");
+            EXPECT_EQ(t.dcs, dcs);
+            const std::string concat = smstest::ConcatOf(t);
+            if (count == 1) {
+                EXPECT_EQ(concat, "");
+            } else {
+                const std::string ref = smstest::ConcatOf(sent[from].tpdu);
+                EXPECT_EQ(concat.substr(0, concat.find(' ')), ref.substr(0, ref.find(' ')));
+                EXPECT_EQ(concat.substr(concat.find(' ') + 1),
+                          std::to_string(count) + " " + std::to_string(k - from + 1));
+            }
+            text += dcs == 8 ? smstest::FromUcs2(t.ud) : t.ud;
+        }
+        return text;
+    }
 
     // The edit step of the open sequence: the text as it is.
     static void KeepText(DialogScript& s)
@@ -400,4 +487,171 @@ TEST_F(ComposeSequenceTest, LongMessageToTwoSentAndStoredInThePC)
     EXPECT_EQ(rows[1].text, text.toStdString());
     EXPECT_EQ(rows[1].addr, "Ann@0601\r\nBen@0602\r\n");
     EXPECT_EQ(List()->GetRowCount(), 2);
+}
+
+// A PC file already past 250 messages, with a hole and rows beyond 256:
+// two copies from the SIM through the screen and one message stored from
+// the open sequence take places of their own above 256, and not one row
+// that was there is replaced or changed.
+TEST_F(ComposeSequenceTest, OverThreeHundredPCMessagesCopiedAndStoredWithoutReplacingAny)
+{
+    std::vector<Row> before;
+    for (int loc = 1; loc <= 257; ++loc)
+        if (loc != 100 && (loc <= 250 || loc == 252 || loc == 256 || loc == 257))
+            before.push_back({loc, loc % 2, "Pat@06" + std::to_string(loc) + "\r\n", "PC " + std::to_string(loc), 0});
+    std::string scenario = "message-store SM 60\n";
+    for (int i = 1; i <= 60; ++i)
+        scenario += "message SM " + std::to_string(i) + " 1 +336222" + std::to_string(10000 + i) +
+                    " \"24/05/06,14:" + std::to_string(10 + i % 50) + ":00+08\" Sim " + std::to_string(i) + "\n";
+    // Paced as a cable paces it: an unpaced phone floods the engine's pool
+    // with a listing of sixty messages.
+    PreparePhone(scenario, 115200);
+    MakePCMessages(before);
+    WriteIniProfileInt("SMSMT", "Source", SMS_SRC_SIM);
+    WriteIniProfileInt("SMSMT", "ComboSort", 0);
+    Open(0);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
+    ASSERT_EQ(List()->GetRowCount(), 60);
+
+    // Ten messages, then every message of the SIM (kept beside the PC rows).
+    List()->DeselectAll();
+    std::multiset<std::string> copied;
+    for (int r = 0; r < 10; ++r) {
+        List()->SelectRow(r);
+        copied.insert(List()->GetRowText(r, 2).toStdString());
+    }
+    screen->OnSelectionChanged();
+    screen->OnCommand(CShortMsg::ID_COPY_PC);
+    screen->OnColumnClick();
+    for (int r = 0; r < 60; ++r)
+        copied.insert(List()->GetRowText(r, 2).toStdString());
+    screen->mirrorAnswer = 1;
+    screen->OnCommand(CShortMsg::ID_COPY_PC);
+    EXPECT_EQ(screen->mirrorAsked, 1);
+
+    // Forwarded without a recipient: stored in the PC file.
+    app.systemResult = IDYES;
+    app.dialogResult = IDYES;
+    SelectRow(5);
+    DialogScript s;
+    s.On<CDlgMsgEdit>([](CDlgMsgEdit* d) {
+        d->TextEdit()->setPlainText(QStringLiteral("Stored from the screen"));
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        ClickButton(d, 1058);
+        ClickButton(d, IDOK);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    copied.insert("Stored from the screen");
+
+    const std::vector<Row> after = ReadRows(PC());
+    ASSERT_EQ(after.size(), before.size() + 71);
+    std::map<int, Row> byLocation;
+    for (const Row& r : after)
+        EXPECT_TRUE(byLocation.emplace(r.location, r).second) << r.location;
+    for (const Row& r : before) {
+        ASSERT_EQ(byLocation.count(r.location), 1u) << r.location;
+        const Row& now = byLocation[r.location];
+        EXPECT_EQ(now.type, r.type) << r.location;
+        EXPECT_EQ(now.addr, r.addr) << r.location;
+        EXPECT_EQ(now.text, r.text) << r.location;
+        EXPECT_EQ(now.date, 46000.5 + r.location) << r.location;
+        byLocation.erase(r.location);
+    }
+    // The new rows fill the hole, the free places up to 256, then go on.
+    std::multiset<std::string> added;
+    std::vector<int> places;
+    for (const auto& [location, r] : byLocation) {
+        added.insert(r.text);
+        places.push_back(location);
+    }
+    std::vector<int> expected = {100, 251, 253, 254, 255};
+    for (int loc = 258; loc <= 323; ++loc)
+        expected.push_back(loc);
+    EXPECT_EQ(places, expected);
+    EXPECT_EQ(added, copied);
+    EXPECT_EQ(byLocation[323].text, "Stored from the screen");
+    EXPECT_EQ(byLocation[323].type, 2);
+
+    // The PC source lists every received row.
+    Click(CShortMsg::IDC_SRC_PC);
+    EXPECT_EQ(List()->GetRowCount(), static_cast<int>(before.size()) + 70);
+}
+
+// A received UCS2 message forwarded, then sent again from the sent folder:
+// both go as UCS2 with the received characters, in blocks of 67 characters
+// (71 characters make two blocks, 134 two and 135 three).
+TEST_F(ComposeSequenceTest, AForwardedUcs2MessageKeepsItsCodingThroughTheSentFolder)
+{
+    OpenReceivedOnSIM();
+    // 38 characters, several of which the 7-bit alphabet cannot carry.
+    std::string received = "\xC7" "a co\xFBte 12 \x80 \x97 \xE0 bient\xF4t, Zo\xEB";
+    received += std::string(38 - received.size(), '!');
+    Receive(DeliverOctets(0x08, smstest::ToUcs2(received)));
+    EXPECT_EQ(List()->GetRowText(0, 2), PcToQString(received));
+
+    // Forwarded to Alice, sent and stored in the PC's sent folder.
+    OpenAndSend(true, true);
+    const std::string forwarded = Text(31474) + "(+33612345678)\r\n" + received;
+    ASSERT_EQ(forwarded.size(), 71u);
+    EXPECT_EQ(Blocks(0, 2, 8), forwarded);
+    std::vector<Row> rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].type, 3);
+    EXPECT_EQ(rows[0].coding, 2);
+    EXPECT_EQ(rows[0].text, forwarded);
+
+    // Reopened from the sent folder and sent again: the same.
+    Close();
+    WriteIniProfileInt("SMSMO", "Source", 0);
+    Open(1);
+    SelectRow(rows[0].location);
+    OpenAndSend(false, false);
+    EXPECT_EQ(Blocks(2, 2, 8), forwarded);
+    // Its text replaced: still UCS2, 134 characters in two blocks, 135 in three.
+    SelectRow(rows[0].location);
+    OpenAndSend(false, false, QString(134, QLatin1Char('u')));
+    EXPECT_EQ(Blocks(4, 2, 8), std::string(134, 'u'));
+    SelectRow(rows[0].location);
+    OpenAndSend(false, false, QString(135, QLatin1Char('v')));
+    EXPECT_EQ(Blocks(6, 3, 8), std::string(135, 'v'));
+}
+
+// A received 8-bit message forwarded goes as 8-bit data with the same
+// octets: 141 characters make two blocks of 134 and 7 (one 7-bit message).
+TEST_F(ComposeSequenceTest, AForwardedEightBitMessageKeepsItsCoding)
+{
+    OpenReceivedOnSIM();
+    std::string received;
+    for (int k = 0; k < 108; ++k)
+        received += static_cast<char>(k % 2 ? 0xA1 + (k * 5) % 0x5F : 0x21 + (k * 7) % 0x5E);
+    Receive(DeliverOctets(0x04, received));
+    OpenAndSend(true, false);
+    const std::string forwarded = Text(31474) + "(+33612345678)\r\n" + received;
+    ASSERT_EQ(forwarded.size(), 141u);
+    const std::vector<smstest::SentPdu> sent = smstest::SentPdus(*sim);
+    EXPECT_EQ(Blocks(0, 2, 4), forwarded);
+    ASSERT_EQ(sent.size(), 2u);
+    EXPECT_EQ(sent[0].tpdu.ud.size(), 134u);
+}
+
+// A stored message of a file written before codings were kept reads as
+// 7-bit; a text 7-bit cannot carry still goes out whole, as UCS2.
+TEST_F(ComposeSequenceTest, ATextSevenBitCannotCarryGoesAsUcs2)
+{
+    const std::string text = "No\xEBl \x97 \xE0 bient\xF4t `ok`";
+    OpenSent({{1, 3, "Zed@+33612345678\r\n", text, 0}});
+    SelectRow(1);
+    OpenAndSend(false, false);
+    EXPECT_EQ(Blocks(0, 1, 8), text);
+    // A plain text stays 7-bit.
+    SelectRow(1);
+    OpenAndSend(false, false, QStringLiteral("Plain @ \u00A3 text"));
+    EXPECT_EQ(Blocks(1, 1, 0).size(), 14u);
 }

@@ -5,8 +5,8 @@
 
 #include "dlgprogress.h"
 #include "message.h"
-#include "pdu.h"
 #include "profile.h"
+#include "sent_pdus.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -15,14 +15,10 @@
 #include <sstream>
 
 using pbtest::PhonebookSimTest;
+using smstest::FromUcs2;
+using smstest::SentPdu;
 
 namespace {
-
-struct SentPdu {
-    int mr;
-    std::string sca;
-    phonesim::Tpdu tpdu;
-};
 
 // Counts its repaints.
 class PaintCounter : public QWidget {
@@ -62,28 +58,7 @@ protected:
         SMS_STORAGE_INFO info;
         ASSERT_EQ(mtr_SMS_setup(&info), MTR_DONE);
     }
-    // What the simulator was sent, decoded by its own codec.
-    std::vector<SentPdu> Sent()
-    {
-        std::vector<SentPdu> out;
-        for (const std::string& line : sim->listing("sent")) {
-            std::istringstream in(line);
-            std::string word, hex;
-            int mr = -1;
-            in >> word >> mr >> hex;
-            auto bytes = phonesim::fromHex(hex);
-            EXPECT_TRUE(bytes.has_value()) << line;
-            auto split = bytes ? phonesim::splitSca(*bytes) : std::nullopt;
-            EXPECT_TRUE(split.has_value()) << line;
-            if (!split)
-                continue;
-            std::string problem;
-            auto t = phonesim::decodeTpdu(split->tpdu, &problem);
-            EXPECT_TRUE(t.has_value()) << problem;
-            out.push_back({mr, split->sca.number, t.value_or(phonesim::Tpdu{})});
-        }
-        return out;
-    }
+    std::vector<smstest::SentPdu> Sent() { return smstest::SentPdus(*sim); }
     static std::string Udh(const phonesim::Tpdu& t)
     {
         std::string s;
@@ -194,11 +169,13 @@ TEST_F(SendSimTest, BlocksNeverExceedOnePduAndCodingsAreKept)
         joined += sent[i].tpdu.ud;
     }
     EXPECT_EQ(joined, std::string(100, '['));
-    // UCS2 goes as UCS2, in blocks of 67 characters, the same text.
+    // UCS2 goes as UCS2, two octets a character, in blocks of 67
+    // characters, the same text.
     EXPECT_EQ(sent[2].tpdu.dcs, 8);
     EXPECT_EQ(sent[3].tpdu.dcs, 8);
-    EXPECT_EQ(sent[2].tpdu.ud, Letters(67));
-    EXPECT_EQ(sent[3].tpdu.ud, "pqr\xE9");
+    EXPECT_EQ(FromUcs2(sent[2].tpdu.ud), Letters(67));
+    EXPECT_EQ(FromUcs2(sent[3].tpdu.ud), "pqr\xE9");
+    EXPECT_EQ(FromUcs2(sent[4].tpdu.ud) + FromUcs2(sent[5].tpdu.ud), Letters(134));
     EXPECT_EQ(Udh(sent[4].tpdu).substr(Udh(sent[4].tpdu).size() - 4), "2 1 ");
     EXPECT_EQ(Udh(sent[6].tpdu).substr(Udh(sent[6].tpdu).size() - 4), "3 1 ");
     EXPECT_EQ(Udh(sent[8].tpdu).substr(Udh(sent[8].tpdu).size() - 4), "3 3 ");

@@ -4,6 +4,7 @@
 #include "../engine/engine_fixture.h"
 
 #include "confirm.h"
+#include "dlgprogress.h"
 #include "dstchoice.h"
 #include "entrylistctrl.h"
 #include "filedlg.h"
@@ -119,6 +120,7 @@ protected:
         doc = std::make_unique<CZorqMMIDoc>();
         pausedBefore = CShortMsg::kClosePause;
         CShortMsg::kClosePause = 0;
+        CDlgProgress::ClosePauseMs = 0;
         MakePCDatabase("defsms.mdb", {});
     }
     void TearDown() override
@@ -126,6 +128,7 @@ protected:
         CloseScreen();
         SetFileDlgRunner(nullptr);
         CShortMsg::kClosePause = pausedBefore;
+        CDlgProgress::ClosePauseMs = 500;
         doc.reset();
         unsetenv("TMPDIR");
         LinkTest::TearDown();

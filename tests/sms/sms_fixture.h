@@ -6,6 +6,7 @@
 
 #include "../phonebook/pb_fixture.h"
 
+#include "dlgprogress.h"
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "message.h"
@@ -71,6 +72,7 @@ struct Row {
     int type = 0;
     std::string addr, text;
     double date = 0;
+    int coding = 0;
 };
 
 class ShortMsgSimTest : public pbtest::PhonebookSimTest {
@@ -78,7 +80,11 @@ protected:
     void SetUp() override
     {
         PhonebookSimTest::SetUp();
+        // The message screen's background (its title bar and panels).
+        ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltProgramDir() + "/Res/smsback.bmp",
+                                       host.folder + "Res/smsback.bmp"));
         CShortMsg::kClosePause = 0;
+        CDlgProgress::ClosePauseMs = 0;
         // Indications go to the document, as in the program.
         mtr_set_poll_handler(nullptr);
         WriteIniProfileString("Databases", "Phonebook", app.GetFolderPath() + "defpb.mdb");
@@ -88,13 +94,14 @@ protected:
         Close();
         app.m_pMainWnd = nullptr;
         CShortMsg::kClosePause = 50;
+        CDlgProgress::ClosePauseMs = 500;
         PhonebookSimTest::TearDown();
     }
 
     // The phone with its message set-up done and an empty SIM mirror.
-    void StartSMS(const std::string& scenario = "")
+    void StartSMS(const std::string& scenario = "", int baud = 0)
     {
-        StartPhone(scenario);
+        StartPhone(scenario, baud);
         ASSERT_EQ(doc->SetupSMS(), -35);
         ASSERT_TRUE(doc->PrepareSIMSMSDatabase());
     }
@@ -124,6 +131,7 @@ protected:
             rs.SortAddr = MakeSortAddr(r.addr);
             rs.Text = r.text;
             rs.Date = r.date ? r.date : 46000.5 + r.location;
+            rs.Coding = static_cast<int16_t>(r.coding);
             rs.Update();
         }
         rs.Close();
@@ -137,7 +145,7 @@ protected:
         CEntrySMSRecordset rs(&db);
         rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS ORDER BY Location");
         for (; !rs.IsEOF(); rs.MoveNext())
-            out.push_back({rs.Location, rs.msgType, rs.AddrList, rs.Text, rs.Date});
+            out.push_back({rs.Location, rs.msgType, rs.AddrList, rs.Text, rs.Date, rs.Coding});
         return out;
     }
 

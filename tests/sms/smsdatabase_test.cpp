@@ -90,9 +90,10 @@ TEST_F(SmsDbTest, CreationAndConfigurationRow)
         EXPECT_EQ(conf.memType, memType);
         CEntrySMSRecordset rs(&db);
         rs.Open();
-        EXPECT_EQ(rs.GetFieldCount(), 13);
+        EXPECT_EQ(rs.GetFieldCount(), 14);
         EXPECT_EQ(rs.GetFieldName(4), "Date");
         EXPECT_EQ(rs.GetFieldName(12), "Validity");
+        EXPECT_EQ(rs.GetFieldName(13), "Coding");
     }
     // Editing the row turns a SIM mirror's memory type back to the PC's.
     SetSMSConf(2, sim, false);
@@ -239,6 +240,7 @@ TEST_F(SmsDbTest, AFileThatLostItsConfigurationRowKeepsEveryColumn)
         rs.ServiceCentre = "+491710760000";
         rs.Format = 3;
         rs.Validity = 167;
+        rs.Coding = 2;
         rs.Update();
     }
     ASSERT_TRUE(CheckSMSDatabase(pc_));
@@ -259,6 +261,82 @@ TEST_F(SmsDbTest, AFileThatLostItsConfigurationRowKeepsEveryColumn)
     EXPECT_EQ(rs.ServiceCentre, "+491710760000");
     EXPECT_EQ(rs.Format, 3);
     EXPECT_EQ(rs.Validity, 167);
+    EXPECT_EQ(rs.Coding, 2);
+}
+
+// A message database of the current layout written before the coding column
+// existed: read as it is, its rows are 7-bit; the check adds the column
+// without touching a row, and codings are kept from then on.
+TEST_F(SmsDbTest, AFileWithoutTheCodingColumnKeepsWorkingAndGetsIt)
+{
+    {
+        CDaoDatabase db;
+        db.Create(pc_);
+        db.CreateTableDef("SMSConf", {{"version", dbInteger, 0}, {"memType", dbInteger, 0},
+                                      {"maxLoc", dbInteger, 0}});
+        db.CreateTableDef("EntrySMS", {{"Location", dbLong, 0}, {"msgType", dbInteger, 0},
+                                       {"MsgType2", dbInteger, 0}, {"MsgRef", dbInteger, 0},
+                                       {"Date", dbDate, 0}, {"AddrList", dbMemo, 0},
+                                       {"SortAddr", dbText, 50}, {"Text", dbMemo, 0},
+                                       {"StatusReport", dbInteger, 0}, {"ReplyPath", dbInteger, 0},
+                                       {"ServiceCentre", dbText, 250}, {"Format", dbInteger, 0},
+                                       {"Validity", dbInteger, 0}});
+        CreateLocationIndex(db, "EntrySMS");
+    }
+    SetSMSConf(0, pc_, true);
+    {
+        // Written and read back through the program's recordset, as the
+        // message screen does before any check.
+        CJetDatabase db;
+        db.Open(pc_);
+        CEntrySMSRecordset rs(&db);
+        rs.Open(dbOpenTable);
+        rs.SetCurrentIndex("indLoc");
+        EXPECT_FALSE(rs.HasCodingColumn());
+        for (int i = 1; i <= 3; ++i) {
+            rs.SeekLocation(i);
+            rs.Location = i;
+            rs.Text = "old " + std::to_string(i);
+            rs.Coding = 2;  // nowhere to keep it
+            rs.Update();
+        }
+        ASSERT_TRUE(rs.Seek("=", CVariant::Long(2)));
+        EXPECT_EQ(rs.Text, "old 2");
+        EXPECT_EQ(rs.Coding, 0);
+    }
+    ASSERT_TRUE(CheckSMSDatabase(pc_));
+    EXPECT_TRUE(app_.shown.empty());
+    CJetDatabase db;
+    db.Open(pc_);
+    CSMSConfRecordset conf(&db);
+    conf.Open();
+    EXPECT_EQ(conf.version, 4);
+    CEntrySMSRecordset rs(&db);
+    rs.Open(dbOpenTable);
+    rs.SetCurrentIndex("indLoc");
+    EXPECT_TRUE(rs.HasCodingColumn());
+    ASSERT_EQ(rs.GetRecordCount(), 3);
+    for (int i = 1; i <= 3; ++i) {
+        ASSERT_TRUE(rs.Seek("=", CVariant::Long(i)));
+        EXPECT_EQ(rs.Text, "old " + std::to_string(i));
+        EXPECT_EQ(rs.Coding, 0);
+    }
+    rs.SeekLocation(4);
+    rs.Location = 4;
+    rs.Text = "new";
+    rs.Coding = 1;
+    rs.Update();
+    ASSERT_TRUE(rs.Seek("=", CVariant::Long(4)));
+    EXPECT_EQ(rs.Coding, 1);
+    // A second check changes nothing.
+    rs.Close();
+    db.Close();
+    ASSERT_TRUE(CheckSMSDatabase(pc_));
+    db.Open(pc_);
+    CEntrySMSRecordset again(&db);
+    again.Open();
+    EXPECT_EQ(again.GetRecordCount(), 4);
+    EXPECT_EQ(again.GetFieldCount(), 14);
 }
 
 TEST_F(SmsDbTest, Version1NameAndPhoneBecomeOneAddress)

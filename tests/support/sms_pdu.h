@@ -10,7 +10,7 @@
 namespace {
 
 // Packs a 7-bit text after an optional user-data header, as a phone sends it.
-std::string Pack7(const std::vector<uint8_t>& udh, const std::string& text, int* udl)
+inline std::string Pack7(const std::vector<uint8_t>& udh, const std::string& text, int* udl)
 {
     std::vector<int> bits;
     for (uint8_t b : udh)
@@ -36,7 +36,7 @@ std::string Pack7(const std::vector<uint8_t>& udh, const std::string& text, int*
 
 // An SMS-DELIVER from +33612345678 of 9 December 2026 10:11:12, 7-bit,
 // optionally a part (reference, parts, sequence) of a concatenated message.
-std::string Deliver(const std::string& text, int ref = -1, int total = 0, int seq = 0)
+inline std::string Deliver(const std::string& text, int ref = -1, int total = 0, int seq = 0)
 {
     std::vector<uint8_t> udh;
     if (ref >= 0)
@@ -46,6 +46,22 @@ std::string Deliver(const std::string& text, int ref = -1, int total = 0, int se
     char head[64];
     std::snprintf(head, sizeof head, "%02X0B913316325476F8000062219001112100%02X", ref >= 0 ? 0x44 : 0x04, udl);
     return head + ud;
+}
+
+// An SMS-DELIVER from the same sender and time carrying `ud` as it is, with
+// the coding octet `dcs` (0x04 8-bit data, 0x08 UCS2).
+inline std::string DeliverOctets(int dcs, const std::string& ud)
+{
+    char head[64];
+    std::snprintf(head, sizeof head, "040B913316325476F800%02X62219001112100%02X", dcs,
+                  static_cast<unsigned>(ud.size()));
+    std::string hex = head;
+    for (unsigned char c : ud) {
+        char h[3];
+        std::snprintf(h, sizeof h, "%02X", c);
+        hex += h;
+    }
+    return hex;
 }
 
 }  // namespace

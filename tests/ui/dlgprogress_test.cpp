@@ -60,6 +60,24 @@ TEST_F(ProgressTest, StartShowsTheWindowDisablesTheOwnerAndFinishGivesItBack)
     EXPECT_FALSE(ProgressNotices::running);
 }
 
+TEST_F(ProgressTest, AWindowThatStoodLongerThanThePauseShowsItsFullBarOnlyBriefly)
+{
+    CDlgProgressText dlg(&owner, 179);
+    dlg.Start(31313, 10, 0);
+    QTest::qWait(700);  // the operation ran longer than the close pause
+    EXPECT_EQ(dlg.RemainingPause(500), 100);
+    auto* bar = dlg.findChild<QProgressBar*>(QStringLiteral("id1075"));
+    ASSERT_NE(bar, nullptr);
+    QElapsedTimer t;
+    t.start();
+    dlg.Finish(true);
+    EXPECT_GE(t.elapsed(), 90) << "the full bar is still seen";
+    EXPECT_LT(t.elapsed(), 450) << "no second half-second pause";
+    EXPECT_EQ(bar->value(), 10);
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(dlg.RemainingPause(0), 0);
+}
+
 TEST_F(ProgressTest, FinishWithARangeOfOneShowsAFullBarOfTwo)
 {
     CDlgProgress dlg(&owner, 179);
