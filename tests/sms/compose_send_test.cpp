@@ -647,7 +647,19 @@ TEST_F(ComposeSequenceTest, AForwardedEightBitMessageKeepsItsCoding)
 TEST_F(ComposeSequenceTest, ATextSevenBitCannotCarryGoesAsUcs2)
 {
     const std::string text = "No\xEBl \x97 \xE0 bient\xF4t `ok`";
-    OpenSent({{1, 3, "Zed@+33612345678\r\n", text, 0}});
+    PreparePhone("");
+    const std::string path =
+        MakePCMessages({{1, 3, "Zed@+33612345678\r\n", text, 0}, {2, 2, "Ann@0601\r\n", "second", 0}});
+    {
+        CJetDatabase db;
+        db.Open(path);
+        db.ExecuteFixed("ALTER TABLE EntrySMS DROP COLUMN Coding");
+    }
+    WriteIniProfileInt("SMSMO", "Source", 0);
+    Open(1);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    // The file lists as before, every row kept.
+    ASSERT_EQ(List()->GetRowCount(), 2);
     SelectRow(1);
     OpenAndSend(false, false);
     EXPECT_EQ(Blocks(0, 1, 8), text);
@@ -655,4 +667,24 @@ TEST_F(ComposeSequenceTest, ATextSevenBitCannotCarryGoesAsUcs2)
     SelectRow(1);
     OpenAndSend(false, false, QStringLiteral("Plain @ \u00A3 text"));
     EXPECT_EQ(Blocks(1, 1, 0).size(), 14u);
+    const std::vector<Row> rows = ReadRows(path);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text, text);
+    EXPECT_EQ(rows[1].text, "second");
+}
+
+// A coding octet with a message class still names its alphabet: the rows
+// keep UCS2 and 8-bit, and UCS2 reads as PC characters ('?' for one the PC
+// set has none for).
+TEST_F(ComposeSequenceTest, ReceivedCodingsWithAClassAreKeptWithTheirRows)
+{
+    OpenReceivedOnSIM();
+    Receive(DeliverOctets(0x18, std::string("\x04\x1F\x00o\x00k\x00\xEB", 8)));
+    Receive(DeliverOctets(0xF4, "\x01\x02\xFFz"));
+    const std::vector<Row> rows = ReadRows(GetSMSimSIMPath(1));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].coding, 2);
+    EXPECT_EQ(rows[0].text, "?ok\xEB");
+    EXPECT_EQ(rows[1].coding, 1);
+    EXPECT_EQ(rows[1].text, "\x01\x02\xFFz");
 }
