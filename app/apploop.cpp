@@ -130,6 +130,9 @@ void CAppLoop::Start()
         connect(tick_, &QSocketNotifier::activated, this, [this] { Step(); });
     }
     WatchSerial();
+    again_ = new QTimer(this);
+    again_->setSingleShot(true);
+    connect(again_, &QTimer::timeout, this, [this] { Step(); });
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->installEventFilter(this);
     // The first idle step comes once the loop runs.
@@ -146,6 +149,9 @@ void CAppLoop::Stop()
     delete serial_;
     serial_ = nullptr;
     serialFd_ = -1;
+    delete again_;
+    again_ = nullptr;
+    idleOwed_ = false;
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->removeEventFilter(this);
 }
@@ -186,12 +192,34 @@ void CAppLoop::Step()
         return;
     }
     Read_Serial_Line();
+    uint64_t in = 0, out0 = 0, out1 = 0;
+    serial_byte_counts(&in, &out0);
     if (app_->IdleAllowed()) {
+        idleOwed_ = false;
         app_->OnIdle(app_->m_nIdleCount);
         ++app_->m_nIdleCount;
+    } else {
+        idleOwed_ = true;
     }
-    if (started_)
-        WatchSerial();
+    if (!started_)
+        return;
+    WatchSerial();
+    // The loop sleeps between wakes, so idle work that is not finished
+    // (the background reading goes one location per call) asks for the
+    // next wake itself. A call that talked to the phone goes straight on;
+    // one that did not (a reading held back, a request still waiting)
+    // waits a tick rather than spin.
+    serial_byte_counts(&in, &out1);
+    if (idleOwed_)
+        StepAgain(10);
+    else if (app_->IdleWorkPending())
+        StepAgain(out1 != out0 ? 0 : 10);
+}
+
+void CAppLoop::StepAgain(int ms)
+{
+    if (again_ && !again_->isActive())
+        again_->start(ms);
 }
 
 bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
@@ -218,6 +246,15 @@ void CZorqMMIApp::EnterWorkerRequest() { ++CAppLoop::workerRequests; }
 void CZorqMMIApp::LeaveWorkerRequest() { --CAppLoop::workerRequests; }
 void CZorqMMIApp::SetEngineOnWorker(bool on) { CAppLoop::engineOnWorker.store(on); }
 bool CZorqMMIApp::IsEngineOnWorker() { return CAppLoop::engineOnWorker.load(); }
+
+bool CZorqMMIApp::IdleWorkPending() const
+{
+    if (m_bShutDown)
+        return false;
+    if (!m_bFirstIdleDone || !krn_mbx_empty(KRN_TASK_MAIN))
+        return true;
+    return (m_pDocWindows && m_pDocWindows->RefreshPending()) || (m_pDoc && m_pDoc->IdleWorkPending());
+}
 
 bool CZorqMMIApp::IdleAllowed() const
 {

@@ -1,8 +1,9 @@
-// The program's loop: Qt's event loop, woken by the engine's 10 ms tick, the
-// serial port and posted messages, with nothing to do it sleeps. Each wake
-// steps the tick and reads the port; idle work (first detection, background
-// phonebook reading, the engine's idle step) runs only while no request
-// waits. While a request waits, input aimed at the main window is dropped so
+// The program's loop: Qt's event loop, woken by the engine's tick (armed
+// only while an engine timer runs), the serial port and posted messages;
+// with nothing to do it sleeps. Each wake steps the tick and reads the port;
+// idle work (first detection, background phonebook reading, the engine's
+// idle step) runs only while no request waits, and while some is left the
+// loop wakes itself again. While a request waits, input aimed at the main window is dropped so
 // that a screen cannot start a second request inside the first.
 #pragma once
 
@@ -15,6 +16,7 @@
 
 class CZorqMMIApp;
 class QSocketNotifier;
+class QTimer;
 
 class CAppLoop : public QObject {
     Q_OBJECT
@@ -39,11 +41,16 @@ protected:
 
 private:
     void WatchSerial();
+    // Wakes the loop again after `ms` (one pending wake at a time).
+    void StepAgain(int ms);
 
     CZorqMMIApp* app_;
     std::unique_ptr<EngineHost> host_;
     QSocketNotifier* tick_ = nullptr;
     QSocketNotifier* serial_ = nullptr;
+    QTimer* again_ = nullptr;
+    // Idle work was refused while a request waited: it runs once that ends.
+    bool idleOwed_ = false;
     int serialFd_ = -1;
     bool started_ = false;
 };

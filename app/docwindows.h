@@ -30,6 +30,7 @@ public:
 
     // Takes the noted refresh (true once per note).
     bool TakeRefresh();
+    bool RefreshPending() const { return m_bRefresh; }
 
 private:
     std::unique_ptr<CDlgConnectionStatus> m_pStatus;

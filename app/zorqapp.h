@@ -132,6 +132,8 @@ public:
     // Idle work runs only while this holds: the user-interface task runs,
     // no request waits (nor a worker's), and no idle step is under way.
     bool IdleAllowed() const;
+    // Idle work is left that the next idle call would do.
+    bool IdleWorkPending() const;
     // A request of the message-sending worker counts as a waiting request.
     static void EnterWorkerRequest();
     static void LeaveWorkerRequest();

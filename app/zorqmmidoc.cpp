@@ -419,6 +419,12 @@ bool CZorqMMIDoc::TakeLinkChange()
     return changed;
 }
 
+bool CZorqMMIDoc::IdleWorkPending() const
+{
+    return m_bLinkChanged ||
+           (m_nPBUploadState == 1 && m_nPBUploadIndex >= 1 && gv_SPIO_com_status == SPIO_com_available);
+}
+
 std::string CZorqMMIDoc::GetVxdFileName()
 {
     const std::string folder = Folder(&CZorqMMIApp::GetAppDir);

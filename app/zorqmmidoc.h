@@ -94,6 +94,9 @@ public:
     void UpdateMSParamInView(bool available);
     // True once, after the engine reported a change of the link.
     bool TakeLinkChange();
+    // The next idle call has work: a link change to act on, or the
+    // background phonebook reading under way.
+    bool IdleWorkPending() const;
 
     // ---- Capabilities --------------------------------------------------------------------
     MS_PARAM& GetMSParam() { return m_MSParam; }

@@ -4,13 +4,15 @@
 // under 1%. The program runs through its own main entry in this process (so
 // the figure is the program's, the simulator being another process), on a
 // copy of the built program folder, offscreen.
-//   idle_bench [seconds]
+//   idle_bench [seconds [polling period in seconds]]
+// (no polling by default, as the program is installed)
 #include "phonesim_client.h"
 #include "zorqapp.h"
 #include "zorqmmidoc.h"
 #include "zorqprogram.h"
 
 #include "at_defs.h"
+#include "serial.h"
 
 #include <QApplication>
 #include <QTimer>
@@ -68,11 +70,17 @@ struct Phase {
 void Measure(Phase& phase, int seconds, std::function<void()> done)
 {
     const double wall0 = Now(), cpu0 = ProcessorSeconds();
-    QTimer::singleShot(seconds * 1000, [&phase, wall0, cpu0, done] {
+    uint64_t in0 = 0, out0 = 0;
+    serial_byte_counts(&in0, &out0);
+    QTimer::singleShot(seconds * 1000, [&phase, wall0, cpu0, in0, out0, done] {
         const double wall = Now() - wall0, cpu = ProcessorSeconds() - cpu0;
+        uint64_t in = 0, out = 0;
+        serial_byte_counts(&in, &out);
         phase.share = 100.0 * cpu / wall;
-        std::printf("idle, %-28s: %.3f s of processor in %.1f s: %.2f%% of one processor\n", phase.name, cpu, wall,
-                    phase.share);
+        // The bytes show the link was still looked after (polling) while idle.
+        std::printf("idle, %-28s: %.3f s of processor in %.1f s: %.2f%% of one processor (%llu bytes out, %llu in)\n",
+                    phase.name, cpu, wall, phase.share, static_cast<unsigned long long>(out - out0),
+                    static_cast<unsigned long long>(in - in0));
         std::fflush(stdout);
         done();
     });
@@ -99,6 +107,7 @@ void WhenSettled(std::function<void()> then, int waitedMs = 0)
 int main(int argc, char** argv)
 {
     const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 30;
+    const int pollSeconds = argc > 2 ? std::max(0, std::atoi(argv[2])) : 0;
     setenv("QT_QPA_PLATFORM", "offscreen", 0);
     const fs::path root = fs::temp_directory_path() / ("zorq-idlebench-" + std::to_string(getpid()));
     const fs::path folder = root / "program";
@@ -114,7 +123,8 @@ int main(int argc, char** argv)
     {
         phonesim::Process sim;
         std::ofstream(folder / "ZorqMMI.ini", std::ios::binary)
-            << "[Ports]\r\nCOM1=" << sim.device() << "\r\n[Configuration]\r\nSerialPort=1\r\n";
+            << "[Ports]\r\nCOM1=" << sim.device() << "\r\n[Configuration]\r\nSerialPort=1\r\n"
+            << "[PoolingTime]\r\nPool=" << pollSeconds << "\r\n";
 
         QApplication qapp(argc, argv);
         Phase shown{"window shown"}, tray{"window hidden in the tray"};

@@ -4,16 +4,27 @@
 // The tick source is a timerfd armed one-shot: nothing runs when it expires,
 // it only becomes readable. RearmTickTimer (the tick step, in the thread that
 // runs task 0) reads it, which stands for the source's callback raising the
-// tick flag, and then counts at most one tick. Kernel time therefore advances
-// only in the tick step, and a waiting loop can block in poll() on
-// krn_tick_fd() instead of spinning.
+// tick flag. Kernel time therefore advances only in the tick step, and a
+// waiting loop can block in poll() on krn_tick_fd() instead of spinning.
+//
+// Ticks only matter to the countdown of the head timer, so the source is not
+// re-armed every 10 ms: it is armed for the whole countdown at once (the run
+// of 10 ms ticks that would have passed with nothing else due) and left
+// unarmed while no timer runs. An idle program then wakes only when one of
+// its timers is due. One signal counts the ticks it was armed for; a step
+// that comes late still counts only those, so time lost while the thread was
+// busy stays lost, as with a chain of single ticks. A timer started or
+// stopped mid-way first takes the whole ticks already elapsed off the
+// countdown, so the delta list stays true to the time the source measures.
 
 #include "krn_internal.h"
 
 #include <sys/timerfd.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <atomic>
+#include <cstdint>
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -27,6 +38,10 @@ uint32_t g_countdown = 0;      // ticks left until the head expires
 uint8_t g_countdown_active = 0;
 
 std::atomic<int> g_tick_fd{-1};
+// The source's current arming: how many ticks it stands for (0: unarmed) and
+// when the first of them began.
+uint32_t g_armed_ticks = 0;
+int64_t g_armed_at = 0;
 std::atomic<uint32_t> g_callback_count{0};
 std::atomic<uint8_t> g_tick_flag{0};
 
@@ -40,7 +55,69 @@ uint32_t record_distance(uint16_t size)
     return aligned + kHeaderSize;
 }
 
-void insert(krn_timer* rec)
+constexpr int64_t kTickNs = 10000000;
+
+int64_t now_ns()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return int64_t(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+void set_source(int64_t deadline_ns)
+{
+    const int fd = g_tick_fd.load();
+    if (fd < 0)
+        return;
+    itimerspec spec{};
+    if (deadline_ns > 0) {
+        spec.it_value.tv_sec = deadline_ns / 1000000000;
+        spec.it_value.tv_nsec = deadline_ns % 1000000000;
+    }
+    // An absolute deadline already passed signals at once; zero disarms.
+    timerfd_settime(fd, deadline_ns > 0 ? TFD_TIMER_ABSTIME : 0, &spec, nullptr);
+}
+
+// Takes the whole ticks elapsed since the arming began off the countdown,
+// leaving at least one for the signal itself to count.
+void catch_up()
+{
+    if (g_armed_ticks <= 1 || g_countdown_active != 1 || g_countdown <= 1)
+        return;
+    const int64_t elapsed = (now_ns() - g_armed_at) / kTickNs;
+    if (elapsed <= 0)
+        return;
+    uint32_t take = g_armed_ticks - 1;
+    if (g_countdown - 1 < take)
+        take = g_countdown - 1;
+    if (uint64_t(elapsed) < take)
+        take = static_cast<uint32_t>(elapsed);
+    g_countdown -= take;
+    g_armed_ticks -= take;
+    g_armed_at += int64_t(take) * kTickNs;
+}
+
+// Arms the source for the countdown of the head timer (one tick while TIME
+// still has an expiry to hand out), or leaves it unarmed when no timer runs.
+// An arming in progress keeps its start, so a partly elapsed tick is not
+// lost each time a timer is started.
+void retime()
+{
+    if (g_tick_fd.load() < 0)
+        return;
+    if (g_countdown_active != 1) {
+        g_armed_ticks = 0;
+        set_source(0);
+        return;
+    }
+    const uint32_t wanted = g_countdown != 0 ? g_countdown : 1;
+    if (g_armed_ticks == 0)
+        g_armed_at = now_ns();
+    g_armed_ticks = wanted;
+    set_source(g_armed_at + int64_t(wanted) * kTickNs);
+}
+
+void insert_list(krn_timer* rec)
 {
     const uint32_t ticks = rec->period;
     rec->next = rec->prev = nullptr;
@@ -90,8 +167,18 @@ void insert(krn_timer* rec)
     }
 }
 
+void insert(krn_timer* rec)
+{
+    if (g_countdown_active != 1)
+        g_armed_ticks = 0;  // nothing was counting: the first tick begins now
+    catch_up();
+    insert_list(rec);
+    retime();
+}
+
 void unlink(krn_timer* rec)
 {
+    catch_up();
     if (rec == g_head) {
         krn_timer* next = rec->next;
         g_head = next;
@@ -111,16 +198,7 @@ void unlink(krn_timer* rec)
         }
     }
     rec->next = rec->prev = nullptr;
-}
-
-void arm_source(long nanoseconds)
-{
-    const int fd = g_tick_fd.load();
-    if (fd < 0)
-        return;
-    itimerspec spec{};
-    spec.it_value.tv_nsec = nanoseconds;
-    timerfd_settime(fd, 0, &spec, nullptr);
+    retime();
 }
 
 // Entry of task TIME.
@@ -145,6 +223,7 @@ void krn_timer_task()
             krn_send(rec->task, user_of(rec->header));
         }
         g_countdown_active = g_head != nullptr ? 1 : 0;
+        retime();
     }
 }
 
@@ -169,6 +248,8 @@ void timer_reset()
     g_countdown_active = 0;
     g_tick_flag.store(0);
     g_callback_count.store(0);
+    g_armed_ticks = 0;
+    g_armed_at = 0;
 }
 
 void timer_service_init()
@@ -267,7 +348,14 @@ void krn_start_timer()
         stop_program();
     }
     g_tick_fd.store(fd);
-    arm_source(1000000L);  // first signal after 1 ms
+    // With timers already running, the first signal comes after 1 ms and
+    // counts one tick; from then on the source follows the timers.
+    g_armed_ticks = 0;
+    if (g_countdown_active == 1) {
+        g_armed_at = now_ns();
+        g_armed_ticks = 1;
+        set_source(g_armed_at + 1000000);
+    }
 }
 
 void krn_stop_timer()
@@ -276,6 +364,7 @@ void krn_stop_timer()
     const int fd = g_tick_fd.exchange(-1);
     if (fd >= 0)
         close(fd);
+    g_armed_ticks = 0;
 }
 
 int krn_tick_fd() { return g_tick_fd.load(); }
@@ -290,19 +379,24 @@ void RearmTickTimer()
 {
     lock_section lock;
     const int fd = g_tick_fd.load();
+    uint32_t ticks = 1;
     if (fd >= 0) {
         uint64_t expirations = 0;
-        if (read(fd, &expirations, sizeof expirations) == sizeof expirations && expirations != 0)
+        if (read(fd, &expirations, sizeof expirations) == sizeof expirations && expirations != 0) {
             krn_timer_callback();
+            ticks = g_armed_ticks != 0 ? g_armed_ticks : 1;
+            g_armed_ticks = 0;  // the next arming starts now, not at the missed deadline
+        }
     }
-    // However many signals came since the last step, one tick is counted.
+    // However many signals came since the last step, they count as one:
+    // the ticks the source was armed for (one when the flag was raised
+    // without it).
     if (g_tick_flag.exchange(0, std::memory_order_acq_rel) == 0)
         return;
     if (g_countdown_active == 1) {
-        if (g_countdown != 0)
-            --g_countdown;
+        g_countdown = g_countdown > ticks ? g_countdown - ticks : 0;
         if (g_countdown == 0)
             krn_event_set(kTimeEventGroup, 1);  // TIME runs at once
     }
-    arm_source(10000000L);
+    retime();
 }

@@ -233,6 +233,76 @@ TEST_F(KernelTimerTest, RealTickSourceSignalsThroughItsDescriptor)
     EXPECT_EQ(krn_tick_fd(), -1);
 }
 
+// Steps the tick each time the real source signals, as the program's loop
+// does, until the main mailbox holds something or `limit_ms` passes. The
+// number of signals seen and the time taken.
+struct RealRun {
+    int signals = 0;
+    double ms = 0;
+};
+
+RealRun RunRealTicks(int limit_ms)
+{
+    RealRun run;
+    const auto t0 = std::chrono::steady_clock::now();
+    auto elapsed = [&] {
+        return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    };
+    while (krn_mbx_empty(KRN_TASK_MAIN) && elapsed() < limit_ms) {
+        pollfd p{krn_tick_fd(), POLLIN, 0};
+        if (poll(&p, 1, 20) == 1) {
+            ++run.signals;
+            RearmTickTimer();
+        }
+    }
+    run.ms = elapsed();
+    return run;
+}
+
+TEST_F(KernelTimerTest, TheSourceSleepsThroughTheCountdownAndStaysQuietWithoutTimers)
+{
+    krn_start_timer();
+    const int fd = krn_tick_fd();
+    ASSERT_GE(fd, 0);
+    // No timer runs: nothing signals.
+    pollfd p{fd, POLLIN, 0};
+    EXPECT_EQ(poll(&p, 1, 60), 0);
+
+    // A 30-tick timer is due after 300 ms, not before, and the source
+    // signals once for the whole run instead of thirty times.
+    Start(0x0205, 30, false);
+    RealRun run = RunRealTicks(2000);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0205});
+    EXPECT_GE(run.ms, 295);
+    EXPECT_LT(run.ms, 1000);
+    EXPECT_LE(run.signals, 2);
+    EXPECT_EQ(poll(&p, 1, 60), 0) << "unarmed again once the last timer expired";
+    krn_stop_timer();
+}
+
+TEST_F(KernelTimerTest, ATimerStartedMidWayKeepsTheRunningOneOnTime)
+{
+    krn_start_timer();
+    ASSERT_GE(krn_tick_fd(), 0);
+    const auto t0 = std::chrono::steady_clock::now();
+    Start(0x0205, 40, false);  // due at 400 ms
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));
+    Start(0x0206, 10, false);  // due at 250 ms: becomes the head
+    RealRun first = RunRealTicks(2000);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0206});
+    RealRun second = RunRealTicks(2000);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0205});
+    const double total = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    EXPECT_GE(first.ms, 95);
+    EXPECT_LT(first.ms, 300);
+    // The first timer's 150 ms before the second began are not counted twice
+    // nor lost: it still ends about 400 ms after its start.
+    EXPECT_GE(total, 395);
+    EXPECT_LT(total, 700);
+    EXPECT_LE(first.signals + second.signals, 4);
+    krn_stop_timer();
+}
+
 TEST_F(KernelTimerTest, MisuseIsFatal)
 {
     krn_msg* m = nullptr;
