@@ -653,7 +653,7 @@ void CMessage::SetFromRecord(const CEntrySMSRecordset& rs)
     m_nFormat = rs.Format;
     m_nValidity = rs.Validity;
     // A row written before codings were kept reads 0.
-    m_dcs_val = rs.Coding >= 0 && rs.Coding <= 2 ? rs.Coding : 0;
+    m_dcs_val = rs.GetCoding();
 }
 
 bool CMessage::IsSameAsRecord(const CEntrySMSRecordset* rs) const

@@ -209,7 +209,7 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
                 text += "(" + sender + ")\r\n";
             msg->SetText(text + rs.Text);
             // Forwarded in the coding it came in.
-            msg->SetDcs(rs.Coding >= 0 && rs.Coding <= 2 ? rs.Coding : 0);
+            msg->SetDcs(rs.GetCoding());
             break;
         }
         case FILL_SENT:
@@ -221,7 +221,7 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
             msg->SetValidity(rs.Validity);
             msg->SetStatusReport(rs.StatusReport);
             msg->SetReplyPath(rs.ReplyPath);
-            msg->SetDcs(rs.Coding >= 0 && rs.Coding <= 2 ? rs.Coding : 0);
+            msg->SetDcs(rs.GetCoding());
             break;
         case FILL_ANSWER:
             msg->SetDate(rs.Date);

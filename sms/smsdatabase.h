@@ -57,6 +57,8 @@ public:
 
     // True when the open table has the Coding column.
     bool HasCodingColumn() const;
+    // The row's coding as a message takes it: a value outside 0-2 is 7-bit.
+    int GetCoding() const { return Coding >= 0 && Coding <= 2 ? Coding : 0; }
 };
 
 class CSMSConfRecordset : public CDaoRecordset {

@@ -3,6 +3,7 @@
 
 #include <cstring>
 
+#include "at_charset.h"
 #include "at_sms.h"
 #include "ati_harness.h"
 
@@ -267,4 +268,24 @@ TEST(AtSms, StatusReports)
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0][3], 17);
     EXPECT_EQ(std::string(c[0].begin() + 6, c[0].begin() + 18), "+33612345678");
+}
+
+// UCS2 user data and PC text: every PC character goes and comes back; what
+// the PC set has no character for reads as one '?' (a surrogate pair too);
+// an odd last octet is dropped.
+TEST(AtSms, Ucs2UserDataAndPcText)
+{
+    std::string all;
+    for (int c = 0; c < 256; ++c)
+        all += static_cast<char>(c);
+    const std::string ucs2 = at_win_to_ucs2(all);
+    ASSERT_EQ(ucs2.size(), 512u);
+    EXPECT_EQ(ucs2.substr(2 * 0x41, 2), std::string("\x00\x41", 2));
+    EXPECT_EQ(ucs2.substr(2 * 0x80, 2), "\x20\xAC");  // euro sign
+    EXPECT_EQ(ucs2.substr(2 * 0x97, 2), "\x20\x14");  // em dash
+    EXPECT_EQ(ucs2.substr(2 * 0xE9, 2), std::string("\x00\xE9", 2));
+    EXPECT_EQ(at_ucs2_to_win(ucs2), all);
+    // Cyrillic Zhe, a surrogate pair, then 'A' and an odd octet.
+    EXPECT_EQ(at_ucs2_to_win(std::string("\x04\x16\xD8\x3D\xDE\x00\x00\x41\x00", 9)), "??A");
+    EXPECT_EQ(at_ucs2_to_win(""), "");
 }

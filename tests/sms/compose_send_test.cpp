@@ -499,19 +499,20 @@ TEST_F(ComposeSequenceTest, OverThreeHundredPCMessagesCopiedAndStoredWithoutRepl
     for (int loc = 1; loc <= 257; ++loc)
         if (loc != 100 && (loc <= 250 || loc == 252 || loc == 256 || loc == 257))
             before.push_back({loc, loc % 2, "Pat@06" + std::to_string(loc) + "\r\n", "PC " + std::to_string(loc), 0});
-    std::string scenario = "message-store SM 60\n";
-    for (int i = 1; i <= 60; ++i)
-        scenario += "message SM " + std::to_string(i) + " 1 +336222" + std::to_string(10000 + i) +
+    // Half of them unread: each of the two listings brings twenty.
+    std::string scenario = "message-store SM 40\n";
+    for (int i = 1; i <= 40; ++i)
+        scenario += "message SM " + std::to_string(i) + " " + std::to_string(i % 2) + " +336222" + std::to_string(10000 + i) +
                     " \"24/05/06,14:" + std::to_string(10 + i % 50) + ":00+08\" Sim " + std::to_string(i) + "\n";
-    // Paced as a cable paces it: an unpaced phone floods the engine's pool
-    // with a listing of sixty messages.
+    // Paced as a cable paces it: a phone that sends a long listing at once
+    // can flood the engine's message pool.
     PreparePhone(scenario, 115200);
     MakePCMessages(before);
     WriteIniProfileInt("SMSMT", "Source", SMS_SRC_SIM);
     WriteIniProfileInt("SMSMT", "ComboSort", 0);
     Open(0);
     ASSERT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
-    ASSERT_EQ(List()->GetRowCount(), 60);
+    ASSERT_EQ(List()->GetRowCount(), 40);
 
     // Ten messages, then every message of the SIM (kept beside the PC rows).
     List()->DeselectAll();
@@ -523,7 +524,7 @@ TEST_F(ComposeSequenceTest, OverThreeHundredPCMessagesCopiedAndStoredWithoutRepl
     screen->OnSelectionChanged();
     screen->OnCommand(CShortMsg::ID_COPY_PC);
     screen->OnColumnClick();
-    for (int r = 0; r < 60; ++r)
+    for (int r = 0; r < 40; ++r)
         copied.insert(List()->GetRowText(r, 2).toStdString());
     screen->mirrorAnswer = 1;
     screen->OnCommand(CShortMsg::ID_COPY_PC);
@@ -551,7 +552,7 @@ TEST_F(ComposeSequenceTest, OverThreeHundredPCMessagesCopiedAndStoredWithoutRepl
     copied.insert("Stored from the screen");
 
     const std::vector<Row> after = ReadRows(PC());
-    ASSERT_EQ(after.size(), before.size() + 71);
+    ASSERT_EQ(after.size(), before.size() + 51);
     std::map<int, Row> byLocation;
     for (const Row& r : after)
         EXPECT_TRUE(byLocation.emplace(r.location, r).second) << r.location;
@@ -572,16 +573,16 @@ TEST_F(ComposeSequenceTest, OverThreeHundredPCMessagesCopiedAndStoredWithoutRepl
         places.push_back(location);
     }
     std::vector<int> expected = {100, 251, 253, 254, 255};
-    for (int loc = 258; loc <= 323; ++loc)
+    for (int loc = 258; loc <= 303; ++loc)
         expected.push_back(loc);
     EXPECT_EQ(places, expected);
     EXPECT_EQ(added, copied);
-    EXPECT_EQ(byLocation[323].text, "Stored from the screen");
-    EXPECT_EQ(byLocation[323].type, 2);
+    EXPECT_EQ(byLocation[303].text, "Stored from the screen");
+    EXPECT_EQ(byLocation[303].type, 2);
 
     // The PC source lists every received row.
     Click(CShortMsg::IDC_SRC_PC);
-    EXPECT_EQ(List()->GetRowCount(), static_cast<int>(before.size()) + 70);
+    EXPECT_EQ(List()->GetRowCount(), static_cast<int>(before.size()) + 50);
 }
 
 // A received UCS2 message forwarded, then sent again from the sent folder:
@@ -646,7 +647,19 @@ TEST_F(ComposeSequenceTest, AForwardedEightBitMessageKeepsItsCoding)
 TEST_F(ComposeSequenceTest, ATextSevenBitCannotCarryGoesAsUcs2)
 {
     const std::string text = "No\xEBl \x97 \xE0 bient\xF4t `ok`";
-    OpenSent({{1, 3, "Zed@+33612345678\r\n", text, 0}});
+    PreparePhone("");
+    const std::string path =
+        MakePCMessages({{1, 3, "Zed@+33612345678\r\n", text, 0}, {2, 2, "Ann@0601\r\n", "second", 0}});
+    {
+        CJetDatabase db;
+        db.Open(path);
+        db.ExecuteFixed("ALTER TABLE EntrySMS DROP COLUMN Coding");
+    }
+    WriteIniProfileInt("SMSMO", "Source", 0);
+    Open(1);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    // The file lists as before, every row kept.
+    ASSERT_EQ(List()->GetRowCount(), 2);
     SelectRow(1);
     OpenAndSend(false, false);
     EXPECT_EQ(Blocks(0, 1, 8), text);
@@ -654,4 +667,24 @@ TEST_F(ComposeSequenceTest, ATextSevenBitCannotCarryGoesAsUcs2)
     SelectRow(1);
     OpenAndSend(false, false, QStringLiteral("Plain @ \u00A3 text"));
     EXPECT_EQ(Blocks(1, 1, 0).size(), 14u);
+    const std::vector<Row> rows = ReadRows(path);
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text, text);
+    EXPECT_EQ(rows[1].text, "second");
+}
+
+// A coding octet with a message class still names its alphabet: the rows
+// keep UCS2 and 8-bit, and UCS2 reads as PC characters ('?' for one the PC
+// set has none for).
+TEST_F(ComposeSequenceTest, ReceivedCodingsWithAClassAreKeptWithTheirRows)
+{
+    OpenReceivedOnSIM();
+    Receive(DeliverOctets(0x18, std::string("\x04\x1F\x00o\x00k\x00\xEB", 8)));
+    Receive(DeliverOctets(0xF4, "\x01\x02\xFFz"));
+    const std::vector<Row> rows = ReadRows(GetSMSimSIMPath(1));
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].coding, 2);
+    EXPECT_EQ(rows[0].text, "?ok\xEB");
+    EXPECT_EQ(rows[1].coding, 1);
+    EXPECT_EQ(rows[1].text, "\x01\x02\xFFz");
 }

@@ -1,5 +1,7 @@
 // The message model: length rules at their limits, concatenated status,
 // joining parts, the concatenation list's identity and its file form.
+#include "../app/test_support.h"
+#include "at_charset.h"
 #include "message.h"
 #include "smsdatabase.h"
 
@@ -82,6 +84,76 @@ TEST(MessageLength, ExtensionCharactersTakeTwoSeptets)
 
     // 8-bit and UCS2 texts are counted in characters.
     EXPECT_FALSE(WithText(std::string(140, '['), 1).IsLong());
+}
+
+// What fits the 7-bit alphabet agrees with the built conversion tables: a
+// PC character fits exactly when it comes back from its 7-bit code, or is
+// one of the extension table's characters.
+TEST(MessageCoding, SevenBitFitAgreesWithTheConversionTables)
+{
+    std::string failed;
+    ASSERT_TRUE(at_load_conversion_tables(zorqtest::BuiltProgramDir() + "/Files/", &failed)) << failed;
+    for (int c = 1; c < 256; ++c) {
+        const char ch = static_cast<char>(c);
+        const uint8_t code = at_win_to_gsm(static_cast<uint8_t>(c));
+        const bool back = code < 128 && at_gsm_to_win(code) == c;
+        EXPECT_EQ(FitsGsm7(std::string(1, ch)), back || IsGsmExtensionChar(ch)) << c;
+    }
+    // Back to the tables other tests of this program expect (identity).
+    uint8_t g2w[128], w2g[256];
+    for (int i = 0; i < 256; ++i) {
+        w2g[i] = static_cast<uint8_t>(i);
+        if (i < 128)
+            g2w[i] = static_cast<uint8_t>(i);
+    }
+    at_set_conversion_tables(g2w, w2g);
+}
+
+// A 7-bit message that 7-bit cannot carry becomes UCS2 (and is measured as
+// such); 8-bit and UCS2 keep their coding whatever their text.
+TEST(MessageCoding, OnlySevenBitTextsThatDoNotFitBecomeUcs2)
+{
+    CMessage plain = WithText("Caf\xE9 @ 5\xA3 [ok]", 0);
+    plain.AdaptCoding();
+    EXPECT_EQ(plain.GetDcs(), 0);
+    CMessage accented = WithText(std::string(70, 'a') + "\xEA", 0);
+    EXPECT_FALSE(accented.IsLong());
+    accented.AdaptCoding();
+    EXPECT_EQ(accented.GetDcs(), 2);
+    EXPECT_TRUE(accented.IsLong());  // 71 UCS2 characters
+    EXPECT_EQ(accented.ComputeNbBlocks(), 2);
+    CMessage backquote = WithText("`", 0);
+    backquote.AdaptCoding();
+    EXPECT_EQ(backquote.GetDcs(), 2);
+    for (int dcs : {1, 2}) {
+        CMessage kept = WithText("plain", dcs);
+        kept.AdaptCoding();
+        EXPECT_EQ(kept.GetDcs(), dcs);
+        CMessage data = WithText("\x01\xEA\x9F", dcs);
+        data.AdaptCoding();
+        EXPECT_EQ(data.GetDcs(), dcs);
+    }
+}
+
+// The coding goes into a database row and comes back with the message; a
+// value no coding has reads as 7-bit.
+TEST(MessageCoding, RowsKeepTheCoding)
+{
+    for (int dcs : {0, 1, 2}) {
+        CEntrySMSRecordset rs(nullptr);
+        rs.SetFromMessage(WithText("x", dcs), false);
+        EXPECT_EQ(rs.Coding, dcs);
+        CMessage back;
+        back.SetDcs(dcs == 0 ? 2 : 0);
+        back.SetFromRecord(rs);
+        EXPECT_EQ(back.GetDcs(), dcs);
+    }
+    CEntrySMSRecordset odd(nullptr);
+    odd.Coding = 3;
+    CMessage m;
+    m.SetDcs(2);
+    m.SetFromRecord(odd);
+    EXPECT_EQ(m.GetDcs(), 0);
 }
 
 TEST(MessageStatus, ConcatenatedTriplesAndReading)
