@@ -43,18 +43,34 @@ MsgTextCount CountMsgText(const CMessage& msg, const QString& text)
     MsgTextCount c;
     const std::string pc = probe.GetText();
     c.units = static_cast<int>(probe.GetDcs() == 0 ? CountSeptets(pc) : pc.size());
+    c.single = probe.GetSMSMaxNbChar();
+    c.blockSize = probe.GetBlockSize();
     // A text that fits one message goes as one, whatever the block size.
     if (!pc.empty())
         c.blocks = probe.IsLong() ? probe.ComputeNbBlocks() : 1;
     return c;
 }
 
-int MsgTextLimit(const CMessage& msg, bool multiBlock)
+int MsgTextLimit(const MsgTextCount& c, bool multiBlock)
 {
     if (!multiBlock)
-        return msg.GetSMSMaxNbChar();
+        return c.single;
     const int blocks = std::max(1, GetIniProfileInt("SMSMO", "MaxNbBlocks", 20));
-    return std::max(msg.GetSMSMaxNbChar(), blocks * msg.GetBlockSize());
+    return std::max(c.single, blocks * c.blockSize);
+}
+
+int MsgTextLimit(const CMessage& msg, bool multiBlock)
+{
+    MsgTextCount c;
+    c.single = msg.GetSMSMaxNbChar();
+    c.blockSize = msg.GetBlockSize();
+    return MsgTextLimit(c, multiBlock);
+}
+
+bool CDlgMsgTextBase::IsTooLong(const QString& text) const
+{
+    const MsgTextCount c = CountMsgText(*m_pMsg, text);
+    return c.units > MsgTextLimit(c, IsMultiBlock());
 }
 
 QString QuoteFirstLine(const QString& text)
@@ -124,8 +140,8 @@ void CDlgMsgTextBase::OnTextChanged()
         return;
     // Keep the text within the limit: what was typed past it is dropped.
     QString text = m_pEdit->toPlainText();
-    if (CountMsgText(*m_pMsg, text).units > m_nLimit) {
-        while (!text.isEmpty() && CountMsgText(*m_pMsg, text).units > m_nLimit)
+    if (IsTooLong(text)) {
+        while (!text.isEmpty() && IsTooLong(text))
             text.chop(1);
         m_bFilling = true;
         m_pEdit->setPlainText(text);
@@ -222,7 +238,7 @@ void CDlgMsgWrite::UpdateCounters()
         SetDlgItemText(IDC_BLOCKS, UiFormatString(kBlocksString, {QString::number(c.blocks)}));
     } else {
         SetDlgItemText(IDC_CHARS, UiFormatString(kSingleMaxString, {QString::number(c.units),
-                                                                    QString::number(m_pMsg->GetSMSMaxNbChar())}));
+                                                                    QString::number(c.single)}));
     }
 }
 
@@ -244,7 +260,7 @@ void CDlgMsgEdit::FillText()
         return;
     QString text = PcToQString(m_pMsg->GetText());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    while (!text.isEmpty() && CountMsgText(*m_pMsg, text).units > m_nLimit)
+    while (!text.isEmpty() && IsTooLong(text))
         text.chop(1);
     PutText(text);
 }
@@ -265,6 +281,6 @@ void CDlgMsgEdit::UpdateCounters()
         SetDlgItemText(IDC_BLOCKS, UiFormatString(kBlocksString, {QString::number(c.blocks)}));
     } else {
         SetDlgItemText(IDC_CHARS, UiFormatString(kSingleMaxString, {QString::number(c.units),
-                                                                    QString::number(m_pMsg->GetSMSMaxNbChar())}));
+                                                                    QString::number(c.single)}));
     }
 }

@@ -16,11 +16,17 @@ class QPlainTextEdit;
 struct MsgTextCount {
     int units = 0;
     int blocks = 0;
+    // Characters of one message and of one block in the coding the text
+    // goes in (a 7-bit message becomes UCS2 for a text 7-bit cannot carry).
+    int single = 0;
+    int blockSize = 0;
 };
 MsgTextCount CountMsgText(const CMessage& msg, const QString& text);
 // The longest text the edit takes: MaxNbBlocks blocks when the phone sends
 // long messages, else one message.
 int MsgTextLimit(const CMessage& msg, bool multiBlock);
+// The same for a counted text, in the coding it goes in.
+int MsgTextLimit(const MsgTextCount& count, bool multiBlock);
 
 class CDlgMsgTextBase : public CDialog {
     Q_OBJECT
@@ -48,6 +54,8 @@ protected:
     void PutText(const QString& text);
     void OnTextChanged();
     bool IsMultiBlock() const;
+    // True when the text is past the limit of the coding it goes in.
+    bool IsTooLong(const QString& text) const;
 
     CMessage* m_pMsg;
     QPlainTextEdit* m_pEdit = nullptr;

@@ -311,6 +311,28 @@ TEST_F(TextDialogTest, WriteQuotesTheAnsweredMessageAndCountsALongText)
     EXPECT_EQ(msg.GetText(), text.toStdString());
 }
 
+// A phone without long messages: a text 7-bit cannot carry is counted and
+// limited as the UCS2 message it will be (70 characters), a plain one as
+// 7-bit (160); the message takes the coding on OK.
+TEST_F(TextDialogTest, ATextSevenBitCannotCarryIsCountedAndLimitedAsUcs2)
+{
+    ASSERT_FALSE(doc->IsMultiBlockSMSAvailable());
+    CDlgMsgEdit d(&msg, &owner);
+    Stand(d);
+    d.TextEdit()->setPlainText(QString(160, QLatin1Char('a')));
+    EXPECT_EQ(d.CharText(), app.FormatString(31455, {"160", "160"}));
+    const QString accented = QString(69, QLatin1Char('a')) + QChar(0xEA);
+    d.TextEdit()->setPlainText(accented);
+    EXPECT_EQ(d.CharText(), app.FormatString(31455, {"70", "70"}));
+    // One more character is past the UCS2 message: it is not taken.
+    d.TextEdit()->setPlainText(accented + QLatin1Char('a'));
+    EXPECT_EQ(d.TextEdit()->toPlainText(), accented);
+    d.OnOK();
+    EXPECT_EQ(d.result(), IDOK);
+    EXPECT_EQ(msg.GetDcs(), 2);
+    EXPECT_FALSE(msg.IsLong());
+}
+
 TEST_F(DirectoryTest, PhonebookRowsDroppedOnTheRecipientsAreAdded)
 {
     StartPhone();
