@@ -24,9 +24,6 @@
 
 namespace {
 
-using zorqtest::BuiltBundle;
-using zorqtest::BuiltProgramDir;
-using zorqtest::CopyFile;
 using zorqtest::TempProgramDir;
 using zorqtest::WriteFile;
 
@@ -56,12 +53,7 @@ protected:
     void SetUp() override
     {
         const std::string& d = dir_.path();
-        ASSERT_TRUE(CopyFile(BuiltBundle(), d + "ZORQenu.rcc"));
-        ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/$ZQ.VRS", d + "$ZQ.VRS"));
-        for (const char* t : {"GSMToWin.cvt", "WinToGSM.cvt"})
-            ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/Files/" + t, d + "Files/" + t));
-        for (const char* b : {"backenu.BMP", "pbback.bmp", "smsback.bmp"})
-            WriteFile(d + "Res/" + b, "BM");
+        ASSERT_TRUE(zorqtest::LayOutProgramFolder(d));
         WriteFile(d + "ZorqMMI.ini", "[Ports]\r\nCOM1=" + sim_.device() + "\r\n[Configuration]\r\nSerialPort=1\r\n[Pellard]\r\nDebug=1\r\n");
         app_.SetInstanceName(QStringLiteral("zorq-loop-test-%1").arg(::getpid()));
         app_.SetCodePause(0);

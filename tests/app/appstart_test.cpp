@@ -19,7 +19,6 @@
 
 #include <sys/stat.h>
 
-using zorqtest::BuiltBundle;
 using zorqtest::BuiltProgramDir;
 using zorqtest::CopyFile;
 using zorqtest::ReadFile;
@@ -61,12 +60,7 @@ protected:
     void SetUp() override
     {
         const std::string& d = dir_.path();
-        ASSERT_TRUE(CopyFile(BuiltBundle(), d + "ZORQenu.rcc"));
-        ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/$ZQ.VRS", d + "$ZQ.VRS"));
-        for (const char* t : {"GSMToWin.cvt", "WinToGSM.cvt"})
-            ASSERT_TRUE(CopyFile(BuiltProgramDir() + "/Files/" + t, d + "Files/" + t));
-        for (const char* b : {"backenu.BMP", "pbback.bmp", "smsback.bmp"})
-            WriteFile(d + "Res/" + b, "BM");
+        ASSERT_TRUE(zorqtest::LayOutProgramFolder(d));
         app_.SetInstanceName(QStringLiteral("zorq-start-test-%1").arg(::getpid()));
         app_.SetCodePause(0);
     }

@@ -63,6 +63,22 @@ inline void WriteFile(const std::string& path, const std::string& bytes)
     out << bytes;
 }
 
+// What start-up looks for in a program folder: the bundle, the version
+// file, the conversion tables and stand-ins for the background pictures.
+inline ::testing::AssertionResult LayOutProgramFolder(const std::string& d)
+{
+    std::vector<std::pair<std::string, std::string>> copies{
+        {BuiltBundle(), d + "ZORQenu.rcc"}, {BuiltProgramDir() + "/$ZQ.VRS", d + "$ZQ.VRS"}};
+    for (const char* t : {"GSMToWin.cvt", "WinToGSM.cvt"})
+        copies.emplace_back(BuiltProgramDir() + "/Files/" + t, d + "Files/" + t);
+    for (const auto& [from, to] : copies)
+        if (!CopyFile(from, to))
+            return ::testing::AssertionFailure() << "cannot copy " << from;
+    for (const char* b : {"backenu.BMP", "pbback.bmp", "smsback.bmp"})
+        WriteFile(d + "Res/" + b, "BM");
+    return ::testing::AssertionSuccess();
+}
+
 // An application object whose message boxes are recorded instead of shown.
 class RecordingApp : public CZorqMMIApp {
 public:
