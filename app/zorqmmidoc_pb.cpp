@@ -325,17 +325,31 @@ void CZorqMMIDoc::mmi_PB_read_entry_cnf(uint8_t place, const std::string& number
     WriteDebug("CZorqMMIDoc::mmi_PB_read_entry_cnf -> ", std::to_string(place) + " " + number, " ", name);
     if (!m_bReadingPB)
         return;
+    // One transaction an entry: the look-up, the replaced row and the new
+    // one take the database's lock once instead of once a statement.
+    const bool ownTransaction = m_pUploadDb && m_pUploadDb->IsOpen() && !m_pUploadDb->InTransaction();
     try {
         if (m_pUploadSet->IsOpen()) {
+            if (ownTransaction)
+                m_pUploadDb->BeginTrans();
             m_pUploadSet->AddNewAtLocation(place);
             m_pUploadSet->Location = place;
             m_pUploadSet->Name = name;
             m_pUploadSet->Phone = number;
             m_pUploadSet->ShortPhone = number;
             m_pUploadSet->Update();
+            if (ownTransaction)
+                m_pUploadDb->CommitTrans();
         }
     } catch (const CDaoException& e) {
         WriteDebug("CZorqMMIDoc::mmi_PB_read_entry_cnf -> ", e.what());
+        if (ownTransaction && m_pUploadDb->InTransaction()) {
+            try {
+                m_pUploadDb->Rollback();
+            } catch (const CDaoException& r) {
+                WriteDebug("CZorqMMIDoc::mmi_PB_read_entry_cnf -> ", r.what());
+            }
+        }
     }
     if (m_bUploadProgress)
         m_pWindows->SetProgressPos(place);

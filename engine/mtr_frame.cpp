@@ -56,12 +56,18 @@ void sleep_until_event()
     // While an answer streams in, waking for every byte or two costs more
     // processor than the whole exchange: once the port has been readable
     // within the last few milliseconds, let a few more bytes gather before
-    // they are read (a short wait; the line's end is not delayed further).
+    // they are read (a short wait). The answer to a command sent since then
+    // is another answer: its first bytes are read at once, so that a phone
+    // answering at once is not held up at every command.
     static long last_input = -1000;
+    static uint64_t sent_at_input = 0;
     if (n > 0 && fds[0].fd == serial_fd() && (fds[0].revents & POLLIN)) {
         long now = now_ms();
-        bool streaming = now - last_input <= STREAM_GAP_MS;
+        uint64_t received = 0, sent = 0;
+        serial_byte_counts(&received, &sent);
+        bool streaming = now - last_input <= STREAM_GAP_MS && sent == sent_at_input;
         last_input = now;
+        sent_at_input = sent;
         int waiting = 0;
         bool others = false;
         for (nfds_t i = 1; i < n; ++i)

@@ -29,11 +29,19 @@ namespace {
 
 int g_fd = -1;
 uint16_t g_last_port = 0;
-constexpr uint16_t SERIAL_POOL_RESERVE = 40;
+// What the AT task parses becomes confirms for task 0, and a confirm must
+// always find a block, as must the answer of the running command. While the
+// blocks run low (a burst of answers or indications waiting in task 0's
+// mailbox) input is handed over only as far as it surely fits: a confirm
+// ends with a line end or is the "> " prompt, so a portion with k such bytes
+// gives at most k confirms of whichever pool. The rest waits here.
+constexpr int SERIAL_POOLS = 4;
+constexpr int SERIAL_POOL_RESERVE[SERIAL_POOLS] = {40, 4, 4, 4};
 uint64_t g_bytes_in = 0, g_bytes_out = 0;
 FILE* g_trace = nullptr;
 bool g_output_since_input = false;
 uint8_t g_in[AT_IN_MAX];
+size_t g_in_held = 0;  // bytes read but not yet handed over (at the front of g_in)
 
 const char* const STARS =
     "******************************************************************************";  // 78
@@ -66,6 +74,28 @@ bool starts_with_nocase(const std::string& s, size_t at, const char* word)
         if (at + i >= s.size() || std::toupper(static_cast<unsigned char>(s[at + i])) != word[i])
             return false;
     return true;
+}
+
+// How many confirms may come from the next portion.
+int confirm_room()
+{
+    int room = AT_IN_MAX;
+    for (int p = 0; p < SERIAL_POOLS; ++p)
+        room = std::min(room, static_cast<int>(krn_pool_free(p)) - SERIAL_POOL_RESERVE[p] - 1);
+    return room;
+}
+
+// The longest start of `in` that gives at most `room` confirms.
+size_t fitting_portion(const uint8_t* in, size_t length, int room)
+{
+    int marks = 0;
+    for (size_t i = 0; i < length; ++i) {
+        if (in[i] == '\r' || in[i] == '\n' || in[i] == '>') {
+            if (++marks > room)
+                return i;
+        }
+    }
+    return length;
 }
 
 void sleep_ms(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
@@ -239,6 +269,7 @@ void Close_Serial()
         close(g_fd);
         g_fd = -1;
     }
+    g_in_held = 0;
 }
 
 int Read_Serial_Line()
@@ -246,43 +277,53 @@ int Read_Serial_Line()
     if (g_fd < 0)
         return 0;
     for (;;) {
-        // While the small blocks run low (a burst of indications waiting in
-        // task 0's mailbox) the bytes stay in the driver: reading on could
-        // leave no block for the answer of the running command.
-        if (krn_pool_free(0) < SERIAL_POOL_RESERVE)
+        const int room = confirm_room();
+        if (room <= 0)
             return 1;
-        int count = 0;
-        if (ioctl(g_fd, FIONREAD, &count) != 0) {
-            engine_trace("Read_Serial_Line ClearCommError failed");
-            count = AT_IN_MAX;  // read what is there, without waiting
+        if (g_in_held < AT_IN_MAX) {
+            int count = 0;
+            if (ioctl(g_fd, FIONREAD, &count) != 0) {
+                engine_trace("Read_Serial_Line ClearCommError failed");
+                count = AT_IN_MAX;  // read what is there, without waiting
+            }
+            const int n = std::min(count, static_cast<int>(AT_IN_MAX - g_in_held));
+            if (n > 0) {
+                ssize_t got = read(g_fd, g_in + g_in_held, static_cast<size_t>(n));
+                if (got <= 0) {
+                    if (!(got < 0 && (errno == EAGAIN || errno == EINTR) && count == AT_IN_MAX)) {
+                        engine_trace("Read_Serial_Line lg == 0 Might be a problem");
+                        return 0;
+                    }
+                    // The count was a guess and nothing was waiting.
+                } else {
+                    g_bytes_in += static_cast<uint64_t>(got);
+                    g_in_held += static_cast<size_t>(got);
+                }
+            }
         }
-        int n = std::min(count, static_cast<int>(AT_IN_MAX));
-        if (n <= 0)
+        if (g_in_held == 0)
             return 1;
-        ssize_t got = read(g_fd, g_in, static_cast<size_t>(n));
-        if (got <= 0) {
-            if (got < 0 && (errno == EAGAIN || errno == EINTR) && count == AT_IN_MAX)
-                return 1;  // the count was a guess and nothing was waiting
-            engine_trace("Read_Serial_Line lg == 0 Might be a problem");
-            return 0;
-        }
-        g_bytes_in += static_cast<uint64_t>(got);
+        const size_t got = fitting_portion(g_in, g_in_held, room);
+        if (got == 0)
+            return 1;
         krn_msg* m = ati_alloc(static_cast<uint16_t>(got + 4));
         m[0] = 0x01;
         m[1] = 0x00;
         m[2] = static_cast<uint8_t>(got >> 8);
         m[3] = static_cast<uint8_t>(got);
-        std::memcpy(m + 4, g_in, static_cast<size_t>(got));
+        std::memcpy(m + 4, g_in, got);
         if (g_trace) {
             if (g_output_since_input) {
                 trace_text("\n\n<- " + now_text("%H:%M:%S") + "\n");
                 g_output_since_input = false;
             }
             // An echo of a code command is masked like the command itself.
-            const std::string shown = serial_mask_codes(std::string(reinterpret_cast<const char*>(g_in), static_cast<size_t>(got)));
+            const std::string shown = serial_mask_codes(std::string(reinterpret_cast<const char*>(g_in), got));
             std::fwrite(shown.data(), 1, shown.size(), g_trace);
             std::fflush(g_trace);
         }
+        g_in_held -= got;
+        std::memmove(g_in, g_in + got, g_in_held);
         // ATI is more urgent: it parses the bytes before the send returns.
         ati_kernel.send(KRN_TASK_ATI, m);
     }

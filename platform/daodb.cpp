@@ -35,18 +35,18 @@ std::string Lower(std::string s)
     return s;
 }
 
-// A prepared statement that finalises itself.
+// A prepared statement of the database's cache, given back (reset) at the
+// end of its scope.
 class Stmt {
 public:
-    Stmt(sqlite3* db, const std::string& sql) : db_(db)
+    Stmt(const CDaoDatabase* owner, const std::string& sql)
+        : owner_(owner), db_(owner ? owner->Handle() : nullptr)
     {
-        if (!db)
+        if (!db_)
             throw CDaoException("database is not open");
-        int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st_, nullptr);
-        if (rc != SQLITE_OK)
-            throw CDaoException(sqlite3_errmsg(db), rc);
+        st_ = owner_->TakeStatement(sql);
     }
-    ~Stmt() { sqlite3_finalize(st_); }
+    ~Stmt() { owner_->GiveBackStatement(st_); }
     Stmt(const Stmt&) = delete;
     Stmt& operator=(const Stmt&) = delete;
     sqlite3_stmt* get() { return st_; }
@@ -87,9 +87,14 @@ public:
     }
 
 private:
+    const CDaoDatabase* owner_;
     sqlite3* db_;
     sqlite3_stmt* st_ = nullptr;
 };
+
+// Statements are cached only up to this many per database (the program's
+// texts are few; anything beyond is prepared for its one use).
+constexpr size_t kMaxCachedStatements = 64;
 
 std::string DeclFor(const CDaoFieldInfo& f)
 {
@@ -193,17 +198,64 @@ void CDaoDatabase::Close()
 {
     if (!db_)
         return;
+    FinalizeStatements();
     if (inTrans_)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
     inTrans_ = false;
+    ++rollbacks_;
     sqlite3_close_v2(db_);
     db_ = nullptr;
+}
+
+void CDaoDatabase::FinalizeStatements()
+{
+    for (auto& [sql, cached] : statements_)
+        sqlite3_finalize(cached.stmt);
+    statements_.clear();
+}
+
+sqlite3_stmt* CDaoDatabase::TakeStatement(const std::string& sql) const
+{
+    if (!db_)
+        throw CDaoException("database is not open");
+    auto it = statements_.find(sql);
+    if (it != statements_.end() && !it->second.inUse) {
+        it->second.inUse = true;
+        return it->second.stmt;
+    }
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db_, sql.c_str(), -1, &st, nullptr);
+    if (rc != SQLITE_OK) {
+        sqlite3_finalize(st);
+        throw CDaoException(sqlite3_errmsg(db_), rc);
+    }
+    if (it == statements_.end() && statements_.size() < kMaxCachedStatements)
+        statements_.emplace(sql, CachedStatement{st, true});
+    return st;
+}
+
+void CDaoDatabase::GiveBackStatement(sqlite3_stmt* stmt) const
+{
+    if (!stmt)
+        return;
+    for (auto& [sql, cached] : statements_) {
+        if (cached.stmt == stmt) {
+            // Reset at once: a statement left stepping would hold its read lock.
+            sqlite3_reset(stmt);
+            sqlite3_clear_bindings(stmt);
+            cached.inUse = false;
+            return;
+        }
+    }
+    sqlite3_finalize(stmt);
 }
 
 void CDaoDatabase::ExecuteFixed(const std::string& sql)
 {
     if (!db_)
         throw CDaoException("database is not open");
+    if (Lower(sql).find("rollback") != std::string::npos)
+        ++rollbacks_;
     char* err = nullptr;
     int rc = sqlite3_exec(db_, sql.c_str(), nullptr, nullptr, &err);
     if (rc != SQLITE_OK) {
@@ -258,7 +310,7 @@ void CDaoDatabase::CreateIndex(const std::string& table, const std::string& inde
 std::vector<std::string> CDaoDatabase::GetTableDefNames() const
 {
     std::vector<std::string> names;
-    Stmt st(db_, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%'");
+    Stmt st(this, "SELECT name FROM sqlite_master WHERE type='table' AND name NOT LIKE 'sqlite%'");
     while (st.Step())
         names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(st.get(), 0)));
     std::sort(names.begin(), names.end(),
@@ -268,14 +320,14 @@ std::vector<std::string> CDaoDatabase::GetTableDefNames() const
 
 bool CDaoDatabase::HasTableDef(const std::string& table) const
 {
-    Stmt st(db_, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?");
+    Stmt st(this, "SELECT 1 FROM sqlite_master WHERE type='table' AND name=?");
     st.Bind(1, table);
     return st.Step();
 }
 
 std::string CDaoDatabase::GetIndexField(const std::string& table, const std::string& index) const
 {
-    Stmt st(db_, "SELECT name FROM pragma_index_info(?) WHERE "
+    Stmt st(this, "SELECT name FROM pragma_index_info(?) WHERE "
                  "(SELECT tbl_name FROM sqlite_master WHERE type='index' AND name=?) = ?");
     st.Bind(1, index);
     st.Bind(2, index);
@@ -287,7 +339,7 @@ std::string CDaoDatabase::GetIndexField(const std::string& table, const std::str
 
 bool CDaoDatabase::GetIndexDescending(const std::string&, const std::string& index) const
 {
-    Stmt st(db_, "SELECT \"desc\" FROM pragma_index_xinfo(?) WHERE key=1");
+    Stmt st(this, "SELECT \"desc\" FROM pragma_index_xinfo(?) WHERE key=1");
     st.Bind(1, index);
     return st.Step() && sqlite3_column_int(st.get(), 0) != 0;
 }
@@ -397,7 +449,7 @@ void CDaoRecordset::Open(int openType, const std::string& sqlIn)
         throw CDaoException("no such table: " + table);
     table_ = table;
 
-    Stmt info(m_pDatabase->Handle(), "SELECT name, type FROM pragma_table_info(?) ORDER BY cid");
+    Stmt info(m_pDatabase, "SELECT name, type FROM pragma_table_info(?) ORDER BY cid");
     info.Bind(1, table_);
     while (info.Step()) {
         Column c;
@@ -416,20 +468,115 @@ void CDaoRecordset::Open(int openType, const std::string& sqlIn)
     LoadCurrent();
 }
 
+std::string CDaoRecordset::OrderClause() const
+{
+    if (!indexField_.empty())
+        return " ORDER BY " + Ident(indexField_) + (orderDesc_ ? " DESC" : " ASC") + ", rowid";
+    if (!orderBy_.empty())
+        return " ORDER BY " + Ident(orderBy_) + (orderDesc_ ? " DESC" : " ASC") + ", rowid";
+    return " ORDER BY rowid";
+}
+
 void CDaoRecordset::LoadKeys()
 {
-    std::string sql = "SELECT rowid FROM " + Ident(table_);
-    if (!indexField_.empty()) {
-        sql += " ORDER BY " + Ident(indexField_) + (orderDesc_ ? " DESC" : " ASC") + ", rowid";
-    } else if (!orderBy_.empty()) {
-        sql += " ORDER BY " + Ident(orderBy_) + (orderDesc_ ? " DESC" : " ASC") + ", rowid";
-    } else {
-        sql += " ORDER BY rowid";
-    }
-    Stmt st(m_pDatabase->Handle(), sql);
+    Stmt st(m_pDatabase, "SELECT rowid FROM " + Ident(table_) + OrderClause());
     keys_.clear();
     while (st.Step())
         keys_.push_back(sqlite3_column_int64(st.get(), 0));
+    MarkKeysInStep();
+}
+
+namespace {
+
+// Other connections' commits to the database so far.
+int64_t DataVersion(const CDaoDatabase* db)
+{
+    Stmt st(db, "PRAGMA data_version");
+    return st.Step() ? sqlite3_column_int64(st.get(), 0) : -1;
+}
+
+}  // namespace
+
+void CDaoRecordset::MarkKeysInStep()
+{
+    syncChanges_ = sqlite3_total_changes(m_pDatabase->Handle());
+    syncVersion_ = DataVersion(m_pDatabase);
+    syncRollbacks_ = m_pDatabase->GetRollbackCount();
+}
+
+bool CDaoRecordset::KeysInStep(int own) const
+{
+    return syncChanges_ >= 0 && sqlite3_total_changes(m_pDatabase->Handle()) == syncChanges_ + own &&
+           m_pDatabase->GetRollbackCount() == syncRollbacks_ && DataVersion(m_pDatabase) == syncVersion_;
+}
+
+void CDaoRecordset::NoteOwnChange()
+{
+    if (type_ == dbOpenTable && KeysInStep(1))
+        ++syncChanges_;
+}
+
+void CDaoRecordset::PlaceNewKey(int64_t rowid)
+{
+    // Only this recordset's insert since the keys were read: the new key
+    // goes into its place in the order, without reading all keys again.
+    // Otherwise (another writer, a rollback) the keys are read afresh.
+    if (!KeysInStep(1)) {
+        LoadKeys();
+        return;
+    }
+    ++syncChanges_;
+    // Whether row a comes before row b in the order the keys were read in
+    // (NULL first when ascending, last when descending, then by rowid);
+    // -1 when one of them is gone.
+    std::string order;
+    if (!indexField_.empty() || !orderBy_.empty()) {
+        const std::string f = Ident(indexField_.empty() ? orderBy_ : indexField_);
+        const std::string a = "a." + f, b = "b." + f;
+        order = orderDesc_ ? "(" + b + " IS NULL AND " + a + " IS NOT NULL) OR " + a + " > " + b
+                           : "(" + a + " IS NULL AND " + b + " IS NOT NULL) OR " + a + " < " + b;
+        order += " OR (" + a + " IS " + b + " AND a.rowid < b.rowid)";
+    } else {
+        order = "a.rowid < b.rowid";
+    }
+    Stmt first(m_pDatabase, "SELECT " + order + " FROM " + Ident(table_) + " a, " + Ident(table_) +
+                                " b WHERE a.rowid = ? AND b.rowid = ?");
+    auto before = [&](int64_t a, int64_t b) {
+        first.Bind(1, a);
+        first.Bind(2, b);
+        const int r = first.Step() ? (sqlite3_column_int64(first.get(), 0) != 0 ? 1 : 0) : -1;
+        sqlite3_reset(first.get());
+        return r;
+    };
+    size_t at = keys_.size();
+    if (!keys_.empty()) {
+        const int last = before(keys_.back(), rowid);
+        if (last < 0) {
+            LoadKeys();
+            return;
+        }
+        if (last == 0) {
+            // Binary search for the first key that does not come first.
+            size_t lo = 0, hi = keys_.size() - 1;
+            while (lo < hi) {
+                const size_t mid = lo + (hi - lo) / 2;
+                const int b = before(keys_[mid], rowid);
+                if (b < 0) {
+                    LoadKeys();
+                    return;
+                }
+                if (b == 1)
+                    lo = mid + 1;
+                else
+                    hi = mid;
+            }
+            at = lo;
+        }
+    }
+    keys_.insert(keys_.begin() + static_cast<long>(at), rowid);
+    // The current row stays current.
+    if (!onDeleted_ && pos_ >= 0 && static_cast<size_t>(pos_) < keys_.size() - 1 && at <= static_cast<size_t>(pos_))
+        ++pos_;
 }
 
 CVariant CDaoRecordset::FromStatement(const Column& c, void* stmtp, int col) const
@@ -463,7 +610,7 @@ void CDaoRecordset::LoadCurrent()
     for (size_t i = 0; i < cols_.size(); ++i)
         sql += (i ? ", " : "") + Ident(cols_[i].name);
     sql += " FROM " + Ident(table_) + " WHERE rowid = ?";
-    Stmt st(m_pDatabase->Handle(), sql);
+    Stmt st(m_pDatabase, sql);
     st.Bind(1, keys_[static_cast<size_t>(pos_)]);
     if (!st.Step())
         throw CDaoException("record was deleted");
@@ -664,7 +811,7 @@ void CDaoRecordset::Update()
             names += (i ? ", " : "") + Ident(cols_[i].name);
             marks += i ? ", ?" : "?";
         }
-        Stmt st(db, "INSERT INTO " + Ident(table_) + " (" + names + ") VALUES (" + marks + ")");
+        Stmt st(m_pDatabase, "INSERT INTO " + Ident(table_) + " (" + names + ") VALUES (" + marks + ")");
         for (size_t i = 0; i < values.size(); ++i)
             st.Bind(static_cast<int>(i + 1), values[i]);
         st.Step();
@@ -673,10 +820,10 @@ void CDaoRecordset::Update()
         if (type_ == dbOpenTable) {
             // Table-type: the new row takes its place in index order; the
             // current row stays current.
-            int64_t cur = (!onDeleted_ && pos_ >= 0 && pos_ < static_cast<long>(keys_.size()))
-                              ? keys_[static_cast<size_t>(pos_)] : -1;
-            LoadKeys();
-            if (cur >= 0) {
+            const int64_t cur = (!onDeleted_ && pos_ >= 0 && pos_ < static_cast<long>(keys_.size()))
+                                    ? keys_[static_cast<size_t>(pos_)] : -1;
+            PlaceNewKey(rowid);
+            if (cur >= 0 && keys_[static_cast<size_t>(pos_)] != cur) {
                 auto it = std::find(keys_.begin(), keys_.end(), cur);
                 pos_ = it == keys_.end() ? 0 : static_cast<long>(it - keys_.begin());
             }
@@ -689,13 +836,14 @@ void CDaoRecordset::Update()
         std::string sets;
         for (size_t i = 0; i < cols_.size(); ++i)
             sets += (i ? ", " : "") + Ident(cols_[i].name) + " = ?";
-        Stmt st(db, "UPDATE " + Ident(table_) + " SET " + sets + " WHERE rowid = ?");
+        Stmt st(m_pDatabase, "UPDATE " + Ident(table_) + " SET " + sets + " WHERE rowid = ?");
         size_t i = 0;
         for (; i < values.size(); ++i)
             st.Bind(static_cast<int>(i + 1), values[i]);
         st.Bind(static_cast<int>(i + 1), keys_[static_cast<size_t>(pos_)]);
         st.Step();
         mode_ = noEdit;
+        NoteOwnChange();
         LoadCurrent();
     }
 }
@@ -704,10 +852,11 @@ void CDaoRecordset::Delete()
 {
     RequireCurrent();
     mode_ = noEdit;
-    Stmt st(m_pDatabase->Handle(), "DELETE FROM " + Ident(table_) + " WHERE rowid = ?");
+    Stmt st(m_pDatabase, "DELETE FROM " + Ident(table_) + " WHERE rowid = ?");
     st.Bind(1, keys_[static_cast<size_t>(pos_)]);
     st.Step();
     keys_.erase(keys_.begin() + pos_);
+    NoteOwnChange();
     onDeleted_ = true;
     row_.assign(cols_.size(), CVariant::Null());
 }
@@ -743,7 +892,7 @@ bool CDaoRecordset::Seek(const char* op, const CVariant& key)
     std::string sql = "SELECT rowid FROM " + Ident(table_) + " WHERE " + Ident(indexField_) + " " + o +
                       " ? ORDER BY " + Ident(indexField_) +
                       ((o == "<" || o == "<=") ? " DESC" : " ASC") + ", rowid LIMIT 1";
-    Stmt st(m_pDatabase->Handle(), sql);
+    Stmt st(m_pDatabase, sql);
     st.Bind(1, key);
     if (!st.Step())
         return false;

@@ -14,9 +14,11 @@
 #include <cstdint>
 #include <stdexcept>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 struct sqlite3;
+struct sqlite3_stmt;
 
 class CDaoException : public std::runtime_error {
 public:
@@ -78,11 +80,28 @@ public:
     // Runs a statement without result rows (for our own fixed SQL only).
     void ExecuteFixed(const std::string& sql);
 
+    // Prepared statements are kept per database, keyed by their SQL text,
+    // and finalized when the database closes, so that a statement run for
+    // every row is prepared once. One in use is not handed out twice (a
+    // second user gets a statement of its own). Give every statement back.
+    sqlite3_stmt* TakeStatement(const std::string& sql) const;
+    void GiveBackStatement(sqlite3_stmt* stmt) const;
+    // Counts the rollbacks (and closings): rows a recordset knows of may be
+    // gone after one.
+    unsigned GetRollbackCount() const { return rollbacks_; }
+
 private:
     void OpenHandle(const std::string& path, int flags);
+    void FinalizeStatements();
     sqlite3* db_ = nullptr;
     std::string name_;
     bool inTrans_ = false;
+    unsigned rollbacks_ = 0;
+    struct CachedStatement {
+        sqlite3_stmt* stmt = nullptr;
+        bool inUse = false;
+    };
+    mutable std::unordered_map<std::string, CachedStatement> statements_;
 };
 
 class CDaoRecordset;
@@ -162,7 +181,14 @@ private:
         long size = 0;
     };
     int ColumnIndex(const std::string& field) const;
+    std::string OrderClause() const;
     void LoadKeys();
+    // The key list is still the table's when nothing but this recordset's
+    // own `own` changes touched the database since it was last synchronised.
+    bool KeysInStep(int own) const;
+    void MarkKeysInStep();
+    void NoteOwnChange();  // after this recordset's own change of a row
+    void PlaceNewKey(int64_t rowid);
     void LoadCurrent();
     void CheckValue(const Column& c, CVariant& v) const;
     CVariant FromStatement(const Column& c, void* stmt, int col) const;
@@ -176,6 +202,11 @@ private:
     std::string indexField_;  // table-type current index field
     std::vector<Column> cols_;
     std::vector<int64_t> keys_;  // rowids in recordset order
+    // The database's change count, other connections' commit count and the
+    // rollback count when keys_ was last in step with the table.
+    int64_t syncChanges_ = -1;
+    int64_t syncVersion_ = -1;
+    unsigned syncRollbacks_ = 0;
     long pos_ = 0;               // current index into keys_; -1 BOF, size EOF
     bool onDeleted_ = false;     // the current row was just deleted
     enum EditMode { noEdit, editInProgress, addNewInProgress } mode_ = noEdit;

@@ -239,6 +239,10 @@ TEST_F(DocSimTest, BackgroundReadingFillsTheMirrorsExactly)
     EXPECT_TRUE(zdoc->IsPBStorageRead(2));
     EXPECT_TRUE(zdoc->IsPBStorageRead(3));
     EXPECT_EQ(Mirror(3).size(), 2u);
+    // The whole SIM again in one request: the phone answers every place at
+    // once, and every entry still reaches the mirror.
+    ASSERT_TRUE(zdoc->UpLoadPB(PB_SRC_SIM, nullptr, 0, 0));
+    EXPECT_EQ(Mirror(1), want);
 }
 
 TEST_F(DocSimTest, FailedLocationsAreRetriedAndNeverMarkedRead)

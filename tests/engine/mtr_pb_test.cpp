@@ -91,6 +91,30 @@ TEST_F(PbTest, ReadOneARangeAndAnEmptyPlace)
     EXPECT_EQ(doc.all(), "end; ");
 }
 
+TEST_F(PbTest, AFullSimReadInOneGoFromAnInstantPhone)
+{
+    // A phone without line pacing answers all 250 places in one burst: every
+    // entry reaches the document, in order, and the pools are not exhausted.
+    std::string scenario = "clear-phonebook SM\n";
+    for (int i = 1; i <= 250; ++i)
+        scenario += "entry SM " + std::to_string(i) + " +3361" + std::to_string(1000000 + i) + " 145 \"Contact " +
+                    std::to_string(i) + "\"\n";
+    SetUpBooks(scenario);
+    ASSERT_EQ(mtr_PB_select_storage(PB_SRC_SIM), MTR_DONE);
+    const uint16_t freeBefore = krn_pool_free(0);
+    for (int round = 0; round < 3; ++round) {
+        doc.events.clear();
+        ASSERT_EQ(mtr_PB_read_range(1, 250), MTR_DONE);
+        ASSERT_EQ(doc.count("entry "), 250) << round;
+        for (int i = 1; i <= 250; ++i)
+            ASSERT_EQ(doc.events[static_cast<size_t>(i - 1)],
+                      "entry " + std::to_string(i) + " +3361" + std::to_string(1000000 + i) + " Contact " +
+                          std::to_string(i));
+        EXPECT_EQ(doc.events.back(), "end");
+        EXPECT_EQ(krn_pool_free(0), freeBefore) << round;  // nothing held back
+    }
+}
+
 TEST_F(PbTest, WriteReadBackAndErase)
 {
     SetUpBooks();

@@ -155,16 +155,15 @@ TEST_F(SmsTest, AListingWithAnUndecodableEntryDeliversTheRestAndFails)
 {
     Start("message ME 3 1 0611111111 \"24/05/06,10:00:00+00\" Second\n");
     ASSERT_EQ(mtr_SMS_select_storage(SMS_SRC_EEPROM, SMS_DST_EEPROM), MTR_DONE);
-    // A listed entry cut short, ahead of the phone's own two.
-    host.on_dispatch = [] {
-        krn_msg* m = nullptr;
-        krn_alloc(&m, 4);
-        m[0] = 0;
-        m[1] = AT_CNF_CMGL;
-        m[2] = 7;
-        m[3] = 1;
-        krn_send(KRN_TASK_MAIN, m);
-    };
+    // A listed entry cut short, ahead of the phone's own two (waiting
+    // before the request, so that a phone answering at once cannot pass it).
+    krn_msg* m = nullptr;
+    krn_alloc(&m, 4);
+    m[0] = 0;
+    m[1] = AT_CNF_CMGL;
+    m[2] = 7;
+    m[3] = 1;
+    krn_send(KRN_TASK_MAIN, m);
     EXPECT_EQ(mtr_SMS_list_all(1), MTR_FAILED);
     ASSERT_EQ(screen.entries.size(), 2u);
     EXPECT_EQ(screen.entries[0].index, 1);

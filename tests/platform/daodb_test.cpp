@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <fstream>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -184,6 +185,129 @@ TEST_F(DaoTest, CreateRefusesAnExistingFileAndOpenRefusesJunk)
     EXPECT_THROW(missing.Open(dir_ + "missing.mdb"), CDaoException);
     EXPECT_EQ(db_.GetTableDefNames(), std::vector<std::string>{"Entry"});
     EXPECT_TRUE(CheckSqliteEngine());
+}
+
+// The locations of a recordset from its first row to its last.
+std::vector<int> Walk(Entry& rs)
+{
+    std::vector<int> out;
+    for (rs.MoveFirst(); !rs.IsEOF(); rs.MoveNext())
+        out.push_back(rs.Location);
+    return out;
+}
+
+void AddTo(Entry& rs, int loc)
+{
+    rs.AddNew();
+    rs.Location = static_cast<int16_t>(loc);
+    rs.Name = "n" + std::to_string(loc);
+    rs.Update();
+}
+
+TEST_F(DaoTest, TableTypeInsertsTakeTheirPlaceAndSeeOtherWriters)
+{
+    Add(5, "five");
+    Add(1, "one");
+    Entry rs(&db_);
+    rs.Open(dbOpenTable);
+    rs.SetCurrentIndex("indLoc");  // descending
+    ASSERT_TRUE(rs.Seek("=", CVariant::Short(5)));
+    // Before every row, between two, after every row: the current row
+    // stays current each time.
+    for (int loc : {9, 3, 0, 7, 4}) {
+        AddTo(rs, loc);
+        EXPECT_EQ(rs.Location, 5) << loc;
+    }
+    EXPECT_EQ(Walk(rs), (std::vector<int>{9, 7, 5, 4, 3, 1, 0}));
+    EXPECT_EQ(rs.GetRecordCount(), 7);
+
+    // Rows written by another recordset and by another connection show up
+    // with this recordset's next insert.
+    Add(6, "six");
+    CDaoDatabase other;
+    other.Open(path_);
+    other.ExecuteFixed("INSERT INTO \"Entry\" (Location, Name) VALUES (2, 'two')");
+    other.Close();
+    AddTo(rs, 8);
+    EXPECT_EQ(Walk(rs), (std::vector<int>{9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
+
+    // A row rolled back is not kept as a key (reading it would fail).
+    db_.BeginTrans();
+    AddTo(rs, 10);
+    db_.Rollback();
+    AddTo(rs, 11);
+    EXPECT_EQ(Walk(rs), (std::vector<int>{11, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
+
+    // Deleting and adding again, the way a location is rewritten.
+    ASSERT_TRUE(rs.Seek("=", CVariant::Short(4)));
+    rs.Delete();
+    AddTo(rs, 4);
+    AddTo(rs, 12);
+    EXPECT_EQ(Walk(rs), (std::vector<int>{12, 11, 9, 8, 7, 6, 5, 4, 3, 2, 1, 0}));
+    ASSERT_TRUE(rs.Seek("=", CVariant::Short(4)));
+    EXPECT_EQ(rs.Name, "n4");
+
+    // A row without a location sorts last in the descending index.
+    CDaoRecordset plain(&db_);
+    plain.Open(dbOpenTable, "Entry");
+    plain.SetCurrentIndex("indLoc");
+    for (int loc : {-1, 13, -1, 3}) {
+        plain.AddNew();
+        if (loc >= 0)
+            plain.SetFieldValue("Location", CVariant::Short(static_cast<int16_t>(loc)));
+        plain.SetFieldValue("Name", CVariant::Text("x"));
+        if (loc == 3)
+            EXPECT_THROW(plain.Update(), CDaoException);  // held already
+        else
+            plain.Update();
+    }
+    std::vector<std::string> seen;
+    for (plain.MoveFirst(); !plain.IsEOF(); plain.MoveNext())
+        seen.push_back(plain.GetFieldValue("Location").AsText());
+    EXPECT_EQ(seen, (std::vector<std::string>{"13", "12", "11", "9", "8", "7", "6", "5", "4", "3", "2", "1", "0", "", ""}));
+}
+
+TEST_F(DaoTest, StatementsAreKeptPerDatabaseAndNeverHeldOpen)
+{
+    const std::string sql = "SELECT Location FROM \"Entry\"";
+    sqlite3_stmt* a = db_.TakeStatement(sql);
+    sqlite3_stmt* b = db_.TakeStatement(sql);  // the first is in use
+    EXPECT_NE(a, b);
+    db_.GiveBackStatement(b);
+    db_.GiveBackStatement(a);
+    sqlite3_stmt* again = db_.TakeStatement(sql);
+    EXPECT_EQ(again, a);  // prepared once
+    db_.GiveBackStatement(again);
+    EXPECT_THROW(db_.TakeStatement("SELECT nothing FROM nowhere"), CDaoException);
+
+    // A statement given back is reset: it holds no lock, so the table can
+    // be dropped and made anew, and the kept statements follow the new table.
+    Add(1, "old");
+    {
+        Entry rs(&db_);
+        rs.Open(dbOpenTable);
+        rs.SetCurrentIndex("indLoc");
+        EXPECT_EQ(rs.Name, "old");
+    }
+    db_.ExecuteFixed("DROP TABLE \"Entry\"");
+    db_.CreateTableDef("Entry", {{"Location", dbInteger, 0}, {"Name", dbText, 20}, {"When", dbDate, 0}});
+    db_.CreateIndex("Entry", "indLoc", "Location", false, true);
+    Entry rs(&db_);
+    rs.Open(dbOpenTable);
+    rs.SetCurrentIndex("indLoc");
+    EXPECT_EQ(rs.GetRecordCount(), 0);
+    AddTo(rs, 2);
+    AddTo(rs, 1);
+    EXPECT_EQ(Walk(rs), (std::vector<int>{1, 2}));  // ascending now
+    rs.Close();
+
+    // Closing finalizes them: the database opens again and works.
+    db_.Close();
+    db_.Open(path_);
+    Entry back(&db_);
+    back.Open(dbOpenTable);
+    back.SetCurrentIndex("indLoc");
+    EXPECT_EQ(Walk(back), (std::vector<int>{1, 2}));
 }
 
 }  // namespace

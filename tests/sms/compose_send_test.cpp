@@ -321,6 +321,9 @@ TEST_F(ComposeSequenceTest, CancelMidwayKeepsTheRecipientsNotServed)
 {
     OpenSent({{1, 3, "Ann@0601\r\nBen@0602\r\nCid@0603\r\n", "Three of you", 0}});
     SelectRow(1);
+    // The simulator answers at once: the pause after each result keeps the
+    // first recipient in hand until the script's cancel has landed.
+    CMessage::SetResultPause(300);
     DialogScript s;
     KeepText(s);
     s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
