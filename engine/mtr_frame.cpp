@@ -42,10 +42,30 @@ constexpr int STREAM_BATCH = 64;
 // is due (at most 10 ms when there is no tick source).
 void sleep_until_event()
 {
+    // While an answer streams in, waking for every byte or two costs more
+    // processor than the whole exchange: once the port has been readable
+    // within the last few milliseconds, a few more bytes gather before the
+    // port is looked at again (a short wait, taken before the poll so that
+    // it costs one sleep, not a wake for the next byte and then a sleep).
+    // The answer to a command sent since then is another answer: its first
+    // bytes are read at once, so that a phone answering at once is not held
+    // up at every command.
+    static long last_input = -1000;
+    static uint64_t sent_at_input = 0;
+    const int port = serial_fd();
+    uint64_t received = 0, sent = 0;
+    serial_byte_counts(&received, &sent);
+    if (port >= 0 && now_ms() - last_input <= STREAM_GAP_MS && sent == sent_at_input) {
+        int waiting = 0;
+        if (ioctl(port, FIONREAD, &waiting) == 0 && waiting < STREAM_BATCH) {
+            timespec pause{0, STREAM_PAUSE_MS * 1000000L};
+            nanosleep(&pause, nullptr);
+        }
+    }
     pollfd fds[3];
     nfds_t n = 0;
-    if (int fd = serial_fd(); fd >= 0)
-        fds[n++] = pollfd{fd, POLLIN, 0};
+    if (port >= 0)
+        fds[n++] = pollfd{port, POLLIN, 0};
     if (EngineHost* h = engine_host())
         if (int fd = h->EventFd(); fd >= 0)
             fds[n++] = pollfd{fd, POLLIN, 0};
@@ -53,29 +73,9 @@ void sleep_until_event()
     if (tick >= 0)
         fds[n++] = pollfd{tick, POLLIN, 0};
     poll(fds, n, tick >= 0 ? 50 : 10);
-    // While an answer streams in, waking for every byte or two costs more
-    // processor than the whole exchange: once the port has been readable
-    // within the last few milliseconds, let a few more bytes gather before
-    // they are read (a short wait). The answer to a command sent since then
-    // is another answer: its first bytes are read at once, so that a phone
-    // answering at once is not held up at every command.
-    static long last_input = -1000;
-    static uint64_t sent_at_input = 0;
-    if (n > 0 && fds[0].fd == serial_fd() && (fds[0].revents & POLLIN)) {
-        long now = now_ms();
-        uint64_t received = 0, sent = 0;
-        serial_byte_counts(&received, &sent);
-        bool streaming = now - last_input <= STREAM_GAP_MS && sent == sent_at_input;
-        last_input = now;
+    if (port >= 0 && (fds[0].revents & POLLIN)) {
+        last_input = now_ms();
         sent_at_input = sent;
-        int waiting = 0;
-        bool others = false;
-        for (nfds_t i = 1; i < n; ++i)
-            others = others || fds[i].revents != 0;
-        if (streaming && !others && ioctl(fds[0].fd, FIONREAD, &waiting) == 0 && waiting < STREAM_BATCH) {
-            timespec pause{0, STREAM_PAUSE_MS * 1000000L};
-            nanosleep(&pause, nullptr);
-        }
     }
 }
 
