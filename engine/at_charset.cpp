@@ -62,16 +62,68 @@ void at_set_conversion_tables(const uint8_t g2w[128], const uint8_t w2g[256])
 uint8_t at_gsm_to_win(uint8_t c) { return c < 128 ? gsm_to_win[c] : c; }
 uint8_t at_win_to_gsm(uint8_t c) { return win_to_gsm[c]; }
 
+namespace {
+
+// Extension-table code, PC character.
+const uint8_t ext_pairs[][2] = {{0x65, 0x80}, {0x3C, '['}, {0x3E, ']'}, {0x28, '{'}, {0x29, '}'},
+                                {0x2F, '\\'}, {0x14, '^'}, {0x3D, '~'}, {0x40, '|'}, {0x0A, '\f'}};
+constexpr uint8_t GSM_ESCAPE = 0x1B;
+
+}  // namespace
+
 bool at_gsm_ext_to_win(uint8_t code, uint8_t* out)
 {
-    static const uint8_t pairs[][2] = {{0x65, 0x80}, {0x3C, '['}, {0x3E, ']'}, {0x28, '{'}, {0x29, '}'},
-                                       {0x2F, '\\'}, {0x14, '^'}, {0x3D, '~'}, {0x40, '|'}, {0x0A, '\f'}};
-    for (const auto& p : pairs)
+    for (const auto& p : ext_pairs)
         if (p[0] == code) {
             *out = p[1];
             return true;
         }
     return false;
+}
+
+bool at_win_to_gsm_ext(uint8_t win, uint8_t* code)
+{
+    for (const auto& p : ext_pairs)
+        if (p[1] == win) {
+            *code = p[0];
+            return true;
+        }
+    return false;
+}
+
+std::string at_win_to_gsm7(const uint8_t* text, size_t n)
+{
+    std::string out;
+    out.reserve(n);
+    for (size_t k = 0; k < n; ++k) {
+        uint8_t code;
+        if (at_win_to_gsm_ext(text[k], &code)) {
+            out += static_cast<char>(GSM_ESCAPE);
+            out += static_cast<char>(code);
+        } else {
+            out += static_cast<char>(at_win_to_gsm(text[k]) & 0x7F);
+        }
+    }
+    return out;
+}
+
+size_t at_gsm7_to_win(const uint8_t* codes, size_t n, uint8_t* out)
+{
+    size_t w = 0;
+    for (size_t k = 0; k < n; ++k) {
+        uint8_t c = codes[k];
+        if (c == GSM_ESCAPE) {
+            if (k + 1 == n)
+                break;  // an escape cut off from its code stands for nothing
+            c = codes[++k];
+            if (at_gsm_ext_to_win(c, &out[w])) {
+                ++w;
+                continue;
+            }
+        }
+        out[w++] = at_gsm_to_win(c);
+    }
+    return w;
 }
 
 namespace {

@@ -200,9 +200,7 @@ bool read_user_data(reader& r, at_sms_fields* f)
             return false;
         uint8_t tmp[160];
         unpack7(ud, septets, static_cast<unsigned>(skip_septets * 7), tmp);
-        for (size_t k = 0; k < septets; ++k)
-            f->text[k] = at_gsm_to_win(tmp[k]);
-        f->text_len = static_cast<uint8_t>(septets);
+        f->text_len = static_cast<uint8_t>(at_gsm7_to_win(tmp, septets, f->text));
     } else {
         size_t k = octets - header;
         if (k > 140)
@@ -473,6 +471,10 @@ krn_msg* read_text_body(int length, int hex, at_sms_fields* f)
             f->text[k] = static_cast<uint8_t>(h * 16 + l);
         }
         f->text_len = static_cast<uint8_t>(n / 2);
+    } else if (ati_decode == at_gsm_to_win) {
+        // In the GSM character set an extension character is the escape
+        // and its code.
+        f->text_len = static_cast<uint8_t>(at_gsm7_to_win(raw, n, f->text));
     } else {
         for (size_t k = 0; k < n; ++k)
             f->text[k] = ati_decode(raw[k]);
@@ -876,16 +878,20 @@ size_t at_pdu_submit(const at_sms_submit& s, uint8_t* out, size_t* tpdu_len)
     uint8_t udh[6] = {5, 0, 3, s.ref, s.total, s.seq};
     if (alphabet == 0) {
         size_t skip = header ? (header * 8 + 6) / 7 : 0;
-        if (s.text_len + skip > 160)
+        // The user-data length counts septets: an extension character is
+        // two. A text that does not fit is refused whole, so no part ever
+        // ends between an escape and its code.
+        const std::string codes = at_win_to_gsm7(s.text, s.text_len);
+        if (codes.size() + skip > 160)
             return 0;
-        size_t septets = skip + s.text_len;
+        size_t septets = skip + codes.size();
         size_t ud_octets = (septets * 7 + 7) / 8;
         out[n++] = static_cast<uint8_t>(septets);
         uint8_t* ud = out + n;
         std::memset(ud, 0, ud_octets);
         std::memcpy(ud, udh, header);
-        for (size_t k = 0; k < s.text_len; ++k) {
-            unsigned v = at_win_to_gsm(s.text[k]) & 0x7F;
+        for (size_t k = 0; k < codes.size(); ++k) {
+            unsigned v = static_cast<uint8_t>(codes[k]);
             size_t bit = (skip + k) * 7;
             ud[bit / 8] = static_cast<uint8_t>(ud[bit / 8] | (v << (bit % 8)));
             if (bit % 8 > 1)

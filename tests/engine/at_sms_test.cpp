@@ -289,3 +289,140 @@ TEST(AtSms, Ucs2UserDataAndPcText)
     EXPECT_EQ(at_ucs2_to_win(std::string("\x04\x16\xD8\x3D\xDE\x00\x00\x41\x00", 9)), "??A");
     EXPECT_EQ(at_ucs2_to_win(""), "");
 }
+
+namespace {
+
+// A 7-bit submit of `text` to a short number, as one part of three when
+// `part`; the octet count (0 when refused) and the user data decoded back.
+struct built {
+    size_t n = 0;
+    uint8_t udl = 0;
+    std::vector<uint8_t> septets;  // user data after any header, one code a byte
+    at_sms_fields f;
+};
+
+built submit_7bit(const std::string& text, bool part)
+{
+    const uint8_t da[] = "0612";
+    at_sms_submit s;
+    s.da = da;
+    s.da_len = 4;
+    s.concat = part;
+    s.ref = 1;
+    s.total = 3;
+    s.seq = 2;
+    s.text = reinterpret_cast<const uint8_t*>(text.data());
+    s.text_len = text.size();
+    built b;
+    uint8_t out[AT_PDU_MAX];
+    size_t tpdu = 0;
+    b.n = at_pdu_submit(s, out, &tpdu);
+    if (b.n == 0)
+        return b;
+    // No service centre, fo, mr, number length, type, 2 digit octets, pid,
+    // dcs: the user-data length is at octet 9.
+    b.udl = out[9];
+    const size_t skip = part ? 7 : 0;
+    for (size_t k = skip; k < b.udl; ++k) {
+        size_t bit = k * 7;
+        unsigned v = out[10 + bit / 8] >> (bit % 8);
+        if (bit % 8 > 1)
+            v |= out[10 + bit / 8 + 1] << (8 - bit % 8);
+        b.septets.push_back(static_cast<uint8_t>(v & 0x7F));
+    }
+    EXPECT_TRUE(at_pdu_decode(out, b.n, true, &b.f));
+    return b;
+}
+
+std::string text_of(const at_sms_fields& f) { return std::string(reinterpret_cast<const char*>(f.text), f.text_len); }
+
+}  // namespace
+
+TEST(AtSms, ExtensionCharactersGoAsEscapeAndCodeAndComeBack)
+{
+    // Euro sign, [ ] { } \ ^ ~ | and form feed, between plain letters.
+    const std::string ext = "\x80[]{}\\^~|\f";
+    const uint8_t codes[] = {0x65, 0x3C, 0x3E, 0x28, 0x29, 0x2F, 0x14, 0x3D, 0x40, 0x0A};
+    built b = submit_7bit("a" + ext + "z", false);
+    ASSERT_GT(b.n, 0u);
+    EXPECT_EQ(b.udl, 2 + 2 * ext.size());
+    ASSERT_EQ(b.septets.size(), b.udl);
+    EXPECT_EQ(b.septets.front(), 'a');
+    EXPECT_EQ(b.septets.back(), 'z');
+    for (size_t k = 0; k < ext.size(); ++k) {
+        SCOPED_TRACE(k);
+        EXPECT_EQ(b.septets[1 + 2 * k], 0x1B);
+        EXPECT_EQ(b.septets[2 + 2 * k], codes[k]);
+    }
+    EXPECT_EQ(text_of(b.f), "a" + ext + "z");
+
+    // The same with the built tables loaded: they hold look-alikes for these
+    // characters, which must not be what goes out.
+    std::string failed;
+    ASSERT_TRUE(at_load_conversion_tables(ZORQ_TEST_PROGRAM_DIR "/Files/", &failed)) << failed;
+    b = submit_7bit("\xE9" + ext, false);
+    EXPECT_EQ(b.udl, 1 + 2 * ext.size());
+    EXPECT_EQ(text_of(b.f), "\xE9" + ext);
+    uint8_t g2w[128], w2g[256];
+    for (int i = 0; i < 256; ++i) {
+        if (i < 128)
+            g2w[i] = static_cast<uint8_t>(i);
+        w2g[i] = static_cast<uint8_t>(i);
+    }
+    at_set_conversion_tables(g2w, w2g);
+}
+
+TEST(AtSms, SevenBitLimitsCountTheEscape)
+{
+    // One message: 160 septets, an extension character last.
+    built b = submit_7bit(std::string(158, 'x') + "\x80", false);
+    ASSERT_GT(b.n, 0u);
+    EXPECT_EQ(b.udl, 160);
+    EXPECT_EQ(b.septets[158], 0x1B);
+    EXPECT_EQ(b.septets[159], 0x65);
+    EXPECT_EQ(text_of(b.f), std::string(158, 'x') + "\x80");
+    // 159 characters, 161 septets: refused whole rather than cut after the
+    // escape.
+    EXPECT_EQ(submit_7bit(std::string(159, 'x') + "\x80", false).n, 0u);
+    // A part: 153 septets after the header, 160 in all.
+    b = submit_7bit(std::string(151, 'x') + "]", true);
+    ASSERT_GT(b.n, 0u);
+    EXPECT_EQ(b.udl, 160);
+    EXPECT_EQ(text_of(b.f), std::string(151, 'x') + "]");
+    EXPECT_TRUE(b.f.has_concat);
+    EXPECT_EQ(submit_7bit(std::string(152, 'x') + "]", true).n, 0u);
+}
+
+TEST(AtSms, SevenBitCodesBackToPcText)
+{
+    auto back = [](const std::string& codes) {
+        std::vector<uint8_t> out(codes.size());
+        size_t n = at_gsm7_to_win(reinterpret_cast<const uint8_t*>(codes.data()), codes.size(), out.data());
+        return std::string(out.begin(), out.begin() + static_cast<long>(n));
+    };
+    EXPECT_EQ(back("A\x1B\x65" "B\x1B\x0A"), "A\x80" "B\f");
+    // An escape before a code with no extension character: the code as usual.
+    EXPECT_EQ(back("\x1B" "A"), "A");
+    // An escape with nothing after it stands for nothing.
+    EXPECT_EQ(back("ab\x1B"), "ab");
+    EXPECT_EQ(at_win_to_gsm7(reinterpret_cast<const uint8_t*>("{x}"), 3), "\x1B\x28x\x1B\x29");
+}
+
+TEST(AtSms, TextModeBodyInTheGsmSetReadsExtensionCharacters)
+{
+    AtiHarness h;
+    ati_select_charset(0);
+    // Seven codes: '5', escape 'e' (euro sign), space, escape '<' ('['), 'x'.
+    auto c = run_answer(h, AT_REQ_CMGR, {3},
+                        "\r\n+CMGR: \"REC READ\",\"0612\",,\"08/12/24,07:05:09+04\",129,7\r\n"
+                        "5\x1B" "e \x1B<x\r\n\r\nOK\r\n");
+    ASSERT_EQ(c.size(), 2u);
+    cur r{c[0], 2};
+    EXPECT_EQ(r.b(), 1);  // status
+    EXPECT_EQ(r.b(), 0);  // no block
+    EXPECT_EQ(r.text(), "0612");
+    r.i += 3 + 8 + 4;     // type, name, stamp, fo, pid, dcs, no validity
+    EXPECT_EQ(r.text(), "");
+    r.i += 2;             // service-centre type, no concatenation
+    EXPECT_EQ(r.text(), "5\x80 [x");
+}

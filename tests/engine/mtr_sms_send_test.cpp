@@ -2,6 +2,7 @@
 // against the phone simulator and a phone that records what it was sent.
 #include "engine_fixture.h"
 #ifdef ZORQ_HAVE_PHONESIM
+#include "gsm_alphabet.h"
 #include "pdu.h"
 
 using namespace engine_test;
@@ -229,6 +230,33 @@ TEST_F(SmsTest, StoreInSimAndPhoneThenReadBack)
             EXPECT_EQ(screen.entries.back().settings.status, 3);
         }
     }
+}
+
+TEST_F(SmsTest, ExtensionCharactersReachThePhoneAndComeBackUnchanged)
+{
+    Start();
+    TestMessage m;
+    m.text = "Price: 5\x80 [a] {b} \\c ^d ~e |f\fg";
+    m.recipients = {"0612345678"};
+    ASSERT_EQ(mtr_SMS_send("0612345678", &m), MTR_DONE);
+    std::vector<std::string> sent = sim->listing("sent");
+    ASSERT_EQ(sent.size(), 1u);
+    std::string hex = sent[0].substr(sent[0].rfind(' ') + 1);
+    phonesim::Tpdu t = decode_body(hex);
+    EXPECT_EQ(t.dcs, 0);
+    // The phone's own codec: each extension character as the escape and its
+    // code, byte for byte what the phone's alphabet makes of the text.
+    EXPECT_EQ(t.ud, phonesim::winToGsm(m.text));
+    EXPECT_EQ(phonesim::gsmToWin(t.ud), m.text);
+
+    // Stored in the phone's memory as a PDU and read back: the same text.
+    ASSERT_EQ(mtr_SMS_select_storage(SMS_SRC_SIM, SMS_DST_SIM), MTR_DONE);
+    uint8_t index = 0;
+    ASSERT_EQ(mtr_SMS_store_in_mem(&m, &index), 1);
+    screen.entries.clear();
+    ASSERT_EQ(mtr_SMS_read(index, 0), MTR_DONE);
+    ASSERT_EQ(screen.entries.size(), 1u);
+    EXPECT_EQ(screen.entries[0].text, m.text);
 }
 
 TEST_F(SmsTest, ReceivedMessageWrittenBackKeepsItsSenderAndDate)

@@ -4,6 +4,7 @@
 #include "../phonebook/pb_fixture.h"
 
 #include "dlgprogress.h"
+#include "gsm_alphabet.h"
 #include "message.h"
 #include "profile.h"
 #include "sent_pdus.h"
@@ -162,13 +163,15 @@ TEST_F(SendSimTest, BlocksNeverExceedOnePduAndCodingsAreKept)
     const std::vector<SentPdu> sent = Sent();
     // 2 + 2 + 2 + 3 + 1 + 2 messages went out.
     ASSERT_EQ(sent.size(), 12u);
-    // The simulator's codec gives the texts back in the PC character set.
+    // Each '[' is the escape and its code; the simulator's alphabet gives
+    // the text back.
     std::string joined;
     for (size_t i = 0; i < 2; ++i) {
-        EXPECT_LE(CountSeptets(sent[i].tpdu.ud), 153u);
+        EXPECT_LE(sent[i].tpdu.ud.size(), 153u);
         joined += sent[i].tpdu.ud;
     }
-    EXPECT_EQ(joined, std::string(100, '['));
+    EXPECT_EQ(joined.size(), 200u);
+    EXPECT_EQ(phonesim::gsmToWin(joined), std::string(100, '['));
     // UCS2 goes as UCS2, two octets a character, in blocks of 67
     // characters, the same text.
     EXPECT_EQ(sent[2].tpdu.dcs, 8);
@@ -186,6 +189,44 @@ TEST_F(SendSimTest, BlocksNeverExceedOnePduAndCodingsAreKept)
     EXPECT_EQ(sent[10].tpdu.dcs, 4);
     EXPECT_EQ(sent[10].tpdu.ud, Letters(134));
     EXPECT_EQ(sent[11].tpdu.ud, Letters(141).substr(134));
+}
+
+TEST_F(SendSimTest, ExtensionCharactersAtThe160SeptetBoundarySplitAsTheMessageCounts)
+{
+    StartSms();
+    // 158 letters and a euro sign: 160 septets, one message.
+    CMessage one;
+    one.SetText(Letters(158) + "\x80");
+    ASSERT_FALSE(one.IsLong());
+    // 152 letters, a brace and 7 letters: 161 septets. The brace would make
+    // the first block 154 septets, so it opens the second.
+    CMessage two;
+    const std::string text = Letters(152) + "{" + Letters(7);
+    two.SetText(text);
+    ASSERT_TRUE(two.IsLong());
+    ASSERT_EQ(two.ComputeNbBlocks(), 2);
+    for (CMessage* msg : {&one, &two}) {
+        Address(*msg, {{"", "+33611111111"}});
+        ASSERT_EQ(msg->Send(), 1);
+    }
+
+    const std::vector<SentPdu> sent = Sent();
+    ASSERT_EQ(sent.size(), 3u);
+    EXPECT_TRUE(sent[0].tpdu.udh.empty());
+    EXPECT_EQ(sent[0].tpdu.ud.size(), 160u);
+    EXPECT_EQ(phonesim::gsmToWin(sent[0].tpdu.ud), one.GetText());
+    EXPECT_EQ(sent[1].tpdu.ud, Letters(152));
+    EXPECT_EQ(sent[2].tpdu.ud, "\x1B\x28" + Letters(7));
+    std::string joined;
+    for (size_t i = 1; i < 3; ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(Udh(sent[i].tpdu).substr(Udh(sent[i].tpdu).size() - 4), "2 " + std::to_string(i) + " ");
+        EXPECT_LE(sent[i].tpdu.ud.size(), 153u);
+        // No block ends on an escape cut from its code.
+        EXPECT_NE(sent[i].tpdu.ud.back(), '\x1B');
+        joined += sent[i].tpdu.ud;
+    }
+    EXPECT_EQ(phonesim::gsmToWin(joined), text);
 }
 
 TEST_F(SendSimTest, FailedSendNamesTheRecipientAndCancelKeepsTheUnserved)
