@@ -4,6 +4,7 @@
 
 #include <time.h>
 
+#include <cstdio>
 #include <functional>
 #include <string>
 
@@ -73,6 +74,19 @@ inline double seconds(clockid_t clock)
 
 // Starts the engine's kernel with the host's folder as the profile folder
 // and the document registered.
+// The simulator scenario of a full 250-entry SIM phonebook the reading
+// benches share.
+inline std::string simPhonebook250()
+{
+    std::string s;
+    for (int i = 1; i <= 250; ++i) {
+        char line[96];
+        std::snprintf(line, sizeof line, "entry SM %d +336%08d 145 \"Contact %03d\"\n", i, 10000000 + i * 137, i);
+        s += line;
+    }
+    return s;
+}
+
 inline void startEngine(Host& host, Doc& doc, const std::string& folder)
 {
     host.folder = folder;

@@ -6,6 +6,7 @@
 // copy of the built program folder, offscreen.
 //   idle_bench [seconds [polling period in seconds]]
 // (no polling by default, as the program is installed)
+#include "bench_engine.h"
 #include "phonesim_client.h"
 #include "zorqapp.h"
 #include "zorqmmidoc.h"
@@ -18,7 +19,6 @@
 #include <QTimer>
 #include <QWidget>
 
-#include <sys/resource.h>
 #include <time.h>
 #include <unistd.h>
 
@@ -32,21 +32,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-double Now()
-{
-    timespec ts{};
-    clock_gettime(CLOCK_MONOTONIC, &ts);
-    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
-}
-
-double ProcessorSeconds()
-{
-    rusage u{};
-    getrusage(RUSAGE_SELF, &u);
-    return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
-           static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
 
 CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
 
@@ -69,11 +54,11 @@ struct Phase {
 // Measures `seconds` of the running loop, then calls `done`.
 void Measure(Phase& phase, int seconds, std::function<void()> done)
 {
-    const double wall0 = Now(), cpu0 = ProcessorSeconds();
+    const double wall0 = bench::seconds(CLOCK_MONOTONIC), cpu0 = bench::seconds(CLOCK_PROCESS_CPUTIME_ID);
     uint64_t in0 = 0, out0 = 0;
     serial_byte_counts(&in0, &out0);
     QTimer::singleShot(seconds * 1000, [&phase, wall0, cpu0, in0, out0, done] {
-        const double wall = Now() - wall0, cpu = ProcessorSeconds() - cpu0;
+        const double wall = bench::seconds(CLOCK_MONOTONIC) - wall0, cpu = bench::seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
         uint64_t in = 0, out = 0;
         serial_byte_counts(&in, &out);
         phase.share = 100.0 * cpu / wall;

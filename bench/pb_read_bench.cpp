@@ -25,20 +25,9 @@ using bench::Doc;
 using bench::Host;
 using bench::seconds;
 
-std::string scenario()
-{
-    std::string s;
-    for (int i = 1; i <= 250; ++i) {
-        char line[96];
-        std::snprintf(line, sizeof line, "entry SM %d +336%08d 145 \"Contact %03d\"\n", i, 10000000 + i * 137, i);
-        s += line;
-    }
-    return s;
-}
-
 int run(int baud, Doc& doc)
 {
-    phonesim::Process sim(scenario(), baud);
+    phonesim::Process sim(bench::simPhonebook250(), baud);
     WriteIniProfileString("Ports", "COM1", sim.device());
     if (Init_Serial(1) != 1) {
         std::fprintf(stderr, "cannot open %s\n", sim.device().c_str());

@@ -48,17 +48,6 @@ protected:
     }
 };
 
-std::string simScenario()
-{
-    std::string s;
-    for (int i = 1; i <= 250; ++i) {
-        char line[96];
-        std::snprintf(line, sizeof line, "entry SM %d +336%08d 145 \"Contact %03d\"\n", i, 10000000 + i * 137, i);
-        s += line;
-    }
-    return s;
-}
-
 bool makePCDatabase(const std::string& path, int count)
 {
     if (!CreatePBDatabase(path))
@@ -129,7 +118,7 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "cannot load the language bundle\n");
             return 1;
         }
-        phonesim::Process sim(simScenario(), 115200);
+        phonesim::Process sim(bench::simPhonebook250(), 115200);
         WriteIniProfileString("Ports", "COM1", sim.device());
         if (Init_Serial(1) != 1) {
             std::fprintf(stderr, "cannot open %s\n", sim.device().c_str());
