@@ -496,7 +496,13 @@ bool Soak::AnswerModal()
         boxesDuringAction_.push_back(text);
         ++boxTexts_["(question) " + text.toStdString()];
         modal->setProperty("soak-answered", true);
-        QPointer<QAbstractButton> answer(box->escapeButton() ? box->escapeButton() : box->defaultButton());
+        // No, else Cancel: nothing the soak did not ask for is saved.
+        QAbstractButton* no = box->button(QMessageBox::No);
+        if (!no)
+            no = box->button(QMessageBox::Cancel);
+        if (!no)
+            no = box->escapeButton() ? box->escapeButton() : box->defaultButton();
+        QPointer<QAbstractButton> answer(no);
         QPointer<QMessageBox> b(box);
         QTimer::singleShot(0, [answer, b] {
             if (answer)
