@@ -825,6 +825,7 @@ void Soak::SendMessage()
     const std::string text = "Soak out " + std::to_string(sendsTried_ + 1);
     auto reachedSend = std::make_shared<bool>(false);
     auto noRecipient = std::make_shared<bool>(false);
+    auto gaveUp = std::make_shared<bool>(false);
     script_.push_back({[](QWidget* w) { return qobject_cast<CDlgMsgEdit*>(w) != nullptr; },
                        [text](QWidget* w) {
                            auto* d = static_cast<CDlgMsgEdit*>(w);
@@ -851,16 +852,18 @@ void Soak::SendMessage()
                                b->click();
                        }});
     script_.push_back({[](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
-                       [reachedSend](QWidget* w) {
+                       [reachedSend, gaveUp](QWidget* w) {
                            *reachedSend = true;
                            QPointer<CDialog> d(static_cast<CDialog*>(w));
                            if (auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(IDOK)))
                                ok->click();
                            // Still open (no service centre, say): the user
                            // gives up this message.
-                           QTimer::singleShot(500, [d] {
-                               if (d && d->isVisible() && d == QApplication::activeModalWidget())
+                           QTimer::singleShot(500, [d, gaveUp] {
+                               if (d && d->isVisible() && d == QApplication::activeModalWidget()) {
+                                   *gaveUp = true;
                                    static_cast<QDialog*>(d.data())->reject();
+                               }
                            });
                        }});
     const size_t sentBefore = phone_.Sent();
@@ -880,6 +883,8 @@ void Soak::SendMessage()
     sentOnPhone_ += sent;
     if (reportedFailed)
         ++sendsReportedFailed_;
+    else if (*gaveUp && sent == 0)
+        Note("a send dialog did not take OK; cancelled");
     else if (sent == 0)
         Fail("a send not reported as failed is not on the phone (\"" + text + "\")");
 }
