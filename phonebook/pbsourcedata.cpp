@@ -138,7 +138,7 @@ bool CPBSourceData::SelectStorage()
     if (r == kDone)
         return true;
     WriteDebug("CQXPBSrcNewList::SelectStorage -> The storage could not be selected");
-    if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) != kFailed && r != kFailed)
+    if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) != kFailed)
         return false;
     if (m_nCurrent == 1 || m_nCurrent == 2)
         ShowFormatted(31364, {QString::number(r)});
