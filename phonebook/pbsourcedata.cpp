@@ -180,18 +180,12 @@ void CPBSourceData::MarkStorageRead()
 
 std::string CPBSourceData::GetPCDatabasePath()
 {
-    std::string name = GetIniProfileString("Databases", "Phonebook", "defpb.mdb");
-    if (name.empty())
-        name = "defpb.mdb";
-    if (name[0] == '/')
-        return name;
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return (app ? app->GetFolderPath() : std::string()) + name;
+    return CZorqMMIApp::GetDatabaseSetting("Phonebook", "defpb.mdb");
 }
 
 void CPBSourceData::SetDatabasePath(const std::string& path)
 {
-    WriteIniProfileString("Databases", "Phonebook", path);
+    CZorqMMIApp::WriteDatabaseSetting("Phonebook", path);
 }
 
 bool CPBSourceData::OpenPCDatabase()
