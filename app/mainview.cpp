@@ -859,7 +859,11 @@ void CMainView::OnStartUp()
     CZorqMMIDoc* doc = GetDocument();
     if (!doc)
         return;
-    const std::string name = GetIniProfileString("Databases", "SMS", "defsms.mdb");
+    const std::string name = doc->GetPCSMSDatabasePath();
+    // A database the user has since removed is no reason for a box at every
+    // start: the message screen offers the choice when it is needed.
+    if (!FileExists(name))
+        return;
     try {
         if (doc->OpenSMSDatabaseByName(name, 0) != 0)
             return;

@@ -266,6 +266,37 @@ void CZorqMMIApp::MessageBeep()
         QApplication::beep();
 }
 
+std::string CZorqMMIApp::ResolveDatabaseName(const std::string& name)
+{
+    if (name.empty() || name[0] == '/')
+        return name;
+    CZorqMMIApp* app = Instance();
+    return (app ? app->GetFolderPath() : std::string()) + name;
+}
+
+std::string CZorqMMIApp::DatabaseNameToStore(const std::string& path)
+{
+    CZorqMMIApp* app = Instance();
+    const std::string folder = app ? app->GetFolderPath() : std::string();
+    if (!folder.empty() && path.size() > folder.size() && path.compare(0, folder.size(), folder) == 0 &&
+        path.find('/', folder.size()) == std::string::npos)
+        return path.substr(folder.size());
+    return path;
+}
+
+std::string CZorqMMIApp::GetDatabaseSetting(const char* key, const char* defaultName)
+{
+    std::string name = GetIniProfileString("Databases", key, defaultName);
+    if (name.empty())
+        name = defaultName;
+    return ResolveDatabaseName(name);
+}
+
+void CZorqMMIApp::WriteDatabaseSetting(const char* key, const std::string& path)
+{
+    WriteIniProfileString("Databases", key, DatabaseNameToStore(path));
+}
+
 bool CZorqMMIApp::RegisterVersionEditionNumber()
 {
     CVersionDoc doc;

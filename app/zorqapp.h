@@ -78,6 +78,17 @@ public:
     int DoMessageBox(const QString& text, unsigned type, unsigned helpId) override;
     int ShowMessageBox(int stringId, unsigned type = MB_OK, unsigned helpId = 0) override;
 
+    // Database files named in the profile (section "Databases"). A name
+    // without a leading '/' lies in the Database folder; a file of that
+    // folder is stored by its name alone, so the program folder may move,
+    // any other file by its full path. Profiles holding either form are read.
+    static std::string ResolveDatabaseName(const std::string& name);
+    static std::string DatabaseNameToStore(const std::string& path);
+    // The file of `key`, resolved; `defaultName` when the key is missing or
+    // empty.
+    static std::string GetDatabaseSetting(const char* key, const char* defaultName);
+    static void WriteDatabaseSetting(const char* key, const std::string& path);
+
     // Version file strings.
     bool RegisterVersionEditionNumber();
     const std::string& GetVersionNumber() const { return m_VersionNumber; }

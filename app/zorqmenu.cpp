@@ -1,5 +1,7 @@
 #include "zorqmenu.h"
 
+#include "uitext.h"
+
 #include "debugtrace.h"
 #include "utilities.h"
 #include "viewframe.h"
@@ -65,7 +67,7 @@ void CZorqMenu::OnQuitView()
 void CZorqMenu::OpenScreen(int picture)
 {
     CZorqMMIApp* app = CZorqMMIApp::Instance();
-    const QString title = app ? app->LoadString(TitleStringOf(picture)) : QString();
+    const QString title = app ? UiReplaceAppName(app->LoadString(TitleStringOf(picture))) : QString();
     // A screen that cannot be created leaves the menu as it was, its
     // closing flag included, so closing the program still shuts down.
     SwitchToScreen(picture, 0, title);

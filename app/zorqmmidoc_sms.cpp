@@ -126,13 +126,7 @@ MTR_RESULT CZorqMMIDoc::SetupSMS()
 
 std::string CZorqMMIDoc::GetPCSMSDatabasePath() const
 {
-    std::string name = GetIniProfileString("Databases", "SMS", "defsms.mdb");
-    if (name.empty())
-        name = "defsms.mdb";
-    if (name[0] == '/')
-        return name;
-    CZorqMMIApp* app = App();
-    return (app ? app->GetFolderPath() : std::string()) + name;
+    return CZorqMMIApp::GetDatabaseSetting("SMS", "defsms.mdb");
 }
 
 int CZorqMMIDoc::OpenSMSDatabase(CJetDatabase** out, int role, const std::string& nameIn)

@@ -200,4 +200,7 @@ int mtr_GEN_state_to_facility(uint32_t pin_state)
     }
 }
 
-MTR_RESULT mtr_GEN_translate_error(MTR_RESULT result) { return result; }
+// Every failure a screen reports takes the same road: its generic failure
+// text, with the phone's own number as the detail. The number itself is
+// never a condition for showing the text.
+MTR_RESULT mtr_GEN_translate_error(MTR_RESULT) { return MTR_FAILED; }

@@ -39,7 +39,8 @@ MTR_RESULT mtr_GEN_get_facility_code_info(uint8_t facility, int* c);
 MTR_RESULT mtr_GEN_get_code_info(uint32_t pin_state, int* counter);
 // 0 PH-SIM PIN -> "PS", 2 SIM PIN -> "SC", 3 SIM PIN2 -> "P2"; else -1.
 int mtr_GEN_state_to_facility(uint32_t pin_state);
-// The result as callers show it: the +CME/+CMS number passes unchanged.
+// The result as callers judge it: -36 for every result, so that each
+// failure shows the caller's failure text (with the number as detail).
 MTR_RESULT mtr_GEN_translate_error(MTR_RESULT result);
 
 // The +CPIN? state (AT_PIN_STATE) and +CPIN=<code>[,<new code>], used by

@@ -138,7 +138,7 @@ bool CPBSourceData::SelectStorage()
     if (r == kDone)
         return true;
     WriteDebug("CQXPBSrcNewList::SelectStorage -> The storage could not be selected");
-    if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) != kFailed && r != kFailed)
+    if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) != kFailed)
         return false;
     if (m_nCurrent == 1 || m_nCurrent == 2)
         ShowFormatted(31364, {QString::number(r)});
@@ -180,18 +180,12 @@ void CPBSourceData::MarkStorageRead()
 
 std::string CPBSourceData::GetPCDatabasePath()
 {
-    std::string name = GetIniProfileString("Databases", "Phonebook", "defpb.mdb");
-    if (name.empty())
-        name = "defpb.mdb";
-    if (name[0] == '/')
-        return name;
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return (app ? app->GetFolderPath() : std::string()) + name;
+    return CZorqMMIApp::GetDatabaseSetting("Phonebook", "defpb.mdb");
 }
 
 void CPBSourceData::SetDatabasePath(const std::string& path)
 {
-    WriteIniProfileString("Databases", "Phonebook", path);
+    CZorqMMIApp::WriteDatabaseSetting("Phonebook", path);
 }
 
 bool CPBSourceData::OpenPCDatabase()

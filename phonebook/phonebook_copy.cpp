@@ -209,7 +209,7 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
             AskMirrorAndCopy(d);
     } else {
         WriteDebug("CPhoneBook::ClickDstMirrorDatabase -> The storage could not be selected");
-        if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) == -36 || r == -36)
+        if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) == -36)
             UiMessageBox(UiFormatString(failureText, {QString::number(r)}));
     }
     // The pane's own storage is selected again for its next phone work.

@@ -60,16 +60,7 @@ QString OneLine(const std::string& text)
     return s;
 }
 
-std::string PhonebookPath()
-{
-    std::string name = GetIniProfileString("Databases", "Phonebook", "defpb.mdb");
-    if (name.empty())
-        name = "defpb.mdb";
-    if (name[0] == '/')
-        return name;
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return (app ? app->GetFolderPath() : std::string()) + name;
-}
+std::string PhonebookPath() { return CZorqMMIApp::GetDatabaseSetting("Phonebook", "defpb.mdb"); }
 
 }  // namespace
 

@@ -195,14 +195,8 @@ int CShortMsg::LoadPCSource()
     CJetDatabase* db = nullptr;
     if (!doc || doc->OpenSMSDatabase(&db, m_nSrcStorage, std::string()) != 0 || !db || !db->IsOpen())
         return 0;
-    // The file shown last is the one opened next time; a file of the
-    // Database folder is kept by its name alone.
-    std::string name = db->GetName();
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    const std::string folder = app ? app->GetFolderPath() : std::string();
-    if (!folder.empty() && name.rfind(folder, 0) == 0 && name.find('/', folder.size()) == std::string::npos)
-        name = name.substr(folder.size());
-    WriteIniProfileString("Databases", "SMS", name);
+    // The file shown last is the one opened next time.
+    CZorqMMIApp::WriteDatabaseSetting("SMS", db->GetName());
     m_pListRecordset = std::make_unique<CEntrySMSRecordset>(db);
     DisableButtons();
     FillList(db, true);

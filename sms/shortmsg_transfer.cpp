@@ -32,7 +32,7 @@ constexpr int kFailed = -36;
 enum {
     STR_SIM_NOT_SELECTED = 31364, STR_NO_ROOM = 31297, STR_COPYING = 31335, STR_NO_PC_LOCATION = 31425,
     STR_NOT_STORABLE = 31757, STR_NOT_STORED = 31462, STR_NOT_ERASED = 31463, STR_DELETING = 31334,
-    STR_NOT_DELETED = 31463,
+    STR_NOT_DELETED = 31471,
 };
 
 // The PC-database menu of a copy opens here on the screen.
@@ -423,8 +423,8 @@ void CShortMsg::DeleteSelected()
         const int row = selected[skip];
         if (!DeleteOneItem(row)) {
             progress.reset();
-            // The refused message is named; those deleted before stay deleted.
-            UiMessageBox(UiFormatString(STR_NOT_DELETED, {m_list->GetRowText(row, 2).left(10) + QStringLiteral("...")}));
+            // The deletion stops; the messages deleted before stay deleted.
+            UiMessageBoxId(STR_NOT_DELETED);
             break;
         }
         ++deleted;

@@ -4,6 +4,8 @@
 #include "profile.h"
 #include "zorqapp.h"
 
+#include "shown_texts.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -96,11 +98,17 @@ public:
 protected:
     int SystemMessageBox(QWidget* owner, const QString& text, const QString&, unsigned type) override
     {
+        ExpectFinished(text);
         shown.push_back({true, text, type, owner});
         return systemResult;
     }
     int RunMessageDialog(CDlgMessageBox& dlg) override;
     void MessageBeep() override { ++beeps; }
+    // A message is read as it stands: no placeholder may be left in it.
+    static void ExpectFinished(const QString& text)
+    {
+        EXPECT_FALSE(IsUnfinishedText(text)) << "message with unfinished text: " << text.toStdString();
+    }
 };
 
 }  // namespace zorqtest

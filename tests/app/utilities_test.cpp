@@ -2,6 +2,8 @@
 #include "strutil.h"
 
 #include "test_support.h"
+#include "profile.h"
+#include "zorqapp.h"
 
 #include <QApplication>
 #include <QWidget>
@@ -206,6 +208,32 @@ TEST(Utilities, LanguageSettingGoesThroughTheProfile)
     SetLanguageSetting("fra");
     EXPECT_EQ(GetLanguageSetting(), "fra");
     EXPECT_NE(zorqtest::ReadFile(dir.path() + "ZorqMMI.ini").find("sLanguage=fra"), std::string::npos);
+}
+
+// Database files in the profile: a name of the Database folder is stored
+// alone and found again there; other files keep their full path; a profile
+// that holds the full path of a Database file is read as well.
+TEST(Utilities, DatabaseNamesAreStoredSoThatTheyAreFoundAgain)
+{
+    TempProgramDir dir;
+    SetIniProfileFile(dir.path());
+    zorqtest::RecordingApp app;
+    app.SetDataDirectories(dir.path() + "zorqmmi");
+    const std::string folder = app.GetFolderPath();
+    ASSERT_FALSE(folder.empty());
+    struct Case {
+        std::string chosen, stored;
+    };
+    for (const Case& c : {Case{folder + "mine.mdb", "mine.mdb"}, Case{"/srv/shared/team.mdb", "/srv/shared/team.mdb"},
+                          Case{folder + "old/kept.mdb", folder + "old/kept.mdb"}}) {
+        CZorqMMIApp::WriteDatabaseSetting("SMS", c.chosen);
+        EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), c.stored);
+        EXPECT_EQ(CZorqMMIApp::GetDatabaseSetting("SMS", "defsms.mdb"), c.chosen);
+    }
+    WriteIniProfileString("Databases", "Phonebook", folder + "defpb.mdb");
+    EXPECT_EQ(CZorqMMIApp::GetDatabaseSetting("Phonebook", "defpb.mdb"), folder + "defpb.mdb");
+    WriteIniProfileString("Databases", "Phonebook", "");
+    EXPECT_EQ(CZorqMMIApp::GetDatabaseSetting("Phonebook", "defpb.mdb"), folder + "defpb.mdb");
 }
 
 }  // namespace

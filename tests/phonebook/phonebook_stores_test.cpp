@@ -204,7 +204,9 @@ TEST_F(StoresTest, PCDatabasesAreOpenedAndCreatedFromThePCMenu)
     EXPECT_TRUE(screen->Pane()->IsSrcPC());
     EXPECT_TRUE(screen->Pane()->GetPCButton()->isChecked());
     EXPECT_EQ(Rows(), (std::vector<std::string>{"Carl|0303|"}));
-    EXPECT_EQ(GetIniProfileString("Databases", "Phonebook", ""), work);
+    // A file of the Database folder is kept by its name and found there again.
+    EXPECT_EQ(GetIniProfileString("Databases", "Phonebook", ""), "work.mdb");
+    EXPECT_EQ(CPBSourceData::GetPCDatabasePath(), work);
     EXPECT_NE(Label(1002).indexOf("work"), -1) << Label(1002).toStdString();
 
     // A new database, from the SIM: the pane moves to the new, empty file,

@@ -307,3 +307,18 @@ TEST_F(ShortMsgScreenTest, IsScreenTwoOfTheFrame)
     EXPECT_EQ(gv_pShortMsg, nullptr);
     UnregisterScreen(SCREEN_SHORTMSG);
 }
+
+// The phone refuses the SIM store with an error number of its own: the
+// screen says so with that number and stays on the PC source.
+TEST_F(ShortMsgScreenTest, ARefusedSIMStoreIsReportedWithThePhonesNumber)
+{
+    StartSMS();
+    OpenOnPC({{1, 1, "@+1\r\n", "kept"}});
+    ASSERT_EQ(sim->command("refuse +CPMS="), "ok");
+    app.shown.clear();
+    Click(CShortMsg::IDC_SRC_SIM);
+    ASSERT_EQ(app.shown.size(), 1u);
+    EXPECT_EQ(app.shown[0].text.trimmed(), app.FormatString(31364, {QStringLiteral("3")}));
+    EXPECT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    EXPECT_EQ(ListRows(1), (std::vector<std::string>{"+1"}));
+}

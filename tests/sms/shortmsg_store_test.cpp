@@ -448,7 +448,7 @@ TEST_F(ShortMsgStoreTest, DeletesWithAQuestionPerMessage)
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Alpha"}));
 }
 
-TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndNamesTheMessage)
+TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndSaysTheDeletionStopped)
 {
     MakePCDatabase("defsms.mdb", {"Copy one", "Copy two", "Copy three"});
     StartPhone(Msg(1, 1, "Alpha", 1) + Msg(2, 1, "Bravo", 2) + Msg(3, 1, "Charlie", 3), 10);
@@ -462,7 +462,7 @@ TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndNamesTheMessa
     SelectAll();
     Click(CShortMsg::IDC_DELETE);
     ASSERT_FALSE(Boxes().empty());
-    EXPECT_EQ(Boxes().back(), Text(31463, {"Bravo..."}));
+    EXPECT_EQ(Boxes().back(), Text(31471));
     EXPECT_EQ(PhoneMessages(), (std::vector<Row>{{2, 1, "Bravo"}, {3, 1, "Charlie"}}));
     EXPECT_EQ(Mirror(), (std::vector<Row>{{2, 1, "Bravo"}, {3, 1, "Charlie"}}));
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Bravo", "Charlie"}));

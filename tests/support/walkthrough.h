@@ -1,7 +1,12 @@
 // The walk-through: any test renders a widget, as a user would see it, into
 // ${ZORQ_TEST_BUILD_DIR}/screens/<name>.png, so the program's screens and
-// dialogs can be looked at without a desktop.
+// dialogs can be looked at without a desktop. Every rendered window is also
+// checked for unfinished text (shown_texts.h).
 #pragma once
+
+#include "shown_texts.h"
+
+#include <gtest/gtest.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -25,6 +30,10 @@ inline QString SaveScreen(QWidget* widget, const QString& name)
         widget->show();
     for (int i = 0; i < 3; ++i)
         QCoreApplication::processEvents();
+    // What is rendered is what a person reads: it must be finished text.
+    const QStringList unfinished = UnfinishedTextsIn(widget);
+    if (!unfinished.isEmpty())
+        ADD_FAILURE() << name.toStdString() << " shows unfinished text: " << unfinished.join(QLatin1String("; ")).toStdString();
     const QImage image = widget->grab().toImage();
     if (image.isNull() || !QDir().mkpath(ScreensDir()))
         return QString();

@@ -3,7 +3,10 @@
 #pragma once
 
 #include "langbundle.h"
+#include "shown_texts.h"
 #include "uiservices.h"
+
+#include <gtest/gtest.h>
 
 #include <QString>
 
@@ -38,6 +41,10 @@ public:
     }
     int DoMessageBox(const QString& text, unsigned type, unsigned) override
     {
+        // The application puts the product name in; anything else left
+        // unfilled would reach the user.
+        EXPECT_FALSE(IsUnfinishedText(QString(text).replace(QLatin1String("[APP_NAME]"), QLatin1String("P"))))
+            << "message with unfinished text: " << text.toStdString();
         boxes.push_back({text, type});
         return answer;
     }

@@ -5,6 +5,14 @@
 #include "program_support.h"
 
 #include "dlgmessagebox.h"
+#include "entrylistctrl.h"
+#include "jetdatabase.h"
+#include "mainframe.h"
+#include "melodyview.h"
+#include "setup.h"
+#include "shortmsg.h"
+#include "smsdatabase.h"
+#include "zorqmenu.h"
 #include "dlgsecurcode.h"
 #include "phonesim_client.h"
 #include "zorqapp.h"
@@ -17,6 +25,9 @@
 #include <QAbstractButton>
 #include <QDir>
 #include <QLineEdit>
+#include <QLabel>
+#include <QMessageBox>
+#include <QTest>
 #include <QProcess>
 
 #include <gtest/gtest.h>
@@ -45,6 +56,92 @@ void Click(QWidget* dlg, int id)
     ASSERT_NE(button, nullptr) << "button " << id;
     button->click();
 }
+
+
+// The program's window and its screens, as the running program has them.
+CMainFrame* Frame()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    return app ? app->GetMainFrame() : nullptr;
+}
+template <class T>
+T* Screen()
+{
+    CMainFrame* f = Frame();
+    return f ? qobject_cast<T*>(f->GetActiveView()) : nullptr;
+}
+// The program drops clicks on its window while a phone request waits (a
+// screen must not start a request inside another) and disables it while a
+// long operation runs: the tests click, as a person would again, once the
+// control can take the click.
+void ClickAt(QWidget* w, QPoint at = QPoint())
+{
+    QPointer<QWidget> target(w);
+    zorqtest::WhenTrue(
+        [target] { return !target || (target->isEnabled() && !CZorqMMIApp::RequestWaiting()); },
+        [target, at] {
+            if (target)
+                QTest::mouseClick(target, Qt::LeftButton, Qt::NoModifier, at.isNull() ? target->rect().center() : at);
+        },
+        20000,
+        [] {
+            ADD_FAILURE() << "the control never took a click";
+            CZorqMMIApp::Instance()->ShutDown();
+        });
+}
+// Clicks a picture of the menu as a user does.
+void ClickMenuPicture(int picture)
+{
+    CZorqMenu* menu = Screen<CZorqMenu>();
+    ASSERT_NE(menu, nullptr);
+    ClickAt(menu, menu->MenuRegion(picture).boundingRect().center());
+}
+// The back button of a screen.
+void ClickBack()
+{
+    CMainView* view = Frame() ? Frame()->GetActiveView() : nullptr;
+    ASSERT_NE(view, nullptr);
+    QWidget* back = view->GetDlgItem(1148);
+    ASSERT_NE(back, nullptr);
+    ClickAt(back);
+}
+// The message screen once it has read and listed the SIM, as every start
+// shows it (the simulator holds one message there).
+bool SIMShown()
+{
+    auto* view = Screen<CShortMsg>();
+    return view && view->SrcStorage() == SMS_SRC_SIM && view->List() && view->List()->GetRowCount() > 0;
+}
+QStringList RowTexts(CEntryListCtrl* list)
+{
+    QStringList rows;
+    for (int r = 0; list && r < list->GetRowCount(); ++r)
+        rows << list->GetRowText(r, 0);
+    return rows;
+}
+
+// Records and closes every message box that comes up while the program runs.
+class BoxWatcher {
+public:
+    BoxWatcher()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            QWidget* w = QApplication::activeModalWidget();
+            if (auto* own = qobject_cast<CDlgMessageBox*>(w)) {
+                texts << own->m_strText.trimmed();
+                own->EndDialog(IDOK);
+            } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
+                texts << system->text();
+                system->reject();
+            }
+        });
+        timer_.start(20);
+    }
+    QStringList texts;
+
+private:
+    QTimer timer_;
+};
 
 class ProgramTest : public ::testing::Test {
 protected:
@@ -274,6 +371,140 @@ TEST_F(ProgramTest, ASecondStartExitsZeroAndBringsTheFirstToTheFront)
     EXPECT_TRUE(restored);
     EXPECT_TRUE(shown);
     EXPECT_TRUE(active);
+}
+
+// The built program folder, as installed, against the default simulator:
+// the features its version file names are switched on, so the melody screen
+// lists the phone's melody and the set-up screen shows the phone's clock
+// with both clock buttons usable.
+TEST_F(ProgramTest, TheBuiltVersionFileSwitchesOnMelodiesClockAndAlarm)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    BoxWatcher boxes;
+    QStringList melodies;
+    QString clock;
+    bool clockButton = false, alarmButton = false;
+    WhenStarted(Linked, [&] {
+        ClickMenuPicture(3);
+        WhenTrue(
+            [&] {
+                auto* view = Screen<CMelodyView>();
+                melodies = view ? RowTexts(view->PhoneList()) : QStringList();
+                return !melodies.isEmpty();
+            },
+            [&] {
+                ClickBack();
+                WhenTrue([] { return Screen<CZorqMenu>() != nullptr; },
+                         [&] {
+                             ClickMenuPicture(5);
+                             WhenTrue(
+                                 [&] {
+                                     auto* view = Screen<CSetUp_SecurCode>();
+                                     auto* label = view ? qobject_cast<QLabel*>(view->GetDlgItem(1037)) : nullptr;
+                                     clock = label ? label->text() : QString();
+                                     return !clock.isEmpty();
+                                 },
+                                 [&] {
+                                     auto* view = Screen<CSetUp_SecurCode>();
+                                     clockButton = view->GetDlgItem(1052)->isEnabled();
+                                     alarmButton = view->GetDlgItem(1053)->isEnabled();
+                                     End();
+                                 },
+                                 10000, End);
+                         },
+                         5000, End);
+            },
+            10000, End);
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(melodies, QStringList{"Scale"});
+    EXPECT_FALSE(clock.isEmpty());
+    EXPECT_TRUE(clockButton);
+    EXPECT_TRUE(alarmButton);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+}
+
+// The PC message database chosen once is found again after a restart: no
+// message about it at the start or when the PC is chosen again, and its
+// messages are listed.
+TEST_F(ProgramTest, AfterChoosingThePCMessagesARestartShowsThemWithoutAnError)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    {
+        BoxWatcher boxes;
+        bool chosen = false;
+        WhenStarted(Linked, [&] {
+            ClickMenuPicture(2);
+            // The screen first shows the SIM, the source of every start.
+            WhenTrue([] { return SIMShown(); },
+                     [&] {
+                         QWidget* pc = Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC);
+                         ClickAt(pc);
+                         // Chosen, then back to the menu and out, as a user leaves.
+                         WhenTrue([] { return Screen<CShortMsg>()->SrcStorage() == SMS_SRC_PC; },
+                                  [&] {
+                                      chosen = true;
+                                      ClickBack();
+                                      WhenTrue([] { return Screen<CZorqMenu>() != nullptr; }, End, 5000, End);
+                                  },
+                                  10000, End);
+                     },
+                     15000, End);
+        });
+        EXPECT_EQ(RunProgram(folder), 0);
+        ASSERT_TRUE(chosen) << boxes.texts.join(" | ").toStdString();
+        EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    }
+    krn_reset_for_tests();
+    // A message arrives in the PC database meanwhile.
+    const std::string pcFile = folder.path() + "Database/defsms.mdb";
+    {
+        CJetDatabase db;
+        db.Open(pcFile);
+        CEntrySMSRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "[EntrySMS]");
+        rs.AddNew();
+        rs.Location = 1;
+        rs.msgType = 1;
+        rs.AddrList = "@+33612345678\r\n";
+        rs.SortAddr = MakeSortAddr(rs.AddrList);
+        rs.Text = "Kept on the PC";
+        rs.Date = 46000.5;
+        rs.Update();
+        rs.Close();
+    }
+    BoxWatcher boxes;
+    QStringList listed;
+    // Each start opens the message screen on the SIM: the PC is chosen again
+    // once the screen shows it.
+    WhenStarted(Linked, [&] {
+        ClickMenuPicture(2);
+        WhenTrue([] { return SIMShown(); },
+                 [] { ClickAt(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC)); }, 10000, End);
+        WhenTrue(
+            [&] {
+                auto* view = Screen<CShortMsg>();
+                if (!view || view->SrcStorage() != SMS_SRC_PC)
+                    return false;
+                CEntryListCtrl* list = view->List();
+                for (int r = 0; list && r < list->GetRowCount(); ++r)
+                    listed << list->GetRowText(r, 2);
+                return !listed.isEmpty();
+            },
+            End, 30000, [] {
+                auto* view = Screen<CShortMsg>();
+                ADD_FAILURE() << "source " << (view ? view->SrcStorage() : -1) << ", rows "
+                              << (view && view->List() ? view->List()->GetRowCount() : -1);
+                End();
+            });
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(listed, QStringList{"Kept on the PC"});
 }
 
 }  // namespace

@@ -225,7 +225,7 @@ TEST_F(ProgramWindow, EachMenuPictureOpensItsScreenAndBackReturnsToTheMenu)
         ASSERT_NE(screen, nullptr);
         EXPECT_TRUE(screen->inherits(s.className)) << screen->metaObject()->className();
         EXPECT_EQ(screen->GetViewKind(), s.viewKind);
-        EXPECT_EQ(frame->windowTitle(), app.LoadString(CZorqMenu::TitleStringOf(s.picture)));
+        EXPECT_EQ(frame->windowTitle(), app.LoadString(CZorqMenu::TitleStringOf(s.picture)).replace("[APP_NAME]", product));
         EXPECT_FALSE(frame->CloseCommandsEnabled());
         EXPECT_EQ(screen->GetClosingFlag(), 0);
         // The status bar goes along without a new indication.
