@@ -87,6 +87,9 @@ bool CDlgProgress::Create()
     OnInitDialog();
     show();
     raise();
+    // The work that follows runs in this thread: let the window appear with
+    // its title and text now rather than at the work's first wait.
+    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
     m_shown.start();
     return true;
 }
@@ -107,7 +110,10 @@ bool CDlgProgress::OnInitDialog()
     if (!m_strTitle.isEmpty())
         setWindowTitle(m_strTitle);
     if (m_bCentred) {
-        QWidget* owner = m_pOwner;
+        // Over the owner's window: the owner is usually a screen, a child
+        // whose own geometry is not on the desktop.
+        QWidget* owner = m_pOwner ? m_pOwner->window() : nullptr;
+        adjustSize();
         if (owner && owner->isVisible())
             move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
         else
