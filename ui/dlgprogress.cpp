@@ -87,9 +87,13 @@ bool CDlgProgress::Create()
     OnInitDialog();
     show();
     raise();
-    // The work that follows runs in this thread: let the window appear with
-    // its title and text now rather than at the work's first wait.
-    QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
+    // The work that follows runs in this thread: lay out and paint the
+    // window's own text now rather than at the work's first wait (its
+    // layout only: any other event could act on the work that shows it).
+    QCoreApplication::sendPostedEvents(this, QEvent::LayoutRequest);
+    for (QWidget* child : findChildren<QWidget*>())
+        QCoreApplication::sendPostedEvents(child, QEvent::LayoutRequest);
+    repaint();
     m_shown.start();
     return true;
 }
