@@ -223,8 +223,15 @@ void CDlgProgress::OnDestroyWindow()
 void CDlgProgressText::DoDataExchange(CDataExchange* pDX)
 {
     CDlgProgress::DoDataExchange(pDX);
-    if (GetDlgItem(kTextId))
-        DDX_Text(pDX, kTextId, m_strText);
+    if (!GetDlgItem(kTextId))
+        return;
+    if (pDX->m_bSaveAndValidate && m_strText.isEmpty())
+        return;  // the line shows the title, not a text of its own
+    DDX_Text(pDX, kTextId, m_strText);
+    // Until the work gives a text of its own, the line says what runs: a
+    // desktop may not show the window's title at all.
+    if (!pDX->m_bSaveAndValidate && m_strText.isEmpty())
+        SetDlgItemText(kTextId, TitleText());
 }
 
 void CDlgProgressText::SetText(const QString& text)

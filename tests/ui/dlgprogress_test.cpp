@@ -47,6 +47,9 @@ TEST_F(ProgressTest, StartShowsTheWindowDisablesTheOwnerAndFinishGivesItBack)
     // Over the owner's window, not at the desktop's corner; the owner here
     // is a screen inside a window, as in the program.
     EXPECT_LT((dlg.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 8);
+    auto* line = dlg.findChild<QLabel*>(QStringLiteral("id1109"));
+    if (line)
+        EXPECT_EQ(line->text(), services.LoadString(31313)) << "no empty text line";
     zorqtest::SaveScreen(&dlg, QStringLiteral("progress"));
 
     dlg.StepIt();
