@@ -48,8 +48,8 @@ TEST_F(ProgressTest, StartShowsTheWindowDisablesTheOwnerAndFinishGivesItBack)
     // is a screen inside a window, as in the program.
     EXPECT_LT((dlg.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 8);
     auto* line = dlg.findChild<QLabel*>(QStringLiteral("id1109"));
-    if (line)
-        EXPECT_EQ(line->text(), services.LoadString(31313)) << "no empty text line";
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), services.LoadString(31313)) << "no empty text line";
     zorqtest::SaveScreen(&dlg, QStringLiteral("progress"));
 
     dlg.StepIt();
