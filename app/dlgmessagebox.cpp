@@ -2,8 +2,9 @@
 
 #include "utilities.h"
 
-#include <QIcon>
+#include <QLabel>
 #include <QPushButton>
+#include <QStyle>
 
 CDlgMessageBox::CDlgMessageBox(QWidget* parent) : CDialog(142, parent) {}
 
@@ -21,14 +22,20 @@ void CDlgMessageBox::ComposeText(const QString& caption, const QString& textIn)
 bool CDlgMessageBox::OnInitDialog()
 {
     CreateFromTemplate();
-    CenterWindow();
     setWindowTitle(m_strCaption);
     CDataExchange dx(this, false);
     DDX_Control(&dx, IDOK, m_btnOK);
-    QIcon icon = LoadAppIcon(206);
-    if (m_btnOK && !icon.isNull())
-        m_btnOK->setIcon(icon);
+    // The information symbol left of the text, as every message box of the
+    // desktop shows its kind; the button stays a plain OK.
+    if (auto* icon = findChild<QLabel*>(QStringLiteral("icon")))
+        icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
     DDX_Text(&dx, 166, m_strText);
+    // The short text's leading line break placed it mid-box; the label
+    // centres it itself.
+    if (auto* text = qobject_cast<QLabel*>(GetDlgItem(166)))
+        text->setText(m_strText.startsWith(QLatin1String("\r\n")) ? m_strText.mid(2) : m_strText);
+    adjustSize();
+    CenterWindow();
     SetTimer(2, 100);
     raise();
     activateWindow();

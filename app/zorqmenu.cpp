@@ -3,6 +3,7 @@
 #include "uitext.h"
 
 #include "debugtrace.h"
+#include "handbutton.h"
 #include "utilities.h"
 #include "viewframe.h"
 #include "zorqapp.h"
@@ -11,6 +12,8 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QKeyEvent>
+#include <QPainter>
 
 namespace {
 struct MenuDefaults {
@@ -21,6 +24,52 @@ constexpr MenuDefaults kMenus[6] = {
     {"Menu1", 3, 29, 81, 57},   {"Menu2", 3, 65, 81, 93},   {"Menu3", 3, 101, 81, 129},
     {"Menu4", 3, 138, 81, 166}, {"Menu5", 3, 174, 81, 202}, {"Menu6", 3, 211, 81, 239},
 };
+// A menu picture for the keyboard. The mouse goes through it to the menu,
+// which tests its click regions as before.
+class PictureKeyArea : public QWidget {
+public:
+    PictureKeyArea(CZorqMenu* menu, int picture) : QWidget(menu), m_menu(menu), m_picture(picture)
+    {
+        setObjectName(QStringLiteral("menuPicture%1").arg(picture));
+        setFocusPolicy(Qt::TabFocus);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        switch (e->key()) {
+        case Qt::Key_Return: case Qt::Key_Enter: case Qt::Key_Space:
+            m_menu->ActivatePicture(m_picture);
+            return;
+        case Qt::Key_Up: case Qt::Key_Left:
+            m_menu->PictureKey(m_picture == 1 ? 6 : m_picture - 1)->setFocus(Qt::TabFocusReason);
+            return;
+        case Qt::Key_Down: case Qt::Key_Right:
+            m_menu->PictureKey(m_picture == 6 ? 1 : m_picture + 1)->setFocus(Qt::TabFocusReason);
+            return;
+        default:
+            QWidget::keyPressEvent(e);
+        }
+    }
+    void focusInEvent(QFocusEvent* e) override { QWidget::focusInEvent(e); update(); }
+    void focusOutEvent(QFocusEvent* e) override { QWidget::focusOutEvent(e); update(); }
+    void paintEvent(QPaintEvent*) override
+    {
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0xE0, 0x7A, 0x2F), 3));
+        const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
+        p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
+    }
+
+private:
+    CZorqMenu* m_menu;
+    int m_picture;
+};
+
 }  // namespace
 
 CZorqMenu::CZorqMenu(QWidget* parent) : CMainView(kTemplateId, parent)
@@ -44,10 +93,22 @@ int CZorqMenu::TitleStringOf(int picture)
 void CZorqMenu::OnInitialUpdate()
 {
     CMainView::OnInitialUpdate();
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
     for (int i = 0; i < 6; ++i) {
         const MenuDefaults& d = kMenus[i];
         m_rgnMenu[i] = ReadClickRegion(d.section, d.ulx, d.uly, d.lrx, d.lry);
+        if (!m_pKeys[i])
+            m_pKeys[i] = new PictureKeyArea(this, i + 1);
+        m_pKeys[i]->setGeometry(m_rgnMenu[i].boundingRect());
+        if (app)
+            m_pKeys[i]->setAccessibleName(app->LoadString(i < 5 ? TitleStringOf(i + 1) : 31240));
+        m_pKeys[i]->show();
     }
+    // The pictures come first, top to bottom, then the hand buttons.
+    for (int i = 0; i < 5; ++i)
+        setTabOrder(m_pKeys[i], m_pKeys[i + 1]);
+    if (RefreshButton())
+        setTabOrder(m_pKeys[5], RefreshButton());
     if (CViewFrame* frame = GetViewFrame()) {
         QString title = QString::fromLatin1(kProductName);
         if (gv_bDebug)
@@ -62,6 +123,14 @@ void CZorqMenu::OnQuitView()
     CZorqMMIApp* app = CZorqMMIApp::Instance();
     if (QWidget* main = app ? app->m_pMainWnd : nullptr)
         main->close();
+}
+
+void CZorqMenu::ActivatePicture(int picture)
+{
+    if (picture >= 1 && picture <= 5)
+        OpenScreen(picture);
+    else if (picture == 6)
+        OnHelp();
 }
 
 void CZorqMenu::OpenScreen(int picture)
@@ -81,12 +150,12 @@ void CZorqMenu::OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers mo
         return;
     for (int picture = 1; picture <= 5; ++picture) {
         if (m_rgnMenu[picture - 1].contains(point)) {
-            OpenScreen(picture);
+            ActivatePicture(picture);
             return;
         }
     }
     if (m_rgnMenu[5].contains(point))
-        OnHelp();
+        ActivatePicture(6);
     if (MessageRegion().contains(point) && m_status.unread_msg == 1 && m_status.sms_full == 0) {
         // The switch to the received folder clears the closing flag itself.
         if (CZorqMMIDoc* doc = GetDocument())

@@ -19,6 +19,11 @@ public:
 
     // The frame title shown for the screen of menu picture 1 to 5.
     static int TitleStringOf(int picture);
+    // What a click on picture 1 to 6 does: its screen, or the help.
+    void ActivatePicture(int picture);
+    // The keyboard's stand-in for picture 1 to 6: Tab and the arrow keys move
+    // between them, Enter and Space open; it draws the focus frame.
+    QWidget* PictureKey(int picture) const { return m_pKeys[picture - 1]; }
 
 protected:
     void OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
@@ -31,4 +36,5 @@ private:
     void OpenScreen(int picture);
 
     QRegion m_rgnMenu[6];
+    QWidget* m_pKeys[6] = {};
 };

@@ -259,8 +259,10 @@ void CPBSourceData::SetColumns(bool scrollBar)
     if (!m_pDataList)
         return;
     int col = 0;
-    if (m_nListKind == 0)
+    if (m_nListKind == 0) {
         m_pDataList->InsertColumn(UiLoadString(31451), col++, m_nListKind, scrollBar);
+        m_pDataList->SetColumnSample(0, QStringLiteral("888"));  // three-digit locations
+    }
     m_pDataList->InsertColumn(UiLoadString(31220), col++, m_nListKind, scrollBar);
     m_pDataList->InsertColumn(UiLoadString(31221), col, m_nListKind, scrollBar);
 }

@@ -90,13 +90,17 @@ void CPhoneBook::BindControls()
         if (auto* e = qobject_cast<QLineEdit*>(w)) {
             e->setMaxLength(250);
             connect(e, &QLineEdit::textEdited, this, [this, id] { OnFieldChanged(id); });
-            if (id == IDC_NUMBER)
-                connect(e, &QLineEdit::returnPressed, this, [this] {
-                    if (auto* a = GetDlgItem(IDC_ADDRESS); a && !a->isEnabled()) {
-                        OnBAddOk();
-                        m_pPane->GetFourthButton()->setFocus();
-                    }
-                });
+            // Enter: with only a name and a number to give (a phone
+            // storage), Enter in the number saves the entry; otherwise it
+            // moves on to the next field.
+            connect(e, &QLineEdit::returnPressed, this, [this, id] {
+                if (auto* a = GetDlgItem(IDC_ADDRESS); id == IDC_NUMBER && a && !a->isEnabled()) {
+                    OnBAddOk();
+                    m_pPane->GetFourthButton()->setFocus();
+                    return;
+                }
+                focusNextChild();
+            });
         } else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
             connect(p, &QPlainTextEdit::textChanged, this, [this, id] { OnFieldChanged(id); });
         }

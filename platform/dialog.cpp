@@ -3,6 +3,7 @@
 #include "langbundle.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -167,7 +168,12 @@ QString CDialog::GetDlgItemText(int id) const
 
 void CDialog::CenterWindow()
 {
-    QWidget* owner = parentWidget();
+    // Over the window the owner lies in (a screen's form is a child of the
+    // main window: its own geometry is not on the desktop), else over the
+    // active window, else the screen.
+    QWidget* owner = parentWidget() ? parentWidget()->window() : QApplication::activeWindow();
+    if (owner == this)
+        owner = nullptr;
     QRect area;
     if (owner && owner->isVisible())
         area = owner->frameGeometry();

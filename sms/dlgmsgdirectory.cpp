@@ -164,8 +164,11 @@ void CDlgMsgDirectory::FillRecipients()
     m_listRecipients->DeleteAllRows();
     m_listRecipients->DeleteAllColumns();
     m_rowAddress.clear();
-    m_listRecipients->InsertColumn(UiLoadString(31220), 0, 4, false);
-    m_listRecipients->InsertColumn(UiLoadString(31221), 1, 4, false);
+    // Name and number share the list; the number column is wide enough for
+    // the longest number the phone dials.
+    m_listRecipients->InsertColumn(UiLoadString(31220), 0, 1, false);
+    m_listRecipients->InsertColumn(UiLoadString(31221), 1, 1, false);
+    m_listRecipients->SetColumnSample(1, QStringLiteral("12345678901234567890"));
     if (m_pMsg) {
         const CAddressList& list = m_pMsg->GetAddressList();
         for (int i = 0; i < list.GetCount(); ++i)

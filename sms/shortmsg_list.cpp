@@ -280,6 +280,9 @@ void CShortMsg::InsertListColumns(bool scrollBar)
     m_list->InsertColumn(UiLoadString(m_nFolder == 1 ? 31290 : 31259), 0, 3, scrollBar);
     m_list->InsertColumn(UiLoadString(31291), 1, 3, scrollBar);
     m_list->InsertColumn(UiLoadString(31454), 2, 3, scrollBar);
+    // A full international number and the widest date and time.
+    m_list->SetColumnSample(0, QStringLiteral("+33612345678"));
+    m_list->SetColumnSample(1, DateText(46384.99930555555));  // 28 December 2026, 23:59
 }
 
 void CShortMsg::FillList(CDaoDatabase* db, bool reset)

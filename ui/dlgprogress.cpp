@@ -87,6 +87,13 @@ bool CDlgProgress::Create()
     OnInitDialog();
     show();
     raise();
+    // The work that follows runs in this thread: lay out and paint the
+    // window's own text now rather than at the work's first wait (its
+    // layout only: any other event could act on the work that shows it).
+    QCoreApplication::sendPostedEvents(this, QEvent::LayoutRequest);
+    for (QWidget* child : findChildren<QWidget*>())
+        QCoreApplication::sendPostedEvents(child, QEvent::LayoutRequest);
+    repaint();
     m_shown.start();
     return true;
 }
@@ -107,7 +114,10 @@ bool CDlgProgress::OnInitDialog()
     if (!m_strTitle.isEmpty())
         setWindowTitle(m_strTitle);
     if (m_bCentred) {
-        QWidget* owner = m_pOwner;
+        // Over the owner's window: the owner is usually a screen, a child
+        // whose own geometry is not on the desktop.
+        QWidget* owner = m_pOwner ? m_pOwner->window() : nullptr;
+        adjustSize();
         if (owner && owner->isVisible())
             move(owner->frameGeometry().center() - QPoint(width() / 2, height() / 2));
         else
@@ -213,8 +223,15 @@ void CDlgProgress::OnDestroyWindow()
 void CDlgProgressText::DoDataExchange(CDataExchange* pDX)
 {
     CDlgProgress::DoDataExchange(pDX);
-    if (GetDlgItem(kTextId))
-        DDX_Text(pDX, kTextId, m_strText);
+    if (!GetDlgItem(kTextId))
+        return;
+    if (pDX->m_bSaveAndValidate && m_strText.isEmpty())
+        return;  // the line shows the title, not a text of its own
+    DDX_Text(pDX, kTextId, m_strText);
+    // Until the work gives a text of its own, the line says what runs: a
+    // desktop may not show the window's title at all.
+    if (!pDX->m_bSaveAndValidate && m_strText.isEmpty())
+        SetDlgItemText(kTextId, TitleText());
 }
 
 void CDlgProgressText::SetText(const QString& text)

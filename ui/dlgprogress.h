@@ -86,6 +86,7 @@ public:
 
     QWidget* Owner() const { return m_pOwner; }
     bool IsCentred() const { return m_bCentred; }
+    const QString& TitleText() const { return m_strTitle; }
 
 protected:
     // Runs when the window ends, whatever the path.

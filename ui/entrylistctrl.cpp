@@ -270,19 +270,58 @@ int CEntryListCtrl::InsertColumn(const QString& title, int column, int listKind,
     model_->InsertColumnTitle(column, title);
     const int c = std::min(column, GetColumnCount() - 1);
     header()->resizeSection(c, ColumnWidth(listKind, c, contentsRect().width(), scrollBar));
+    FitSampledColumns();
     return c;
 }
 
 void CEntryListCtrl::RelayoutColumns(bool scrollBar)
 {
-    for (int c = 0; c <= lastColumn_ && c < GetColumnCount(); ++c) {
+    for (int c = 0; c <= lastColumn_ && c < GetColumnCount(); ++c)
         header()->resizeSection(c, ColumnWidth(listKind_, c, contentsRect().width(), scrollBar));
+    FitSampledColumns();
+    for (int c = 0; c <= lastColumn_ && c < GetColumnCount(); ++c)
         PostMessage(this, WM_LIST_COLUMN_TRACKED, 0, c);
+}
+
+void CEntryListCtrl::SetColumnSample(int column, const QString& sample)
+{
+    samples_[column] = sample;
+    FitSampledColumns();
+}
+
+void CEntryListCtrl::FitSampledColumns()
+{
+    const int count = GetColumnCount();
+    for (auto it = samples_.cbegin(); it != samples_.cend(); ++it) {
+        const int c = it.key();
+        if (c >= count)
+            continue;
+        const QString title = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+        // Text margins of a cell and of a heading; column 0 also shows the
+        // row's picture.
+        int need = fontMetrics().horizontalAdvance(it.value()) + 12;
+        if (c == 0)
+            need += iconSize().isValid() ? iconSize().width() + 6 : 22;
+        need = std::max(need, header()->fontMetrics().horizontalAdvance(title) + 16);
+        const int lack = need - header()->sectionSize(c);
+        if (lack <= 0)
+            continue;
+        int donor = -1;
+        for (int o = 0; o < count; ++o)
+            if (o != c && !samples_.contains(o) &&
+                (donor < 0 || header()->sectionSize(o) > header()->sectionSize(donor)))
+                donor = o;
+        if (donor < 0)
+            continue;
+        const int give = std::min(lack, std::max(0, header()->sectionSize(donor) - 40));
+        header()->resizeSection(donor, header()->sectionSize(donor) - give);
+        header()->resizeSection(c, header()->sectionSize(c) + give);
     }
 }
 
 void CEntryListCtrl::DeleteAllColumns()
 {
+    samples_.clear();
     while (model_->columnCount() > 0 && model_->headerData(0, Qt::Horizontal, Qt::DisplayRole).isValid())
         model_->RemoveColumnAt(0);
     lastColumn_ = -1;

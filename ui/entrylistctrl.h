@@ -16,6 +16,7 @@
 #include <QAbstractTableModel>
 #include <QIcon>
 #include <QList>
+#include <QMap>
 #include <QTreeView>
 
 #include <cstdint>
@@ -87,6 +88,11 @@ public:
     // Columns.
     int InsertColumn(const QString& title, int column, int listKind, bool scrollBar);
     void RelayoutColumns(bool scrollBar);
+    // The widest text a column shows (a three-digit location, a full number,
+    // a date and time): the column is at least that wide, with its heading
+    // and its rows' picture, and the widest column without a sample gives
+    // up the room. Rows are never measured.
+    void SetColumnSample(int column, const QString& sample);
     void DeleteAllColumns();
     int GetColumnCount() const;
     int GetListKind() const { return listKind_; }
@@ -159,10 +165,13 @@ protected:
 private:
     void PostFocusRow();
     int RowHeight() const;
+    // Widens the sampled columns to their samples, from the widest other one.
+    void FitSampledColumns();
 
     CEntryListModel* model_;
     int listKind_ = 0;
     int lastColumn_ = -1;
+    QMap<int, QString> samples_;
     int highlightMode_ = 2;
     int editMaxLength_ = 0;
     mutable int rowHeight_ = 0;

@@ -30,8 +30,9 @@ bool CDlgFindBase::OnInitDialog()
     m_bHintShown = false;
     m_bNotFound = false;
     SetDlgItemText(kMessage, UiLoadString(kHintString));
-    if (m_x >= 0 && m_y >= 0)
-        move(m_x, m_y);
+    // The callers' positions are screen points of a desktop long gone;
+    // the dialog opens centred over the screen it searches.
+    CenterWindow();
     return true;
 }
 

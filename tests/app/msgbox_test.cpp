@@ -2,6 +2,7 @@
 #include "escape_key.h"
 
 #include "test_support.h"
+#include "walkthrough.h"
 #include "zorqapp.h"
 
 #include <QApplication>
@@ -138,8 +139,14 @@ TEST_F(MessageBoxTest, DialogShowsTheTextAndEscapeStillGivesOk)
     bool sawText = false;
     bool timerRunning = false;
     QTimer::singleShot(50, [&] {
+        // The short text's line break is left to the label's centring; the
+        // information symbol stands left of it.
         auto* label = qobject_cast<QLabel*>(dlg.GetDlgItem(166));
-        sawText = label && label->text() == QStringLiteral("\r\nSaved.");
+        auto* icon = dlg.findChild<QLabel*>(QStringLiteral("icon"));
+        sawText = label && label->text() == QStringLiteral("Saved.") && icon &&
+                  !icon->pixmap().isNull() && icon->x() < label->x() &&
+                  dlg.height() < 140;
+        zorqtest::SaveScreen(&dlg, QStringLiteral("message_box"));
         timerRunning = dlg.HasTimer(2);
         QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
         QApplication::sendEvent(&dlg, &esc);
@@ -152,7 +159,8 @@ TEST_F(MessageBoxTest, DialogShowsTheTextAndEscapeStillGivesOk)
     EXPECT_TRUE(timerRunning);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Pellard Tarvel Data"));
     ASSERT_NE(dlg.m_btnOK, nullptr);
-    EXPECT_FALSE(dlg.m_btnOK->icon().isNull());
+    EXPECT_TRUE(dlg.m_btnOK->icon().isNull()) << "a plain OK button";
+    EXPECT_EQ(dlg.m_strText, QStringLiteral("\r\nSaved."));
 
     CDlgMessageBox viaOk;
     viaOk.ComposeText(QStringLiteral("T"), QStringLiteral("x"));
@@ -208,3 +216,54 @@ TEST_F(MessageBoxTest, EscapeClosesEveryBoxWithCancelsAnswer)
 }
 
 }  // namespace
+
+// The desktop's boxes for the other kinds: the kind's symbol left of the
+// text, plain buttons, shot for the walk-through.
+TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)
+{
+    ShowingApp real;
+    real.SetDataDirectories(dir_.path() + "zorqmmi");
+    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
+    mainWnd_.resize(600, 400);
+    mainWnd_.show();
+    real.m_pMainWnd = &mainWnd_;
+    const struct {
+        unsigned type;
+        const char* shot;
+        int answer;
+    } kinds[] = {
+        {MB_YESNO | MB_ICONQUESTION, "message_box_question", IDNO},
+        {MB_OK | MB_ICONEXCLAMATION, "message_box_warning", IDOK},
+        {MB_OK | MB_ICONHAND, "message_box_error", IDOK},
+        {MB_OKCANCEL | MB_ICONASTERISK, "message_box_information", IDCANCEL},
+    };
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.shot);
+        bool iconLeft = false, plain = true;
+        QTimer::singleShot(50, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box)
+                return;
+            auto labels = box->findChildren<QLabel*>();
+            QLabel *icon = nullptr, *text = nullptr;
+            for (QLabel* l : labels) {
+                if (!l->isVisible())
+                    continue;
+                if (!l->pixmap().isNull())
+                    icon = l;
+                else if (l->text().contains(QStringLiteral("phone")))
+                    text = l;
+            }
+            iconLeft = icon && text && icon->geometry().right() < text->geometry().left();
+            for (QPushButton* b : box->findChildren<QPushButton*>())
+                plain = plain && b->icon().isNull();
+            zorqtest::SaveScreen(box, QString::fromLatin1(k.shot));
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &esc);
+        });
+        const int answer = real.DoMessageBox("The phone does not answer.", k.type, 0);
+        EXPECT_EQ(answer, k.answer);
+        EXPECT_TRUE(iconLeft);
+        EXPECT_TRUE(plain);
+    }
+}

@@ -171,6 +171,11 @@ TEST_F(DirectoryTest, RefusesDuplicatesMissingAndOverlongNumbers)
     Click(dlg->GetDlgItem(1101));
     EXPECT_EQ(Recipients(), (std::vector<std::string>{"Anna|+331", "Twenty|12345678901234567890"}));
     EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31732), Text(31693, {"20"})}));
+    // The recipients' numbers, twenty digits included, show whole.
+    CEntryListCtrl* chosen = dlg->RecipientList();
+    EXPECT_GE(chosen->columnWidth(1), chosen->fontMetrics().horizontalAdvance(QStringLiteral("12345678901234567890")));
+    EXPECT_LE(chosen->columnWidth(0) + chosen->columnWidth(1), chosen->viewport()->width());
+    zorqtest::SaveScreen(dlg.get(), QStringLiteral("sms_recipients"));
     // The refused rows stay selected; the added ones do not.
     EXPECT_TRUE(Book()->IsRowSelected(BookRow("Long")));
     EXPECT_FALSE(Book()->IsRowSelected(BookRow("Anna")));

@@ -1,21 +1,94 @@
 // The walk-through: any test renders a widget, as a user would see it, into
 // ${ZORQ_TEST_BUILD_DIR}/screens/<name>.png, so the program's screens and
-// dialogs can be looked at without a desktop. Every rendered window is also
-// checked for unfinished text (shown_texts.h).
+// dialogs can be looked at without a desktop. Each shot is also checked for
+// unfinished text (shown_texts.h) and for texts cut off by the space their
+// control is given.
 #pragma once
 
 #include "shown_texts.h"
 
-#include <gtest/gtest.h>
-
+#include <QAbstractButton>
 #include <QCoreApplication>
 #include <QDir>
 #include <QImage>
+#include <QLabel>
 #include <QPixmap>
+#include <QPushButton>
 #include <QString>
+#include <QStringList>
+#include <QTextDocument>
 #include <QWidget>
 
+#include <gtest/gtest.h>
+
 namespace zorqtest {
+
+// The buttons and labels under `root` (shown ones only) whose text needs
+// more room than they have, or which stick out of the widget that holds
+// them; one line each, naming the control and its text.
+inline QStringList ClippedTexts(QWidget* root)
+{
+    QStringList found;
+    auto name = [](QWidget* w, const QString& text) {
+        return QStringLiteral("%1 \"%2\" (%3): ")
+            .arg(QString::fromLatin1(w->metaObject()->className()), text, w->objectName());
+    };
+    QList<QWidget*> widgets = root->findChildren<QWidget*>();
+    for (QWidget* w : widgets) {
+        if (!w->isVisibleTo(root) || w->isWindow())
+            continue;
+        auto* button = qobject_cast<QAbstractButton*>(w);
+        auto* label = qobject_cast<QLabel*>(w);
+        if (!button && !label)
+            continue;
+        QString text = button ? button->text() : label->text();
+        // Sticking out of the holder cuts any control, text or not.
+        QWidget* holder = w->parentWidget();
+        if (holder && !holder->rect().contains(w->geometry()) && !w->geometry().isEmpty() &&
+            holder->rect().intersects(w->geometry()))
+            found << name(w, text) + QStringLiteral("outside its holder %1x%2 at %3,%4 %5x%6")
+                                         .arg(holder->width()).arg(holder->height())
+                                         .arg(w->x()).arg(w->y()).arg(w->width()).arg(w->height());
+        if (text.isEmpty())
+            continue;
+        if (button) {
+            // A push button's text and icon, with a few pixels of its frame
+            // on each side (its size hint adds a minimum width of the style's,
+            // which short texts do not need).
+            QString plain = text;
+            plain.remove(QLatin1Char('&'));
+            int need = button->fontMetrics().horizontalAdvance(plain) + 8;
+            if (!button->icon().isNull())
+                need += button->iconSize().width() + 4;
+            if (!qobject_cast<QPushButton*>(button))
+                need = button->sizeHint().width();
+            if (need > button->width())
+                found << name(w, text) + QStringLiteral("needs %1 pixels, has %2")
+                                             .arg(need).arg(button->width());
+            continue;
+        }
+        if (!label->pixmap().isNull() || label->textFormat() == Qt::RichText ||
+            (label->textFormat() == Qt::AutoText && Qt::mightBeRichText(text)))
+            continue;
+        const QRect room = label->contentsRect().adjusted(label->margin(), label->margin(),
+                                                          -label->margin(), -label->margin());
+        if (label->wordWrap()) {
+            const int need = label->heightForWidth(label->width());
+            if (need > label->height())
+                found << name(w, text) + QStringLiteral("needs %1 pixels of height, has %2")
+                                             .arg(need).arg(label->height());
+        } else {
+            QString longest;
+            int width = 0;
+            for (const QString& line : text.split(QLatin1Char('\n')))
+                width = std::max(width, label->fontMetrics().horizontalAdvance(line.trimmed()));
+            if (width > room.width())
+                found << name(w, text) + QStringLiteral("needs %1 pixels, has %2")
+                                             .arg(width).arg(room.width());
+        }
+    }
+    return found;
+}
 
 // The folder of the rendered screens.
 inline QString ScreensDir() { return QStringLiteral(ZORQ_TEST_BUILD_DIR "/screens"); }
@@ -38,6 +111,8 @@ inline QString SaveScreen(QWidget* widget, const QString& name)
     if (image.isNull() || !QDir().mkpath(ScreensDir()))
         return QString();
     const QString path = ScreensDir() + QLatin1Char('/') + name + QStringLiteral(".png");
+    for (const QString& clipped : ClippedTexts(widget))
+        ADD_FAILURE() << "walk-through " << name.toStdString() << ": cut off: " << clipped.toStdString();
     return image.save(path, "PNG") ? path : QString();
 }
 

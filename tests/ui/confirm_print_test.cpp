@@ -2,6 +2,7 @@
 #include "print.h"
 
 #include "ui_test_util.h"
+#include "walkthrough.h"
 
 #include <QApplication>
 #include <QFile>
@@ -32,6 +33,8 @@ TEST_F(ConfirmTest, AnswersOverASequenceOfItems)
         dlg.SetItemName(s.name);
         uitest::OnNextModal([&](QWidget* w) {
             shown << w->findChild<QLabel*>("id1083")->text();
+            if (shown.size() == 1)
+                zorqtest::SaveScreen(w, QStringLiteral("confirm_delete"));
             if (s.button)
                 uitest::ClickId(w, s.button);
             else

@@ -3,6 +3,7 @@
 #include "finddlg.h"
 
 #include "ui_test_util.h"
+#include "walkthrough.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -23,6 +24,7 @@ namespace {
 struct DstTest : ::testing::Test {
     uitest::RecordingUi ui;
     QWidget owner;
+    bool shot_ = false;
 
     // Opens the dialog, records the listed values and picks `pick` (-1: none).
     template <class Dlg>
@@ -35,6 +37,10 @@ struct DstTest : ::testing::Test {
                 for (int i = 0; i < combo->count(); ++i)
                     listed->push_back(combo->ValueAt(i) * 10 + combo->KindAt(i));
             combo->setCurrentIndex(pick);
+            if (!shot_) {
+                shot_ = true;
+                zorqtest::SaveScreen(w, QStringLiteral("copy_destination_choice"));
+            }
             if (pick < 0)
                 QTimer::singleShot(30, w, [w] { uitest::ClickId(w, IDCANCEL); });
             uitest::ClickId(w, IDOK);
@@ -157,6 +163,8 @@ TEST_F(DstTest, MirrorChoiceTellsTheOwnerOnlyWhenErasing)
         dlg.SetPosition(10, 20);
         uitest::OnNextModal([&](QWidget* w) {
             EXPECT_TRUE(w->findChild<QRadioButton*>("id1123")->isChecked());
+            if (!erase)
+                zorqtest::SaveScreen(w, QStringLiteral("copy_mirror_choice"));
             if (erase)
                 w->findChild<QRadioButton*>("id1122")->click();
             uitest::ClickId(w, IDOK);

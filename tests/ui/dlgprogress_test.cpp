@@ -1,6 +1,7 @@
 #include "dlgbase.h"
 #include "dlgprogress.h"
 #include "ui_test_support.h"
+#include "walkthrough.h"
 
 #include <QAbstractButton>
 #include <QCoreApplication>
@@ -43,6 +44,13 @@ TEST_F(ProgressTest, StartShowsTheWindowDisablesTheOwnerAndFinishGivesItBack)
     EXPECT_FALSE(owner.isEnabled());
     EXPECT_TRUE(ProgressNotices::running);
     EXPECT_FALSE(dlg.Create()) << "a second Create on a standing window does nothing";
+    // Over the owner's window, not at the desktop's corner; the owner here
+    // is a screen inside a window, as in the program.
+    EXPECT_LT((dlg.frameGeometry().center() - owner.frameGeometry().center()).manhattanLength(), 8);
+    auto* line = dlg.findChild<QLabel*>(QStringLiteral("id1109"));
+    ASSERT_NE(line, nullptr);
+    EXPECT_EQ(line->text(), services.LoadString(31313)) << "no empty text line";
+    zorqtest::SaveScreen(&dlg, QStringLiteral("progress"));
 
     dlg.StepIt();
     auto* bar = dlg.findChild<QProgressBar*>(QStringLiteral("id1075"));
@@ -167,6 +175,7 @@ TEST_F(ProgressTest, TextLinesAndCallStatesAreFormattedWithTheName)
     ASSERT_NE(line, nullptr);
     EXPECT_EQ(line->text(), services.FormatString(31751, {QStringLiteral("Alice")}));
     EXPECT_TRUE(line->text().contains(QLatin1String("Alice")));
+    zorqtest::SaveScreen(&text, QStringLiteral("progress_text"));
     text.Close();
 
     CDlgConnectionStatus call(QStringLiteral("Bob"), &owner);
@@ -174,6 +183,7 @@ TEST_F(ProgressTest, TextLinesAndCallStatesAreFormattedWithTheName)
     auto* status = call.findChild<QLabel*>(QStringLiteral("id1119"));
     ASSERT_NE(status, nullptr);
     EXPECT_EQ(status->text(), services.FormatString(31765, {QStringLiteral("Bob")}));
+    zorqtest::SaveScreen(&call, QStringLiteral("progress_call"));
     EXPECT_FALSE(owner.isEnabled());
     call.ShowStatus3();
     EXPECT_EQ(status->text(), services.FormatString(31867, {QStringLiteral("Bob")}));

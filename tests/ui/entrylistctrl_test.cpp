@@ -87,6 +87,27 @@ TEST_F(EntryListTest, ColumnsAreLaidOutAndRelaidWhenThePageFills)
     EXPECT_EQ(list->columnWidth(1), CEntryListCtrl::ColumnWidth(0, 1, client, false));
 }
 
+TEST_F(EntryListTest, SampledColumnsFitTheirWidestTextAndKeepDoingSoWhenRelaid)
+{
+    // The message list's thirds of a 330-pixel list are too narrow for a
+    // full number and a date; the text column gives up the room.
+    list->setGeometry(0, 0, 330, 200);
+    list->InsertColumn("Sender", 0, 3, false);
+    list->InsertColumn("Date", 1, 3, false);
+    list->InsertColumn("Text", 2, 3, false);
+    const int third = list->columnWidth(0);
+    const QString number = QStringLiteral("+33612345678"), date = QStringLiteral("28/12/2026 23:59");
+    ASSERT_LT(third, list->fontMetrics().horizontalAdvance(number) + 30) << "the sample must need room";
+    list->SetColumnSample(0, number);
+    list->SetColumnSample(1, date);
+    const int total = list->columnWidth(0) + list->columnWidth(1) + list->columnWidth(2);
+    EXPECT_GE(list->columnWidth(0), list->fontMetrics().horizontalAdvance(number) + 12);
+    EXPECT_GE(list->columnWidth(1), list->fontMetrics().horizontalAdvance(date) + 12);
+    EXPECT_EQ(total, 3 * third) << "the room comes from the text column";
+    list->RelayoutColumns(true);
+    EXPECT_GE(list->columnWidth(1), list->fontMetrics().horizontalAdvance(date) + 12);
+}
+
 TEST_F(EntryListTest, RowsHoldTextsCutTo255ImagesAndFonts)
 {
     list->InsertColumn("A", 0, 1, false);

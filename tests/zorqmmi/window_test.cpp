@@ -7,6 +7,7 @@
 
 #include "doc_fixture.h"
 #include "dlgabout.h"
+#include "dialog.h"
 #include "dlgmessagebox.h"
 #include "docwindows.h"
 #include "handbutton.h"
@@ -21,6 +22,9 @@
 
 #include <QApplication>
 #include <QDesktopServices>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
@@ -78,6 +82,11 @@ protected:
     void SetUp() override
     {
         EngineTest::SetUp();
+        // The previous test's window shut the program down, which asks the
+        // main loop to end; a main loop run ends that request, or every
+        // modal loop of this test would return at once.
+        QTimer::singleShot(0, [] { QCoreApplication::exit(0); });
+        QCoreApplication::exec();
         const std::string& d = host.folder;
         for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
             std::filesystem::create_directories(d + sub);
@@ -315,6 +324,95 @@ TEST_F(ProgramWindow, HelpPictureF1AndTheHelpButtonOpenTheHelpAtTheScreensSectio
     QTest::keyClick(Active(), Qt::Key_F1);
     ASSERT_EQ(desktop.opened.size(), 4);
     EXPECT_EQ(desktop.opened.back(), HelpAt("phonebook"));
+}
+
+TEST_F(ProgramWindow, TheKeyboardReachesTheMenuPicturesThePhonebookFormAndTheFindDialog)
+{
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QPointer<CZorqMenu> menu = Menu();
+    // Tab reaches a picture; the arrows go round the six; a frame shows it.
+    for (int i = 0; i < 12 && !menu->PictureKey(1)->hasFocus(); ++i)
+        QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : frame, Qt::Key_Tab);
+    ASSERT_TRUE(menu->PictureKey(1)->hasFocus());
+    QTest::keyClick(menu->PictureKey(1), Qt::Key_Up);
+    EXPECT_TRUE(menu->PictureKey(6)->hasFocus());
+    QTest::keyClick(menu->PictureKey(6), Qt::Key_Down);
+    QTest::keyClick(menu->PictureKey(1), Qt::Key_Right);
+    ASSERT_TRUE(menu->PictureKey(2)->hasFocus());
+    QTest::keyClick(menu->PictureKey(2), Qt::Key_Left);
+    ASSERT_TRUE(menu->PictureKey(1)->hasFocus());
+    const QImage framed = menu->PictureKey(1)->grab().toImage();
+    bool accent = false;
+    for (int x = 0; x < framed.width() && !accent; ++x)
+        accent = framed.pixelColor(x, framed.height() / 2).red() > 200 &&
+                 framed.pixelColor(x, framed.height() / 2).blue() < 100;
+    EXPECT_TRUE(accent) << "the focused picture shows its frame";
+    SaveScreen(frame, QStringLiteral("menu_keyboard_focus"));
+    QTest::keyClick(menu->PictureKey(1), Qt::Key_Return);
+    ASSERT_TRUE(Until([&] { return menu.isNull(); }));
+    ASSERT_TRUE(Active()->inherits("CPhoneBook"));
+
+    // The phonebook form on the PC: Enter in a field moves to the next one,
+    // Tab leaves the address without typing into it.
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::mouseClick(Active()->GetDlgItem(1001), Qt::LeftButton);  // the PC phonebook
+    QTest::mouseClick(Active()->GetDlgItem(1069), Qt::LeftButton);  // new entry
+    auto* name = qobject_cast<QLineEdit*>(Active()->GetDlgItem(1012));
+    auto* number = qobject_cast<QLineEdit*>(Active()->GetDlgItem(1013));
+    auto* address = qobject_cast<QPlainTextEdit*>(Active()->GetDlgItem(1014));
+    ASSERT_TRUE(name && number && address);
+    ASSERT_TRUE(Until([&] { return name->isEnabled() && address->isEnabled(); }));
+    name->setFocus(Qt::TabFocusReason);
+    QTest::keyClicks(name, QStringLiteral("Carol"));
+    QTest::keyClick(name, Qt::Key_Return);
+    EXPECT_TRUE(number->hasFocus());
+    QTest::keyClicks(number, QStringLiteral("0611"));
+    QTest::keyClick(number, Qt::Key_Return);
+    EXPECT_TRUE(address->hasFocus());
+    QTest::keyClicks(address, QStringLiteral("1 Quay Road"));
+    QTest::keyClick(address, Qt::Key_Tab);
+    EXPECT_FALSE(address->hasFocus());
+    EXPECT_EQ(address->toPlainText(), QStringLiteral("1 Quay Road"));
+    QTest::mouseClick(Active()->GetDlgItem(1026), Qt::LeftButton);  // cancel the entry
+
+    // The find dialog: Enter searches; nothing found keeps it open with the
+    // bold line, a hit closes it.
+    bool notFoundShown = false, centred = false;
+    int steps = 0;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        auto* find = qobject_cast<CDialog*>(QApplication::activeModalWidget());
+        if (!find || find->TemplateId() != 167 || !find->isVisible())
+            return;
+        auto* first = qobject_cast<QLineEdit*>(find->GetDlgItem(1032));
+        if (steps == 0) {
+            ++steps;
+            centred = (find->frameGeometry().center() - frame->frameGeometry().center()).manhattanLength() < 8;
+            first->setFocus();
+            QTest::keyClicks(first, QStringLiteral("Nobody"));
+            QTest::keyClick(first, Qt::Key_Return);
+            auto* line = qobject_cast<QLabel*>(find->GetDlgItem(1079));
+            notFoundShown = find->isVisible() && line && line->text() == app.LoadString(31218) &&
+                            line->font().bold();
+            SaveScreen(find, QStringLiteral("find_not_found"));
+            first->clear();
+            QTest::keyClicks(first, QStringLiteral("Ali"));
+            QTest::keyClick(first, Qt::Key_Return);
+            ++steps;
+        }
+    });
+    poll.start(20);
+    QTest::mouseClick(Active()->GetDlgItem(1001), Qt::LeftButton);
+    QTest::mouseClick(Active()->GetDlgItem(1003), Qt::LeftButton);  // the SIM: Alice, Bob, Zoe
+    ASSERT_TRUE(Until([&] { return Active()->GetDlgItem(1032)->isEnabled(); }));
+    QTest::mouseClick(Active()->GetDlgItem(1032), Qt::LeftButton);
+    poll.stop();
+    EXPECT_EQ(steps, 2);
+    EXPECT_TRUE(notFoundShown);
+    EXPECT_TRUE(centred) << "the find dialog opens over the main window";
+    EXPECT_FALSE(QApplication::activeModalWidget()) << "a hit closes the dialog";
 }
 
 TEST_F(ProgramWindow, MessageIconWithAnUnreadMessageAsksForTheReceivedFolder)
