@@ -412,8 +412,7 @@ ati_fmt_result f_cpbw(krn_msg* req)
         ati_out_bytes(n.p, n.len);
         ati_out_char('"');
         ati_out_char(',');
-        uint8_t type = n.type ? n.type : (n.len && n.p[0] == '+' ? 145 : 129);
-        ati_out_decimal(type);
+        ati_out_decimal(at_number_type(n.p, n.len, n.type));
         ati_out_char(',');
         ati_out_quoted(name, name_len);
     }
@@ -533,7 +532,7 @@ ati_fmt_result f_cmss(krn_msg* req)
         ati_out_text(",\"");
         ati_out_bytes(n.p, n.len);
         ati_out_text("\",");
-        ati_out_decimal(n.type);
+        ati_out_decimal(at_number_type(n.p, n.len, n.type));
     }
     finish(AT_CMD_CMSS, 2050, AT_REQ_CMSS);
     return ATI_FMT_DONE;
@@ -751,8 +750,7 @@ ati_fmt_result f_sms(krn_msg* req)
         ati_out_char('"');
         ati_out_bytes(s.da.p, s.da.len);
         ati_out_text("\",");
-        uint8_t type = s.da.type ? s.da.type : (s.da.len && s.da.p[0] == '+' ? 145 : 129);
-        ati_out_decimal(type);
+        ati_out_decimal(at_number_type(s.da.p, s.da.len, s.da.type));
         if (write && s.status != 2) {
             ati_out_char(',');
             ati_out_text(at_msg_state_name(s.status));

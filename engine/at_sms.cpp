@@ -137,6 +137,9 @@ bool read_address(reader& r, uint8_t* text, uint8_t* type, bool sca)
         text[1 + n++] = '+';
     for (unsigned k = 0; k < len; ++k) {
         unsigned v = (k & 1) ? d[k / 2] >> 4 : d[k / 2] & 15;
+        // Some phones count the filler of an odd number in the length.
+        if (v == 15)
+            continue;
         char c = digit_char(v);
         if (!c)
             return false;
@@ -213,6 +216,13 @@ bool read_user_data(reader& r, at_sms_fields* f)
 
 }  // namespace
 
+uint8_t at_number_type(const uint8_t* number, size_t length, uint8_t given)
+{
+    if (length && number[0] == '+')
+        return 145;
+    return (given & 0x80) && given != 145 ? given : 129;
+}
+
 int at_dcs_alphabet(uint8_t dcs)
 {
     if ((dcs & 0xC0) == 0x00 || (dcs & 0xC0) == 0x40) {
@@ -287,10 +297,8 @@ bool at_pdu_decode(const uint8_t* pdu, size_t n, bool with_sca, at_sms_fields* f
     default:
         return false;
     }
-    if (f->number_type == 0x91)
-        f->number_type = 145;
-    else if ((f->number_type & 0x70) != 0x50)
-        f->number_type = 129;
+    // The type is kept as the phone gave it (0x91 is 145): a national number
+    // written back as 129 would be another number on some networks.
     return read_user_data(r, f);
 }
 
@@ -378,7 +386,7 @@ krn_msg* read_pdu_line(uint8_t* out, size_t room, size_t* n)
 {
     *n = 0;
     int high = -1;
-    bool bad = false;
+    bool bad = false, quote = false;
     for (;;) {
         uint8_t c;
         if (krn_msg* m = ati_getc(&c))
@@ -387,8 +395,13 @@ krn_msg* read_pdu_line(uint8_t* out, size_t room, size_t* n)
             ati_ungetc(c);
             break;
         }
+        // Some phones close the hexadecimal with a quote: nothing may follow it.
+        if (c == '"' && !quote) {
+            quote = true;
+            continue;
+        }
         int v = hexval(c);
-        if (v < 0) {
+        if (v < 0 || quote) {
             bad = true;
             continue;
         }
@@ -838,7 +851,7 @@ size_t at_pdu_submit(const at_sms_submit& s, uint8_t* out, size_t* tpdu_len)
         if (!put_digits(s.sca, s.sca_len, tmp, &octets, &digits) || octets > 10 || digits == 0)
             return 0;
         out[n++] = static_cast<uint8_t>(octets + 1);
-        out[n++] = (s.sca_type == 145 || s.sca[0] == '+') ? 0x91 : 0x81;
+        out[n++] = at_number_type(s.sca, s.sca_len, s.sca_type);
         std::memcpy(out + n, tmp, octets);
         n += octets;
     }
@@ -857,7 +870,7 @@ size_t at_pdu_submit(const at_sms_submit& s, uint8_t* out, size_t* tpdu_len)
     if (!put_digits(s.da, s.da_len, tmp, &octets, &digits) || octets > 10)
         return 0;
     out[n++] = static_cast<uint8_t>(digits);
-    out[n++] = (s.da_type == 145 || (s.da_len && s.da[0] == '+')) ? 0x91 : 0x81;
+    out[n++] = at_number_type(s.da, s.da_len, s.da_type);
     std::memcpy(out + n, tmp, octets);
     n += octets;
     out[n++] = s.pid;

@@ -45,6 +45,12 @@ bool at_pdu_decode(const uint8_t* pdu, size_t n, bool with_sca, at_sms_fields* o
 // The alphabet a data coding scheme selects: 0 GSM 7-bit, 1 8-bit, 2 UCS2.
 int at_dcs_alphabet(uint8_t dcs);
 
+// The type of number to write with a number: 145 when it starts with '+',
+// else the type the phone gave it (`given`, a national 161 or a
+// network-specific 177, say) when that is a type of number other than 145,
+// else 129.
+uint8_t at_number_type(const uint8_t* number, size_t length, uint8_t given);
+
 // An SMS-SUBMIT to build.
 struct at_sms_submit {
     const uint8_t* sca = nullptr;  // digits (may start with '+'), none when 0 long

@@ -37,12 +37,14 @@ int storage_code(int storage)
 struct entry {
     uint8_t place;
     std::string number, name;
+    uint8_t type;
 };
 
 entry decode(krn_msg* d)
 {
     entry e;
     e.place = d[2];
+    e.type = d[4 + d[3]];  // after the number (taking it ends it in place)
     uint8_t* cur = d + 3;
     e.number = mtr_get_string(&cur, true);  // the pause comes back as 'p'
     e.name = mtr_get_string(&cur);
@@ -226,23 +228,29 @@ MTR_RESULT mtr_PB_select_storage(int storage)
     return r;
 }
 
-MTR_RESULT mtr_PB_read_entry(uint8_t place, std::string& number, std::string& name)
+MTR_RESULT mtr_PB_read_entry(uint8_t place, std::string& number, std::string& name, uint8_t* type)
 {
     number.clear();
     name.clear();
+    if (type)
+        *type = 0;
     if (!gv_pDoc || place == 0)
         return MTR_FAILED;
     std::string num, nam;
+    uint8_t typ = 0;
     MTR_RESULT r = read_places(place, place, [&](const entry& e) {
         if (e.place != place)
             return false;
         num = e.number;
         nam = e.name;
+        typ = e.type;
         return true;
     });
     if (r == MTR_DONE) {
         number = num;
         name = nam;
+        if (type)
+            *type = typ;
     }
     return r;
 }
@@ -263,7 +271,7 @@ MTR_RESULT mtr_PB_read_range(uint8_t first, uint8_t last)
     return r;
 }
 
-MTR_RESULT mtr_PB_write_entry(uint8_t place, const std::string& number, const std::string& name)
+MTR_RESULT mtr_PB_write_entry(uint8_t place, const std::string& number, const std::string& name, uint8_t type)
 {
     if (!gv_pDoc || place == 0)
         return MTR_FAILED;
@@ -277,7 +285,14 @@ MTR_RESULT mtr_PB_write_entry(uint8_t place, const std::string& number, const st
     krn_msg* req = mtr_new_request(AT_REQ_CPBW, static_cast<uint16_t>(2 + 1 + number.size() + 2 + name.size() + 1));
     uint8_t* cur = req + 3;
     req[2] = place;
-    if (!mtr_pack_number(&cur, number, number_max) || !mtr_put_string8(cur, name)) {
+    if (!mtr_pack_number(&cur, number, number_max)) {
+        krn_free(req);
+        return MTR_FAILED;
+    }
+    // The AT task writes 145 for a number with '+' whatever is given here.
+    if (type)
+        cur[-1] = type;
+    if (!mtr_put_string8(cur, name)) {
         krn_free(req);
         return MTR_FAILED;
     }

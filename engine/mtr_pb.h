@@ -31,13 +31,17 @@ MTR_RESULT mtr_PB_setup(MTR_PB_STORAGE records[MTR_PB_RECORDS]);
 MTR_RESULT mtr_PB_get_storage(MTR_PB_STORAGE records[MTR_PB_RECORDS]);
 MTR_RESULT mtr_PB_storage_setup(uint8_t code, MTR_PB_STORAGE* record);
 MTR_RESULT mtr_PB_select_storage(int storage);
-// -35 with the entry; -35 with both texts empty for an empty place.
-MTR_RESULT mtr_PB_read_entry(uint8_t place, std::string& number, std::string& name);
+// -35 with the entry; -35 with both texts empty for an empty place. `type`,
+// when given, receives the type of number as the phone gave it (0 for an
+// empty place).
+MTR_RESULT mtr_PB_read_entry(uint8_t place, std::string& number, std::string& name, uint8_t* type = nullptr);
 // Every entry goes to the document; the end callback follows whatever the result.
 MTR_RESULT mtr_PB_read_range(uint8_t first, uint8_t last);
 // An entry needs a number (an empty one would erase the place on most
-// phones); a name longer than the storage takes is refused.
-MTR_RESULT mtr_PB_write_entry(uint8_t place, const std::string& number, const std::string& name);
+// phones); a name longer than the storage takes is refused. `type` is the
+// type of number the entry had on the phone (0: none known); it is written
+// back unless the number starts with '+' (then 145).
+MTR_RESULT mtr_PB_write_entry(uint8_t place, const std::string& number, const std::string& name, uint8_t type = 0);
 MTR_RESULT mtr_PB_erase_entry(uint8_t place);
 // -35 while the SIM is busy (+CME ERROR 14, +CMS ERROR 314), else -36.
 MTR_RESULT mtr_PB_is_sim_busy(uint8_t place);

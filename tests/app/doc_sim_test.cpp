@@ -207,6 +207,57 @@ TEST_F(DocSimTest, UnpluggedPhoneLeavesNothingHalfMade)
     EXPECT_TRUE(Mirror(1).empty());
 }
 
+TEST_F(DocSimTest, APhoneBackOnAnotherPortIsLinkedAsAtStartUpAndWhatWasStoredMeanwhileStays)
+{
+    const std::string pcdb = app.GetFolderPath() + "defsms.mdb";
+    ASSERT_TRUE(CreateSMSDatabase(pcdb));
+    SetSMSConf(0, pcdb, true);
+    ASSERT_TRUE(Detect(""));
+    ReadInBackground();
+    ASSERT_EQ(sim->command("unplug"), "ok");
+    // A pulled device's node stays gone (a freed pseudo-terminal number may
+    // soon belong to another test's phone).
+    WriteIniProfileString("Ports", "COM1", "/dev/zorq-absent-1");
+    ASSERT_TRUE(Until([&] {
+        Read_Serial_Line();  // what the program's loop does
+        return gv_SPIO_com_status == SPIO_no_com_available;
+    }, 2000));
+    ASSERT_TRUE(zdoc->TakeLinkChange());
+    ASSERT_TRUE(zdoc->mmi_NewMobileDetect(false));  // the quiet re-detection
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+    EXPECT_EQ(zdoc->GetPBMaxLocation(1), 0);
+
+    // Kept on the PC while the phone is away.
+    CMessage offline;
+    offline.SetStatus(2);
+    offline.AddAddress("", "+33611");
+    offline.SetText("written while the phone was away");
+    zdoc->SaveMsgInDB(&offline, SMS_DST_PC);
+
+    // Another phone, on another port (COM1's device is gone).
+    Sim(2, "entry SM 7 \"+33699\" 145 \"Zed\"\n");
+    view.got.clear();
+    ASSERT_TRUE(zdoc->mmi_NewMobileDetect(true));
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    EXPECT_EQ(GetIniProfileInt("Configuration", "SerialPort", 0), 2);
+    EXPECT_EQ(zdoc->GetPBMaxLocation(1), 250);
+    EXPECT_EQ(zdoc->GetSMSMaxLocation(SMS_DST_SIM), 30);
+    ASSERT_FALSE(view.got.empty());
+    EXPECT_EQ(view.got.back().message, WM_MMI_MS_PARAM_CHANGED);
+    EXPECT_EQ(view.got.back().wParam, 1u);
+    ReadInBackground();
+    const auto sim1 = Mirror(1);
+    ASSERT_EQ(sim1.count(7), 1u);
+    EXPECT_EQ(sim1.at(7).first, "Zed");
+
+    CJetDatabase db;
+    db.Open(pcdb);
+    CEntrySMSRecordset rs(&db);
+    rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+    ASSERT_EQ(rs.GetRecordCount(), 1);
+    EXPECT_EQ(rs.Text, "written while the phone was away");
+}
+
 TEST_F(DocSimTest, BackgroundReadingFillsTheMirrorsExactly)
 {
     // 250 SIM entries, names with characters of the GSM extension table.

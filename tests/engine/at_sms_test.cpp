@@ -236,7 +236,7 @@ TEST(AtSms, PduModeListingAndRead)
     EXPECT_EQ(l.b(), 145);
     EXPECT_EQ(l.b(), 0);
     EXPECT_EQ(l.text(), "27838890001");
-    EXPECT_EQ(l.b(), 129);
+    EXPECT_EQ(l.b(), 0xC8);  // the sender's type as the phone gave it
     EXPECT_EQ(l.b(), 0);
     EXPECT_EQ(l.b(), 1);
     l.i += 8;
@@ -247,6 +247,81 @@ TEST(AtSms, PduModeListingAndRead)
     c = run_answer(h, AT_REQ_CMGR, {3}, "\r\n+CMGR: 1,," + len + "\r\n" + bad + "\r\n");
     ASSERT_EQ(c.size(), 1u);
     EXPECT_EQ(c[0][2], AT_RESULT_SYNTAX);
+}
+
+// Answers of real phones that other readers take: a PDU line closed by a
+// quote, a filler nibble counted in an address's length, and number types
+// other than 129 and 145, which are kept (and written back) as given.
+TEST(AtSms, APduLineClosedByAQuoteIsRead)
+{
+    AtiHarness h;
+    ati_sms_mode = 0;
+    const std::string pdu = deliver_pdu;
+    const std::string len = std::to_string(pdu.size() / 2 - 8);
+    for (const char* req : {"+CMGR: 1,,", "+CMGL: 3,1,,"}) {
+        SCOPED_TRACE(req);
+        const bool list = req[4] == 'L';
+        auto c = run_answer(h, list ? AT_REQ_CMGL : AT_REQ_CMGR, {3},
+                            std::string("\r\n") + req + len + "\r\n" + pdu + "\"\r\n\r\nOK\r\n");
+        ASSERT_EQ(c.size(), 2u);
+        EXPECT_EQ(c[0][1], list ? AT_CNF_CMGL : AT_CNF_CMGR);
+        const std::string body(c[0].begin(), c[0].end());
+        EXPECT_NE(body.find("hellohello"), std::string::npos);
+    }
+    // Hexadecimal after the quote is no PDU.
+    // (Last: the AT task then drains the line.)
+    auto c = run_answer(h, AT_REQ_CMGR, {3}, "\r\n+CMGR: 1,," + len + "\r\n" + pdu.substr(0, pdu.size() - 2) + "\"" +
+                                                 pdu.substr(pdu.size() - 2) + "\r\n\r\nOK\r\n");
+    ASSERT_FALSE(c.empty());
+    EXPECT_EQ(c[0][1], AT_CNF_RESULT);
+    EXPECT_EQ(c[0][2], AT_RESULT_SYNTAX);
+}
+
+TEST(AtSms, AFillerNibbleInsideAnAddresssLengthIsSkipped)
+{
+    at_sms_fields f;
+    // +33612345678 with its filler counted: 12 semi-octets, the last an F.
+    auto filler = hex_bytes("00040C913316325476F800009930925161958002C834");
+    ASSERT_TRUE(at_pdu_decode(filler.data(), filler.size(), true, &f));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.number + 1), f.number[0]), "+33612345678");
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.text), f.text_len), "Hi");
+}
+
+TEST(AtSms, NumberTypesAreKeptAsThePhoneGaveThem)
+{
+    AtiHarness h;
+    ati_sms_mode = 0;
+    at_sms_fields f;
+    // A national sender (type 161) stays national.
+    const std::string pdu2 = "00040AA1602143658700009930925161958002C834";
+    auto national = hex_bytes(pdu2);
+    ASSERT_TRUE(at_pdu_decode(national.data(), national.size(), true, &f));
+    EXPECT_EQ(std::string(reinterpret_cast<char*>(f.number + 1), f.number[0]), "0612345678");
+    EXPECT_EQ(f.number_type, 161);
+    auto r = run_answer(h, AT_REQ_CMGR, {3}, "\r\n+CMGR: 1,,20\r\n" + pdu2 + "\r\n\r\nOK\r\n");
+    ASSERT_EQ(r.size(), 2u);
+    const std::string confirm(r[0].begin(), r[0].end());
+    const size_t at = confirm.find("0612345678");
+    ASSERT_NE(at, std::string::npos);
+    EXPECT_EQ(static_cast<uint8_t>(confirm[at + 10]), 161);
+
+    // Written back: the given type, but 145 exactly when there is a '+'.
+    const struct {
+        const char* number;
+        uint8_t given, written;
+    } types[] = {{"0612345678", 161, 0xA1}, {"1234", 177, 0xB1}, {"0612", 145, 0x81}, {"+336", 161, 0x91}, {"0612", 0, 0x81}};
+    for (const auto& t : types) {
+        at_sms_submit s;
+        s.da = reinterpret_cast<const uint8_t*>(t.number);
+        s.da_len = std::strlen(t.number);
+        s.da_type = t.given;
+        s.text = reinterpret_cast<const uint8_t*>("x");
+        s.text_len = 1;
+        uint8_t out[AT_PDU_MAX];
+        size_t tpdu = 0;
+        ASSERT_GT(at_pdu_submit(s, out, &tpdu), 0u) << t.number;
+        EXPECT_EQ(out[4], t.written) << t.number << " " << int(t.given);  // after sca 0, fo, mr, length
+    }
 }
 
 TEST(AtSms, StatusReports)

@@ -115,6 +115,31 @@ TEST_F(PbTest, AFullSimReadInOneGoFromAnInstantPhone)
     }
 }
 
+TEST_F(PbTest, NumberTypesOtherThanInternationalAreKeptThroughReadAndWrite)
+{
+    SetUpBooks("entry SM 3 \"0612345678\" 161 \"National\"\nentry SM 4 \"1234\" 177 \"Network\"\n");
+    ASSERT_EQ(mtr_PB_select_storage(PB_DST_SIM), MTR_DONE);
+    std::string number, name;
+    uint8_t type = 0;
+    ASSERT_EQ(mtr_PB_read_entry(3, number, name, &type), MTR_DONE);
+    EXPECT_EQ(number, "0612345678");
+    EXPECT_EQ(type, 161);
+    ASSERT_EQ(mtr_PB_write_entry(10, number, "Copy", type), MTR_DONE);
+    ASSERT_EQ(mtr_PB_read_entry(4, number, name, &type), MTR_DONE);
+    EXPECT_EQ(type, 177);
+    ASSERT_EQ(mtr_PB_write_entry(11, number, "Copy 2", type), MTR_DONE);
+    // 145 goes with a '+' only, whatever the type given.
+    ASSERT_EQ(mtr_PB_write_entry(12, "+33612345678", "Plus", 161), MTR_DONE);
+    ASSERT_EQ(mtr_PB_write_entry(13, "0612", "No plus", 145), MTR_DONE);
+    const std::string dump = Dump();
+    EXPECT_NE(dump.find("entry SM 10 \"0612345678\" 161"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("entry SM 11 \"1234\" 177"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("entry SM 12 \"+33612345678\" 145"), std::string::npos) << dump;
+    EXPECT_NE(dump.find("entry SM 13 \"0612\" 129"), std::string::npos) << dump;
+    ASSERT_EQ(mtr_PB_read_entry(10, number, name, &type), MTR_DONE);
+    EXPECT_EQ(type, 161);
+}
+
 TEST_F(PbTest, WriteReadBackAndErase)
 {
     SetUpBooks();

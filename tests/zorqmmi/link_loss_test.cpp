@@ -216,6 +216,7 @@ TEST_F(LinkLossTest, AnUnpluggedPhoneIsLostOnceTheProgramStaysQuietAndARefreshFi
         qApp->installEventFilter(&watch);
         const size_t mark = zorqtest::ReadFile(folder.path() + "debug.txt").size();
         ASSERT_EQ(sim.command("unplug"), "ok");
+        WriteIniProfileString("Ports", "COM1", folder.path() + "pulled-tty");  // see the muted case
         lostInTime = RunUntil([] { return gv_SPIO_com_status == SPIO_no_com_available; }, 2000);
         // The re-detection that follows runs quietly; then the program idles.
         RunUntil([] { return false; }, 500);
@@ -283,6 +284,9 @@ TEST_F(LinkLossTest, AMutedThenUnpluggedPhoneGivesOneQuietReDetection)
         // The quiet re-detection's own request waits for its time-out.
         RunUntil([&] { return Count(TraceFrom(folder, mark), "mmi_NewMobileDetect -> END") > 0; }, 15000);
         ASSERT_EQ(sim.command("unplug"), "ok");
+        // The freed pseudo-terminal number may soon belong to another test's
+        // phone; a pulled device's node stays gone.
+        WriteIniProfileString("Ports", "COM1", folder.path() + "pulled-tty");
         // Link tests go on every second; none of them finds the phone.
         RunUntil([] { return false; }, 3000);
         progress = watch.shown;

@@ -62,6 +62,8 @@ using window_test::UrlRecorder;
 class ProgramApp : public CZorqMMIProgram {
 public:
     std::vector<QString> shown;
+    // Runs while a message box is up (before it is answered).
+    std::function<void()> whileShown;
 
 protected:
     int SystemMessageBox(QWidget*, const QString& text, const QString&, unsigned) override
@@ -72,6 +74,10 @@ protected:
     int RunMessageDialog(CDlgMessageBox& dlg) override
     {
         shown.push_back(dlg.m_strText);
+        if (auto f = std::move(whileShown)) {
+            whileShown = nullptr;
+            f();
+        }
         return IDOK;
     }
     void MessageBeep() override {}
@@ -479,6 +485,33 @@ TEST_F(ProgramWindow, EnteringAScreenReadsThePhoneOnce)
         }
     }
     EXPECT_TRUE(app.shown.empty()) << app.shown.front().toStdString();
+}
+
+TEST_F(ProgramWindow, TheTrayDoubleClickWaitsWhileTheNewMessageBoxIsUp)
+{
+    WriteIniProfileInt("SMSMT", "Source", 2);
+    QPointer<CZorqMenu> menu = Menu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_EQ(sim->command("indicator message 1"), "ok");
+    ASSERT_TRUE(Until([&] { return menu->Status().unread_msg == 1 && menu->Status().sms_full == 0; }));
+    // The message tray icon's double click, as the tray reports it.
+    auto doubleClick = [&] { PostMessage(Active(), WM_MMI_TRAY_NOTIFY, 0, WM_LBUTTONDBLCLK); };
+    bool boxWasUp = false;
+    int sourceWhileUp = 0;
+    app.whileShown = [&] {
+        boxWasUp = true;
+        doubleClick();
+        Until([] { return false; }, 300);
+        sourceWhileUp = GetIniProfileInt("SMSMT", "Source", 0);
+    };
+    ASSERT_EQ(sim->command("sms-receive SM +3361234 Hello"), "ok");
+    ASSERT_TRUE(Until([&] { return boxWasUp; }));
+    EXPECT_EQ(sourceWhileUp, 2) << "the double click opened the received folder under the box";
+    EXPECT_EQ(Active(), menu.data());
+    // Once the box is answered, the same double click opens the received folder.
+    Until([] { return false; }, 100);
+    doubleClick();
+    ASSERT_TRUE(Until([] { return GetIniProfileInt("SMSMT", "Source", 0) == -1; }));
 }
 
 }  // namespace
