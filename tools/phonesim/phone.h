@@ -270,6 +270,8 @@ private:
     // form, "NAME=", "NAME?" and "NAME=?" only that form.
     std::set<std::string> refused_;
     bool isRefused(const std::string& name, char kind) const;
+    // Every command line received (upper case, without "AT"), for `count`.
+    std::vector<std::string> commandLog_;
     struct SmsParams {
         Address sca{"+33689004000", 145};
         int fo = 17, vp = 167, pid = 0, dcs = 0;

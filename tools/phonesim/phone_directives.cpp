@@ -199,6 +199,16 @@ std::string Phone::apply(std::string_view raw) {
         return "ok";
     }
     if (verb == "dump") return dump() + "ok";
+    if (verb == "count") {
+        // How many command lines began with AT<prefix> (any case) since the
+        // start or the last `count reset`.
+        if (t.size() != 2) return bad("count <command prefix> | count reset");
+        if (t[1] == "reset") return commandLog_.clear(), "ok";
+        const std::string prefix = upper(t[1]);
+        size_t n = 0;
+        for (const std::string& c : commandLog_) n += c.compare(0, prefix.size(), prefix) == 0;
+        return "ok " + std::to_string(n);
+    }
     if (verb == "sent") {
         // One line per message sent: "sent <mr> <hex of SCA and SMS-SUBMIT>".
         std::string out;
