@@ -117,8 +117,9 @@ public:
     // Applies a whole scenario text; returns an error naming the line, or "".
     std::string loadScenario(std::string_view text);
 
-    // The state as text lines (for "dump").
-    std::string dump() const;
+    // The state as text lines (for "dump"); `asScenario`: as a scenario a
+    // new simulator starts from (for "state": messages as their PDUs).
+    std::string dump(bool asScenario = false) const;
 
     const Switches& switches() const { return sw_; }
 
