@@ -113,6 +113,7 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
 {
     SetIniProfileFile(m_strAppDir);
     InitDebugFile(m_strAppDir);
+    UiForgetReportedFiles();
 
     if (!GetLanguageCode()) {
         SystemMessageBox(nullptr, QString::fromLatin1(kUnableToLoadResources), QString(), MB_OK);
@@ -120,16 +121,25 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
     }
     if (!CheckInstallation())
         return false;
+    // A settings file that cannot be read is left alone (writes refuse to
+    // replace it): the user is told why the settings read as defaults.
+    if (!IsIniProfileReadable())
+        UiReportFileOnce(kFileUnreadable, GetIniProfilePath());
     ReadSettings();
     ReadPictureSettings();
     if (!CreateDefaultDatabases()) {
         FreeResourceLibrary();
         return false;
     }
+    bool settingsSaved = true;
     for (const char* section : {"PhoneBook", "SMSMT", "SMSMO"}) {
-        WriteIniProfileInt(section, "ComboSort", -1);
-        WriteIniProfileInt(section, "Source", -1);
+        settingsSaved = WriteIniProfileInt(section, "ComboSort", -1) && settingsSaved;
+        settingsSaved = WriteIniProfileInt(section, "Source", -1) && settingsSaved;
     }
+    // A full disk or a read-only program folder: the settings of this run
+    // will not be kept, and the user hears it once, here.
+    if (!settingsSaved && IsIniProfileReadable())
+        UiReportFileOnce(kFileUnsaved, GetIniProfilePath());
     if (!RegisterVersionEditionNumber()) {
         ShowMessageBox(31457, MB_OK);
         FreeResourceLibrary();

@@ -14,7 +14,7 @@ namespace {
 
 void AppendLine(const std::string& line)
 {
-    int fd = ::open(gv_strDebugFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    int fd = ::open(gv_strDebugFile.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0666);
     if (fd < 0)
         return;  // the line is lost, silently
     size_t done = 0;

@@ -4,7 +4,10 @@
 #include "utilities.h"
 #include "zorqapp.h"
 
+#include <sqlite3.h>
+
 #include <cstdio>
+#include <sys/stat.h>
 
 int gv_bJetLoaded = 0;
 
@@ -170,6 +173,27 @@ bool HasField(const CDaoRecordset& rs, const std::string& name)
     return false;
 }
 
+void CheckDatabaseStructure(CDaoDatabase& db)
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db.Handle(), "PRAGMA quick_check(1)", -1, &st, nullptr);
+    std::string verdict;
+    if (rc == SQLITE_OK) {
+        rc = sqlite3_step(st);
+        if (rc == SQLITE_ROW) {
+            const unsigned char* text = sqlite3_column_text(st, 0);
+            verdict = text ? reinterpret_cast<const char*>(text) : "";
+            rc = SQLITE_OK;
+        }
+    }
+    const std::string error = rc == SQLITE_OK ? std::string() : sqlite3_errmsg(db.Handle());
+    sqlite3_finalize(st);
+    if (rc != SQLITE_OK)
+        throw CDaoException(error + ": " + db.GetName(), rc);
+    if (verdict != "ok")
+        throw CDaoException("damaged database (" + verdict + "): " + db.GetName(), SQLITE_CORRUPT);
+}
+
 void ShowPathMessage(int stringId, const std::string& path)
 {
     if (CZorqMMIApp* app = CZorqMMIApp::Instance())
@@ -194,6 +218,10 @@ bool ConvertThroughTempFile(CJetDatabase& old, const std::string& tmp,
             cvt.Close();
             const std::string name = old.GetName();
             old.Close();
+            // The rebuilt file is the user's old file: it keeps its mode.
+            struct stat st;
+            if (::stat(name.c_str(), &st) == 0)
+                ::chmod(tmp.c_str(), st.st_mode & 07777);
             result = std::rename(tmp.c_str(), name.c_str()) == 0;
             if (!result)
                 WriteDebug(std::string(traceName) + " -> cannot replace ", name);

@@ -36,6 +36,11 @@ std::string VariantToText(const CVariant& value);
 // True when the recordset has a field of that name.
 bool HasField(const CDaoRecordset& rs, const std::string& name);
 
+// Throws CDaoException when the open database's structure is damaged (a
+// table, an index or a page that does not read back whole). The check only
+// reads: a damaged file is reported, never shown as empty or written into.
+void CheckDatabaseStructure(CDaoDatabase& db);
+
 // Shows string `stringId` with the file's path as its insert.
 void ShowPathMessage(int stringId, const std::string& path);
 

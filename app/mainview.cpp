@@ -760,6 +760,8 @@ bool CMainView::LoadBackgroundPicture()
     }
     auto dib = std::make_unique<CDib>();
     if (!dib->ReadFile(file)) {
+        // Damaged or cut short: the screen goes on over a plain background.
+        UiReportFileOnce(kFileUnreadable, path);
         m_pDib.reset();
         m_pPalette.reset();
         return false;

@@ -444,8 +444,10 @@ std::string MakeTempName(const std::string& folder, const std::string& extension
             c = static_cast<char>('A' + letter(gen));
         std::string path = folder + name + "." + extension;
         // Creating with O_EXCL claims the name: no other process can take it
-        // between the check and the use.
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0600);
+        // between the check and the use. The file the caller writes under
+        // this name keeps its mode, so it is that of any new file of the
+        // user's (0666 less the umask).
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
         if (fd >= 0) {
             ::close(fd);
             return path;

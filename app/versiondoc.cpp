@@ -27,6 +27,10 @@ bool CVersionDoc::LoadFile(const std::string& path)
         ArchiveReader ar(bytes);
         CVersionDoc loaded;
         loaded.Serialize(ar);
+        // The file holds the three strings and nothing else: bytes after
+        // them mean some other file (or noise) took its name.
+        if (!ar.AtEnd())
+            throw ArchiveError("bytes after the three strings");
         *this = loaded;
         return true;
     } catch (const ArchiveError& e) {

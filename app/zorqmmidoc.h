@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -333,6 +334,8 @@ private:
 
     MS_PARAM m_MSParam;
     CMessageList m_PCConcatList, m_SIMConcatList;
+    // List files that are there but could not be read: never overwritten.
+    std::set<std::string> m_unreadableLists;
     CServiceCenterList m_ServiceCenterList;
     int m_nCurrentProfile = -1;
     CMessageList* m_pCurrentList = nullptr;

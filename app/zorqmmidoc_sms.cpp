@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
+#include <sys/stat.h>
 
 namespace {
 
@@ -614,6 +615,8 @@ bool CZorqMMIDoc::SaveConcatLists()
     bool ok = true;
     for (auto [list, path] : {std::pair{&m_PCConcatList, GetPCConcatListPath()},
                               std::pair{&m_SIMConcatList, GetSIMConcatListPath()}}) {
+        if (m_unreadableLists.count(path))
+            continue;  // what it holds was never read: it is not ours to replace
         if (list->IsEmpty())
             DeleteFileIfExists(path);
         else if (!list->Save(path)) {
@@ -627,8 +630,16 @@ bool CZorqMMIDoc::SaveConcatLists()
 void CZorqMMIDoc::LoadListFile(CMessageList& list, const std::string& path)
 {
     try {
-        list.Load(path);
+        struct stat st;
+        if (!list.Load(path) && ::lstat(path.c_str(), &st) == 0) {
+            // Not a file that can be read (a folder in its place, a read
+            // error): left where it is, and never replaced by the empty list.
+            WriteDebug("CZorqMMIDoc::LoadConcatLists -> cannot read ", path);
+            m_unreadableLists.insert(path);
+            UiReportFileOnce(kFileUnreadable, path);
+        }
     } catch (const ArchiveError& e) {
+        UiReportFileOnce(kFileUnreadable, path);
         // A damaged file must not stop every start: it is kept aside for
         // inspection and the list starts empty.
         WriteDebug("CZorqMMIDoc::LoadConcatLists -> damaged list file ", path, ": ", e.what());

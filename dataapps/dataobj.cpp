@@ -198,9 +198,15 @@ bool CDataObj::IsProgramAvailable() const
 bool CDataObjList::LoadFile(QString folder, QString fileName)
 {
     auto* item = new CDataObj;
-    bool listed = item->Load(QDir(folder).filePath(fileName)) &&
-                  FromLocal(GetBaseName(Local(item->GetShortExeName()))).compare(
-                      QLatin1String(kZorqExeName), Qt::CaseInsensitive) != 0 &&
+    const QString path = QDir(folder).filePath(fileName);
+    if (!item->Load(path)) {
+        // Listed but not readable as an entry: the user hears which file.
+        UiReportFileOnce(kFileUnreadable, Local(path));
+        delete item;
+        return false;
+    }
+    bool listed = FromLocal(GetBaseName(Local(item->GetShortExeName())))
+                          .compare(QLatin1String(kZorqExeName), Qt::CaseInsensitive) != 0 &&
                   item->GetAppliType() == m_nAppliType;
     // An entry whose program is not found stays listed (Run is disabled
     // for it), so that the user sees it and can correct or delete it.

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "engine_host.h"
+#include "filereplace.h"
 #include "mtr_discovery.h"
 
 namespace {
@@ -92,18 +93,13 @@ bool mtr_keys_set(const std::string& key, const std::string& name, const std::st
     if (!found)
         all.push_back({k, name, value});
     // A complete new file replaces the old one: a failed write loses nothing.
-    std::string path = mtr_keys_path(), tmp = path + ".tmp";
-    {
-        std::ofstream f(tmp, std::ios::binary | std::ios::trunc);
-        for (const entry& e : all) {
-            std::string v = e.value;
-            for (char& c : v)
-                if (c == '\r' || c == '\n' || c == '\t')
-                    c = ' ';
-            f << e.key << '\t' << e.name << '\t' << v << "\r\n";
-        }
-        if (!f.flush())
-            return false;
+    std::string data;
+    for (const entry& e : all) {
+        std::string v = e.value;
+        for (char& c : v)
+            if (c == '\r' || c == '\n' || c == '\t')
+                c = ' ';
+        data += e.key + '\t' + e.name + '\t' + v + "\r\n";
     }
-    return std::rename(tmp.c_str(), path.c_str()) == 0;
+    return ReplaceFileContents(mtr_keys_path(), data);
 }

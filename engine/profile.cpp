@@ -1,5 +1,7 @@
 #include "profile.h"
 
+#include "filereplace.h"
+
 #include <cerrno>
 #include <climits>
 #include <cstdio>
@@ -193,43 +195,6 @@ int TextToInt(const std::string& value)
     return static_cast<int>(v);
 }
 
-// Writes `data` beside `path` and renames it over `path`.
-bool ReplaceFile(const std::string& path, const std::string& data)
-{
-    std::string tmp = path + ".XXXXXX";
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back('\0');
-    int fd = mkstemp(name.data());
-    if (fd < 0)
-        return false;
-    struct stat st;
-    if (stat(path.c_str(), &st) == 0)
-        fchmod(fd, st.st_mode & 07777);
-    else
-        fchmod(fd, 0644);
-    size_t done = 0;
-    bool ok = true;
-    while (done < data.size()) {
-        ssize_t w = write(fd, data.data() + done, data.size() - done);
-        if (w < 0) {
-            if (errno == EINTR)
-                continue;
-            ok = false;
-            break;
-        }
-        done += static_cast<size_t>(w);
-    }
-    if (ok && fsync(fd) != 0)
-        ok = false;
-    if (close(fd) != 0)
-        ok = false;
-    if (ok && std::rename(name.data(), path.c_str()) != 0)
-        ok = false;
-    if (!ok)
-        unlink(name.data());
-    return ok;
-}
-
 bool Store(const std::string& section, const std::string& key, const std::string& value)
 {
     if (g_profilePath.empty())
@@ -277,7 +242,7 @@ bool Store(const std::string& section, const std::string& key, const std::string
         out += l.text;
         out += l.end;
     }
-    return ReplaceFile(g_profilePath, out);
+    return ReplaceFileContents(g_profilePath, out);
 }
 
 }  // namespace
@@ -306,6 +271,13 @@ std::string GetIniProfilePath()
 {
     std::lock_guard<std::mutex> lock(g_profileMutex);
     return g_profilePath;
+}
+
+bool IsIniProfileReadable()
+{
+    std::lock_guard<std::mutex> lock(g_profileMutex);
+    std::string data;
+    return g_profilePath.empty() || ReadFile(g_profilePath, data) != ReadResult::Failed;
 }
 
 int GetIniProfileInt(const std::string& section, const std::string& key, int def)

@@ -17,6 +17,10 @@ void SetIniProfileFile(const std::string& folder = std::string());
 // The full path of the profile file currently in use.
 std::string GetIniProfilePath();
 
+// False when the file is there but cannot be read whole (not a file, a
+// read error): its keys then read as absent and writes leave it alone.
+bool IsIniProfileReadable();
+
 // The key's integer value, or `def` when the file, section or key is absent.
 // A present key whose text does not start with a number reads as 0.
 int GetIniProfileInt(const std::string& section, const std::string& key, int def);

@@ -1,5 +1,6 @@
 #include "melody.h"
 
+#include "archive.h"
 #include "debugtrace.h"
 #include "midifile.h"
 #include "melodypaths.h"
@@ -390,6 +391,7 @@ bool CMelody::Load(QString pathIn)
 bool CMelody::Save(QString pathIn)
 {
     std::string target;
+    bool placeholder = false;  // a fresh name claimed by an empty file
     if (pathIn.isEmpty())
         target = PathToStd(GetFilePath());
     else if (pathIn.endsWith(QLatin1Char('/')))
@@ -403,36 +405,24 @@ bool CMelody::Save(QString pathIn)
         target = MakeTempName(folder, "MDY");
         if (target.empty())
             return false;
+        placeholder = true;
     }
 
     // Written complete under a temporary name, then renamed over the old
     // file: a failed write never loses the melody that was there.
-    std::string temp = target + ".XXXXXX";
-    const int fd = ::mkstemp(temp.data());
-    if (fd < 0) {
-        WriteDebug("CMelody::Save -> cannot create ", target);
-        return false;
-    }
-    ::fchmod(fd, 0644);
-    std::FILE* file = ::fdopen(fd, "wb");
-    if (!file) {
-        ::close(fd);
-        ::unlink(temp.c_str());
-        return false;
-    }
-    bool ok = WriteTextLine("NAME=" + QStringToPc(GetName()), file);
-    ok = WriteTextLine("TEMPO=" + std::to_string(m_nTempo), file) && ok;
+    std::string text = "NAME=" + QStringToPc(GetName()) + "\r\n";
+    text += "TEMPO=" + std::to_string(m_nTempo) + "\r\n";
     for (const auto& note : m_notes) {
-        const std::string text = note->GetText();
-        if (!text.empty())
-            ok = WriteTextLine(text, file) && ok;
+        const std::string line = note->GetText();
+        if (!line.empty())
+            text += line + "\r\n";
     }
-    ok = std::fflush(file) == 0 && ok;
-    ok = ::fsync(::fileno(file)) == 0 && ok;
-    ok = std::fclose(file) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        ::unlink(temp.c_str());
+    if (!WriteFileAtomically(target, std::vector<uint8_t>(text.begin(), text.end()))) {
         WriteDebug("CMelody::Save -> write failed: ", target);
+        // An empty file left under the claimed name would read as a
+        // damaged melody at the next start.
+        if (placeholder)
+            ::unlink(target.c_str());
         return false;
     }
     SetFilePath(PathFromStd(target));

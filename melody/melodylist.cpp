@@ -1,5 +1,9 @@
 #include "melodylist.h"
 
+#include "uiservices.h"
+
+#include <QFile>
+
 bool CMelodyList::LoadMelodyFolder(const QString& folder, const QString& pattern, QObject* notify)
 {
     return LoadFolder(folder, pattern, notify);
@@ -11,8 +15,11 @@ bool CMelodyList::LoadFile(QString folder, QString fileName)
         folder += QLatin1Char('/');
     auto melody = std::make_unique<CMelody>();
     melody->SetDefaultOctave(m_nDefaultOctave);
-    if (!melody->Load(folder + fileName))
+    if (!melody->Load(folder + fileName)) {
+        // Listed but not readable as a melody: the user hears which file.
+        UiReportFileOnce(kFileUnreadable, QFile::encodeName(folder + fileName).toStdString());
         return false;
+    }
     if (AddSorted(melody.get()) < 0)
         return false;
     melody.release();  // the list owns it now

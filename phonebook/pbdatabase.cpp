@@ -208,6 +208,7 @@ bool OpenPBDatabase(const std::string& path)
     try {
         CJetDatabase db;
         db.Open(path, false, false, "");
+        CheckDatabaseStructure(db);
         const auto tables = db.GetTableDefNames();
         if (tables.empty() || tables[0] != "EntryPhone") {
             ShowPathMessage(31319, path);

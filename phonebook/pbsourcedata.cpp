@@ -306,11 +306,13 @@ void CPBSourceData::FillList()
         m_pDataList->DeleteAllColumns();
     }
     int count = 0;
+    std::string path;
     try {
         if (m_pSet)
             m_pSet->Close();
         CJetDatabase* db = SourceDatabase();
         if (db) {
+            path = db->GetName();
             m_pSet = std::make_unique<CEntryPhoneRecordset>(db);
             const std::string column = m_strSortColumn.empty() ? "Location" : m_strSortColumn;
             m_pSet->Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY " + column);
@@ -339,6 +341,10 @@ void CPBSourceData::FillList()
         }
     } catch (const CDaoException& e) {
         WriteDebug("CQXPBSrcNewList::FillList -> ", e.what());
+        // A damaged file must not pass for an empty phonebook; it is only
+        // read here, so it stays as it is for the user to repair or restore.
+        if (!path.empty())
+            ShowPathMessage(31456, path);
     }
     UpdateTitle(count);
     if (m_pDataList)

@@ -64,6 +64,25 @@ bool PhoneDestination(int d) { return d >= 5 && d <= 7; }
 
 }  // namespace
 
+void CPBTransfer::RollBack(CJetDatabase* db)
+{
+    try {
+        if (db->InTransaction())
+            db->Rollback();
+    } catch (const CDaoException& e) {
+        WriteDebug("CPhoneBook::CopySelection -> rollback: ", e.what());
+    }
+}
+
+void CPBTransfer::ReportWriteFailure(const std::string& path, int total, bool unchanged)
+{
+    const QString file = QString::fromStdString(path);
+    if (unchanged)
+        ShowFormatted(31941, {file});
+    else
+        ShowFormatted(31940, {QString::number(m_nCopied), QString::number(total), file});
+}
+
 std::string CPBTransfer::PCDestination() const
 {
     return m_strPCDestination.empty() ? CPBSourceData::GetPCDatabasePath() : m_strPCDestination;
@@ -170,20 +189,43 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
         m_pDoc->ClosePBDatabases(1);
         return false;
     }
+    // The PC book that is replaced is emptied and filled in one transaction:
+    // a failure, a cancel or a crash on the way leaves it as it was, never
+    // half erased. (A phone storage is erased on the phone entry by entry;
+    // its mirror follows the phone.)
+    const bool atomic = d == 4 && eraseFirst;
+    if (atomic) {
+        try {
+            dst->BeginTrans();
+        } catch (const CDaoException& e) {
+            WriteDebug("CPhoneBook::CopySelection -> ", e.what());
+            eraseFirst = false;
+            ReportWriteFailure(dst->GetName(), n, true);
+            m_pDoc->ClosePBDatabases(1);
+            return false;
+        }
+    }
     if (eraseFirst) {
         eraseFirst = false;
         if (!Erase(d)) {
+            if (atomic) {
+                RollBack(dst);
+                ReportWriteFailure(dst->GetName(), n, true);
+            }
             m_pDoc->ClosePBDatabases(1);
             return false;
         }
     }
     bool ok = true;
+    CJetDatabase* failing = dst;  // the database in use when an error came
     {
         Progress progress(m_pOwner, 31335, n);
         try {
+            failing = source;
             CEntryPhoneRecordset from(source);
             from.Open(dbOpenTable, "EntryPhone");
             from.SetCurrentIndex("indLoc");
+            failing = dst;
             CEntryPhoneRecordset to(dst);
             to.Open(dbOpenTable, "EntryPhone");
             to.SetCurrentIndex("indLoc");
@@ -193,8 +235,10 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
                     break;
                 }
                 progress.Step();
+                failing = source;
                 if (!from.Seek("=", CVariant::Short(static_cast<int16_t>(location))))
                     continue;
+                failing = dst;
                 const int32_t free = m_pDoc->GetFreePBLocation(d);
                 if (free == kNoFreeLocation || free < 1 || free > 32767)
                     continue;
@@ -222,11 +266,20 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
                     to.CancelUpdate();
                 }
             }
+            if (atomic && !m_bCancelled)
+                dst->CommitTrans();
         } catch (const CDaoException& e) {
             WriteDebug("CPhoneBook::CopySelection -> ", e.what());
             ok = false;
         }
     }
+    if (atomic && (!ok || m_bCancelled)) {
+        RollBack(dst);
+        m_nCopied = 0;
+        m_nCut = 0;
+    }
+    if (!ok)
+        ReportWriteFailure(failing->GetName(), n, atomic);
     if (m_nCut == 1)
         UiMessageBoxId(31255);
     else if (m_nCut > 1)

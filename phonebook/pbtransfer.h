@@ -25,8 +25,11 @@ public:
     // Copies the entries at `locations` of the open source database into
     // destination `d`. With `eraseFirst` the destination is emptied first
     // (the room check then counts only the copied entries); the flag is
-    // cleared. False when nothing could be done (no room, erase failed, a
-    // database would not open); entries the phone refused are skipped.
+    // cleared. For the PC the erase and the copy are one transaction: the
+    // book ends old or new. False when nothing could be done (no room, erase
+    // failed, a database would not open) or the destination could not be
+    // written (reported with the count copied); entries the phone refused
+    // are skipped.
     bool CopySelection(int d, CJetDatabase* source, const std::vector<int>& locations,
                        bool& eraseFirst);
     // Erases every entry of destination `d` (phone first for phone storages);
@@ -50,6 +53,11 @@ public:
 
 private:
     CJetDatabase* OpenDestination(int d);
+    static void RollBack(CJetDatabase* db);
+    // The destination could not be written (a full disk, a damaged or
+    // read-only file): how many entries went, or that the book was left as
+    // it was.
+    void ReportWriteFailure(const std::string& path, int total, bool unchanged);
     std::string PCDestination() const;
 
     CZorqMMIDoc* m_pDoc;

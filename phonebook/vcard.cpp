@@ -1,5 +1,7 @@
 #include "vcard.h"
 
+#include "archive.h"
+
 #include "pccharset.h"
 
 #include <QString>
@@ -871,16 +873,7 @@ bool CVCard::WriteToFile(std::string& path)
     const std::string text = ToText();
     if (!path.empty()) {
         // A named file is replaced only by a complete new one.
-        const std::string tmp = path + ".tmp";
-        const int fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-        if (fd < 0)
-            return false;
-        const bool ok = WriteAll(fd, text) && ::close(fd) == 0;
-        if (!ok || std::rename(tmp.c_str(), path.c_str()) != 0) {
-            ::unlink(tmp.c_str());
-            return false;
-        }
-        return true;
+        return WriteFileAtomically(path, std::vector<uint8_t>(text.begin(), text.end()));
     }
     // The document's folder of this run goes when the document does.
     CZorqMMIDoc* doc = CZorqMMIDoc::Instance();

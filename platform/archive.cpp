@@ -1,7 +1,9 @@
 #include "archive.h"
 
 #include <cstdio>
+#include <cerrno>
 #include <cstring>
+#include <random>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -293,29 +295,55 @@ bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out)
 
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes)
 {
-    std::string tmp = path + ".tmpXXXXXX";
-    std::vector<char> name(tmp.begin(), tmp.end());
-    name.push_back('\0');
-    int fd = ::mkstemp(name.data());
+    // The same steps as the engine's settings writer: a fresh file beside
+    // the old one, created under the user's umask (0666 asks for no more) or
+    // with the mode of the file it replaces, renamed over it once complete.
+    static const char kLetters[] = "abcdefghijklmnopqrstuvwxyz0123456789";
+    std::random_device rd;
+    std::mt19937 gen(rd());
+    std::uniform_int_distribution<int> pick(0, static_cast<int>(sizeof kLetters) - 2);
+    std::string tmp;
+    int fd = -1;
+    for (int attempt = 0; attempt < 100 && fd < 0; ++attempt) {
+        tmp = path + ".tmp";
+        for (int i = 0; i < 6; ++i)
+            tmp += kLetters[pick(gen)];
+        fd = ::open(tmp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd < 0 && errno != EEXIST)
+            return false;
+    }
     if (fd < 0)
         return false;
+    struct stat st;
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode))
+        ::fchmod(fd, st.st_mode & 07777);
     size_t done = 0;
     while (done < bytes.size()) {
         ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
         if (n <= 0) {
+            const int saved = n == 0 ? ENOSPC : errno;
             ::close(fd);
-            ::unlink(name.data());
+            ::unlink(tmp.c_str());
+            errno = saved;
             return false;
         }
         done += static_cast<size_t>(n);
     }
-    ::fchmod(fd, 0644);
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
-        ::unlink(name.data());
+    const bool synced = ::fsync(fd) == 0;
+    int saved = errno;
+    if (::close(fd) != 0 || !synced) {
+        if (synced)
+            saved = errno;
+        ::unlink(tmp.c_str());
+        errno = saved;
         return false;
     }
-    if (std::rename(name.data(), path.c_str()) != 0) {
-        ::unlink(name.data());
+    if (std::rename(tmp.c_str(), path.c_str()) != 0) {
+        const int saved = errno;
+        ::unlink(tmp.c_str());
+        errno = saved;
         return false;
     }
     return true;

@@ -118,7 +118,9 @@ private:
     int depth_ = 0;                     // objects being loaded inside each other
 };
 
-// Whole-file helpers. ReadFileBytesAll returns false when the file cannot be
-// read; WriteFileAtomically writes a temporary file and renames it.
+// Whole-file helpers. ReadWholeFile returns false when the file cannot be
+// read; WriteFileAtomically writes a temporary file and renames it over the
+// old one (whose mode it keeps; a new file gets 0666 less the umask). On
+// failure it returns false with errno set and the old file untouched.
 bool ReadWholeFile(const std::string& path, std::vector<uint8_t>& out);
 bool WriteFileAtomically(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -1,5 +1,8 @@
 #include "uiservices.h"
 
+#include <mutex>
+#include <set>
+
 namespace {
 UiServices* g_services = nullptr;
 constexpr int kIdCancel = 2;
@@ -26,3 +29,24 @@ int UiMessageBoxId(int stringId, unsigned type, unsigned helpId)
 }
 
 CLanguageBundle* UiResources() { return g_services ? g_services->GetResources() : nullptr; }
+
+namespace {
+std::mutex g_reportedMutex;
+std::set<std::pair<int, std::string>> g_reported;
+}  // namespace
+
+void UiForgetReportedFiles()
+{
+    std::lock_guard<std::mutex> lock(g_reportedMutex);
+    g_reported.clear();
+}
+
+void UiReportFileOnce(int stringId, const std::string& path)
+{
+    {
+        std::lock_guard<std::mutex> lock(g_reportedMutex);
+        if (!g_reported.insert({stringId, path}).second)
+            return;
+    }
+    UiMessageBox(UiFormatString(stringId, {QString::fromLocal8Bit(path.c_str())}));
+}

@@ -33,3 +33,12 @@ QString UiFormatString(int id, const QStringList& inserts);
 int UiMessageBox(const QString& text, unsigned type = 0, unsigned helpId = 0);
 int UiMessageBoxId(int stringId, unsigned type = 0, unsigned helpId = 0);
 CLanguageBundle* UiResources();
+
+// Tells the user of a file that is there but cannot be read (damaged, cut
+// short, not a file: string 31942) or that cannot be saved (a full disk, a
+// read-only folder: string 31943): a message naming the file, shown once per
+// file, kind and run, so that the program goes on and the user knows why.
+enum { kFileUnreadable = 31942, kFileUnsaved = 31943 };
+void UiReportFileOnce(int stringId, const std::string& path);
+// A new run of the application: every file may be reported again.
+void UiForgetReportedFiles();

@@ -1,5 +1,6 @@
 #include "servicecenter.h"
 
+#include "archive.h"
 #include "debugtrace.h"
 #include "engine_host.h"
 #include "mtr_sms.h"
@@ -44,12 +45,6 @@ int ToInt(std::string value)
 {
     Trim(value);
     return std::atoi(value.c_str());
-}
-
-// Writes all bytes; false on any short write.
-bool WriteAll(std::FILE* f, const std::string& bytes)
-{
-    return std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
 }
 
 // Stands between the engine and its host while a profile is written, to
@@ -231,6 +226,7 @@ bool CServiceCenter::Save(QString path)
         path = m_strFilePath;
     else if (path.endsWith(QLatin1Char('/')) || QFileInfo(path).isDir())
         path = QDir(path).filePath(m_strName + ".SRV");
+    bool placeholder = false;  // a fresh name claimed by an empty file
     if (path.isEmpty()) {
         const std::string folder = FilesFolder();
         if (folder.empty())
@@ -239,6 +235,7 @@ bool CServiceCenter::Save(QString path)
         if (made.empty())
             return false;
         path = FromLocal(made);
+        placeholder = true;
     }
     NormaliseIndex();
     const std::string lines[] = {
@@ -251,16 +248,14 @@ bool CServiceCenter::Save(QString path)
     };
     // The old file stays whole until the new one is complete.
     const std::string target = Local(path);
-    const std::string temp = target + ".tmp";
-    std::FILE* f = std::fopen(temp.c_str(), "wb");
-    if (!f)
-        return false;
-    bool ok = true;
+    std::string text;
     for (const std::string& line : lines)
-        ok = WriteAll(f, line + "\r\n") && ok;
-    ok = std::fclose(f) == 0 && ok;
-    if (!ok || std::rename(temp.c_str(), target.c_str()) != 0) {
-        std::remove(temp.c_str());
+        text += line + "\r\n";
+    if (!WriteFileAtomically(target, std::vector<uint8_t>(text.begin(), text.end()))) {
+        // An empty file left under the claimed name would read as a damaged
+        // profile at the next start.
+        if (placeholder)
+            std::remove(target.c_str());
         return false;
     }
     m_strFilePath = path;
@@ -303,7 +298,13 @@ bool CServiceCenterList::LoadFile(QString folder, QString fileName)
     if (!folder.isEmpty() && !folder.endsWith(QLatin1Char('/')))
         folder += QLatin1Char('/');
     auto* profile = new CServiceCenter;
-    if (!profile->Load(folder + fileName) || Add(profile) < 0) {
+    if (!profile->Load(folder + fileName)) {
+        // Listed but not readable as a profile: the user hears which file.
+        UiReportFileOnce(kFileUnreadable, Local(folder + fileName));
+        delete profile;
+        return false;
+    }
+    if (Add(profile) < 0) {
         delete profile;
         return false;
     }

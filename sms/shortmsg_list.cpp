@@ -297,11 +297,13 @@ void CShortMsg::FillList(CDaoDatabase* db, bool reset)
         std::string addr, text;
     };
     std::vector<RowData> rows;
+    bool damaged = false;
     if (db && db->IsOpen()) {
         CSMSQuery q(db, BuildFolderQuery().c_str());
         BindFolderQuery(q);
         while (q.Step())
             rows.push_back({static_cast<int32_t>(q.Int(0)), static_cast<int>(q.Int(1)), q.Real(2), q.Text(3), q.Text(4)});
+        damaged = q.Failed();
     }
     const int count = static_cast<int>(rows.size());
     m_list->setUpdatesEnabled(false);
@@ -331,6 +333,12 @@ void CShortMsg::FillList(CDaoDatabase* db, bool reset)
     if (count == 0)
         UpdateSortComboState(db);
     m_list->setUpdatesEnabled(true);
+    // A damaged file must not pass for an empty store; it is only read here,
+    // so it stays as it is for the user to repair or restore.
+    if (damaged) {
+        WriteDebug("CShortMsg::FillList -> the database cannot be read: ", db->GetName());
+        ShowPathMessage(31456, db->GetName());
+    }
 }
 
 void CShortMsg::SetRowParam(int row, int param)

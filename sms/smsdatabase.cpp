@@ -319,6 +319,7 @@ bool CheckSMSDatabase(const std::string& path)
     try {
         CJetDatabase db;
         db.Open(path, false, false, "");
+        CheckDatabaseStructure(db);
         if (!db.HasTableDef("EntrySMS")) {
             ShowPathMessage(31320, path);
             return false;

@@ -30,6 +30,7 @@ std::string ColumnText(sqlite3_stmt* stmt, int column)
 CSMSQuery::CSMSQuery(CDaoDatabase* db, const char* sql)
     : m_stmt(db && db->IsOpen() ? Prepare(db->Handle(), sql) : nullptr)
 {
+    m_failed = db && db->IsOpen() && !m_stmt;
 }
 
 CSMSQuery::~CSMSQuery() { sqlite3_finalize(m_stmt); }
@@ -58,7 +59,15 @@ void CSMSQuery::Reset()
         sqlite3_reset(m_stmt);
 }
 
-bool CSMSQuery::Step() { return m_stmt && sqlite3_step(m_stmt) == SQLITE_ROW; }
+bool CSMSQuery::Step()
+{
+    if (!m_stmt)
+        return false;
+    const int rc = sqlite3_step(m_stmt);
+    if (rc != SQLITE_ROW && rc != SQLITE_DONE)
+        m_failed = true;
+    return rc == SQLITE_ROW;
+}
 
 int64_t CSMSQuery::Int(int column) const { return m_stmt ? sqlite3_column_int64(m_stmt, column) : 0; }
 

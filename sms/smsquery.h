@@ -27,12 +27,16 @@ public:
     void Reset();
     // The next row; false at the end (or on an error).
     bool Step();
+    // True when the statement could not be prepared or a step ended on an
+    // error rather than at the end of the rows (a damaged file, say).
+    bool Failed() const { return m_failed; }
     int64_t Int(int column) const;
     double Real(int column) const;
     std::string Text(int column) const;
 
 private:
     sqlite3_stmt* m_stmt = nullptr;
+    bool m_failed = false;
 };
 
 // A database file opened read-only for look-ups, closed with the object.

@@ -4,6 +4,7 @@
 #include "mainframe.h"
 #include "mainview.h"
 #include "test_support.h"
+#include "diskfaults.h"
 #include "zorqapp.h"
 
 #include "krn.h"
@@ -163,6 +164,90 @@ TEST_F(StartUpTest, UnreadableVersionFileAndFailingDatabaseEachGiveTheirMessage)
     ASSERT_EQ(app_.shown.size(), 1u);
     EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String("database could not be created")));
     ExpectNothingRunning();
+}
+
+TEST_F(StartUpTest, ASettingsFileThatCannotBeReadIsNamedLeftAloneAndTheProgramStarts)
+{
+    const std::string ini = dir_.path() + "ZorqMMI.ini";
+    // A folder in its place, then a link that cannot be followed (root reads
+    // every file, so "unreadable" is one that no read can reach).
+    ASSERT_EQ(::mkdir(ini.c_str(), 0755), 0);
+    ASSERT_TRUE(Start());
+    ASSERT_EQ(app_.shown.size(), 1u);
+    // The program folder in the path is shown shortened ("...").
+    EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String("/ZorqMMI.ini cannot be read")))
+        << app_.shown[0].text.toStdString();
+    struct stat st{};
+    EXPECT_TRUE(::stat(ini.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) << "still the folder";
+    app_.ShutDown();
+    krn_reset_for_tests();
+    started_ = false;
+    ASSERT_EQ(::rmdir(ini.c_str()), 0);
+
+    ASSERT_EQ(::symlink(ini.c_str(), ini.c_str()), 0);
+    app_.shown.clear();
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(::lstat(ini.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << "the link was replaced";
+    app_.ShutDown();
+    krn_reset_for_tests();
+    started_ = false;
+    ASSERT_EQ(::unlink(ini.c_str()), 0);
+
+    // Random bytes and a file cut short read as text: the lines that are not
+    // settings stay as they were around the ones the program writes.
+    static const char raw[] = "\x89PNG\r\n\x1a\n\0\xff\xfe[PhoneBo";
+    const std::string junk = std::string(raw, sizeof raw - 1) + "\r\nx";
+    WriteFile(ini, junk);
+    app_.shown.clear();
+    ASSERT_TRUE(Start());
+    EXPECT_TRUE(app_.shown.empty());
+    EXPECT_EQ(ReadFile(ini).substr(0, junk.size()), junk);
+    EXPECT_EQ(GetIniProfileInt("SMSMO", "Source", 0), -1);
+}
+
+TEST_F(StartUpTest, AReadOnlyProgramFolderOrAFullDiskIsToldOnceAndLosesNothing)
+{
+    zorqtest::SmallDisk disk(dir_.path(), 4 * 1024 * 1024);
+    ASSERT_FALSE(disk.Folder().empty());
+    const std::string d = disk.Folder();
+    for (const char* sub : {"Res", "Files", "Database", "Work", "Melody"})
+        ASSERT_EQ(::mkdir((d + sub).c_str(), 0755), 0);
+    ASSERT_TRUE(zorqtest::LayOutProgramFolder(d));
+    const std::string ini = d + "ZorqMMI.ini";
+    WriteFile(ini, "[MobileInfo]\r\nManufacturerId=Quenvale\r\n[Kept]\r\nValue=7\r\n");
+    auto startThere = [&] {
+        app_.shown.clear();
+        const bool ok = app_.InitInstance({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")}, d + "zorqmmi");
+        started_ = ok;
+        return ok;
+    };
+    ASSERT_TRUE(startThere());
+    app_.ShutDown();
+    krn_reset_for_tests();
+    started_ = false;
+    const std::string before = ReadFile(ini);
+    const QLatin1String unsaved("ZorqMMI.ini cannot be saved");
+
+    disk.Fill();
+    ASSERT_TRUE(startThere());
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].text.contains(unsaved)) << app_.shown[0].text.toStdString();
+    app_.ShutDown();
+    krn_reset_for_tests();
+    started_ = false;
+    disk.Release();
+    EXPECT_EQ(ReadFile(ini), before);
+
+    if (!disk.MakeReadOnly())
+        GTEST_SKIP() << "no read-only folder can be made here (root without a mount)";
+    ASSERT_TRUE(startThere());
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].text.contains(unsaved)) << app_.shown[0].text.toStdString();
+    app_.ShutDown();
+    krn_reset_for_tests();
+    started_ = false;
+    EXPECT_TRUE(disk.MakeWritable());
+    EXPECT_EQ(ReadFile(ini), before);
 }
 
 TEST_F(StartUpTest, AGoodFolderStartsAndTheShutDownPathEndsEverythingInOrder)

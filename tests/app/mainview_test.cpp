@@ -1,5 +1,7 @@
 #include "mainview.h"
 
+#include "diskfaults.h"
+
 #include "at_defs.h"
 #include "debugtrace.h"
 #include "handbutton.h"
@@ -11,6 +13,8 @@
 #include "zorqmenu.h"
 
 #include <QApplication>
+
+#include <filesystem>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -237,6 +241,30 @@ TEST_F(MainViewTest, MissingBackgroundShowsTheMessageAndAPlainScreen)
     EXPECT_FALSE(menu->HasBackground());
     EXPECT_TRUE(menu->isVisible());
     EXPECT_EQ(PixelAt(menu, QPoint(300, 200)), QColor(0xE9, 0xEF, 0xF5));
+}
+
+TEST_F(MainViewTest, EveryDamagedBackgroundIsNamedAndTheScreenGoesOnPlain)
+{
+    const std::string path = env_.Res("backenu.BMP");
+    const std::string good = zorqtest::ReadFile(path);
+    ASSERT_GT(good.size(), 100u);
+    const auto shapes = zorqtest::WriteDamagedShapes(env_.Res(""), "shape", ".bmp", good);
+    for (const auto& d : shapes) {
+        SCOPED_TRACE(d.shape);
+        std::filesystem::remove_all(path);
+        std::filesystem::rename(d.path, path);
+        const std::string before = zorqtest::ReadFile(path);
+        env_.app.shown.clear();
+        UiForgetReportedFiles();  // each shape as in a run of its own
+        env_.app.LoadBackgroundPictures("enu");
+        CZorqMenu* menu = OpenMenu();
+        ASSERT_FALSE(env_.app.shown.empty()) << "no message";
+        EXPECT_TRUE(env_.app.shown.back().text.contains(QString::fromStdString(path)))
+            << env_.app.shown.back().text.toStdString();
+        EXPECT_FALSE(menu->HasBackground());
+        EXPECT_TRUE(menu->isVisible());
+        EXPECT_EQ(zorqtest::ReadFile(path), before);
+    }
 }
 
 TEST_F(MainViewTest, MenuPictureOpensItsScreenOrLeavesTheMenu)

@@ -66,18 +66,19 @@ inline void WriteFile(const std::string& path, const std::string& bytes)
 }
 
 // What start-up looks for in a program folder: the bundle, the version
-// file, the conversion tables and stand-ins for the background pictures.
+// file, the conversion tables and the background pictures, all from the
+// built program folder.
 inline ::testing::AssertionResult LayOutProgramFolder(const std::string& d)
 {
     std::vector<std::pair<std::string, std::string>> copies{
         {BuiltBundle(), d + "ZORQenu.rcc"}, {BuiltProgramDir() + "/$ZQ.VRS", d + "$ZQ.VRS"}};
     for (const char* t : {"GSMToWin.cvt", "WinToGSM.cvt"})
         copies.emplace_back(BuiltProgramDir() + "/Files/" + t, d + "Files/" + t);
+    for (const char* b : {"backenu.BMP", "pbback.bmp", "smsback.bmp"})
+        copies.emplace_back(BuiltProgramDir() + "/Res/" + b, d + "Res/" + b);
     for (const auto& [from, to] : copies)
         if (!CopyFile(from, to))
             return ::testing::AssertionFailure() << "cannot copy " << from;
-    for (const char* b : {"backenu.BMP", "pbback.bmp", "smsback.bmp"})
-        WriteFile(d + "Res/" + b, "BM");
     return ::testing::AssertionSuccess();
 }
 

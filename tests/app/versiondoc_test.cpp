@@ -1,6 +1,7 @@
 #include "versiondoc.h"
 
 #include "archive.h"
+#include "diskfaults.h"
 #include "test_support.h"
 
 #include <gtest/gtest.h>
@@ -89,6 +90,22 @@ TEST(VersionFile, ApplicationKeepsTheStringsOrReportsFailure)
     EXPECT_EQ(app.GetVersionNumber(), "3.1");
     EXPECT_EQ(app.GetEditionNumber(), "Pro");
     EXPECT_EQ(app.GetPellardATPVersion(), "7");
+}
+
+TEST(VersionFile, EveryDamagedShapeIsRefusedAndLeftAsItIs)
+{
+    TempProgramDir dir;
+    const std::string good = Archive("1.0", "Standard edition", "2");
+    for (const auto& d : zorqtest::WriteDamagedShapes(dir.path(), "$ZQ", ".VRS", good)) {
+        SCOPED_TRACE(d.shape);
+        const std::string before = zorqtest::ReadFile(d.path);
+        CVersionDoc doc;
+        // An empty file is an installation's empty strings; every other
+        // shape is refused, and start-up then says so and stops.
+        EXPECT_EQ(doc.LoadFile(d.path), d.shape == "empty");
+        EXPECT_EQ(doc.m_VersionNumber, "");
+        EXPECT_EQ(zorqtest::ReadFile(d.path), before);
+    }
 }
 
 TEST(VersionFile, StoreWritesTheSameLayout)

@@ -2,6 +2,7 @@
 // settings, indicator messages, the call-status steps, room and free places
 // in the databases, and the concatenation lists at close and start.
 #include "doc_fixture.h"
+#include "diskfaults.h"
 
 #include "pbdatabase.h"
 #include "smsdatabase.h"
@@ -404,6 +405,66 @@ TEST(DocConcatLists, ADamagedListFileIsSetAsideAndTheStartGoesOn)
     EXPECT_EQ(doc.GetSIMConcatList().GetCount(), 0);
     EXPECT_FALSE(std::filesystem::exists(path));
     EXPECT_EQ(ReadFile(path + ".bad").size(), 13u);
+}
+
+TEST(DocConcatLists, EveryDamagedShapeIsNamedAndNoneIsReplacedByLess)
+{
+    DocEnvironment env;
+    const std::string pcdb = env.dir.path() + "Database/defsms.mdb";
+    ASSERT_TRUE(CreateSMSDatabase(pcdb));
+    SetSMSConf(0, pcdb, true);
+    // A good list file to cut short.
+    std::string good;
+    {
+        CZorqMMIDoc doc;
+        auto* m = new CMessage;
+        m->SetMsgType2(1);
+        m->AddAddress("", "+3361");
+        m->SetNbBlocks(2);
+        m->SetConcatRef(4);
+        m->AddBlock(new CBlock("half of a long message", 0, 1));
+        doc.GetSIMConcatList().AddMessage(m);
+        ASSERT_TRUE(doc.SaveConcatLists());
+        good = ReadFile(doc.GetSIMConcatListPath());
+        ASSERT_GT(good.size(), 20u);
+    }
+    const std::string work = env.app.GetWorkDirectory();
+    for (const auto& d : zorqtest::WriteDamagedShapes(work, "shape", ".lst", good)) {
+        SCOPED_TRACE(d.shape);
+        CZorqMMIDoc doc;
+        const std::string path = doc.GetSIMConcatListPath();
+        std::filesystem::remove_all(path);
+        std::filesystem::remove_all(path + ".bad");
+        std::filesystem::rename(d.path, path);
+        env.app.shown.clear();
+        UiForgetReportedFiles();  // each shape as in a run of its own
+        doc.LoadConcatLists();
+        EXPECT_EQ(doc.GetSIMConcatList().GetCount(), 0);
+        if (d.shape == "empty") {
+            // An empty file is an empty list: nothing to tell.
+            EXPECT_TRUE(env.Boxes().empty());
+            continue;
+        }
+        ASSERT_EQ(env.Boxes().size(), 1u);
+        EXPECT_NE(env.Boxes()[0].find("The file " + path + " cannot be read"), std::string::npos) << env.Boxes()[0];
+        // A message received now is kept; saving never puts the new, shorter
+        // list in place of what could not be read.
+        auto* m = new CMessage;
+        m->SetMsgType2(1);
+        m->AddAddress("", "+3362");
+        m->SetNbBlocks(2);
+        m->SetConcatRef(5);
+        m->AddBlock(new CBlock("new", 0, 1));
+        doc.GetSIMConcatList().AddMessage(m);
+        doc.SaveConcatLists();
+        struct stat st{};
+        if (d.shape == "folder")
+            EXPECT_TRUE(::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+        else if (d.shape == "unreadable")
+            EXPECT_TRUE(::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode));
+        else  // cut short, random bytes: set aside whole
+            EXPECT_EQ(ReadFile(path + ".bad").size(), d.shape == "cut" ? good.size() / 2 : 700u);
+    }
 }
 
 TEST(DocLifetime, MirrorsAndTemporaryFilesGoWithTheDocument)

@@ -4,6 +4,7 @@
 #include "datarun.h"
 #include "dlgdataobj.h"
 
+#include "diskfaults.h"
 #include "doc_fixture.h"
 #include "profile.h"
 #include "serial.h"
@@ -119,6 +120,35 @@ TEST_F(DataApps, TheListTakesOnlyRunnableEntriesOfItsKind)
     EXPECT_TRUE(list.FindByProgram(QString::fromStdString(tools + "TERM").replace("TERM", "term")));
     // The entries left out keep their files.
     for (const char* f : {"d.DFA", "e.DFA"}) EXPECT_TRUE(fs::exists(Files() + f)) << f;
+}
+
+TEST_F(DataApps, DamagedEntryFilesAreNamedAndLeftAsTheyAre)
+{
+    // The program last, so that the file cut short has none.
+    const std::string good = "NAME=Shell\r\nCOMMANDLINE=\r\nDISPLAYHELP=0\r\nHELPCMD=\r\nTYPE=0\r\nAPPLITYPE=0\r\n"
+                             "MODEMFILESTATE=0\r\nMODEMFILENAME=\r\nMODEMCOPYPATH=\r\nFULLEXENAME=sh\r\n";
+    WriteFile(Files() + "good.DFA", good);
+    const auto damaged = zorqtest::WriteDamagedShapes(Files(), "bad", ".DFA", good);
+    std::vector<std::string> before;
+    for (const auto& d : damaged)
+        before.push_back(ReadFile(d.path));
+    CDataObjList list(0);
+    ASSERT_TRUE(list.LoadFolder(QFiles(), "*.DFA", nullptr));
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetAt(0)->GetName(), "Shell");
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        SCOPED_TRACE(damaged[i].shape);
+        int naming = 0;
+        // Paths inside the program folder are shown shortened ("...").
+        const std::string name = fs::path(damaged[i].path).filename().string();
+        for (const std::string& box : env.Boxes())
+            naming += box.find("Files/" + name) != std::string::npos;
+        if (damaged[i].shape == "folder")
+            EXPECT_EQ(naming, 0) << "a folder is not listed as an entry";
+        else
+            EXPECT_GE(naming, 1) << "no message names the file";
+        EXPECT_EQ(ReadFile(damaged[i].path), before[i]);
+    }
 }
 
 // Runs the dialog modally, lets `act` work on it, then presses `button`.

@@ -1,5 +1,7 @@
 #include "profile.h"
 
+#include "diskfaults.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -202,6 +204,42 @@ TEST_F(ProfileTest, WriteIntoMissingFolderFailsCleanly)
     SetIniProfileFile(dir_ + "no/such/folder/");
     EXPECT_FALSE(WriteIniProfileInt("A", "x", 2));
     EXPECT_EQ(GetIniProfileInt("A", "x", 11), 11);
+}
+
+TEST_F(ProfileTest, ANewFileTakesTheUmaskAndARewrittenOneKeepsItsMode)
+{
+    {
+        zorqtest::UmaskScope mask(077);
+        ASSERT_TRUE(WriteIniProfileInt("A", "x", 1));
+    }
+    EXPECT_EQ(zorqtest::FileMode(path_), 0600u);
+    ASSERT_EQ(chmod(path_.c_str(), 0640), 0);
+    ASSERT_TRUE(WriteIniProfileInt("A", "x", 2));
+    EXPECT_EQ(zorqtest::FileMode(path_), 0640u);
+    ASSERT_EQ(unlink(path_.c_str()), 0);
+    {
+        zorqtest::UmaskScope mask(002);
+        ASSERT_TRUE(WriteIniProfileString("A", "y", "z"));
+    }
+    EXPECT_EQ(zorqtest::FileMode(path_), 0664u);
+}
+
+TEST_F(ProfileTest, AFullDiskOrAReadOnlyFolderFailsTheWriteAndKeepsTheFile)
+{
+    zorqtest::SmallDisk disk(dir_, 64 * 1024);
+    ASSERT_FALSE(disk.Folder().empty());
+    SetIniProfileFile(disk.Folder());
+    const std::string path = disk.Folder() + "ZorqMMI.ini";
+    ASSERT_TRUE(WriteIniProfileString("A", "x", "1"));
+    disk.Fill();
+    EXPECT_FALSE(WriteIniProfileString("A", "x", std::string(8000, 'v')));
+    EXPECT_EQ(GetIniProfileString("A", "x", ""), "1");
+    disk.Release();
+    if (!disk.MakeReadOnly())
+        GTEST_SKIP() << "no read-only folder can be made here (root without a mount)";
+    EXPECT_FALSE(WriteIniProfileString("A", "x", "2"));
+    EXPECT_EQ(GetIniProfileString("A", "x", ""), "1");
+    ASSERT_TRUE(disk.MakeWritable());
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "melody.h"
 #include "melody_fixture.h"
+
+#include "diskfaults.h"
 #include "melodypaths.h"
 #include "strutil.h"
 
@@ -144,6 +146,49 @@ TEST_F(MelodyTest, AFailedSaveReportsFailureAndKeepsTheOldFile)
     for (const std::string& f : Files(dir_.path()))
         EXPECT_EQ(f.find(".MDY."), std::string::npos) << "temporary left: " << f;
     EXPECT_EQ(ReadFile(dir_.path() + "t.MDY"), kTango);
+}
+
+TEST_F(MelodyTest, ANewMelodyTakesTheUmaskAndARewrittenOneKeepsItsMode)
+{
+    CMelody m;
+    ASSERT_TRUE(m.Load(Write("t.MDY", kTango)));
+    m.SetFilePath(QString());
+    {
+        zorqtest::UmaskScope mask(077);
+        ASSERT_TRUE(m.Save(QString()));
+    }
+    const std::string path = m.GetFilePath().toStdString();
+    EXPECT_EQ(zorqtest::FileMode(path), 0600u);
+    ASSERT_EQ(::chmod(path.c_str(), 0604), 0);
+    m.SetTempo(120);
+    ASSERT_TRUE(m.Save(QString()));
+    EXPECT_EQ(zorqtest::FileMode(path), 0604u);
+    {
+        zorqtest::UmaskScope mask(002);
+        ASSERT_TRUE(m.Save(Q(MelodyDir() + "wide.MDY")));
+    }
+    EXPECT_EQ(zorqtest::FileMode(MelodyDir() + "wide.MDY"), 0664u);
+}
+
+TEST_F(MelodyTest, SavingOnAFullDiskFailsAndKeepsTheOldFile)
+{
+    zorqtest::SmallDisk disk(dir_.path(), 64 * 1024);
+    ASSERT_FALSE(disk.Folder().empty());
+    CMelody m;
+    ASSERT_TRUE(m.Load(Write("t.MDY", kTango)));
+    ASSERT_TRUE(m.Save(Q(disk.Folder() + "kept.MDY")));
+    const std::string before = ReadFile(disk.Folder() + "kept.MDY");
+    disk.Fill();
+    for (int i = 0; i < 40; ++i) {
+        auto* note = new CNote;
+        ASSERT_TRUE(note->Parse("C#5 c250", m.GetTempo(), 4));
+        m.AddNote(note);
+    }
+    EXPECT_FALSE(m.Save(QString()));
+    disk.Release();
+    EXPECT_EQ(ReadFile(disk.Folder() + "kept.MDY"), before);
+    for (const std::string& f : Files(disk.Folder()))
+        EXPECT_EQ(f, "kept.MDY") << "left behind";
 }
 
 TEST_F(MelodyTest, PhoneHeaderStrings)

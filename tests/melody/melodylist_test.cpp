@@ -1,6 +1,8 @@
 #include "melody_fixture.h"
 #include "melodylist.h"
 
+#include "diskfaults.h"
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -52,6 +54,36 @@ TEST_F(MelodyListTest, AFolderLoadsSortedAndSkipsBadFiles)
     CMelodyList empty;
     EXPECT_TRUE(empty.LoadMelodyFolder(QString::fromStdString(dir_.path() + "Work/"), "*.MDY", nullptr));
     EXPECT_EQ(empty.GetCount(), 0);
+}
+
+TEST_F(MelodyListTest, DamagedMelodyFilesAreNamedOnceAndLeftAsTheyAre)
+{
+    Put("good.MDY", "Good", "A4 c100\r\nB4 c100\r\n");
+    const std::string good = zorqtest::ReadFile(MelodyDir() + "good.MDY");
+    const auto damaged = zorqtest::WriteDamagedShapes(MelodyDir(), "bad", ".MDY", good);
+    std::vector<std::string> before;
+    for (const auto& d : damaged)
+        before.push_back(zorqtest::ReadFile(d.path));
+    CMelodyList list;
+    EXPECT_TRUE(list.LoadMelodyFolder(QString::fromStdString(MelodyDir()), "*.MDY", nullptr));
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetMelodyAt(0)->GetMelodyName(), "Good");
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        SCOPED_TRACE(damaged[i].shape);
+        int naming = 0;
+        for (const QString& text : Shown())
+            naming += text.contains(QString::fromStdString(damaged[i].path));
+        // A folder is no melody file: it is not listed at all.
+        if (damaged[i].shape == "folder")
+            EXPECT_EQ(naming, 0);
+        else
+            EXPECT_GE(naming, 1) << "no message names the file";
+        EXPECT_EQ(zorqtest::ReadFile(damaged[i].path), before[i]);
+    }
+    // The next look at the folder in this run does not repeat them.
+    const size_t boxes = Shown().size();
+    EXPECT_TRUE(list.LoadMelodyFolder(QString::fromStdString(MelodyDir()), "*.MDY", nullptr));
+    EXPECT_LE(Shown().size() - boxes, 1u) << "only the open error of the link may come again";
 }
 
 TEST_F(MelodyListTest, IndexOfComparesNotesOnly)

@@ -3,6 +3,7 @@
 // read back.
 #include "../phonebook/pb_fixture.h"
 
+#include "diskfaults.h"
 #include "dlgservicecenter.h"
 #include "entrylistctrl.h"
 #include "profile.h"
@@ -91,6 +92,33 @@ TEST_F(ServiceCenterTest, SrvFilesRoundTripAndForgiveTheirKeys)
     EXPECT_EQ(list.GetAt(1)->GetName(), "Office");
 }
 
+TEST_F(ServiceCenterTest, DamagedProfileFilesAreNamedAndLeftAsTheyAre)
+{
+    // The number last, so that the file cut short has none.
+    const std::string good =
+        "NAME=Office\r\nTYPE=2\r\nINDEX=-1\r\nTEXTFORMAT=5\r\nVALIDITYPERIOD=2\r\nPHONENUMBER=+33 6 89 00 40 00\r\n";
+    WriteAll(Files() + "good.SRV", good);
+    const auto damaged = zorqtest::WriteDamagedShapes(Files(), "bad", ".SRV", good);
+    std::vector<std::string> before;
+    for (const auto& d : damaged)
+        before.push_back(ReadAll(d.path));
+    CServiceCenterList list;
+    list.Load(Q(Files()), "*.SRV", nullptr);
+    ASSERT_EQ(list.GetCount(), 1);
+    EXPECT_EQ(list.GetAt(0)->GetName(), "Office");
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        SCOPED_TRACE(damaged[i].shape);
+        int naming = 0;
+        for (const auto& box : app.shown)
+            naming += box.text.contains(QString::fromStdString(damaged[i].path));
+        if (damaged[i].shape == "folder")
+            EXPECT_EQ(naming, 0) << "a folder is not listed as a profile";
+        else
+            EXPECT_GE(naming, 1) << "no message names the file";
+        EXPECT_EQ(ReadAll(damaged[i].path), before[i]);
+    }
+}
+
 TEST_F(ServiceCenterTest, SaveSucceedsOnlyWhenTheWholeFileIsWritten)
 {
     CServiceCenter p;
@@ -102,14 +130,40 @@ TEST_F(ServiceCenterTest, SaveSucceedsOnlyWhenTheWholeFileIsWritten)
     p.SetPhoneNumber("+332");
     EXPECT_FALSE(p.Save(Q(Files() + "gone/kept.SRV")));
     EXPECT_EQ(p.GetFilePath(), Q(Files() + "kept.SRV"));
-    // The new file cannot be made: the old one stays whole.
-    std::filesystem::create_directories(Files() + "kept.SRV.tmp/inner");
-    EXPECT_FALSE(p.Save(Q(Files() + "kept.SRV")));
+    // The new file cannot be written whole (as on a full disk): the old one
+    // stays whole and no temporary file is left.
+    {
+        zorqtest::FileSizeLimit full(16);
+        ASSERT_TRUE(full.Active());
+        EXPECT_FALSE(p.Save(Q(Files() + "kept.SRV")));
+    }
     EXPECT_EQ(ReadAll(Files() + "kept.SRV"), before);
-    std::filesystem::remove_all(Files() + "kept.SRV.tmp");
     EXPECT_TRUE(p.Save(Q(Files() + "kept.SRV")));
     EXPECT_NE(ReadAll(Files() + "kept.SRV"), before);
-    EXPECT_FALSE(std::filesystem::exists(Files() + "kept.SRV.tmp"));
+    for (const auto& e : std::filesystem::directory_iterator(Files()))
+        EXPECT_EQ(e.path().filename().string().find(".tmp"), std::string::npos) << e.path();
+}
+
+TEST_F(ServiceCenterTest, ANewProfileTakesTheUmaskAndARewrittenOneKeepsItsMode)
+{
+    CServiceCenter p;
+    p.SetName("Modes", true);
+    p.SetPhoneNumber("+331");
+    {
+        zorqtest::UmaskScope mask(077);
+        ASSERT_TRUE(p.Save(QString()));
+    }
+    const std::string path = p.GetFilePath().toStdString();
+    EXPECT_EQ(zorqtest::FileMode(path), 0600u);
+    ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+    p.SetPhoneNumber("+332");
+    ASSERT_TRUE(p.Save(QString()));
+    EXPECT_EQ(zorqtest::FileMode(path), 0640u);
+    {
+        zorqtest::UmaskScope mask(002);
+        ASSERT_TRUE(p.Save(Q(Files() + "wide.SRV")));
+    }
+    EXPECT_EQ(zorqtest::FileMode(Files() + "wide.SRV"), 0664u);
 }
 
 TEST_F(ServiceCenterTest, PhoneProfileLookupsAndNames)

@@ -1,0 +1,17 @@
+// Whole-file rewrites of the engine's own files (the settings file, the key
+// store): the new contents go to a file beside the old one, which is renamed
+// over it only once it is complete, so a failed write (a full disk, a
+// read-only folder) leaves the old file whole.
+#pragma once
+
+#include <string>
+
+// Creates an empty file beside `path` under a fresh name and opens it for
+// writing. A file that replaces an existing one takes that file's mode; a new
+// one is created like any new file of the user's (0666 less the umask).
+// Returns the descriptor and sets `tempPath`, or -1 with errno set.
+int OpenReplacementFile(const std::string& path, std::string& tempPath);
+
+// Writes `data` as the whole new contents of `path`. False, with errno set
+// and the old file untouched, when any step failed.
+bool ReplaceFileContents(const std::string& path, const std::string& data);

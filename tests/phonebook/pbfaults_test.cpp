@@ -1,0 +1,164 @@
+// The phonebook against damaged files and a failing disk: a damaged PC
+// database is reported and left as it is, a copy that cannot be written says
+// how far it went, and a copy that replaces the PC book leaves the old book or
+// the new one, never a mixture.
+#include "screen_fixture.h"
+
+#include "dbdamage.h"
+#include "diskfaults.h"
+#include "pbtransfer.h"
+#include "profile.h"
+
+#include <QMenu>
+#include <QTimer>
+
+#include <sqlite3.h>
+
+using pbtest::PhoneBookScreenTest;
+using pbtest::PhonebookSimTest;
+using zorqtest::DbDamage;
+
+namespace {
+
+std::vector<PBEntry> ManyEntries(int n, const std::string& prefix, size_t notes = 0)
+{
+    std::vector<PBEntry> out;
+    for (int i = 1; i <= n; ++i) {
+        PBEntry e;
+        e.Name = prefix + " " + std::to_string(i);
+        e.Phone = "06" + std::to_string(10000000 + i);
+        e.ShortPhone = e.Phone;
+        e.Notes = std::string(notes, 'n');
+        out.push_back(e);
+    }
+    return out;
+}
+
+std::string IntegrityOf(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    std::string verdict = "cannot open";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            verdict = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return verdict;
+}
+
+}  // namespace
+
+TEST_F(PhoneBookScreenTest, ADamagedPCDatabaseIsReportedNotShownEmptyAndLeftAsItIs)
+{
+    StartPhone();
+    Open();
+    for (DbDamage what : {DbDamage::TableRoot, DbDamage::IndexRoot, DbDamage::TableLeaf}) {
+        SCOPED_TRACE(zorqtest::DbDamageName(what));
+        const std::string path =
+            MakePCDatabase(std::string("damaged-") + zorqtest::DbDamageName(what) + ".mdb", ManyEntries(300, "Entry"));
+        ASSERT_TRUE(zorqtest::DamageDatabase(path, "EntryPhone", "indLoc", what));
+        const std::string before = zorqtest::ReadFile(path);
+        ASSERT_TRUE(WriteIniProfileString("Databases", "Phonebook", path));
+        QTest::mouseClick(screen->Pane()->GetSIMButton(), Qt::LeftButton);
+        ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+        app.shown.clear();
+        // The pane offers its PC menu when the PC book will not open: the
+        // user closes it without a choice.
+        bool menuOffered = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                menuOffered = true;
+                popup->close();
+            }
+        });
+        closer.start(20);
+        QTest::mouseClick(screen->Pane()->GetPCButton(), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        closer.stop();
+        EXPECT_TRUE(menuOffered);
+        const std::vector<std::string> boxes = Boxes();
+        ASSERT_FALSE(boxes.empty()) << "the damaged file passed for an empty phonebook";
+        EXPECT_EQ(boxes.front(), Text(31456, {QString::fromStdString(path)}));
+        // The menu closed without a choice: back on the SIM.
+        EXPECT_TRUE(screen->Pane()->IsSrcSIM());
+        EXPECT_EQ(zorqtest::ReadFile(path), before) << "the damaged file was written to";
+    }
+}
+
+// A copy of 250 entries into a PC file on a disk that fills up on the way.
+TEST_F(PhonebookSimTest, ACopyOnAFullDiskSaysHowManyWentAndReplacingKeepsTheOldBookWhole)
+{
+    zorqtest::SmallDisk disk(app.GetFolderPath(), 48 * 1024);
+    ASSERT_FALSE(disk.Folder().empty());
+    const std::string source = MakePCDatabase("defpb.mdb", ManyEntries(250, "Source", 200));
+    const std::string target = disk.Folder() + "book.mdb";
+    ASSERT_TRUE(CreatePBDatabase(target));
+    WritePhoneConf(0, target, true);
+    {
+        CJetDatabase db;
+        db.Open(target);
+        CEntryPhoneRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "[EntryPhone]");
+        int16_t location = 0;
+        for (PBEntry e : ManyEntries(5, "Old")) {
+            e.Location = ++location;
+            rs.AddNew();
+            rs.SetFromEntry(e);
+            rs.Update();
+        }
+    }
+    const std::string oldBook = Rows(target);
+    ASSERT_EQ(Lines(oldBook).size(), 5u);
+    disk.Fill(24 * 1024);
+
+    CJetDatabase* src = nullptr;
+    ASSERT_EQ(doc->OpenPBDatabase(&src, 0, source), 0);
+    std::vector<int> all;
+    for (int i = 1; i <= 250; ++i)
+        all.push_back(i);
+    CPBTransfer transfer(doc.get(), &owner);
+    transfer.SetPCDestination(target);
+
+    // Added to the book: the copy stops when the disk is full and says how
+    // many entries went; those stay.
+    bool replace = false;
+    EXPECT_FALSE(transfer.CopySelection(4, src, all, replace));
+    const int copied = transfer.Copied();
+    EXPECT_GT(copied, 0);
+    EXPECT_LT(copied, 250);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{
+                           Text(31940, {QString::number(copied), "250", QString::fromStdString(target)})}));
+    const std::string partial = Rows(target);
+    EXPECT_EQ(Lines(partial).size(), 5u + static_cast<size_t>(copied));
+    EXPECT_EQ(IntegrityOf(target), "ok");
+
+    // Replacing the book ("erase them first"): the erase and the copy fail
+    // together, and the book is the one it was.
+    app.shown.clear();
+    ASSERT_EQ(doc->OpenPBDatabase(&src, 0, source), 0);
+    replace = true;
+    EXPECT_FALSE(transfer.CopySelection(4, src, all, replace));
+    EXPECT_FALSE(replace);
+    EXPECT_EQ(transfer.Copied(), 0);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31941, {QString::fromStdString(target)})}));
+    disk.Release();
+    EXPECT_EQ(Rows(target), partial);
+    EXPECT_EQ(IntegrityOf(target), "ok");
+
+    // With room again the same replacement goes through whole.
+    app.shown.clear();
+    ASSERT_EQ(doc->OpenPBDatabase(&src, 0, source), 0);
+    const std::string roomy = MakePCDatabase("roomy.mdb", ManyEntries(5, "Old"));
+    transfer.SetPCDestination(roomy);
+    replace = true;
+    EXPECT_TRUE(transfer.CopySelection(4, src, all, replace));
+    EXPECT_EQ(transfer.Copied(), 250);
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    const auto lines = Lines(Rows(roomy));
+    ASSERT_EQ(lines.size(), 250u);
+    EXPECT_EQ(lines.front(), "1 0610000001 Source 1");
+}
