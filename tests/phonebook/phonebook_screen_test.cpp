@@ -1,14 +1,20 @@
 #include "screen_fixture.h"
 
 #include "confirm.h"
+#include "dlgprogress.h"
 #include "entrylistctrl.h"
+#include "escape_key.h"
+#include "finddlg.h"
 #include "phonebook.h"
 #include "profile.h"
 #include "qxpbsrcnewlist.h"
 #include "vcard.h"
 #include "walkthrough.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -18,6 +24,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 using pbtest::PhonebookSimTest;
 
@@ -164,4 +172,125 @@ TEST_F(PhoneBookScreenTest, PrintsTheSelectedEntriesToPdf)
     QFile f(pdf);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.read(5).startsWith("%PDF"));
+}
+
+namespace {
+
+// Counts the progress windows shown; in the first one, presses Cancel once
+// the copy has handled events twice (a few hundred cards in).
+class ProgressWatch : public QObject {
+public:
+    explicit ProgressWatch(bool cancel) : cancel_(cancel) { qApp->installEventFilter(this); }
+    ~ProgressWatch() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Show && qobject_cast<CDlgProgress*>(o)) {
+            auto* dlg = static_cast<CDlgProgress*>(o);
+            if (++shown == 1 && cancel_)
+                QTimer::singleShot(0, dlg, [dlg] {
+                    QTimer::singleShot(0, dlg, [dlg] {
+                        auto* cancel = dlg->findChild<QAbstractButton*>(QStringLiteral("id2"));
+                        if (cancel)
+                            QTest::mouseClick(cancel, Qt::LeftButton);
+                    });
+                });
+        }
+        return false;
+    }
+
+private:
+    bool cancel_;
+};
+
+QByteArray ManyCards(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i) {
+        CVCard card;
+        card.SetFamilyName("Card" + std::to_string(i));
+        card.SetHomeVoice("+3310000" + std::to_string(i));
+        text += QByteArray::fromStdString(card.ToText());
+    }
+    return text;
+}
+
+// Plays a drag of `data` over `w` and drops it, as the window system does.
+bool PlayDrop(QWidget* w, QMimeData* data)
+{
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+TEST_F(PhoneBookScreenTest, ADropOfManyCardsRunsUnderOneProgressThatCancels)
+{
+    StartPhone();
+    Open();
+    const std::string pcPath = MakePCDatabase("defpb.mdb", {});
+    QWidget* pc = screen->GetDlgItem(1001);
+    {
+        ProgressWatch watch(false);
+        QMimeData data;
+        data.setData(QStringLiteral("text/vcard"), ManyCards(300));
+        ASSERT_TRUE(PlayDrop(pc, &data));
+        EXPECT_EQ(watch.shown, 1);
+    }
+    const auto count = [&] {
+        const std::string rows = PhonebookSimTest::Rows(pcPath);
+        return static_cast<int>(std::count(rows.begin(), rows.end(), '\n'));
+    };
+    EXPECT_EQ(count(), 300);
+    EXPECT_TRUE(app.shown.empty());
+
+    // Cancel stops the drop after the card in hand; what was copied stays.
+    {
+        ProgressWatch watch(true);
+        QMimeData data;
+        data.setData(QStringLiteral("text/vcard"), ManyCards(1000));
+        ASSERT_TRUE(PlayDrop(pc, &data));
+        EXPECT_EQ(watch.shown, 1);
+    }
+    const int after = count();
+    EXPECT_GT(after, 300);
+    EXPECT_LT(after, 1300);
+    EXPECT_TRUE(app.shown.empty());
+}
+
+// Escape in the screen's find dialog and in its deletion question, pressed
+// where the focus is: the dialog goes as with Cancel, nothing is found or
+// deleted, no window stays behind.
+TEST_F(PhoneBookScreenTest, EscapeInTheFindAndDeleteDialogsEndsThemAsCancel)
+{
+    StartPhone();
+    Open();
+    screen->window()->show();
+    List()->DeselectAll();
+    List()->SelectRow(List()->FindRowByLocation(2));
+    const auto rows = Rows();
+    const std::string entries = PhoneEntries("SM");
+    for (int button : {1032, 1027}) {
+        QWidget* b = screen->GetDlgItem(button);
+        ASSERT_NE(b, nullptr) << button;
+        ASSERT_TRUE(b->isEnabled()) << button;
+        const auto before = zorqtest::ShownWindows();
+        auto escape = button == 1032 ? zorqtest::EscapeNextOf<CDlgFindPB>() : zorqtest::EscapeNextOf<CDlgConfirm>();
+        QTest::mouseClick(b, Qt::LeftButton);
+        EXPECT_TRUE(zorqtest::WaitForEscape(escape)) << button << ": no dialog came up";
+        EXPECT_FALSE(escape->leftOpen) << button << ": Escape left the window up";
+        EXPECT_EQ(zorqtest::WindowsLeftBeyond(before), 0) << button;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << button;
+    }
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(PhoneEntries("SM"), entries);
+    EXPECT_TRUE(screen->isEnabled());
 }
