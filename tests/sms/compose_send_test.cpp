@@ -28,7 +28,6 @@
 #include <QPointer>
 #include <QTimer>
 
-#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -382,44 +381,6 @@ TEST_F(ComposeSequenceTest, EverySendFailingKeepsTheMessageUnsent)
     EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31758));
     // Nothing was stored as sent.
     EXPECT_EQ(ReadRows(PC()).size(), 1u);
-}
-
-TEST_F(ComposeSequenceTest, ALongMessageCutShortByAnUnplugSaysHowManyPartsWentAndStaysUnsent)
-{
-    OpenSent({{1, 3, "Ann@0601\r\n", "old", 0}});
-    SelectRow(1);
-    // The cable is pulled once the phone has answered the fourth part.
-    ASSERT_EQ(sim->command("set unplug-after-sends 4"), "ok");
-    const QString text = QString(153 * 4 + 40, QLatin1Char('y'));  // five parts
-    DialogScript s;
-    s.On<CDlgMsgEdit>([text](CDlgMsgEdit* d) {
-        d->TextEdit()->setPlainText(text);
-        ClickButton(d, IDOK);
-    });
-    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
-        d->FirstLoad();
-        ClickButton(d, IDOK);
-    });
-    s.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
-    // The message comes back with its recipient, not sent.
-    std::vector<std::string> kept;
-    s.On<CDlgMsgDirectory>([&kept](CDlgMsgDirectory* d) {
-        d->FirstLoad();
-        kept = Shown(d);
-        ClickButton(d, IDCANCEL);
-    });
-    Click(1033);
-    EXPECT_TRUE(s.Done());
-    EXPECT_EQ(smstest::SentPdus(*sim).size(), 4u);
-    const std::vector<std::string> boxes = Boxes();
-    const std::string told = Text(31762, {QStringLiteral("4"), QStringLiteral("5")});
-    EXPECT_TRUE(std::find(boxes.begin(), boxes.end(), told) != boxes.end()) << ::testing::PrintToString(boxes);
-    EXPECT_TRUE(std::find(boxes.begin(), boxes.end(), Text(31758)) == boxes.end()) << ::testing::PrintToString(boxes);
-    EXPECT_EQ(kept, (std::vector<std::string>{"0601"}));
-    // Nothing was stored as sent.
-    const std::vector<Row> rows = ReadRows(PC());
-    ASSERT_EQ(rows.size(), 1u);
-    EXPECT_EQ(rows[0].text, "old");
 }
 
 TEST_F(ComposeSequenceTest, ComposeWithoutRecipientStoresInThePCDatabase)
