@@ -280,7 +280,10 @@ void CMainView::OnInitialUpdate()
         m_pRefresh->setToolTip(app->LoadString(31749));
         m_pQuit->setToolTip(app->LoadString(QuitButtonTip()));
     }
-    OnUpdateMSParam(1);
+    // Only the base view's part (the refresh button): the screens read the
+    // phone in their own deferred load, so their update here would read it
+    // a second time on every entry.
+    CMainView::OnUpdateMSParam(1);
 
     LoadBackgroundPicture();
 
