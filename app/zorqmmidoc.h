@@ -16,6 +16,8 @@
 #include "mtr_setup.h"
 #include "servicecenter.h"
 
+#include <QObject>
+
 #include <cstdint>
 #include <memory>
 #include <set>
@@ -317,6 +319,10 @@ private:
     bool OpenUploadDatabase(int storage);
     void ClearFeatureFlags();
     void StoreStatusReport(int reference, const std::string& number, const std::string& text);
+    // Shows message `stringId` from the loop (not from inside the engine);
+    // `shown` is cleared when it has been answered, `pending` is set while a
+    // progress window holds it back.
+    void NoticeFromLoop(int stringId, bool* shown, bool* pending, int delayMs = 0);
     int32_t FindFreeSMSLocation(CJetDatabase* db, int storage, bool capacityTest);
     bool DeleteConcatRows(CJetDatabase* db);
     void LoadListFile(CMessageList& list, const std::string& path);
@@ -353,6 +359,8 @@ private:
     bool m_bVerifyVersion = true;
     bool m_bNewMsgBoxShown = false;
     bool m_bReportBoxShown = false;
+    // The context of notices waiting for the loop: they go with the document.
+    std::unique_ptr<QObject> m_pNoticeContext;
     // Arrivals announced since the storage's rows were last counted.
     int m_nNewMsgCount = 0;
     int m_nSMSListMode = 1;

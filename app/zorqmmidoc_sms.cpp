@@ -14,6 +14,10 @@
 #include "wndmsg.h"
 #include "zorqapp.h"
 
+#include <QCoreApplication>
+#include <QPointer>
+#include <QTimer>
+
 #include <algorithm>
 #include <ctime>
 #include <filesystem>
@@ -300,6 +304,44 @@ bool CZorqMMIDoc::PrepareSIMSMSDatabase()
 
 // ---- Notices ---------------------------------------------------------------------------------------
 
+// These notices come from the engine's poll, inside a request's end or an
+// idle step. A modal box opened there would hold that step for as long as
+// nobody answers: the phone's input would pile up unread behind it (the
+// port then stays readable and the loop spins) and messages arriving
+// meanwhile would never be listed. The box is shown from the loop instead,
+// once no request waits and no idle step runs, so that while it stands the
+// loop goes on reading the port and the screens read what arrives. `shown`
+// stays set from the notice to the box's end: further arrivals meanwhile
+// bring no second box. While a progress window stands the box waits for its
+// end, `pending` telling so.
+void CZorqMMIDoc::NoticeFromLoop(int stringId, bool* shown, bool* pending, int delayMs)
+{
+    if (!QCoreApplication::instance()) {
+        *shown = false;
+        return;
+    }
+    if (!m_pNoticeContext)
+        m_pNoticeContext = std::make_unique<QObject>();
+    QTimer::singleShot(delayMs, m_pNoticeContext.get(), [this, stringId, shown, pending] {
+        CZorqMMIApp* app = App();
+        if (app && app->IsShuttingDown()) {
+            *shown = false;
+            return;
+        }
+        // Held back while a progress window stands: shown once it is gone.
+        *pending = m_pWindows->IsProgressRunning();
+        if (*pending || (app && !app->IdleAllowed())) {
+            NoticeFromLoop(stringId, shown, pending, 50);
+            return;
+        }
+        const QPointer<QObject> alive = m_pNoticeContext.get();
+        Box(stringId);
+        if (!alive)
+            return;  // the document went while the box stood
+        *shown = false;
+    });
+}
+
 void CZorqMMIDoc::mmi_MNGT_sms_received(int storage, int index)
 {
     WriteDebug("CZorqMMIDoc::mmi_MNGT_sms_received -> New message received");
@@ -311,11 +353,7 @@ void CZorqMMIDoc::mmi_MNGT_sms_received(int storage, int index)
     if (!m_bNewMsgBoxShown) {
         m_bNewMsgBoxShown = true;
         m_pWindows->ActivateMainWindow();
-        if (m_pWindows->IsProgressRunning())
-            m_bNewMsgPending = true;
-        else
-            Box(STR_NEW_MESSAGE);
-        m_bNewMsgBoxShown = false;
+        NoticeFromLoop(STR_NEW_MESSAGE, &m_bNewMsgBoxShown, &m_bNewMsgPending);
     }
     PostToMainWindow(WM_MMI_SMS_RECEIVED, static_cast<uintptr_t>(storage), index & 0xFF);
 }
@@ -327,11 +365,7 @@ void CZorqMMIDoc::mmi_MNGT_report_received(int reference, const std::string& num
     if (!m_bReportBoxShown) {
         m_bReportBoxShown = true;
         m_pWindows->ActivateMainWindow();
-        if (m_pWindows->IsProgressRunning())
-            m_bReportPending = true;
-        else
-            Box(STR_REPORT);
-        m_bReportBoxShown = false;
+        NoticeFromLoop(STR_REPORT, &m_bReportBoxShown, &m_bReportPending);
     }
     const int locale = Locale();
     const double sc = ToDays(stamp), dt = ToDays(discharge);

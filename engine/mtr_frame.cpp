@@ -90,6 +90,13 @@ void mtr_pump()
         Read_Serial_Line();
         if (!host || !host->DispatchOneMessage())
             break;
+        // Once task 0 has a message the wait takes it before dispatching
+        // more. While the phone streams an answer (a long listing) the
+        // serial layer holds input back until task 0 has taken its
+        // confirms; the port stays readable and the window side never runs
+        // dry, so pumping on would wait for blocks that only the wait frees.
+        if (!krn_mbx_empty(KRN_TASK_MAIN))
+            break;
     }
     RearmTickTimer();
     gv_mtr_pumping = 0;

@@ -46,6 +46,13 @@ FILE* g_trace = nullptr;
 bool g_output_since_input = false;
 uint8_t g_in[AT_IN_MAX];
 size_t g_in_held = 0;  // bytes read but not yet handed over (at the front of g_in)
+// The input line traced so far, unmasked: an echoed code command may come
+// in several reads, and only its whole line shows that it holds a code.
+std::string g_trace_line;
+// A line grown past this without a line end is no answer; should it hold
+// a code command, the rest of it is starred.
+constexpr size_t TRACE_LINE_MAX = 1024;
+bool g_trace_line_starred = false;
 
 const char* const STARS =
     "******************************************************************************";  // 78
@@ -100,6 +107,26 @@ size_t fitting_portion(const uint8_t* in, size_t length, int room)
         }
     }
     return length;
+}
+
+// The input bytes as the trace shows them: masked as part of the line they
+// belong to, whatever reads that line came in.
+std::string trace_input_masked(const uint8_t* in, size_t n)
+{
+    const std::string line = g_trace_line + std::string(reinterpret_cast<const char*>(in), n);
+    std::string shown = serial_mask_codes(line).substr(g_trace_line.size());
+    const size_t end = line.find_last_of("\r\n");
+    if (g_trace_line_starred) {
+        const size_t first = shown.find_first_of("\r\n");
+        std::fill(shown.begin(), first == std::string::npos ? shown.end() : shown.begin() + first, '*');
+        g_trace_line_starred = end == std::string::npos;
+    }
+    g_trace_line = end == std::string::npos ? line : line.substr(end + 1);
+    if (g_trace_line.size() > TRACE_LINE_MAX) {
+        g_trace_line_starred = g_trace_line_starred || serial_mask_codes(g_trace_line) != g_trace_line;
+        g_trace_line.clear();
+    }
+    return shown;
 }
 
 void sleep_ms(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
@@ -332,6 +359,8 @@ void Close_Serial()
     }
     g_path.clear();
     g_in_held = 0;
+    g_trace_line.clear();
+    g_trace_line_starred = false;
 }
 
 bool serial_hung_up() { return g_hung_up; }
@@ -399,7 +428,7 @@ int Read_Serial_Line()
                 g_output_since_input = false;
             }
             // An echo of a code command is masked like the command itself.
-            const std::string shown = serial_mask_codes(std::string(reinterpret_cast<const char*>(g_in), got));
+            const std::string shown = trace_input_masked(g_in, got);
             std::fwrite(shown.data(), 1, shown.size(), g_trace);
             std::fflush(g_trace);
         }

@@ -9,6 +9,7 @@
 
 #include "ati_harness.h"
 #include "engine_fixture.h"
+#include "mtr_gen.h"
 
 using namespace engine_test;
 
@@ -102,6 +103,45 @@ TEST_F(SerialTest, TheTraceMarksEachDirection)
     EXPECT_NE(t.find("+CREG: 1\r\n\r\nOK\r\n", in), std::string::npos);
     EXPECT_NE(t.find("AT\r", in), std::string::npos);
     EXPECT_EQ(t.find("AT DEBUG FILE", t.find("AT DEBUG FILE") + 1), std::string::npos);  // one header
+}
+
+TEST_F(SerialTest, AnEchoedCodeNeverReachesTheTraceWhateverReadsItComesIn)
+{
+    // A phone that echoes its commands, the echo of the code command coming
+    // in two writes far enough apart to be read apart.
+    ScriptedPhone* self = nullptr;
+    ScriptedPhone phone([&self](const std::string& cmd) -> std::string {
+        if (cmd.rfind("AT+CPIN=", 0) != 0)
+            return cmd + "\r\r\nOK\r\n";
+        self->write(cmd.substr(0, 5));  // "AT+CP"
+        usleep(150000);
+        return cmd.substr(5) + "\r\r\nOK\r\n";
+    });
+    self = &phone;
+    serial_trace_start(host.folder);
+    ASSERT_EQ(Open(phone.path()), 1);
+    uint64_t in0 = 0, out0 = 0, in1 = 0, out1 = 0;
+    EXPECT_EQ(mtr_send_cpin("8642", ""), MTR_DONE);
+    EXPECT_EQ(mtr_send_cpin("97531", "2468"), MTR_DONE);
+    // A line longer than any answer with a code in it is starred to its end.
+    serial_byte_counts(&in0, &out0);
+    phone.write("\r\nAT+CPIN=\"" + std::string(1500, '7') + "\"\r\n");
+    for (int k = 0; k < 100 && in1 < in0 + 1500; ++k) {
+        mtr_pump();
+        usleep(10000);
+        serial_byte_counts(&in1, &out1);
+    }
+    EXPECT_EQ(simple_request(AT_REQ_AT), MTR_DONE);
+    serial_trace_stop();
+    const std::string t = read_file(host.folder + "debugAT.txt");
+    for (const char* code : {"8642", "97531", "2468", "77"})
+        EXPECT_EQ(t.find(code), std::string::npos) << code << " in\n" << t;
+    // Both halves of each echo were traced, masked as one line.
+    EXPECT_NE(t.find("AT+CP"), std::string::npos);
+    EXPECT_NE(t.find("IN=\"****\""), std::string::npos) << t;
+    EXPECT_NE(t.find("IN=\"*****\",\"****\""), std::string::npos) << t;
+    EXPECT_NE(t.find(std::string(1500, '*')), std::string::npos);
+    EXPECT_NE(t.find("AT\r"), std::string::npos) << "the line after it is traced as it is";
 }
 
 TEST_F(SerialTest, BatteryQueryAndErrors)

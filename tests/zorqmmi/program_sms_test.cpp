@@ -1,0 +1,239 @@
+// The message side of the whole program, through its own loop, against the
+// phone simulator answering at once as a phone on USB does: a SIM holding
+// many messages is listed, and messages that arrive while the new-message
+// box stands are listed with the box up and without the loop spinning.
+#include "program_support.h"
+
+#include "dlgmessagebox.h"
+#include "dlgprogress.h"
+#include "entrylistctrl.h"
+#include "mainframe.h"
+#include "phonesim_client.h"
+#include "shortmsg.h"
+#include "zorqapp.h"
+#include "zorqmenu.h"
+#include "zorqprogram.h"
+
+#include "at_defs.h"
+#include "krn.h"
+#include "mtr_frame.h"
+#include "mtr_poll.h"
+#include "serial.h"
+
+#include <QApplication>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+using zorqtest::ProgramFolder;
+using zorqtest::WhenTrue;
+
+double Seconds(clockid_t clock)
+{
+    timespec ts{};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// `count` received messages on the SIM, every other one unread.
+std::string SimMessages(int count)
+{
+    std::string s = "message-store SM 250\n";
+    for (int i = 1; i <= count; ++i)
+        s += "message SM " + std::to_string(i) + " " + std::to_string(i % 2) + " +336" +
+             std::to_string(10000000 + i) + " \"26/12/09,10:00:00+04\" Message " + std::to_string(i) + " on the SIM\n";
+    return s;
+}
+
+CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
+void End()
+{
+    if (App())
+        App()->ShutDown();
+}
+
+CShortMsg* MessageScreen()
+{
+    auto* frame = App() ? qobject_cast<CMainFrame*>(App()->m_pMainWnd) : nullptr;
+    return frame ? qobject_cast<CShortMsg*>(frame->GetActiveView()) : nullptr;
+}
+
+int ListedRows()
+{
+    CShortMsg* s = MessageScreen();
+    return s && s->List() ? s->List()->GetRowCount() : -1;
+}
+
+CDlgMessageBox* NewMessageBox()
+{
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+        auto* box = qobject_cast<CDlgMessageBox*>(w);
+        if (box && box->isVisible() && App() && box->m_strText.contains(App()->LoadString(31313)))
+            return box;
+    }
+    return nullptr;
+}
+
+class ProgramSmsTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        // A private temporary folder: the single-instance socket lives there.
+        char tmpl[] = "/tmp/zorq-prog-tmp-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        tmp_ = tmpl;
+        oldTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp_.c_str());
+    }
+    void TearDown() override
+    {
+        if (oldTmp_.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTmp_);
+        std::system(("rm -rf '" + tmp_ + "'").c_str());
+        krn_reset_for_tests();
+        // The next run starts as a new process would: its own AT trace, and
+        // polling on (a run's stop leaves it off).
+        serial_trace_stop();
+        gv_bCallMtrPoll = 1;
+    }
+    // The program on `folder`, showing the SIM's received messages, until a
+    // step ends it or 60 s pass.
+    int RunProgram(ProgramFolder& folder)
+    {
+        const std::string ini = folder.path() + "ZorqMMI.ini";
+        zorqtest::WriteFile(ini, zorqtest::ReadFile(ini) + "[SMSMT]\r\nSource=1\r\n");
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [this] {
+            timedOut_ = true;
+            End();
+        });
+        guard.start(60000);
+        return RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")}, folder.Program());
+    }
+    // Once the program is linked and its background phonebook reading is
+    // done, the message picture of the menu is clicked; `then` runs once the
+    // screen lists `rows` rows.
+    static void OpenMessagesThen(int rows, std::function<void()> then, int ms)
+    {
+        WhenTrue(
+            [] {
+                CZorqMMIApp* app = App();
+                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
+                       gv_SPIO_com_status == SPIO_com_available && !app->IdleWorkPending() &&
+                       !CZorqMMIApp::RequestWaiting() && !QApplication::activeModalWidget();
+            },
+            [rows, then, ms] {
+                auto* frame = qobject_cast<CMainFrame*>(App()->m_pMainWnd);
+                auto* menu = frame ? qobject_cast<CZorqMenu*>(frame->GetActiveView()) : nullptr;
+                if (!menu) {
+                    End();
+                    return;
+                }
+                QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->MenuRegion(2).boundingRect().center());
+                WhenTrue([rows] {
+                    return ListedRows() >= rows && !CZorqMMIApp::RequestWaiting() && !ProgressNotices::running;
+                }, then, ms, End);
+            },
+            30000, End);
+    }
+
+    std::string tmp_;
+    QByteArray oldTmp_;
+    bool timedOut_ = false;
+};
+
+TEST_F(ProgramSmsTest, TwoHundredSimMessagesAreListedFromAPhoneAnsweringAtOnce)
+{
+    // Each status list is far longer than the confirms the engine's pools
+    // hold at once: the answer streams in while the screen stores rows.
+    phonesim::Process sim(SimMessages(200));
+    ProgramFolder folder(sim.device());
+    int rows = -1;
+    double cpu = 0, wall = 0;
+    const double wall0 = Seconds(CLOCK_MONOTONIC), cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+    OpenMessagesThen(200, [&] {
+        rows = ListedRows();
+        wall = Seconds(CLOCK_MONOTONIC) - wall0;
+        cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+        End();
+    }, 20000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(rows, 200);
+    RecordProperty("seconds", std::to_string(wall));
+    EXPECT_LT(cpu, wall) << "the start and the listing took " << cpu << " s of processor in " << wall << " s";
+}
+
+TEST_F(ProgramSmsTest, MessagesArrivingWhileTheNewMessageBoxStandsAreListedWithoutSpinning)
+{
+    phonesim::Process sim(SimMessages(3));
+    ProgramFolder folder(sim.device());
+    std::vector<QPointer<CDlgMessageBox>> boxes;
+    int rowsWithBoxUp = -1;
+    double share = -1, quiet0 = 0, cpuAtQuiet0 = 0;
+    bool boxStoodThroughout = false;
+    OpenMessagesThen(3, [&] {
+        ASSERT_EQ(sim.command("sms-receive SM +33611111111 First of four"), "ok");
+        WhenTrue([] { return NewMessageBox() != nullptr; },
+                 [&] {
+                     boxes.push_back(NewMessageBox());
+                     // While nobody answers the box: three more messages and
+                     // a burst of indications, far more than the engine's
+                     // pools take at once.
+                     for (const char* text : {"Second", "Third", "Fourth"})
+                         sim.command(std::string("sms-receive SM +33622222222 ") + text);
+                     sim.command("set ciev-storm 300");
+                     WhenTrue([] { return ListedRows() >= 7 && !CZorqMMIApp::RequestWaiting(); },
+                              [&] {
+                                  // Once the burst is worked off, two quiet
+                                  // seconds with the box still up are measured.
+                                  QTimer::singleShot(1000, [&] { quiet0 = Seconds(CLOCK_MONOTONIC); cpuAtQuiet0 = Seconds(CLOCK_PROCESS_CPUTIME_ID); });
+                                  QTimer::singleShot(3000, [&] {
+                                      const double wall0 = quiet0, cpu0 = cpuAtQuiet0;
+                                      share = (Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0) /
+                                              (Seconds(CLOCK_MONOTONIC) - wall0);
+                                      rowsWithBoxUp = ListedRows();
+                                      CDlgMessageBox* box = NewMessageBox();
+                                      boxStoodThroughout = box && box == boxes.front();
+                                      if (box && box->m_btnOK)
+                                          QTest::mouseClick(static_cast<QWidget*>(box->m_btnOK), Qt::LeftButton);
+                                      // No second box follows for the messages that came meanwhile.
+                                      QTimer::singleShot(500, [&] {
+                                          if (CDlgMessageBox* again = NewMessageBox()) {
+                                              boxes.push_back(again);
+                                              if (again->m_btnOK)
+                                                  QTest::mouseClick(static_cast<QWidget*>(again->m_btnOK), Qt::LeftButton);
+                                          }
+                                          End();
+                                      });
+                                  });
+                              },
+                              15000, [&] {
+                                  rowsWithBoxUp = ListedRows();
+                                  if (CDlgMessageBox* box = NewMessageBox())
+                                      box->done(1);
+                                  End();
+                              });
+                 },
+                 10000, End);
+    }, 20000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(boxes.size(), 1u) << "one box for the four messages";
+    EXPECT_TRUE(boxStoodThroughout);
+    EXPECT_EQ(rowsWithBoxUp, 7) << "every message that arrived is listed while the box stands";
+    EXPECT_GE(share, 0.0);
+    EXPECT_LT(share, 0.5) << "share of one processor while the box stood";
+}
+
+}  // namespace
