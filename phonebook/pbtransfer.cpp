@@ -12,6 +12,8 @@
 #include "vcard.h"
 #include "zorqmmidoc.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QThread>
 
 #include <memory>
@@ -235,70 +237,180 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
 
 bool CPBTransfer::DropCopyVCard(int d, const CVCard& card)
 {
+    return DropCopyVCards(d, std::vector<CVCard>{card});
+}
+
+namespace {
+
+// Free locations of a destination handed out in order, from one reading of
+// the locations in use: a drop of thousands of cards must not scan the
+// table once per entry.
+class FreeLocations {
+public:
+    FreeLocations(CJetDatabase* db, long max) : max_(max)
+    {
+        CDaoRecordset rs(db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
+        while (!rs.IsEOF()) {
+            used_.push_back(rs.GetFieldValue("Location").AsInt());
+            rs.MoveNext();
+        }
+        rs.Close();
+    }
+    long InUse() const { return static_cast<long>(used_.size()) + taken_; }
+    // The location last handed out was not used after all.
+    void GiveBack(int32_t location)
+    {
+        if (location == next_ - 1) {
+            --next_;
+            --taken_;
+        }
+    }
+    // The lowest location not in use, or 0 when there is none.
+    int32_t Next()
+    {
+        while (next_ <= max_) {
+            while (pos_ < used_.size() && used_[pos_] < next_)
+                ++pos_;
+            const int32_t candidate = static_cast<int32_t>(next_++);
+            if (pos_ < used_.size() && used_[pos_] == candidate)
+                continue;
+            ++taken_;
+            return candidate;
+        }
+        return 0;
+    }
+
+private:
+    std::vector<int64_t> used_;
+    size_t pos_ = 0;
+    long next_ = 1;
+    long max_;
+    long taken_ = 0;
+};
+
+}  // namespace
+
+bool CPBTransfer::DropCopyVCards(int d, const std::vector<CVCard>& cards)
+{
     m_nCopied = 0;
-    if (!m_pDoc)
+    m_bCancelled = false;
+    if (!m_pDoc || cards.empty())
         return false;
+    const bool home = GetIniProfileInt("DragAndDrop", "HomeVoiceNumber", 1) != 0;
+    const bool work = GetIniProfileInt("DragAndDrop", "WorkVoiceNumber", 1) != 0;
+    const bool cellChosen = GetIniProfileInt("DragAndDrop", "CellVoiceNumber", 1) != 0;
+    const bool cell = cellChosen && (PhoneDestination(d) || (!home && !work));
     PollingOff polling;
     const int maxName = m_pDoc->GetPBMaxTextLength(d);
     CJetDatabase* dst = OpenDestination(d);
     if (!dst)
         return false;
-    int room = 0;
-    if (!m_pDoc->CheckPBRoom(d, 1, &room, false)) {
-        ShowFormatted(31249, {QString::number(room)});
-        m_pDoc->ClosePBDatabases(1);
-        return false;
-    }
-    const bool home = GetIniProfileInt("DragAndDrop", "HomeVoiceNumber", 1) != 0;
-    const bool work = GetIniProfileInt("DragAndDrop", "WorkVoiceNumber", 1) != 0;
-    const bool cellChosen = GetIniProfileInt("DragAndDrop", "CellVoiceNumber", 1) != 0;
-    const bool cell = cellChosen && (PhoneDestination(d) || (!home && !work));
+    const long max = m_pDoc->GetPBMaxLocation(d);
     bool rowFailed = false;
+    int cardsWithoutEntry = 0;
     {
-        Progress progress(m_pOwner, 31335, 2);
+        std::unique_ptr<FreeLocations> locations;
         try {
+            locations = std::make_unique<FreeLocations>(dst, max);
+        } catch (const CDaoException& e) {
+            WriteDebug("CPhoneBook::DropCopyVCard -> ", e.what());
+            m_pDoc->ClosePBDatabases(1);
+            return false;
+        }
+        if (locations->InUse() >= max) {
+            ShowFormatted(31249, {QString::number(0)});
+            m_pDoc->ClosePBDatabases(1);
+            return false;
+        }
+        Progress progress(m_pOwner, 31335, static_cast<int>(cards.size()));
+        // One transaction for the PC file: a row a commit would make a drop
+        // of thousands of cards take minutes. What was copied before a
+        // cancel or a failure stays.
+        const bool batch = !PhoneDestination(d);
+        QElapsedTimer sincePump;
+        sincePump.start();
+        try {
+            if (batch)
+                dst->BeginTrans();
             CEntryPhoneRecordset rs(dst);
             rs.Open(dbOpenTable, "EntryPhone");
             rs.SetCurrentIndex("indLoc");
             enum Kind { kHome, kWork, kCell };
-            for (Kind kind : {kHome, kWork, kCell}) {
-                if ((kind == kHome && !home) || (kind == kWork && !work) || (kind == kCell && !cell))
-                    continue;
-                const int32_t free = m_pDoc->GetFreePBLocation(d);
-                if (free == kNoFreeLocation || free < 1 || free > 32767) {
-                    UiMessageBoxId(31248);
+            bool full = false;
+            size_t index = 0;
+            for (const CVCard& card : cards) {
+                // The window answers (Cancel included) while a long drop
+                // runs: events are handled before the first card, then every
+                // 50 ms or 256 cards, whichever comes first.
+                if (index++ % 256 == 0 || sincePump.elapsed() >= 50) {
+                    QCoreApplication::processEvents();
+                    sincePump.restart();
+                }
+                if (progress.Cancelled()) {
+                    m_bCancelled = true;
+                    break;
+                }
+                const int before = m_nCopied;
+                bool cardFailed = false;
+                for (Kind kind : {kHome, kWork, kCell}) {
+                    if ((kind == kHome && !home) || (kind == kWork && !work) || (kind == kCell && !cell))
+                        continue;
+                    const int32_t free = locations->Next();
+                    if (free < 1 || free > 32767) {
+                        UiMessageBoxId(31248);
+                        full = true;
+                        break;
+                    }
+                    rs.AddNewAtLocation(free);
+                    bool made;
+                    if (!PhoneDestination(d))
+                        made = kind == kHome ? rs.ImportHomeFromVCard(&card)
+                             : kind == kWork ? rs.ImportWorkFromVCard(&card)
+                                             : rs.ImportCellVoiceFromVCard(&card, maxName);
+                    else
+                        made = kind == kHome ? rs.ImportHomeVoiceFromVCard(&card, maxName)
+                             : kind == kWork ? rs.ImportWorkVoiceFromVCard(&card, maxName)
+                                             : rs.ImportCellVoiceFromVCard(&card, maxName);
+                    rs.Location = static_cast<int16_t>(free);
+                    // The mirror takes the entry only once the phone has it.
+                    const bool written = made && (!PhoneDestination(d) || CopyRecordsetInMobile(d, rs));
+                    if (written) {
+                        rs.Update();
+                        ++m_nCopied;
+                    } else {
+                        rs.CancelUpdate();
+                        locations->GiveBack(free);
+                        cardFailed = cardFailed || made;  // the phone refused: already reported
+                    }
+                }
+                rowFailed = rowFailed || cardFailed;
+                if (full) {
                     rowFailed = true;
                     break;
                 }
-                rs.AddNewAtLocation(free);
-                bool made;
-                if (!PhoneDestination(d))
-                    made = kind == kHome ? rs.ImportHomeFromVCard(&card)
-                         : kind == kWork ? rs.ImportWorkFromVCard(&card)
-                                         : rs.ImportCellVoiceFromVCard(&card, maxName);
-                else
-                    made = kind == kHome ? rs.ImportHomeVoiceFromVCard(&card, maxName)
-                         : kind == kWork ? rs.ImportWorkVoiceFromVCard(&card, maxName)
-                                         : rs.ImportCellVoiceFromVCard(&card, maxName);
-                rs.Location = static_cast<int16_t>(free);
-                // The mirror takes the entry only once the phone has it.
-                const bool written = made && (!PhoneDestination(d) || CopyRecordsetInMobile(d, rs));
-                if (written) {
-                    rs.Update();
-                    ++m_nCopied;
-                } else {
-                    rs.CancelUpdate();
-                    rowFailed = rowFailed || made;  // the phone refused: already reported
-                }
+                if (m_nCopied == before && !cardFailed)
+                    ++cardsWithoutEntry;
+                progress.Step();
             }
+            if (batch)
+                dst->CommitTrans();
         } catch (const CDaoException& e) {
             WriteDebug("CPhoneBook::DropCopyVCard -> ", e.what());
+            if (batch && dst->InTransaction()) {
+                // Keep what was copied; a commit that fails loses the lot.
+                try {
+                    dst->CommitTrans();
+                } catch (const CDaoException&) {
+                    m_nCopied = 0;
+                }
+            }
             rowFailed = true;
         }
     }
     if (!home && !work && !cellChosen)
         UiMessageBoxId(31876);
-    else if (!rowFailed && m_nCopied == 0)
+    else if (!rowFailed && !m_bCancelled && cardsWithoutEntry > 0)
         UiMessageBoxId(31877);
     m_pDoc->ClosePBDatabases(1);
     return m_nCopied > 0;

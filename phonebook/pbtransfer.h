@@ -35,6 +35,10 @@ public:
     // Entries from a dropped card into destination `d`, one per kind of
     // number chosen in the drag-and-drop settings.
     bool DropCopyVCard(int d, const CVCard& card);
+    // The same for every card of a drop, under one progress window whose
+    // Cancel stops after the card in hand (what was copied stays). True
+    // when at least one entry was made.
+    bool DropCopyVCards(int d, const std::vector<CVCard>& cards);
     // Writes the row to the selected phone storage and reads it back into
     // the row; the failure message when the phone refused.
     bool CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row);

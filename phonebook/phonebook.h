@@ -80,10 +80,10 @@ public:
     void SetDstSelected() override { m_bEraseDst = true; }
     bool IsDstSelected() const { return m_bEraseDst; }
     void CopyToPC();
-    void CopyToPCDatabase(bool menu, const CVCard* card);
+    void CopyToPCDatabase(bool menu, const std::vector<CVCard>* cards);
     void CopyToNewPCFile();
     void CopyToExistingPCFile();
-    void ClickDstMirrorDatabase(int destination, const CVCard* card);
+    void ClickDstMirrorDatabase(int destination, const std::vector<CVCard>* cards);
     // The copy of the selection into `destination`, after the mirror
     // question when every row is selected.
     void AskMirrorAndCopy(int destination);
@@ -118,7 +118,7 @@ private:
     void EnableCtrl(int id, bool on);
     void RunPCMenu();
     void CopyIntoPCFile(const std::string& path, bool ask);
-    void DropVCard(int destination, const CVCard& card);
+    void DropVCards(int destination, const std::vector<CVCard>& cards);
     void ShowFoundRow(int row);
 
     std::unique_ptr<CQXPBSrcNewList> m_pPane;

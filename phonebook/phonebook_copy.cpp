@@ -65,17 +65,17 @@ void CPhoneBook::CopyToPC()
     CopyToPCDatabase(true, nullptr);
 }
 
-void CPhoneBook::CopyToPCDatabase(bool menu, const CVCard* card)
+void CPhoneBook::CopyToPCDatabase(bool menu, const std::vector<CVCard>* cards)
 {
     CZorqMMIDoc* doc = GetDocument();
     const std::string path = CPBSourceData::GetPCDatabasePath();
     if (!doc || !FileExists(path) || doc->OpenPBDatabaseByName(4, path) != 0) {
-        if (menu || card)
+        if (menu || cards)
             RunPCMenu();
         return;
     }
-    if (card)
-        DropVCard(4, *card);
+    if (cards)
+        DropVCards(4, *cards);
     else
         CopyIntoPCFile(path, true);
 }
@@ -141,7 +141,7 @@ void CPhoneBook::AskMirrorAndCopy(int destination)
     m_pPane->Data().RefreshIfShowing(destination - 4);
 }
 
-void CPhoneBook::ClickDstMirrorDatabase(int d, const CVCard* card)
+void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
 {
     CZorqMMIDoc* doc = GetDocument();
     if (!doc || d < 5 || d > 7)
@@ -167,8 +167,8 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const CVCard* card)
             if (mtr_PB_select_storage(d) != kDone)
                 return;
         }
-        if (card)
-            DropVCard(d, *card);
+        if (cards)
+            DropVCards(d, *cards);
         else
             AskMirrorAndCopy(d);
     } else {
@@ -181,10 +181,10 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const CVCard* card)
         m_pPane->Data().SelectCurrSrcInMobile();
 }
 
-void CPhoneBook::DropVCard(int d, const CVCard& card)
+void CPhoneBook::DropVCards(int d, const std::vector<CVCard>& cards)
 {
     CPBTransfer transfer(GetDocument(), this);
-    transfer.DropCopyVCard(d, card);
+    transfer.DropCopyVCards(d, cards);
 }
 
 // ---- drops --------------------------------------------------------------------------------
@@ -250,12 +250,9 @@ bool CPhoneBook::OnDropData(QWidget* target, const QMimeData* data)
         d = m_pPane->Data().Current() + 4;
     else
         return false;
-    auto copy = [this, d](const CVCard& card) {
-        if (d == 4)
-            CopyToPCDatabase(false, &card);
-        else
-            ClickDstMirrorDatabase(d, &card);
-    };
+    // Every card of the drop is read first, then copied under one progress
+    // window.
+    std::vector<CVCard> cards;
     if (!vcard.isEmpty()) {
         for (const std::string& piece : SplitVCardText(vcard.toStdString())) {
             CVCard card;
@@ -263,18 +260,23 @@ bool CPhoneBook::OnDropData(QWidget* target, const QMimeData* data)
                 UiMessageBoxId(31879);
                 continue;
             }
-            copy(card);
+            cards.push_back(std::move(card));
         }
     } else {
         for (int i = static_cast<int>(files.size()) - 1; i >= 0; --i) {
-            std::vector<CVCard> cards;
-            if (!ReadVCardsFromFile(files[i].toStdString(), cards) || cards.empty()) {
+            std::vector<CVCard> read;
+            if (!ReadVCardsFromFile(files[i].toStdString(), read) || read.empty()) {
                 UiMessageBoxId(31875);
                 continue;
             }
-            for (const CVCard& card : cards)
-                copy(card);
+            cards.insert(cards.end(), read.begin(), read.end());
         }
+    }
+    if (!cards.empty()) {
+        if (d == 4)
+            CopyToPCDatabase(false, &cards);
+        else
+            ClickDstMirrorDatabase(d, &cards);
     }
     m_pPane->Data().RefreshIfShowing(d - 4);
     return true;

@@ -3,10 +3,12 @@
 #include "pccharset.h"
 
 #include <QString>
+#include <QStringDecoder>
 #include "strutil.h"
 #include "utilities.h"
 #include "zorqmmidoc.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cerrno>
 #include <cstdio>
@@ -37,30 +39,6 @@ void TrimSpaces(std::string& s)
 
 bool ContainsCrLf(const std::string& s) { return s.find("\r\n") != std::string::npos; }
 
-// Position of the first ";" not directly preceded by a backslash.
-size_t FindUnescapedSemicolon(const std::string& s, size_t from = 0)
-{
-    for (size_t i = from; i < s.size(); ++i)
-        if (s[i] == ';' && (i == 0 || s[i - 1] != '\\'))
-            return i;
-    return std::string::npos;
-}
-
-std::vector<std::string> SplitComponents(const std::string& value)
-{
-    std::vector<std::string> parts;
-    size_t start = 0;
-    for (;;) {
-        const size_t p = FindUnescapedSemicolon(value, start);
-        if (p == std::string::npos) {
-            parts.push_back(value.substr(start));
-            return parts;
-        }
-        parts.push_back(value.substr(start, p - start));
-        start = p + 1;
-    }
-}
-
 int HexDigit(char c)
 {
     if (c >= '0' && c <= '9')
@@ -72,134 +50,231 @@ int HexDigit(char c)
     return -1;
 }
 
-// True when the parameter list is made of `word` and ";" only.
-bool OnlyWord(const std::string& params, const char* word)
+bool IsControl(unsigned char c) { return c < 0x20 || c == 0x7F; }
+
+// A value keeps line breaks and tabs (notes and addresses hold them);
+// every other control byte is dropped once the value is decoded.
+void DropControlBytes(std::string& s)
 {
-    std::string rest = params;
-    RemoveAll(rest, word);
-    RemoveAll(rest, ";");
-    return rest.empty() && !params.empty();
+    size_t out = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        if (!IsControl(c) || c == '\t' || c == '\r' || c == '\n')
+            s[out++] = s[i];
+    }
+    s.resize(out);
 }
 
-bool Has(const std::string& params, const char* word) { return params.find(word) != std::string::npos; }
+// Position of the first `c` outside double quotes; a text whose quotes never
+// close is searched again without regard to quotes.
+size_t FindOutsideQuotes(const std::string& s, char c, size_t from = 0)
+{
+    bool quoted = false;
+    for (size_t i = from; i < s.size(); ++i) {
+        if (s[i] == '"')
+            quoted = !quoted;
+        else if (s[i] == c && !quoted)
+            return i;
+    }
+    return quoted ? s.find(c, from) : std::string::npos;
+}
 
-// One property line after unfolding: the name (group removed) and the
-// parameters in the plain form the field rules look at.
+std::vector<std::string> SplitOutsideQuotes(const std::string& s, char c)
+{
+    std::vector<std::string> parts;
+    size_t start = 0;
+    for (;;) {
+        const size_t p = FindOutsideQuotes(s, c, start);
+        if (p == std::string::npos) {
+            parts.push_back(s.substr(start));
+            return parts;
+        }
+        parts.push_back(s.substr(start, p - start));
+        start = p + 1;
+    }
+}
+
+void TrimBlanks(std::string& s)
+{
+    size_t b = 0;
+    while (b < s.size() && (s[b] == ' ' || s[b] == '\t'))
+        ++b;
+    size_t e = s.size();
+    while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
+        --e;
+    s = s.substr(b, e - b);
+}
+
+// One property line after unfolding: the name (group removed), the type
+// words of its parameters and how its value is written.
 struct Property {
     std::string name;
-    std::string params;   // upper case, bare words joined by ";"
-    std::string charset;  // upper case, empty when none was given
+    std::vector<std::string> types;  // upper case: WORK, CELL, PREF, X-...
+    std::string charset;             // upper case, empty when none was given
     std::string value;
     bool qp = false;
+    bool uri = false;  // VALUE=uri: a "tel:" address rather than a number
     bool valid = false;
+
+    bool Is(const char* word) const
+    {
+        for (const std::string& t : types)
+            if (t == word)
+                return true;
+        return false;
+    }
 };
 
-// Parameters of any version become bare words: "TYPE=WORK,VOICE" gives
-// WORK;VOICE, "ENCODING=QUOTED-PRINTABLE" gives QUOTED-PRINTABLE, "PREF=1"
-// gives PREF; CHARSET is kept apart; other named parameters carry nothing
-// the fields use and are left out.
-void NormaliseParams(const std::string& raw, Property& p)
+// Words that say how a value is encoded, never what it is.
+bool IsEncodingWord(const std::string& w)
 {
-    std::vector<std::string> words;
-    for (std::string token : SplitComponents(Upper(raw))) {
-        TrimSpaces(token);
+    return w == "QUOTED-PRINTABLE" || w == "BASE64" || w == "B" || w == "8BIT" || w == "7BIT";
+}
+
+// Parameters of any version: bare words of 2.1 ("WORK;VOICE"), TYPE lists of
+// 3.0 and 4.0 ("TYPE=work,voice", "TYPE=\"work,voice\"", repeated TYPE),
+// "PREF=1". Encoding, character set, language, value type and the other
+// named parameters are kept apart from the type words.
+void ParseParams(const std::string& head, Property& p)
+{
+    for (std::string token : SplitOutsideQuotes(head, ';')) {
+        TrimBlanks(token);
         if (token.empty())
             continue;
-        const size_t eq = token.find('=');
+        const size_t eq = FindOutsideQuotes(token, '=');
         if (eq == std::string::npos) {
-            words.push_back(token);
+            const std::string word = Upper(token);
+            if (word == "QUOTED-PRINTABLE")
+                p.qp = true;
+            else if (!IsEncodingWord(word))
+                p.types.push_back(word);
             continue;
         }
-        const std::string key = token.substr(0, eq);
+        std::string key = Upper(token.substr(0, eq));
+        TrimBlanks(key);
         std::string val = token.substr(eq + 1);
+        TrimBlanks(val);
+        // A quoted value is still a list: TYPE="work,voice" is two types.
         RemoveAll(val, "\"");
+        std::vector<std::string> values;
+        for (std::string one : SplitOutsideQuotes(val, ',')) {
+            TrimBlanks(one);
+            if (!one.empty())
+                values.push_back(Upper(one));
+        }
         if (key == "TYPE") {
-            size_t start = 0;
-            for (;;) {
-                const size_t comma = val.find(',', start);
-                std::string one = val.substr(start, comma == std::string::npos ? std::string::npos
-                                                                               : comma - start);
-                TrimSpaces(one);
-                if (!one.empty())
-                    words.push_back(one);
-                if (comma == std::string::npos)
-                    break;
-                start = comma + 1;
-            }
+            for (const std::string& v : values)
+                if (!IsEncodingWord(v))
+                    p.types.push_back(v);
         } else if (key == "ENCODING") {
-            if (val == "QUOTED-PRINTABLE")
-                words.push_back(val);
+            for (const std::string& v : values)
+                if (v == "QUOTED-PRINTABLE")
+                    p.qp = true;
         } else if (key == "CHARSET") {
-            p.charset = val;
+            p.charset = values.empty() ? std::string() : values.front();
+        } else if (key == "VALUE") {
+            p.uri = !values.empty() && values.front() == "URI";
         } else if (key == "PREF") {
-            words.push_back("PREF");
+            p.types.push_back("PREF");
         }
     }
-    for (const std::string& w : words)
-        p.params += (p.params.empty() ? "" : ";") + w;
-    p.qp = Has(p.params, "QUOTED-PRINTABLE");
+}
+
+// The head of a property ends at the first ":" outside a quoted parameter
+// value ("TYPE=\"work,voice\"", "LABEL=\"a:b\"").
+size_t HeadEnd(const std::string& line)
+{
+    return FindOutsideQuotes(line, ':');
 }
 
 Property SplitLine(const std::string& line)
 {
     Property p;
-    const size_t colon = line.find(':');
+    const size_t colon = HeadEnd(line);
     if (colon == std::string::npos)
         return p;
     const std::string head = line.substr(0, colon);
     p.value = line.substr(colon + 1);
-    const size_t semi = FindUnescapedSemicolon(head);
+    const size_t semi = FindOutsideQuotes(head, ';');
     p.name = Upper(head.substr(0, semi));
-    TrimSpaces(p.name);
+    TrimBlanks(p.name);
     const size_t dot = p.name.rfind('.');
     if (dot != std::string::npos)
         p.name = p.name.substr(dot + 1);  // "item1.TEL" is a TEL of group item1
     if (semi != std::string::npos)
-        NormaliseParams(head.substr(semi + 1), p);
+        ParseParams(head.substr(semi + 1), p);
     TrimSpaces(p.value);
     p.valid = true;
     return p;
 }
 
+// True when a property line starts a quoted-printable value, so that a
+// final "=" is a soft break joining the next physical line. Only the head
+// is looked at: a value that mentions the word does not count.
+bool StartsQuotedPrintable(const std::string& line)
+{
+    const size_t colon = HeadEnd(line);
+    return colon != std::string::npos &&
+           Upper(line.substr(0, colon)).find("QUOTED-PRINTABLE") != std::string::npos;
+}
+
+bool EndsWithSoftBreak(const std::string& physical)
+{
+    size_t e = physical.size();
+    while (e > 0 && (physical[e - 1] == ' ' || physical[e - 1] == '\t'))
+        --e;
+    return e > 0 && physical[e - 1] == '=';
+}
+
 // Physical lines joined into logical ones: quoted-printable soft breaks and
 // the folding of later versions (a line starting with a blank continues the
-// line before). Control bytes other than the line ends are dropped.
+// line before). Line ends (LF, CR LF, CR CR LF) are removed; other bytes are
+// kept until the value is decoded. Each physical line is looked at once, so
+// a long value costs time in proportion to its length.
 std::vector<std::string> LogicalLines(const std::string& text)
 {
     std::vector<std::string> lines;
-    bool qpPending = false;
+    bool qpLine = false;     // the current logical line is quoted-printable
+    bool qpPending = false;  // and its last physical line ended with "="
     size_t pos = 0;
+    std::string physical;
     while (pos < text.size()) {
         size_t lf = text.find('\n', pos);
         if (lf == std::string::npos)
             lf = text.size();
-        const std::string raw = text.substr(pos, lf - pos);
+        physical.assign(text, pos, lf - pos);
         pos = lf + 1;
-        const bool continues = !raw.empty() && (raw[0] == ' ' || raw[0] == '\t');
-        std::string clean;
-        clean.reserve(raw.size());
-        for (unsigned char c : raw)
-            if (c >= 0x20)
-                clean += static_cast<char>(c);
+        RemoveAll(physical, "\r");
         if (qpPending && !lines.empty()) {
             std::string& last = lines.back();
-            TrimRight(last);
+            while (!last.empty() && (last.back() == ' ' || last.back() == '\t'))
+                last.pop_back();
             last.pop_back();  // the soft break "="
-            last += clean;
-        } else if (continues && !lines.empty() && !lines.back().empty()) {
-            lines.back() += clean.substr(clean.empty() || clean[0] != ' ' ? 0 : 1);
-        } else {
-            lines.push_back(clean);
+            last += physical;
+            qpPending = EndsWithSoftBreak(physical);
+            continue;
         }
-        std::string probe = lines.back();
-        TrimRight(probe);
-        qpPending = !probe.empty() && probe.back() == '=' &&
-                    Upper(probe).find("QUOTED-PRINTABLE") != std::string::npos &&
-                    probe.find(':') != std::string::npos;
+        const bool continues = !physical.empty() && (physical[0] == ' ' || physical[0] == '\t');
+        if (continues && !lines.empty() && !lines.back().empty()) {
+            lines.back().append(physical, 1, std::string::npos);
+            qpPending = qpLine && EndsWithSoftBreak(physical);
+            continue;
+        }
+        lines.push_back(physical);
+        qpLine = StartsQuotedPrintable(physical);
+        qpPending = qpLine && EndsWithSoftBreak(physical);
     }
     for (std::string& l : lines)
         TrimRight(l);
     return lines;
+}
+
+// Character sets that are Windows-1252 in practice: the PC set is a superset
+// of ISO-8859-1 and of ASCII, and programs label it with either.
+bool IsPcCharset(const std::string& cs)
+{
+    return cs == "ISO-8859-1" || cs == "ISO8859-1" || cs == "LATIN1" || cs == "ISO_8859-1" ||
+           cs == "US-ASCII" || cs == "ASCII" || cs == "WINDOWS-1252" || cs == "CP1252";
 }
 
 // How the values of one card are to be taken.
@@ -207,34 +282,98 @@ struct Decoder {
     bool utf8Default = false;  // VERSION 3.0 or 4.0: UTF-8 unless told otherwise
     bool laterVersion = false; // backslash escapes of 3.0 and 4.0
 
-    std::string operator()(const std::string& raw, const Property& p) const
+    // The value as text: quoted-printable undone, then its character set
+    // decoded, before components are split or escapes resolved (a
+    // multi-byte character may hold the byte of a backslash).
+    QString Text(const std::string& raw, const Property& p) const
     {
-        std::string text = raw;
-        if (laterVersion) {
-            std::string out;
-            for (size_t i = 0; i < text.size(); ++i) {
-                if (text[i] == '\\' && i + 1 < text.size()) {
-                    const char n = text[++i];
-                    out += (n == 'n' || n == 'N') ? std::string("\r\n") : std::string(1, n);
-                } else {
-                    out += text[i];
-                }
-            }
-            text = out;
-        } else {
-            ReplaceAll(text, "\\;", ";");
+        const std::string bytes = p.qp ? QPDecode(raw) : raw;
+        if (p.charset.empty()) {
+            if (utf8Default || LooksLikeUtf8(bytes))
+                return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+            return PcToQString(bytes);
         }
-        if (p.qp)
-            text = QPDecode(text);
-        if (p.charset == "UTF-8" || p.charset == "UTF8")
-            return Utf8ToPc(text);
-        if (!p.charset.empty())
-            return text;
-        if (utf8Default || LooksLikeUtf8(text))
-            return Utf8ToPc(text);
-        return text;
+        if (IsPcCharset(p.charset))
+            return PcToQString(bytes);
+        QStringDecoder decoder(p.charset.c_str());
+        if (!decoder.isValid())  // unknown to the platform: read as UTF-8
+            return QString::fromUtf8(bytes.data(), static_cast<qsizetype>(bytes.size()));
+        return decoder(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+    }
+
+    // Components separated by unescaped ";" (a compound value is N, ORG or
+    // ADR), each with its escapes resolved and in PC bytes. In 2.1 only "\;"
+    // and "\\" are escapes; later versions also know "\," and "\n".
+    std::vector<std::string> Components(const std::string& raw, const Property& p,
+                                         bool compound) const
+    {
+        const QString text = Text(raw, p);
+        std::vector<std::string> parts;
+        QString current;
+        for (qsizetype i = 0; i < text.size(); ++i) {
+            const QChar c = text[i];
+            if (c == u'\\' && i + 1 < text.size()) {
+                const QChar n = text[i + 1];
+                if (n == u';') {
+                    current += u';';
+                    ++i;
+                    continue;
+                }
+                if (laterVersion) {
+                    if (n == u'n' || n == u'N')
+                        current += QStringLiteral("\r\n");
+                    else
+                        current += n;
+                    ++i;
+                    continue;
+                }
+                if (compound && n == u'\\') {
+                    current += u'\\';
+                    ++i;
+                    continue;
+                }
+                current += c;
+                continue;
+            }
+            if (c == u';' && compound) {
+                parts.push_back(Finish(current));
+                current.clear();
+                continue;
+            }
+            current += c;
+        }
+        parts.push_back(Finish(current));
+        return parts;
+    }
+
+    std::string One(const std::string& raw, const Property& p) const
+    {
+        return Components(raw, p, false).front();
+    }
+
+    static std::string Finish(const QString& text)
+    {
+        std::string pc = QStringToPc(text);
+        DropControlBytes(pc);
+        return pc;
     }
 };
+
+// A telephone number given as a "tel:" address keeps only the number: the
+// scheme and the address parameters (";ext=102", ";phone-context=...") go.
+std::string NumberOfTelValue(std::string value, bool uri)
+{
+    const bool scheme = Upper(value.substr(0, 4)) == "TEL:";
+    if (scheme)
+        value.erase(0, 4);
+    if (scheme || uri) {
+        const size_t semi = value.find(';');
+        if (semi != std::string::npos)
+            value.resize(semi);
+    }
+    TrimSpaces(value);
+    return value;
+}
 
 }  // namespace
 
@@ -338,6 +477,140 @@ bool CVCard::operator==(const CVCard& o) const
 
 // ---- reading -----------------------------------------------------------------------
 
+namespace {
+
+// Places a value in the first empty field of `primary`; a preferred value
+// takes the first of them when all are full, and what it displaces looks
+// for room like any other value. Then the first empty field of `fallback`.
+// A value is lost only when every field it may take is full.
+void PlaceValue(std::string* fields, std::string value, const std::vector<CVCard::Field>& primary,
+                bool preferred, const std::vector<CVCard::Field>& fallback)
+{
+    for (CVCard::Field f : primary)
+        if (fields[f].empty()) {
+            fields[f] = value;
+            return;
+        }
+    if (preferred && !primary.empty())
+        std::swap(fields[primary.front()], value);
+    if (value.empty())
+        return;
+    for (CVCard::Field f : fallback)
+        if (fields[f].empty()) {
+            fields[f] = value;
+            return;
+        }
+}
+
+// The fields one property line fills.
+void TakeProperty(std::string* fields_, const Property& p, const Decoder& decode)
+{
+    using Field = CVCard::Field;
+    using enum CVCard::Field;
+    const std::string& name = p.name;
+    const bool preferred = p.Is("PREF");
+    if (name == "N") {
+        const auto parts = decode.Components(p.value, p, true);
+        const Field order[] = {kFamilyName, kGivenName, kMiddleName};
+        for (size_t k = 0; k < parts.size() && k < 3; ++k)
+            fields_[order[k]] = parts[k];
+    } else if (name == "FN") {
+        fields_[kFormattedName] = decode.One(p.value, p);
+    } else if (name == "TITLE") {
+        fields_[kTitle] = decode.One(p.value, p);
+    } else if (name == "NOTE") {
+        fields_[kNote] = decode.One(p.value, p);
+    } else if (name == "ORG") {
+        const auto parts = decode.Components(p.value, p, true);
+        fields_[kOrgName] = parts[0];
+        if (parts.size() > 1) {
+            std::string unit;
+            for (size_t k = 1; k < parts.size(); ++k)
+                unit += (k > 1 ? ";" : "") + parts[k];
+            fields_[kOrgUnit] = unit;
+        }
+    } else if (name == "TEL") {
+        const std::string value = NumberOfTelValue(decode.One(p.value, p), p.uri);
+        if (value.empty())
+            return;
+        const bool work = p.Is("WORK"), home = p.Is("HOME");
+        const bool cell = p.Is("CELL") || p.Is("MOBILE"), pager = p.Is("PAGER");
+        if (p.Is("FAX")) {
+            std::vector<Field> faxes;
+            if (work)
+                faxes.push_back(kWorkFax);
+            if (home)
+                faxes.push_back(kHomeFax);
+            const bool located = !faxes.empty();
+            if (!located)
+                faxes = {kWorkFax, kHomeFax};
+            PlaceValue(fields_, value, faxes, preferred && located, {kWorkFax, kHomeFax});
+            if (!p.Is("VOICE"))
+                return;  // a fax that is not also a voice line
+        }
+        std::vector<Field> voices;
+        if (work)
+            voices.push_back(kWorkVoice);
+        if (home)
+            voices.push_back(kHomeVoice);
+        if (cell)
+            voices.push_back(kCellVoice);
+        if (pager)
+            voices.push_back(kPagerVoice);
+        const bool located = !voices.empty();
+        const std::vector<Field> all = {kWorkVoice, kHomeVoice, kCellVoice, kPagerVoice};
+        PlaceValue(fields_, value, located ? voices : all, preferred && located, all);
+    } else if (name == "ADR") {
+        if (p.value.empty())
+            return;
+        const auto parts = decode.Components(p.value, p, true);
+        std::string extended, street;
+        if (parts.size() >= 3) {
+            extended = parts[1];
+            for (size_t k = 2; k < parts.size(); ++k)
+                street += (k > 2 ? " " : "") + parts[k];
+            TrimSpaces(extended);
+            TrimSpaces(street);
+        }
+        if (p.Is("HOME")) {
+            fields_[kHomeStreet] = street;
+        } else {
+            fields_[kWorkExtended] = extended;
+            fields_[kWorkStreet] = street;
+        }
+    } else if (name == "EMAIL") {
+        const std::string value = decode.One(p.value, p);
+        if (value.empty())
+            return;
+        bool placed = false;
+        auto take = [&](Field f, bool always) {
+            if (always || fields_[f].empty() || preferred) {
+                fields_[f] = value;
+                placed = true;
+            }
+        };
+        const bool onlyPref = !p.types.empty() &&
+                              std::all_of(p.types.begin(), p.types.end(),
+                                          [](const std::string& t) { return t == "PREF"; });
+        if (p.types.empty())
+            take(kEmail, true);
+        else if (p.Is("INTERNET"))
+            take(kEmail, false);
+        else if (onlyPref)
+            take(kEmail, true);
+        if (p.Is("HOME"))
+            take(kHomeEmail, false);
+        if (p.Is("WORK"))
+            take(kWorkEmail, false);
+        // Types of other programs ("X-OTHER", "other", "x400"...) still give
+        // an address: the generic field takes it while it is free.
+        if (!placed && fields_[kEmail].empty())
+            fields_[kEmail] = value;
+    }
+}
+
+}  // namespace
+
 bool CVCard::ReadFromText(const std::string& input)
 {
     Clear();
@@ -384,99 +657,11 @@ bool CVCard::ReadFromText(const std::string& input)
         props.push_back(std::move(p));
     }
 
-    for (const Property& p : props) {
-        const std::string& name = p.name;
-        const std::string& P = p.params;
-        const bool preferred = Has(P, "PREF");
-        auto setIf = [&](Field f, const std::string& v) {
-            if (fields_[f].empty() || preferred)
-                fields_[f] = v;
-        };
-        if (name == "N") {
-            const auto parts = SplitComponents(p.value);
-            const Field order[] = {kFamilyName, kGivenName, kMiddleName};
-            for (size_t k = 0; k < parts.size() && k < 3; ++k)
-                fields_[order[k]] = decode(parts[k], p);
-        } else if (name == "FN") {
-            fields_[kFormattedName] = decode(p.value, p);
-        } else if (name == "TITLE") {
-            fields_[kTitle] = decode(p.value, p);
-        } else if (name == "NOTE") {
-            fields_[kNote] = decode(p.value, p);
-        } else if (name == "ORG") {
-            const size_t semi = FindUnescapedSemicolon(p.value);
-            fields_[kOrgName] = decode(p.value.substr(0, semi), p);
-            if (semi != std::string::npos)
-                fields_[kOrgUnit] = decode(p.value.substr(semi + 1), p);
-        } else if (name == "TEL") {
-            std::string value = decode(p.value, p);
-            if (Upper(value).compare(0, 4, "TEL:") == 0)
-                value.erase(0, 4);  // a number given as a "tel:" address
-            if (value.empty())
-                continue;
-            std::string params = P;
-            // In later versions a number is a voice number unless its types
-            // say otherwise.
-            if (decode.laterVersion && !params.empty() && !Has(params, "VOICE") &&
-                !Has(params, "FAX") && !Has(params, "MSG") && !Has(params, "VIDEO") &&
-                !Has(params, "MODEM") && !Has(params, "DATA") && !Has(params, "BBS") &&
-                !Has(params, "TEXT"))
-                params += ";VOICE";
-            if (params.empty()) {
-                if (fields_[kWorkVoice].empty())
-                    fields_[kWorkVoice] = value;
-                continue;
-            }
-            if (Has(params, "FAX")) {
-                if (Has(params, "WORK"))
-                    setIf(kWorkFax, value);
-                else if (Has(params, "HOME"))
-                    setIf(kHomeFax, value);
-                else if (OnlyWord(params, "FAX"))
-                    setIf(kWorkFax, value);
-            }
-            const struct { const char* word; Field field; } voices[] = {
-                {"WORK", kWorkVoice}, {"HOME", kHomeVoice}, {"CELL", kCellVoice},
-                {"PAGER", kPagerVoice}};
-            for (const auto& v : voices)
-                if (Has(params, v.word) && (Has(params, "VOICE") || OnlyWord(params, v.word)))
-                    setIf(v.field, value);
-        } else if (name == "ADR") {
-            if (p.value.empty())
-                continue;
-            const auto parts = SplitComponents(p.value);
-            std::string extended, street;
-            if (parts.size() >= 3) {
-                extended = decode(parts[1], p);
-                for (size_t k = 2; k < parts.size(); ++k)
-                    street += (k > 2 ? " " : "") + decode(parts[k], p);
-                TrimSpaces(extended);
-                TrimSpaces(street);
-            }
-            if (Has(P, "HOME")) {
-                fields_[kHomeStreet] = street;
-            } else {
-                fields_[kWorkExtended] = extended;
-                fields_[kWorkStreet] = street;
-            }
-        } else if (name == "EMAIL") {
-            const std::string value = decode(p.value, p);
-            if (value.empty())
-                continue;
-            if (P.empty())
-                fields_[kEmail] = value;
-            else if (Has(P, "INTERNET"))
-                setIf(kEmail, value);
-            else if (OnlyWord(P, "PREF"))
-                fields_[kEmail] = value;
-            if (Has(P, "HOME"))
-                setIf(kHomeEmail, value);
-            if (Has(P, "WORK"))
-                setIf(kWorkEmail, value);
-        }
-    }
+    for (const Property& p : props)
+        TakeProperty(fields_, p, decode);
     return true;
 }
+
 
 bool CVCard::ReadFromMemory(const char* bytes, size_t count)
 {
@@ -522,26 +707,30 @@ std::vector<std::string> SplitVCardText(const std::string& text)
     std::vector<std::string> pieces;
     size_t pos = 0;
     bool started = false;
-    std::string logical;  // the property line the physical lines build
+    bool qpLine = false, qpPending = false;  // as in LogicalLines
+    std::string body;
     while (pos < text.size()) {
-        size_t lf = text.find('\n', pos);
+        const size_t lf = text.find('\n', pos);
         const size_t end = lf == std::string::npos ? text.size() : lf + 1;
-        const std::string line = text.substr(pos, end - pos);
-        pos = end;
-        std::string probe = logical;
-        TrimRight(probe);
-        const bool continuesQP = !probe.empty() && probe.back() == '=' &&
-                                 Upper(probe).find("QUOTED-PRINTABLE") != std::string::npos;
-        std::string body = line;
+        body.assign(text, pos, end - pos);
         RemoveAll(body, "\r");
         RemoveAll(body, "\n");
-        logical = continuesQP ? probe + body : body;
-        if (!continuesQP && Upper(line.substr(0, 11)) == "BEGIN:VCARD") {
-            pieces.emplace_back();
-            started = true;
+        if (qpPending) {
+            // The soft break's continuation never starts a card.
+            qpPending = EndsWithSoftBreak(body);
+        } else if (!body.empty() && (body[0] == ' ' || body[0] == '\t')) {
+            qpPending = qpLine && EndsWithSoftBreak(body);
+        } else {
+            if (Upper(body.substr(0, 11)) == "BEGIN:VCARD") {
+                pieces.emplace_back();
+                started = true;
+            }
+            qpLine = StartsQuotedPrintable(body);
+            qpPending = qpLine && EndsWithSoftBreak(body);
         }
         if (started)
-            pieces.back() += line;
+            pieces.back().append(text, pos, end - pos);
+        pos = end;
     }
     if (!started) {
         std::string probe = text;

@@ -1,6 +1,7 @@
 #include "screen_fixture.h"
 
 #include "confirm.h"
+#include "dlgprogress.h"
 #include "entrylistctrl.h"
 #include "phonebook.h"
 #include "profile.h"
@@ -8,7 +9,10 @@
 #include "vcard.h"
 #include "walkthrough.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QDropEvent>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -18,6 +22,8 @@
 #include <QTest>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 using pbtest::PhonebookSimTest;
 
@@ -164,4 +170,96 @@ TEST_F(PhoneBookScreenTest, PrintsTheSelectedEntriesToPdf)
     QFile f(pdf);
     ASSERT_TRUE(f.open(QIODevice::ReadOnly));
     EXPECT_TRUE(f.read(5).startsWith("%PDF"));
+}
+
+namespace {
+
+// Counts the progress windows shown; in the first one, presses Cancel once
+// the copy has handled events twice (a few hundred cards in).
+class ProgressWatch : public QObject {
+public:
+    explicit ProgressWatch(bool cancel) : cancel_(cancel) { qApp->installEventFilter(this); }
+    ~ProgressWatch() override { qApp->removeEventFilter(this); }
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Show && qobject_cast<CDlgProgress*>(o)) {
+            auto* dlg = static_cast<CDlgProgress*>(o);
+            if (++shown == 1 && cancel_)
+                QTimer::singleShot(0, dlg, [dlg] {
+                    QTimer::singleShot(0, dlg, [dlg] {
+                        auto* cancel = dlg->findChild<QAbstractButton*>(QStringLiteral("id2"));
+                        if (cancel)
+                            QTest::mouseClick(cancel, Qt::LeftButton);
+                    });
+                });
+        }
+        return false;
+    }
+
+private:
+    bool cancel_;
+};
+
+QByteArray ManyCards(int count)
+{
+    QByteArray text;
+    for (int i = 0; i < count; ++i) {
+        CVCard card;
+        card.SetFamilyName("Card" + std::to_string(i));
+        card.SetHomeVoice("+3310000" + std::to_string(i));
+        text += QByteArray::fromStdString(card.ToText());
+    }
+    return text;
+}
+
+// Plays a drag of `data` over `w` and drops it, as the window system does.
+bool PlayDrop(QWidget* w, QMimeData* data)
+{
+    const QPoint at(5, 5);
+    QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &enter);
+    if (!enter.isAccepted())
+        return false;
+    QDropEvent drop(QPointF(at), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &drop);
+    return drop.isAccepted();
+}
+
+}  // namespace
+
+TEST_F(PhoneBookScreenTest, ADropOfManyCardsRunsUnderOneProgressThatCancels)
+{
+    StartPhone();
+    Open();
+    const std::string pcPath = MakePCDatabase("defpb.mdb", {});
+    QWidget* pc = screen->GetDlgItem(1001);
+    {
+        ProgressWatch watch(false);
+        QMimeData data;
+        data.setData(QStringLiteral("text/vcard"), ManyCards(300));
+        ASSERT_TRUE(PlayDrop(pc, &data));
+        EXPECT_EQ(watch.shown, 1);
+    }
+    const auto count = [&] {
+        const std::string rows = PhonebookSimTest::Rows(pcPath);
+        return static_cast<int>(std::count(rows.begin(), rows.end(), '\n'));
+    };
+    EXPECT_EQ(count(), 300);
+    EXPECT_TRUE(app.shown.empty());
+
+    // Cancel stops the drop after the card in hand; what was copied stays.
+    {
+        ProgressWatch watch(true);
+        QMimeData data;
+        data.setData(QStringLiteral("text/vcard"), ManyCards(1000));
+        ASSERT_TRUE(PlayDrop(pc, &data));
+        EXPECT_EQ(watch.shown, 1);
+    }
+    const int after = count();
+    EXPECT_GT(after, 300);
+    EXPECT_LT(after, 1300);
+    EXPECT_TRUE(app.shown.empty());
 }

@@ -156,21 +156,23 @@ TEST(VCardTest, TelephonePreferenceRules)
     struct Case {
         const char* lines;
         const char* work;
+        const char* home;
         const char* workFax;
         const char* cell;
     } cases[] = {
-        {"TEL:123\r\nTEL;WORK;VOICE:456\r\n", "123", "", ""},
-        {"TEL:123\r\nTEL;PREF;WORK;VOICE:456\r\n", "456", "", ""},
-        {"TEL;PREF;WORK:456\r\n", "", "", ""},
-        {"TEL;WORK;FAX:789\r\n", "", "789", ""},
-        {"TEL;FAX:789\r\n", "", "789", ""},
-        {"TEL;VOICE:1\r\nTEL;PREF:2\r\n", "", "", ""},
-        {"TEL;CELL:55\r\n", "", "", "55"},
-        {"TEL;CELL;VOICE:55\r\nTEL;CELL;VOICE:66\r\n", "", "", "55"},
+        {"TEL:123\r\nTEL;WORK;VOICE:456\r\n", "123", "456", "", ""},
+        {"TEL:123\r\nTEL;PREF;WORK;VOICE:456\r\n", "456", "123", "", ""},
+        {"TEL;PREF;WORK:456\r\n", "456", "", "", ""},
+        {"TEL;WORK;FAX:789\r\n", "", "", "789", ""},
+        {"TEL;FAX:789\r\n", "", "", "789", ""},
+        {"TEL;VOICE:1\r\nTEL;PREF:2\r\n", "1", "2", "", ""},
+        {"TEL;CELL:55\r\n", "", "", "", "55"},
+        {"TEL;CELL;VOICE:55\r\nTEL;CELL;VOICE:66\r\n", "66", "", "", "55"},
     };
     for (const Case& c : cases) {
         const CVCard card = Read(std::string("BEGIN:VCARD\r\n") + c.lines + "END:VCARD\r\n");
         EXPECT_EQ(card.GetWorkVoice(), c.work) << c.lines;
+        EXPECT_EQ(card.GetHomeVoice(), c.home) << c.lines;
         EXPECT_EQ(card.GetWorkFax(), c.workFax) << c.lines;
         EXPECT_EQ(card.GetCellVoice(), c.cell) << c.lines;
     }
