@@ -68,7 +68,13 @@ CPhoneBook::CPhoneBook(QWidget* parent) : CMainView(kTemplateId, parent)
     BindControls();
 }
 
-CPhoneBook::~CPhoneBook() = default;
+CPhoneBook::~CPhoneBook()
+{
+    // A location still being edited is committed when the window goes,
+    // after the pane: the list must not call back into a pane that is gone.
+    if (CEntryListCtrl* list = m_pPane ? m_pPane->GetListCtrl() : nullptr)
+        list->SetEndEditHandler(nullptr);
+}
 
 void CPhoneBook::BindControls()
 {
@@ -159,7 +165,9 @@ void CPhoneBook::OnInitialUpdate()
     m_pPane->Data().SetListKind(m_nSortSel == 0 ? 0 : 1);
     if (CEntryListCtrl* list = m_pPane->GetListCtrl()) {
         list->SetEditingAllowed(m_nSortSel == 0, 5);
-        list->SetEndEditHandler([this](int row, const QString& text) { return m_pPane->Data().OnEndEditLabel(row, text); });
+        list->SetEndEditHandler([this](int row, const QString& text) {
+            return m_pPane && m_pPane->Data().OnEndEditLabel(row, text);
+        });
     }
 
     m_pPane->InitPane(true);
