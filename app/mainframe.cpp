@@ -4,6 +4,7 @@
 
 #include "debugtrace.h"
 #include "dialog.h"
+#include "helpfile.h"
 #include "strutil.h"
 #include "utilities.h"
 #include "wndmsg.h"
@@ -12,11 +13,9 @@
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
-#include <QDesktopServices>
 #include <QKeySequence>
 #include <QLayout>
 #include <QShortcut>
-#include <QUrl>
 
 namespace {
 constexpr std::intptr_t kLButtonDblClk = 0x203;
@@ -182,8 +181,9 @@ void CMainFrame::changeEvent(QEvent* e)
 
 void CMainFrame::OnHelp()
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    if (!app || app->GetHelpFilePath().empty())
-        return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(app->GetHelpFilePath())));
+    // F1 asks for the section of the screen shown.
+    if (m_pActiveView)
+        m_pActiveView->OnHelp();
+    else
+        OpenHelp(HelpContextOfView(VIEW_DEFAULT));
 }

@@ -3,10 +3,13 @@
 #include "at_defs.h"
 #include "debugtrace.h"
 #include "dialog.h"
+#include "dlgabout.h"
 #include "dlgtimedpopup.h"
 #include "handbutton.h"
+#include "helpfile.h"
 #include "iconmenu.h"
 #include "langbundle.h"
+#include "mainframe.h"
 #include "launcher.h"
 #include "mtr_mmng.h"
 #include "profile.h"
@@ -25,6 +28,8 @@
 #include <QDragEnterEvent>
 #include <QFile>
 #include <QLabel>
+#include <QKeyEvent>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPushButton>
@@ -105,6 +110,52 @@ protected:
     }
 };
 
+// Where the backgrounds draw their 24-pixel heading symbol, on the white
+// title band.
+constexpr QRect kHeading(10, 5, 28, 28);
+
+// The header picture's click area: either mouse button, or Enter and Space
+// once the keyboard reached it, opens the window's menu. It draws only its
+// focus frame, over the symbol of the picture beneath.
+class HeaderPictureArea : public QWidget {
+public:
+    explicit HeaderPictureArea(CMainView* view) : QWidget(view), m_view(view)
+    {
+        setObjectName(QStringLiteral("headerPicture"));
+        setGeometry(kHeading);
+        setFocusPolicy(Qt::TabFocus);
+        setAccessibleName(QString::fromLatin1(kProductName));
+    }
+
+protected:
+    void mousePressEvent(QMouseEvent* e) override
+    {
+        if (e->button() == Qt::LeftButton || e->button() == Qt::RightButton)
+            m_view->ShowWindowMenu(mapToGlobal(QPoint(0, height())));
+    }
+    void keyPressEvent(QKeyEvent* e) override
+    {
+        if (e->key() == Qt::Key_Return || e->key() == Qt::Key_Enter || e->key() == Qt::Key_Space)
+            m_view->ShowWindowMenu(mapToGlobal(QPoint(0, height())));
+        else
+            QWidget::keyPressEvent(e);
+    }
+    void focusInEvent(QFocusEvent* e) override { QWidget::focusInEvent(e); update(); }
+    void focusOutEvent(QFocusEvent* e) override { QWidget::focusOutEvent(e); update(); }
+    void paintEvent(QPaintEvent*) override
+    {
+        if (!hasFocus())
+            return;
+        QPainter p(this);
+        p.setRenderHint(QPainter::Antialiasing);
+        p.setPen(QPen(QColor(0xE0, 0x7A, 0x2F), 2));
+        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
+    }
+
+private:
+    CMainView* m_view;
+};
+
 }  // namespace
 
 void SetViewShutdownHandler(void (*handler)()) { g_shutdownHandler = handler; }
@@ -118,6 +169,8 @@ CMainView::CMainView(int templateId, QWidget* parent)
     m_pMessageTray = std::make_unique<CTrayIcon>();
     LoadTemplate();
     BindHandButtons();
+    m_pHeader = new HeaderPictureArea(this);
+    m_pHeader->show();
 }
 
 CMainView::~CMainView()
@@ -782,10 +835,8 @@ void CMainView::ApplyHandCursor()
 
 void CMainView::OnHelp()
 {
-    // The bundle's HTML help, in the desktop's viewer.
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    if (app && !app->GetHelpFilePath().empty())
-        OpenWithDesktop(app->GetHelpFilePath());
+    // The help document in the desktop's browser, at this screen's section.
+    OpenHelp(HelpContextOfView(m_nViewKind));
 }
 
 void CMainView::OnRefresh()
@@ -862,9 +913,8 @@ void CMainView::OnProcessEnded()
 
 void CMainView::ShowHeadingPicture(const QString& iconName)
 {
-    // Where the backgrounds draw their 24-pixel heading symbol, on the white
-    // title band; the label hides the symbol it covers.
-    static constexpr QRect kHeading(10, 5, 28, 28);
+    // The label hides the background's symbol; the header picture's click
+    // area stays above it.
     auto* heading = findChild<QLabel*>(QStringLiteral("headingPicture"), Qt::FindDirectChildrenOnly);
     if (!heading) {
         heading = new QLabel(this);
@@ -878,6 +928,35 @@ void CMainView::ShowHeadingPicture(const QString& iconName)
     }
     heading->setPixmap(LoadAppIconByName(iconName).pixmap(24, 24));
     heading->show();
+    if (m_pHeader)
+        m_pHeader->raise();
+}
+
+void CMainView::ShowWindowMenu(const QPoint& at)
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (!m_pWindowMenu) {
+        m_pWindowMenu = new QMenu(this);
+        m_pWindowMenu->setObjectName(QStringLiteral("windowMenu"));
+        QAction* minimise = m_pWindowMenu->addAction(app ? app->LoadString(31970) : QString());
+        minimise->setObjectName(QStringLiteral("minimise"));
+        connect(minimise, &QAction::triggered, this, [this] { window()->showMinimized(); });
+        QAction* close = m_pWindowMenu->addAction(app ? app->LoadString(31971) : QString());
+        close->setObjectName(QStringLiteral("close"));
+        // The frame asks before closing, and only from the menu screen.
+        connect(close, &QAction::triggered, this, [this] { window()->close(); });
+        m_pWindowMenu->addSeparator();
+        QAction* about = m_pWindowMenu->addAction(AboutMenuText());
+        about->setObjectName(QStringLiteral("about"));
+        connect(about, &QAction::triggered, this, [this] { RunAboutBox(window()); });
+    }
+    // Close follows the frame's close commands (greyed outside the menu).
+    bool closable = m_nViewKind == VIEW_MENU;
+    if (auto* frame = qobject_cast<CMainFrame*>(window()))
+        closable = closable && frame->CloseCommandsEnabled();
+    if (QAction* close = m_pWindowMenu->findChild<QAction*>(QStringLiteral("close")))
+        close->setEnabled(closable);
+    m_pWindowMenu->popup(at);
 }
 
 void CMainView::DisplayOpName()

@@ -28,6 +28,7 @@ class CHandButton;
 class CTrayIcon;
 class QMimeData;
 class QCursor;
+class QMenu;
 
 // The kind of screen, which picks its background picture.
 enum ViewKind {
@@ -167,6 +168,12 @@ public:
     // left, over the one of the background picture (for a screen that
     // shares another screen's background).
     void ShowHeadingPicture(const QString& iconName);
+    // The window's commands (minimise, close, About) in a menu under the
+    // header picture at the top left, where a desktop would put the window's
+    // own menu. `at` in global coordinates.
+    void ShowWindowMenu(const QPoint& at);
+    QWidget* HeaderPicture() const { return m_pHeader; }
+    QMenu* WindowMenu() const { return m_pWindowMenu; }
     void DisplayOpName();
     void StartProgress(int titleStringId, int steps);
     void SetProgressPos(int position);
@@ -243,6 +250,8 @@ private:
     std::optional<QCursor> m_hand;
     CHandButton* m_pRefresh = nullptr;
     CHandButton* m_pQuit = nullptr;
+    QWidget* m_pHeader = nullptr;
+    QMenu* m_pWindowMenu = nullptr;
     std::unique_ptr<CDib> m_pDib;
     std::unique_ptr<CDibPalette> m_pPalette;
     std::unique_ptr<CTrayIcon> m_pBatteryTray, m_pMessageTray;

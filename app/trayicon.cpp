@@ -1,15 +1,37 @@
 #include "trayicon.h"
 
+#include "dlgabout.h"
+#include "helpfile.h"
 #include "utilities.h"
 #include "wndmsg.h"
 #include "zorqapp.h"
 
 #include <QApplication>
+#include <QMenu>
 #include <QSystemTrayIcon>
 
 CTrayIcon::CTrayIcon(QObject* owner, unsigned iconId) : m_owner(owner), m_iconId(iconId) {}
 
-CTrayIcon::~CTrayIcon() { Remove(); }
+CTrayIcon::~CTrayIcon()
+{
+    Remove();
+    // The tray icon refers to the menu: it goes first.
+    m_icon.reset();
+}
+
+QMenu* CTrayIcon::ContextMenu()
+{
+    if (!m_menu && qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        m_menu = std::make_unique<QMenu>();
+        QAction* about = m_menu->addAction(AboutMenuText());
+        about->setObjectName(QStringLiteral("about"));
+        QObject::connect(about, &QAction::triggered, [] {
+            CZorqMMIApp* app = CZorqMMIApp::Instance();
+            RunAboutBox(app ? app->m_pMainWnd : nullptr);
+        });
+    }
+    return m_menu.get();
+}
 
 void CTrayIcon::SetOwner(QObject* owner, unsigned iconId)
 {
@@ -40,6 +62,7 @@ bool CTrayIcon::Show(int iconResId, int tipStringId, unsigned callbackMessage)
                                                         : WM_LBUTTONUP;
                              PostMessage(m_owner, m_callbackMessage, m_iconId, mouse);
                          });
+        m_icon->setContextMenu(ContextMenu());
     }
     m_icon->setIcon(iconResId ? LoadAppIcon(iconResId) : QIcon());
     m_icon->setToolTip(tip);

@@ -8,6 +8,7 @@
 
 #include <memory>
 
+class QMenu;
 class QObject;
 class QSystemTrayIcon;
 
@@ -33,6 +34,10 @@ public:
     // False when nothing was shown.
     bool Remove();
 
+    // The icon's menu (the About command), built whether or not the desktop
+    // shows a tray.
+    QMenu* ContextMenu();
+
     bool IsRemoved() const { return m_bRemoved; }
     int IconResId() const { return m_iconResId; }
     const QString& Tip() const { return m_tip; }
@@ -47,5 +52,6 @@ private:
     unsigned m_callbackMessage = 0;
     int m_iconResId = 0;
     QString m_tip;
+    std::unique_ptr<QMenu> m_menu;
     std::unique_ptr<QSystemTrayIcon> m_icon;
 };

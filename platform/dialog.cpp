@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -42,6 +43,10 @@ bool CDialog::CreateFromTemplate()
     if (!form)
         return false;
     form->setWindowFlags(Qt::Widget);
+    // A template whose root is a dialog keeps a dialog's key handling even
+    // when embedded: Escape would hide only the form and leave this window
+    // up, empty and modal. Escape belongs to this dialog: it acts as Cancel.
+    form->installEventFilter(this);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(form);
@@ -125,6 +130,16 @@ void CDialog::OnOK()
 void CDialog::OnCancel() { EndDialog(IDCANCEL); }
 
 void CDialog::reject() { OnCancel(); }
+
+bool CDialog::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == form_ && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
+        reject();
+        return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
 void CDialog::accept() { OnOK(); }
 
 void CDialog::SetDlgItemText(int id, const QString& text)

@@ -78,6 +78,7 @@ public:
 
 protected:
     void reject() override;  // Escape and the close box
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void accept() override;
     void timerEvent(QTimerEvent* e) override;
 

@@ -1,4 +1,5 @@
 #include "dlgmessagebox.h"
+#include "escape_key.h"
 
 #include "test_support.h"
 #include "zorqapp.h"
@@ -180,6 +181,30 @@ TEST_F(MessageBoxTest, DoMessageBoxReturnsOneWhenEscapeClosesTheDialog)
         QApplication::sendEvent(w, &esc);
     });
     EXPECT_EQ(real.DoMessageBox("Done.", MB_OK, 0), 1);
+}
+
+// Escape pressed where the focus is, in the program's own box and in the
+// questions that have a Cancel button: the box closes with Cancel's answer
+// (1 for the program's box) and no window stays.
+TEST_F(MessageBoxTest, EscapeClosesEveryBoxWithCancelsAnswer)
+{
+    ShowingApp real;
+    real.SetDataDirectories(dir_.path() + "zorqmmi");
+    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
+    mainWnd_.show();
+    real.m_pMainWnd = &mainWnd_;
+    const struct {
+        unsigned type;
+        int expected;
+    } boxes[] = {{MB_OK, 1}, {MB_OKCANCEL | MB_ICONQUESTION, IDCANCEL}, {MB_YESNOCANCEL | MB_ICONQUESTION, IDCANCEL}};
+    for (const auto& b : boxes) {
+        const auto before = zorqtest::ShownWindows();
+        auto escape = zorqtest::EscapeNextModal();
+        EXPECT_EQ(real.DoMessageBox("Leave now?", b.type, 0), b.expected) << b.type;
+        EXPECT_TRUE(escape->pressed) << b.type;
+        EXPECT_FALSE(escape->leftOpen) << b.type;
+        EXPECT_EQ(zorqtest::WindowsLeftBeyond(before), 0) << b.type;
+    }
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "engine_fixture.h"
 
 #include "dataview.h"
+#include "escape_key.h"
 #include "handbutton.h"
 #include "test_support.h"
 #include "viewtest_support.h"
@@ -14,6 +15,8 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDesktopServices>
+#include <QDir>
+#include <QFile>
 #include <QPointer>
 #include <QUrl>
 
@@ -198,6 +201,35 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
         usleep(20000);
     }
     EXPECT_FALSE(document->IsDataAppRunning());
+}
+
+// Escape in the dialog of a new entry and in the deletion question, pressed
+// where the focus is: each goes as with Cancel, the list and the entry
+// files stay as they were, no window stays behind.
+TEST_F(DataScreen, EscapeInTheEntryAndDeleteDialogsEndsThemAsCancel)
+{
+    Phone();
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "f.DFA", Dfa("Fax", Program("fax", "exit 0\n")));
+    CData* s = Open();
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(list->GetRowCount(), 1);
+    list->SelectRow(0);
+    s->GetPanel()->UpdateButtons();
+    for (QWidget* b : {static_cast<QWidget*>(s->GetPanel()->GetNewButton()), s->GetDlgItem(1138)}) {
+        ASSERT_NE(b, nullptr);
+        ASSERT_TRUE(b->isEnabled());
+        const auto before = zorqtest::ShownWindows();
+        auto escape = zorqtest::EscapeNextModal();
+        QTest::mouseClick(b, Qt::LeftButton);
+        EXPECT_TRUE(zorqtest::WaitForEscape(escape)) << "no dialog came up";
+        EXPECT_FALSE(escape->leftOpen) << escape->title.toStdString() << ": Escape left the window up";
+        EXPECT_EQ(zorqtest::WindowsLeftBeyond(before), 0);
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    }
+    EXPECT_EQ(list->GetRowCount(), 1);
+    EXPECT_TRUE(QFile::exists(QString::fromStdString(files + "f.DFA")));
+    EXPECT_EQ(QDir(QString::fromStdString(files)).entryList({"*.DFA"}, QDir::Files).size(), 1);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include "dlgmelodyeditor.h"
 #include "dlgmelodyprops.h"
 #include "entrylistctrl.h"
+#include "escape_key.h"
 #include "iconmenu.h"
 #include "melodyview.h"
 #include "mtr_melody.h"
@@ -461,6 +462,34 @@ TEST_F(MelodyScreen, WalkThroughPictures)
     editor.show();
     QApplication::processEvents();
     EXPECT_TRUE(editor.grab().save(folder + "/melody_editor.png"));
+}
+
+// Escape in the screen's properties and editor dialogs, pressed where the
+// focus is: each goes as with Cancel, the phone and the PC folder keep their
+// melodies, no window stays behind.
+TEST_F(MelodyScreen, EscapeInThePropertiesAndEditorEndsThemAsCancel)
+{
+    Open();
+    SelectPhone(0);
+    auto melodies = [this] { return engine_test::dump_lines(*sim, "melody"); };
+    const std::string phone = melodies();
+    const auto files = MdyFiles();
+    for (int button : {1071, 1032}) {
+        QWidget* b = view->GetDlgItem(button);
+        ASSERT_NE(b, nullptr) << button;
+        ASSERT_TRUE(b->isEnabled()) << button;
+        const auto before = zorqtest::ShownWindows();
+        auto escape = zorqtest::EscapeNextModal();
+        QTest::mouseClick(b, Qt::LeftButton);
+        EXPECT_TRUE(zorqtest::WaitForEscape(escape)) << button << ": no dialog came up";
+        EXPECT_FALSE(escape->leftOpen) << button << ": Escape left the window up";
+        EXPECT_EQ(zorqtest::WindowsLeftBeyond(before), 0) << button;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << button;
+    }
+    EXPECT_EQ(melodies(), phone);
+    EXPECT_EQ(MdyFiles(), files);
+    EXPECT_EQ(Rows(view->PhoneList()), QStringList{"Scale"});
+    EXPECT_TRUE(Boxes().empty());
 }
 
 }  // namespace

@@ -3,6 +3,8 @@
 #include "confirm.h"
 #include "dlgprogress.h"
 #include "entrylistctrl.h"
+#include "escape_key.h"
+#include "finddlg.h"
 #include "phonebook.h"
 #include "profile.h"
 #include "qxpbsrcnewlist.h"
@@ -262,4 +264,33 @@ TEST_F(PhoneBookScreenTest, ADropOfManyCardsRunsUnderOneProgressThatCancels)
     EXPECT_GT(after, 300);
     EXPECT_LT(after, 1300);
     EXPECT_TRUE(app.shown.empty());
+}
+
+// Escape in the screen's find dialog and in its deletion question, pressed
+// where the focus is: the dialog goes as with Cancel, nothing is found or
+// deleted, no window stays behind.
+TEST_F(PhoneBookScreenTest, EscapeInTheFindAndDeleteDialogsEndsThemAsCancel)
+{
+    StartPhone();
+    Open();
+    screen->window()->show();
+    List()->DeselectAll();
+    List()->SelectRow(List()->FindRowByLocation(2));
+    const auto rows = Rows();
+    const std::string entries = PhoneEntries("SM");
+    for (int button : {1032, 1027}) {
+        QWidget* b = screen->GetDlgItem(button);
+        ASSERT_NE(b, nullptr) << button;
+        ASSERT_TRUE(b->isEnabled()) << button;
+        const auto before = zorqtest::ShownWindows();
+        auto escape = button == 1032 ? zorqtest::EscapeNextOf<CDlgFindPB>() : zorqtest::EscapeNextOf<CDlgConfirm>();
+        QTest::mouseClick(b, Qt::LeftButton);
+        EXPECT_TRUE(zorqtest::WaitForEscape(escape)) << button << ": no dialog came up";
+        EXPECT_FALSE(escape->leftOpen) << button << ": Escape left the window up";
+        EXPECT_EQ(zorqtest::WindowsLeftBeyond(before), 0) << button;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << button;
+    }
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(PhoneEntries("SM"), entries);
+    EXPECT_TRUE(screen->isEnabled());
 }

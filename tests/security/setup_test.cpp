@@ -11,6 +11,7 @@
 #include "dlgalarm.h"
 #include "dlgdatetime.h"
 #include "entrylistctrl.h"
+#include "escape_key.h"
 #include "modal_driver.h"
 #include "mtr_sec.h"
 #include "securitylistwnd.h"
@@ -250,6 +251,34 @@ TEST_F(SecurityScreen, SwitchingTheSimLockTakesAWrongThenTheRightPin)
     panel->GetSwitchButton()->click();
     EXPECT_EQ(dump_lines(phone, "lock SC"), "lock SC on\n");
     EXPECT_EQ(Shown().size(), 2);
+}
+
+TEST_F(SecurityScreen, EscapeEndsTheClockAlarmAndCodeDialogsAsCancelDoes)
+{
+    phonesim::Process& phone = Phone("clock \"01/03/05,13:05:00+00\" frozen\n");
+    CSecurityListWnd* panel = OpenOnThePinRow();
+    const std::string clockBefore = dump_lines(phone, "clock");
+    const std::string lockBefore = dump_lines(phone, "lock SC");
+    struct Opener {
+        const char* what;
+        QWidget* button;
+    };
+    for (const Opener& o : {Opener{"date and time", screen->GetDlgItem(1052)}, Opener{"alarm", screen->GetDlgItem(1053)},
+                            Opener{"security code", panel->GetSwitchButton()}}) {
+        ASSERT_NE(o.button, nullptr) << o.what;
+        const auto before = zorqtest::ShownWindows();
+        auto escape = zorqtest::EscapeNextModal();
+        QTest::mouseClick(o.button, Qt::LeftButton);
+        EXPECT_TRUE(zorqtest::WaitForEscape(escape)) << o.what << ": no dialog came up";
+        EXPECT_FALSE(escape->leftOpen) << o.what << ": Escape left the window up";
+        EXPECT_EQ(zorqtest::WindowsLeftBeyond(before), 0) << o.what;
+        EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << o.what;
+    }
+    // Nothing reached the phone and no message was shown.
+    EXPECT_EQ(dump_lines(phone, "clock"), clockBefore);
+    EXPECT_EQ(dump_lines(phone, "lock SC"), lockBefore);
+    EXPECT_TRUE(Shown().isEmpty()) << Shown().join(" | ").toStdString();
+    EXPECT_TRUE(frame.isEnabled());
 }
 
 TEST_F(SecurityScreen, ChangingThePinTakesTheOldNewAndConfirmedCode)

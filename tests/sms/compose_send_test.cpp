@@ -16,6 +16,7 @@
 #include "pccharset.h"
 #include "qxpbsrcnewlist.h"
 #include "serial.h"
+#include "escape_key.h"
 #include "walkthrough.h"
 
 #include <QAbstractButton>
@@ -690,4 +691,36 @@ TEST_F(ComposeSequenceTest, ReceivedCodingsWithAClassAreKeptWithTheirRows)
     EXPECT_EQ(rows[0].text, "?ok\xEB");
     EXPECT_EQ(rows[1].coding, 1);
     EXPECT_EQ(rows[1].text, "\x01\x02\xFFz");
+}
+
+// Escape in the write, directory and send dialogs, pressed where the focus
+// is: each dialog goes as with Cancel, nothing is stored or sent, no window
+// stays behind.
+TEST_F(ComposeSequenceTest, EscapeInEachWriteDialogEndsItAsCancel)
+{
+    OpenSent({});
+    const auto before = zorqtest::ShownWindows();
+    {
+        auto escape = zorqtest::EscapeNextOf<CDlgMsgEdit>();
+        Click(1028);
+        EXPECT_TRUE(zorqtest::WaitForEscape(escape));
+        EXPECT_FALSE(escape->leftOpen) << "the write dialog stayed up";
+    }
+    {
+        DialogScript s;
+        s.On<CDlgMsgEdit>([](CDlgMsgEdit* d) {
+            QTest::keyClicks(d->TextEdit(), QStringLiteral("Never sent"));
+            ClickButton(d, IDOK);
+        });
+        auto escape = zorqtest::EscapeNextOf<CDlgMsgDirectory>();
+        Click(1028);
+        EXPECT_TRUE(zorqtest::WaitForEscape(escape));
+        EXPECT_TRUE(s.Done());
+        EXPECT_FALSE(escape->leftOpen) << "the directory stayed up";
+    }
+    EXPECT_EQ(zorqtest::WindowsLeftBeyond(before), 0);
+    EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+    EXPECT_TRUE(ReadRows(PC()).empty());
+    EXPECT_EQ(Count(Line(), "AT+CMGS"), 0u);
+    EXPECT_EQ(List()->GetRowCount(), 0);
 }

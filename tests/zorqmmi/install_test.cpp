@@ -17,6 +17,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -95,6 +96,8 @@ TEST_F(InstallTest, InstallRunAndUninstallLeaveOnlyTheUsersData)
     for (const char* f : {"zorqmmi", "uninstaller", "instQrl", "ZORQenu.rcc", "$ZQ.VRS", "Res/backenu.BMP",
                           "Res/SPLASH.BMP", "Files/GSMToWin.cvt"})
         EXPECT_TRUE(fs::exists(program / f)) << f;
+    // The help document lies beside the bundle and goes with the removal.
+    EXPECT_NE(std::find(files.begin(), files.end(), (program / "ZORQenu.html").string()), files.end()) << log;
     const fs::path desktop = prefix_ / "share/applications/pellard-tarvel-data.desktop";
     ASSERT_TRUE(fs::exists(desktop));
     EXPECT_NE(ReadFile(desktop.string()).find("Exec=\"" + (program / "zorqmmi").string() + "\""), std::string::npos);

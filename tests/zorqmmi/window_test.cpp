@@ -6,27 +6,53 @@
 #include "engine_fixture.h"
 
 #include "doc_fixture.h"
+#include "dlgabout.h"
 #include "dlgmessagebox.h"
 #include "docwindows.h"
 #include "handbutton.h"
+#include "helpfile.h"
 #include "mainframe.h"
 #include "viewframe.h"
 #include "walkthrough.h"
 #include "zorqmenu.h"
 #include "zorqmmidoc.h"
+#include "trayicon.h"
 #include "zorqprogram.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QTimer>
+#include <QUrl>
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 using namespace zorqtest;
 
+namespace window_test {
+
+// Stands in for the desktop's browser: records what the program asks it to
+// open instead of starting anything.
+class UrlRecorder : public QObject {
+    Q_OBJECT
+public:
+    UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
+    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
+    QList<QUrl> opened;
+public slots:
+    void open(const QUrl& url) { opened << url; }
+};
+
+}  // namespace window_test
+
 namespace {
+
+using window_test::UrlRecorder;
 
 // The program's application object with its message boxes recorded.
 class ProgramApp : public CZorqMMIProgram {
@@ -63,7 +89,9 @@ protected:
             CopyFile(BuiltProgramDir() + "/Files/" + table, d + table);
         }
         CopyFile(BuiltBundle(), d + "ZORQenu.rcc");
+        CopyFile(BuiltProgramDir() + "/ZORQenu.html", d + "ZORQenu.html");
         app.SetDataDirectories(d + "zorqmmi");
+        app.SetHelpFile("enu");
         WriteIniProfileString("Pictures", "BmpName", "backenu");
         app.LoadResourceLibrary("enu");
         app.ReadSettings();
@@ -112,6 +140,46 @@ protected:
         }, ms);
     }
     CMainView* Active() const { return frame->GetActiveView(); }
+    // Clicks the menu's item named `action` as a user would, once the menu
+    // is on screen.
+    static void ClickMenuItem(QMenu* menu, const char* action)
+    {
+        ASSERT_NE(menu, nullptr);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+        auto* item = menu->findChild<QAction*>(QString::fromLatin1(action));
+        ASSERT_NE(item, nullptr) << action;
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->actionGeometry(item).center());
+    }
+    // Runs `open`, which must bring up the About box; reads its title and
+    // version line and closes it with its OK button.
+    void ExpectAboutBox(const std::function<void()>& open, const char* shot = nullptr)
+    {
+        QString title, version;
+        bool seen = false;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            auto* about = qobject_cast<CDlgAbout*>(QApplication::activeModalWidget());
+            if (!about || !about->isVisible() || seen)
+                return;
+            seen = true;
+            title = about->windowTitle();
+            version = about->GetDlgItemText(1008);
+            if (shot)
+                SaveScreen(about, QString::fromLatin1(shot));
+            QTest::mouseClick(about->GetDlgItem(IDOK), Qt::LeftButton);
+        });
+        poll.start(20);
+        open();
+        EXPECT_TRUE(Until([&] { return seen && !QApplication::activeModalWidget(); }));
+        EXPECT_EQ(title, QStringLiteral("About Pellard Tarvel Data"));
+        EXPECT_TRUE(version.startsWith(QStringLiteral("Version "))) << version.toStdString();
+    }
+    QUrl HelpAt(const char* context) const
+    {
+        QUrl url = QUrl::fromLocalFile(QString::fromStdString(app.GetHelpFilePath()));
+        url.setFragment(QString::fromLatin1(context));
+        return url;
+    }
     CZorqMenu* Menu() const { return qobject_cast<CZorqMenu*>(frame->GetActiveView()); }
     void Click(CMainView* view, QPoint at) { QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, at); }
 
@@ -214,6 +282,76 @@ TEST_F(ProgramWindow, EveryScreensMessageIconOpensTheReceivedMessages)
     }
 }
 
+TEST_F(ProgramWindow, TheHeaderPicturesMenuAndTheTrayMenuOpenTheAboutBox)
+{
+    // Left click on the menu screen: the window's commands, Close enabled.
+    QPointer<CMainView> view = Active();
+    ASSERT_NE(view->HeaderPicture(), nullptr);
+    QTest::mouseClick(view->HeaderPicture(), Qt::LeftButton);
+    QMenu* menu = view->WindowMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    QStringList items;
+    for (QAction* a : menu->actions())
+        if (!a->isSeparator())
+            items << a->text();
+    EXPECT_EQ(items, (QStringList{QStringLiteral("Minimise"), QStringLiteral("Close"),
+                                  QStringLiteral("About Pellard Tarvel Data...")}));
+    EXPECT_TRUE(menu->findChild<QAction*>(QStringLiteral("close"))->isEnabled());
+    SaveScreen(menu, QStringLiteral("window_menu"));
+    ExpectAboutBox([&] { ClickMenuItem(menu, "about"); }, "about_from_window_menu");
+
+    // Right click on another screen: the same menu, Close greyed.
+    Click(Menu(), Menu()->MenuRegion(SCREEN_PHONEBOOK).boundingRect().center());
+    ASSERT_TRUE(Until([&] { return view.isNull(); }));
+    view = Active();
+    QTest::mouseClick(view->HeaderPicture(), Qt::RightButton);
+    menu = view->WindowMenu();
+    ASSERT_NE(menu, nullptr);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return menu->isVisible(); }, 2000));
+    EXPECT_FALSE(menu->findChild<QAction*>(QStringLiteral("close"))->isEnabled());
+    ExpectAboutBox([&] { ClickMenuItem(menu, "about"); });
+
+    // The tray icon's menu.
+    QMenu* tray = view->BatteryTray().ContextMenu();
+    ASSERT_NE(tray, nullptr);
+    tray->popup(frame->geometry().center());
+    ExpectAboutBox([&] { ClickMenuItem(tray, "about"); });
+    EXPECT_TRUE(app.shown.empty()) << app.shown.front().toStdString();
+}
+
+TEST_F(ProgramWindow, HelpPictureF1AndTheHelpButtonOpenTheHelpAtTheScreensSection)
+{
+    ASSERT_FALSE(app.GetHelpFilePath().empty());
+    UrlRecorder desktop;
+    QPointer<CZorqMenu> menu = Menu();
+    Click(menu, menu->MenuRegion(6).boundingRect().center());
+    ASSERT_EQ(desktop.opened.size(), 1);
+    EXPECT_EQ(desktop.opened.back(), HelpAt("menu"));
+    EXPECT_EQ(Active(), menu.data()) << "the help picture opens no screen";
+
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(frame, Qt::Key_F1);
+    ASSERT_EQ(desktop.opened.size(), 2);
+    EXPECT_EQ(desktop.opened.back(), HelpAt("menu"));
+
+    // On the phonebook: its "?" button and F1 ask for the phonebook's section.
+    Click(menu, menu->MenuRegion(SCREEN_PHONEBOOK).boundingRect().center());
+    ASSERT_TRUE(Until([&] { return menu.isNull(); }));
+    QWidget* help = Active()->GetDlgItem(1029);
+    ASSERT_NE(help, nullptr);
+    QTest::mouseClick(help, Qt::LeftButton);
+    ASSERT_EQ(desktop.opened.size(), 3);
+    EXPECT_EQ(desktop.opened.back(), HelpAt("phonebook"));
+    // (The phonebook's reading progress took the activation away.)
+    frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(frame));
+    QTest::keyClick(Active(), Qt::Key_F1);
+    ASSERT_EQ(desktop.opened.size(), 4);
+    EXPECT_EQ(desktop.opened.back(), HelpAt("phonebook"));
+}
+
 TEST_F(ProgramWindow, MessageIconWithAnUnreadMessageAsksForTheReceivedFolder)
 {
     WriteIniProfileInt("SMSMT", "Source", 2);
@@ -245,3 +383,5 @@ TEST_F(ProgramWindow, MessageIconWithAnUnreadMessageAsksForTheReceivedFolder)
 }
 
 }  // namespace
+
+#include "window_test.moc"
