@@ -280,7 +280,10 @@ void CMainView::OnInitialUpdate()
         m_pRefresh->setToolTip(app->LoadString(31749));
         m_pQuit->setToolTip(app->LoadString(QuitButtonTip()));
     }
-    OnUpdateMSParam(1);
+    // Only the base view's part (the refresh button): the screens read the
+    // phone in their own deferred load, so their update here would read it
+    // a second time on every entry.
+    CMainView::OnUpdateMSParam(1);
 
     LoadBackgroundPicture();
 
@@ -851,6 +854,13 @@ void CMainView::OnRefresh()
     m_bDetectArgument = 1;
 }
 
+void CMainView::OnQuietRefresh()
+{
+    m_bShowProgress = 0;
+    m_bDetectArgument = 0;
+    OnRefresh();
+}
+
 void CMainView::OnQuitView()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -892,6 +902,11 @@ void CMainView::OnTrayDblClick()
         return;
     CZorqMMIDoc* doc = GetDocument();
     if (!doc)
+        return;
+    // While the new-message box waits for its answer the screen stays: the
+    // box's own OK is the way on.
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (doc->IsNewMsgBoxShown() || (app && app->IsSMSBoxShown()))
         return;
     // The switch clears the closing flag itself, and only when it happens.
     if (m_status.unread_msg == 1 && m_status.sms_full == 0)

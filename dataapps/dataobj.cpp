@@ -1,5 +1,7 @@
 #include "dataobj.h"
 
+#include "archive.h"
+#include "debugtrace.h"
 #include "strutil.h"
 #include "utilities.h"
 #include "zorqapp.h"
@@ -11,6 +13,7 @@
 #include <QStandardPaths>
 
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -74,7 +77,7 @@ bool CDataObj::Save(QString path)
     if (path.isEmpty())
         path = m_strFilePath;
     else if (path.endsWith(QLatin1Char('/')) || QFileInfo(path).isDir())
-        path = QDir(path).filePath(m_strName + ".DFA");
+        path = QDir(path).filePath(MakeFileSafeName(m_strName) + ".DFA");
     if (path.isEmpty()) {
         if (FilesFolder().isEmpty())
             return false;
@@ -83,9 +86,6 @@ bool CDataObj::Save(QString path)
             return false;
         path = FromLocal(made);
     }
-    std::FILE* f = std::fopen(Local(path).c_str(), "wb");
-    if (!f)
-        return false;
     const QString lines[] = {
         "NAME=" + m_strName,
         "FULLEXENAME=" + m_strFullExeName,
@@ -98,15 +98,20 @@ bool CDataObj::Save(QString path)
         "MODEMFILENAME=" + m_strModemFileName,
         "MODEMCOPYPATH=" + m_strModemCopyPath,
     };
-    bool ok = true;
+    std::vector<uint8_t> bytes;
     for (const QString& line : lines) {
-        const std::string bytes = Local(line) + "\r\n";
-        ok = std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+        const std::string text = Local(line) + "\r\n";
+        bytes.insert(bytes.end(), text.begin(), text.end());
     }
-    ok = (std::fclose(f) == 0) && ok;
+    // The whole file under a temporary name, then renamed over the old one:
+    // a write that fails leaves the entry's file as it was.
+    if (!WriteFileAtomically(Local(path), bytes)) {
+        WriteDebug("CDataObj::Save -> the file could not be written: ", Local(path));
+        return false;
+    }
     m_strFilePath = path;
     m_strText2 = QFileInfo(path).fileName();
-    return ok;
+    return true;
 }
 
 bool CDataObj::Load(QString path)
@@ -193,10 +198,15 @@ bool CDataObj::IsProgramAvailable() const
 bool CDataObjList::LoadFile(QString folder, QString fileName)
 {
     auto* item = new CDataObj;
-    const bool listed = item->Load(QDir(folder).filePath(fileName)) &&
-                        FromLocal(GetBaseName(Local(item->GetShortExeName()))).compare(
-                            QLatin1String(kZorqExeName), Qt::CaseInsensitive) != 0 &&
-                        item->GetAppliType() == m_nAppliType && item->LocateProgram() && AddSorted(item) >= 0;
+    bool listed = item->Load(QDir(folder).filePath(fileName)) &&
+                  FromLocal(GetBaseName(Local(item->GetShortExeName()))).compare(
+                      QLatin1String(kZorqExeName), Qt::CaseInsensitive) != 0 &&
+                  item->GetAppliType() == m_nAppliType;
+    // An entry whose program is not found stays listed (Run is disabled
+    // for it), so that the user sees it and can correct or delete it.
+    if (listed)
+        item->LocateProgram();
+    listed = listed && AddSorted(item) >= 0;
     if (!listed)
         delete item;
     return listed;

@@ -81,7 +81,7 @@ public:
     explicit CDataObjList(int appliType = 0) : m_nAppliType(appliType) {}
 
     // Lists the entry of folder/fileName when it loads, does not name this
-    // program, is of the list's kind and its program is found.
+    // program and is of the list's kind (also when its program is missing).
     bool LoadFile(QString folder, QString fileName) override;
 
     CDataObj* FindDataObj(const QString& name) const;

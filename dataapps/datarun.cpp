@@ -9,6 +9,7 @@
 #include "zorqapp.h"
 #include "zorqmmidoc.h"
 
+#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -38,6 +39,24 @@ void ManageModemFile(const CDataObj& entry)
     }
 }
 
+QUrl DataHelpUrl(const CDataObj& entry)
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    const QString command = entry.GetHelpCommand().trimmed();
+    if (!app || command.isEmpty())
+        return QUrl();
+    QUrl url = QUrl::fromLocalFile(QString::fromLocal8Bit(app->GetAppDir().c_str()) + "FD" +
+                                   QString::fromStdString(app->GetLanguage()) + ".html");
+    // The help viewer's switch ("-i", "/k"...) says how to look the topic
+    // up; the desktop's viewer goes to the named place of the document.
+    QString topic = command;
+    if (topic.size() >= 2 && (topic[0] == QLatin1Char('-') || topic[0] == QLatin1Char('/')))
+        topic = topic.mid(2).trimmed();
+    if (!topic.isEmpty())
+        url.setFragment(topic);
+    return url;
+}
+
 bool RunDataApplication(CDataObj& entry)
 {
     CZorqMMIDoc* doc = CZorqMMIDoc::Instance();
@@ -55,10 +74,13 @@ bool RunDataApplication(CDataObj& entry)
     if (entry.GetType() == 0) {
         if (entry.GetModemFileState() != 0)
             ManageModemFile(entry);
-        CZorqMMIApp* app = CZorqMMIApp::Instance();
-        if (entry.GetDisplayHelp() == 1 && !entry.GetHelpCommand().isEmpty() && app &&
-            !app->GetHelpFilePath().empty())
-            OpenWithDesktop(app->GetHelpFilePath());
+        if (entry.GetDisplayHelp() == 1) {
+            const QUrl help = DataHelpUrl(entry);
+            if (!help.isEmpty() && QFileInfo::exists(help.toLocalFile()))
+                QDesktopServices::openUrl(help);
+            else if (!help.isEmpty())
+                WriteDebug("RunDataApplication -> no help file ", help.toLocalFile().toStdString());
+        }
     }
     return true;
 }

@@ -5,6 +5,8 @@
 
 #include "dataobj.h"
 
+#include <QUrl>
+
 // Stops the indications and closes the port; the link counts as gone.
 void ReleasePhoneLink();
 
@@ -18,3 +20,9 @@ bool RunDataApplication(CDataObj& entry);
 // copy path (relative paths from the program's folder), state 2 opens it in
 // the desktop's text editor. A failed copy is only traced.
 void ManageModemFile(const CDataObj& entry);
+
+// The data applications' help as the desktop opens it: "FD" + language code
+// + ".html" in the program folder, at the place the entry's help command
+// names (its text after a leading viewer switch such as "-i"). Empty when
+// the entry has no help command.
+QUrl DataHelpUrl(const CDataObj& entry);

@@ -8,6 +8,7 @@
 #include "uiwidgets.h"
 #include "utilities.h"
 #include "viewframe.h"
+#include "uimsg.h"
 #include "wndmsg.h"
 #include "zorqapp.h"
 #include "zorqmmidoc.h"
@@ -60,6 +61,11 @@ void CDataObjListWnd::SaveSelection()
         WriteIniProfileInt("Pellard", "DataApplication", row);
 }
 
+QList<QPushButton*> CDataObjListWnd::DropButtons() const
+{
+    return CObjectListWnd::DropButtons() << m_btnRun;
+}
+
 CDataObj* CDataObjListWnd::GetSelectedDataObj() const
 {
     return GetListCtrl()->GetSelectedCount() == 1 ? dynamic_cast<CDataObj*>(GetSelectedItem()) : nullptr;
@@ -98,6 +104,18 @@ CData::CData(QWidget* parent) : CMainView(322, parent), m_pPanel(std::make_uniqu
     connect(m_pPanel->GetTrashButton(), &QPushButton::clicked, this, [this] { OnBTrash(); });
     connect(m_pPanel->GetRunButton(), &QPushButton::clicked, this, [this] { OnBRun(); });
     connect(m_pPanel->GetListCtrl(), &QAbstractItemView::doubleClicked, this, [this] { OnBRun(); });
+    // A drop does what the button under it does, for the dragged selection;
+    // a disabled button takes nothing.
+    connect(m_pPanel.get(), &CObjectListWnd::droppedOn, this, [this](QPushButton* target) {
+        if (!target->isEnabled())
+            return;
+        if (target == m_pPanel->GetModifyButton())
+            OnBModify();
+        else if (target == m_pPanel->GetTrashButton())
+            OnBTrash();
+        else if (target == m_pPanel->GetRunButton())
+            OnBRun();
+    });
 }
 
 CData::~CData() = default;
@@ -115,6 +133,10 @@ void CData::OnInitialUpdate()
 
 std::intptr_t CData::DefWindowProc(unsigned message, std::uintptr_t wParam, std::intptr_t lParam)
 {
+    if (message == WM_LIST_DELETE_KEY) {
+        OnBTrash();
+        return 0;
+    }
     if (message == WM_MMI_DEFERRED_INIT) {
         update();
         LoadDataObjList();

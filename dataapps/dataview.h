@@ -23,6 +23,8 @@ public:
     void UpdateButtons() override;
     // A double click runs the entry instead.
     void Modify() override {}
+    // Rows dropped on Run run the entry, as on Modify and Trash.
+    QList<QPushButton*> DropButtons() const override;
 
     QPushButton* GetRunButton() const { return m_btnRun; }
     CDataObj* GetSelectedDataObj() const;

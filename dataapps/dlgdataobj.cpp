@@ -132,6 +132,8 @@ void CDlgDataObj::OnOK()
         }
     }
     const bool renamed = !m_bNew && m_strName != m_pEntry->GetName();
+    CDataObj before;
+    before.CopyFrom(*m_pEntry);
     m_pEntry->SetName(m_strName, true);
     m_pEntry->SetFullExeName(program);
     m_pEntry->SetCommandLine(arguments);
@@ -142,13 +144,20 @@ void CDlgDataObj::OnOK()
     if (m_bNew && CZorqMMIApp::Instance()) {
         // Under its name, unless that file belongs to another entry: then
         // under a new unique name.
-        target = QString::fromLocal8Bit(CZorqMMIApp::Instance()->GetFilesDir().c_str()) + m_pEntry->GetName() +
-                 ".DFA";
+        target = QString::fromLocal8Bit(CZorqMMIApp::Instance()->GetFilesDir().c_str()) +
+                 CDataObj::MakeFileSafeName(m_pEntry->GetName()) + ".DFA";
         if (QFileInfo::exists(target))
             target.clear();
     }
-    if (!m_pEntry->Save(target))
+    if (!m_pEntry->Save(target)) {
         UiMessageBoxId(31726, kWarn);
+        if (!m_bNew) {
+            // The file still holds the entry as it was: so does the list.
+            m_pEntry->CopyFrom(before);
+            EndDialog(IDCANCEL);
+            return;
+        }
+    }
 
     if (m_pList) {
         if (m_bNew) {

@@ -354,25 +354,6 @@ bool CMelody::AnalyseNote(const std::string& notes)
     return !m_notes.empty();
 }
 
-QString CMelody::MakeFileSafeName(const QString& name)
-{
-    QString safe;
-    for (QChar c : name) {
-        if (c.unicode() < 32 || c.unicode() == 127)
-            continue;
-        safe += (c == QLatin1Char('/') || c == QLatin1Char('\\')) ? QLatin1Char('_') : c;
-    }
-    // Leading dots would hide the file or climb out of the folder.
-    for (QChar& c : safe) {
-        if (c != QLatin1Char('.'))
-            break;
-        c = QLatin1Char('_');
-    }
-    if (safe.isEmpty())
-        safe = QStringLiteral("_");
-    return safe;
-}
-
 bool CMelody::Load(QString pathIn)
 {
     const std::string path = PathToStd(pathIn.isEmpty() ? GetFilePath() : pathIn);

@@ -103,9 +103,6 @@ public:
     bool Stop();
     bool IsPlaying() const;
 
-    // A name made safe as a file name: no folder separators, no control
-    // characters, no name made of dots alone.
-    static QString MakeFileSafeName(const QString& name);
 
 private:
     std::vector<std::unique_ptr<CNote>> m_notes;

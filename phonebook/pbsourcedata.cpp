@@ -326,7 +326,7 @@ void CPBSourceData::FillList()
                 const QString noName = UiLoadString(31400);
                 int row = 0;
                 for (; !m_pSet->IsEOF(); m_pSet->MoveNext(), ++row) {
-                    const bool nullName = m_pSet->GetFieldValue("Name").IsNull();
+                    const bool nullName = m_pSet->GetFieldValue("Name").IsNull() || m_pSet->Name.empty();
                     int col = 0;
                     if (m_nListKind == 0)
                         m_pDataList->SetRowText(row, col++, QString::number(m_pSet->Location), image);
@@ -571,7 +571,7 @@ void CPBSourceData::ShowRow(int location, const PBEntry& e)
     QStringList texts;
     if (m_nListKind == 0)
         texts << QString::number(location);
-    texts << PcToQString(e.Name) << PcToQString(e.Phone);
+    texts << (e.Name.empty() ? UiLoadString(31400) : PcToQString(e.Name)) << PcToQString(e.Phone);
     int row = m_pDataList->FindRowByLocation(location);
     if (row < 0) {
         row = m_pDataList->FindInsertRow(location);

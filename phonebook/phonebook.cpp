@@ -325,7 +325,7 @@ void CPhoneBook::ShowOkCancel(bool show)
     for (int id : {IDC_OK, IDC_CANCEL}) {
         if (QWidget* w = GetDlgItem(id)) {
             w->setVisible(show);
-            w->setEnabled(show);
+            w->setEnabled(show && !(id == IDC_OK && IsCopying()));
         }
     }
     UpdateModeTips();
@@ -478,7 +478,7 @@ bool CPhoneBook::SettlePendingEdit()
 
 void CPhoneBook::OnNewEntry()
 {
-    if (!m_pPane->VerifyAccess() || !m_pPane->CheckRoom() || !SettlePendingEdit())
+    if (IsCopying() || !m_pPane->VerifyAccess() || !m_pPane->CheckRoom() || !SettlePendingEdit())
         return;
     if (CEntryListCtrl* list = m_pPane->GetListCtrl()) {
         list->DeselectAll();
@@ -500,6 +500,8 @@ void CPhoneBook::OnNewEntry()
 
 void CPhoneBook::OnBAddOk()
 {
+    if (IsCopying())
+        return;
     WaitCursor wait;
     if (m_bModifyMode && !m_pPane->VerifyAccess())
         return;

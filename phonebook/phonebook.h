@@ -120,6 +120,13 @@ private:
     void CopyIntoPCFile(const std::string& path, bool ask);
     void DropVCards(int destination, const std::vector<CVCard>& cards);
     void ShowFoundRow(int row);
+    // While entries are copied the add and modify buttons are off (an entry
+    // written meanwhile would go to the storage the copy has selected in the
+    // phone); nested copies count.
+    friend class CopyRunning;
+    void BeginCopy();
+    void EndCopy();
+    bool IsCopying() const { return m_nCopying > 0; }
 
     std::unique_ptr<CQXPBSrcNewList> m_pPane;
     QComboBox* m_pSort = nullptr;
@@ -133,6 +140,8 @@ private:
     int m_nSortSel = 1;
     QList<int> m_found;
     int m_nFindRow = -1;
+    int m_nCopying = 0;
+    bool m_bNewWasEnabled = false;
     std::vector<class CEntryDropTarget*> m_targets;
 };
 

@@ -26,10 +26,43 @@ constexpr int kDone = -35;
 
 enum {
     IDC_SRC_PC = 1001, IDC_SRC_SIM = 1003, IDC_SRC_PHONE = 1004, IDC_SRC_FDN = 1006, IDC_LIST = 1009,
-    IDC_PRINT = 1024, IDC_DELETE = 1027, IDC_COPYTO = 1131, IDC_NEW = 1069,
+    IDC_PRINT = 1024, IDC_OK = 1025, IDC_DELETE = 1027, IDC_COPYTO = 1131, IDC_NEW = 1069,
 };
 
 }  // namespace
+
+class CopyRunning {
+public:
+    explicit CopyRunning(CPhoneBook* screen) : m_pScreen(screen) { m_pScreen->BeginCopy(); }
+    ~CopyRunning() { m_pScreen->EndCopy(); }
+    CopyRunning(const CopyRunning&) = delete;
+    CopyRunning& operator=(const CopyRunning&) = delete;
+
+private:
+    CPhoneBook* m_pScreen;
+};
+
+void CPhoneBook::BeginCopy()
+{
+    if (m_nCopying++ > 0)
+        return;
+    QWidget* fresh = m_pPane->GetFourthButton();
+    m_bNewWasEnabled = fresh && fresh->isEnabled();
+    if (fresh)
+        fresh->setEnabled(false);
+    if (QWidget* ok = GetDlgItem(IDC_OK))
+        ok->setEnabled(false);
+}
+
+void CPhoneBook::EndCopy()
+{
+    if (--m_nCopying > 0)
+        return;
+    if (QWidget* fresh = m_pPane->GetFourthButton(); fresh && m_bNewWasEnabled)
+        fresh->setEnabled(true);
+    if (QWidget* ok = GetDlgItem(IDC_OK); ok && ok->isVisible())
+        ok->setEnabled(true);
+}
 
 int CPhoneBook::AskMirror()
 {
@@ -100,6 +133,7 @@ void CPhoneBook::CopyToExistingPCFile()
 
 void CPhoneBook::CopyIntoPCFile(const std::string& path, bool ask)
 {
+    CopyRunning copying(this);
     CZorqMMIDoc* doc = GetDocument();
     if (!doc || doc->OpenPBDatabaseByName(4, path) != 0)
         return;
@@ -124,6 +158,7 @@ void CPhoneBook::CopyIntoPCFile(const std::string& path, bool ask)
 
 void CPhoneBook::AskMirrorAndCopy(int destination)
 {
+    CopyRunning copying(this);
     CEntryListCtrl* list = m_pPane->GetListCtrl();
     if (list && list->GetRowCount() > 0 && list->GetSelectedCount() == list->GetRowCount() && AskMirror() != 1)
         return;
@@ -143,6 +178,7 @@ void CPhoneBook::AskMirrorAndCopy(int destination)
 
 void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
 {
+    CopyRunning copying(this);
     CZorqMMIDoc* doc = GetDocument();
     if (!doc || d < 5 || d > 7)
         return;
@@ -183,6 +219,7 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
 
 void CPhoneBook::DropVCards(int d, const std::vector<CVCard>& cards)
 {
+    CopyRunning copying(this);
     CPBTransfer transfer(GetDocument(), this);
     transfer.DropCopyVCards(d, cards);
 }

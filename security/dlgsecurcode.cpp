@@ -160,7 +160,9 @@ void CDlgSecurCode::WireControls()
 bool CDlgSecurCode::OnInitDialog()
 {
     CDlgBase::OnInitDialog();
-    if (!s_bSwitching && m_nMode == MODE_PHONE && AdjustToCodeState() == 1 && !m_bTwoCodes) {
+    // In either mode the phone's count of attempts is read first: the title
+    // announces the last attempt, and a blocked code asks for its PUK.
+    if (!s_bSwitching && AdjustToCodeState() == 1 && !m_bTwoCodes) {
         SwitchToTwoCodes();
         return true;
     }

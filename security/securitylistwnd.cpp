@@ -14,7 +14,9 @@
 #endif
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QHeaderView>
+#include <QMouseEvent>
 
 namespace {
 
@@ -62,6 +64,13 @@ void CSecurityListWnd::Attach(QWidget* list, QAbstractButton* changeCode, QAbstr
         m_pListCtrl->SetImageList(icons);
         connect(m_pListCtrl, &CEntryListCtrl::selectionChangedRows, this, [this] { UpdateButtons(); });
         connect(m_pListCtrl, &CEntryListCtrl::rowClicked, this, [this] { UpdateButtons(); });
+        // A double click switches the lock, as the switch-lock button does.
+        connect(m_pListCtrl, &QAbstractItemView::doubleClicked, this, [this] {
+            if (m_pSwitch && m_pSwitch->isEnabled())
+                EnableCode();
+        });
+        connect(m_pListCtrl, &CEntryListCtrl::dragStarted, this, [this] { OnBeginDrag(); });
+        m_pListCtrl->viewport()->installEventFilter(this);
     }
     if (m_pChange)
         m_pChange->setToolTip(UiLoadString(31810));
@@ -81,9 +90,9 @@ void CSecurityListWnd::SetDocument(CSecurityList* list)
             CWaitCursor wait;
             r = m_pList->AskFacilities(m_pOwner);
         }
-        // Only a complete answer is a list: anything else leaves none, so
-        // that no button acts on rows the phone did not confirm.
-        if (r != MTR_DONE) {
+        // Only a password list answered with 0 leaves no list; a phone that
+        // refuses the password list still shows the locks it reported.
+        if (r == 0) {
             m_pList.reset();
             DisableAll();
             return;
@@ -282,4 +291,49 @@ void CSecurityListWnd::ModifyCode()
     CDlgChangeSecurCode dlg(item->GetFacility(), item->GetMaxLength(), m_pOwner);
     dlg.DoModal();
 #endif
+}
+
+// ---- rows dragged onto the buttons (the list holds the mouse meanwhile)
+
+void CSecurityListWnd::OnBeginDrag()
+{
+    if (!m_pListCtrl || !GetSelectedItem())
+        return;
+    m_bDragging = true;
+    m_pDropButton = nullptr;
+    m_pListCtrl->viewport()->grabMouse(Qt::ClosedHandCursor);
+}
+
+void CSecurityListWnd::OnDragMove(const QPoint& globalPos)
+{
+    QAbstractButton* target = nullptr;
+    for (QAbstractButton* b : {m_pChange, m_pSwitch})
+        if (b && b->isVisible() && b->isEnabled() && b->rect().contains(b->mapFromGlobal(globalPos)))
+            target = b;
+    if (target != m_pDropButton)
+        m_pListCtrl->viewport()->grabMouse(target ? Qt::DragCopyCursor : Qt::ClosedHandCursor);
+    m_pDropButton = target;
+}
+
+void CSecurityListWnd::OnEndDrag()
+{
+    m_pListCtrl->viewport()->releaseMouse();
+    m_bDragging = false;
+    QAbstractButton* target = m_pDropButton;
+    m_pDropButton = nullptr;
+    if (target)
+        emit droppedOn(target);
+}
+
+bool CSecurityListWnd::eventFilter(QObject* watched, QEvent* event)
+{
+    if (m_bDragging && event->type() == QEvent::MouseMove) {
+        OnDragMove(static_cast<QMouseEvent*>(event)->globalPosition().toPoint());
+        return true;
+    }
+    if (m_bDragging && event->type() == QEvent::MouseButtonRelease) {
+        OnEndDrag();
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
 }

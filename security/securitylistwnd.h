@@ -50,16 +50,32 @@ public:
     // 0 none or unknown, 1 locked, 2 unlocked (the first selected row).
     int SelectionLockState() const;
 
+    // Rows dragged from the list: dropped on the change-code or switch-lock
+    // button they run that button's command (droppedOn).
+    bool IsDragging() const { return m_bDragging; }
+    QAbstractButton* DropButton() const { return m_pDropButton; }
+
     CEntryListCtrl* GetListCtrl() const { return m_pListCtrl; }
     QAbstractButton* GetChangeButton() const { return m_pChange; }
     QAbstractButton* GetSwitchButton() const { return m_pSwitch; }
 
+signals:
+    void droppedOn(QAbstractButton* button);
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void UpdateSwitchButton();
+    void OnBeginDrag();
+    void OnDragMove(const QPoint& globalPos);
+    void OnEndDrag();
 
     QWidget* m_pOwner;
     std::unique_ptr<CSecurityList> m_pList;
     CEntryListCtrl* m_pListCtrl = nullptr;
     QAbstractButton* m_pChange = nullptr;
     QAbstractButton* m_pSwitch = nullptr;
+    bool m_bDragging = false;
+    QAbstractButton* m_pDropButton = nullptr;
 };

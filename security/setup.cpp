@@ -333,6 +333,12 @@ CSetUp_SecurCode::CSetUp_SecurCode(QWidget* parent)
 {
     m_pSecurity->Attach(GetDlgItem(1094), qobject_cast<QAbstractButton*>(GetDlgItem(1093)),
                         qobject_cast<QAbstractButton*>(GetDlgItem(1092)));
+    connect(m_pSecurity.get(), &CSecurityListWnd::droppedOn, this, [this](QAbstractButton* target) {
+        if (target == m_pSecurity->GetChangeButton())
+            OnCommand(1093);
+        else if (target == m_pSecurity->GetSwitchButton())
+            OnCommand(1092);
+    });
 }
 
 CSetUp_SecurCode::~CSetUp_SecurCode() = default;

@@ -64,11 +64,11 @@ CQXFileDlg::CQXFileDlg(bool open, const QString& defaultExt, const QString& file
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::ExistingFile);
     } else if (flags & OFN_OVERWRITEPROMPT) {
-        // A new name is welcome; an existing file is only replaced after
-        // the user agreed.
+        // A new name is welcome. An open dialog does not ask about an
+        // existing file itself: its caller asks (once) before replacing it.
         setAcceptMode(QFileDialog::AcceptSave);
         setFileMode(QFileDialog::AnyFile);
-        setOption(QFileDialog::DontConfirmOverwrite, false);
+        setOption(QFileDialog::DontConfirmOverwrite, true);
     } else {
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::AnyFile);

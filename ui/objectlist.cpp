@@ -22,6 +22,23 @@ int CObjectListItem::GetImage() const { return -1; }
 bool CObjectListItem::CanTrash() const { return true; }
 bool CObjectListItem::CanModify() const { return true; }
 
+QString CObjectListItem::MakeFileSafeName(const QString& name)
+{
+    QString safe;
+    for (QChar c : name) {
+        if (c.unicode() < 32 || c.unicode() == 127)
+            continue;
+        safe += (c == QLatin1Char('/') || c == QLatin1Char('\\')) ? QLatin1Char('_') : c;
+    }
+    for (qsizetype i = safe.indexOf(QLatin1String("..")); i >= 0; i = safe.indexOf(QLatin1String(".."), i))
+        safe[i + 1] = QLatin1Char('_');
+    if (safe.startsWith(QLatin1Char('.')))
+        safe[0] = QLatin1Char('_');
+    if (safe.isEmpty())
+        safe = QStringLiteral("_");
+    return safe;
+}
+
 void CObjectListItem::Reset()
 {
     m_strText.clear();

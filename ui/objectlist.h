@@ -32,6 +32,11 @@ public:
     void SetFilePath(const QString& path) { m_strFilePath = path; }
     QString GetFilePath() const { return m_strFilePath; }
 
+    // A name as the stem of its item's file: no folder separators, no
+    // control characters, no "..", no leading dot (which would hide the
+    // file or climb out of its folder), never empty.
+    static QString MakeFileSafeName(const QString& name);
+
     void Copy(const CObjectListItem& other);
     CObjectListItem& operator=(const CObjectListItem& other);
     CObjectListItem(const CObjectListItem& other);

@@ -236,7 +236,7 @@ void CObjectListWnd::OnDragMouseMove(const QPoint& globalPos)
         return;
     QWidget* under = QApplication::widgetAt(globalPos);
     QPushButton* target = nullptr;
-    for (QPushButton* b : {m_btnModify, m_btnTrash})
+    for (QPushButton* b : DropButtons())
         if (under == b || (b->isVisible() && b->rect().contains(b->mapFromGlobal(globalPos))))
             target = b;
     m_pDropButton = target;

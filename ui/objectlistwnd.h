@@ -72,9 +72,12 @@ public:
     bool IsDragging() const { return m_bDragging; }
     bool IsOverTarget() const { return m_bOverTarget; }
     QPushButton* DropButton() const { return m_pDropButton; }
+    // The buttons that take dragged rows: Modify and Trash, and whatever a
+    // derived panel adds.
+    virtual QList<QPushButton*> DropButtons() const { return {m_btnModify, m_btnTrash}; }
 
 signals:
-    // Rows were dropped on the Modify or Trash button.
+    // Rows were dropped on one of the drop buttons.
     void droppedOn(QPushButton* button);
 
 protected:

@@ -18,7 +18,11 @@
 #include <QTimer>
 
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+
+#include <csignal>
+#include <set>
 
 #include <filesystem>
 
@@ -102,16 +106,19 @@ TEST_F(DataApps, TheListTakesOnlyRunnableEntriesOfItsKind)
     WriteFile(Files() + "f.dfa", "garbage\r\n");
     CDataObjList list(0);
     ASSERT_TRUE(list.LoadFolder(QFiles(), "*.DFA", nullptr));
-    ASSERT_EQ(list.GetCount(), 2);
+    // An entry whose program is missing stays, so that it can be corrected
+    // or deleted (its Run button is off).
+    ASSERT_EQ(list.GetCount(), 3);
     EXPECT_EQ(list.GetAt(0)->GetName(), "Alpha");
-    EXPECT_EQ(list.GetAt(1)->GetName(), "Zeta");  // sorted, capitalised
+    EXPECT_EQ(list.GetAt(1)->GetName(), "Missing");
+    EXPECT_EQ(list.GetAt(2)->GetName(), "Zeta");  // sorted, capitalised
     // The bare name was located and written back with its full path.
     const QString sh = static_cast<CDataObj*>(list.GetAt(0))->GetFullExeName();
     EXPECT_TRUE(sh.startsWith('/') && sh.endsWith("/sh")) << sh.toStdString();
     EXPECT_NE(ReadFile(Files() + "b.DFA").find("FULLEXENAME=" + sh.toStdString() + "\r\n"), std::string::npos);
     EXPECT_TRUE(list.FindByProgram(QString::fromStdString(tools + "TERM").replace("TERM", "term")));
     // The entries left out keep their files.
-    for (const char* f : {"c.DFA", "d.DFA", "e.DFA"}) EXPECT_TRUE(fs::exists(Files() + f)) << f;
+    for (const char* f : {"d.DFA", "e.DFA"}) EXPECT_TRUE(fs::exists(Files() + f)) << f;
 }
 
 // Runs the dialog modally, lets `act` work on it, then presses `button`.
@@ -285,6 +292,82 @@ TEST_F(DataApps, ModemFileIsCopiedOrOpened)
     entry.SetModemCopyPath("nowhere");
     ManageModemFile(entry);
     EXPECT_FALSE(fs::exists(tools + "nowhere"));
+}
+
+// Names typed in the dialog become file names in the files folder only:
+// no folder separator, no "..", no leading dot.
+TEST_F(DataApps, EntryFilesAreNamedSafelyInTheFilesFolder)
+{
+    const std::string tools = env.dir.path() + "tools/";
+    CDataObjList list(0);
+    const char* names[] = {"../up", ".hidden", "a/b", "x..y"};
+    for (const char* name : names) {
+        const std::string program = tools + "p" + std::to_string(list.GetCount());
+        MakeProgram(program);
+        CDlgDataObj dlg(&env.window, nullptr, &list);
+        ASSERT_EQ(RunDialog(dlg, [&] {
+                      Type(dlg, 1142, name);
+                      Type(dlg, 1144, QString::fromStdString(program));
+                  }, 1),
+                  IDOK)
+            << name;
+    }
+    EXPECT_TRUE(env.app.shown.empty()) << env.Boxes().front();
+    ASSERT_EQ(list.GetCount(), 4);
+    std::set<std::string> files;
+    for (const auto& f : fs::directory_iterator(Files()))
+        if (f.path().extension() == ".DFA")
+            files.insert(f.path().filename().string());
+    EXPECT_EQ(files.size(), 4u);
+    for (const std::string& f : files) {
+        EXPECT_NE(f[0], '.') << f;
+        EXPECT_EQ(f.find(".."), std::string::npos) << f;
+    }
+    for (const auto& f : fs::recursive_directory_iterator(env.dir.path())) {
+        if (f.path().extension() == ".DFA") {
+            EXPECT_EQ(f.path().parent_path().string() + "/", Files()) << f.path();
+        }
+    }
+    // Each file keeps the name as typed.
+    const CDataObj* up = list.FindDataObj("../up");
+    ASSERT_TRUE(up);
+    EXPECT_NE(ReadFile(up->GetFilePath().toStdString()).find("NAME=../up\r\n"), std::string::npos);
+}
+
+// A save that cannot be written completely (the file size limit stands in
+// for a full disk) keeps the entry's file and the listed entry as they were.
+TEST_F(DataApps, AFailedSaveKeepsTheOldEntry)
+{
+    const std::string tools = env.dir.path() + "tools/";
+    MakeProgram(tools + "dial");
+    WriteFile(Files() + "a.DFA", Dfa("Dialer", tools + "dial"));
+    const std::string before = ReadFile(Files() + "a.DFA");
+    CDataObjList list(0);
+    list.LoadFolder(QFiles(), "*.DFA", nullptr);
+    ASSERT_EQ(list.GetCount(), 1);
+
+    struct rlimit old {};
+    getrlimit(RLIMIT_FSIZE, &old);
+    const auto oldSignal = signal(SIGXFSZ, SIG_IGN);
+    int result;
+    {
+        CDlgDataObj dlg(&env.window, list.FindDataObj("Dialer"), &list);
+        result = RunDialog(dlg, [&] {
+            Type(dlg, 1144, QString::fromStdString(tools + "dial --changed-arguments"));
+            struct rlimit small = old;
+            small.rlim_cur = 32;
+            setrlimit(RLIMIT_FSIZE, &small);
+        }, 1);
+    }
+    setrlimit(RLIMIT_FSIZE, &old);
+    signal(SIGXFSZ, oldSignal);
+    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(env.Boxes(), std::vector<std::string>{env.app.LoadString(31726).toStdString()});
+    EXPECT_EQ(ReadFile(Files() + "a.DFA"), before);
+    ASSERT_TRUE(list.FindDataObj("Dialer"));
+    EXPECT_EQ(list.FindDataObj("Dialer")->GetCommandLine(), "");
+    for (const auto& f : fs::directory_iterator(Files()))
+        EXPECT_EQ(f.path().filename().string().find(".tmp"), std::string::npos) << "no temporary file is left";
 }
 
 }  // namespace

@@ -2,6 +2,7 @@
 // entries (rendered for the walk-through), Run only for one runnable entry,
 // and a run that hands the port over and gets it back.
 #include "engine_fixture.h"
+#include "../security/modal_driver.h"
 
 #include "dataview.h"
 #include "escape_key.h"
@@ -18,6 +19,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QTest>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -33,7 +35,7 @@ public:
     ~DesktopRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
     QStringList opened;
 public slots:
-    void open(const QUrl& url) { opened << url.toLocalFile(); }
+    void open(const QUrl& url) { opened << url.toLocalFile() + (url.hasFragment() ? "#" + url.fragment() : QString()); }
 };
 
 }  // namespace dataview_test
@@ -121,9 +123,12 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     zorqtest::WriteFile(files + "x.DFA", Dfa("Gone", env->dir.path() + "tools/gone"));
     CData* s = Open();
     CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
-    ASSERT_EQ(list->GetRowCount(), 2);
+    // The entry whose program is gone is listed too: it can be seen,
+    // corrected or deleted.
+    ASSERT_EQ(list->GetRowCount(), 3);
     EXPECT_EQ(list->GetRowText(0, 0), "Fax");
-    EXPECT_EQ(list->GetRowText(1, 0), "Terminal");
+    EXPECT_EQ(list->GetRowText(1, 0), "Gone");
+    EXPECT_EQ(list->GetRowText(2, 0), "Terminal");
     EXPECT_FALSE(zorqtest::SaveScreen(&frame, "data_applications").isEmpty());
     // What a user sees: the screen's own background (no message about a
     // missing picture), a picture on every button, the one column as wide as
@@ -146,7 +151,7 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     s->GetPanel()->UpdateButtons();
     EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
     list->DeselectAll();
-    list->SelectRow(1);
+    list->SelectRow(2);
     s->GetPanel()->UpdateButtons();
     ASSERT_TRUE(s->GetPanel()->GetRunButton()->isEnabled());
 
@@ -167,6 +172,136 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);  // the link is back
 }
 
+// The list as a user works it: a click on a row, the Delete key, rows
+// dragged onto the panel's buttons.
+class DataScreenByHand : public DataScreen {
+protected:
+    QPoint RowPoint(CEntryListCtrl* list, int row) const
+    {
+        return list->visualRect(list->model()->index(row, 0)).center();
+    }
+    void ClickRow(CEntryListCtrl* list, int row)
+    {
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(list, row));
+        QApplication::processEvents();
+    }
+    // Presses on the row, pulls it out of the list and lets go over `target`.
+    void DragRowTo(CEntryListCtrl* list, int row, QWidget* target)
+    {
+        QWidget* vp = list->viewport();
+        const QPoint start = RowPoint(list, row);
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, start);
+        // The list takes the first move as the start of a drag and begins
+        // it once the pointer is far enough from where it was pressed.
+        for (int step = 1; step <= 3; ++step)
+            QTest::mouseMove(vp, start + QPoint(step * (QApplication::startDragDistance() + 2), 0));
+        const QPoint over = vp->mapFromGlobal(target->mapToGlobal(target->rect().center()));
+        QTest::mouseMove(vp, over + QPoint(1, 0));
+        QTest::mouseMove(vp, over);
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, over);
+        QApplication::processEvents();
+    }
+    QStringList Rows(CEntryListCtrl* list) const
+    {
+        QStringList rows;
+        for (int r = 0; r < list->GetRowCount(); ++r)
+            rows << list->GetRowText(r, 0);
+        return rows;
+    }
+    zorqtest::ModalDriver driver;
+    using Driver = zorqtest::ModalDriver;
+};
+
+TEST_F(DataScreenByHand, AnEntryWithoutItsProgramIsListedWithRunOff)
+{
+    Phone();
+    Program("fax", "exit 0\n");
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "f.DFA", Dfa("Fax", env->dir.path() + "tools/fax"));
+    zorqtest::WriteFile(files + "x.DFA", Dfa("Gone", env->dir.path() + "tools/gone"));
+    CData* s = Open();
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(Rows(list), (QStringList{"Fax", "Gone"}));
+    ClickRow(list, 1);
+    EXPECT_EQ(list->GetSingleSelectedRow(), 1);
+    EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
+    EXPECT_TRUE(s->GetPanel()->GetModifyButton()->isEnabled());
+    EXPECT_TRUE(s->GetPanel()->GetTrashButton()->isEnabled());
+    EXPECT_FALSE(zorqtest::SaveScreen(&frame, "data_missing_program").isEmpty());
+    // Dropped on the disabled Run button it runs nothing.
+    DragRowTo(list, 1, s->GetPanel()->GetRunButton());
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    EXPECT_TRUE(env->app.shown.empty());
+    ClickRow(list, 0);
+    EXPECT_TRUE(s->GetPanel()->GetRunButton()->isEnabled());
+}
+
+TEST_F(DataScreenByHand, TheDeleteKeyAndDropsOnTheButtonsActOnTheRows)
+{
+    Phone();
+    const std::string record = env->dir.path() + "ran";
+    const std::string fax = Program("fax", "echo ran > '" + record + "'\n");
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "a.DFA", Dfa("Alpha", fax));
+    zorqtest::WriteFile(files + "b.DFA", Dfa("Beta", Program("beta", "exit 0\n")));
+    zorqtest::WriteFile(files + "c.DFA", Dfa("Gamma", Program("gamma", "exit 0\n")));
+    CData* s = Open();
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(Rows(list), (QStringList{"Alpha", "Beta", "Gamma"}));
+
+    // Delete asks first: No keeps the entry, Yes removes it and its file.
+    ClickRow(list, 2);
+    QString asked;
+    driver.Drive({[&](CDialog* d) {
+        asked = d->GetDlgItemText(1083);
+        Driver::Click(d, IDNO);
+    }});
+    QTest::keyClick(list, Qt::Key_Delete);
+    QApplication::sendPostedEvents();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(asked.contains("Gamma")) << asked.toStdString();
+    EXPECT_EQ(Rows(list), (QStringList{"Alpha", "Beta", "Gamma"}));
+    ClickRow(list, 2);
+    driver.Drive({[&](CDialog* d) { Driver::Click(d, IDYES); }});
+    QTest::keyClick(list, Qt::Key_Delete);
+    QApplication::sendPostedEvents();
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(Rows(list), (QStringList{"Alpha", "Beta"}));
+    EXPECT_FALSE(std::filesystem::exists(files + "c.DFA"));
+
+    // Onto Modify: the entry's dialog, with the dragged entry.
+    QString shown;
+    driver.Drive({[&](CDialog* d) {
+        shown = d->GetDlgItemText(1142);
+        d->OnCancel();
+    }});
+    DragRowTo(list, 1, s->GetPanel()->GetModifyButton());
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(shown, "Beta");
+
+    // Onto Trash: asked, then gone.
+    driver.Drive({[&](CDialog* d) { Driver::Click(d, IDYES); }});
+    DragRowTo(list, 1, s->GetPanel()->GetTrashButton());
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(Rows(list), QStringList{"Alpha"});
+    EXPECT_FALSE(std::filesystem::exists(files + "b.DFA"));
+
+    // Onto Run: the program runs with the port handed over, then the link
+    // comes back.
+    DragRowTo(list, 0, s->GetPanel()->GetRunButton());
+    EXPECT_TRUE(document->IsDataAppRunning());
+    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents();
+        usleep(20000);
+    }
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_EQ(zorqtest::ReadFile(record), "ran\n");
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    EXPECT_TRUE(env->app.shown.empty());
+}
+
 TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
 {
     Phone();
@@ -174,18 +309,22 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     const std::string help = env->dir.path() + "ZORQenu.html";
     zorqtest::WriteFile(help, "<html></html>");
     env->app.SetHelpFile("enu");
+    // The data applications' help, opened at the entry's topic.
+    const std::string dataHelp = env->dir.path() + "FDenu.html";
+    zorqtest::WriteFile(dataHelp, "<html></html>");
     const std::string files = env->app.GetFilesDir();
     zorqtest::WriteFile(files + "term.ini", "ATZ\r\n");
     // A modem program of type 0 that shows its help and has its modem file edited.
     zorqtest::WriteFile(files + "m.DFA",
                         "NAME=Modem\r\nFULLEXENAME=" + Program("modem", "exit 0\n") +
-                            "\r\nCOMMANDLINE=\r\nDISPLAYHELP=1\r\nHELPCMD=-i\r\nTYPE=0\r\nAPPLITYPE=0\r\n"
+                            "\r\nCOMMANDLINE=\r\nDISPLAYHELP=1\r\nHELPCMD=-i dialling\r\nTYPE=0\r\nAPPLITYPE=0\r\n"
                             "MODEMFILESTATE=2\r\nMODEMFILENAME=term.ini\r\nMODEMCOPYPATH=\r\n");
     CData* s = Open();
     auto* helpButton = qobject_cast<QAbstractButton*>(s->GetDlgItem(1029));
     ASSERT_NE(helpButton, nullptr);
     helpButton->click();
-    EXPECT_EQ(desktop.opened, QStringList{QString::fromStdString(help)});
+    ASSERT_EQ(desktop.opened.size(), 1);
+    EXPECT_TRUE(desktop.opened[0].startsWith(QString::fromStdString(help))) << desktop.opened[0].toStdString();
 
     desktop.opened.clear();
     CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
@@ -193,8 +332,9 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     list->SelectRow(0);
     s->GetPanel()->UpdateButtons();
     s->GetPanel()->GetRunButton()->click();
-    EXPECT_EQ(desktop.opened, (QStringList{QString::fromStdString(files + "term.ini"), QString::fromStdString(help)}))
-        << "the modem file in the editor, then the help";
+    EXPECT_EQ(desktop.opened,
+              (QStringList{QString::fromStdString(files + "term.ini"), QString::fromStdString(dataHelp + "#dialling")}))
+        << "the modem file in the editor, then the data applications' help at the entry's topic";
     for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
         QApplication::processEvents();
         QApplication::sendPostedEvents();

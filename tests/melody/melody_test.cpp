@@ -115,7 +115,7 @@ TEST_F(MelodyTest, SavingChoosesTheFileName)
     // Names from users or the phone never leave the folder.
     m.SetName(QStringLiteral("../../etc/x"), false);
     ASSERT_TRUE(m.Save(Q(MelodyDir())));
-    EXPECT_EQ(m.GetFilePath(), Q(MelodyDir() + "___.._etc_x.MDY"));
+    EXPECT_EQ(m.GetFilePath(), Q(MelodyDir() + "___.__etc_x.MDY"));
     m.SetName(QStringLiteral(".."), false);
     ASSERT_TRUE(m.Save(Q(MelodyDir())));
     EXPECT_EQ(m.GetFilePath(), Q(MelodyDir() + "__.MDY"));

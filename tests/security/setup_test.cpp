@@ -14,6 +14,7 @@
 #include "escape_key.h"
 #include "modal_driver.h"
 #include "mtr_sec.h"
+#include "dlgsecurcode.h"
 #include "securitylistwnd.h"
 #include "setup.h"
 #include "zorqmenu.h"
@@ -141,8 +142,9 @@ TEST_F(SetUpScreen, WithoutALinkTheClockButtonsAreOffAndTheListEmpty)
     EXPECT_TRUE(ClockText().isEmpty());
     EXPECT_FALSE(s->GetDlgItem(1052)->isEnabled());
     EXPECT_FALSE(s->GetDlgItem(1053)->isEnabled());
-    EXPECT_EQ(s->GetSecurityWnd()->GetDocument(), nullptr);
+    EXPECT_TRUE(!s->GetSecurityWnd()->GetDocument() || s->GetSecurityWnd()->GetDocument()->GetCount() == 0);
     EXPECT_EQ(s->GetSecurityWnd()->GetListCtrl()->GetRowCount(), 0);
+    EXPECT_FALSE(s->GetSecurityWnd()->GetListCtrl()->isEnabled());
     EXPECT_FALSE(s->GetSecurityWnd()->GetChangeButton()->isEnabled());
 }
 
@@ -357,6 +359,125 @@ TEST_F(SecurityScreen, CancellingThePukFormClosesTheChangeDialog)
     EXPECT_TRUE(pukForm) << "the blocked PIN asks for the PUK first";
     EXPECT_EQ(QApplication::activeModalWidget(), nullptr) << "the change dialog closed with it";
     EXPECT_EQ(dump_lines(phone, "pin-state"), "pin-state SIM PUK\n");
+}
+
+// The list as a user works it: a double click on a row, a row dragged onto
+// a button.
+class SecurityByHand : public SecurityScreen {
+protected:
+    QPoint RowPoint(CEntryListCtrl* list, int row) const
+    {
+        return list->visualRect(list->model()->index(row, 0)).center();
+    }
+    void DoubleClickRow(CEntryListCtrl* list, int row)
+    {
+        // Press and release, then the second press that the system reports
+        // as a double click, and its release.
+        const QPoint at = RowPoint(list, row);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QApplication::processEvents();
+    }
+    // Presses on the row, pulls it out of the list and lets go over `target`.
+    void DragRowTo(CEntryListCtrl* list, int row, QWidget* target)
+    {
+        QWidget* vp = list->viewport();
+        const QPoint start = RowPoint(list, row);
+        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, start);
+        for (int step = 1; step <= 3; ++step)
+            QTest::mouseMove(vp, start + QPoint(step * (QApplication::startDragDistance() + 2), 0));
+        const QPoint over = vp->mapFromGlobal(target->mapToGlobal(target->rect().center()));
+        QTest::mouseMove(vp, over + QPoint(1, 0));
+        QTest::mouseMove(vp, over);
+        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, over);
+        QApplication::processEvents();
+    }
+    int PinRow(CSecurityListWnd* panel) const { return panel->GetDocument()->IndexOfName(Text(31833)); }
+};
+
+TEST_F(SecurityByHand, DoubleClickAndDropsOnTheButtonsRunTheirCommands)
+{
+    phonesim::Process& phone = Phone();
+    CSecurityListWnd* panel = OpenOnThePinRow();
+    CEntryListCtrl* list = panel->GetListCtrl();
+    const int row = PinRow(panel);
+
+    // A double click on the row switches its lock, after the code.
+    driver.Drive({[&](CDialog* d) {
+        Driver::Type(d, 1121, "1234");
+        Driver::Click(d, 1);
+    }});
+    DoubleClickRow(list, row);
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(dump_lines(phone, "lock SC"), "lock SC on\n");
+
+    // Dropped on the switch-lock button: switched back.
+    driver.Drive({[&](CDialog* d) {
+        Driver::Type(d, 1121, "1234");
+        Driver::Click(d, 1);
+    }});
+    DragRowTo(list, row, panel->GetSwitchButton());
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(dump_lines(phone, "lock SC"), "lock SC off\n");
+    EXPECT_EQ(Shown(), (QStringList{Text(31837), Text(31837)}));
+
+    // Dropped on the change-code button: the change dialog.
+    bool changeDialog = false;
+    driver.Drive({[&](CDialog* d) {
+        changeDialog = qobject_cast<CDlgChangeSecurCode*>(d) != nullptr;
+        d->OnCancel();
+    }});
+    DragRowTo(list, row, panel->GetChangeButton());
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(changeDialog);
+    EXPECT_EQ(dump_lines(phone, "attempts SC"), "attempts SC 3\n");
+}
+
+TEST_F(SecurityByHand, TheCodeDialogReadsTheAttemptsLeftWhenItOpens)
+{
+    phonesim::Process& phone = Phone("attempts SC 1\n");
+    CSecurityListWnd* panel = OpenOnThePinRow();
+    QString title;
+    driver.Drive({[&](CDialog* d) {
+        title = d->windowTitle();
+        d->OnCancel();
+    }});
+    DoubleClickRow(panel->GetListCtrl(), PinRow(panel));
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_EQ(title, Text(31772) + " " + Text(31852)) << "the last attempt is announced";
+
+    // The PIN is blocked meanwhile: switching asks for the PUK and a new PIN,
+    // then switches the lock with the new PIN.
+    ASSERT_EQ(phone.command("attempts SC 0"), "ok");
+    ASSERT_EQ(phone.command("pin-state SIM PUK"), "ok");
+    bool pukForm = false;
+    driver.Drive({[&](CDialog* d) {
+        pukForm = d->GetDlgItem(1122) != nullptr;
+        Driver::Type(d, 1121, "12345678");
+        Driver::Type(d, 1122, "4321");
+        Driver::Click(d, 1);
+    }});
+    DoubleClickRow(panel->GetListCtrl(), PinRow(panel));
+    EXPECT_TRUE(driver.Finished());
+    EXPECT_TRUE(pukForm);
+    EXPECT_EQ(Shown(), (QStringList{Text(31780), Text(31837)}));
+    EXPECT_EQ(dump_lines(phone, "pin-state"), "pin-state READY\n") << "the PUK unblocked the SIM";
+    EXPECT_EQ(dump_lines(phone, "lock SC"), "lock SC on\n");
+    EXPECT_EQ(mtr_FAC_change_password(MTR_FAC_SC, "4321", "4321"), MTR_DONE) << "the new PIN is in force";
+}
+
+TEST_F(SecurityByHand, ARefusedPasswordListKeepsTheLocks)
+{
+    Phone("refuse +CPWD=?\n");
+    CSecurityListWnd* panel = Open()->GetSecurityWnd();
+    ASSERT_NE(panel->GetDocument(), nullptr);
+    const int row = PinRow(panel);
+    ASSERT_GE(row, 0) << "the SIM lock the phone reported is listed";
+    CEntryListCtrl* list = panel->GetListCtrl();
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(list, row));
+    EXPECT_TRUE(panel->GetSwitchButton()->isEnabled());
+    EXPECT_FALSE(panel->GetChangeButton()->isEnabled()) << "no code lengths without the password list";
 }
 
 TEST_F(SetUpScreen, ChoosingAnotherBundleSwitchesStringsAndPictureOnReturnToTheMenu)

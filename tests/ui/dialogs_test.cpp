@@ -288,11 +288,12 @@ TEST(FileDialog, DatabaseChoiceKeepsThePathWhenCancelled)
     });
     EXPECT_EQ(UiChooseDatabaseDlg(31862, path, nullptr, dir.path()), IDOK);
     EXPECT_EQ(path, dir.file("old.mdb"));
-    // Open: a new name is welcome, an existing one needs the user's yes.
+    // Open: a new name is welcome; an existing one is for the caller to
+    // ask about (once), the dialog does not ask itself.
     SetFileDlgRunner([&](CQXFileDlg& d) {
         EXPECT_EQ(d.fileMode(), QFileDialog::AnyFile);
         EXPECT_EQ(d.acceptMode(), QFileDialog::AcceptSave);
-        EXPECT_FALSE(d.testOption(QFileDialog::DontConfirmOverwrite));
+        EXPECT_TRUE(d.testOption(QFileDialog::DontConfirmOverwrite));
         d.selectFile(dir.file("new.mdb"));
         return IDOK;
     });

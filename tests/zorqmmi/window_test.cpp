@@ -382,6 +382,42 @@ TEST_F(ProgramWindow, MessageIconWithAnUnreadMessageAsksForTheReceivedFolder)
     }
 }
 
+// Entering a screen reads the phone once: the simulator counts the commands
+// the program sent (the melody list; the message set-up that starts every
+// entry of the message screen).
+TEST_F(ProgramWindow, EnteringAScreenReadsThePhoneOnce)
+{
+    const struct {
+        int picture;
+        const char* read;
+    } screens[] = {{SCREEN_MELODY, "~MMYR="}, {SCREEN_SHORTMSG, "+CMGF=?"}};
+    WriteIniProfileInt("SMSMT", "Source", 1);  // the SIM's messages
+    // A program edition that offers the phone's melodies.
+    WriteVersionFile(host.folder, "PB=1.0,SMS=1.0,ST1=1.0,MDY=1.0");
+    ASSERT_TRUE(app.RegisterVersionEditionNumber());
+    ASSERT_TRUE(zdoc->mmi_NewMobileDetect(true));
+    ASSERT_TRUE(Until([&] { return zdoc->IsMelodyAvailable() != 0; }));
+    for (const auto& s : screens) {
+        SCOPED_TRACE(s.read);
+        if (!IsScreenRegistered(s.picture))
+            continue;
+        for (int entry = 1; entry <= 2; ++entry) {
+            QPointer<CZorqMenu> menu = Menu();
+            ASSERT_NE(menu, nullptr);
+            ASSERT_EQ(sim->command("count reset"), "ok");
+            Click(menu, menu->MenuRegion(s.picture).boundingRect().center());
+            ASSERT_TRUE(Until([&] { return menu.isNull(); }));
+            // Long enough for a second read to have gone out.
+            Until([] { return false; }, 1500);
+            EXPECT_EQ(sim->command(std::string("count ") + s.read), "ok 1") << "entry " << entry;
+            QPointer<CMainView> leaving = Active();
+            QTest::mouseClick(leaving->QuitButton(), Qt::LeftButton);
+            ASSERT_TRUE(Until([&] { return leaving.isNull(); }));
+        }
+    }
+    EXPECT_TRUE(app.shown.empty()) << app.shown.front().toStdString();
+}
+
 }  // namespace
 
 #include "window_test.moc"

@@ -253,6 +253,7 @@ void Phone::byteIn(char c) {
 
 void Phone::execute(const std::string& cmd) {
     answer_.clear();
+    if (commandLog_.size() < 1000000) commandLog_.push_back(upper(cmd));
     if (cmd.empty()) return ok();
     const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(cmd[0])));
     if (first == '+' || first == '~' || first == '&') {

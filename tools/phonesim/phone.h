@@ -117,8 +117,9 @@ public:
     // Applies a whole scenario text; returns an error naming the line, or "".
     std::string loadScenario(std::string_view text);
 
-    // The state as text lines (for "dump").
-    std::string dump() const;
+    // The state as text lines (for "dump"); `asScenario`: as a scenario a
+    // new simulator starts from (for "state": messages as their PDUs).
+    std::string dump(bool asScenario = false) const;
 
     const Switches& switches() const { return sw_; }
 
@@ -270,6 +271,8 @@ private:
     // form, "NAME=", "NAME?" and "NAME=?" only that form.
     std::set<std::string> refused_;
     bool isRefused(const std::string& name, char kind) const;
+    // Every command line received (upper case, without "AT"), for `count`.
+    std::vector<std::string> commandLog_;
     struct SmsParams {
         Address sca{"+33689004000", 145};
         int fo = 17, vp = 167, pid = 0, dcs = 0;

@@ -199,6 +199,17 @@ std::string Phone::apply(std::string_view raw) {
         return "ok";
     }
     if (verb == "dump") return dump() + "ok";
+    if (verb == "state") return dump(true) + "ok";
+    if (verb == "count") {
+        // How many command lines began with AT<prefix> (any case) since the
+        // start or the last `count reset`.
+        if (t.size() != 2) return bad("count <command prefix> | count reset");
+        if (t[1] == "reset") return commandLog_.clear(), "ok";
+        const std::string prefix = upper(t[1]);
+        size_t n = 0;
+        for (const std::string& c : commandLog_) n += c.compare(0, prefix.size(), prefix) == 0;
+        return "ok " + std::to_string(n);
+    }
     if (verb == "sent") {
         // One line per message sent: "sent <mr> <hex of SCA and SMS-SUBMIT>".
         std::string out;
@@ -458,6 +469,23 @@ std::string Phone::apply(std::string_view raw) {
         s->messages[index] = m;
         return "ok";
     }
+    if (verb == "message-pdu") {
+        // message-pdu SM|ME <index> <stat> <hex TPDU>: any stored message
+        // (a header, UCS2...), as "state" writes it for a new simulator.
+        MessageStore* s = t.size() == 5 ? store(t[1]) : nullptr;
+        if (!s || t[1] == "MT" || !number(t[2]) || !number(t[3]) || *number(t[3]) > 3)
+            return bad("message-pdu SM|ME <index> <stat 0-3> <hex TPDU>");
+        const int index = *number(t[2]);
+        if (index < 1 || index > s->capacity) return "error: index outside the store";
+        const auto bytes = fromHex(t[4]);
+        std::string problem = "not hexadecimal";
+        const auto tpdu = bytes ? decodeTpdu(*bytes, &problem) : std::nullopt;
+        if (!tpdu) return "error: bad PDU: " + problem;
+        const int stat = *number(t[3]);
+        if ((stat <= 1) != (tpdu->kind == Tpdu::Kind::Deliver)) return "error: the status does not fit the PDU";
+        s->messages[index] = Message{stat, params_.sca, *tpdu};
+        return "ok";
+    }
     if (verb == "sca") {
         if (t.size() < 2 || t.size() > 3 || !validNumber(t[1])) return bad("sca <number> [<type>]");
         params_.sca = makeAddress(t[1], t.size() == 3 ? number(t[2]) : std::nullopt);
@@ -546,7 +574,7 @@ std::string Phone::apply(std::string_view raw) {
     return "error: unknown command " + verb;
 }
 
-std::string Phone::dump() const {
+std::string Phone::dump(bool asScenario) const {
     std::ostringstream o;
     o << "manufacturer " << manufacturer_ << "\n";
     o << "model " << model_ << "\nrevision " << revision_ << "\nserial " << serial_ << "\nimsi " << imsi_ << "\n";
@@ -565,15 +593,18 @@ std::string Phone::dump() const {
             o << "entry " << name << " " << idx << " \"" << e.number << "\" " << e.type << " \"" << e.name << "\"\n";
     }
     o << "sms-mode " << smsMode_ << "\n";
-    o << "memories " << mem1_ << " " << mem2_ << " " << mem3_ << "\n";
+    if (!asScenario) o << "memories " << mem1_ << " " << mem2_ << " " << mem3_ << "\n";
     for (const MessageStore* s : {&sm_, &me_}) {
         o << "message-store " << storeName(s) << " " << s->capacity << "\n";
         for (const auto& [idx, m] : s->messages)
-            o << "message " << storeName(s) << " " << idx << " " << m.stat << " \"" << m.tpdu.addr.number << "\" \""
-              << (m.tpdu.kind == Tpdu::Kind::Deliver ? m.tpdu.scts.text() : "") << "\" "
-              << (alphabetOf(m.tpdu.dcs) == Alphabet::Default7 ? gsmToWin(m.tpdu.ud)
-                                                               : toHex({m.tpdu.ud.begin(), m.tpdu.ud.end()}))
-              << "\n";
+            if (asScenario)
+                o << "message-pdu " << storeName(s) << " " << idx << " " << m.stat << " " << toHex(encodeTpdu(m.tpdu)) << "\n";
+            else
+                o << "message " << storeName(s) << " " << idx << " " << m.stat << " \"" << m.tpdu.addr.number << "\" \""
+                  << (m.tpdu.kind == Tpdu::Kind::Deliver ? m.tpdu.scts.text() : "") << "\" "
+                  << (alphabetOf(m.tpdu.dcs) == Alphabet::Default7 ? gsmToWin(m.tpdu.ud)
+                                                                   : toHex({m.tpdu.ud.begin(), m.tpdu.ud.end()}))
+                  << "\n";
     }
     o << "sca \"" << params_.sca.number << "\" " << params_.sca.type << "\n";
     o << "csmp " << params_.fo << " " << params_.vp << " " << params_.pid << " " << params_.dcs << "\n";

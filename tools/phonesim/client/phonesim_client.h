@@ -53,7 +53,10 @@ public:
             args.push_back(std::to_string(baud));
         }
         int toChild[2], fromChild[2];
-        if (pipe(toChild) != 0 || pipe(fromChild) != 0) throw std::runtime_error("phonesim: pipe failed");
+        // Close-on-exec: a simulator started later must not hold this one's
+        // standard input open (it would never see it close).
+        if (pipe2(toChild, O_CLOEXEC) != 0 || pipe2(fromChild, O_CLOEXEC) != 0)
+            throw std::runtime_error("phonesim: pipe failed");
         posix_spawn_file_actions_t actions;
         posix_spawn_file_actions_init(&actions);
         posix_spawn_file_actions_adddup2(&actions, toChild[0], 0);

@@ -1,0 +1,1221 @@
+// The soak run: the whole program, on a copy of the built program folder,
+// offscreen, against the phone simulator, for a given time. It opens each
+// screen in turn, adds, changes and deletes SIM phonebook entries and sends
+// messages through the screens, while a seeded generator injects the faults
+// a cable and a phone produce (unplugging and plugging back, a silent phone,
+// garbled, cut and missing answers, SIM busy windows, refused sends, stores
+// and deletions, indicator storms) and the phone receives messages every few
+// seconds. At the end it checks and prints: the program alive, no sanitizer
+// report, memory and descriptors, every received message once in the
+// program's stores, every phonebook change on the phone or reported as
+// failed, every database intact, the trace files bounded.
+//
+//   soak [--seconds N] [--seed S] [--faults kind,kind,...|all] [--trace-limit MB]
+//
+// The program runs in a child process (its standard error is read here for
+// sanitizer reports, and a crash or a hang cannot hide); the exit code is
+// 0 only when every check holds.
+#include "phonesim_client.h"
+#include "sms_pdu.h"
+
+#include "at_defs.h"
+#include "confirm.h"
+#include "dlgmessagebox.h"
+#include "dlgmsgdirectory.h"
+#include "dlgmsgsend.h"
+#include "dlgmsgtext.h"
+#include "entrylistctrl.h"
+#include "handbutton.h"
+#include "mainview.h"
+#include "mtr_frame.h"
+#include "phonebook.h"
+#include "qxpbsrcnewlist.h"
+#include "serial.h"
+#include "shortmsg.h"
+#include "viewframe.h"
+#include "zorqapp.h"
+#include "zorqmenu.h"
+#include "zorqmmidoc.h"
+#include "zorqprogram.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+
+#include <poll.h>
+#include <sqlite3.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <deque>
+#include <filesystem>
+#include <fstream>
+#include <iomanip>
+#include <functional>
+#include <map>
+#include <memory>
+#include <random>
+#include <set>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// ---- Options -----------------------------------------------------------------------------------
+
+const std::vector<std::string> kFaultKinds = {"unplug",     "mute",        "garbage-next", "partial-next",
+                                              "silent-next", "sim-busy",   "send-error",   "store-error",
+                                              "delete-error", "ciev-storm", "indicator"};
+
+struct Options {
+    int seconds = 120;
+    unsigned seed = 1;
+    std::set<std::string> faults{kFaultKinds.begin(), kFaultKinds.end()};
+    long traceLimit = 64L << 20;
+};
+
+bool ParseOptions(int argc, char** argv, Options& o)
+{
+    for (int k = 1; k < argc; ++k) {
+        const std::string a = argv[k];
+        const char* value = k + 1 < argc ? argv[k + 1] : nullptr;
+        if (!value)
+            return false;
+        ++k;
+        if (a == "--seconds") {
+            o.seconds = std::max(10, std::atoi(value));
+        } else if (a == "--seed") {
+            o.seed = static_cast<unsigned>(std::strtoul(value, nullptr, 10));
+        } else if (a == "--trace-limit") {
+            o.traceLimit = std::max(1L, std::atol(value)) << 20;
+        } else if (a == "--faults") {
+            o.faults.clear();
+            std::stringstream list(value);
+            for (std::string kind; std::getline(list, kind, ',');) {
+                if (kind == "all") {
+                    o.faults.insert(kFaultKinds.begin(), kFaultKinds.end());
+                } else if (kind == "none") {
+                } else if (std::find(kFaultKinds.begin(), kFaultKinds.end(), kind) == kFaultKinds.end()) {
+                    std::fprintf(stderr, "soak: unknown fault kind %s\n", kind.c_str());
+                    return false;
+                } else {
+                    o.faults.insert(kind);
+                }
+            }
+        } else {
+            return false;
+        }
+    }
+    return true;
+}
+
+double Now()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
+
+// Resident memory (kB) and open descriptors of this process.
+long ResidentKb()
+{
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);)
+        if (line.rfind("VmRSS:", 0) == 0)
+            return std::atol(line.c_str() + 6);
+    return -1;
+}
+
+long OpenDescriptors()
+{
+    long n = 0;
+    std::error_code ec;
+    for (auto it = fs::directory_iterator("/proc/self/fd", ec); !ec && it != fs::directory_iterator(); it.increment(ec))
+        ++n;
+    return n - 1;  // the directory being read
+}
+
+// ---- The phone: one simulator at a time behind a fixed device name -----------------------------
+
+// The profile's [Ports] entry names a symbolic link; unplugging removes it
+// with the simulator's device node, plugging back starts a new simulator
+// with the old one's state and points the same link at it, as a cable put
+// back brings the same device name back.
+class Phone {
+public:
+    Phone(fs::path link, const std::string& scenario) : link_(std::move(link)) { Start(scenario); }
+
+    std::string Command(const std::string& line)
+    {
+        const std::string answer = sim_->command(line);
+        if (answer != "ok")
+            std::fprintf(stderr, "soak: the simulator answered \"%s\" to \"%s\"\n", answer.c_str(), line.c_str());
+        return answer;
+    }
+    void Unplug()
+    {
+        Command("unplug");
+        std::error_code ec;
+        fs::remove(link_, ec);
+        unplugged_ = true;
+    }
+    void PlugBack()
+    {
+        std::string state;
+        for (const std::string& line : sim_->listing("state"))
+            state += line + "\n";
+        sentBefore_ += sim_->listing("sent").size();
+        std::unique_ptr<phonesim::Process> old = std::move(sim_);
+        Start(state);
+        old->stop();
+        unplugged_ = false;
+    }
+    bool Unplugged() const { return unplugged_; }
+    // Messages sent by every simulator so far.
+    size_t Sent() { return sentBefore_ + sim_->listing("sent").size(); }
+    // The phone's entries of a phonebook: location -> "number|name".
+    std::map<int, std::string> Entries(const std::string& book)
+    {
+        std::map<int, std::string> out;
+        std::istringstream lines(sim_->dump());
+        const std::string head = "entry " + book + " ";
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind(head, 0) != 0)
+                continue;
+            std::istringstream fields(line.substr(head.size()));
+            int location = 0, type = 0;
+            std::string number, name;
+            fields >> location >> std::quoted(number) >> type >> std::quoted(name);
+            out[location] = number + "|" + name;
+        }
+        return out;
+    }
+    std::string Dump() { return sim_->dump(); }
+
+private:
+    void Start(const std::string& scenario)
+    {
+        sim_ = std::make_unique<phonesim::Process>(scenario);
+        std::error_code ec;
+        fs::remove(link_, ec);
+        fs::create_symlink(sim_->device(), link_);
+    }
+
+    fs::path link_;
+    std::unique_ptr<phonesim::Process> sim_;
+    bool unplugged_ = false;
+    size_t sentBefore_ = 0;
+};
+
+// ---- Received messages ---------------------------------------------------------------------------
+
+struct Received {
+    std::string token;                // once in the message's text
+    std::vector<std::string> pieces;  // tokens every part carries
+    const char* kind;
+};
+
+std::string Ucs2Octets(const std::u16string& text)
+{
+    std::string out;
+    for (char16_t c : text) {
+        out += static_cast<char>(c >> 8);
+        out += static_cast<char>(c & 0xFF);
+    }
+    return out;
+}
+
+// ---- The run -------------------------------------------------------------------------------------
+
+CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
+bool Linked() { return gv_SPIO_com_status == SPIO_com_available; }
+CMainView* ActiveView()
+{
+    CViewFrame* frame = GetViewFrame();
+    return frame ? frame->GetActiveView() : nullptr;
+}
+
+class Soak {
+public:
+    Soak(const Options& o, Phone& phone, fs::path folder) : o_(o), phone_(phone), folder_(std::move(folder)), rng_(o.seed)
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
+    }
+    void Start()
+    {
+        t0_ = Now();
+        timer_.start(100);
+    }
+    int Failures() const { return failures_; }
+    void Report();
+
+private:
+    // -- scheduling
+    double Elapsed() const { return Now() - t0_; }
+    double Uniform(double lo, double hi) { return std::uniform_real_distribution<double>(lo, hi)(rng_); }
+    int Pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng_); }
+    void Fail(const std::string& what)
+    {
+        ++failures_;
+        std::printf("FAILED: %s\n", what.c_str());
+        std::fflush(stdout);
+    }
+    void Note(const std::string& what)
+    {
+        std::printf("[%7.1f s] %s\n", Elapsed(), what.c_str());
+        std::fflush(stdout);
+    }
+
+    void Tick();
+    bool AnswerModal();
+    void InjectFault();
+    void EndFaults(bool all);
+    void ReceiveMessage();
+    void Drive();
+    bool Settled() const
+    {
+        CZorqMMIApp* app = App();
+        return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() && ActiveView();
+    }
+    bool Quiet() const { return !gv_mtr_pumping && !mtr_request_running() && !QApplication::activeModalWidget(); }
+
+    // -- screens
+    void OpenScreen(int picture);
+    void LeaveScreen();
+    void PhonebookChange();
+    void SendMessage();
+    // Runs an action outside the tick: a timer does not fire inside its own
+    // slot, and an action may wait in the program's modal loops for long.
+    void Act(std::function<void()> action)
+    {
+        busy_ = true;
+        QTimer::singleShot(0, [this, action] {
+            action();
+            busy_ = false;
+        });
+    }
+    static void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    void Finish();
+    void CheckMessages();
+
+    const Options& o_;
+    Phone& phone_;
+    fs::path folder_;
+    std::mt19937 rng_;
+    QTimer timer_;
+    double t0_ = 0;
+    int failures_ = 0;
+    bool busy_ = false;
+    bool finishing_ = false, stopping_ = false;
+
+    // modal dialogs the current action expects, in order
+    struct Step {
+        std::function<bool(QWidget*)> match;
+        std::function<void(QWidget*)> act;
+    };
+    std::deque<Step> script_;
+    QPointer<QWidget> lastModal_;
+    bool cancelled_ = false;
+    double modalSince_ = 0;
+    std::vector<QString> boxesDuringAction_;
+    std::map<std::string, int> boxTexts_;
+
+    // faults
+    double nextFault_ = 8, nextMessage_ = 5;
+    double muteUntil_ = -1, unplugUntil_ = -1, sendErrorUntil_ = -1, storeErrorUntil_ = -1, deleteErrorUntil_ = -1;
+    std::map<std::string, int> faults_;
+    double linkDownSince_ = -1;
+    int refreshClicks_ = 0, relinks_ = 0;
+    bool wasLinked_ = true;
+
+    // screens
+    int screenStep_ = 0;
+    double screenUntil_ = 0;
+    int actionsLeft_ = 0;
+    double nextAction_ = 0;
+
+    // messages
+    std::vector<Received> received_;
+    int simSlots_ = 0;
+    int nextToken_ = 1;
+    int sendsTried_ = 0, sendsReportedFailed_ = 0;
+    size_t sentOnPhone_ = 0;
+
+    // phonebook
+    int nextName_ = 1;
+    std::map<std::string, int> changes_;  // "add ok", "change failed"...
+    std::set<int> ours_;                  // locations the soak's entries hold
+
+    // figures
+    long rss0_ = -1, fd0_ = -1, rss1_ = -1, fd1_ = -1, rssEnd_ = -1, fdEnd_ = -1;
+    bool aliveAtEnd_ = false;
+    int messagesFound_ = 0;
+};
+
+void Soak::Tick()
+{
+    if (finishing_) {
+        // The end's checks wait in loops of their own: dialogs the program
+        // opens meanwhile (a message arriving) are still answered.
+        AnswerModal();
+        return;
+    }
+    const double t = Elapsed();
+    if (rss0_ < 0 && Settled()) {
+        rss0_ = ResidentKb();
+        fd0_ = OpenDescriptors();
+        Note("settled: " + std::to_string(rss0_) + " kB resident, " + std::to_string(fd0_) + " descriptors");
+    }
+    // The reference for growth: past the first minute, with every screen
+    // opened once (first openings load what stays for the whole run), or at
+    // three quarters of a short run slowed down by its faults.
+    if (rss1_ < 0 && t >= 60 &&
+        ((screenStep_ > 5 && qobject_cast<CZorqMenu*>(ActiveView())) || t >= 0.75 * o_.seconds)) {
+        Note("reference for growth taken");
+        rss1_ = ResidentKb();
+        fd1_ = OpenDescriptors();
+    }
+    if (t >= o_.seconds && !stopping_) {
+        // No new fault, message or action; the one under way ends first.
+        stopping_ = true;
+        Note("the end: faults stop, the phone comes back");
+        EndFaults(true);
+    }
+    if (stopping_) {
+        if (!AnswerModal() && !busy_ && !QApplication::activeModalWidget()) {
+            finishing_ = true;
+            QTimer::singleShot(0, [this] { Finish(); });
+        }
+        return;
+    }
+    EndFaults(false);
+    if (rss0_ >= 0 && t >= nextFault_) {
+        InjectFault();
+        nextFault_ = t + Uniform(4, 12);
+    }
+    if (rss0_ >= 0 && t >= nextMessage_) {
+        ReceiveMessage();
+        nextMessage_ = t + Uniform(3, 9);
+    }
+    if (AnswerModal() || rss0_ < 0)
+        return;
+    // The link as the program sees it.
+    const bool linked = Linked();
+    if (!linked && wasLinked_) {
+        linkDownSince_ = t;
+        Note("the program reports the link lost");
+    }
+    if (linked && !wasLinked_) {
+        ++relinks_;
+        Note("the program has the link again");
+    }
+    wasLinked_ = linked;
+    if (busy_ || !Quiet())
+        return;
+    if (!linked) {
+        // The phone is back but the program has not found it: after a while
+        // the user presses the refresh button, as on a real desk.
+        const bool phoneAway = phone_.Unplugged() || muteUntil_ > 0;
+        CMainView* view = ActiveView();
+        if (!phoneAway && t - linkDownSince_ > 6 && view && view->RefreshButton() &&
+            view->RefreshButton()->isEnabled() && view->RefreshButton()->isVisible()) {
+            ++refreshClicks_;
+            linkDownSince_ = t;
+            Act([this] {
+                if (CMainView* v = ActiveView(); v && v->RefreshButton() && v->RefreshButton()->isEnabled())
+                    QTest::mouseClick(v->RefreshButton(), Qt::LeftButton);
+            });
+        }
+        return;
+    }
+    Act([this] { Drive(); });
+}
+
+// Answers the program's modal dialogs: the steps the running action
+// expects first, else every message (OK) and every question (its escape
+// answer: No or Cancel). A dialog the soak cannot finish (a service-centre
+// form after a failed reading, say) is cancelled after 30 s, as a user
+// gives up; one that does not go away then is a fault.
+bool Soak::AnswerModal()
+{
+    QWidget* modal = QApplication::activeModalWidget();
+    if (!modal || !modal->isVisible())
+        return false;
+    if (modal != lastModal_.data()) {
+        lastModal_ = modal;
+        modalSince_ = Elapsed();
+        cancelled_ = false;
+    } else if (Elapsed() - modalSince_ > 30 && !cancelled_) {
+        cancelled_ = true;
+        ++boxTexts_[std::string("(cancelled after 30 s) ") + modal->metaObject()->className() + " \"" +
+                    modal->windowTitle().toStdString() + "\""];
+        if (auto* d = qobject_cast<QDialog*>(modal))
+            QTimer::singleShot(0, d, &QDialog::reject);
+        return true;
+    } else if (Elapsed() - modalSince_ > 120) {
+        Fail(std::string("a dialog stays open: ") + modal->metaObject()->className() + " \"" +
+             modal->windowTitle().toStdString() + "\"");
+        modalSince_ = Elapsed();
+        return true;
+    }
+    if (modal->property("soak-answered").toBool())
+        return true;
+    if (!script_.empty() && script_.front().match(modal)) {
+        Step step = script_.front();
+        script_.pop_front();
+        modal->setProperty("soak-answered", true);
+        QPointer<QWidget> target(modal);
+        QTimer::singleShot(0, [step, target] {
+            if (target)
+                step.act(target);
+        });
+        return true;
+    }
+    if (auto* box = qobject_cast<CDlgMessageBox*>(modal)) {
+        const QString text = box->m_strText.simplified();
+        boxesDuringAction_.push_back(text);
+        ++boxTexts_[text.toStdString()];
+        modal->setProperty("soak-answered", true);
+        QPointer<QPushButton> ok(box->m_btnOK);
+        QTimer::singleShot(0, [ok] {
+            if (ok)
+                ok->click();
+        });
+        return true;
+    }
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+        const QString text = box->text().simplified();
+        boxesDuringAction_.push_back(text);
+        ++boxTexts_["(question) " + text.toStdString()];
+        modal->setProperty("soak-answered", true);
+        // No, else Cancel: nothing the soak did not ask for is saved.
+        QAbstractButton* no = box->button(QMessageBox::No);
+        if (!no)
+            no = box->button(QMessageBox::Cancel);
+        if (!no)
+            no = box->escapeButton() ? box->escapeButton() : box->defaultButton();
+        QPointer<QAbstractButton> answer(no);
+        QPointer<QMessageBox> b(box);
+        QTimer::singleShot(0, [answer, b] {
+            if (answer)
+                answer->click();
+            else if (b)
+                b->reject();
+        });
+        return true;
+    }
+    // A progress dialog or another dialog of the program: it ends by itself
+    // (or the minute above runs out).
+    return true;
+}
+
+void Soak::InjectFault()
+{
+    std::vector<std::string> kinds(o_.faults.begin(), o_.faults.end());
+    if (kinds.empty())
+        return;
+    const std::string kind = kinds[static_cast<size_t>(Pick(static_cast<int>(kinds.size())))];
+    const double t = Elapsed();
+    if ((kind == "unplug" || kind == "mute") && (phone_.Unplugged() || muteUntil_ > 0))
+        return;  // one absence at a time
+    ++faults_[kind];
+    Note("fault: " + kind);
+    if (kind == "unplug") {
+        phone_.Unplug();
+        unplugUntil_ = t + Uniform(3, 10);
+    } else if (kind == "mute") {
+        phone_.Command("mute on");
+        muteUntil_ = t + Uniform(3, 10);
+    } else if (kind == "garbage-next" || kind == "partial-next" || kind == "silent-next") {
+        if (!phone_.Unplugged())
+            phone_.Command("set " + kind + " on");
+    } else if (kind == "sim-busy") {
+        phone_.Command("set sim-busy " + std::to_string(2 + Pick(5)));
+    } else if (kind == "send-error") {
+        phone_.Command("set send-error 38");
+        sendErrorUntil_ = t + Uniform(5, 20);
+    } else if (kind == "store-error") {
+        phone_.Command("set store-error 322");
+        storeErrorUntil_ = t + Uniform(5, 20);
+    } else if (kind == "delete-error") {
+        phone_.Command("set delete-error 321");
+        deleteErrorUntil_ = t + Uniform(5, 20);
+    } else if (kind == "ciev-storm") {
+        if (!phone_.Unplugged())
+            phone_.Command("set ciev-storm " + std::to_string(20 + Pick(200)));
+    } else if (kind == "indicator") {
+        static const char* names[] = {"battchg", "signal", "service", "roam", "call"};
+        static const int highs[] = {4, 4, 1, 1, 1};
+        const int k = Pick(5);
+        phone_.Command(std::string("indicator ") + names[k] + " " + std::to_string(Pick(highs[k] + 1)));
+    }
+}
+
+// Ends the timed faults that are due (all of them when `all`).
+void Soak::EndFaults(bool all)
+{
+    const double t = Elapsed();
+    auto due = [&](double& until) {
+        if (until < 0 || (!all && t < until))
+            return false;
+        until = -1;
+        return true;
+    };
+    if (due(unplugUntil_)) {
+        phone_.PlugBack();
+        Note("plugged back");
+    }
+    if (due(muteUntil_)) {
+        phone_.Command("mute off");
+        muteUntil_ = -1;
+    }
+    if (due(sendErrorUntil_))
+        phone_.Command("set send-error 0");
+    if (due(storeErrorUntil_))
+        phone_.Command("set store-error 0");
+    if (due(deleteErrorUntil_))
+        phone_.Command("set delete-error 0");
+    if (all)
+        phone_.Command("set sim-busy 0");
+}
+
+// A received message: 7-bit, UCS2 or in two parts (the second part first,
+// now and then), into the SIM. While the phone is unplugged it still
+// receives: the message is read at the next link.
+void Soak::ReceiveMessage()
+{
+    if (simSlots_ + 2 > 240)
+        return;  // the SIM store is nearly full: the run keeps what it has
+    const int n = nextToken_++;
+    const std::string token = "#k" + std::to_string(n) + "#";
+    const int kind = Pick(4);
+    Received r{token, {token}, "7-bit"};
+    if (kind <= 1) {
+        phone_.Command("sms-receive SM +33611223344 Soak " + token + " plain text");
+        simSlots_ += 1;
+    } else if (kind == 2) {
+        r.kind = "UCS2";
+        std::u16string text = u"Soak \u00e9t\u00e9 \u20ac ";
+        for (char c : token)
+            text += static_cast<char16_t>(c);
+        phone_.Command("sms-receive-pdu SM " + DeliverOctets(8, Ucs2Octets(text)));
+        simSlots_ += 1;
+    } else {
+        r.kind = "concatenated";
+        const std::string second = "#k" + std::to_string(n) + "/2#";
+        r.pieces.push_back(second);
+        const int ref = n & 0xFF;
+        const std::string p1 = Deliver("Soak " + token + " first part of a long one ", ref, 2, 1);
+        const std::string p2 = Deliver("and " + second + " its second part", ref, 2, 2);
+        const bool reversed = Pick(3) == 0;
+        phone_.Command("sms-receive-pdu SM " + (reversed ? p2 : p1));
+        phone_.Command("sms-receive-pdu SM " + (reversed ? p1 : p2));
+        simSlots_ += 2;
+    }
+    received_.push_back(r);
+}
+
+// ---- Driving the screens --------------------------------------------------------------------------
+
+// One screen after the other from the menu: the phonebook (changes), the
+// messages (a send), then the melodies, data applications and security
+// screens, each for a while.
+void Soak::Drive()
+{
+    const double t = Elapsed();
+    CMainView* view = ActiveView();
+    if (!view)
+        return;
+    auto* menu = qobject_cast<CZorqMenu*>(view);
+    static const int order[] = {SCREEN_PHONEBOOK, SCREEN_SHORTMSG, SCREEN_MELODY, SCREEN_DATA, SCREEN_SECURITY};
+    if (menu) {
+        if (t < screenUntil_)
+            return;
+        int picture = order[screenStep_ % 5];
+        for (int k = 0; k < 5 && !IsScreenRegistered(picture); ++k)
+            picture = order[++screenStep_ % 5];
+        ++screenStep_;
+        OpenScreen(picture);
+        return;
+    }
+    if (t < nextAction_)
+        return;
+    if (actionsLeft_ > 0) {
+        --actionsLeft_;
+        nextAction_ = t + Uniform(1, 3);
+        if (qobject_cast<CPhoneBook*>(view))
+            PhonebookChange();
+        else if (qobject_cast<CShortMsg*>(view))
+            SendMessage();
+        return;
+    }
+    if (t >= screenUntil_)
+        LeaveScreen();
+}
+
+void Soak::OpenScreen(int picture)
+{
+    auto* menu = qobject_cast<CZorqMenu*>(ActiveView());
+    if (!menu)
+        return;
+    const double t = Elapsed();
+    actionsLeft_ = picture == SCREEN_PHONEBOOK ? 2 + Pick(3) : picture == SCREEN_SHORTMSG ? 1 + Pick(2) : 0;
+    screenUntil_ = t + Uniform(3, 8);
+    nextAction_ = t + 2;
+    Note("screen " + std::to_string(picture));
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->MenuRegion(picture).boundingRect().center());
+}
+
+void Soak::LeaveScreen()
+{
+    CMainView* view = ActiveView();
+    if (!view || !view->QuitButton() || !view->QuitButton()->isEnabled())
+        return;
+    screenUntil_ = Elapsed() + Uniform(0.5, 2);
+    Click(view->QuitButton());
+}
+
+void TypeInto(CMainView* view, int id, const QString& text)
+{
+    auto* e = qobject_cast<QLineEdit*>(view->GetDlgItem(id));
+    if (!e)
+        return;
+    e->setFocus();
+    e->selectAll();
+    QTest::keyClick(e, Qt::Key_Delete);
+    QTest::keyClicks(e, text);
+}
+
+// One change on the SIM phonebook through the screen's form: a new entry,
+// a changed one or a deleted one (only entries the soak made). Afterwards
+// the phone must hold the change, or the program must have said it failed
+// and the phone hold the entry as it was or as asked: nothing half-done.
+void Soak::PhonebookChange()
+{
+    auto* pb = qobject_cast<CPhoneBook*>(ActiveView());
+    if (!pb || !pb->Pane() || !pb->Pane()->IsSrcSIM())
+        return;
+    CEntryListCtrl* list = pb->Pane()->GetListCtrl();
+    enum { kAdd, kChange, kDelete } op = kAdd;
+    std::vector<int> mine;
+    for (int location : ours_)
+        if (list->FindRowByLocation(location) >= 0)
+            mine.push_back(location);
+    if (!mine.empty()) {
+        const int r = Pick(mine.size() > 6 ? 4 : 3);
+        op = r == 0 ? kAdd : r == 1 ? kChange : r == 2 ? kDelete : kDelete;
+    }
+    const std::map<int, std::string> before = phone_.Entries("SM");
+    const std::string name = "Soak " + std::to_string(nextName_++);
+    char number[16];
+    std::snprintf(number, sizeof number, "06%08d", static_cast<int>(rng_() % 100000000));
+    int location = 0;
+    boxesDuringAction_.clear();
+    if (op == kAdd) {
+        auto* add = qobject_cast<QAbstractButton*>(pb->GetDlgItem(1069));
+        auto* ok = qobject_cast<QAbstractButton*>(pb->GetDlgItem(1025));
+        if (!add || !ok || !add->isEnabled())
+            return;
+        Click(add);
+        if (!pb->IsAddMode())
+            return;
+        TypeInto(pb, 1012, QString::fromStdString(name));
+        TypeInto(pb, 1013, QString::fromLatin1(number));
+        if (!ok->isEnabled())
+            return;
+        Click(ok);
+    } else {
+        location = mine[static_cast<size_t>(Pick(static_cast<int>(mine.size())))];
+        QPointer<CPhoneBook> guard(pb);
+        list->DeselectAll();
+        list->SelectRow(list->FindRowByLocation(location));
+        QCoreApplication::processEvents();
+        if (!guard)
+            return;
+        if (op == kChange) {
+            auto* ok = qobject_cast<QAbstractButton*>(pb->GetDlgItem(1025));
+            if (!ok || !pb->IsModifyMode())
+                return;
+            TypeInto(pb, 1012, QString::fromStdString(name));
+            TypeInto(pb, 1013, QString::fromLatin1(number));
+            if (!ok->isEnabled())
+                return;
+            Click(ok);
+        } else {
+            auto* del = qobject_cast<QAbstractButton*>(pb->GetDlgItem(1027));
+            if (!del || !del->isEnabled())
+                return;
+            script_.push_back({[](QWidget* w) { return qobject_cast<CDlgConfirm*>(w) != nullptr; },
+                               [](QWidget* w) {
+                                   if (auto* yes = qobject_cast<QAbstractButton*>(static_cast<CDialog*>(w)->GetDlgItem(6)))
+                                       yes->click();
+                                   else
+                                       static_cast<CDialog*>(w)->EndDialog(6);
+                               }});
+            Click(del);
+            script_.clear();
+        }
+    }
+    // What the program said, what the phone holds.
+    bool reportedFailed = false;
+    for (const QString& text : boxesDuringAction_)
+        if (!text.contains(App()->LoadString(31313).simplified()))
+            reportedFailed = true;
+    const std::map<int, std::string> after = phone_.Entries("SM");
+    const std::string asked = std::string(number) + "|" + name;
+    const char* opName = op == kAdd ? "add" : op == kChange ? "change" : "delete";
+    std::string outcome;
+    if (op == kAdd) {
+        std::vector<int> found;
+        for (const auto& [loc, entry] : after)
+            if (entry.substr(entry.find('|') + 1) == name)
+                found.push_back(loc);
+        if (found.size() > 1)
+            outcome = "twice on the phone";
+        else if (found.size() == 1 && after.at(found[0]) != asked)
+            outcome = "half-done: " + after.at(found[0]);
+        else if (found.empty() && !reportedFailed)
+            outcome = "not on the phone, not reported as failed";
+        if (found.size() == 1)
+            ours_.insert(found[0]);
+        for (const auto& [loc, entry] : before)
+            if (!after.count(loc) || after.at(loc) != entry)
+                outcome = "another entry changed at " + std::to_string(loc);
+    } else {
+        const auto was = before.find(location);
+        const auto now = after.find(location);
+        const std::string oldEntry = was == before.end() ? "" : was->second;
+        const std::string newEntry = now == after.end() ? "" : now->second;
+        const std::string wanted = op == kChange ? asked : "";
+        if (newEntry != wanted && !(reportedFailed && newEntry == oldEntry))
+            outcome = (reportedFailed ? "half-done: " : "not on the phone, not reported as failed: ") + newEntry;
+        if (newEntry.empty())
+            ours_.erase(location);
+    }
+    ++changes_[std::string(opName) + (reportedFailed ? " reported failed" : " done")];
+    if (!outcome.empty())
+        Fail(std::string("phonebook ") + opName + " of \"" + name + "\": " + outcome);
+}
+
+// A message to Alice through the message screen: compose, the directory
+// (Alice from the SIM phonebook), send. A send the program says went must
+// be on the phone's sent list.
+void Soak::SendMessage()
+{
+    auto* sms = qobject_cast<CShortMsg*>(ActiveView());
+    if (!sms)
+        return;
+    auto* compose = qobject_cast<QAbstractButton*>(sms->GetDlgItem(1028));
+    if (!compose || !compose->isEnabled())
+        return;
+    const std::string text = "Soak out " + std::to_string(sendsTried_ + 1);
+    auto reachedSend = std::make_shared<bool>(false);
+    auto noRecipient = std::make_shared<bool>(false);
+    script_.push_back({[](QWidget* w) { return qobject_cast<CDlgMsgEdit*>(w) != nullptr; },
+                       [text](QWidget* w) {
+                           auto* d = static_cast<CDlgMsgEdit*>(w);
+                           QTest::keyClicks(d->TextEdit(), QString::fromStdString(text));
+                           if (auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(IDOK)))
+                               ok->click();
+                       }});
+    script_.push_back({[](QWidget* w) {
+                           auto* d = qobject_cast<CDlgMsgDirectory*>(w);
+                           return d && d->Pane() && d->Pane()->GetListCtrl()->GetRowCount() > 0;
+                       },
+                       [noRecipient](QWidget* w) {
+                           auto* d = static_cast<CDlgMsgDirectory*>(w);
+                           CEntryListCtrl* book = d->Pane()->GetListCtrl();
+                           for (int r = 0; r < book->GetRowCount(); ++r)
+                               if (book->GetRowText(r, 0) == QLatin1String("Alice"))
+                                   book->SelectRow(r);
+                           if (auto* add = qobject_cast<QAbstractButton*>(d->GetDlgItem(1101)); add && add->isEnabled())
+                               add->click();
+                           // Without a recipient the message could only be
+                           // stored: the soak gives up this one.
+                           *noRecipient = d->RecipientList()->GetRowCount() == 0;
+                           if (auto* b = qobject_cast<QAbstractButton*>(d->GetDlgItem(*noRecipient ? IDCANCEL : IDOK)))
+                               b->click();
+                       }});
+    script_.push_back({[](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
+                       [reachedSend](QWidget* w) {
+                           *reachedSend = true;
+                           QPointer<CDialog> d(static_cast<CDialog*>(w));
+                           if (auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(IDOK)))
+                               ok->click();
+                           // Still open (no service centre, say): the user
+                           // gives up this message.
+                           QTimer::singleShot(500, [d] {
+                               if (d && d->isVisible() && d == QApplication::activeModalWidget())
+                                   static_cast<QDialog*>(d.data())->reject();
+                           });
+                       }});
+    const size_t sentBefore = phone_.Sent();
+    boxesDuringAction_.clear();
+    Click(compose);
+    script_.clear();
+    if (!*reachedSend) {
+        Note(*noRecipient ? "a send found no recipient in the directory" : "a send did not reach its send dialog");
+        return;
+    }
+    ++sendsTried_;
+    bool reportedFailed = false;
+    for (const QString& t : boxesDuringAction_)
+        if (!t.contains(App()->LoadString(31313).simplified()))
+            reportedFailed = true;
+    const size_t sent = phone_.Sent() - sentBefore;
+    sentOnPhone_ += sent;
+    if (reportedFailed)
+        ++sendsReportedFailed_;
+    else if (sent == 0)
+        Fail("a send not reported as failed is not on the phone (\"" + text + "\")");
+}
+
+// ---- The end ------------------------------------------------------------------------------------------
+
+void Soak::Finish()
+{
+    // The loop must still answer, and the program find its phone again.
+    auto waitFor = [](std::function<bool()> done, double seconds) {
+        const double until = Now() + seconds;
+        while (!done() && Now() < until) {
+            if (QWidget* modal = QApplication::activeModalWidget()) {
+                if (auto* box = qobject_cast<CDlgMessageBox*>(modal))
+                    box->m_btnOK->click();
+                else if (auto* q = qobject_cast<QMessageBox*>(modal))
+                    q->reject();
+            }
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        return done();
+    };
+    bool ticked = false;
+    QTimer::singleShot(0, [&ticked] { ticked = true; });
+    aliveAtEnd_ = waitFor([&] { return ticked; }, 5) && App() && !App()->IsShuttingDown() && App()->m_pMainWnd &&
+                  App()->m_pMainWnd->isVisible();
+    rssEnd_ = ResidentKb();
+    fdEnd_ = OpenDescriptors();
+    // Back to the menu, a refresh if the link has not come back by itself.
+    waitFor([] { return Linked() && !mtr_request_running(); }, 90);
+    for (int k = 0; k < 3 && !Linked(); ++k) {
+        CMainView* view = ActiveView();
+        if (view && view->RefreshButton() && view->RefreshButton()->isEnabled()) {
+            ++refreshClicks_;
+            QTest::mouseClick(view->RefreshButton(), Qt::LeftButton);
+        }
+        waitFor([] { return Linked() && !mtr_request_running() && !QApplication::activeModalWidget(); }, 20);
+    }
+    if (!Linked())
+        Fail("the program did not find the phone again at the end");
+    CheckMessages();
+    Report();
+    timer_.stop();
+    App()->ShutDown();
+}
+
+// The message screen on the SIM reads every message; each received one
+// must be in the program's stores (the SIM mirror, the PC database) once.
+void Soak::CheckMessages()
+{
+    auto waitFor = [](std::function<bool()> done, double seconds) {
+        const double until = Now() + seconds;
+        while (!done() && Now() < until) {
+            if (QWidget* modal = QApplication::activeModalWidget())
+                if (auto* box = qobject_cast<CDlgMessageBox*>(modal))
+                    box->m_btnOK->click();
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+        }
+        return done();
+    };
+    for (int k = 0; k < 5 && !qobject_cast<CZorqMenu*>(ActiveView()); ++k) {
+        if (ActiveView() && ActiveView()->QuitButton() && ActiveView()->QuitButton()->isEnabled())
+            QTest::mouseClick(ActiveView()->QuitButton(), Qt::LeftButton);
+        waitFor([] { return qobject_cast<CZorqMenu*>(ActiveView()) != nullptr; }, 20);
+    }
+    auto* menu = qobject_cast<CZorqMenu*>(ActiveView());
+    if (!menu) {
+        Fail("the menu did not come back at the end");
+        return;
+    }
+    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->MenuRegion(SCREEN_SHORTMSG).boundingRect().center());
+    const bool opened = waitFor(
+        [] {
+            auto* s = qobject_cast<CShortMsg*>(ActiveView());
+            return s && !mtr_request_running() && !QApplication::activeModalWidget();
+        },
+        60);
+    waitFor([] { return false; }, 2);
+    auto* sms = qobject_cast<CShortMsg*>(ActiveView());
+    // The screen opens on the folder it showed last (the PC when the SIM
+    // could not be read then): the SIM's source button.
+    if (sms && sms->SrcStorage() != SMS_SRC_SIM) {
+        if (auto* sim = qobject_cast<QAbstractButton*>(sms->GetDlgItem(CShortMsg::IDC_SRC_SIM)); sim && sim->isEnabled())
+            QTest::mouseClick(sim, Qt::LeftButton);
+        waitFor([] { return !mtr_request_running() && !QApplication::activeModalWidget(); }, 60);
+        waitFor([] { return false; }, 2);
+    }
+    if (!opened || !sms || sms->SrcStorage() != SMS_SRC_SIM) {
+        Fail("the message screen did not open on the SIM at the end (" +
+             std::string(!opened ? "not ready in 60 s" : !sms ? "another screen" : "source ") +
+             (sms ? std::to_string(sms->SrcStorage()) : std::string()) + ", link " + (Linked() ? "up" : "down") + ")");
+        return;
+    }
+    std::vector<std::string> texts;
+    for (const fs::path& db : {folder_ / "Database" / "SMSimSIM.mdb", folder_ / "Database" / "defsms.mdb"}) {
+        sqlite3* h = nullptr;
+        if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* st = nullptr;
+            if (sqlite3_prepare_v2(h, "SELECT Text FROM EntrySMS", -1, &st, nullptr) == SQLITE_OK)
+                while (sqlite3_step(st) == SQLITE_ROW)
+                    if (const unsigned char* t = sqlite3_column_text(st, 0))
+                        texts.emplace_back(reinterpret_cast<const char*>(t));
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(h);
+    }
+    const std::string onPhone = phone_.Dump();
+    std::map<std::string, int> delivered, found;
+    for (const Received& r : received_) {
+        ++delivered[r.kind];
+        int rows = 0;
+        bool whole = false;
+        for (const std::string& t : texts) {
+            bool any = false, all = true;
+            for (const std::string& piece : r.pieces) {
+                const bool has = t.find(piece) != std::string::npos;
+                any = any || has;
+                all = all && has;
+            }
+            rows += any;
+            whole = whole || all;
+        }
+        if (rows == 1 && whole) {
+            ++found[r.kind];
+            ++messagesFound_;
+        } else {
+            Fail(std::string("received message ") + r.token + " (" + r.kind + ") in " + std::to_string(rows) +
+                 " rows of the program's stores" + (rows == 1 ? " and not whole" : ""));
+        }
+    }
+    std::printf("messages received: %zu (", received_.size());
+    for (const auto& [kind, n] : delivered)
+        std::printf(" %s %d found %d;", kind.c_str(), n, found[kind]);
+    std::printf(" ), found once each: %d\n", messagesFound_);
+}
+
+void Soak::Report()
+{
+    std::printf("---- soak: %d s, seed %u ----\n", o_.seconds, o_.seed);
+    std::printf("faults injected:");
+    int total = 0;
+    for (const auto& [kind, n] : faults_) {
+        std::printf(" %s %d,", kind.c_str(), n);
+        total += n;
+    }
+    std::printf(" total %d\n", total);
+    std::printf("link: lost and found again %d times, refresh pressed %d times\n", relinks_, refreshClicks_);
+    std::printf("phonebook changes:");
+    for (const auto& [kind, n] : changes_)
+        std::printf(" %s %d,", kind.c_str(), n);
+    std::printf("\n");
+    std::printf("messages sent: %d through the screen, %zu on the phone, %d reported failed\n", sendsTried_,
+                sentOnPhone_, sendsReportedFailed_);
+    std::printf("message boxes shown:\n");
+    for (const auto& [text, n] : boxTexts_)
+        std::printf("  %4d x %s\n", n, text.c_str());
+    std::printf("program alive at the end: %s\n", aliveAtEnd_ ? "yes" : "NO");
+    if (!aliveAtEnd_)
+        Fail("the program did not answer at the end");
+    std::printf("resident memory: %ld kB settled, %ld kB after the first minute and screen round, %ld kB at the end\n",
+                rss0_, rss1_, rssEnd_);
+    std::printf("open descriptors: %ld settled, %ld after the first minute and screen round, %ld at the end\n", fd0_,
+                fd1_, fdEnd_);
+    if (rss1_ < 0)
+        Fail("the run ended before its reference for growth (a minute and one round of the screens)");
+    if (rss1_ > 0 && rssEnd_ > rss1_ * 11 / 10)
+        Fail("resident memory grew by more than 10% after the first minute");
+    if (fd1_ > 0 && fdEnd_ > fd1_ + std::max(1L, fd1_ / 10))
+        Fail("open descriptors grew by more than 10% after the first minute");
+    std::fflush(stdout);
+}
+
+// After the program has ended: every database intact, the traces bounded.
+int CheckFiles(const fs::path& folder, long traceLimit)
+{
+    int failures = 0;
+    int databases = 0;
+    for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+        if (!entry.is_regular_file() || entry.path().extension() != ".mdb")
+            continue;
+        ++databases;
+        sqlite3* h = nullptr;
+        std::string result = "cannot open";
+        if (sqlite3_open_v2(entry.path().c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
+            sqlite3_stmt* st = nullptr;
+            result.clear();
+            if (sqlite3_prepare_v2(h, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK)
+                while (sqlite3_step(st) == SQLITE_ROW)
+                    result += reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+            else
+                result = sqlite3_errmsg(h);
+            sqlite3_finalize(st);
+        }
+        sqlite3_close(h);
+        std::printf("integrity_check %s: %s\n", fs::relative(entry.path(), folder).c_str(), result.c_str());
+        if (result != "ok") {
+            std::printf("FAILED: database %s is damaged\n", entry.path().filename().c_str());
+            ++failures;
+        }
+    }
+    std::printf("databases checked: %d\n", databases);
+    for (const char* trace : {"debug.txt", "debugAT.txt"}) {
+        std::error_code ec;
+        const auto size = fs::file_size(folder / trace, ec);
+        const long bytes = ec ? 0 : static_cast<long>(size);
+        // The longest run of one line repeated, the sign of a spinning loop.
+        std::ifstream in(folder / trace);
+        std::string line, previous;
+        long run = 0, longest = 0;
+        while (std::getline(in, line)) {
+            run = line == previous && !line.empty() ? run + 1 : 1;
+            longest = std::max(longest, run);
+            previous = line;
+        }
+        std::printf("trace %s: %ld bytes (limit %ld), longest run of one line %ld\n", trace, bytes, traceLimit,
+                    longest);
+        if (bytes > traceLimit) {
+            std::printf("FAILED: trace %s over its limit\n", trace);
+            ++failures;
+        }
+    }
+    return failures;
+}
+
+// The child: the program with the soak driving it.
+int RunSoak(const Options& o, int argc, char** argv)
+{
+    setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    const fs::path root = fs::temp_directory_path() / ("zorq-soak-" + std::to_string(getpid()));
+    const fs::path folder = root / "program";
+    fs::create_directories(root / "tmp");
+    setenv("TMPDIR", (root / "tmp").c_str(), 1);
+    fs::copy(ZORQ_PROGRAM_DIR, folder, fs::copy_options::recursive);
+    for (const char* sub : {"Database", "Work", "Melody"})
+        fs::create_directories(folder / sub);
+    for (const char* trace : {"debug.txt", "debugAT.txt"})
+        fs::remove(folder / trace);
+    int failures = 0;
+    {
+        // A SIM store with room for the run's messages; the phonebook with
+        // Alice, Bob and Zoe, whom the soak leaves alone.
+        Phone phone(root / "ttyPhone", "message-store SM 250\n");
+        std::ofstream(folder / "ZorqMMI.ini", std::ios::binary)
+            << "[Ports]\r\nCOM1=" << (root / "ttyPhone").string() << "\r\n[Configuration]\r\nSerialPort=1\r\n"
+            << "[Pellard]\r\nDebug=1\r\n[SMSMT]\r\nSource=1\r\n";
+        QApplication qapp(argc, argv);
+        Soak soak(o, phone, folder);
+        QTimer::singleShot(0, [&] { soak.Start(); });
+        const int code = RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")},
+                                           (folder / "zorqmmi").string());
+        if (code != 0) {
+            std::printf("FAILED: the program ended with code %d\n", code);
+            ++failures;
+        }
+        failures += soak.Failures();
+    }
+    failures += CheckFiles(folder, o.traceLimit);
+    std::error_code ec;
+    if (failures == 0)
+        fs::remove_all(root, ec);
+    else
+        std::printf("the program folder is kept: %s\n", folder.c_str());
+    return failures == 0 ? 0 : 1;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    Options o;
+    if (!ParseOptions(argc, argv, o)) {
+        std::fprintf(stderr, "usage: soak [--seconds N] [--seed S] [--faults kind,...|all|none] [--trace-limit MB]\n"
+                             "fault kinds:");
+        for (const std::string& k : kFaultKinds)
+            std::fprintf(stderr, " %s", k.c_str());
+        std::fprintf(stderr, "\n");
+        return 2;
+    }
+    std::printf("soak: %d s, seed %u, faults:", o.seconds, o.seed);
+    for (const std::string& f : o.faults)
+        std::printf(" %s", f.c_str());
+    std::printf("\n");
+    std::fflush(stdout);
+    // Under a debugger: the program in this process, nothing watched.
+    if (getenv("ZORQ_SOAK_INLINE"))
+        return RunSoak(o, argc, argv);
+    int errors[2];
+    if (pipe(errors) != 0)
+        return 2;
+    const pid_t child = fork();
+    if (child == 0) {
+        ::close(errors[0]);
+        dup2(errors[1], 2);
+        ::close(errors[1]);
+        const int code = RunSoak(o, argc, argv);
+        std::fflush(stdout);
+        _exit(code);
+    }
+    ::close(errors[1]);
+    // The child's error output passes through; sanitizer reports are counted.
+    int reports = 0;
+    std::string pending;
+    char buf[4096];
+    const double deadline = Now() + o.seconds + 300;
+    for (;;) {
+        pollfd p{errors[0], POLLIN, 0};
+        if (Now() > deadline) {
+            std::printf("FAILED: the program hung; stopped\n");
+            kill(child, SIGKILL);
+            break;
+        }
+        if (poll(&p, 1, 1000) == 0)
+            continue;
+        const ssize_t n = read(errors[0], buf, sizeof buf);
+        if (n <= 0)
+            break;
+        (void)!write(2, buf, static_cast<size_t>(n));
+        pending.append(buf, static_cast<size_t>(n));
+        for (size_t eol; (eol = pending.find('\n')) != std::string::npos; pending.erase(0, eol + 1)) {
+            const std::string line = pending.substr(0, eol);
+            if (line.find("ERROR: AddressSanitizer") != std::string::npos ||
+                line.find("ERROR: LeakSanitizer") != std::string::npos ||
+                line.find("runtime error:") != std::string::npos)
+                ++reports;
+        }
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    std::printf("sanitizer reports: %d\n", reports);
+    bool ok = reports == 0;
+    if (WIFSIGNALED(status)) {
+        std::printf("FAILED: the program died of signal %d\n", WTERMSIG(status));
+        ok = false;
+    } else if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        ok = false;
+    }
+    std::printf("soak: %s\n", ok ? "every check holds" : "FAILED");
+    return ok ? 0 : 1;
+}

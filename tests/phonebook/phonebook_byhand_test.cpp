@@ -1,0 +1,197 @@
+// The phonebook screen as a user works it against the simulator: entries
+// without a name, the buttons while a copy runs, and a new PC database
+// chosen over an existing file.
+#include "screen_fixture.h"
+
+#include "dlgprogress.h"
+#include "dstchoice.h"
+#include "filedlg.h"
+#include "srclist.h"
+
+#include <QContextMenuEvent>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QMenu>
+#include <QMessageBox>
+
+#include <algorithm>
+#include <memory>
+
+using pbtest::PhoneBookScreenTest;
+
+namespace {
+
+// Calls `onShow` with every window that is shown while it watches.
+class ShowWatcher : public QObject {
+public:
+    explicit ShowWatcher(std::function<void(QWidget*)> onShow) : onShow_(std::move(onShow))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~ShowWatcher() override { Stop(); }
+    void Stop()
+    {
+        qApp->removeEventFilter(this);
+        onShow_ = nullptr;
+    }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && onShow_ && watched->isWidgetType() &&
+            static_cast<QWidget*>(watched)->isWindow())
+            onShow_(static_cast<QWidget*>(watched));
+        return QObject::eventFilter(watched, event);
+    }
+
+private:
+    std::function<void(QWidget*)> onShow_;
+};
+
+class PhoneBookByHand : public PhoneBookScreenTest {
+protected:
+    void Click(int id)
+    {
+        QTest::mouseClick(screen->GetDlgItem(id), Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+    void ClickRow(int row)
+    {
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          List()->visualRect(List()->model()->index(row, 0)).center());
+        QCoreApplication::processEvents();
+    }
+    QWidget* NewButton() { return screen->Pane()->GetFourthButton(); }
+    // A right click on the PC button, choosing `command` in its menu.
+    void PCMenu(unsigned command)
+    {
+        QTimer::singleShot(20, [command] {
+            auto* popup = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+            ASSERT_NE(popup, nullptr) << "the PC menu is shown";
+            for (QAction* a : popup->actions())
+                if (a->data().toUInt() == command)
+                    popup->setActiveAction(a);
+            QTest::keyClick(popup, Qt::Key_Return);
+        });
+        QWidget* pc = screen->Pane()->GetPCButton();
+        QContextMenuEvent e(QContextMenuEvent::Mouse, QPoint(4, 4), pc->mapToGlobal(QPoint(4, 4)));
+        QApplication::sendEvent(pc, &e);
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+    }
+};
+
+TEST_F(PhoneBookByHand, EntriesWithoutANameShowTheNoNameText)
+{
+    StartPhone("entry SM 4 \"0611\" 129 \"\"\n");
+    Open();
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    const std::string noName = Text(31400);
+    auto rows = Rows();
+    EXPECT_NE(std::find(rows.begin(), rows.end(), noName + "|0611|"), rows.end()) << "an empty name read from the phone";
+
+    // A new entry typed with its number only.
+    Click(1069);
+    ASSERT_TRUE(screen->IsAddMode());
+    Type(1013, QStringLiteral("0622"));
+    Click(1025);
+    EXPECT_FALSE(screen->IsAddMode());
+    EXPECT_NE(PhoneEntries("SM").find("\"0622\" 129 \"\""), std::string::npos) << PhoneEntries("SM");
+    rows = Rows();
+    EXPECT_EQ(rows.size(), 5u);
+    EXPECT_NE(std::find(rows.begin(), rows.end(), noName + "|0622|"), rows.end());
+}
+
+TEST_F(PhoneBookByHand, AddAndModifyAreOffWhileACopyRuns)
+{
+    std::vector<PBEntry> entries;
+    for (int i = 0; i < 6; ++i)
+        entries.push_back(Entry("Pc" + std::to_string(i), "060000000" + std::to_string(i)));
+    MakePCDatabase("defpb.mdb", entries);
+    StartPhone("", 19200);  // a cable's pace: the copy takes a while
+    Open();
+    screen->Pane()->GetPCButton()->click();
+    ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    ClickRow(0);
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                      List()->visualRect(List()->model()->index(4, 0)).center());
+    ASSERT_EQ(List()->GetSelectedCount(), 5);
+    ASSERT_TRUE(NewButton()->isEnabled());
+
+    // When the copy's progress comes up (the copy is running): both buttons
+    // off, and a click on New starts nothing.
+    int seen = 0, enabledSeen = 0;
+    bool addStarted = false;
+    ShowWatcher watcher([&](QWidget* w) {
+        if (!qobject_cast<CDlgProgressText*>(w))
+            return;
+        ++seen;
+        enabledSeen += NewButton()->isEnabled() + screen->GetDlgItem(1025)->isEnabled();
+        QTest::mouseClick(NewButton(), Qt::LeftButton);
+        addStarted = addStarted || screen->IsAddMode();
+    });
+    DriveModal<CDlgDstChoicePB>({[](CDlgDstChoicePB* d) {
+        auto* combo = d->findChild<CIconComboBox*>();
+        ASSERT_NE(combo, nullptr);
+        combo->setCurrentIndex(combo->findData(5));  // the SIM
+        QTest::mouseClick(d->GetDlgItem(1), Qt::LeftButton);
+    }});
+    Click(1131);
+    watcher.Stop();
+    EXPECT_NE(PhoneEntries("SM").find("Pc4"), std::string::npos) << "the copy ran";
+    EXPECT_GT(seen, 0) << "the copy was watched while it ran";
+    EXPECT_EQ(enabledSeen, 0);
+    EXPECT_FALSE(addStarted);
+    // Afterwards New works again.
+    EXPECT_TRUE(NewButton()->isEnabled());
+    Click(1069);
+    EXPECT_TRUE(screen->IsAddMode());
+}
+
+TEST_F(PhoneBookByHand, ANewPCDatabaseOverAnExistingFileAsksOnce)
+{
+    MakePCDatabase("defpb.mdb", {Entry("Ann", "0101")});
+    const std::string old = MakePCDatabase("old.mdb", {Entry("Carl", "0303")});
+    WritePhoneConf(0, app.GetFolderPath() + "defpb.mdb", true);
+    StartPhone();
+    Open();
+    screen->Pane()->GetPCButton()->click();
+    ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    app.dialogResult = IDYES;
+    app.systemResult = IDYES;
+    app.shown.clear();
+
+    // The user types the existing file's name in the file dialog; any
+    // question of the dialog itself is answered yes and counted.
+    int dialogQuestions = 0;
+    bool typed = false;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            ++dialogQuestions;
+            box->button(QMessageBox::Yes) ? box->button(QMessageBox::Yes)->click() : box->accept();
+        } else if (auto* files = qobject_cast<QFileDialog*>(modal); files && !typed) {
+            typed = true;
+            auto* name = files->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+            ASSERT_NE(name, nullptr);
+            name->setText(QString::fromStdString(old));
+            QTest::keyClick(name, Qt::Key_Return);
+        }
+    });
+    watch.start(10);
+    PCMenu(ID_PC_NEW_DATABASE);
+    watch.stop();
+    EXPECT_TRUE(typed);
+    EXPECT_EQ(dialogQuestions, 0) << "the file dialog does not ask as well";
+    const QString replace = QString::fromStdString(Text(31317, {old.c_str()}));
+    int asked = 0;
+    for (const auto& s : app.shown)
+        asked += s.text == replace;
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(screen->Pane()->IsSrcPC());
+    EXPECT_EQ(List()->GetRowCount(), 0) << "the file was replaced by a new, empty database";
+}
+
+}  // namespace
