@@ -792,8 +792,22 @@ void CMainView::mouseMoveEvent(QMouseEvent* e)
 void CMainView::OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
                               const QPoint& point)
 {
-    if (buttons == Qt::LeftButton && modifiers == Qt::NoModifier && m_rgnNetwork.contains(point))
+    if (buttons != Qt::LeftButton || modifiers != Qt::NoModifier)
+        return;
+    if (m_rgnNetwork.contains(point))
         DisplayOpName();
+    // The message icon is clickable exactly while it shows the hand.
+    if (m_rgnMessage.contains(point) && m_status.unread_msg == 1 && m_status.sms_full == 0)
+        OnMessageIconClick();
+    else if (EntryRegion().contains(point))
+        OnEntryRegionClick();
+}
+
+void CMainView::OnMessageIconClick()
+{
+    // The switch to the received folder clears the closing flag itself.
+    if (CZorqMMIDoc* doc = GetDocument())
+        doc->Windows()->ShowSMSMT();
 }
 
 void CMainView::OnMouseMove(const QPoint& point)

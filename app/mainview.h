@@ -203,6 +203,12 @@ protected:
     virtual void OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers,
                                const QPoint& point);
     virtual void OnMouseMove(const QPoint& point);
+    // A click on the status picture's message icon while unread messages
+    // wait: the received messages are shown.
+    virtual void OnMessageIconClick();
+    // The screen's own click area of the picture (none here) and its click.
+    virtual QRegion EntryRegion() const { return QRegion(); }
+    virtual void OnEntryRegionClick() {}
     // Shown on the quit button (the menu shows its own).
     virtual QString QuitButtonIcon() const { return QStringLiteral("IDI_QUITVIEW"); }
     virtual int QuitButtonTip() const { return 31873; }

@@ -156,11 +156,6 @@ void CZorqMenu::OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers mo
     }
     if (m_rgnMenu[5].contains(point))
         ActivatePicture(6);
-    if (MessageRegion().contains(point) && m_status.unread_msg == 1 && m_status.sms_full == 0) {
-        // The switch to the received folder clears the closing flag itself.
-        if (CZorqMMIDoc* doc = GetDocument())
-            doc->Windows()->ShowSMSMT();
-    }
 }
 
 void CZorqMenu::OnMouseMove(const QPoint& point)

@@ -68,7 +68,13 @@ CPhoneBook::CPhoneBook(QWidget* parent) : CMainView(kTemplateId, parent)
     BindControls();
 }
 
-CPhoneBook::~CPhoneBook() = default;
+CPhoneBook::~CPhoneBook()
+{
+    // A location still being edited is committed when the window goes,
+    // after the pane: the list must not call back into a pane that is gone.
+    if (CEntryListCtrl* list = m_pPane ? m_pPane->GetListCtrl() : nullptr)
+        list->SetEndEditHandler(nullptr);
+}
 
 void CPhoneBook::BindControls()
 {
@@ -163,7 +169,9 @@ void CPhoneBook::OnInitialUpdate()
     m_pPane->Data().SetListKind(m_nSortSel == 0 ? 0 : 1);
     if (CEntryListCtrl* list = m_pPane->GetListCtrl()) {
         list->SetEditingAllowed(m_nSortSel == 0, 5);
-        list->SetEndEditHandler([this](int row, const QString& text) { return m_pPane->Data().OnEndEditLabel(row, text); });
+        list->SetEndEditHandler([this](int row, const QString& text) {
+            return m_pPane && m_pPane->Data().OnEndEditLabel(row, text);
+        });
     }
 
     m_pPane->InitPane(true);
@@ -241,6 +249,9 @@ std::intptr_t CPhoneBook::DefWindowProc(unsigned message, std::uintptr_t wParam,
         return 0;
     case WM_LIST_DELETE_KEY:
         OnBTrash();
+        return 0;
+    case WM_RBUTTONDOWN:
+        OnContextMenu();
         return 0;
     case WM_MMI_DEFERRED_INIT:
         OnDeferredInit();
@@ -321,10 +332,27 @@ void CPhoneBook::ShowOkCancel(bool show)
             w->setEnabled(show && !(id == IDC_OK && IsCopying()));
         }
     }
+    UpdateModeTips();
+}
+
+void CPhoneBook::UpdateModeTips()
+{
     if (QWidget* ok = GetDlgItem(IDC_OK))
         ok->setToolTip(UiLoadString(m_bModifyMode ? 31232 : 31231));
     if (QWidget* cancel = GetDlgItem(IDC_CANCEL))
         cancel->setToolTip(UiLoadString(m_bModifyMode ? 31234 : 31233));
+    // The form's fields say whether they hold the selected entry being
+    // changed or a new one; idle, they say nothing.
+    const QString mode = m_bModifyMode ? UiLoadString(31237) : m_bAddMode ? UiLoadString(31238) : QString();
+    for (int id : kFields)
+        if (QWidget* w = GetDlgItem(id))
+            w->setToolTip(mode);
+}
+
+void CPhoneBook::OnMouseMove(const QPoint& point)
+{
+    UpdateModeTips();
+    CMainView::OnMouseMove(point);
 }
 
 void CPhoneBook::EnableFormFields(bool open)
@@ -557,6 +585,39 @@ void CPhoneBook::OnBTrash()
         WriteDebug("CPhoneBook::OnBTrash -> The storage could not be selected");
         UiMessageBoxId(31471);
     }
+}
+
+void CPhoneBook::OnContextMenu()
+{
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (!list || list->GetSelectedCount() == 0 || !list->isEnabled())
+        return;
+    // Dialling wants one row with a number and the phone there; changing
+    // a location, one row. The copy destinations are the storages the
+    // phone has other than the one shown; PC files are always offered.
+    const bool several = list->GetSelectedCount() > 1;
+    const bool noDial = gv_SPIO_com_status != 2 || m_pPane->Data().GetSelectedDialNumber().empty();
+    UpdateMenuIcons(154, 3, noDial ? 1 : 0, several ? 1 : 0, m_pPane->IsPhoneSource() ? 1 : 0,
+                    m_pPane->CanShowSIM() ? 1 : 0, m_pPane->CanShowSIMFDN() ? 1 : 0,
+                    m_pPane->CanShowPhone() ? 1 : 0);
+}
+
+QRegion CPhoneBook::EntryRegion() const
+{
+    // The entry form: its eight fields and their labels.
+    QRegion region;
+    for (int i = 0; i < 8; ++i)
+        for (int control : {kFields[i], 1111 + i})
+            if (QWidget* w = GetDlgItem(control); w && w->isVisible())
+                region += w->geometry();
+    return region;
+}
+
+void CPhoneBook::OnEntryRegionClick()
+{
+    // A click on the idle form starts a new entry.
+    if (!m_bAddMode && !m_bModifyMode && m_pPane->GetFourthButton()->isEnabled())
+        OnNewEntry();
 }
 
 void CPhoneBook::OnDial()

@@ -38,6 +38,9 @@ public:
     void OnUpdateMSParam(int flag) override;
     void OnFrameMove() override;
     void OnDestroy() override;
+    void OnMouseMove(const QPoint& point) override;
+    QRegion EntryRegion() const override;
+    void OnEntryRegionClick() override;
 
     CQXPBSrcNewList* Pane() const { return m_pPane.get(); }
 
@@ -48,6 +51,8 @@ public:
     void OnCancelEdit();
     void OnBTrash();
     void OnDial();
+    // The list's right click: the icon menu of the selected entries.
+    void OnContextMenu();
     void OnSortChange();
     void FillSortCombo();
     void OnPrint();
@@ -104,6 +109,7 @@ private:
     void AfterSourceSwitch();
     void EnableFormFields(bool open);
     void ShowOkCancel(bool show);
+    void UpdateModeTips();
     void UpdateActionButtons();
     void OnFieldChanged(int id);
     PBEntry EntryFromForm() const;

@@ -542,11 +542,9 @@ void CShortMsg::ShowContextMenu()
                     m_nSrcStorage != SMS_SRC_PC ? 1 : 0, m_nSrcStorage != SMS_SRC_SIM ? 1 : 0, 0, 0);
 }
 
-void CShortMsg::OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, const QPoint& point)
+void CShortMsg::OnMessageIconClick()
 {
-    CMainView::OnLButtonDown(buttons, modifiers, point);
-    if (buttons != Qt::LeftButton || IsBusy() || !MessageRegion().contains(point) || m_status.unread_msg != 1 ||
-        m_status.sms_full != 0)
+    if (IsBusy())
         return;
     // A click on the unread-messages indicator shows the SIM's received folder.
     if (m_nFolder == 1) {

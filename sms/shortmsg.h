@@ -178,6 +178,8 @@ public:
     // The read-only phonebook look-up used while rows are shown (names of
     // one fill are remembered per number).
     void OpenPhonebookLookup();
+    // Gives the addresses of a forward or a reply the phonebook's names.
+    void NameFromPhonebook(CAddressList& list);
     void ClosePhonebookLookup();
     // Positions the list recordset on the row of that location.
     bool SeekListRow(int32_t location);
@@ -295,7 +297,10 @@ protected:
 protected:
     friend class BusyScope;
     void BindControls();
-    void OnLButtonDown(Qt::MouseButtons buttons, Qt::KeyboardModifiers modifiers, const QPoint& point) override;
+    void OnMessageIconClick() override;
+    void OnMouseMove(const QPoint& point) override;
+    // The tips that follow the state: find (running or not), open (folder).
+    void UpdateStateTips();
     void EnterBusy();
     void LeaveBusy();
     void ReplayDeferred();

@@ -199,6 +199,7 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
         case FILL_FORWARD: {
             CAddressList from;
             rs.GetAddrList(from);
+            NameFromPhonebook(from);
             std::string sender;
             if (from.GetCount() == 1)
                 sender = from.GetAt(0)->GetName().empty() ? from.GetAt(0)->GetNumber() : from.GetAt(0)->GetName();
@@ -226,6 +227,8 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
         case FILL_ANSWER:
             msg->SetDate(rs.Date);
             rs.GetAddrList(msg->GetAddressList());
+            // The header and the recipient show the sender by name.
+            NameFromPhonebook(msg->GetAddressList());
             msg->SetSpareText(rs.Text);
             if (rs.ReplyPath == 1) {
                 msg->SetSpareNumber(1);

@@ -73,9 +73,13 @@ void CShortMsg::OnBPrint()
     QPrinter* target = PrintTarget();
     const bool started = target ? PrintBeginOn(target, title, this) : PrintBegin(title, this);
     if (started) {
+        // The addresses print as the list shows them, phonebook names
+        // looked up now.
+        OpenPhonebookLookup();
         for (int row = 0; row < m_list->GetRowCount(); ++row)
             if (m_list->IsRowSelected(row))
                 PrintMessage(m_list->GetLocation(row));
+        ClosePhonebookLookup();
         PrintEnd(true);
     }
     NotifyControlChanged(m_list);
@@ -88,6 +92,7 @@ int CShortMsg::CountPrintLines(int32_t location)
     const CEntrySMSRecordset& rs = *m_pListRecordset;
     CAddressList list;
     rs.GetAddrList(list);
+    ResolveSenderNames(list);
     return 2 + PrintCountLines(PcToQString(FormatAddressColumn(list))) +
            PrintCountLines(PcToQString(FormatDateTimeText(rs.Date, UiLangId()))) + PrintCountLines(PcToQString(rs.Text));
 }
@@ -103,6 +108,7 @@ void CShortMsg::PrintMessage(int32_t location)
         const PrintLabels labels = PrintLabelsOf(rs.msgType);
         CAddressList list;
         rs.GetAddrList(list);
+        ResolveSenderNames(list);
         PrintText(UiLoadString(31386), Label(labels.status));
         PrintText(Label(labels.address), PcToQString(FormatAddressColumn(list)));
         PrintText(Label(labels.date), PcToQString(FormatDateTimeText(rs.Date, UiLangId())));
@@ -151,6 +157,7 @@ void CShortMsg::ShowFindHit()
             m_bFind->setIcon(LoadAppIcon(169));
         m_bFindActive = 1;
     }
+    UpdateStateTips();
     if (m_findResult >= 0 && m_findResult < m_list->GetRowCount()) {
         m_list->SelectRow(m_findResult);
         m_list->FocusRow(m_findResult);

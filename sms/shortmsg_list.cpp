@@ -122,6 +122,7 @@ void CShortMsg::SmsReceivedInit()
             m_comboSort->addItem(UiLoadString(id));
         m_comboSort->setCurrentIndex(GetComboSort("SMSMT", m_comboSort->count(), 1));
     }
+    UpdateStateTips();
     WriteDebug("SmsReceivedInit: END:");
 }
 
@@ -138,6 +139,7 @@ void CShortMsg::SmsSentInit()
             m_comboSort->addItem(UiLoadString(id));
         m_comboSort->setCurrentIndex(GetComboSort("SMSMO", m_comboSort->count(), 1));
     }
+    UpdateStateTips();
     WriteDebug("SmsSentInit: END:");
 }
 
@@ -269,6 +271,20 @@ void CShortMsg::ResolveSenderNames(CAddressList& list)
             a->SetName(FindNameInPhonebook(a->GetNumber(), name) ? name : a->GetNumber());
         }
     }
+}
+
+void CShortMsg::NameFromPhonebook(CAddressList& list)
+{
+    // Only names found are set: the addresses may be stored again (a reply
+    // is kept with its recipients), and a number is no name.
+    OpenPhonebookLookup();
+    for (int i = 0; i < list.GetCount(); ++i) {
+        CAddress* a = list.GetAt(i);
+        std::string name;
+        if ((a->GetName().empty() || a->GetName() == a->GetNumber()) && FindNameInPhonebook(a->GetNumber(), name))
+            a->SetName(name);
+    }
+    ClosePhonebookLookup();
 }
 
 // ---- The list -----------------------------------------------------------------------------------
@@ -662,4 +678,21 @@ void CShortMsg::EndFind()
     m_findList.clear();
     if (m_bFind)
         m_bFind->setIcon(LoadAppIcon(164));
+    UpdateStateTips();
+}
+
+void CShortMsg::UpdateStateTips()
+{
+    // The find button steps through the hits while a find runs; the open
+    // button forwards a received message and sends a stored one again.
+    if (m_bFind)
+        m_bFind->setToolTip(UiLoadString(m_bFindActive ? 31268 : 31267));
+    if (m_bOpen)
+        m_bOpen->setToolTip(UiLoadString(m_nFolder == 0 ? 31269 : 31270));
+}
+
+void CShortMsg::OnMouseMove(const QPoint& point)
+{
+    UpdateStateTips();
+    CMainView::OnMouseMove(point);
 }

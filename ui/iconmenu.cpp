@@ -96,7 +96,7 @@ bool CIconMenu::AppendItem(const QString& text, unsigned id, const QString& icon
     item->selectedIcon = selectedIcon;
     item->disabledIcon = disabledIcon;
     m_items.push_back(std::move(item));
-    m_menu.reset();
+    Rebuild();
     return true;
 }
 
@@ -136,7 +136,7 @@ bool CIconMenu::ReplaceItem(const QString& text, unsigned id, const QString& ico
     if (!item)
         return false;
     item->text = text;
-    m_menu.reset();
+    Rebuild();
     return SetItemIcons(id, icon, selectedIcon, disabledIcon);
 }
 
@@ -173,7 +173,7 @@ void CIconMenu::RemoveItemAt(int position)
         enabled.push_back(!item->action || item->action->isEnabled());
     m_items.erase(m_items.begin() + position);
     enabled.erase(enabled.begin() + position);
-    m_menu.reset();
+    Rebuild();
     Menu();
     for (size_t i = 0; i < m_items.size(); ++i)
         if (m_items[i]->action)
@@ -232,6 +232,19 @@ void CIconMenu::Build(QMenu* menu)
             item->action->setData(item->id);
         }
     }
+}
+
+void CIconMenu::Rebuild()
+{
+    // The shown menu is refilled, never replaced: a parent that was built
+    // already holds this very menu as its submenu, and deleting it would
+    // drop the submenu from the parent's popup.
+    if (!m_menu)
+        return;
+    for (auto& item : m_items)
+        item->action = nullptr;
+    m_menu->clear();
+    Build(m_menu.get());
 }
 
 QMenu* CIconMenu::Menu()

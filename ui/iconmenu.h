@@ -77,6 +77,8 @@ public:
 
 private:
     void Build(QMenu* menu);
+    // Refills the shown menu (when built) after the items changed.
+    void Rebuild();
     QIcon MakeIcon(const Item& item) const;
 
     std::vector<std::unique_ptr<Item>> m_items;

@@ -40,6 +40,7 @@ struct PrintJob {
     int page = 1;
     QFont normal, label, heading;
     bool busy = false;
+    QStringList texts;  // the entry texts printed, in order
 };
 
 PrintJob g_job;
@@ -168,6 +169,7 @@ bool PrintBeginOn(QPrinter* printer, const QString& title, QWidget* parent, int 
     g_job.busy = true;
     g_job.printer = printer;
     g_job.title = title;
+    g_job.texts.clear();
     if (layout == 0)
         g_job.valueIndent = 780;
     else if (layout == 1)
@@ -218,6 +220,7 @@ void PrintText(const QString& label, const QString& text)
     QPainter& p = *g_job.painter;
     p.setFont(g_job.label);
     p.drawText(U(kMargin), Y(), U(g_job.valueIndent), g_job.lineHeight, Qt::AlignLeft | Qt::AlignTop, label);
+    g_job.texts.append(label + QLatin1Char('\t') + text);
     p.setFont(g_job.normal);
     for (const QString& piece : text.split(QStringLiteral("\r\n")))
         PrintWrapped(piece);
@@ -252,6 +255,7 @@ void PrintBullet(const QString& text)
     p.setBrush(Qt::NoBrush);
     p.setFont(g_job.heading);
     p.drawText(U(kMargin) + 2 * h / 3, Y(), g_job.pageWidth, h * 2, Qt::AlignLeft | Qt::AlignTop, text);
+    g_job.texts.append(text);
     p.setFont(g_job.normal);
     g_job.line += 1;
 }
@@ -330,3 +334,5 @@ void CDlgPrinting::ShowPage(int page)
 }
 
 QString CDlgPrinting::PageText() const { return GetDlgItemText(1133); }
+
+QStringList PrintJobTexts() { return g_job.texts; }

@@ -45,6 +45,9 @@ int PrintPageNumber();
 int PrintLinesPerPage();
 // Device units per 1/600 inch of the running job.
 double PrintScale();
+// What the last job printed, in order: each bullet's text and each entry as
+// label, tab, text (kept until the next job starts).
+QStringList PrintJobTexts();
 
 // Splits one line of text into printed lines no wider than `width` as
 // `measure` counts it: breaks after the last blank that fits, else after

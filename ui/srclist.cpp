@@ -80,8 +80,15 @@ void CSrcButton::contextMenuEvent(QContextMenuEvent* e)
     if (m_pPane)
         emit m_pPane->menuShown(sub);
     const unsigned id = sub->TrackPopup(QCursor::pos(), nullptr);
-    if (m_pPane)
+    if (m_pPane) {
         m_pPane->OnMenuCommand(id);
+        return;
+    }
+    // A screen without a pane (the message screen) switches its PC source
+    // itself: the menu's commands reach it as its own new and open commands.
+    if (id == ID_PC_NEW_DATABASE || id == ID_PC_OPEN_DATABASE)
+        SendMessage(parent, 0x0111 /* WM_COMMAND */,
+                    id == ID_PC_NEW_DATABASE ? ID_NEW_PC_SOURCE : ID_OPEN_PC_SOURCE, 0);
 }
 
 // ---------------------------------------------------------------- pane

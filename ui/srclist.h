@@ -27,6 +27,8 @@ class QButtonGroup;
 
 // Commands of the PC-database menu (menu 132, first submenu).
 enum : unsigned { ID_PC_NEW_DATABASE = 32851, ID_PC_OPEN_DATABASE = 32852 };
+// What a PC source button without a pane sends its window for them.
+enum : unsigned { ID_NEW_PC_SOURCE = 32771, ID_OPEN_PC_SOURCE = 32772 };
 
 // A popup icon menu that tells its owner when it is gone (0x7FD).
 class CPopupIconMenu : public CIconMenu {

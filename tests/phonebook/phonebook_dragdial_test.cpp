@@ -10,7 +10,12 @@
 #include "mtr_frame.h"
 #include "mtr_poll.h"
 #include "vcard.h"
+#include "confirm.h"
+#include "user_actions.h"
+#include "walkthrough.h"
 
+#include <QComboBox>
+#include <QLineEdit>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -20,6 +25,11 @@
 #include <thread>
 
 using pbtest::PhoneBookScreenTest;
+using zorqtest::ClickMenuItem;
+using zorqtest::FindMenuAction;
+using zorqtest::FindSubMenu;
+using zorqtest::OnPopup;
+using zorqtest::RightClickRow;
 
 namespace {
 
@@ -184,4 +194,152 @@ TEST_F(DragDialTest, ADialledEntryIsFollowedByTheCallStatus)
     List()->SelectAll();
     screen->OnCommand(32773);
     EXPECT_EQ(StatusWindow(), nullptr);
+}
+
+// ---- The entries' context menu -------------------------------------------------------------
+
+namespace {
+
+class EntryMenuTest : public DragDialTest {
+protected:
+    // Right-clicks the row of `location` and runs `act` on the menu that
+    // opens; false when no menu opened.
+    bool RightClickEntry(int location, std::function<void(QMenu*)> act)
+    {
+        bool shown = false;
+        OnPopup([&](QMenu* menu) {
+            shown = true;
+            act(menu);
+            if (menu->isVisible())
+                menu->close();
+        });
+        RightClickRow(List(), List()->FindRowByLocation(location));
+        QCoreApplication::sendPostedEvents();
+        QCoreApplication::processEvents();
+        return shown;
+    }
+    // Chooses `id` in the menu of a right click on `location`.
+    void Choose(int location, unsigned id)
+    {
+        bool chosen = false;
+        ASSERT_TRUE(RightClickEntry(location, [&](QMenu* menu) { chosen = ClickMenuItem(menu, id); }));
+        ASSERT_TRUE(chosen) << id;
+    }
+};
+
+}  // namespace
+
+TEST_F(EntryMenuTest, ARightClickedEntryIsDialledFromItsMenuAndTheCallFollowed)
+{
+    StartPhone();
+    FullFeaturePhone();
+    mtr_set_poll_handler(nullptr);
+    mtr_poll_reset();
+    windows = std::make_unique<CAppDocWindows>();
+    doc->SetWindows(windows.get());
+    Open();
+
+    // The menu of one entry: dialling and the location offered with their
+    // pictures; the copy goes to the other storages and PC files, not to
+    // the SIM shown.
+    QStringList items, copies;
+    bool dialEnabled = false, dialIcon = false, locationEnabled = false;
+    ASSERT_TRUE(RightClickEntry(2, [&](QMenu* menu) {
+        for (QAction* a : menu->actions())
+            items << (a->isSeparator() ? QStringLiteral("-") : a->text());
+        QAction* dial = FindMenuAction(menu, 32773);
+        dialEnabled = dial && dial->isEnabled();
+        dialIcon = dial && !dial->icon().isNull();
+        QAction* location = FindMenuAction(menu, 32787);
+        locationEnabled = location && location->isEnabled();
+        if (QMenu* copy = FindSubMenu(menu, QStringLiteral("Copy to")))
+            for (QAction* a : copy->actions())
+                copies << QString::number(a->data().toUInt());
+        // The walk-through picture shows the menu with its copy submenu open.
+        QMenu* copy = FindSubMenu(menu, QStringLiteral("Copy to"));
+        for (QAction* a : menu->actions())
+            if (a->menu() == copy)
+                menu->setActiveAction(a);
+        QTest::keyClick(menu, Qt::Key_Right);
+        zorqtest::SaveScreenWithOverlays(screen.get(), {menu, copy}, QStringLiteral("phonebook_context_menu"));
+    }));
+    EXPECT_EQ(items, (QStringList{"Dial", "Change location", "-", "Copy to", "-", "Print", "Delete"}));
+    EXPECT_TRUE(dialEnabled);
+    EXPECT_TRUE(dialIcon);
+    EXPECT_TRUE(locationEnabled);
+    EXPECT_TRUE(copies.contains("32802") && copies.contains("32805") && copies.contains("32806") &&
+                copies.contains("32807"))
+        << copies.join(' ').toStdString();
+    EXPECT_FALSE(copies.contains("32803")) << "the SIM shown is no destination";
+    EXPECT_EQ(List()->GetSelectedCount(), 1) << "the right click selected the row";
+
+    // Dial chosen: the call-status window follows the phone's results.
+    Choose(2, 32773);
+    CDlgConnectionStatus* status = StatusWindow();
+    ASSERT_NE(status, nullptr);
+    EXPECT_EQ(status->StatusText().toStdString(), Text(31866, {"0687654321"}));
+    sim->command("call-result busy");
+    EXPECT_TRUE(RunEngineUntil([&] { return status->StatusText().toStdString() == Text(31867, {"0687654321"}); },
+                               3000))
+        << status->StatusText().toStdString();
+    sim->command("call-result no-carrier");
+    EXPECT_TRUE(RunEngineUntil([&] { return !doc->HasStatusDlg(); }, 4000));
+
+    // Two entries: neither dialling nor the location change is offered.
+    List()->SelectAll();
+    bool dialOffered = true, locationOffered = true;
+    ASSERT_TRUE(RightClickEntry(1, [&](QMenu* menu) {
+        dialOffered = FindMenuAction(menu, 32773)->isEnabled();
+        locationOffered = FindMenuAction(menu, 32787)->isEnabled();
+    }));
+    EXPECT_FALSE(dialOffered);
+    EXPECT_FALSE(locationOffered);
+}
+
+TEST_F(EntryMenuTest, EntriesAreCopiedAndErasedThroughTheMenu)
+{
+    StartPhone();
+    Open();
+    // Alice copied into the phone memory.
+    Choose(1, 32805);
+    EXPECT_NE(PhoneEntries("ME").find("\"+33612345678\" 145 \"Alice\""), std::string::npos) << PhoneEntries("ME");
+
+    // Bob deleted, after the confirmation.
+    DriveModal<CDlgConfirm>({[](CDlgConfirm* d) { d->EndDialog(6); }});
+    Choose(2, 32777);
+    EXPECT_EQ(PhoneEntries("SM").find("Bob"), std::string::npos) << PhoneEntries("SM");
+    EXPECT_EQ(List()->FindRowByLocation(2), -1);
+
+    // "Change location" sorts by location and opens the row's location for
+    // editing.
+    Choose(250, 32787);
+    EXPECT_EQ(screen->findChild<QComboBox*>("id1030")->currentIndex(), 0);
+    EXPECT_NE(List()->findChild<QLineEdit*>(), nullptr) << "the location is open for editing";
+}
+
+TEST_F(EntryMenuTest, AClickOnTheIdleFormStartsANewEntry)
+{
+    StartPhone();
+    Open();
+    QWidget* label = screen->GetDlgItem(1111);
+    ASSERT_NE(label, nullptr);
+    // Editing the selected entry: the click changes nothing.
+    List()->SelectRow(List()->FindRowByLocation(1));
+    ASSERT_TRUE(screen->IsModifyMode());
+    QTest::mouseClick(label, Qt::LeftButton);
+    EXPECT_FALSE(screen->IsAddMode());
+
+    List()->DeselectAll();
+    screen->SelectionToForm();
+    ASSERT_FALSE(screen->IsModifyMode());
+    QTest::mouseClick(label, Qt::LeftButton);
+    EXPECT_TRUE(screen->IsAddMode());
+    // The form's fields say so when the mouse rests on them.
+    QWidget* name = screen->GetDlgItem(1012);
+    QTest::mouseMove(screen.get(), QPoint(5, 5));
+    EXPECT_EQ(name->toolTip().toStdString(), Text(31238));
+    screen->OnCommand(1026);
+    List()->SelectRow(List()->FindRowByLocation(1));
+    QTest::mouseMove(screen.get(), QPoint(6, 6));
+    EXPECT_EQ(name->toolTip().toStdString(), Text(31237));
 }

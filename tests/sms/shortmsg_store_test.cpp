@@ -16,6 +16,7 @@
 #include "strutil.h"
 #include "utilities.h"
 #include "zorqmmidoc.h"
+#include "user_actions.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -493,6 +494,46 @@ TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndSaysTheDeleti
     EXPECT_FALSE(screen->List()->IsRowSelected(0));
     EXPECT_TRUE(screen->List()->IsRowSelected(1));
     EXPECT_TRUE(screen->List()->IsRowSelected(2));
+}
+
+TEST_F(ShortMsgStoreTest, ThePCButtonsMenuSwitchesTheMessageSourceToAnotherFile)
+{
+    MakePCDatabase("defsms.mdb", {"Default one"});
+    const std::string other = MakePCDatabase("other.mdb", {"Other one"});
+    StartPhone("");
+    Open(SMS_SRC_SIM);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
+    QWidget* pc = screen->GetDlgItem(CShortMsg::IDC_SRC_PC);
+    // A right click on the real button, then an item of its menu.
+    auto menuChoice = [&](unsigned id) {
+        bool chosen = false;
+        zorqtest::OnPopup([&](QMenu* menu) {
+            chosen = zorqtest::ClickMenuItem(menu, id);
+            if (!chosen)
+                menu->close();
+        });
+        zorqtest::RightClick(pc, QPoint(4, 4));
+        Pump();
+        return chosen;
+    };
+    SetFileDlgRunner([other](CQXFileDlg& d) {
+        d.selectFile(QString::fromStdString(other));
+        return IDOK;
+    });
+    ASSERT_TRUE(menuChoice(32852));  // "Open a PC database..."
+    EXPECT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Other one"}));
+    EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), "other.mdb");
+
+    // "New PC database...": a new, empty message file is the source.
+    SetFileDlgRunner([this](CQXFileDlg& d) {
+        d.selectFile(QString::fromStdString(PCPath("fresh.mdb")));
+        return IDOK;
+    });
+    ASSERT_TRUE(menuChoice(32851));
+    EXPECT_TRUE(Texts().empty());
+    EXPECT_TRUE(FileExists(PCPath("fresh.mdb")));
+    EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), "fresh.mdb");
 }
 
 TEST_F(ShortMsgStoreTest, AnotherPCDatabaseANewOneAndBackToTheDefault)

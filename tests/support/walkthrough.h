@@ -12,6 +12,8 @@
 #include <QDir>
 #include <QImage>
 #include <QLabel>
+#include <QList>
+#include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
 #include <QString>
@@ -114,6 +116,28 @@ inline QString SaveScreen(QWidget* widget, const QString& name)
     for (const QString& clipped : ClippedTexts(widget))
         ADD_FAILURE() << "walk-through " << name.toStdString() << ": cut off: " << clipped.toStdString();
     return image.save(path, "PNG") ? path : QString();
+}
+
+// The same with the windows that float over it as they show at that moment
+// (an open popup menu and its submenus, a drag image): each is painted
+// where it stands on the screen.
+inline QString SaveScreenWithOverlays(QWidget* widget, const QList<QWidget*>& overlays, const QString& name)
+{
+    if (!widget)
+        return QString();
+    for (int i = 0; i < 3; ++i)
+        QCoreApplication::processEvents();
+    QPixmap shot = widget->grab();
+    {
+        QPainter p(&shot);
+        for (QWidget* w : overlays)
+            if (w && w->isVisible())
+                p.drawPixmap(widget->mapFromGlobal(w->mapToGlobal(QPoint(0, 0))), w->grab());
+    }
+    if (shot.isNull() || !QDir().mkpath(ScreensDir()))
+        return QString();
+    const QString path = ScreensDir() + QLatin1Char('/') + name + QStringLiteral(".png");
+    return shot.save(path, "PNG") ? path : QString();
 }
 
 }  // namespace zorqtest

@@ -262,6 +262,41 @@ TEST_F(ProgramWindow, EachMenuPictureOpensItsScreenAndBackReturnsToTheMenu)
     EXPECT_TRUE(app.shown.empty()) << app.shown.front().toStdString();
 }
 
+TEST_F(ProgramWindow, EveryScreensMessageIconOpensTheReceivedMessages)
+{
+    for (int picture : {1, 3, 4, 5}) {  // phonebook, melodies, data, set-up
+        SCOPED_TRACE(picture);
+        if (!IsScreenRegistered(picture) || !IsScreenRegistered(SCREEN_SHORTMSG))
+            continue;
+        QPointer<CZorqMenu> menu = Menu();
+        ASSERT_NE(menu, nullptr);
+        Click(menu, menu->MenuRegion(picture).boundingRect().center());
+        ASSERT_TRUE(Until([&] { return menu.isNull(); }));
+        QPointer<CMainView> screen = Active();
+        ASSERT_NE(screen, nullptr);
+        const QPoint icon = screen->MessageRegion().boundingRect().center();
+
+        // Nothing unread: the icon is only a picture.
+        Click(screen, icon);
+        Until([] { return false; }, 100);
+        ASSERT_EQ(Active(), screen.data());
+
+        ASSERT_EQ(sim->command("sms-receive SM +3361234 Hello"), "ok");
+        ASSERT_EQ(sim->command("indicator message 1"), "ok");
+        ASSERT_TRUE(Until([&] { return screen->Status().unread_msg == 1 && screen->Status().sms_full == 0; }));
+        Click(screen, icon);
+        ASSERT_TRUE(Until([&] { return screen.isNull(); })) << "the screen gives way to the messages";
+        ASSERT_NE(Active(), nullptr);
+        EXPECT_EQ(Active()->GetViewKind(), VIEW_SHORTMSG);
+
+        // Back to the menu for the next screen, with nothing unread.
+        ASSERT_EQ(sim->command("indicator message 0"), "ok");
+        QPointer<CMainView> messages = Active();
+        QTest::mouseClick(messages->QuitButton(), Qt::LeftButton);
+        ASSERT_TRUE(Until([&] { return messages.isNull() && Menu() && Menu()->Status().unread_msg == 0; }));
+    }
+}
+
 TEST_F(ProgramWindow, TheHeaderPicturesMenuAndTheTrayMenuOpenTheAboutBox)
 {
     // Left click on the menu screen: the window's commands, Close enabled.
