@@ -33,7 +33,7 @@ namespace {
 // What the engine needs from the program around it.
 class AppEngineHost : public EngineHost {
 public:
-    explicit AppEngineHost(CZorqMMIApp* app) : app_(app), uiThread_(std::this_thread::get_id()) {}
+    AppEngineHost(CZorqMMIApp* app, CAppLoop* loop) : app_(app), loop_(loop), uiThread_(std::this_thread::get_id()) {}
 
     bool DispatchOneMessage() override
     {
@@ -65,6 +65,13 @@ public:
     }
     int AskSecurityCode(int pinState) override { return app_->AskSecurityCode(pinState); }
     void Trace(const std::string& line) override { WriteDebug(line); }
+    void PortClosing(int fd) override
+    {
+        // A worker's request runs with the notifier off; the loop drops it
+        // at its next wake.
+        if (OnUiThread())
+            loop_->ForgetSerial(fd);
+    }
     std::string ProgramFolder() override { return app_->GetAppDir(); }
     std::string FilesFolder() override { return app_->GetFilesDir(); }
 
@@ -87,6 +94,7 @@ private:
     }
 
     CZorqMMIApp* app_;
+    CAppLoop* loop_;
     std::thread::id uiThread_;
 };
 
@@ -111,7 +119,7 @@ bool IsUserInput(QEvent::Type t)
 
 }  // namespace
 
-CAppLoop::CAppLoop(CZorqMMIApp* app) : app_(app), host_(std::make_unique<AppEngineHost>(app)) {}
+CAppLoop::CAppLoop(CZorqMMIApp* app) : app_(app), host_(std::make_unique<AppEngineHost>(app, this)) {}
 
 CAppLoop::~CAppLoop()
 {
@@ -154,6 +162,18 @@ void CAppLoop::Stop()
     idleOwed_ = false;
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->removeEventFilter(this);
+}
+
+void CAppLoop::ForgetSerial(int fd)
+{
+    if (fd != serialFd_ || !serial_)
+        return;
+    // Off at once (the notifier leaves the dispatcher's poll set), deleted
+    // later: this may run inside the notifier's own signal.
+    serial_->setEnabled(false);
+    serial_->deleteLater();
+    serial_ = nullptr;
+    serialFd_ = -1;
 }
 
 void CAppLoop::WatchSerial()
@@ -364,5 +384,6 @@ int CZorqMMIApp::ExitInstance()
     gv_SPIO_com_status = SPIO_no_com_available;
     if (IsSmallScreen())
         RestoreTaskbarTopmost();
+    FlushDebugRepeats();
     return 1;
 }

@@ -32,6 +32,8 @@ public:
 
     // One wake: tick, port, and idle work when allowed.
     void Step();
+    // The port `fd` is being closed: its notifier goes now.
+    void ForgetSerial(int fd);
 
     static std::atomic<int> workerRequests;
     static std::atomic<bool> engineOnWorker;

@@ -344,13 +344,15 @@ void CZorqMMIApp::IdleDocumentWork()
     if (!m_pDoc)
         return;
     // A link change noted by polling: the detection runs here, outside the
-    // request that noticed it.
-    if ((m_pDocWindows && m_pDocWindows->TakeRefresh()) || m_pDoc->TakeLinkChange()) {
+    // request that noticed it, once however many times it was noted, and
+    // quietly: the quick link test, no progress window.
+    const bool noted = m_pDocWindows && m_pDocWindows->TakeRefresh();
+    if (m_pDoc->TakeLinkChange() || noted) {
         CViewFrame* frame = GetViewFrame();
         if (CMainView* view = frame ? frame->GetActiveView() : nullptr)
-            view->OnRefresh();
+            view->OnQuietRefresh();
         else
-            m_pDoc->mmi_NewMobileDetect(true);
+            m_pDoc->mmi_NewMobileDetect(false);
         if (m_bShutDown || !m_pDoc)
             return;
     }

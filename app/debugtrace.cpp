@@ -36,7 +36,44 @@ std::string Prefix(const std::string& first)
     return FormatTraceTime(std::time(nullptr)) + " : ";
 }
 
+// A line that comes again and again (a fault met in a loop) is written a few
+// times; the rest of the run is counted and told in one line when another
+// line comes, so the trace stays readable and its size bounded.
+constexpr int kRepeatsKept = 3;
+std::string g_lastBody;
+int g_run = 0;
+long g_dropped = 0;
+
+void WriteDropped()
+{
+    if (g_dropped == 0)
+        return;
+    AppendLine(FormatTraceTime(std::time(nullptr)) + " : ... repeated " + std::to_string(g_dropped) + " times\r\n");
+    g_dropped = 0;
+}
+
+void Emit(const std::string& prefix, const std::string& body)
+{
+    if (!gv_bDebugRaw && !body.empty() && body == g_lastBody) {
+        if (++g_run > kRepeatsKept) {
+            ++g_dropped;
+            return;
+        }
+    } else {
+        WriteDropped();
+        g_lastBody = body;
+        g_run = 1;
+    }
+    AppendLine(prefix + body + "\r\n");
+}
+
 }  // namespace
+
+void FlushDebugRepeats()
+{
+    if (gv_bDebug)
+        WriteDropped();
+}
 
 std::string FormatTraceTime(std::time_t t)
 {
@@ -63,6 +100,9 @@ void InitDebugFile(const std::string& programFolder)
         return;
     gv_strDebugFile = (programFolder.empty() ? GetExecutableFolder() : programFolder) + "debug.txt";
     ::unlink(gv_strDebugFile.c_str());
+    g_lastBody.clear();
+    g_run = 0;
+    g_dropped = 0;
     gv_bDebug = 1;
     gv_bDebugRaw = 1;
     const std::time_t now = std::time(nullptr);
@@ -85,21 +125,21 @@ void WriteDebug(const std::string& s1, const std::string& s2, const std::string&
 {
     if (!gv_bDebug)
         return;
-    AppendLine(Prefix(s1) + s1 + s2 + s3 + s4 + "\r\n");
+    Emit(Prefix(s1), s1 + s2 + s3 + s4);
 }
 
 void WriteDebugInt(const std::string& text, int n)
 {
     if (!gv_bDebug)
         return;
-    AppendLine(Prefix(text) + text + std::to_string(n) + "\r\n");
+    Emit(Prefix(text), text + std::to_string(n));
 }
 
 void WriteDebugInt2(const std::string& text, int first, int second)
 {
     if (!gv_bDebug)
         return;
-    AppendLine(Prefix(text) + text + std::to_string(first) + " " + std::to_string(second) + "\r\n");
+    Emit(Prefix(text), text + std::to_string(first) + " " + std::to_string(second));
 }
 
 int IsDebugMode() { return gv_bDebug; }

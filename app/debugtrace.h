@@ -18,6 +18,8 @@ void WriteDebug(const std::string& s1, const std::string& s2 = std::string(),
 void WriteDebugInt(const std::string& text, int n);
 void WriteDebugInt2(const std::string& text, int first, int second);
 int IsDebugMode();
+// Writes the count of a repeated last line that is still untold.
+void FlushDebugRepeats();
 // "hh:mm:ss" and "mm/dd/yyyy" of a local time.
 std::string FormatTraceTime(std::time_t t);
 std::string FormatTraceDate(std::time_t t);

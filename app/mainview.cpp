@@ -863,6 +863,13 @@ void CMainView::OnRefresh()
     m_bDetectArgument = 1;
 }
 
+void CMainView::OnQuietRefresh()
+{
+    m_bShowProgress = 0;
+    m_bDetectArgument = 0;
+    OnRefresh();
+}
+
 void CMainView::OnQuitView()
 {
     QApplication::setOverrideCursor(Qt::WaitCursor);
@@ -904,6 +911,11 @@ void CMainView::OnTrayDblClick()
         return;
     CZorqMMIDoc* doc = GetDocument();
     if (!doc)
+        return;
+    // While the new-message box waits for its answer the screen stays: the
+    // box's own OK is the way on.
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (doc->IsNewMsgBoxShown() || (app && app->IsSMSBoxShown()))
         return;
     // The switch clears the closing flag itself, and only when it happens.
     if (m_status.unread_msg == 1 && m_status.sms_full == 0)

@@ -137,6 +137,9 @@ public:
 
     // ---- Commands ---------------------------------------------------------------------
     virtual void OnRefresh();
+    // The re-detection after a link change: both refresh flags cleared, then
+    // the refresh.
+    void OnQuietRefresh();
     virtual void OnQuitView();
     void OnHelp();
     void OnStartUp();

@@ -210,6 +210,8 @@ public:
     // Non-zero when the phone reported message profiles.
     int GetSMSParamState() const;
     int GetNewMsgCount() const { return m_nNewMsgCount; }
+    // The new-message box is on screen.
+    bool IsNewMsgBoxShown() const { return m_bNewMsgBoxShown; }
     void ResetNewMsgCount() { m_nNewMsgCount = 0; }
     void DecNewMsgCount(int count);
     MTR_RESULT SetupPB();

@@ -244,12 +244,14 @@ enum : uint16_t {
     ATI_TIMER_COMMAND = 0x0200,   // command time-out: [3] 0, [4] AT_REQ
     ATI_TIMER_RESYNC = 0x0201,    // resynchronisation: [2] waiting-request mark
     ATI_MSG_ABORT = 0x0203,       // task 0 gave up waiting: end the running command
+    ATI_MSG_HANGUP = 0x0206,      // the port hung up: end the running command, link lost
     // Timers and scripts of task 0
     MTR_TIMER_POLL_SCRIPT = 0x0200,
     MTR_TIMER_BATTERY = 0x0201,
     MTR_TIMER_MSG_ICON = 0x0202,
     MTR_TIMER_IS_ALIVE = 0x0204,
     MTR_TIMER_DIAL = 0x0205,
+    MTR_MSG_HANGUP = 0x0206,      // the port hung up and was closed (for polling)
     MTR_POLL_ONCE = 0x0300,
 };
 

@@ -4,6 +4,7 @@
 #include <cstdlib>
 
 #include "ati.h"
+#include "serial.h"
 
 int gv_SPIO_com_status = SPIO_no_com_available;
 
@@ -247,7 +248,9 @@ void ati_dispatch(krn_msg* req)
 {
     uint16_t number = krn_msg_number(req);
     bool link = gv_SPIO_com_status == SPIO_com_available;
-    if (!link && number != AT_REQ_CGMI && number != AT_REQ_MVER && number != AT_REQ_AT) {
+    // A port that hung up takes nothing until it is opened again: the
+    // request would only wait for its time-out.
+    if (serial_hung_up() || (!link && number != AT_REQ_CGMI && number != AT_REQ_MVER && number != AT_REQ_AT)) {
         ati_free(req);
         ati_send_result(AT_RESULT_NO_LINK);
         return;
@@ -355,6 +358,25 @@ void ati_handle_stop(krn_msg* msg)
     }
     if (number == ATI_TIMER_RESYNC) {
         handle_resync_timer(msg);
+        return;
+    }
+    if (number == ATI_MSG_HANGUP) {
+        // The port is gone: nothing can answer the running command and there
+        // is no line to drain. It ends now with the link-lost result, and so
+        // does a request that waited behind it.
+        ati_free(msg);
+        const bool running = ati_command != AT_CMD_NONE && ati_command != AT_CMD_RESYNC;
+        abort_command();
+        if (running)
+            ati_send_result(AT_RESULT_NO_LINK);
+        if (waiting) {
+            ati_free(waiting);
+            waiting = nullptr;
+            ati_send_result(AT_RESULT_NO_LINK);
+        }
+        ati_input_reset();
+        ati_parse_state = ATI_PARSE_KEYWORD;
+        ati_silent = true;
         return;
     }
     if (number == ATI_MSG_ABORT) {

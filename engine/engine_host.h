@@ -31,6 +31,10 @@ public:
     // 2 when the user cancelled.
     virtual int AskSecurityCode(int pin_state) = 0;
 
+    // The serial port's descriptor is about to be closed: whoever watches it
+    // must stop now.
+    virtual void PortClosing(int fd) { (void)fd; }
+
     // One line of the program trace ("debug.txt").
     virtual void Trace(const std::string& line) = 0;
 

@@ -201,6 +201,7 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
     case MTR_TIMER_BATTERY:
     case MTR_TIMER_MSG_ICON:
     case MTR_TIMER_DIAL:
+    case MTR_MSG_HANGUP:
     case MTR_POLL_ONCE:
         krn_queue_put_front(&gv_poll_queue, msg);
         return MTR_DONE;

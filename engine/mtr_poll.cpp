@@ -157,6 +157,16 @@ void silence()
                   "mtr_poll -> Appel de mmi_TestComWithMobile sur SILENCE");
 }
 
+// The serial layer closed a port that hung up. The running request has
+// already ended; the link is lost once, whatever else reports it too.
+void hang_up()
+{
+    mtr_cancel_poll_scripts();
+    if (gv_pDoc && gv_SPIO_com_status == SPIO_com_available)
+        link_lost("gv_SPIO_com_status set to SPIO_no_com_available in mtr_poll() (case HANGUP).",
+                  "mtr_poll -> Appel de mmi_TestComWithMobile sur HANGUP");
+}
+
 void is_alive()
 {
     engine_trace("mtr_poll -> appel de mtr_GEN_test_communication.");
@@ -416,6 +426,9 @@ void mtr_poll_entry(krn_msg* m)
         return;
     case MTR_TIMER_IS_ALIVE:
         is_alive();
+        return;
+    case MTR_MSG_HANGUP:
+        hang_up();
         return;
     default:
         break;

@@ -29,6 +29,10 @@ namespace {
 
 int g_fd = -1;
 uint16_t g_last_port = 0;
+std::string g_path;       // the open port's device node
+bool g_hung_up = false;   // the port hung up and was closed; cleared by the next open
+bool g_open_test = false; // Init_Serial's own read test is running
+long g_node_checked = 0;  // when the device node was last looked for (ms)
 // What the AT task parses becomes confirms for task 0, and a confirm must
 // always find a block, as must the answer of the running command. While the
 // blocks run low (a burst of answers or indications waiting in task 0's
@@ -99,6 +103,53 @@ size_t fitting_portion(const uint8_t* in, size_t length, int room)
 }
 
 void sleep_ms(int ms) { usleep(static_cast<useconds_t>(ms) * 1000); }
+
+long mono_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_MONOTONIC, &ts);
+    return ts.tv_sec * 1000L + ts.tv_nsec / 1000000L;
+}
+
+// Errors that mean the device is gone (a pulled cable, a closed
+// pseudo-terminal), not a passing hitch.
+bool is_hang_up_error(int e) { return e == EIO || e == ENXIO || e == ENODEV || e == EBADF || e == EPIPE; }
+
+// Whether the line says it hung up, or its device node vanished. The node
+// is looked for at most once a second: it is a file-system call.
+bool line_hung_up()
+{
+    pollfd p{g_fd, POLLIN, 0};
+    if (poll(&p, 1, 0) > 0 && (p.revents & (POLLHUP | POLLERR | POLLNVAL)))
+        return true;
+    const long now = mono_ms();
+    if (!g_path.empty() && now - g_node_checked >= 1000) {
+        g_node_checked = now;
+        if (access(g_path.c_str(), F_OK) != 0 && errno == ENOENT)
+            return true;
+    }
+    return false;
+}
+
+// A port that hung up is closed at once, and the loss is told once: the
+// running command ends with the link-lost result (task ATI) and polling
+// learns of it (task 0). Until the next open, every read and write fails at
+// once, so nothing can spin on a dead descriptor.
+void hang_up(const char* why, int error)
+{
+    engine_trace(std::string("Serial : the port hung up (") + why + (error ? std::string(": ") + std::strerror(error) : std::string()) +
+                 "), it is closed");
+    Close_Serial();
+    g_hung_up = true;
+    if (g_open_test)
+        return;  // Init_Serial reports this one through its result
+    krn_msg* m = ati_alloc(2);
+    krn_set_msg_number(m, ATI_MSG_HANGUP);
+    ati_kernel.send(KRN_TASK_ATI, m);
+    krn_msg* notice = ati_alloc(2);
+    krn_set_msg_number(notice, MTR_MSG_HANGUP);
+    ati_kernel.send(KRN_TASK_MAIN, notice);
+}
 
 // Natural order: ttyS2 before ttyS10.
 bool natural_less(const std::string& a, const std::string& b)
@@ -249,9 +300,15 @@ int Init_Serial(uint16_t port)
         return 0;
     }
     g_fd = fd;
+    g_path = path;
+    g_node_checked = mono_ms();
     g_last_port = port;
+    g_hung_up = false;
     Break_Serial_Line();
-    if (Read_Serial_Line() == 0) {
+    g_open_test = true;
+    const int answered = Read_Serial_Line();
+    g_open_test = false;
+    if (answered == 0) {
         engine_trace("Init_Serial : Try to read serial line but failed");
         engine_trace("Init_Serial : Close the port");
         Close_Serial();
@@ -266,11 +323,18 @@ void Close_Serial()
     if (g_trace)
         std::fflush(g_trace);
     if (g_fd >= 0) {
+        // Whoever watches the descriptor lets go of it before it is closed
+        // (a closed descriptor in a poll set wakes it at once, for ever).
+        if (EngineHost* host = engine_host())
+            host->PortClosing(g_fd);
         close(g_fd);
         g_fd = -1;
     }
+    g_path.clear();
     g_in_held = 0;
 }
+
+bool serial_hung_up() { return g_hung_up; }
 
 int Read_Serial_Line()
 {
@@ -283,6 +347,11 @@ int Read_Serial_Line()
         if (g_in_held < AT_IN_MAX) {
             int count = 0;
             if (ioctl(g_fd, FIONREAD, &count) != 0) {
+                const int e = errno;
+                if (is_hang_up_error(e)) {
+                    hang_up("no count", e);
+                    return 0;
+                }
                 engine_trace("Read_Serial_Line ClearCommError failed");
                 count = AT_IN_MAX;  // read what is there, without waiting
             }
@@ -290,8 +359,17 @@ int Read_Serial_Line()
             if (n > 0) {
                 ssize_t got = read(g_fd, g_in + g_in_held, static_cast<size_t>(n));
                 if (got <= 0) {
-                    if (!(got < 0 && (errno == EAGAIN || errno == EINTR) && count == AT_IN_MAX)) {
+                    const int e = got < 0 ? errno : 0;
+                    if (got < 0 && is_hang_up_error(e)) {
+                        hang_up("read", e);
+                        return 0;
+                    }
+                    if (!(got < 0 && (e == EAGAIN || e == EINTR) && count == AT_IN_MAX)) {
                         engine_trace("Read_Serial_Line lg == 0 Might be a problem");
+                        // No byte where bytes were announced: the end of a
+                        // line that hung up, or a passing fault.
+                        if (line_hung_up())
+                            hang_up("no byte", 0);
                         return 0;
                     }
                     // The count was a guess and nothing was waiting.
@@ -299,6 +377,9 @@ int Read_Serial_Line()
                     g_bytes_in += static_cast<uint64_t>(got);
                     g_in_held += static_cast<size_t>(got);
                 }
+            } else if (count == 0 && g_in_held == 0 && line_hung_up()) {
+                hang_up("hang-up", 0);
+                return 0;
             }
         }
         if (g_in_held == 0)
@@ -375,6 +456,10 @@ void Send_Serial_Line(const uint8_t* block)
             done += static_cast<size_t>(w);
             g_bytes_out += static_cast<uint64_t>(w);
             continue;
+        }
+        if (w < 0 && is_hang_up_error(errno)) {
+            hang_up("write", errno);
+            return;
         }
         if (w < 0 && errno != EAGAIN && errno != EINTR)
             break;

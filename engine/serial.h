@@ -23,6 +23,9 @@ void Serial_Output(krn_msg* msg);
 
 // The open port's descriptor, -1 when closed (for poll()).
 int serial_fd();
+// True from the moment the port hung up (and was closed) until the next
+// successful Init_Serial: requests then fail at once.
+bool serial_hung_up();
 // The text as the traces show it: the codes of +CPIN=, +CLCK= and +CPWD=
 // written as '*'.
 std::string serial_mask_codes(const std::string& text);

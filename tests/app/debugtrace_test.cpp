@@ -82,6 +82,33 @@ TEST_F(TraceTest, LineFormats)
     EXPECT_NE(ReadFile(TracePath()).find(longText + "\r\n"), std::string::npos);
 }
 
+TEST_F(TraceTest, ALineRepeatedInARowIsWrittenAFewTimesThenCounted)
+{
+    WriteIniProfileInt("Pellard", "Debug", 1);
+    InitDebugFile(dir_.path());
+    const size_t headerSize = ReadFile(TracePath()).size();
+    for (int i = 0; i < 1000; ++i)
+        WriteDebug("Read_Serial_Line ClearCommError failed");
+    for (int i = 0; i < 5; ++i)
+        WriteDebugInt("X::Count -> ", 7);
+    WriteDebugInt("X::Count -> ", 8);
+    WriteDebug("A -> ", "b");
+    WriteDebug("A -> b");  // the same text, whatever its pieces
+    WriteDebug("A -> b");
+    WriteDebug("A -> b");
+    FlushDebugRepeats();
+    FlushDebugRepeats();  // told once
+    const std::string body = ReadFile(TracePath()).substr(headerSize);
+    const std::string t = "\\d\\d:\\d\\d:\\d\\d : ";
+    const std::regex lines(t + "Read_Serial_Line ClearCommError failed\r\n" + t +
+                           "Read_Serial_Line ClearCommError failed\r\n" + t +
+                           "Read_Serial_Line ClearCommError failed\r\n" + t + "\\.\\.\\. repeated 997 times\r\n" +
+                           t + "X::Count -> 7\r\n" + t + "X::Count -> 7\r\n" + t + "X::Count -> 7\r\n" + t +
+                           "\\.\\.\\. repeated 2 times\r\n" + t + "X::Count -> 8\r\n" + t + "A -> b\r\n" + t +
+                           "A -> b\r\n" + t + "A -> b\r\n" + t + "\\.\\.\\. repeated 1 times\r\n");
+    EXPECT_TRUE(std::regex_match(body, lines)) << body;
+}
+
 TEST_F(TraceTest, UnwritableTraceLosesLinesSilently)
 {
     WriteIniProfileInt("Pellard", "Debug", 1);

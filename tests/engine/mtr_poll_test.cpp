@@ -199,6 +199,87 @@ TEST_F(PollTest, AMutedPhoneIsALostLinkAndTheLinkTestFindsItAgain)
     EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_DONE);
 }
 
+double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+long Count(const std::string& text, const std::string& what)
+{
+    long n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+TEST_F(PollTest, APortThatHangsUpIsClosedOnceAndEveryLaterRequestFailsAtOnce)
+{
+    Start();
+    // The phone is pulled while a request waits for its answer (a muted
+    // phone would otherwise answer with the command's time-out).
+    sim->command("mute on");
+    host.on_dispatch = [&] { sim->command("unplug"); };
+    std::string id;
+    auto t0 = std::chrono::steady_clock::now();
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
+    const auto waited = std::chrono::steady_clock::now() - t0;
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(waited).count(), 1000)
+        << "the request ended by the hang-up, not by its time-out";
+    EXPECT_EQ(serial_fd(), -1);
+    EXPECT_TRUE(serial_hung_up());
+    ASSERT_TRUE(IdleUntil([&] { return doc.count("link ") > 0; }, 2000)) << doc.all();
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+    EXPECT_TRUE(doc.has("link 1")) << doc.all();
+
+    // From now on everything fails at once and nothing is told again.
+    const size_t traced = host.trace.size();
+    const double c0 = CpuSeconds();
+    t0 = std::chrono::steady_clock::now();
+    for (int i = 0; i < 200; ++i) {
+        EXPECT_EQ(Read_Serial_Line(), 0);
+        EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
+    }
+    EXPECT_LT(std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count(),
+              1000);
+    IdleUntil([] { return false; }, 1000);
+    EXPECT_LT(CpuSeconds() - c0, 0.25) << "one idle second after 200 refused requests";
+    EXPECT_EQ(doc.count("link "), 1) << doc.all();
+    EXPECT_EQ(Count(host.trace, "the port hung up"), 1) << host.trace;
+    EXPECT_EQ(Count(host.trace.substr(traced), "Read_Serial_Line"), 0) << host.trace.substr(traced, 2000);
+
+    // Plugged back (a new phone on the same port entry): the link test
+    // opens the port again and the phone answers.
+    Sim(1);
+    WriteIniProfileInt("PoolingTime", "Pool", 1);
+    mtr_arm_is_alive();
+    ASSERT_TRUE(IdleUntil([&] { return gv_SPIO_com_status == SPIO_com_available; }, 5000)) << doc.all();
+    EXPECT_FALSE(serial_hung_up());
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_DONE);
+    EXPECT_EQ(id, "Quenvale");
+}
+
+TEST_F(PollTest, APortThatHangsUpBetweenRequestsIsNoticedAtIdleTime)
+{
+    Start();
+    sim->command("unplug");
+    const double c0 = CpuSeconds();
+    ASSERT_TRUE(IdleUntil([&] {
+        // What the application's idle step does.
+        Read_Serial_Line();
+        return doc.count("link ") > 0;
+    }, 2000)) << doc.all();
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+    IdleUntil([] {
+        Read_Serial_Line();
+        return false;
+    }, 1000);
+    EXPECT_LT(CpuSeconds() - c0, 0.25);
+    EXPECT_EQ(doc.count("link "), 1) << doc.all();
+    EXPECT_EQ(Count(host.trace, "the port hung up"), 1) << host.trace;
+}
+
 TEST_F(PollTest, TheLinkTestLeavesAGivenUpLinkAlone)
 {
     Start();

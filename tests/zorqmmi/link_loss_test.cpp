@@ -1,0 +1,300 @@
+// The whole program when the phone goes away: pulled (the simulator's
+// unplug) or silent and then pulled, while a screen is open. The loss is
+// told once, the program goes quiet (no spinning, no flood in its trace),
+// re-detects once with the quick test and no progress window, and a refresh
+// finds the phone again once it is back on the same port entry.
+#include "program_support.h"
+
+#include "dlgprogress.h"
+#include "handbutton.h"
+#include "mainview.h"
+#include "phonesim_client.h"
+#include "viewframe.h"
+#include "zorqapp.h"
+#include "zorqmenu.h"
+#include "zorqmmidoc.h"
+#include "zorqprogram.h"
+
+#include "at_defs.h"
+#include "krn.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <time.h>
+#include <unistd.h>
+
+namespace {
+
+using zorqtest::ProgramFolder;
+using zorqtest::WhenTrue;
+
+double CpuSeconds()
+{
+    timespec t{};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
+
+// Lets the program run (its notifiers and timers) until `done` or `ms`.
+bool RunUntil(const std::function<bool()>& done, int ms)
+{
+    QElapsedTimer t;
+    t.start();
+    while (!done()) {
+        if (t.elapsed() > ms)
+            return false;
+        QEventLoop loop;
+        QTimer::singleShot(20, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    return true;
+}
+
+// The first line of the first detection after its start line: the link test
+// it chose.
+std::string DetectionTest(const std::string& trace)
+{
+    const size_t begin = trace.find("mmi_NewMobileDetect -> BEGIN");
+    const size_t next = begin == std::string::npos ? begin : trace.find('\n', begin);
+    if (next == std::string::npos)
+        return std::string();
+    return trace.substr(next + 1, trace.find('\n', next + 1) - next - 1);
+}
+
+long Count(const std::string& text, const std::string& what)
+{
+    long n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// The longest run of one line (time stamps left aside) in a trace.
+int LongestRepeat(const std::string& trace)
+{
+    int longest = 0, run = 0;
+    std::string last;
+    size_t at = 0;
+    while (at < trace.size()) {
+        size_t end = trace.find('\n', at);
+        if (end == std::string::npos)
+            end = trace.size();
+        std::string line = trace.substr(at, end - at);
+        at = end + 1;
+        const size_t sep = line.find(" : ");
+        if (sep != std::string::npos)
+            line = line.substr(sep + 3);
+        run = (line == last && !line.empty() && line != "\r") ? run + 1 : 1;
+        last = line;
+        longest = std::max(longest, run);
+    }
+    return longest;
+}
+
+// Counts every progress window that is shown.
+class ProgressWatch : public QObject {
+public:
+    int shown = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show && qobject_cast<CDlgProgress*>(watched))
+            ++shown;
+        return false;
+    }
+};
+
+class LinkLossTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/zorq-link-tmp-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        tmp_ = tmpl;
+        oldTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp_.c_str());
+    }
+    void TearDown() override
+    {
+        if (oldTmp_.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTmp_);
+        std::system(("rm -rf '" + tmp_ + "'").c_str());
+        krn_reset_for_tests();
+    }
+
+    // Runs the program on `folder`; once it shows its window linked to the
+    // phone, `script` runs (inside the program's loop) and the program ends.
+    void RunProgram(const ProgramFolder& folder, std::function<void()> script)
+    {
+        bool scripted = false;
+        WhenTrue(
+            [] {
+                CZorqMMIApp* app = CZorqMMIApp::Instance();
+                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
+                       !QApplication::activeModalWidget() && gv_SPIO_com_status == SPIO_com_available &&
+                       !CZorqMMIApp::RequestWaiting();
+            },
+            [&] {
+                scripted = true;
+                script();
+                if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+                    app->ShutDown();
+            },
+            50000,
+            [] {
+                if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+                    app->ShutDown();
+            });
+        EXPECT_EQ(RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")}, folder.Program()), 0);
+        EXPECT_TRUE(scripted) << "the program never linked";
+    }
+
+    static CMainView* Active()
+    {
+        CViewFrame* frame = GetViewFrame();
+        return frame ? frame->GetActiveView() : nullptr;
+    }
+
+    // Opens the phonebook screen with a click on its menu picture and waits
+    // until the program has nothing left to do.
+    static bool OpenPhonebook()
+    {
+        auto* menu = qobject_cast<CZorqMenu*>(Active());
+        if (!menu)
+            return false;
+        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->MenuRegion(SCREEN_PHONEBOOK).boundingRect().center());
+        const bool ok = RunUntil(
+            [] {
+                CMainView* view = Active();
+                CZorqMMIApp* app = CZorqMMIApp::Instance();
+                return view && view->GetViewKind() == VIEW_PHONEBOOK && !QApplication::activeModalWidget() &&
+                       !CZorqMMIApp::RequestWaiting() && !app->IdleWorkPending();
+            },
+            20000);
+        if (!ok) {
+            CMainView* view = Active();
+            ADD_FAILURE() << "screen " << (view ? view->GetViewKind() : -1) << ", modal "
+                          << (QApplication::activeModalWidget() ? QApplication::activeModalWidget()->metaObject()->className() : "none")
+                          << ", request " << CZorqMMIApp::RequestWaiting() << ", idle work "
+                          << CZorqMMIApp::Instance()->IdleWorkPending();
+        }
+        return ok;
+    }
+
+    static std::string TraceFrom(const ProgramFolder& folder, size_t from)
+    {
+        const std::string trace = zorqtest::ReadFile(folder.path() + "debug.txt");
+        return from < trace.size() ? trace.substr(from) : std::string();
+    }
+
+    std::string tmp_;
+    QByteArray oldTmp_;
+};
+
+TEST_F(LinkLossTest, AnUnpluggedPhoneIsLostOnceTheProgramStaysQuietAndARefreshFindsItBack)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    std::unique_ptr<phonesim::Process> again;
+    bool onScreen = false, lostInTime = false, relinked = false;
+    double cpuShare = 1;
+    int progressAfterUnplug = -1, longestRepeat = 0;
+    std::string afterUnplug;
+    RunProgram(folder, [&] {
+        onScreen = OpenPhonebook();
+        if (!onScreen)
+            return;
+        ProgressWatch watch;
+        qApp->installEventFilter(&watch);
+        const size_t mark = zorqtest::ReadFile(folder.path() + "debug.txt").size();
+        ASSERT_EQ(sim.command("unplug"), "ok");
+        lostInTime = RunUntil([] { return gv_SPIO_com_status == SPIO_no_com_available; }, 2000);
+        // The re-detection that follows runs quietly; then the program idles.
+        RunUntil([] { return false; }, 500);
+        const double c0 = CpuSeconds();
+        QElapsedTimer wall;
+        wall.start();
+        RunUntil([] { return false; }, 5000);
+        cpuShare = (CpuSeconds() - c0) / (static_cast<double>(wall.elapsed()) / 1000.0);
+        std::printf("processor over %.1f s without the phone: %.2f %% of one core\n",
+                    static_cast<double>(wall.elapsed()) / 1000.0, cpuShare * 100);
+        progressAfterUnplug = watch.shown;
+        qApp->removeEventFilter(&watch);
+        afterUnplug = TraceFrom(folder, mark);
+        longestRepeat = LongestRepeat(zorqtest::ReadFile(folder.path() + "debug.txt"));
+
+        // Plugged back: a new phone on the same port entry; the refresh
+        // button links again.
+        again = std::make_unique<phonesim::Process>();
+        WriteIniProfileString("Ports", "COM1", again->device());
+        CMainView* view = Active();
+        ASSERT_NE(view, nullptr);
+        QTest::mouseClick(view->RefreshButton(), Qt::LeftButton);
+        relinked = RunUntil(
+            [] {
+                CZorqMMIApp* app = CZorqMMIApp::Instance();
+                return gv_SPIO_com_status == SPIO_com_available && !CZorqMMIApp::RequestWaiting() &&
+                       app->GetDocument() && app->GetDocument()->GetPBMaxLocation(1) == 250;
+            },
+            10000);
+    });
+    ASSERT_TRUE(onScreen);
+    EXPECT_TRUE(lostInTime) << "the link was not reported lost within 2 s";
+    EXPECT_LT(cpuShare, 0.05);
+    EXPECT_EQ(Count(afterUnplug, "set to SPIO_no_com_available in mtr_poll()"), 1) << afterUnplug;
+    EXPECT_EQ(Count(afterUnplug, "the port hung up"), 1) << afterUnplug;
+    // One re-detection, with the quick test, and no progress window.
+    EXPECT_EQ(Count(afterUnplug, "mmi_NewMobileDetect -> BEGIN"), 1) << afterUnplug;
+    EXPECT_NE(DetectionTest(afterUnplug).find("mtr_IsComWithMobile -> before"), std::string::npos) << afterUnplug;
+    EXPECT_EQ(progressAfterUnplug, 0);
+    EXPECT_LE(longestRepeat, 3);
+    EXPECT_LT(afterUnplug.size(), 20000u);
+    EXPECT_TRUE(relinked) << "the refresh did not link the phone that came back";
+}
+
+TEST_F(LinkLossTest, AMutedThenUnpluggedPhoneGivesOneQuietReDetection)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    // The link test runs every second.
+    zorqtest::WriteFile(folder.path() + "ZorqMMI.ini", "[Ports]\r\nCOM1=" + sim.device() +
+                                                           "\r\n[Configuration]\r\nSerialPort=1\r\n[Pellard]\r\n"
+                                                           "Debug=1\r\n[PoolingTime]\r\nPool=1\r\n");
+    bool onScreen = false, lost = false;
+    int progress = -1;
+    std::string after;
+    RunProgram(folder, [&] {
+        onScreen = OpenPhonebook();
+        if (!onScreen)
+            return;
+        ProgressWatch watch;
+        qApp->installEventFilter(&watch);
+        const size_t mark = zorqtest::ReadFile(folder.path() + "debug.txt").size();
+        ASSERT_EQ(sim.command("mute on"), "ok");
+        lost = RunUntil([] { return gv_SPIO_com_status == SPIO_no_com_available; }, 15000);
+        // The quiet re-detection's own request waits for its time-out.
+        RunUntil([&] { return Count(TraceFrom(folder, mark), "mmi_NewMobileDetect -> END") > 0; }, 15000);
+        ASSERT_EQ(sim.command("unplug"), "ok");
+        // Link tests go on every second; none of them finds the phone.
+        RunUntil([] { return false; }, 3000);
+        progress = watch.shown;
+        qApp->removeEventFilter(&watch);
+        after = TraceFrom(folder, mark);
+    });
+    ASSERT_TRUE(onScreen);
+    EXPECT_TRUE(lost);
+    EXPECT_EQ(Count(after, "set to SPIO_no_com_available in mtr_poll()"), 1) << after;
+    EXPECT_EQ(Count(after, "mmi_NewMobileDetect -> BEGIN"), 1) << after;
+    EXPECT_NE(DetectionTest(after).find("mtr_IsComWithMobile -> before"), std::string::npos) << after;
+    EXPECT_EQ(progress, 0);
+}
+
+}  // namespace
