@@ -820,7 +820,7 @@ void CMelodyView::BeginDrag(CEntryListCtrl* list)
     m_bDragging = true;
     m_bDropAllowed = false;
     const QList<int> rows = list->GetSelectedRows();
-    m_rowDrag.Begin(rows.isEmpty() ? QIcon() : list->GetRowIcon(rows.first()), QCursor::pos());
+    m_rowDrag.Begin(rows.isEmpty() ? QIcon() : list->GetRowIcon(rows.first()), QCursor::pos(), this);
     grabMouse(QCursor(MelodyIcon(QStringLiteral("232")).pixmap(32, 32), 8, 8));
 }
 

@@ -82,23 +82,38 @@ QPixmap MakeDragPicture(const QIcon& rowPicture, bool dropAllowed)
 
 CDragImage::~CDragImage() { delete m_pLabel; }
 
+void CDragImage::SetHost(QWidget* host)
+{
+    // The picture is a child of the host's window, transparent for the
+    // mouse, so the place under the cursor is still found by position
+    // (widgetAt) though the picture lies right over it.
+    QWidget* window = host ? host->window() : nullptr;
+    if (m_pLabel && m_pLabel->parentWidget() == window)
+        return;
+    delete m_pLabel;
+    m_pLabel = window ? new QLabel(window) : new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+    m_pLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pLabel->setAttribute(Qt::WA_TranslucentBackground);
+    m_pLabel->hide();
+}
+
 void CDragImage::Show(const QPixmap& picture, const QPoint& cursor)
 {
-    if (!m_pLabel) {
-        m_pLabel = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
-        m_pLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
-        m_pLabel->setAttribute(Qt::WA_TranslucentBackground);
-    }
+    if (!m_pLabel)
+        SetHost(nullptr);
     m_pLabel->setPixmap(picture);
     m_pLabel->adjustSize();
     Move(cursor);
     m_pLabel->show();
+    m_pLabel->raise();
 }
 
 void CDragImage::Move(const QPoint& cursor)
 {
-    if (m_pLabel)
-        m_pLabel->move(cursor - QPoint(8, 8));
+    if (!m_pLabel)
+        return;
+    const QPoint at = cursor - QPoint(8, 8);
+    m_pLabel->move(m_pLabel->parentWidget() ? m_pLabel->parentWidget()->mapFromGlobal(at) : at);
 }
 
 void CDragImage::Hide()
@@ -111,8 +126,9 @@ bool CDragImage::IsShown() const { return m_pLabel && m_pLabel->isVisible(); }
 
 QWidget* CDragImage::Window() const { return m_pLabel; }
 
-void CRowDragImage::Begin(const QIcon& rowPicture, const QPoint& cursor)
+void CRowDragImage::Begin(const QIcon& rowPicture, const QPoint& cursor, QWidget* host)
 {
+    m_image.SetHost(host);
     m_row = rowPicture;
     m_bAllowed = false;
     m_image.Show(MakeDragPicture(m_row, false), cursor);
@@ -229,6 +245,7 @@ Qt::DropAction CEntryDropSource::RunDrag(QWidget* from, QMimeData* data, const Q
     // drop or no-drop mark (GiveFeedback); elsewhere the drag's own picture
     // and cursors say the same.
     m_rowImages = {MakeDragPicture(rowPicture, false), MakeDragPicture(rowPicture, true)};
+    m_image.SetHost(m_pView);
     auto* drag = new QDrag(from);
     drag->setMimeData(data);
     drag->setPixmap(rowPicture.isNull() ? m_rowImages.at(0) : rowPicture.pixmap(32, 32));

@@ -10,6 +10,7 @@
 #include <QObject>
 #include <QPixmap>
 #include <QPoint>
+#include <QPointer>
 #include <QRect>
 #include <QString>
 #include <QStringList>
@@ -34,6 +35,8 @@ public:
     ~CDragImage();
     CDragImage(const CDragImage&) = delete;
     CDragImage& operator=(const CDragImage&) = delete;
+    // The widget whose window shows the picture (none: a window of its own).
+    void SetHost(QWidget* host);
     void Show(const QPixmap& picture, const QPoint& cursor);
     void Move(const QPoint& cursor);
     void Hide();
@@ -42,7 +45,7 @@ public:
     QWidget* Window() const;
 
 private:
-    QLabel* m_pLabel = nullptr;
+    QPointer<QLabel> m_pLabel;
 };
 
 // The drag of rows for the screens that drag inside themselves (melodies,
@@ -50,7 +53,7 @@ private:
 // the cursor.
 class CRowDragImage {
 public:
-    void Begin(const QIcon& rowPicture, const QPoint& cursor);
+    void Begin(const QIcon& rowPicture, const QPoint& cursor, QWidget* host);
     // The place under the cursor takes the drop or not.
     void Update(bool dropAllowed, const QPoint& cursor);
     void End();

@@ -229,7 +229,7 @@ void CObjectListWnd::OnBeginDrag()
     m_pDropButton = nullptr;
     m_list->viewport()->grabMouse(Qt::ClosedHandCursor);
     const QList<int> rows = m_list->GetSelectedRows();
-    m_rowDrag.Begin(rows.isEmpty() ? QIcon() : m_list->GetRowIcon(rows.first()), QCursor::pos());
+    m_rowDrag.Begin(rows.isEmpty() ? QIcon() : m_list->GetRowIcon(rows.first()), QCursor::pos(), m_list);
 }
 
 void CObjectListWnd::OnDragMouseMove(const QPoint& globalPos)

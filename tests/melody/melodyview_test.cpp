@@ -519,4 +519,5 @@ TEST_F(MelodyScreen, ADraggedMelodyShowsItsPictureWithTheDropMark)
     QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, pc);
     EXPECT_FALSE(view->IsDragging());
     EXPECT_FALSE(view->RowDrag().Image().IsShown());
+    EXPECT_EQ(Rows(view->PcList()).size(), 2) << "the phone's melody was copied";
 }
