@@ -165,6 +165,10 @@ CMainView::CMainView(int templateId, QWidget* parent)
 {
     setMouseTracking(true);
     setAutoFillBackground(false);
+    // Drags pass over the whole window, so its own drags show their images
+    // between the drop places too; nothing is ever dropped on it.
+    setAcceptDrops(true);
+    m_dropSource.SetView(this);
     m_pBatteryTray = std::make_unique<CTrayIcon>();
     m_pMessageTray = std::make_unique<CTrayIcon>();
     LoadTemplate();
@@ -449,12 +453,20 @@ void CMainView::OnUpdateMSParam(int)
 void CMainView::dragEnterEvent(QDragEnterEvent* e)
 {
     m_dropSource.SetOverOwnView(true);
-    QWidget::dragEnterEvent(e);
+    m_dropSource.FeedbackAt(false, mapToGlobal(e->position().toPoint()));
+    e->ignore();
+}
+
+void CMainView::dragMoveEvent(QDragMoveEvent* e)
+{
+    m_dropSource.FeedbackAt(false, mapToGlobal(e->position().toPoint()));
+    e->ignore();
 }
 
 void CMainView::dragLeaveEvent(QDragLeaveEvent* e)
 {
     m_dropSource.SetOverOwnView(false);
+    m_dropSource.FeedbackAt(false, QCursor::pos());
     QWidget::dragLeaveEvent(e);
 }
 

@@ -3,6 +3,7 @@
 // edit them, import and export files and play them on the phone or the PC.
 #pragma once
 
+#include "dragdrop.h"
 #include "mainview.h"
 #include "melodylist.h"
 #include "mmi_melody.h"
@@ -80,6 +81,7 @@ public:
     // Drops at a screen position; true when a command ran.
     bool EndDrag(const QPoint& global);
     bool IsDragging() const { return m_bDragging; }
+    const CRowDragImage& RowDrag() const { return m_rowDrag; }
     bool IsDropAllowed() const { return m_bDropAllowed; }
 
     CEntryListCtrl* PhoneList() const { return m_lstPhone; }
@@ -139,6 +141,7 @@ private:
     QTimer m_animTimer;
     int m_nAnimFrame = -1;
     bool m_bDragging = false;
+    CRowDragImage m_rowDrag;
     bool m_bDropAllowed = false;
     CEntryListCtrl* m_pDragSource = nullptr;
     int m_nPressedPlay = 0;

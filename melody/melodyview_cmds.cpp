@@ -819,6 +819,8 @@ void CMelodyView::BeginDrag(CEntryListCtrl* list)
     m_pDragSource = list;
     m_bDragging = true;
     m_bDropAllowed = false;
+    const QList<int> rows = list->GetSelectedRows();
+    m_rowDrag.Begin(rows.isEmpty() ? QIcon() : list->GetRowIcon(rows.first()), QCursor::pos(), this);
     grabMouse(QCursor(MelodyIcon(QStringLiteral("232")).pixmap(32, 32), 8, 8));
 }
 
@@ -843,6 +845,7 @@ void CMelodyView::DragMove(const QPoint& global)
         if (w == this)
             break;
     }
+    m_rowDrag.Update(allowed, global);
     if (allowed != m_bDropAllowed) {
         m_bDropAllowed = allowed;
         grabMouse(QCursor(MelodyIcon(QString::fromLatin1(allowed ? "231" : "232")).pixmap(32, 32), 8, 8));
@@ -855,6 +858,7 @@ bool CMelodyView::EndDrag(const QPoint& global)
         return false;
     DragMove(global);
     releaseMouse();
+    m_rowDrag.End();
     m_bDragging = false;
     m_pDragSource = nullptr;
     if (!m_bDropAllowed)

@@ -185,7 +185,7 @@ void CPhoneBook::OnInitialUpdate()
     GetDropSource()->ClearDropRects();
     for (int id : {IDC_COPYTO, IDC_SRC_PC, IDC_SRC_SIM, IDC_SRC_PHONE, IDC_SRC_FDN, IDC_PRINT, IDC_DELETE})
         if (QWidget* w = GetDlgItem(id))
-            GetDropSource()->AddDropRect(QRect(w->mapToGlobal(QPoint(0, 0)), w->size()));
+            GetDropSource()->AddDropPlace(w);
     m_pPane->Data().SetEditingEnabled(true);
     m_pPane->AddPaneToolTips();
     const struct { int id; int tip; } tips[] = {

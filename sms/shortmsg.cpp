@@ -231,8 +231,10 @@ void CShortMsg::OnInitialUpdate()
     m_pDropTarget->SetOwner(this);
     for (QWidget* w : std::initializer_list<QWidget*>{m_bSrcPC, m_bSrcSIM, m_bDst, m_bPrint, m_bDelete, m_bOpen,
                                                       m_bCompose})
-        if (w)
+        if (w) {
             m_pDropTarget->Register(w);
+            GetDropSource()->AddDropPlace(w);
+        }
     OnFrameMove();
     PostMessage(this, WM_MMI_DEFERRED_INIT, 0, 0);
     WriteDebugInt("SMS : Unread message type = ", 0);
@@ -576,16 +578,10 @@ void CShortMsg::OnListBeginDrag()
         return;
     auto* data = new QMimeData;
     data->setData(QString::fromLatin1(kRowsMimeType), QByteArray::number(m_list->GetSelectedCount()));
-    auto* drag = new QDrag(m_list);
-    drag->setMimeData(data);
-    const QIcon icon = LoadAppIcon(232);
-    if (!icon.isNull()) {
-        drag->setPixmap(icon.pixmap(32, 32));
-        drag->setHotSpot(QPoint(8, 8));
-    }
     m_bDragging = 1;
     m_bDragAllowed = 0;
-    drag->exec(Qt::CopyAction);
+    GetDropSource()->RunDrag(m_list, data, m_list->GetRowIcon(m_list->GetSelectedRows().first()), Qt::CopyAction,
+                             Qt::CopyAction);
     m_bDragging = 0;
 }
 

@@ -1,8 +1,12 @@
 #include "dragdrop.h"
 
+#include "uiwidgets.h"
+
 #include <QCursor>
+#include <QDrag>
 #include <QDragEnterEvent>
 #include <QLabel>
+#include <QPainter>
 #include <QMimeData>
 #include <QUrl>
 #include <QWidget>
@@ -63,6 +67,88 @@ const QList<QPixmap>* CDropOwner::GetDragImageList() { return nullptr; }
 int CDropOwner::GetDragImageOther() { return 0; }
 int CDropOwner::GetDragImageStart() { return 0; }
 
+QPixmap MakeDragPicture(const QIcon& rowPicture, bool dropAllowed)
+{
+    QPixmap picture(32, 32);
+    picture.fill(Qt::transparent);
+    QPainter p(&picture);
+    if (!rowPicture.isNull())
+        p.drawPixmap(0, 0, rowPicture.pixmap(32, 32).scaled(32, 32, Qt::KeepAspectRatio, Qt::SmoothTransformation));
+    const QIcon mark = UiLoadIcon(QLatin1String(dropAllowed ? "231" : "232"));
+    if (!mark.isNull())
+        p.drawPixmap(16, 16, mark.pixmap(16, 16));
+    return picture;
+}
+
+CDragImage::~CDragImage() { delete m_pLabel; }
+
+void CDragImage::SetHost(QWidget* host)
+{
+    // The picture is a child of the host's window, transparent for the
+    // mouse, so the place under the cursor is still found by position
+    // (widgetAt) though the picture lies right over it.
+    QWidget* window = host ? host->window() : nullptr;
+    if (m_pLabel && m_pLabel->parentWidget() == window)
+        return;
+    delete m_pLabel;
+    m_pLabel = window ? new QLabel(window) : new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
+    m_pLabel->setAttribute(Qt::WA_TransparentForMouseEvents);
+    m_pLabel->setAttribute(Qt::WA_TranslucentBackground);
+    m_pLabel->hide();
+}
+
+void CDragImage::Show(const QPixmap& picture, const QPoint& cursor)
+{
+    if (!m_pLabel)
+        SetHost(nullptr);
+    m_pLabel->setPixmap(picture);
+    m_pLabel->adjustSize();
+    Move(cursor);
+    m_pLabel->show();
+    m_pLabel->raise();
+}
+
+void CDragImage::Move(const QPoint& cursor)
+{
+    if (!m_pLabel)
+        return;
+    const QPoint at = cursor - QPoint(8, 8);
+    m_pLabel->move(m_pLabel->parentWidget() ? m_pLabel->parentWidget()->mapFromGlobal(at) : at);
+}
+
+void CDragImage::Hide()
+{
+    if (m_pLabel)
+        m_pLabel->hide();
+}
+
+bool CDragImage::IsShown() const { return m_pLabel && m_pLabel->isVisible(); }
+
+QWidget* CDragImage::Window() const { return m_pLabel; }
+
+void CRowDragImage::Begin(const QIcon& rowPicture, const QPoint& cursor, QWidget* host)
+{
+    m_image.SetHost(host);
+    m_row = rowPicture;
+    m_bAllowed = false;
+    m_image.Show(MakeDragPicture(m_row, false), cursor);
+}
+
+void CRowDragImage::Update(bool dropAllowed, const QPoint& cursor)
+{
+    if (dropAllowed != m_bAllowed || !m_image.IsShown()) {
+        m_bAllowed = dropAllowed;
+        m_image.Show(MakeDragPicture(m_row, dropAllowed), cursor);
+    }
+    m_image.Move(cursor);
+}
+
+void CRowDragImage::End()
+{
+    m_image.Hide();
+    m_bAllowed = false;
+}
+
 CEntryDropTarget::CEntryDropTarget(QObject* parent) : QObject(parent) {}
 
 void CEntryDropTarget::Register(QWidget* widget)
@@ -80,8 +166,11 @@ bool CEntryDropTarget::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragEnter: {
         auto* e = static_cast<QDragEnterEvent*>(event);
         m_effect = m_pOwner ? m_pOwner->CanDropData(widget, e->mimeData()) : Qt::IgnoreAction;
-        if (m_pOwner && m_pOwner->GetDropSource())
+        if (m_pOwner && m_pOwner->GetDropSource()) {
             m_pOwner->GetDropSource()->SetOverOwnView(true);
+            m_pOwner->GetDropSource()->FeedbackAt(m_effect != Qt::IgnoreAction,
+                                                  widget->mapToGlobal(e->position().toPoint()));
+        }
         if (m_effect == Qt::IgnoreAction) {
             e->ignore();
         } else {
@@ -93,6 +182,9 @@ bool CEntryDropTarget::eventFilter(QObject* watched, QEvent* event)
     case QEvent::DragMove: {
         // The decision taken at enter holds for the whole passage.
         auto* e = static_cast<QDragMoveEvent*>(event);
+        if (m_pOwner && m_pOwner->GetDropSource())
+            m_pOwner->GetDropSource()->FeedbackAt(m_effect != Qt::IgnoreAction,
+                                                  widget->mapToGlobal(e->position().toPoint()));
         if (m_effect == Qt::IgnoreAction) {
             e->ignore();
         } else {
@@ -125,45 +217,99 @@ bool CEntryDropTarget::eventFilter(QObject* watched, QEvent* event)
     }
 }
 
-CEntryDropSource::~CEntryDropSource() { delete m_pImage; }
+namespace {
+
+CEntryDropSource::DragRunner& DragRunnerSlot()
+{
+    static CEntryDropSource::DragRunner runner;
+    return runner;
+}
+
+}  // namespace
+
+CEntryDropSource::~CEntryDropSource() = default;
+
+void CEntryDropSource::SetDragRunner(DragRunner runner) { DragRunnerSlot() = std::move(runner); }
+
+const QList<QPixmap>* CEntryDropSource::Images() const
+{
+    if (m_bDragging && !m_rowImages.isEmpty())
+        return &m_rowImages;
+    return m_pOwner ? m_pOwner->GetDragImageList() : nullptr;
+}
+
+Qt::DropAction CEntryDropSource::RunDrag(QWidget* from, QMimeData* data, const QIcon& rowPicture,
+                                         Qt::DropActions actions, Qt::DropAction defaultAction)
+{
+    // Over the owner's window the drag shows the row's picture with the
+    // drop or no-drop mark (GiveFeedback); elsewhere the drag's own picture
+    // and cursors say the same.
+    m_rowImages = {MakeDragPicture(rowPicture, false), MakeDragPicture(rowPicture, true)};
+    m_image.SetHost(m_pView);
+    auto* drag = new QDrag(from);
+    drag->setMimeData(data);
+    drag->setPixmap(rowPicture.isNull() ? m_rowImages.at(0) : rowPicture.pixmap(32, 32));
+    drag->setHotSpot(QPoint(8, 8));
+    const QPixmap drop = UiLoadIcon(QStringLiteral("231")).pixmap(32, 32);
+    const QPixmap noDrop = UiLoadIcon(QStringLiteral("232")).pixmap(32, 32);
+    if (!drop.isNull()) {
+        drag->setDragCursor(drop, Qt::CopyAction);
+        drag->setDragCursor(drop, Qt::MoveAction);
+    }
+    if (!noDrop.isNull())
+        drag->setDragCursor(noDrop, Qt::IgnoreAction);
+    QObject::connect(drag, &QDrag::actionChanged, drag,
+                     [this](Qt::DropAction action) { FeedbackAt(action != Qt::IgnoreAction, QCursor::pos()); });
+    m_bDragging = true;
+    m_bImageShown = false;
+    m_bStartImage = false;
+    const DragRunner& runner = DragRunnerSlot();
+    const Qt::DropAction result = runner ? runner(drag) : drag->exec(actions, defaultAction);
+    if (runner)
+        drag->deleteLater();
+    EndDrag();
+    m_bDragging = false;
+    m_rowImages.clear();
+    return result;
+}
+
+void CEntryDropSource::FeedbackAt(bool offered, const QPoint& cursor)
+{
+    if (!m_bDragging || !m_pView)
+        return;
+    GiveFeedback(offered, QRect(m_pView->mapToGlobal(QPoint(0, 0)), m_pView->size()), cursor);
+}
 
 bool CEntryDropSource::HitTest(const QPoint& screenPoint) const
 {
     for (const QRect& r : m_dropRects)
         if (r.contains(screenPoint))
             return true;
+    for (QWidget* w : m_dropPlaces)
+        if (w && w->isVisible() && QRect(w->mapToGlobal(QPoint(0, 0)), w->size()).contains(screenPoint))
+            return true;
     return false;
 }
 
 void CEntryDropSource::ShowImage(int index, const QPoint& at)
 {
-    const QList<QPixmap>* images = m_pOwner ? m_pOwner->GetDragImageList() : nullptr;
+    const QList<QPixmap>* images = Images();
     m_shownImage = index;
     if (!images || index < 0 || index >= images->size())
         return;
-    if (!m_pImage) {
-        m_pImage = new QLabel(nullptr, Qt::ToolTip | Qt::FramelessWindowHint);
-        m_pImage->setAttribute(Qt::WA_TransparentForMouseEvents);
-        m_pImage->setAttribute(Qt::WA_TranslucentBackground);
-    }
-    m_pImage->setPixmap(images->at(index));
-    m_pImage->adjustSize();
-    MoveImage(at);
-    m_pImage->show();
+    m_image.Show(images->at(index), at);
 }
 
 void CEntryDropSource::MoveImage(const QPoint& at)
 {
-    // The image's hot spot is (8, 8).
-    if (m_pImage && m_shownImage >= 0)
-        m_pImage->move(at - QPoint(8, 8));
+    if (m_shownImage >= 0)
+        m_image.Move(at);
 }
 
 void CEntryDropSource::HideImage()
 {
     m_shownImage = -1;
-    if (m_pImage)
-        m_pImage->hide();
+    m_image.Hide();
 }
 
 CEntryDropSource::Feedback CEntryDropSource::GiveFeedback(bool offered, const QRect& viewRect,
@@ -171,8 +317,10 @@ CEntryDropSource::Feedback CEntryDropSource::GiveFeedback(bool offered, const QR
 {
     if (!m_pOwner || !viewRect.isValid())
         return UseDefaultCursors;
-    const int startImage = m_pOwner->GetDragImageStart();
-    const int otherImage = m_pOwner->GetDragImageOther();
+    // The drag's own row pictures: the accepted one on drop places.
+    const bool rowImages = m_bDragging && !m_rowImages.isEmpty();
+    const int startImage = rowImages ? 1 : m_pOwner->GetDragImageStart();
+    const int otherImage = rowImages ? 0 : m_pOwner->GetDragImageOther();
     if (m_bOverOwnView && HitTest(cursor)) {
         // Over one of the owner's own drop places.
         if (offered && !m_bStartImage) {

@@ -631,3 +631,10 @@ void CEntryListCtrl::startDrag(Qt::DropActions)
     // entries to other panes and programs).
     emit dragStarted();
 }
+
+QIcon CEntryListCtrl::GetRowIcon(int row) const
+{
+    if (row < 0 || row >= GetRowCount())
+        return QIcon();
+    return model_->data(model_->index(row, 0), Qt::DecorationRole).value<QIcon>();
+}

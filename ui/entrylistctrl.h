@@ -106,6 +106,8 @@ public:
     int GetRowCount() const { return model_->Rows(); }
     QString GetRowText(int row, int column) const;
     int GetRowImage(int row) const;
+    // The picture the row shows (none when it has no image).
+    QIcon GetRowIcon(int row) const;
     int GetRowParam(int row) const;
     // Rows that fit the visible area (at least 1).
     int RowsPerPage() const;

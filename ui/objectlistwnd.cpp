@@ -228,6 +228,8 @@ void CObjectListWnd::OnBeginDrag()
     m_bOverTarget = false;
     m_pDropButton = nullptr;
     m_list->viewport()->grabMouse(Qt::ClosedHandCursor);
+    const QList<int> rows = m_list->GetSelectedRows();
+    m_rowDrag.Begin(rows.isEmpty() ? QIcon() : m_list->GetRowIcon(rows.first()), QCursor::pos(), m_list);
 }
 
 void CObjectListWnd::OnDragMouseMove(const QPoint& globalPos)
@@ -243,8 +245,9 @@ void CObjectListWnd::OnDragMouseMove(const QPoint& globalPos)
     DragMove(target != nullptr, globalPos);
 }
 
-void CObjectListWnd::DragMove(bool overTarget, const QPoint&)
+void CObjectListWnd::DragMove(bool overTarget, const QPoint& globalPos)
 {
+    m_rowDrag.Update(overTarget, globalPos);
     if (overTarget != m_bOverTarget) {
         m_bOverTarget = overTarget;
         m_list->viewport()->grabMouse(overTarget ? Qt::DragCopyCursor : Qt::ClosedHandCursor);
@@ -256,6 +259,7 @@ bool CObjectListWnd::OnEndDrag()
     if (!m_bDragging)
         return false;
     m_list->viewport()->releaseMouse();
+    m_rowDrag.End();
     m_bDragging = false;
     const bool accepted = m_bOverTarget && m_pDropButton;
     m_bOverTarget = false;

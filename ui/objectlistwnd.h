@@ -9,6 +9,7 @@
 // Modify, TrashSelection and its own NewItem call.
 #pragma once
 
+#include "dragdrop.h"
 #include "entrylistctrl.h"
 #include "objectlist.h"
 
@@ -70,6 +71,7 @@ public:
     bool OnEndDrag();
     void DragMove(bool overTarget, const QPoint& globalPos);
     bool IsDragging() const { return m_bDragging; }
+    const CRowDragImage& RowDrag() const { return m_rowDrag; }
     bool IsOverTarget() const { return m_bOverTarget; }
     QPushButton* DropButton() const { return m_pDropButton; }
     // The buttons that take dragged rows: Modify and Trash, and whatever a
@@ -94,6 +96,7 @@ protected:
     int m_nIconStyle = 1;
     bool m_bScrollLayout = false;
     bool m_bDragging = false;
+    CRowDragImage m_rowDrag;
     bool m_bOverTarget = false;
     QPushButton* m_pDropButton = nullptr;
 };

@@ -408,8 +408,15 @@ Qt::DropAction CSrcList::DoOleDrag(QMimeData* data)
         delete data;
         return Qt::IgnoreAction;
     }
+    const QList<int> rows = m_list->GetSelectedRows();
+    const QIcon picture = rows.isEmpty() ? QIcon() : m_list->GetRowIcon(rows.first());
+    CDropOwner* owner = m_pTarget->Owner();
+    if (owner && owner->GetDropSource())
+        return owner->GetDropSource()->RunDrag(m_list, data, picture, Qt::CopyAction | Qt::MoveAction,
+                                               Qt::CopyAction);
     auto* drag = new QDrag(m_list);
     drag->setMimeData(data);
+    drag->setPixmap(MakeDragPicture(picture, false));
     drag->setHotSpot(QPoint(8, 8));
     return drag->exec(Qt::CopyAction | Qt::MoveAction, Qt::CopyAction);
 }

@@ -495,3 +495,29 @@ TEST_F(MelodyScreen, EscapeInThePropertiesAndEditorEndsThemAsCancel)
 }  // namespace
 
 #endif
+
+TEST_F(MelodyScreen, ADraggedMelodyShowsItsPictureWithTheDropMark)
+{
+    PutPc("a.MDY", "Bell", "A4 c100\r\n");
+    Open();
+    QApplication::processEvents();
+    SelectPhone(0);
+    // The user presses on the phone row and moves away with the button down.
+    CEntryListCtrl* phone = view->PhoneList();
+    const QPoint at = phone->visualRect(phone->model()->index(0, 0)).center();
+    QTest::mousePress(phone->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(phone->viewport(), at + QPoint(3 * step, 12 * step));
+    ASSERT_TRUE(view->IsDragging());
+    EXPECT_TRUE(view->RowDrag().Image().IsShown()) << "the row's picture follows the cursor";
+    EXPECT_FALSE(view->RowDrag().IsDropShown());
+
+    // Over the PC list the picture shows the drop mark; the drop copies.
+    const QPoint pc = view->mapFromGlobal(view->PcList()->mapToGlobal(view->PcList()->rect().center()));
+    QTest::mouseMove(view, pc);
+    EXPECT_TRUE(view->RowDrag().IsDropShown());
+    QTest::mouseRelease(view, Qt::LeftButton, Qt::NoModifier, pc);
+    EXPECT_FALSE(view->IsDragging());
+    EXPECT_FALSE(view->RowDrag().Image().IsShown());
+    EXPECT_EQ(Rows(view->PcList()).size(), 2) << "the phone's melody was copied";
+}

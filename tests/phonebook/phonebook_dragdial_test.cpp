@@ -16,6 +16,7 @@
 
 #include <QComboBox>
 #include <QLineEdit>
+#include <QDrag>
 #include <QDropEvent>
 #include <QFile>
 #include <QMimeData>
@@ -342,4 +343,79 @@ TEST_F(EntryMenuTest, AClickOnTheIdleFormStartsANewEntry)
     List()->SelectRow(List()->FindRowByLocation(1));
     QTest::mouseMove(screen.get(), QPoint(6, 6));
     EXPECT_EQ(name->toolTip().toStdString(), Text(31237));
+}
+
+// ---- A drag as the window system runs it ----------------------------------------------------
+
+namespace {
+
+// Sends a drag's passage over `w` (enter, then a move at its centre);
+// true when the place takes the drop.
+bool PassOver(QWidget* w, const QMimeData* data)
+{
+    const QPoint at = w->rect().center();
+    QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &enter);
+    QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(w, &move);
+    return move.isAccepted();
+}
+
+void Leave(QWidget* w)
+{
+    QDragLeaveEvent leave;
+    QApplication::sendEvent(w, &leave);
+}
+
+}  // namespace
+
+TEST_F(DragDialTest, ADraggedEntryShowsItsPictureAndWhetherThePlaceTakesIt)
+{
+    StartPhone();
+    Open();
+    CEntryDropSource* source = screen->GetDropSource();
+    QWidget* phone = screen->Pane()->GetPhoneButton();
+    QWidget* sim = screen->Pane()->GetSIMButton();
+    bool rowPicture = false, refusedOverScreen = false, refusedOverSIM = false, acceptedOverPhone = false;
+    int overScreen = -2, overPhone = -2;
+    Qt::DropAction dropped = Qt::IgnoreAction;
+    CEntryDropSource::SetDragRunner([&](QDrag* drag) {
+        const QMimeData* data = drag->mimeData();
+        rowPicture = !drag->pixmap().isNull();
+        // Over the screen between its drop places: the no-drop picture.
+        refusedOverScreen = !PassOver(screen.get(), data);
+        overScreen = source->Image().IsShown() ? source->ShownImage() : -1;
+        Leave(screen.get());
+        // The store shown refuses; the phone memory takes the entry.
+        refusedOverSIM = !PassOver(sim, data);
+        Leave(sim);
+        acceptedOverPhone = PassOver(phone, data);
+        overPhone = source->Image().IsShown() ? source->ShownImage() : -1;
+        zorqtest::SaveScreenWithOverlays(screen.get(), {source->Image().Window()}, QStringLiteral("drag_in_progress"));
+        QDropEvent drop(QPointF(phone->rect().center()), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton,
+                        Qt::NoModifier);
+        QApplication::sendEvent(phone, &drop);
+        dropped = drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+        return dropped;
+    });
+    // The user presses on Alice's row and moves the mouse away with the
+    // button down.
+    const int row = List()->FindRowByLocation(1);
+    const QPoint at = List()->visualRect(List()->model()->index(row, 0)).center();
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mousePress(List()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(List()->viewport(), at + QPoint(12 * step, 4 * step));
+    QTest::mouseRelease(List()->viewport(), Qt::LeftButton, Qt::NoModifier, at + QPoint(48, 16));
+    CEntryDropSource::SetDragRunner(nullptr);
+
+    EXPECT_TRUE(rowPicture) << "the drag carries the row's picture";
+    EXPECT_TRUE(refusedOverScreen);
+    EXPECT_EQ(overScreen, 0) << "the row's picture with the no-drop mark";
+    EXPECT_TRUE(refusedOverSIM);
+    EXPECT_TRUE(acceptedOverPhone);
+    EXPECT_EQ(overPhone, 1) << "the row's picture with the drop mark";
+    EXPECT_NE(dropped, Qt::IgnoreAction);
+    EXPECT_FALSE(source->Image().IsShown()) << "the picture goes with the drag";
+    EXPECT_NE(PhoneEntries("ME").find("\"Alice\""), std::string::npos) << PhoneEntries("ME");
 }

@@ -4,11 +4,14 @@
 #include "sms_fixture.h"
 
 #include "dlgmsgsend.h"
+#include "dragdrop.h"
 #include "dlgmsgtext.h"
 #include "print.h"
 #include "user_actions.h"
 #include "walkthrough.h"
 
+#include <QDrag>
+#include <QDragEnterEvent>
 #include <QHelpEvent>
 #include <QLabel>
 #include <QPlainTextEdit>
@@ -193,4 +196,58 @@ TEST_F(ShortMsgMenusTest, PrintForwardAndReplyNameTheSenderAsTheListDoes)
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_NE(rows[1].text.find("Thanks"), std::string::npos) << rows[1].text;
     EXPECT_EQ(rows[1].addr.substr(0, 4), "Ann@") << rows[1].addr;
+}
+
+TEST_F(ShortMsgMenusTest, ADraggedMessageShowsItsPictureAndIsPrintedWhereDropped)
+{
+    StartSMS();
+    OpenOnPC({{1, 1, "@+33611\r\n", "Drag me"}, {2, 1, "@+4499\r\n", "Not me"}});
+    QTemporaryDir out;
+    screen->pdf = std::make_unique<QPrinter>(QPrinter::HighResolution);
+    screen->pdf->setOutputFormat(QPrinter::PdfFormat);
+    screen->pdf->setOutputFileName(out.filePath(QStringLiteral("m.pdf")));
+    CEntryDropSource* source = screen->GetDropSource();
+    QWidget* print = Button(CShortMsg::IDC_PRINT);
+    bool rowPicture = false;
+    int overScreen = -2, overPrint = -2;
+    CEntryDropSource::SetDragRunner([&](QDrag* drag) {
+        const QMimeData* data = drag->mimeData();
+        rowPicture = !drag->pixmap().isNull();
+        auto pass = [data](QWidget* w, QEvent::Type leaveAfter) {
+            const QPoint at = w->rect().center();
+            QDragEnterEvent enter(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &enter);
+            QDragMoveEvent move(at, Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+            QApplication::sendEvent(w, &move);
+            if (leaveAfter == QEvent::DragLeave) {
+                QDragLeaveEvent leave;
+                QApplication::sendEvent(w, &leave);
+            }
+        };
+        pass(screen.get(), QEvent::None);
+        overScreen = source->Image().IsShown() ? source->ShownImage() : -1;
+        pass(screen.get(), QEvent::DragLeave);
+        pass(print, QEvent::None);
+        overPrint = source->Image().IsShown() ? source->ShownImage() : -1;
+        QDropEvent drop(QPointF(print->rect().center()), Qt::CopyAction, data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(print, &drop);
+        return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+    });
+    const QPoint at = List()->visualRect(List()->model()->index(0, 0)).center();
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mousePress(List()->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(List()->viewport(), at + QPoint(12 * step, 4 * step));
+    QTest::mouseRelease(List()->viewport(), Qt::LeftButton, Qt::NoModifier, at + QPoint(48, 16));
+    CEntryDropSource::SetDragRunner(nullptr);
+    QCoreApplication::processEvents();
+
+    EXPECT_TRUE(rowPicture);
+    EXPECT_EQ(overScreen, 0) << "the no-drop picture between the buttons";
+    EXPECT_EQ(overPrint, 1) << "the drop picture over the print button";
+    EXPECT_FALSE(source->Image().IsShown());
+    EXPECT_TRUE(PrintJobTexts().contains(QStringLiteral("\tDrag me"), Qt::CaseSensitive) ||
+                PrintJobTexts().join('|').contains(QStringLiteral("Drag me")))
+        << PrintJobTexts().join('|').toStdString();
+    EXPECT_FALSE(PrintJobTexts().join('|').contains(QStringLiteral("Not me")));
 }

@@ -209,3 +209,27 @@ TEST_F(PanelTest, TheRowThatNeedsAScrollBarNarrowsColumnZeroOnce)
 }
 
 }  // namespace
+
+TEST_F(PanelTest, ADraggedRowShowsItsPictureWithTheDropOrNoDropMark)
+{
+    Add(new Item("alpha"));
+    panel->SetDocument(&list);
+    QPushButton* dropped = nullptr;
+    QObject::connect(panel, &CObjectListWnd::droppedOn, [&](QPushButton* b) { dropped = b; });
+    QWidget* rows = panel->GetListCtrl()->viewport();
+    const QPoint at = panel->GetListCtrl()->visualRect(panel->GetListCtrl()->model()->index(0, 0)).center();
+    QTest::mouseClick(rows, Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mousePress(rows, Qt::LeftButton, Qt::NoModifier, at);
+    for (int step = 1; step <= 4; ++step)
+        QTest::mouseMove(rows, at + QPoint(12 * step, 2 * step));
+    ASSERT_TRUE(panel->IsDragging());
+    EXPECT_TRUE(panel->RowDrag().Image().IsShown());
+    EXPECT_FALSE(panel->RowDrag().IsDropShown()) << "the list itself takes no drop";
+
+    const QPoint trash = rows->mapFromGlobal(panel->GetTrashButton()->mapToGlobal(QPoint(5, 5)));
+    QTest::mouseMove(rows, trash);
+    EXPECT_TRUE(panel->RowDrag().IsDropShown());
+    QTest::mouseRelease(rows, Qt::LeftButton, Qt::NoModifier, trash);
+    EXPECT_EQ(dropped, panel->GetTrashButton());
+    EXPECT_FALSE(panel->RowDrag().Image().IsShown());
+}
