@@ -339,7 +339,7 @@ TEST_F(EntryMenuTest, AClickOnTheIdleFormStartsANewEntry)
     QWidget* name = screen->GetDlgItem(1012);
     QTest::mouseMove(screen.get(), QPoint(5, 5));
     EXPECT_EQ(name->toolTip().toStdString(), Text(31238));
-    screen->OnCommand(1026);
+    QTest::mouseClick(screen->GetDlgItem(1026), Qt::LeftButton);  // Cancel the new entry
     List()->SelectRow(List()->FindRowByLocation(1));
     QTest::mouseMove(screen.get(), QPoint(6, 6));
     EXPECT_EQ(name->toolTip().toStdString(), Text(31237));
