@@ -2,7 +2,7 @@
 // entries (rendered for the walk-through), Run only for one runnable entry,
 // and a run that hands the port over and gets it back.
 #include "engine_fixture.h"
-#include "../security/modal_driver.h"
+#include "modal_driver.h"
 
 #include "dataview.h"
 #include "escape_key.h"
