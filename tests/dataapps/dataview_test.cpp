@@ -3,6 +3,7 @@
 // and a run that hands the port over and gets it back.
 #include "engine_fixture.h"
 #include "modal_driver.h"
+#include "url_recorder.h"
 
 #include "dataview.h"
 #include "escape_key.h"
@@ -15,7 +16,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
@@ -23,22 +23,6 @@
 #include <QUrl>
 
 #include <sys/stat.h>
-
-// Stands in for the desktop: records the files the program asks it to open
-// (the help viewer, the text editor) instead of starting anything.
-namespace dataview_test {
-
-class DesktopRecorder : public QObject {
-    Q_OBJECT
-public:
-    DesktopRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~DesktopRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QStringList opened;
-public slots:
-    void open(const QUrl& url) { opened << url.toLocalFile() + (url.hasFragment() ? "#" + url.fragment() : QString()); }
-};
-
-}  // namespace dataview_test
 
 #ifdef ZORQ_HAVE_PHONESIM
 
@@ -305,7 +289,7 @@ TEST_F(DataScreenByHand, TheDeleteKeyAndDropsOnTheButtonsActOnTheRows)
 TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
 {
     Phone();
-    dataview_test::DesktopRecorder desktop;
+    zorqtest::UrlRecorder desktop;
     const std::string help = env->dir.path() + "ZORQenu.html";
     zorqtest::WriteFile(help, "<html></html>");
     env->app.SetHelpFile("enu");
@@ -323,8 +307,8 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     auto* helpButton = qobject_cast<QAbstractButton*>(s->GetDlgItem(1029));
     ASSERT_NE(helpButton, nullptr);
     helpButton->click();
-    ASSERT_EQ(desktop.opened.size(), 1);
-    EXPECT_TRUE(desktop.opened[0].startsWith(QString::fromStdString(help))) << desktop.opened[0].toStdString();
+    ASSERT_EQ(desktop.Files().size(), 1);
+    EXPECT_TRUE(desktop.Files()[0].startsWith(QString::fromStdString(help))) << desktop.Files()[0].toStdString();
 
     desktop.opened.clear();
     CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
@@ -332,7 +316,7 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     list->SelectRow(0);
     s->GetPanel()->UpdateButtons();
     s->GetPanel()->GetRunButton()->click();
-    EXPECT_EQ(desktop.opened,
+    EXPECT_EQ(desktop.Files(),
               (QStringList{QString::fromStdString(files + "term.ini"), QString::fromStdString(dataHelp + "#dialling")}))
         << "the modem file in the editor, then the data applications' help at the entry's topic";
     for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
@@ -376,4 +360,3 @@ TEST_F(DataScreen, EscapeInTheEntryAndDeleteDialogsEndsThemAsCancel)
 
 #endif
 
-#include "dataview_test.moc"
