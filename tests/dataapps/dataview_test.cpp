@@ -4,6 +4,7 @@
 #include "engine_fixture.h"
 #include "modal_driver.h"
 #include "url_recorder.h"
+#include "user_actions.h"
 
 #include "dataview.h"
 #include "escape_key.h"
@@ -29,6 +30,8 @@
 namespace {
 
 using namespace engine_test;
+using zorqtest::DragRowTo;
+using zorqtest::RowPoint;
 
 std::string Dfa(const std::string& name, const std::string& program)
 {
@@ -160,29 +163,9 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
 // dragged onto the panel's buttons.
 class DataScreenByHand : public DataScreen {
 protected:
-    QPoint RowPoint(CEntryListCtrl* list, int row) const
-    {
-        return list->visualRect(list->model()->index(row, 0)).center();
-    }
     void ClickRow(CEntryListCtrl* list, int row)
     {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(list, row));
-        QApplication::processEvents();
-    }
-    // Presses on the row, pulls it out of the list and lets go over `target`.
-    void DragRowTo(CEntryListCtrl* list, int row, QWidget* target)
-    {
-        QWidget* vp = list->viewport();
-        const QPoint start = RowPoint(list, row);
-        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, start);
-        // The list takes the first move as the start of a drag and begins
-        // it once the pointer is far enough from where it was pressed.
-        for (int step = 1; step <= 3; ++step)
-            QTest::mouseMove(vp, start + QPoint(step * (QApplication::startDragDistance() + 2), 0));
-        const QPoint over = vp->mapFromGlobal(target->mapToGlobal(target->rect().center()));
-        QTest::mouseMove(vp, over + QPoint(1, 0));
-        QTest::mouseMove(vp, over);
-        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, over);
         QApplication::processEvents();
     }
     QStringList Rows(CEntryListCtrl* list) const
