@@ -218,6 +218,15 @@ void krn_timer_task()
                 g_countdown = g_head->delta;
             }
             rec->next = rec->prev = nullptr;
+            if (rec->cyclic && rec->header->state == 'M') {
+                // The receiver still holds the last expiry (set aside until
+                // it can be handled): its block is in the receiver's hands,
+                // maybe in one of its queues, and cannot be sent again. This
+                // expiry is folded into that one and the timer runs on (the
+                // list's countdown is the new head's, as set above).
+                insert_list(rec);
+                continue;
+            }
             rec->header->state = rec->cyclic ? 'C' : 'T';
             // TIME is more urgent than every receiver: no switch here.
             krn_send(rec->task, user_of(rec->header));

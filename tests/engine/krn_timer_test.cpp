@@ -167,6 +167,41 @@ TEST_F(KernelTimerTest, StoppingACyclicTimerHeldByItsReceiver)
     krn_reset_for_tests();
 }
 
+TEST_F(KernelTimerTest, ACyclicExpiryStillHeldByItsReceiverTakesInTheNextOnes)
+{
+    // The receiver sets the expiry aside in a queue of its own for longer
+    // than the period: the block is not sent again while it is held there.
+    krn_msg* m = nullptr;
+    Start(0x0202, 5, true, KRN_TASK_MAIN, &m);
+    Tick(5);
+    krn_msg* held = nullptr;
+    krn_receive(KRN_TASK_MAIN, &held);
+    ASSERT_EQ(held, m);
+    krn_queue aside;
+    krn_queue_init(&aside);
+    krn_send(KRN_TASK_MAIN, make_msg(0x0001));
+    krn_msg* other = nullptr;
+    krn_receive(KRN_TASK_MAIN, &other);
+    krn_queue_put_front(&aside, other);
+    krn_queue_put_front(&aside, held);
+    Tick(17);
+    EXPECT_TRUE(krn_mbx_empty(KRN_TASK_MAIN));
+    ASSERT_EQ(krn_queue_count(&aside), 2);
+    EXPECT_EQ(krn_queue_first(&aside), held);
+    EXPECT_EQ(krn_queue_next(&aside, held), other);
+    EXPECT_EQ(krn_queue_next(&aside, other), nullptr);
+    // Once handled and freed, it expires again a period after the last
+    // folded expiry.
+    krn_queue_remove(&aside, held);
+    krn_free(held);
+    krn_free(krn_queue_take_back(&aside));
+    Tick(3);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0202});
+    Tick(5);
+    EXPECT_EQ(drain_main(), std::vector<uint16_t>{0x0202});
+    EXPECT_EQ(krn_pool_free(0), 99);  // only the running timer's block
+}
+
 TEST_F(KernelTimerTest, StoppingAReceivedOneShotLeavesItToItsHolder)
 {
     krn_timer* t = Start(0x0205, 2, false);

@@ -122,6 +122,35 @@ TEST_F(PollTest, PollingOffKeepsEntriesUntilSwitchedOnAndABurstDoesNotExhaustThe
     EXPECT_TRUE(doc.has("sms 2 32")) << doc.all();
 }
 
+TEST_F(PollTest, ABlinkingIconWhilePollingWaitsKeepsOneEntryAndBlinksOnAfterwards)
+{
+    // The battery blinks (a cyclic half-second timer) while polling is off
+    // and a request waits two seconds for a phone that says nothing: its
+    // expiry waits in the poll queue all that time (a walk through that
+    // queue, as indications make, must still end).
+    Start("indicators signal:4 battchg:4\n");
+    ASSERT_EQ(mtr_MMNG_setup(), MTR_DONE);
+    mtr_MMNG_update_icon(AT_IND_EVT_BATTCHG, 0);
+    ASSERT_EQ(gv_mtr_battery_mode, 2);
+    mtr_set_poll_state(0);
+    sim->command("set silent-next on");
+    std::string id;
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
+    IdleUntil([] { return false; }, 1200);
+    // Each entry once, and the walk through the queue ends.
+    int walked = 0, blinks = 0;
+    for (krn_msg* q = krn_queue_first(&gv_poll_queue); q && walked < 100; q = krn_queue_next(&gv_poll_queue, q)) {
+        ++walked;
+        blinks += krn_msg_number(q) == MTR_TIMER_BATTERY;
+    }
+    EXPECT_EQ(walked, krn_queue_count(&gv_poll_queue));
+    EXPECT_EQ(blinks, 1);
+    doc.events.clear();
+    mtr_set_poll_state(1);
+    EXPECT_EQ(krn_queue_count(&gv_poll_queue), 0);
+    ASSERT_TRUE(IdleUntil([&] { return doc.count("battery ") >= 2; }, 3000)) << doc.all();
+}
+
 TEST_F(PollTest, RegistrationAbroadReachesTheDocumentAndReadsTheNewOperator)
 {
     Start();
