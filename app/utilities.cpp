@@ -4,6 +4,7 @@
 #include "langbundle.h"
 #include "profile.h"
 #include "strutil.h"
+#include "zorqapp.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -233,6 +234,22 @@ std::string FormatShortTimeText(double dateTime, int locale)
 std::string FormatDateTimeText(double dateTime, int locale)
 {
     return FormatDateText(dateTime, locale) + " " + FormatShortTimeText(dateTime, locale);
+}
+
+int ProgramLangId()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    return LanguageCodeToLangId(app ? app->GetLanguage() : std::string("enu"));
+}
+
+std::string DatePattern(int locale)
+{
+    const LocaleFormat f = FormatFor(locale);
+    const std::string d = f.padDate ? "dd" : "d", m = f.padDate ? "MM" : "M", sep(1, f.dateSep);
+    const std::string order = f.dateOrder;
+    if (order == "MDY") return m + sep + d + sep + "yyyy";
+    if (order == "DMY") return d + sep + m + sep + "yyyy";
+    return "yyyy" + sep + m + sep + d;
 }
 
 std::string FormatCurrencyText(const std::string& amount, int locale)

@@ -71,6 +71,8 @@ public:
 
     // A string of the bundle; empty with a trace line when it has none.
     QString LoadString(int id) const override;
+    QString DatePattern() const override;
+    QString DateTimeText(const QDateTime& when) const override;
     // The string with %1.. replaced by the inserts.
     QString FormatString(int id, const QStringList& inserts) const override;
 
