@@ -174,6 +174,8 @@ public:
     // The phone simulator started when no phone answers (the path given
     // with --simulator); empty for none.
     void SetSimulatorProgram(const QString& path) { m_strSimulator = path; }
+    // Whether the bundled simulator answers as the phone in this run.
+    bool RunsOnSimulator() const { return m_pSimulator != nullptr; }
     bool FirstIdleDone() const { return m_bFirstIdleDone; }
     long IdleCount() const { return m_nIdleCount; }
 
