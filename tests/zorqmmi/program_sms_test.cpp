@@ -53,11 +53,6 @@ std::string SimMessages(int count)
 }
 
 CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
-void End()
-{
-    if (App())
-        App()->ShutDown();
-}
 
 CShortMsg* MessageScreen()
 {
@@ -81,25 +76,11 @@ CDlgMessageBox* NewMessageBox()
     return nullptr;
 }
 
-class ProgramSmsTest : public ::testing::Test {
+class ProgramSmsTest : public zorqtest::ProgramRunTest {
 protected:
-    void SetUp() override
-    {
-        // A private temporary folder: the single-instance socket lives there.
-        char tmpl[] = "/tmp/zorq-prog-tmp-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
-        oldTmp_ = qgetenv("TMPDIR");
-        qputenv("TMPDIR", tmp_.c_str());
-    }
     void TearDown() override
     {
-        if (oldTmp_.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", oldTmp_);
-        std::system(("rm -rf '" + tmp_ + "'").c_str());
-        krn_reset_for_tests();
+        ProgramRunTest::TearDown();
         // The next run starts as a new process would: its own AT trace, and
         // polling on (a run's stop leaves it off).
         serial_trace_stop();
@@ -111,26 +92,17 @@ protected:
     {
         const std::string ini = folder.path() + "ZorqMMI.ini";
         zorqtest::WriteFile(ini, zorqtest::ReadFile(ini) + "[SMSMT]\r\nSource=1\r\n");
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [this] {
-            timedOut_ = true;
-            End();
-        });
-        guard.start(60000);
-        return RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")}, folder.Program());
+        return ProgramRunTest::RunProgram(folder);
     }
     // Once the program is linked and its background phonebook reading is
     // done, the message picture of the menu is clicked; `then` runs once the
     // screen lists `rows` rows.
     static void OpenMessagesThen(int rows, std::function<void()> then, int ms)
     {
-        WhenTrue(
+        WhenStarted(
             [] {
-                CZorqMMIApp* app = App();
-                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
-                       gv_SPIO_com_status == SPIO_com_available && !app->IdleWorkPending() &&
-                       !CZorqMMIApp::RequestWaiting() && !QApplication::activeModalWidget();
+                return gv_SPIO_com_status == SPIO_com_available && !App()->IdleWorkPending() &&
+                       !CZorqMMIApp::RequestWaiting();
             },
             [rows, then, ms] {
                 auto* frame = qobject_cast<CMainFrame*>(App()->m_pMainWnd);
@@ -144,12 +116,8 @@ protected:
                     return ListedRows() >= rows && !CZorqMMIApp::RequestWaiting() && !ProgressNotices::running;
                 }, then, ms, End);
             },
-            30000, End);
+            30000);
     }
-
-    std::string tmp_;
-    QByteArray oldTmp_;
-    bool timedOut_ = false;
 };
 
 TEST_F(ProgramSmsTest, TwoHundredSimMessagesAreListedFromAPhoneAnsweringAtOnce)

@@ -143,80 +143,7 @@ private:
     QTimer timer_;
 };
 
-class ProgramTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        // The single-instance socket lives in the temporary folder: a private
-        // one keeps this run apart from any other program of the same user.
-        char tmpl[] = "/tmp/zorq-prog-tmp-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
-        oldTmp_ = qgetenv("TMPDIR");
-        qputenv("TMPDIR", tmp_.c_str());
-    }
-    void TearDown() override
-    {
-        if (oldTmp_.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", oldTmp_);
-        std::system(("rm -rf '" + tmp_ + "'").c_str());
-        krn_reset_for_tests();
-    }
-
-    // Runs the program on `folder` until `check` ends it (or 60 s pass);
-    // the program's exit code.
-    int RunProgram(const ProgramFolder& folder, const QStringList& extra = {})
-    {
-        guard_ = new QTimer();
-        guard_->setSingleShot(true);
-        QObject::connect(guard_, &QTimer::timeout, [this] {
-            timedOut_ = true;
-            if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-                app->ShutDown();
-        });
-        guard_->start(60000);
-        const int code = RunZorqMMIProgram(QStringList{QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")} + extra,
-                                           folder.Program());
-        delete guard_;
-        guard_ = nullptr;
-        if (timedOut_) {
-            // What the program was doing helps more than the time-out alone.
-            const std::string trace = zorqtest::ReadFile(folder.path() + "debug.txt");
-            ADD_FAILURE() << "the program did not end in time; its trace ends with:\n"
-                          << trace.substr(trace.size() > 3000 ? trace.size() - 3000 : 0);
-        }
-        return code;
-    }
-
-    // Once the program shows its window after the first detection: `then`
-    // runs (it usually ends the program).
-    void WhenStarted(std::function<bool()> ready, std::function<void()> then)
-    {
-        WhenTrue(
-            [ready] {
-                CZorqMMIApp* app = CZorqMMIApp::Instance();
-                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
-                       !QApplication::activeModalWidget() && ready();
-            },
-            then, 50000, [] {
-                if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-                    app->ShutDown();
-            });
-    }
-    static void End()
-    {
-        if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-            app->ShutDown();
-    }
-    static bool Linked() { return gv_SPIO_com_status == SPIO_com_available; }
-
-    std::string tmp_;
-    QByteArray oldTmp_;
-    QTimer* guard_ = nullptr;
-    bool timedOut_ = false;
-};
+class ProgramTest : public zorqtest::ProgramRunTest {};
 
 TEST_F(ProgramTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneLinksThePhone)
 {
@@ -445,7 +372,7 @@ TEST_F(ProgramTest, OnTheBundledSimulatorTheTitleSaysThePhoneIsSimulated)
                      },
                      10000, End);
         });
-        EXPECT_EQ(RunProgram(folder, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
+        EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
         EXPECT_FALSE(timedOut_);
     }
     EXPECT_TRUE(menuTitle.startsWith(QLatin1String("Pellard Tarvel Data"))) << menuTitle.toStdString();
@@ -461,7 +388,7 @@ TEST_F(ProgramTest, OnTheBundledSimulatorTheTitleSaysThePhoneIsSimulated)
         phoneTitle = Frame()->windowTitle();
         End();
     });
-    EXPECT_EQ(RunProgram(folder, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
+    EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
     EXPECT_TRUE(phoneTitle.startsWith(QLatin1String("Pellard Tarvel Data"))) << phoneTitle.toStdString();
     EXPECT_FALSE(phoneTitle.contains(QLatin1String("simulated"))) << phoneTitle.toStdString();
 }
