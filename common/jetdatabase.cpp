@@ -2,7 +2,7 @@
 
 #include "debugtrace.h"
 #include "utilities.h"
-#include "zorqapp.h"
+#include "uiservices.h"
 
 #include <sqlite3.h>
 
@@ -25,8 +25,8 @@ void CJetDatabase::Open(const std::string& path, bool exclusive, bool readOnly,
 
 std::string GetPBDatabaseName(int code)
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    std::string path = app ? app->GetWorkDirectory() : std::string();
+    UiServices* ui = GetUiServices();
+    std::string path = ui ? ui->GetWorkDirectory() : std::string();
     switch (code) {
     case 1: case 5: return path + "PBimSIM.mdb";
     case 2: case 6: return path + "PBimSFDN.mdb";
@@ -193,8 +193,8 @@ void CheckDatabaseStructure(CDaoDatabase& db)
 
 void ShowPathMessage(int stringId, const std::string& path)
 {
-    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-        app->DoMessageBox(app->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
+    if (UiServices* ui = GetUiServices())
+        ui->DoMessageBox(ui->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
 }
 
 bool ConvertThroughTempFile(CJetDatabase& old, const std::string& tmp,

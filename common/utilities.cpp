@@ -4,7 +4,6 @@
 #include "langbundle.h"
 #include "profile.h"
 #include "strutil.h"
-#include "zorqapp.h"
 
 #include <QApplication>
 #include <QCursor>
@@ -28,7 +27,7 @@
 #include <vector>
 
 #include "archive.h"
-#include "zorqapp.h"
+#include "uiservices.h"
 
 int LanguageCodeToLangId(const std::string& code)
 {
@@ -239,8 +238,8 @@ std::string FormatDateTimeText(double dateTime, int locale)
 
 int ProgramLangId()
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return LanguageCodeToLangId(app ? app->GetLanguage() : std::string("enu"));
+    UiServices* ui = GetUiServices();
+    return LanguageCodeToLangId(ui ? ui->GetLanguage() : std::string("enu"));
 }
 
 std::string DatePattern(int locale)
@@ -544,8 +543,8 @@ int OpenFileWithRetry(std::FILE*& file, const std::string& path)
     std::string text = "ERR OPEN FILE Err: " + std::to_string(cause) + " " + path + "\n";
     if (cause == fileAccessDenied)
         text += "Timeout on Access error";
-    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-        app->DoMessageBox(QString::fromStdString(text), 0, 0);
+    if (UiServices* ui = GetUiServices())
+        ui->DoMessageBox(QString::fromStdString(text), 0, 0);
     return cause;
 }
 
