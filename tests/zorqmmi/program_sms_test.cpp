@@ -1,10 +1,13 @@
 // The message side of the whole program, through its own loop, against the
 // phone simulator answering at once as a phone on USB does: a SIM holding
-// many messages is listed, and messages that arrive while the new-message
-// box stands are listed with the box up and without the loop spinning.
+// many messages is listed, messages that arrive while the new-message box
+// stands are listed with the box up and without the loop spinning, and a
+// long message cut short by a pulled cable is told once and offered again.
 #include "program_support.h"
 
 #include "dlgmessagebox.h"
+#include "dlgmsgsend.h"
+#include "dlgmsgtext.h"
 #include "dlgprogress.h"
 #include "entrylistctrl.h"
 #include "mainframe.h"
@@ -20,7 +23,10 @@
 #include "mtr_poll.h"
 #include "serial.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -32,6 +38,7 @@
 
 namespace {
 
+using zorqtest::DialogDriver;
 using zorqtest::ProgramFolder;
 using zorqtest::WhenTrue;
 
@@ -80,6 +87,34 @@ CDlgMessageBox* NewMessageBox()
     }
     return nullptr;
 }
+
+void ClickItem(QWidget* dlg, int id)
+{
+    auto* button = qobject_cast<QAbstractButton*>(static_cast<CDialog*>(dlg)->GetDlgItem(id));
+    ASSERT_NE(button, nullptr) << "button " << id;
+    ASSERT_TRUE(button->isEnabled()) << "button " << id;
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Every modal window and popup menu the program shows, in order: the class
+// name, and a message box's text after it.
+class ModalWatch : public QObject {
+public:
+    std::vector<std::string> shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Show || !w || !w->isWindow() || !(w->isModal() || qobject_cast<QMenu*>(w)))
+            return false;
+        std::string what = w->metaObject()->className();
+        if (auto* box = qobject_cast<CDlgMessageBox*>(w))
+            what += ": " + box->m_strText.trimmed().toStdString();
+        shown.push_back(what);
+        return false;
+    }
+};
 
 class ProgramSmsTest : public ::testing::Test {
 protected:
@@ -234,6 +269,67 @@ TEST_F(ProgramSmsTest, MessagesArrivingWhileTheNewMessageBoxStandsAreListedWitho
     EXPECT_EQ(rowsWithBoxUp, 7) << "every message that arrived is listed while the box stands";
     EXPECT_GE(share, 0.0);
     EXPECT_LT(share, 0.5) << "share of one processor while the box stood";
+}
+
+// The cable pulled once the phone has taken four of a message's five parts:
+// the user is told once, in one box, how many parts went out; the link loss
+// puts nothing on top of it; the message comes back to the send dialog and
+// the program goes on.
+TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAgain)
+{
+    phonesim::Process sim(SimMessages(1));
+    ProgramFolder folder(sim.device());
+    ModalWatch watch;
+    DialogDriver driver;
+    bool offeredAgain = false, sendStillOffered = true, quietAfter = false;
+    const QString text(153 * 4 + 40, QLatin1Char('y'));  // five parts
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgWrite*>(w) != nullptr; },
+               [&](QWidget* d) {
+                   static_cast<CDlgMsgWrite*>(d)->TextEdit()->setPlainText(text);
+                   ClickItem(d, IDOK);
+               });
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
+               [&](QWidget* d) {
+                   ASSERT_EQ(sim.command("set unplug-after-sends 4"), "ok");
+                   ClickItem(d, IDOK);
+               });
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMessageBox*>(w) != nullptr; },
+               [](QWidget* d) { ClickItem(d, IDOK); });
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
+               [&](QWidget* d) {
+                   offeredAgain = true;
+                   // Without the phone only storing is left.
+                   QWidget* send = static_cast<CDialog*>(d)->GetDlgItem(1103);
+                   sendStillOffered = send && send->isEnabled();
+                   ClickItem(d, IDCANCEL);
+                   // A while later the program has taken in the loss (its
+                   // quiet re-detection is done), nothing more has been put
+                   // up and it still takes the user's clicks.
+                   QTimer::singleShot(1500, [&] {
+                       quietAfter = !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+                                    !CZorqMMIApp::RequestWaiting() && !App()->IdleWorkPending();
+                       End();
+                   });
+               });
+    OpenMessagesThen(1, [&] {
+        qApp->installEventFilter(&watch);
+        driver.Start();
+        CShortMsg* screen = MessageScreen();
+        screen->List()->SelectRow(0);
+        screen->OnSelectionChanged();
+        QTest::mouseClick(screen->GetDlgItem(CShortMsg::IDC_COMPOSE), Qt::LeftButton);
+    }, 20000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    qApp->removeEventFilter(&watch);
+    EXPECT_FALSE(timedOut_) << "the program hung";
+    EXPECT_TRUE(driver.Done()) << "steps run: " << driver.StepsRun();
+    EXPECT_EQ(sim.listing("sent").size(), 4u);
+    const std::string told =
+        "CDlgMessageBox: The message could not be sent whole: only 4 of its 5 parts went out. It is kept unsent.";
+    EXPECT_EQ(watch.shown, (std::vector<std::string>{"CDlgMsgWrite", "CDlgMsgSend", told, "CDlgMsgSend"}));
+    EXPECT_TRUE(offeredAgain);
+    EXPECT_FALSE(sendStillOffered);
+    EXPECT_TRUE(quietAfter);
 }
 
 }  // namespace
