@@ -2,6 +2,7 @@
 // waits, a modal loop opened inside its wait keeps the tick and the port
 // going but starts no idle work (no background reading), and a shut-down
 // asked there happens once the request has returned.
+#include "program_folder.h"
 #include "test_support.h"
 
 #include "mtr_frame.h"
@@ -24,7 +25,6 @@
 
 namespace {
 
-using zorqtest::TempProgramDir;
 using zorqtest::WriteFile;
 
 class LoopApp : public zorqtest::RecordingApp {
@@ -48,21 +48,13 @@ private:
     }
 };
 
-class LoopTest : public ::testing::Test {
+class LoopTest : public zorqtest::ProgramStartTest<LoopApp> {
 protected:
     void SetUp() override
     {
-        const std::string& d = dir_.path();
-        ASSERT_TRUE(zorqtest::LayOutProgramFolder(d));
-        WriteFile(d + "ZorqMMI.ini", "[Ports]\r\nCOM1=" + sim_.device() + "\r\n[Configuration]\r\nSerialPort=1\r\n[Pellard]\r\nDebug=1\r\n");
-        app_.SetInstanceName(QStringLiteral("zorq-loop-test-%1").arg(::getpid()));
-        app_.SetCodePause(0);
-        ASSERT_TRUE(app_.InitInstance({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")}, d + "zorqmmi"));
-    }
-    void TearDown() override
-    {
-        app_.ShutDown();
-        krn_reset_for_tests();
+        ProgramStartTest::SetUp();
+        dir_.UsePort(sim_.device());
+        ASSERT_TRUE(Start());
     }
 
     // Runs `work` from the loop once the phone is linked and no request
@@ -93,8 +85,6 @@ protected:
     }
 
     phonesim::Process sim_;
-    TempProgramDir dir_;
-    LoopApp app_;
 };
 
 TEST_F(LoopTest, AMessageBoxInsideARequestsWaitStartsNoIdleWorkWhileTickAndPortGoOn)

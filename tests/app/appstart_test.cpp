@@ -5,6 +5,7 @@
 #include "mainview.h"
 #include "test_support.h"
 #include "diskfaults.h"
+#include "program_folder.h"
 #include "zorqapp.h"
 
 #include "krn.h"
@@ -23,7 +24,6 @@
 using zorqtest::BuiltProgramDir;
 using zorqtest::CopyFile;
 using zorqtest::ReadFile;
-using zorqtest::TempProgramDir;
 using zorqtest::WriteFile;
 
 namespace {
@@ -56,29 +56,8 @@ private:
     }
 };
 
-class StartUpTest : public ::testing::Test {
+class StartUpTest : public zorqtest::ProgramStartTest<StartApp> {
 protected:
-    void SetUp() override
-    {
-        const std::string& d = dir_.path();
-        ASSERT_TRUE(zorqtest::LayOutProgramFolder(d));
-        app_.SetInstanceName(QStringLiteral("zorq-start-test-%1").arg(::getpid()));
-        app_.SetCodePause(0);
-    }
-    void TearDown() override
-    {
-        if (started_) {
-            app_.ShutDown();
-            krn_reset_for_tests();
-        }
-    }
-    bool Start()
-    {
-        bool ok = app_.InitInstance({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")},
-                                    dir_.path() + "zorqmmi");
-        started_ = ok;
-        return ok;
-    }
     // The one message shown, which must be the string with the path.
     void ExpectOnlyMessage(int stringId, const std::string& path)
     {
@@ -96,10 +75,6 @@ protected:
         EXPECT_EQ(krn_tick_fd(), -1) << "no tick";
         EXPECT_EQ(app_.GetMainFrame(), nullptr) << "no window";
     }
-
-    TempProgramDir dir_;
-    StartApp app_;
-    bool started_ = false;
 };
 
 TEST_F(StartUpTest, NoLanguageBundleShowsTheLiteralMessage)

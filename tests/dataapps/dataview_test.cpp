@@ -2,7 +2,9 @@
 // entries (rendered for the walk-through), Run only for one runnable entry,
 // and a run that hands the port over and gets it back.
 #include "engine_fixture.h"
-#include "../security/modal_driver.h"
+#include "modal_driver.h"
+#include "url_recorder.h"
+#include "user_actions.h"
 
 #include "dataview.h"
 #include "escape_key.h"
@@ -15,7 +17,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
@@ -24,27 +25,13 @@
 
 #include <sys/stat.h>
 
-// Stands in for the desktop: records the files the program asks it to open
-// (the help viewer, the text editor) instead of starting anything.
-namespace dataview_test {
-
-class DesktopRecorder : public QObject {
-    Q_OBJECT
-public:
-    DesktopRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~DesktopRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QStringList opened;
-public slots:
-    void open(const QUrl& url) { opened << url.toLocalFile() + (url.hasFragment() ? "#" + url.fragment() : QString()); }
-};
-
-}  // namespace dataview_test
-
 #ifdef ZORQ_HAVE_PHONESIM
 
 namespace {
 
 using namespace engine_test;
+using zorqtest::DragRowTo;
+using zorqtest::RowPoint;
 
 std::string Dfa(const std::string& name, const std::string& program)
 {
@@ -176,29 +163,9 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
 // dragged onto the panel's buttons.
 class DataScreenByHand : public DataScreen {
 protected:
-    QPoint RowPoint(CEntryListCtrl* list, int row) const
-    {
-        return list->visualRect(list->model()->index(row, 0)).center();
-    }
     void ClickRow(CEntryListCtrl* list, int row)
     {
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(list, row));
-        QApplication::processEvents();
-    }
-    // Presses on the row, pulls it out of the list and lets go over `target`.
-    void DragRowTo(CEntryListCtrl* list, int row, QWidget* target)
-    {
-        QWidget* vp = list->viewport();
-        const QPoint start = RowPoint(list, row);
-        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, start);
-        // The list takes the first move as the start of a drag and begins
-        // it once the pointer is far enough from where it was pressed.
-        for (int step = 1; step <= 3; ++step)
-            QTest::mouseMove(vp, start + QPoint(step * (QApplication::startDragDistance() + 2), 0));
-        const QPoint over = vp->mapFromGlobal(target->mapToGlobal(target->rect().center()));
-        QTest::mouseMove(vp, over + QPoint(1, 0));
-        QTest::mouseMove(vp, over);
-        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, over);
         QApplication::processEvents();
     }
     QStringList Rows(CEntryListCtrl* list) const
@@ -305,7 +272,7 @@ TEST_F(DataScreenByHand, TheDeleteKeyAndDropsOnTheButtonsActOnTheRows)
 TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
 {
     Phone();
-    dataview_test::DesktopRecorder desktop;
+    zorqtest::UrlRecorder desktop;
     const std::string help = env->dir.path() + "ZORQenu.html";
     zorqtest::WriteFile(help, "<html></html>");
     env->app.SetHelpFile("enu");
@@ -323,8 +290,8 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     auto* helpButton = qobject_cast<QAbstractButton*>(s->GetDlgItem(1029));
     ASSERT_NE(helpButton, nullptr);
     helpButton->click();
-    ASSERT_EQ(desktop.opened.size(), 1);
-    EXPECT_TRUE(desktop.opened[0].startsWith(QString::fromStdString(help))) << desktop.opened[0].toStdString();
+    ASSERT_EQ(desktop.Files().size(), 1);
+    EXPECT_TRUE(desktop.Files()[0].startsWith(QString::fromStdString(help))) << desktop.Files()[0].toStdString();
 
     desktop.opened.clear();
     CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
@@ -332,7 +299,7 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     list->SelectRow(0);
     s->GetPanel()->UpdateButtons();
     s->GetPanel()->GetRunButton()->click();
-    EXPECT_EQ(desktop.opened,
+    EXPECT_EQ(desktop.Files(),
               (QStringList{QString::fromStdString(files + "term.ini"), QString::fromStdString(dataHelp + "#dialling")}))
         << "the modem file in the editor, then the data applications' help at the entry's topic";
     for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
@@ -376,4 +343,3 @@ TEST_F(DataScreen, EscapeInTheEntryAndDeleteDialogsEndsThemAsCancel)
 
 #endif
 
-#include "dataview_test.moc"

@@ -10,6 +10,7 @@
 #include "entrylistctrl.h"
 #include "phonebook.h"
 #include "qxpbsrcnewlist.h"
+#include "modal_driver.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -94,31 +95,12 @@ protected:
     template <class T>
     void DriveModal(std::vector<std::function<void(T*)>> steps)
     {
-        auto pending = std::make_shared<std::vector<std::function<void(T*)>>>(std::move(steps));
-        auto next = std::make_shared<std::function<void()>>();
-        *next = [pending, next] {
-            if (pending->empty())
-                return;
-            auto* dlg = qobject_cast<T*>(QApplication::activeModalWidget());
-            if (!dlg || !dlg->isVisible()) {
-                QTimer::singleShot(10, *next);
-                return;
-            }
-            auto step = pending->front();
-            pending->erase(pending->begin());
-            step(dlg);
-            if (pending->empty()) {
-                // The driver refers to itself; with the last step done the
-                // cycle is cut so nothing outlives the test.
-                *next = nullptr;
-                return;
-            }
-            QTimer::singleShot(0, *next);
-        };
-        QTimer::singleShot(0, *next);
+        for (auto& step : steps)
+            modal.OnModal<T>(std::move(step));
     }
 
     std::unique_ptr<TestPhoneBook> screen;
+    zorqtest::ModalDriver modal;
 };
 
 }  // namespace pbtest

@@ -17,6 +17,7 @@
 #include "dlgsecurcode.h"
 #include "securitylistwnd.h"
 #include "setup.h"
+#include "user_actions.h"
 #include "zorqmenu.h"
 #include "utilities.h"
 #include "zorqmmidoc.h"
@@ -32,6 +33,9 @@
 using namespace engine_test;
 
 namespace {
+
+using zorqtest::DragRowTo;
+using zorqtest::RowPoint;
 
 class SetUpScreen : public EngineTest {
 protected:
@@ -365,10 +369,6 @@ TEST_F(SecurityScreen, CancellingThePukFormClosesTheChangeDialog)
 // a button.
 class SecurityByHand : public SecurityScreen {
 protected:
-    QPoint RowPoint(CEntryListCtrl* list, int row) const
-    {
-        return list->visualRect(list->model()->index(row, 0)).center();
-    }
     void DoubleClickRow(CEntryListCtrl* list, int row)
     {
         // Press and release, then the second press that the system reports
@@ -377,20 +377,6 @@ protected:
         QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
         QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QApplication::processEvents();
-    }
-    // Presses on the row, pulls it out of the list and lets go over `target`.
-    void DragRowTo(CEntryListCtrl* list, int row, QWidget* target)
-    {
-        QWidget* vp = list->viewport();
-        const QPoint start = RowPoint(list, row);
-        QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, start);
-        for (int step = 1; step <= 3; ++step)
-            QTest::mouseMove(vp, start + QPoint(step * (QApplication::startDragDistance() + 2), 0));
-        const QPoint over = vp->mapFromGlobal(target->mapToGlobal(target->rect().center()));
-        QTest::mouseMove(vp, over + QPoint(1, 0));
-        QTest::mouseMove(vp, over);
-        QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, over);
         QApplication::processEvents();
     }
     int PinRow(CSecurityListWnd* panel) const { return panel->GetDocument()->IndexOfName(Text(31833)); }

@@ -17,6 +17,7 @@
 #include "qxpbsrcnewlist.h"
 #include "serial.h"
 #include "escape_key.h"
+#include "modal_driver.h"
 #include "walkthrough.h"
 
 #include <QAbstractButton>
@@ -38,52 +39,7 @@ using smstest::ShortMsgSimTest;
 
 namespace {
 
-// Answers the modal dialogs of a sequence one after the other: each step
-// waits for a visible window of its class, is taken off the queue, then
-// acts (an act may open further dialogs, which the next steps answer).
-class DialogScript {
-public:
-    DialogScript()
-    {
-        timer_.setInterval(10);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
-        timer_.start();
-    }
-    template <class T>
-    void On(std::function<void(T*)> act)
-    {
-        steps_.push_back({[](QWidget* w) { return qobject_cast<T*>(w) != nullptr; },
-                          [act](QWidget* w) { act(qobject_cast<T*>(w)); }});
-    }
-    bool Done() const { return steps_.empty(); }
-
-private:
-    struct Step {
-        std::function<bool(QWidget*)> match;
-        std::function<void(QWidget*)> act;
-    };
-    void Tick()
-    {
-        if (steps_.empty())
-            return;
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (!w->isVisible() || !steps_.front().match(w))
-                continue;
-            Step s = steps_.front();
-            steps_.pop_front();
-            // Acted on outside the tick: a timer does not fire again inside
-            // its own slot, and an act may open a dialog of the next step.
-            QPointer<QWidget> target(w);
-            QTimer::singleShot(0, [s, target] {
-                if (target)
-                    s.act(target);
-            });
-            return;
-        }
-    }
-    std::deque<Step> steps_;
-    QTimer timer_;
-};
+using DialogScript = zorqtest::ModalDriver;
 
 void ClickButton(QWidget* dlg, int id)
 {

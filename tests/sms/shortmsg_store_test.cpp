@@ -1,7 +1,6 @@
 // The message screen's sources, store reading, copies and deletions,
 // driven as a user drives them, against the phone simulator.
-#include "../app/test_support.h"
-#include "../engine/engine_fixture.h"
+#include "../phonebook/pb_fixture.h"
 
 #include "confirm.h"
 #include "dlgprogress.h"
@@ -24,7 +23,6 @@
 #include <QTimer>
 
 #include <deque>
-#include <filesystem>
 #include <functional>
 #include <memory>
 
@@ -105,20 +103,13 @@ struct Row {
 
 void PrintTo(const Row& r, std::ostream* os) { *os << "{" << r.location << "," << r.type << "," << r.text << "}"; }
 
-class ShortMsgStoreTest : public engine_test::LinkTest {
+class ShortMsgStoreTest : public pbtest::PhonebookSimTest {
 protected:
     void SetUp() override
     {
-        LinkTest::SetUp();
-        for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
-            std::filesystem::create_directories(host.folder + sub);
-        setenv("TMPDIR", host.folder.c_str(), 1);
-        app.SetDataDirectories(host.folder + "zorqmmi");
-        ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), host.folder + "ZORQenu.rcc"));
-        ASSERT_TRUE(app.LoadResourceLibrary("enu"));
+        PhonebookSimTest::SetUp();
         for (const char* f : {"smsback.bmp", "backenu.BMP", "backenu.INI"})
             zorqtest::CopyFile(zorqtest::BuiltProgramDir() + "/Res/" + f, host.folder + "Res/" + f);
-        doc = std::make_unique<CZorqMMIDoc>();
         pausedBefore = CShortMsg::kClosePause;
         CShortMsg::kClosePause = 0;
         CDlgProgress::ClosePauseMs = 0;
@@ -130,9 +121,7 @@ protected:
         SetFileDlgRunner(nullptr);
         CShortMsg::kClosePause = pausedBefore;
         CDlgProgress::ClosePauseMs = 500;
-        doc.reset();
-        unsetenv("TMPDIR");
-        LinkTest::TearDown();
+        PhonebookSimTest::TearDown();
     }
 
     // The simulator with `scenario` after an empty SIM message store of
@@ -313,8 +302,6 @@ protected:
                std::to_string(index % 10) + " \"" + (stat <= 1 ? stamp : "") + "\" " + text + "\n";
     }
 
-    zorqtest::RecordingApp app;
-    std::unique_ptr<CZorqMMIDoc> doc;
     std::unique_ptr<CShortMsg> screen;
     int pausedBefore = 50;
 };

@@ -1,6 +1,7 @@
 // What a person does with the mouse, as the window system delivers it: a
 // right click on a list row (the press, then the context-menu event), a
-// choice in the popup menu that opens, and the same on a button.
+// choice in the popup menu that opens, and the same on a button; a row
+// dragged out of a list onto another control.
 #pragma once
 
 #include <QAbstractItemView>
@@ -24,11 +25,33 @@ inline void RightClick(QWidget* widget, const QPoint& pos)
     QApplication::sendEvent(widget, &e);
 }
 
+// The middle of row `row` of a list, in its viewport.
+inline QPoint RowPoint(QAbstractItemView* list, int row)
+{
+    return list->visualRect(list->model()->index(row, 0)).center();
+}
+
 // A right click on row `row` of a list.
 inline void RightClickRow(QAbstractItemView* list, int row)
 {
-    const QRect r = list->visualRect(list->model()->index(row, 0));
-    RightClick(list->viewport(), r.center());
+    RightClick(list->viewport(), RowPoint(list, row));
+}
+
+// Presses on the row, pulls it out of the list and lets go over `target`.
+inline void DragRowTo(QAbstractItemView* list, int row, QWidget* target)
+{
+    QWidget* vp = list->viewport();
+    const QPoint start = RowPoint(list, row);
+    QTest::mousePress(vp, Qt::LeftButton, Qt::NoModifier, start);
+    // The list takes the first move as the start of a drag and begins it
+    // once the pointer is far enough from where it was pressed.
+    for (int step = 1; step <= 3; ++step)
+        QTest::mouseMove(vp, start + QPoint(step * (QApplication::startDragDistance() + 2), 0));
+    const QPoint over = vp->mapFromGlobal(target->mapToGlobal(target->rect().center()));
+    QTest::mouseMove(vp, over + QPoint(1, 0));
+    QTest::mouseMove(vp, over);
+    QTest::mouseRelease(vp, Qt::LeftButton, Qt::NoModifier, over);
+    QApplication::processEvents();
 }
 
 // The item of `menu` (or of one of its submenus) that sends `id`.

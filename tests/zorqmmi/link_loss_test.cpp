@@ -110,50 +110,20 @@ protected:
     }
 };
 
-class LinkLossTest : public ::testing::Test {
+class LinkLossTest : public zorqtest::ProgramRunTest {
 protected:
-    void SetUp() override
-    {
-        char tmpl[] = "/tmp/zorq-link-tmp-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
-        oldTmp_ = qgetenv("TMPDIR");
-        qputenv("TMPDIR", tmp_.c_str());
-    }
-    void TearDown() override
-    {
-        if (oldTmp_.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", oldTmp_);
-        std::system(("rm -rf '" + tmp_ + "'").c_str());
-        krn_reset_for_tests();
-    }
-
     // Runs the program on `folder`; once it shows its window linked to the
     // phone, `script` runs (inside the program's loop) and the program ends.
     void RunProgram(const ProgramFolder& folder, std::function<void()> script)
     {
         bool scripted = false;
-        WhenTrue(
-            [] {
-                CZorqMMIApp* app = CZorqMMIApp::Instance();
-                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
-                       !QApplication::activeModalWidget() && gv_SPIO_com_status == SPIO_com_available &&
-                       !CZorqMMIApp::RequestWaiting();
-            },
-            [&] {
-                scripted = true;
-                script();
-                if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-                    app->ShutDown();
-            },
-            50000,
-            [] {
-                if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-                    app->ShutDown();
-            });
-        EXPECT_EQ(RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")}, folder.Program()), 0);
+        WhenStarted([] { return Linked() && !CZorqMMIApp::RequestWaiting(); },
+                    [&] {
+                        scripted = true;
+                        script();
+                        End();
+                    });
+        EXPECT_EQ(ProgramRunTest::RunProgram(folder, 240000), 0);
         EXPECT_TRUE(scripted) << "the program never linked";
     }
 

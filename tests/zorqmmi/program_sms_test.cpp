@@ -13,6 +13,7 @@
 #include "mainframe.h"
 #include "phonesim_client.h"
 #include "shortmsg.h"
+#include "user_actions.h"
 #include "zorqapp.h"
 #include "zorqmenu.h"
 #include "zorqprogram.h"
@@ -60,11 +61,6 @@ std::string SimMessages(int count)
 }
 
 CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
-void End()
-{
-    if (App())
-        App()->ShutDown();
-}
 
 CShortMsg* MessageScreen()
 {
@@ -116,25 +112,11 @@ protected:
     }
 };
 
-class ProgramSmsTest : public ::testing::Test {
+class ProgramSmsTest : public zorqtest::ProgramRunTest {
 protected:
-    void SetUp() override
-    {
-        // A private temporary folder: the single-instance socket lives there.
-        char tmpl[] = "/tmp/zorq-prog-tmp-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
-        oldTmp_ = qgetenv("TMPDIR");
-        qputenv("TMPDIR", tmp_.c_str());
-    }
     void TearDown() override
     {
-        if (oldTmp_.isEmpty())
-            qunsetenv("TMPDIR");
-        else
-            qputenv("TMPDIR", oldTmp_);
-        std::system(("rm -rf '" + tmp_ + "'").c_str());
-        krn_reset_for_tests();
+        ProgramRunTest::TearDown();
         // The next run starts as a new process would: its own AT trace, and
         // polling on (a run's stop leaves it off).
         serial_trace_stop();
@@ -146,26 +128,17 @@ protected:
     {
         const std::string ini = folder.path() + "ZorqMMI.ini";
         zorqtest::WriteFile(ini, zorqtest::ReadFile(ini) + "[SMSMT]\r\nSource=1\r\n");
-        QTimer guard;
-        guard.setSingleShot(true);
-        QObject::connect(&guard, &QTimer::timeout, [this] {
-            timedOut_ = true;
-            End();
-        });
-        guard.start(60000);
-        return RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")}, folder.Program());
+        return ProgramRunTest::RunProgram(folder);
     }
     // Once the program is linked and its background phonebook reading is
     // done, the message picture of the menu is clicked; `then` runs once the
     // screen lists `rows` rows.
     static void OpenMessagesThen(int rows, std::function<void()> then, int ms)
     {
-        WhenTrue(
+        WhenStarted(
             [] {
-                CZorqMMIApp* app = App();
-                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
-                       gv_SPIO_com_status == SPIO_com_available && !app->IdleWorkPending() &&
-                       !CZorqMMIApp::RequestWaiting() && !QApplication::activeModalWidget();
+                return gv_SPIO_com_status == SPIO_com_available && !App()->IdleWorkPending() &&
+                       !CZorqMMIApp::RequestWaiting();
             },
             [rows, then, ms] {
                 auto* frame = qobject_cast<CMainFrame*>(App()->m_pMainWnd);
@@ -179,12 +152,8 @@ protected:
                     return ListedRows() >= rows && !CZorqMMIApp::RequestWaiting() && !ProgressNotices::running;
                 }, then, ms, End);
             },
-            30000, End);
+            30000);
     }
-
-    std::string tmp_;
-    QByteArray oldTmp_;
-    bool timedOut_ = false;
 };
 
 TEST_F(ProgramSmsTest, TwoHundredSimMessagesAreListedFromAPhoneAnsweringAtOnce)
@@ -314,9 +283,11 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     OpenMessagesThen(1, [&] {
         qApp->installEventFilter(&watch);
         driver.Start();
+        // The received message is clicked, then the compose button: the
+        // answer goes to its sender.
         CShortMsg* screen = MessageScreen();
-        screen->List()->SelectRow(0);
-        screen->OnSelectionChanged();
+        QTest::mouseClick(screen->List()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          zorqtest::RowPoint(screen->List(), 0));
         QTest::mouseClick(screen->GetDlgItem(CShortMsg::IDC_COMPOSE), Qt::LeftButton);
     }, 20000);
     EXPECT_EQ(RunProgram(folder), 0);

@@ -1,11 +1,16 @@
 // What the tests of the whole program share: a program folder laid out as the
-// build lays it out, pointed at a phone simulator, and a driver that answers
-// the program's modal dialogs one after the other.
+// build lays it out, pointed at a phone simulator, the program run through
+// its own loop on it, and a driver that answers the program's modal dialogs
+// one after the other.
 #pragma once
 
 #include "dialog.h"
-#include "profile.h"
-#include "test_support.h"
+#include "program_folder.h"
+#include "zorqapp.h"
+#include "zorqprogram.h"
+
+#include "at_defs.h"
+#include "krn.h"
 
 #include <QApplication>
 #include <QPointer>
@@ -17,27 +22,6 @@
 #include <vector>
 
 namespace zorqtest {
-
-// A copy of the built program folder (bundle, version file, conversion
-// tables, pictures) whose profile maps COM1 to `device`.
-class ProgramFolder {
-public:
-    explicit ProgramFolder(const std::string& device)
-    {
-        const std::string built = BuiltProgramDir() + "/";
-        const std::string& d = dir.path();
-        std::system(("cp -r '" + built + "Res' '" + built + "Files' '" + d + "'").c_str());
-        CopyFile(BuiltBundle(), d + "ZORQenu.rcc");
-        CopyFile(built + "$ZQ.VRS", d + "$ZQ.VRS");
-        WriteFile(d + "ZorqMMI.ini", "[Ports]\r\nCOM1=" + device +
-                                         "\r\n[Configuration]\r\nSerialPort=1\r\n[Pellard]\r\nDebug=1\r\n");
-    }
-    // The program file the folder belongs to.
-    std::string Program() const { return dir.path() + "zorqmmi"; }
-    const std::string& path() const { return dir.path(); }
-
-    TempProgramDir dir;
-};
 
 // Runs steps on the program's modal dialogs in turn. A step is offered the
 // active modal dialog once it is of the step's kind and is not the dialog
@@ -101,5 +85,76 @@ inline void WhenTrue(std::function<bool()> condition, std::function<void()> then
     });
     timer->start(50);
 }
+
+// The program run through its own loop, in a temporary folder of its own
+// (the single-instance socket lives there: a private one keeps each run apart
+// from any other program of the same user).
+class ProgramRunTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        char tmpl[] = "/tmp/zorq-prog-tmp-XXXXXX";
+        ASSERT_NE(mkdtemp(tmpl), nullptr);
+        tmp_ = tmpl;
+        oldTmp_ = qgetenv("TMPDIR");
+        qputenv("TMPDIR", tmp_.c_str());
+    }
+    void TearDown() override
+    {
+        if (oldTmp_.isEmpty())
+            qunsetenv("TMPDIR");
+        else
+            qputenv("TMPDIR", oldTmp_);
+        std::system(("rm -rf '" + tmp_ + "'").c_str());
+        krn_reset_for_tests();
+    }
+
+    // Runs the program on `folder` until a step ends it or `ms` pass; the
+    // program's exit code.
+    int RunProgram(const ProgramFolder& folder, int ms = 60000)
+    {
+        QTimer guard;
+        guard.setSingleShot(true);
+        QObject::connect(&guard, &QTimer::timeout, [this] {
+            timedOut_ = true;
+            End();
+        });
+        guard.start(ms);
+        const int code = RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")},
+                                           folder.Program());
+        guard.stop();
+        if (timedOut_) {
+            // What the program was doing helps more than the time-out alone.
+            const std::string trace = ReadFile(folder.path() + "debug.txt");
+            ADD_FAILURE() << "the program did not end in time; its trace ends with:\n"
+                          << trace.substr(trace.size() > 3000 ? trace.size() - 3000 : 0);
+        }
+        return code;
+    }
+
+    // Once the program shows its window after the first detection, with no
+    // dialog up, and `ready` holds: `then` runs (it usually ends the
+    // program). The program ends if that takes more than `ms`.
+    static void WhenStarted(std::function<bool()> ready, std::function<void()> then, int ms = 50000)
+    {
+        WhenTrue(
+            [ready] {
+                CZorqMMIApp* app = CZorqMMIApp::Instance();
+                return app && app->FirstIdleDone() && app->m_pMainWnd && app->m_pMainWnd->isVisible() &&
+                       !QApplication::activeModalWidget() && ready();
+            },
+            then, ms, End);
+    }
+    static void End()
+    {
+        if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+            app->ShutDown();
+    }
+    static bool Linked() { return gv_SPIO_com_status == SPIO_com_available; }
+
+    std::string tmp_;
+    QByteArray oldTmp_;
+    bool timedOut_ = false;
+};
 
 }  // namespace zorqtest

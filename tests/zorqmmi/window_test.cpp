@@ -18,10 +18,10 @@
 #include "zorqmenu.h"
 #include "zorqmmidoc.h"
 #include "trayicon.h"
+#include "url_recorder.h"
 #include "zorqprogram.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -38,25 +38,7 @@
 
 using namespace zorqtest;
 
-namespace window_test {
-
-// Stands in for the desktop's browser: records what the program asks it to
-// open instead of starting anything.
-class UrlRecorder : public QObject {
-    Q_OBJECT
-public:
-    UrlRecorder() { QDesktopServices::setUrlHandler(QStringLiteral("file"), this, "open"); }
-    ~UrlRecorder() override { QDesktopServices::unsetUrlHandler(QStringLiteral("file")); }
-    QList<QUrl> opened;
-public slots:
-    void open(const QUrl& url) { opened << url; }
-};
-
-}  // namespace window_test
-
 namespace {
-
-using window_test::UrlRecorder;
 
 // The program's application object with its message boxes recorded.
 class ProgramApp : public CZorqMMIProgram {
@@ -551,4 +533,3 @@ TEST_F(ProgramWindow, TheTrayDoubleClickWaitsWhileTheNewMessageBoxIsUp)
 
 }  // namespace
 
-#include "window_test.moc"
