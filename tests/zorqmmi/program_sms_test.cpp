@@ -114,6 +114,12 @@ protected:
 
 class ProgramSmsTest : public zorqtest::ProgramRunTest {
 protected:
+    void SetUp() override
+    {
+        ProgramRunTest::SetUp();
+        // Polling on, as in a new process, whatever ran before in this one.
+        gv_bCallMtrPoll = 1;
+    }
     void TearDown() override
     {
         ProgramRunTest::TearDown();
