@@ -1,6 +1,7 @@
 #include "debugtrace.h"
 
 #include "profile.h"
+#include "trace_repeats.h"
 
 #include <cstdio>
 #include <fcntl.h>
@@ -36,35 +37,22 @@ std::string Prefix(const std::string& first)
     return FormatTraceTime(std::time(nullptr)) + " : ";
 }
 
-// A line that comes again and again (a fault met in a loop) is written a few
-// times; the rest of the run is counted and told in one line when another
-// line comes, so the trace stays readable and its size bounded.
-constexpr int kRepeatsKept = 3;
-std::string g_lastBody;
-int g_run = 0;
-long g_dropped = 0;
+trace_repeats g_repeats;
 
-void WriteDropped()
+void WriteRepeats(long count)
 {
-    if (g_dropped == 0)
-        return;
-    AppendLine(FormatTraceTime(std::time(nullptr)) + " : ... repeated " + std::to_string(g_dropped) + " times\r\n");
-    g_dropped = 0;
+    if (count > 0)
+        AppendLine(FormatTraceTime(std::time(nullptr)) + " : " + trace_repeats::repeat_text(count) + "\r\n");
 }
 
+// The header's lines (raw form) are written as they are.
 void Emit(const std::string& prefix, const std::string& body)
 {
-    if (!gv_bDebugRaw && !body.empty() && body == g_lastBody) {
-        if (++g_run > kRepeatsKept) {
-            ++g_dropped;
-            return;
-        }
-    } else {
-        WriteDropped();
-        g_lastBody = body;
-        g_run = 1;
-    }
-    AppendLine(prefix + body + "\r\n");
+    long ended = 0;
+    const bool write = gv_bDebugRaw ? true : g_repeats.pass(body, ended);
+    WriteRepeats(ended);
+    if (write)
+        AppendLine(prefix + body + "\r\n");
 }
 
 }  // namespace
@@ -72,7 +60,7 @@ void Emit(const std::string& prefix, const std::string& body)
 void FlushDebugRepeats()
 {
     if (gv_bDebug)
-        WriteDropped();
+        WriteRepeats(g_repeats.take());
 }
 
 std::string FormatTraceTime(std::time_t t)
@@ -100,9 +88,7 @@ void InitDebugFile(const std::string& programFolder)
         return;
     gv_strDebugFile = (programFolder.empty() ? GetExecutableFolder() : programFolder) + "debug.txt";
     ::unlink(gv_strDebugFile.c_str());
-    g_lastBody.clear();
-    g_run = 0;
-    g_dropped = 0;
+    g_repeats.reset();
     gv_bDebug = 1;
     gv_bDebugRaw = 1;
     const std::time_t now = std::time(nullptr);

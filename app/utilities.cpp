@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QCursor>
 #include <QFile>
+#include <QHash>
 #include <QIcon>
 #include <QPixmap>
 #include <QThread>
@@ -386,10 +387,37 @@ QIcon LoadAppIcon(int iconId)
     return LoadAppIconByName(QString::number(iconId));
 }
 
+namespace {
+
+// The program's pictures are built into it and never change, so each is
+// loaded once for the run. An icon keeps the pixmaps it draws in the shared
+// pixmap cache under its own key: a fresh icon at every paint of the status
+// pictures filled that cache (up to its limit) with copies of the same few
+// pixmaps, memory that grew with every paint.
+QHash<QString, QIcon>* g_appIcons = nullptr;
+
+void ForgetAppIcons()
+{
+    delete g_appIcons;
+    g_appIcons = nullptr;
+}
+
+}  // namespace
+
 QIcon LoadAppIconByName(const QString& name)
 {
+    if (!g_appIcons) {
+        g_appIcons = new QHash<QString, QIcon>;
+        // Pixmaps go before the application that made them.
+        qAddPostRoutine(ForgetAppIcons);
+    }
+    auto found = g_appIcons->constFind(name);
+    if (found != g_appIcons->constEnd())
+        return *found;
     const QString path = QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name);
-    return QFile::exists(path) ? QIcon(path) : QIcon();
+    const QIcon icon = QFile::exists(path) ? QIcon(path) : QIcon();
+    g_appIcons->insert(name, icon);
+    return icon;
 }
 
 QPixmap LoadAppBitmap(int bitmapId)

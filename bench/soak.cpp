@@ -10,6 +10,14 @@
 // program's stores, every phonebook change on the phone or reported as
 // failed, every database intact, the trace files bounded.
 //
+// Memory is judged on resident memory, printed once a minute with its
+// anonymous and file parts and the heap in use beside it: a leak or a cache
+// that keeps filling raises the heap minute after minute, while the code of
+// the program's libraries, paged in as screens first run, only raises the
+// file part. What the run keeps on purpose (the received messages, up to
+// 240 in the SIM mirror and the PC database) lives in the database files,
+// not in memory, so the check needs no allowance for it.
+//
 //   soak [--seconds N] [--seed S] [--faults kind,kind,...|all] [--trace-limit MB]
 //
 // The program runs in a child process (its standard error is read here for
@@ -48,6 +56,7 @@
 #include <QTest>
 #include <QTimer>
 
+#include <malloc.h>
 #include <poll.h>
 #include <sqlite3.h>
 #include <sys/wait.h>
@@ -131,13 +140,29 @@ double Now()
 }
 
 // Resident memory (kB) and open descriptors of this process.
-long ResidentKb()
+long StatusKb(const char* field)
 {
     std::ifstream status("/proc/self/status");
+    const std::string head = std::string(field) + ":";
     for (std::string line; std::getline(status, line);)
-        if (line.rfind("VmRSS:", 0) == 0)
-            return std::atol(line.c_str() + 6);
+        if (line.rfind(head, 0) == 0)
+            return std::atol(line.c_str() + head.size());
     return -1;
+}
+long ResidentKb() { return StatusKb("VmRSS"); }
+
+// What the program's heap holds in use: what a leak or a growing list or
+// cache raises, unlike resident memory, which also counts freed pages kept
+// by the allocator and the program's code as it is first run. -1 under the
+// sanitizers, whose allocator keeps no such statistics.
+long HeapInUseKb()
+{
+#ifdef ZORQ_SANITIZE
+    return -1;
+#else
+    const struct mallinfo2 mi = mallinfo2();
+    return static_cast<long>((mi.uordblks + mi.hblkhd) / 1024);
+#endif
 }
 
 long OpenDescriptors()
@@ -362,6 +387,8 @@ private:
 
     // figures
     long rss0_ = -1, fd0_ = -1, rss1_ = -1, fd1_ = -1, rssEnd_ = -1, fdEnd_ = -1;
+    long heap0_ = -1, heap1_ = -1, heapEnd_ = -1;
+    double nextMemoryNote_ = 60;
     bool aliveAtEnd_ = false;
     int messagesFound_ = 0;
 };
@@ -377,6 +404,7 @@ void Soak::Tick()
     const double t = Elapsed();
     if (rss0_ < 0 && Settled()) {
         rss0_ = ResidentKb();
+        heap0_ = HeapInUseKb();
         fd0_ = OpenDescriptors();
         Note("settled: " + std::to_string(rss0_) + " kB resident, " + std::to_string(fd0_) + " descriptors");
     }
@@ -387,7 +415,16 @@ void Soak::Tick()
         ((screenStep_ > 5 && qobject_cast<CZorqMenu*>(ActiveView())) || t >= 0.75 * o_.seconds)) {
         Note("reference for growth taken");
         rss1_ = ResidentKb();
+        heap1_ = HeapInUseKb();
         fd1_ = OpenDescriptors();
+    }
+    // A figure a minute shows the shape of any growth: steady, in steps
+    // with a kind of fault, or levelling off.
+    if (rss0_ >= 0 && t >= nextMemoryNote_) {
+        nextMemoryNote_ = t + 60;
+        Note("memory: " + std::to_string(ResidentKb()) + " kB resident (" + std::to_string(StatusKb("RssAnon")) +
+             " anonymous, " + std::to_string(StatusKb("RssFile")) + " file), " + std::to_string(HeapInUseKb()) +
+             " kB heap in use, " + std::to_string(received_.size()) + " messages received");
     }
     if (t >= o_.seconds && !stopping_) {
         // No new fault, message or action; the one under way ends first.
@@ -912,6 +949,7 @@ void Soak::Finish()
     aliveAtEnd_ = waitFor([&] { return ticked; }, 5) && App() && !App()->IsShuttingDown() && App()->m_pMainWnd &&
                   App()->m_pMainWnd->isVisible();
     rssEnd_ = ResidentKb();
+    heapEnd_ = HeapInUseKb();
     fdEnd_ = OpenDescriptors();
     // Back to the menu, a refresh if the link has not come back by itself.
     waitFor([] { return Linked() && !mtr_request_running(); }, 90);
@@ -1046,6 +1084,8 @@ void Soak::Report()
         Fail("the program did not answer at the end");
     std::printf("resident memory: %ld kB settled, %ld kB after the first minute and screen round, %ld kB at the end\n",
                 rss0_, rss1_, rssEnd_);
+    std::printf("heap in use: %ld kB settled, %ld kB after the first minute and screen round, %ld kB at the end\n",
+                heap0_, heap1_, heapEnd_);
     std::printf("open descriptors: %ld settled, %ld after the first minute and screen round, %ld at the end\n", fd0_,
                 fd1_, fdEnd_);
     if (rss1_ < 0)

@@ -15,6 +15,7 @@
 #include <QApplication>
 
 #include <filesystem>
+#include <malloc.h>
 #include <QMouseEvent>
 #include <QTest>
 
@@ -229,6 +230,30 @@ TEST_F(MainViewTest, IndicatorChangesAreOnScreenWhenTheHandlerReturns)
     const QColor full = PixelAt(menu, at);
     EXPECT_NE(none, full);
     EXPECT_LT(full.lightness(), none.lightness());  // navy bar over a pale one
+}
+
+// The status pictures are painted on every change of the phone's state, for
+// as long as the program runs: painting them must not hold more memory.
+TEST_F(MainViewTest, RepaintingTheStatusPicturesHoldsNoMoreMemory)
+{
+#ifdef ZORQ_SANITIZE
+    GTEST_SKIP() << "the sanitizer's allocator keeps no heap statistics";
+#else
+    CZorqMenu* menu = OpenMenu();
+    menu->mmi_MNGT_battery_charge(3);
+    menu->mmi_MNGT_signal_quality(4);
+    menu->mmi_MNGT_voice_mail_icon(1);
+    menu->mmi_MNGT_message_icon(1);
+    for (int i = 0; i < 20; ++i)
+        menu->repaint();
+    const size_t before = mallinfo2().uordblks;
+    for (int i = 0; i < 400; ++i)
+        menu->repaint();
+    const size_t after = mallinfo2().uordblks;
+    // Four pictures of 32 x 32 at 4 bytes a dot would add 6 MB if each
+    // paint kept its own copies.
+    EXPECT_LT(after, before + (512u << 10)) << before << " -> " << after;
+#endif
 }
 
 TEST_F(MainViewTest, MissingBackgroundShowsTheMessageAndAPlainScreen)

@@ -105,6 +105,50 @@ TEST_F(SerialTest, TheTraceMarksEachDirection)
     EXPECT_EQ(t.find("AT DEBUG FILE", t.find("AT DEBUG FILE") + 1), std::string::npos);  // one header
 }
 
+#ifdef ZORQ_HAVE_PHONESIM
+size_t count_of(const std::string& text, const std::string& what)
+{
+    size_t n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + what.size()))
+        ++n;
+    return n;
+}
+
+// A phone that says the same thing again and again, and commands written
+// again and again to a phone that does not answer: the AT trace writes a
+// few of them and counts the rest, as the program trace does.
+TEST_F(SerialTest, TheTraceCountsWhatRepeatsInARow)
+{
+    Start();
+    serial_trace_start(host.folder);
+    for (int i = 0; i < 50; ++i)
+        ASSERT_EQ(sim->command("creg 1"), "ok");
+    uint8_t status = 0, level = 0;
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);  // reads them, then its own answer
+    ASSERT_EQ(sim->command("mute on"), "ok");
+    const uint8_t at[] = {0, 3, 'A', 'T', '\r'};
+    for (int i = 0; i < 10; ++i)
+        Send_Serial_Line(at);
+    ASSERT_EQ(sim->command("mute off"), "ok");
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+    serial_trace_stop();
+    const std::string t = read_file(host.folder + "debugAT.txt");
+    EXPECT_EQ(count_of(t, "+CREG: 1\r\n"), 3u) << t;
+    EXPECT_EQ(count_of(t, "\r\n... repeated 47 times\r\n"), 1u) << t;
+    // The answer that ends the run is whole, in its place.
+    const size_t told = t.find("... repeated 47 times");
+    EXPECT_NE(t.find("+CBC: ", told), std::string::npos) << t;
+    EXPECT_NE(t.find("\r\nOK\r\n", told), std::string::npos) << t;
+    // Each output is a star line, its marker and the command: three of the
+    // ten are written, the next command after the count.
+    EXPECT_EQ(count_of(t, "-> "), 2u + 3u) << t;
+    const size_t sent = t.find("\r\n... repeated 7 times\r\n");
+    ASSERT_NE(sent, std::string::npos) << t;
+    EXPECT_NE(t.find("AT+CBC\r", sent), std::string::npos) << t;
+    EXPECT_EQ(count_of(t, "repeated"), 2u) << t;
+}
+#endif
+
 TEST_F(SerialTest, AnEchoedCodeNeverReachesTheTraceWhateverReadsItComesIn)
 {
     // A phone that echoes its commands, the echo of the code command coming

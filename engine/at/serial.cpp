@@ -3,6 +3,7 @@
 // comes. It reaches the kernel through the same services as the AT task
 // (`ati_kernel`), so both can be driven without a running kernel in tests.
 #include "serial.h"
+#include "trace_repeats.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -53,6 +54,15 @@ std::string g_trace_line;
 // a code command, the rest of it is starred.
 constexpr size_t TRACE_LINE_MAX = 1024;
 bool g_trace_line_starred = false;
+// The trace folds a unit repeated in a row (an input line, an output block)
+// as the program trace does. Input is written by whole lines so that a line
+// can be compared: the shown start of a line not yet ended waits here until
+// its end, the next output, the port's closing or TRACE_LINE_MAX.
+trace_repeats g_trace_repeats;
+std::string g_trace_pending;
+// The last blank line met while a run is counted: written after the count,
+// so that the answer that ends the run keeps its form.
+std::string g_trace_blank;
 
 const char* const STARS =
     "******************************************************************************";  // 78
@@ -68,15 +78,100 @@ std::string now_text(const char* format)
 }
 
 // The trace keeps the program's text-file form: CR LF line ends.
+// The last byte written: a count starts a line of its own.
+char g_trace_last = '\n';
+
 void trace_text(const std::string& s)
 {
-    if (!g_trace)
+    if (!g_trace || s.empty())
         return;
     for (char c : s) {
         if (c == '\n')
             std::fputc('\r', g_trace);
         std::fputc(c, g_trace);
     }
+    g_trace_last = s.back();
+}
+
+void trace_raw(const std::string& s)
+{
+    if (!g_trace || s.empty())
+        return;
+    std::fwrite(s.data(), 1, s.size(), g_trace);
+    g_trace_last = s.back();
+}
+
+void trace_repeat_count(long count)
+{
+    if (count > 0)
+        trace_text((g_trace_last == '\n' ? "" : "\n") + trace_repeats::repeat_text(count) + "\n");
+}
+
+// One unit of the trace: `key` tells it from others (its text without the
+// time or line ends), `text` is written when it is not a repeat to count.
+// Returns whether it was written.
+bool trace_unit(const std::string& key, const std::string& text, bool raw)
+{
+    long ended = 0;
+    const bool write = g_trace_repeats.pass(key, ended);
+    if (ended) {
+        trace_repeat_count(ended);
+        trace_raw(g_trace_blank);
+    }
+    g_trace_blank.clear();
+    if (write) {
+        if (raw)
+            trace_raw(text);
+        else
+            trace_text(text);
+    }
+    return write;
+}
+
+// An input line as shown, its line ends included (none for a piece that is
+// written before its end). A blank line neither ends nor lengthens a run.
+void trace_input_line(const std::string& line)
+{
+    const size_t last = line.find_last_not_of("\r\n");
+    if (last == std::string::npos) {
+        if (g_trace_repeats.counting())
+            g_trace_blank = line;
+        else
+            trace_raw(line);
+        return;
+    }
+    trace_unit(line.substr(0, last + 1), line, true);
+}
+
+// Shown input bytes: whole lines go to the trace, the rest waits.
+void trace_input(const std::string& shown)
+{
+    g_trace_pending += shown;
+    size_t start = 0;
+    for (size_t eol; (eol = g_trace_pending.find('\n', start)) != std::string::npos; start = eol + 1)
+        trace_input_line(g_trace_pending.substr(start, eol + 1 - start));
+    g_trace_pending.erase(0, start);
+    if (g_trace_pending.size() > TRACE_LINE_MAX) {
+        trace_input_line(g_trace_pending);
+        g_trace_pending.clear();
+    }
+}
+
+// Writes what waits: the input line not yet ended and, at `all`, the count
+// of a run (the trace is left as it is, or closed).
+void trace_flush_pending(bool all)
+{
+    if (!g_trace_pending.empty()) {
+        trace_input_line(g_trace_pending);
+        g_trace_pending.clear();
+    }
+    if (all) {
+        trace_repeat_count(g_trace_repeats.take());
+        trace_raw(g_trace_blank);
+        g_trace_blank.clear();
+    }
+    if (g_trace)
+        std::fflush(g_trace);
 }
 
 bool starts_with_nocase(const std::string& s, size_t at, const char* word)
@@ -277,6 +372,9 @@ void serial_trace_start(const std::string& folder)
     g_trace = std::fopen((folder + "debugAT.txt").c_str(), "ab");
     if (!g_trace)
         return;
+    g_trace_repeats.reset();
+    g_trace_pending.clear();
+    g_trace_blank.clear();
     trace_text(std::string(STARS) + "\n\n");
     trace_text("                                AT DEBUG FILE\n\n");
     trace_text("   Application :  Pellard Tarvel Data 1.0\n");
@@ -289,12 +387,15 @@ void serial_trace_start(const std::string& folder)
 void serial_trace_stop()
 {
     if (g_trace) {
+        trace_flush_pending(true);
         std::fclose(g_trace);
         g_trace = nullptr;
     }
 }
 
 bool serial_trace_on() { return g_trace != nullptr; }
+
+void serial_trace_flush() { trace_flush_pending(true); }
 
 int Init_Serial(uint16_t port)
 {
@@ -351,8 +452,8 @@ int Init_Serial(uint16_t port)
 
 void Close_Serial()
 {
-    if (g_trace)
-        std::fflush(g_trace);
+    // A run's count waits on: the next open may go on with the same lines.
+    trace_flush_pending(false);
     if (g_fd >= 0) {
         // Whoever watches the descriptor lets go of it before it is closed
         // (a closed descriptor in a poll set wakes it at once, for ever).
@@ -432,8 +533,7 @@ int Read_Serial_Line()
                 g_output_since_input = false;
             }
             // An echo of a code command is masked like the command itself.
-            const std::string shown = trace_input_masked(g_in, got);
-            std::fwrite(shown.data(), 1, shown.size(), g_trace);
+            trace_input(trace_input_masked(g_in, got));
             std::fflush(g_trace);
         }
         g_in_held -= got;
@@ -470,14 +570,14 @@ void Send_Serial_Line(const uint8_t* block)
     engine_trace("Send_Serial_Line BEGIN");
     if (g_fd < 0)
         return;
-    if (g_trace) {
-        trace_text("\n" + std::string(STARS) + "\n");
-        trace_text("\n-> " + now_text("%H:%M:%S") + "\n");
-    }
     // Security codes never reach a trace file in clear.
     const std::string shown = serial_mask_codes(std::string(reinterpret_cast<const char*>(text), length));
-    if (g_trace)
-        std::fwrite(shown.data(), 1, shown.size(), g_trace);
+    if (g_trace) {
+        trace_flush_pending(false);
+        // The same command again with no answer between is counted too.
+        if (trace_unit("-> " + shown, "\n" + std::string(STARS) + "\n\n-> " + now_text("%H:%M:%S") + "\n", false))
+            trace_raw(shown);
+    }
     engine_trace("Send_Serial_Line WriteFile: " + shown);
     // Only the part not yet written is written again, within the time the
     // line needs at 2 ms a byte, plus a second.

@@ -49,3 +49,6 @@ void serial_set_run_port(uint16_t port, const std::string& path);
 void serial_trace_start(const std::string& folder);
 void serial_trace_stop();
 bool serial_trace_on();
+// Writes what the trace holds back: an input line not yet ended and the
+// count of a line repeated in a row.
+void serial_trace_flush();

@@ -236,6 +236,7 @@ void mtr_stop()
     mtr_poll_stop();
     ati_stop_command();
     Close_Serial();
+    serial_trace_flush();
 }
 
 void mtr_setup_indication(krn_msg* msg)
