@@ -15,15 +15,6 @@ class CLanguageBundle;
 class CDlgMessageBox;
 class QWidget;
 
-// Message-box type flags and results of the system.
-enum {
-    MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3,
-    MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5, MB_TYPEMASK = 0xF,
-    MB_ICONHAND = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30,
-    MB_ICONASTERISK = 0x40, MB_ICONMASK = 0xF0,
-    MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200, MB_DEFMASK = 0xF00,
-};
-
 class CMainFrame;
 class CAppLoop;
 class CAppDocWindows;
@@ -45,9 +36,9 @@ public:
     void SetDataDirectories(const std::string& programFile = std::string());
     const std::string& GetAppDir() const override { return m_strAppDir; }
     const std::string& GetResDir() const override { return m_strResDir; }
-    const std::string& GetFolderPath() const { return m_strDatabaseDir; }
-    const std::string& GetWorkDirectory() const { return m_strWorkDir; }
-    const std::string& GetFilesDir() const { return m_strFilesDir; }
+    const std::string& GetFolderPath() const override { return m_strDatabaseDir; }
+    const std::string& GetWorkDirectory() const override { return m_strWorkDir; }
+    const std::string& GetFilesDir() const override { return m_strFilesDir; }
     const std::string& GetMelodyDir() const { return m_strMelodyDir; }
 
     // Language.
@@ -55,7 +46,7 @@ public:
     void SetHelpFile(const std::string& code);
     bool LoadResourceLibrary(const std::string& code);
     bool FreeResourceLibrary();
-    std::string GetLanguage() const { return m_strLanguage; }
+    std::string GetLanguage() const override { return m_strLanguage; }
     const std::string& GetHelpFilePath() const { return m_strHelpFile; }
     CLanguageBundle* GetResources() const override { return m_hLangResources.get(); }
     // Run-time change: the new bundle is loaded first and replaces the old

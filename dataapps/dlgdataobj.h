@@ -3,6 +3,7 @@
 #pragma once
 
 #include "dataobj.h"
+#include "objectlistwnd.h"
 
 #include <functional>
 

@@ -8,6 +8,16 @@ UiServices* g_services = nullptr;
 constexpr int kIdCancel = 2;
 }
 
+const std::string& UiServices::GetFolderPath() const
+{
+    static const std::string none;
+    return none;
+}
+
+const std::string& UiServices::GetWorkDirectory() const { return GetFolderPath(); }
+const std::string& UiServices::GetFilesDir() const { return GetFolderPath(); }
+std::string UiServices::GetLanguage() const { return "enu"; }
+
 UiServices* GetUiServices() { return g_services; }
 void SetUiServices(UiServices* services) { g_services = services; }
 

@@ -1,7 +1,9 @@
-// What the shared interface components need from the application core:
-// resource strings, message boxes and the program folders. The components sit
-// below the application core, so the application installs a provider at
-// start-up; without one, strings are empty and message boxes answer IDCANCEL.
+// What the shared interface components, the general utilities and the data
+// store need from the application core: resource strings, message boxes, the
+// program's folders and its language. They sit below the application core,
+// so the application installs a provider at start-up; without one, strings
+// and folders are empty, the language is English and message boxes answer
+// IDCANCEL.
 #pragma once
 
 #include <QString>
@@ -10,6 +12,15 @@
 #include <string>
 
 class CLanguageBundle;
+
+// Message-box type flags and results of the system.
+enum {
+    MB_OK = 0x0, MB_OKCANCEL = 0x1, MB_ABORTRETRYIGNORE = 0x2, MB_YESNOCANCEL = 0x3,
+    MB_YESNO = 0x4, MB_RETRYCANCEL = 0x5, MB_TYPEMASK = 0xF,
+    MB_ICONHAND = 0x10, MB_ICONQUESTION = 0x20, MB_ICONEXCLAMATION = 0x30,
+    MB_ICONASTERISK = 0x40, MB_ICONMASK = 0xF0,
+    MB_DEFBUTTON2 = 0x100, MB_DEFBUTTON3 = 0x200, MB_DEFMASK = 0xF00,
+};
 
 class UiServices {
 public:
@@ -21,6 +32,12 @@ public:
     virtual CLanguageBundle* GetResources() const = 0;
     virtual const std::string& GetAppDir() const = 0;
     virtual const std::string& GetResDir() const = 0;
+    // The Database, Work and Files folders, each ending in "/".
+    virtual const std::string& GetFolderPath() const;
+    virtual const std::string& GetWorkDirectory() const;
+    virtual const std::string& GetFilesDir() const;
+    // The language code of the resources in use ("enu", "deu"...).
+    virtual std::string GetLanguage() const;
 };
 
 // The installed provider (null before the application exists).

@@ -280,3 +280,7 @@ bool CObjectListWnd::eventFilter(QObject* watched, QEvent* event)
     }
     return QObject::eventFilter(watched, event);
 }
+
+// ---------------------------------------------------------------- dialog
+
+CDlgObjectItem::CDlgObjectItem(int templateId, QWidget* parent) : CDlgBase(templateId, parent) {}

@@ -9,12 +9,30 @@
 // Modify, TrashSelection and its own NewItem call.
 #pragma once
 
+#include "dlgbase.h"
 #include "dragdrop.h"
 #include "entrylistctrl.h"
 #include "objectlist.h"
 
 #include <QObject>
 #include <QPushButton>
+
+// The properties dialog of one item: run modally by the panel, which then
+// takes the item it built or edited.
+class CDlgObjectItem : public CDlgBase {
+    Q_OBJECT
+public:
+    CDlgObjectItem(int templateId, QWidget* parent = nullptr);
+
+    virtual CObjectListItem* GetItem() { return nullptr; }
+    virtual int GetExtra() { return 0; }
+    int GetItemIndex() const { return m_nItem; }
+
+    QString m_str1;
+    QString m_str2;
+    int m_nFlag = 0;
+    int m_nItem = -1;  // -1: the dialog creates a new item
+};
 
 class CObjectListWnd : public QObject {
     Q_OBJECT

@@ -10,6 +10,5 @@ enum WM_UI : unsigned {
     WM_SRC_MENU_REQUEST = 0x7F8,      // a flagged source button asks its owner for a menu
     WM_SRC_CONTEXT_MENU = 0x7FC,      // right click on a source button
     WM_POPUP_MENU_CLOSED = 0x7FD,     // a source pane's popup menu went away
-    WM_LIST_LOAD_PROGRESS = 0x7FF,    // one more file loaded into an object list
     WM_SRC_CHANGED = 0x800,           // a source pane switched its source
 };

@@ -2,6 +2,7 @@
 
 #include "archive.h"
 #include "debugtrace.h"
+#include "dialog.h"
 #include "engine_host.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
@@ -9,7 +10,6 @@
 #include "strutil.h"
 #include "uiservices.h"
 #include "utilities.h"
-#include "zorqapp.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -27,8 +27,8 @@ QString FromLocal(const std::string& path) { return QString::fromLocal8Bit(path.
 
 std::string FilesFolder()
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return app ? app->GetFilesDir() : std::string();
+    UiServices* ui = GetUiServices();
+    return ui ? ui->GetFilesDir() : std::string();
 }
 
 // A value as it is read from a file: trimmed, without double quotes and

@@ -1,16 +1,19 @@
 // Collections of named objects kept one file each in a folder of their own
 // (data applications, melodies, service-centre profiles) or filled from the
-// phone (security codes): the item base, the list that owns its items in
-// display-name order, and the base of an item's properties dialog.
+// phone (security codes): the item base and the list that owns its items in
+// display-name order. The panel that shows a list and the base of an item's
+// properties dialog are interface components (objectlistwnd.h).
 #pragma once
 
-#include "dlgbase.h"
-
 #include <QString>
+#include <QStringList>
 
 #include <list>
 
 class QObject;
+
+// Sent by LoadFolder to the window it is given, once per file loaded.
+enum : unsigned { WM_LIST_LOAD_PROGRESS = 0x7FF };
 
 class CObjectListItem {
 public:
@@ -103,21 +106,4 @@ protected:
 
 private:
     void Erase(Position pos, bool deleteFile);
-};
-
-// The properties dialog of one item: run modally by the panel, which then
-// takes the item it built or edited.
-class CDlgObjectItem : public CDlgBase {
-    Q_OBJECT
-public:
-    CDlgObjectItem(int templateId, QWidget* parent = nullptr);
-
-    virtual CObjectListItem* GetItem() { return nullptr; }
-    virtual int GetExtra() { return 0; }
-    int GetItemIndex() const { return m_nItem; }
-
-    QString m_str1;
-    QString m_str2;
-    int m_nFlag = 0;
-    int m_nItem = -1;  // -1: the dialog creates a new item
 };

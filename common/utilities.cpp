@@ -27,7 +27,7 @@
 #include <vector>
 
 #include "archive.h"
-#include "zorqapp.h"
+#include "uiservices.h"
 
 int LanguageCodeToLangId(const std::string& code)
 {
@@ -527,8 +527,8 @@ int OpenFileWithRetry(std::FILE*& file, const std::string& path)
     std::string text = "ERR OPEN FILE Err: " + std::to_string(cause) + " " + path + "\n";
     if (cause == fileAccessDenied)
         text += "Timeout on Access error";
-    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-        app->DoMessageBox(QString::fromStdString(text), 0, 0);
+    if (UiServices* ui = GetUiServices())
+        ui->DoMessageBox(QString::fromStdString(text), 0, 0);
     return cause;
 }
 

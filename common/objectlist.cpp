@@ -1,7 +1,6 @@
 #include "objectlist.h"
 
 #include "engine_host.h"
-#include "uimsg.h"
 #include "wndmsg.h"
 
 #include <QDir>
@@ -233,7 +232,3 @@ bool CQXObjectList::LoadFolder(const QString& folder, const QString& pattern, QO
     }
     return true;
 }
-
-// ---------------------------------------------------------------- dialog
-
-CDlgObjectItem::CDlgObjectItem(int templateId, QWidget* parent) : CDlgBase(templateId, parent) {}

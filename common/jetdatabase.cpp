@@ -2,7 +2,7 @@
 
 #include "debugtrace.h"
 #include "utilities.h"
-#include "zorqapp.h"
+#include "uiservices.h"
 
 #include <sqlite3.h>
 
@@ -25,8 +25,8 @@ void CJetDatabase::Open(const std::string& path, bool exclusive, bool readOnly,
 
 std::string GetPBDatabaseName(int code)
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    std::string path = app ? app->GetWorkDirectory() : std::string();
+    UiServices* ui = GetUiServices();
+    std::string path = ui ? ui->GetWorkDirectory() : std::string();
     switch (code) {
     case 1: case 5: return path + "PBimSIM.mdb";
     case 2: case 6: return path + "PBimSFDN.mdb";
@@ -129,14 +129,14 @@ std::string VariantToText(const CVariant& value)
     case VT_CY: {
         // Currency is stored in ten-thousandths.
         std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(value.lVal) / 10000.0);
-        CZorqMMIApp* app = CZorqMMIApp::Instance();
-        text = FormatCurrencyText(buf, LanguageCodeToLangId(app ? app->GetLanguage() : "enu"));
+        UiServices* ui = GetUiServices();
+        text = FormatCurrencyText(buf, LanguageCodeToLangId(ui ? ui->GetLanguage() : "enu"));
         break;
     }
     case VT_DATE: {
-        CZorqMMIApp* app = CZorqMMIApp::Instance();
+        UiServices* ui = GetUiServices();
         text = FormatDateTimeText(value.dblVal,
-                                  LanguageCodeToLangId(app ? app->GetLanguage() : "enu"));
+                                  LanguageCodeToLangId(ui ? ui->GetLanguage() : "enu"));
         break;
     }
     case VT_BSTR:
@@ -196,8 +196,8 @@ void CheckDatabaseStructure(CDaoDatabase& db)
 
 void ShowPathMessage(int stringId, const std::string& path)
 {
-    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-        app->DoMessageBox(app->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
+    if (UiServices* ui = GetUiServices())
+        ui->DoMessageBox(ui->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
 }
 
 bool ConvertThroughTempFile(CJetDatabase& old, const std::string& tmp,

@@ -2,7 +2,7 @@
 
 #include "debugtrace.h"
 #include "utilities.h"
-#include "zorqapp.h"
+#include "uiservices.h"
 
 #include <cstdio>
 
@@ -13,8 +13,8 @@ const char* const kCopiedColumns[] = {"Location", "Name",  "Phone",   "Address",
 
 std::string TempConversionPath()
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return (app ? app->GetFolderPath() : std::string()) + "PBTmpCvt.mdb";
+    UiServices* ui = GetUiServices();
+    return (ui ? ui->GetFolderPath() : std::string()) + "PBTmpCvt.mdb";
 }
 
 }  // namespace

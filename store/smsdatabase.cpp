@@ -3,7 +3,7 @@
 #include "debugtrace.h"
 #include "message.h"
 #include "utilities.h"
-#include "zorqapp.h"
+#include "uiservices.h"
 
 #include <cstdio>
 
@@ -11,14 +11,14 @@ namespace {
 
 std::string WorkFolder()
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return app ? app->GetWorkDirectory() : std::string();
+    UiServices* ui = GetUiServices();
+    return ui ? ui->GetWorkDirectory() : std::string();
 }
 
 std::string DatabaseFolder()
 {
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return app ? app->GetFolderPath() : std::string();
+    UiServices* ui = GetUiServices();
+    return ui ? ui->GetFolderPath() : std::string();
 }
 
 std::string Clean(std::string s)
