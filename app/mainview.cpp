@@ -36,17 +36,18 @@
 #include <QThread>
 #include <QUiLoader>
 
-namespace {
-
-void (*g_shutdownHandler)() = nullptr;
-bool g_firstInitialUpdate = true;
-
 // The status bar's defaults (dialog units): indicator position, then the
 // rectangle repainted from the background.
 struct IndicatorDefaults {
     const char* section;
     int dx, dy, rx, ry, rw, rh;
 };
+
+namespace {
+
+void (*g_shutdownHandler)() = nullptr;
+bool g_firstInitialUpdate = true;
+
 constexpr IndicatorDefaults kRegion1{"Region1", 72, 255, 61, 251, 42, 22};
 constexpr IndicatorDefaults kRegion2{"Region2", 114, 255, 104, 251, 42, 22};
 constexpr IndicatorDefaults kRegion3{"Region3", 157, 260, 146, 251, 42, 22};
@@ -117,13 +118,12 @@ constexpr QRect kHeading(10, 5, 28, 28);
 // The header picture's click area: either mouse button, or Enter and Space
 // once the keyboard reached it, opens the window's menu. It draws only its
 // focus frame, over the symbol of the picture beneath.
-class HeaderPictureArea : public QWidget {
+class HeaderPictureArea : public CPictureFocusArea {
 public:
-    explicit HeaderPictureArea(CMainView* view) : QWidget(view), m_view(view)
+    explicit HeaderPictureArea(CMainView* view) : CPictureFocusArea(view, 2, 4), m_view(view)
     {
         setObjectName(QStringLiteral("headerPicture"));
         setGeometry(kHeading);
-        setFocusPolicy(Qt::TabFocus);
         setAccessibleName(QString::fromLatin1(kProductName));
     }
 
@@ -140,23 +140,33 @@ protected:
         else
             QWidget::keyPressEvent(e);
     }
-    void focusInEvent(QFocusEvent* e) override { QWidget::focusInEvent(e); update(); }
-    void focusOutEvent(QFocusEvent* e) override { QWidget::focusOutEvent(e); update(); }
-    void paintEvent(QPaintEvent*) override
-    {
-        if (!hasFocus())
-            return;
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(0xE0, 0x7A, 0x2F), 2));
-        p.drawRoundedRect(QRectF(rect()).adjusted(1, 1, -1, -1), 4, 4);
-    }
 
 private:
     CMainView* m_view;
 };
 
 }  // namespace
+
+CPictureFocusArea::CPictureFocusArea(QWidget* parent, qreal penWidth, qreal radius)
+    : QWidget(parent), m_penWidth(penWidth), m_radius(radius)
+{
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void CPictureFocusArea::paintEvent(QPaintEvent*)
+{
+    if (!hasFocus())
+        return;
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(0xE0, 0x7A, 0x2F), m_penWidth));
+    // The pen is centred on the outline: inset by half its width it stays
+    // inside the area.
+    const qreal inset = m_penWidth / 2;
+    const QRectF r = QRectF(rect()).adjusted(inset, inset, -inset, -inset);
+    const qreal radius = m_radius < 0 ? r.height() / 2 : m_radius;
+    p.drawRoundedRect(r, radius, radius);
+}
 
 void SetViewShutdownHandler(void (*handler)()) { g_shutdownHandler = handler; }
 
@@ -514,19 +524,26 @@ void CMainView::RepaintRegion(const char* section, int rx, int ry, int rw, int r
 
 #define ZORQ_REPAINT(d, text) RepaintRegion(d.section, d.rx, d.ry, d.rw, d.rh, d.dx, d.dy, text)
 
+void CMainView::SetIndicator(int StatusBlock::*field, int value, const char* trace, const IndicatorDefaults* region,
+                             bool text)
+{
+    m_status.*field = value;
+    WriteDebugInt(trace, value);
+    if (region)
+        ZORQ_REPAINT((*region), text);
+}
+
 void CMainView::mmi_MNGT_battery_charge(int value)
 {
-    m_status.bat_charge = value;
-    WriteDebugInt("CMainView::mmi_MNGT_battery_charge -> bat_charge = ", value);
+    SetIndicator(&StatusBlock::bat_charge, value, "CMainView::mmi_MNGT_battery_charge -> bat_charge = ");
     UpdateBatteryTray();
     ZORQ_REPAINT(kRegion1, false);
 }
 
 void CMainView::mmi_MNGT_signal_quality(int value)
 {
-    m_status.signal_quality = value;
-    WriteDebugInt("CMainView::mmi_MNGT_signal_quality -> signal_quality = ", value);
-    ZORQ_REPAINT(kRegion2, false);
+    SetIndicator(&StatusBlock::signal_quality, value, "CMainView::mmi_MNGT_signal_quality -> signal_quality = ",
+                 &kRegion2);
 }
 
 void CMainView::mmi_MNGT_message_icon(int value)
@@ -534,61 +551,51 @@ void CMainView::mmi_MNGT_message_icon(int value)
     // The indicator stays lit while unread messages wait.
     if (value == 0 && m_status.unread_msg == 1)
         return;
-    m_status.sms_icon = value;
-    WriteDebugInt("CMainView::mmi_MNGT_message_icon -> sms_icon = ", value);
+    SetIndicator(&StatusBlock::sms_icon, value, "CMainView::mmi_MNGT_message_icon -> sms_icon = ");
     UpdateMessageTray();
     ZORQ_REPAINT(kRegion4, false);
 }
 
 void CMainView::mmi_MNGT_set_unread_msg(int value)
 {
-    m_status.unread_msg = value;
-    WriteDebugInt("CMainView::mmi_MNGT_set_unread_msg -> unread_msg = ", value);
+    SetIndicator(&StatusBlock::unread_msg, value, "CMainView::mmi_MNGT_set_unread_msg -> unread_msg = ");
 }
 
 void CMainView::mmi_MNGT_set_sms_full(int value)
 {
-    m_status.sms_full = value;
-    WriteDebugInt("CMainView::mmi_MNGT_set_sms_full -> sms_full = ", value);
+    SetIndicator(&StatusBlock::sms_full, value, "CMainView::mmi_MNGT_set_sms_full -> sms_full = ");
 }
 
 void CMainView::mmi_MNGT_call_icon(int value)
 {
-    m_status.call_icon = value;
-    WriteDebugInt("CMainView::mmi_MNGT_call_icon -> call_icon = ", value);
-    ZORQ_REPAINT(kRegion6, false);
+    SetIndicator(&StatusBlock::call_icon, value, "CMainView::mmi_MNGT_call_icon -> call_icon = ", &kRegion6);
 }
 
 void CMainView::mmi_MNGT_voice_mail_icon(int value)
 {
-    m_status.voice_mail_icon = value;
-    WriteDebugInt("CMainView::mmi_MNGT_voice_mail_icon -> voice_mail_icon = ", value);
-    ZORQ_REPAINT(kRegion7, false);
+    SetIndicator(&StatusBlock::voice_mail_icon, value, "CMainView::mmi_MNGT_voice_mail_icon -> voice_mail_icon = ",
+                 &kRegion7);
 }
 
 void CMainView::mmi_MNGT_use_sim_icon(int value)
 {
-    m_status.use_sim_icon = value;
-    WriteDebugInt("CMainView::mmi_MNGT_use_sim_icon -> use_sim_icon = ", value);
+    SetIndicator(&StatusBlock::use_sim_icon, value, "CMainView::mmi_MNGT_use_sim_icon -> use_sim_icon = ");
 }
 
 void CMainView::mmi_MNGT_use_eeprom_icon(int value)
 {
-    m_status.use_eeprom_icon = value;
-    WriteDebugInt("CMainView::mmi_MNGT_use_eeprom_icon -> use_eeprom_icon = ", value);
+    SetIndicator(&StatusBlock::use_eeprom_icon, value, "CMainView::mmi_MNGT_use_eeprom_icon -> use_eeprom_icon = ");
 }
 
 void CMainView::mmi_MNGT_edit_mode_icon(int value)
 {
-    m_status.edit_mode_icon = value;
-    WriteDebugInt("CMainView::mmi_MNGT_edit_mode_icon -> edit_mode_icon = ", value);
+    SetIndicator(&StatusBlock::edit_mode_icon, value, "CMainView::mmi_MNGT_edit_mode_icon -> edit_mode_icon = ");
 }
 
 void CMainView::mmi_MNGT_roaming_icon(int value)
 {
-    m_status.roaming_icon = value;
-    WriteDebugInt("CMainView::mmi_MNGT_roaming_icon -> roaming_icon = ", value);
-    ZORQ_REPAINT(kRegion8, true);
+    SetIndicator(&StatusBlock::roaming_icon, value, "CMainView::mmi_MNGT_roaming_icon -> roaming_icon = ", &kRegion8,
+                 true);
 }
 
 int CMainView::IndicatorIcon(int region) const

@@ -29,6 +29,7 @@ class CTrayIcon;
 class QMimeData;
 class QCursor;
 class QMenu;
+struct IndicatorDefaults;
 
 // The kind of screen, which picks its background picture.
 enum ViewKind {
@@ -39,6 +40,24 @@ enum ViewKind {
 // The two hand buttons every form has.
 constexpr int IDC_REFRESH = 1073;
 constexpr int IDC_QUITVIEW = 1148;
+
+// A keyboard stop over a picture of a screen (the header picture, a menu
+// picture): the Tab key reaches it, and while it has the focus a frame is
+// drawn round it, its corners rounded by `radius` (fully round ends when
+// negative).
+class CPictureFocusArea : public QWidget {
+public:
+    CPictureFocusArea(QWidget* parent, qreal penWidth, qreal radius);
+
+protected:
+    void focusInEvent(QFocusEvent* e) override { QWidget::focusInEvent(e); update(); }
+    void focusOutEvent(QFocusEvent* e) override { QWidget::focusOutEvent(e); update(); }
+    void paintEvent(QPaintEvent* e) override;
+
+private:
+    qreal m_penWidth;
+    qreal m_radius;
+};
 
 // The phone's indicators as the screens show them.
 struct StatusBlock {
@@ -238,6 +257,10 @@ private:
     void DrawText(QPainter& p, const char* section, int dx, int dy, int stringId, bool grey);
     void RepaintRegion(const char* section, int rx, int ry, int rw, int rh, int dx, int dy,
                        bool text);
+    // A status indicator's new value, kept and traced (`trace` leads the
+    // value); its region, when it has one, drawn again.
+    void SetIndicator(int StatusBlock::*field, int value, const char* trace,
+                      const IndicatorDefaults* region = nullptr, bool text = false);
     void UpdateMessageTray();
     void UpdateBatteryTray();
     QRect IndicatorRect(const char* section, int rx, int ry, int rw, int rh, int dx, int dy,

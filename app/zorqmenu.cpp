@@ -26,12 +26,11 @@ constexpr MenuDefaults kMenus[6] = {
 };
 // A menu picture for the keyboard. The mouse goes through it to the menu,
 // which tests its click regions as before.
-class PictureKeyArea : public QWidget {
+class PictureKeyArea : public CPictureFocusArea {
 public:
-    PictureKeyArea(CZorqMenu* menu, int picture) : QWidget(menu), m_menu(menu), m_picture(picture)
+    PictureKeyArea(CZorqMenu* menu, int picture) : CPictureFocusArea(menu, 3, -1), m_menu(menu), m_picture(picture)
     {
         setObjectName(QStringLiteral("menuPicture%1").arg(picture));
-        setFocusPolicy(Qt::TabFocus);
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
@@ -51,18 +50,6 @@ protected:
         default:
             QWidget::keyPressEvent(e);
         }
-    }
-    void focusInEvent(QFocusEvent* e) override { QWidget::focusInEvent(e); update(); }
-    void focusOutEvent(QFocusEvent* e) override { QWidget::focusOutEvent(e); update(); }
-    void paintEvent(QPaintEvent*) override
-    {
-        if (!hasFocus())
-            return;
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(QColor(0xE0, 0x7A, 0x2F), 3));
-        const QRectF r = QRectF(rect()).adjusted(1.5, 1.5, -1.5, -1.5);
-        p.drawRoundedRect(r, r.height() / 2, r.height() / 2);
     }
 
 private:

@@ -541,3 +541,58 @@ void CZorqMMIDoc::mmi_CLK_read_date_time_cnf(const MTR_DATETIME& when)
 }
 
 void CZorqMMIDoc::mmi_ORG_read_diary_cnf(uint8_t, const MTR_DATETIME&, const char*, uint8_t, uint8_t, uint8_t) {}
+
+// ---- Databases by role (phonebook and messages alike) --------------------------------------
+
+int CZorqMMIDoc::OpenRoleDatabase(CJetDatabase* db, const std::string& name, bool (*check)(const std::string&),
+                                  const char* where)
+{
+    if (db->IsOpen() && db->GetName() == name)
+        return 0;
+    try {
+        if (db->IsOpen())
+            db->Close();
+        if (!check(name))
+            return -1;
+        db->Open(name, false, false, "");
+        return 0;
+    } catch (const CDaoException& e) {
+        WriteDebug(std::string(where) + " -> ", e.what());
+        return -1;
+    }
+}
+
+void CZorqMMIDoc::CloseRoleDatabases(CJetDatabase& src, CJetDatabase& dst, int which)
+{
+    if (which != 1 && src.IsOpen())
+        src.Close();
+    if (which != 0 && dst.IsOpen())
+        dst.Close();
+}
+
+int32_t CZorqMMIDoc::FirstFreeLocation(CJetDatabase* db, const char* table, long max, const char* where)
+{
+    try {
+        CDaoRecordset rs(db);
+        rs.Open(dbOpenDynaset, std::string("SELECT * FROM ") + table + " ORDER BY Location");
+        int32_t candidate = 1;
+        bool gap = false;
+        while (!rs.IsEOF()) {
+            const int64_t loc = rs.GetFieldValue("Location").AsInt();
+            if (loc == candidate) {
+                ++candidate;
+            } else if (loc > candidate) {
+                gap = true;
+                break;
+            }
+            rs.MoveNext();
+        }
+        rs.Close();
+        if (max >= 0 && !gap && candidate > max)
+            return kNoLocation;
+        return candidate;
+    } catch (const CDaoException& e) {
+        WriteDebug(std::string(where) + " -> ", e.what());
+        return kNoLocation;
+    }
+}

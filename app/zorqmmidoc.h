@@ -324,6 +324,15 @@ private:
     // progress window holds it back.
     void NoticeFromLoop(int stringId, bool* shown, bool* pending, int delayMs = 0);
     int32_t FindFreeSMSLocation(CJetDatabase* db, int storage, bool capacityTest);
+    // What the phonebook and message databases share. A role's database on
+    // file `name`, opened once `check` accepts the file (0, else -1); the
+    // source (`which` 0), destination (1) or both closed; the lowest location
+    // of `table` no row holds, kNoLocation past `max` (none when negative) or
+    // on a read fault. `where` names the operation in the trace.
+    static int OpenRoleDatabase(CJetDatabase* db, const std::string& name, bool (*check)(const std::string&),
+                                const char* where);
+    static void CloseRoleDatabases(CJetDatabase& src, CJetDatabase& dst, int which);
+    static int32_t FirstFreeLocation(CJetDatabase* db, const char* table, long max, const char* where);
     bool DeleteConcatRows(CJetDatabase* db);
     void LoadListFile(CMessageList& list, const std::string& path);
 

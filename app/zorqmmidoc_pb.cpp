@@ -381,28 +381,10 @@ int CZorqMMIDoc::OpenPBDatabase(CJetDatabase** out, int role, const std::string&
         name = GetPBDatabaseName(role);
     if (name.empty())
         return 0;
-    if (db->IsOpen() && db->GetName() == name)
-        return 0;
-    try {
-        if (db->IsOpen())
-            db->Close();
-        if (!::OpenPBDatabase(name))
-            return -1;
-        db->Open(name, false, false, "");
-        return 0;
-    } catch (const CDaoException& e) {
-        WriteDebug("CZorqMMIDoc::OpenPBDatabase -> ", e.what());
-        return -1;
-    }
+    return OpenRoleDatabase(db, name, ::OpenPBDatabase, "CZorqMMIDoc::OpenPBDatabase");
 }
 
-void CZorqMMIDoc::ClosePBDatabases(int which)
-{
-    if (which != 1 && m_dbPBSrc.IsOpen())
-        m_dbPBSrc.Close();
-    if (which != 0 && m_dbPBDst.IsOpen())
-        m_dbPBDst.Close();
-}
+void CZorqMMIDoc::ClosePBDatabases(int which) { CloseRoleDatabases(m_dbPBSrc, m_dbPBDst, which); }
 
 bool CZorqMMIDoc::CheckPBRoom(int role, int count, int* room, bool replace)
 {
@@ -434,27 +416,5 @@ int32_t CZorqMMIDoc::GetFreePBLocation(int role)
     CJetDatabase* db = nullptr;
     if (OpenPBDatabase(&db, role, "") != 0 || !db || !db->IsOpen())
         return kNoLocation;
-    try {
-        CDaoRecordset rs(db);
-        rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
-        int32_t candidate = 1;
-        bool gap = false;
-        while (!rs.IsEOF()) {
-            const int64_t loc = rs.GetFieldValue("Location").AsInt();
-            if (loc == candidate) {
-                ++candidate;
-            } else if (loc > candidate) {
-                gap = true;
-                break;
-            }
-            rs.MoveNext();
-        }
-        rs.Close();
-        if (!gap && candidate > max)
-            return kNoLocation;
-        return candidate;
-    } catch (const CDaoException& e) {
-        WriteDebug("CZorqMMIDoc::GetFreePBLocation -> ", e.what());
-        return kNoLocation;
-    }
+    return FirstFreeLocation(db, "EntryPhone", max, "CZorqMMIDoc::GetFreePBLocation");
 }

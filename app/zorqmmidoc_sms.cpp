@@ -144,28 +144,10 @@ int CZorqMMIDoc::OpenSMSDatabase(CJetDatabase** out, int role, const std::string
     std::string name = IsSimCode(role) ? GetSMSimSIMPath(1) : nameIn;
     if (nameIn.empty() && !IsSimCode(role))
         return 0;
-    if (db->IsOpen() && db->GetName() == name)
-        return 0;
-    try {
-        if (db->IsOpen())
-            db->Close();
-        if (!CheckSMSDatabase(name))
-            return -1;
-        db->Open(name, false, false, "");
-        return 0;
-    } catch (const CDaoException& e) {
-        WriteDebug("CZorqMMIDoc::OpenSMSDatabase -> ", e.what());
-        return -1;
-    }
+    return OpenRoleDatabase(db, name, CheckSMSDatabase, "CZorqMMIDoc::OpenSMSDatabase");
 }
 
-void CZorqMMIDoc::CloseSMSDatabases(int which)
-{
-    if (which != 1 && m_dbSMSSrc.IsOpen())
-        m_dbSMSSrc.Close();
-    if (which != 0 && m_dbSMSDst.IsOpen())
-        m_dbSMSDst.Close();
-}
+void CZorqMMIDoc::CloseSMSDatabases(int which) { CloseRoleDatabases(m_dbSMSSrc, m_dbSMSDst, which); }
 
 namespace {
 
@@ -196,28 +178,8 @@ CJetDatabase* OpenCurrentByStorage(CZorqMMIDoc& doc, int storage)
 
 int32_t CZorqMMIDoc::FindFreeSMSLocation(CJetDatabase* db, int storage, bool capacityTest)
 {
-    try {
-        CEntrySMSRecordset rs(db);
-        rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS ORDER BY Location");
-        int32_t candidate = 1;
-        bool gap = false;
-        while (!rs.IsEOF()) {
-            if (rs.Location == candidate) {
-                ++candidate;
-            } else if (rs.Location > candidate) {
-                gap = true;
-                break;
-            }
-            rs.MoveNext();
-        }
-        rs.Close();
-        if (capacityTest && !gap && candidate > GetSMSMaxLocation(storage))
-            return kNoLocation;
-        return candidate;
-    } catch (const CDaoException& e) {
-        WriteDebug("CZorqMMIDoc::GetFreeSMSLocation -> ", e.what());
-        return kNoLocation;
-    }
+    return FirstFreeLocation(db, "EntrySMS", capacityTest ? GetSMSMaxLocation(storage) : -1L,
+                             "CZorqMMIDoc::GetFreeSMSLocation");
 }
 
 int32_t CZorqMMIDoc::GetFreeSMSLocation(int storage)

@@ -9,6 +9,7 @@
 #include "viewframe.h"
 #include "zorqapp.h"
 
+#include <QApplication>
 #include <QString>
 #include <QWidget>
 
@@ -34,6 +35,16 @@ public:
         view->move(0, 0);
         resize(view->size());
         view->show();
+    }
+    // Opens `view` as the program opens a screen: its first update, then
+    // shown in the frame with its deferred load done.
+    void OpenScreen(CMainView* view)
+    {
+        view->OnInitialUpdate();
+        SetActiveView(view);
+        show();
+        QApplication::sendPostedEvents(view);
+        QApplication::processEvents();
     }
     void SetFrameTitle(const QString& title) override { setWindowTitle(title); }
     void EnableCloseCommands(bool enable) override { closeEnabled = enable; }

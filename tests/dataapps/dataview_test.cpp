@@ -75,11 +75,7 @@ protected:
     {
         auto* s = new CData(&frame);
         screen = s;
-        s->OnInitialUpdate();
-        frame.SetActiveView(s);
-        frame.show();
-        QApplication::sendPostedEvents(s);
-        QApplication::processEvents();
+        frame.OpenScreen(s);
         return s;
     }
     std::string Program(const std::string& name, const std::string& body)

@@ -116,22 +116,32 @@ protected:
         const std::string path = app.GetFolderPath() + name;
         EXPECT_TRUE(CreatePBDatabase(path));
         WritePhoneConf(0, path, true);
+        int loc = 0;
+        AddRows<CEntryPhoneRecordset>(path, "EntryPhone", entries, [&loc](CEntryPhoneRecordset& rs, PBEntry e) {
+            if (e.Location == 0)
+                e.Location = static_cast<int16_t>(++loc);
+            rs.SetFromEntry(e);
+        });
+        return path;
+    }
+
+    // Rows added to `table` of the database file `path` in one transaction,
+    // one for each item, `fill` setting its columns.
+    template <class Recordset, class Item, class Fill>
+    static void AddRows(const std::string& path, const char* table, const std::vector<Item>& items, Fill fill)
+    {
         CJetDatabase db;
         db.Open(path);
         db.BeginTrans();
-        CEntryPhoneRecordset rs(&db);
-        rs.Open(dbOpenDynaset, "[EntryPhone]");
-        int loc = 0;
-        for (PBEntry e : entries) {
-            if (e.Location == 0)
-                e.Location = static_cast<int16_t>(++loc);
+        Recordset rs(&db);
+        rs.Open(dbOpenDynaset, std::string("[") + table + "]");
+        for (const Item& item : items) {
             rs.AddNew();
-            rs.SetFromEntry(e);
+            fill(rs, item);
             rs.Update();
         }
         rs.Close();
         db.CommitTrans();
-        return path;
     }
 
     static PBEntry Entry(const std::string& name, const std::string& phone)

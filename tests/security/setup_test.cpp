@@ -60,11 +60,7 @@ protected:
     {
         auto* s = new CSetUp_SecurCode(&frame);
         screen = s;
-        s->OnInitialUpdate();
-        frame.SetActiveView(s);
-        frame.show();
-        QApplication::sendPostedEvents(s);
-        QApplication::processEvents();
+        frame.OpenScreen(s);
         return s;
     }
     QString ClockText() { return qobject_cast<QLabel*>(screen->GetDlgItem(1037))->text(); }

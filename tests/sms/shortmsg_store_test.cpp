@@ -207,23 +207,14 @@ protected:
         DeleteFileIfExists(path);
         EXPECT_TRUE(CreateSMSDatabase(path));
         SetSMSConf(0, path, true);
-        CJetDatabase db;
-        db.Open(path);
-        db.BeginTrans();
-        CEntrySMSRecordset rs(&db);
-        rs.Open(dbOpenDynaset, "[EntrySMS]");
         int loc = 0;
-        for (const std::string& t : texts) {
-            rs.AddNew();
+        AddRows<CEntrySMSRecordset>(path, "EntrySMS", texts, [&loc](CEntrySMSRecordset& rs, const std::string& t) {
             rs.Location = ++loc;
             rs.msgType = 1;
             rs.Date = MakeDateTime(2024, 5, 6, 10, 0, loc % 60);
             rs.SetAddresses("", "+3361234567" + std::to_string(loc % 10));
             rs.Text = t;
-            rs.Update();
-        }
-        rs.Close();
-        db.CommitTrans();
+        });
         return path;
     }
     static std::vector<Row> Rows(const std::string& path)

@@ -118,13 +118,7 @@ protected:
     }
     static void WriteRows(const std::string& path, const std::vector<Row>& rows)
     {
-        CJetDatabase db;
-        db.Open(path);
-        db.BeginTrans();
-        CEntrySMSRecordset rs(&db);
-        rs.Open(dbOpenDynaset, "[EntrySMS]");
-        for (const Row& r : rows) {
-            rs.AddNew();
+        AddRows<CEntrySMSRecordset>(path, "EntrySMS", rows, [](CEntrySMSRecordset& rs, const Row& r) {
             rs.Location = r.location;
             rs.msgType = static_cast<int16_t>(r.type);
             rs.AddrList = r.addr;
@@ -132,10 +126,7 @@ protected:
             rs.Text = r.text;
             rs.Date = r.date ? r.date : 46000.5 + r.location;
             rs.Coding = static_cast<int16_t>(r.coding);
-            rs.Update();
-        }
-        rs.Close();
-        db.CommitTrans();
+        });
     }
     static std::vector<Row> ReadRows(const std::string& path)
     {
