@@ -169,7 +169,8 @@ public:
     // ---- Phonebook mirrors and reading ------------------------------------------------------
     void BackGroundUpLoadPB();
     bool UpLoadPB(int storage, QObject* parent, int x, int y);
-    void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name) override;
+    void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name,
+                               uint8_t type) override;
     void mmi_PB_read_range_end_cnf() override {}
     void ResetPBUpload();
     void StopPBUpload() { m_nPBUploadState = 0; }

@@ -318,7 +318,8 @@ bool CZorqMMIDoc::UpLoadPB(int storage, QObject* parent, int x, int y)
     return result;
 }
 
-void CZorqMMIDoc::mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name)
+void CZorqMMIDoc::mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name,
+                                        uint8_t type)
 {
     if (!m_pUploadSet)
         return;
@@ -337,6 +338,7 @@ void CZorqMMIDoc::mmi_PB_read_entry_cnf(uint8_t place, const std::string& number
             m_pUploadSet->Name = name;
             m_pUploadSet->Phone = number;
             m_pUploadSet->ShortPhone = number;
+            m_pUploadSet->NumberType = type;
             m_pUploadSet->Update();
             if (ownTransaction)
                 m_pUploadDb->CommitTrans();

@@ -49,7 +49,7 @@ public:
     void mmi_MNGT_sms_received(int, int) override {}
     void mmi_MNGT_report_received(int, const std::string&, const MTR_DATETIME&, const MTR_DATETIME&, int) override {}
     void mmi_TestComWithMobile() override {}
-    void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name) override
+    void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name, uint8_t) override
     {
         ++entries;
         if (onEntry)

@@ -329,7 +329,10 @@ private:
     {
         busy_ = true;
         QTimer::singleShot(0, [this, action] {
-            action();
+            // Not inside a request's wait that began meanwhile: the action
+            // would hold its answer back for as long as it runs.
+            if (Quiet())
+                action();
             busy_ = false;
         });
     }
@@ -353,9 +356,6 @@ private:
         std::function<void(QWidget*)> act;
     };
     std::deque<Step> script_;
-    QPointer<QWidget> lastModal_;
-    bool cancelled_ = false;
-    double modalSince_ = 0;
     std::vector<QString> boxesDuringAction_;
     std::map<std::string, int> boxTexts_;
 
@@ -433,9 +433,17 @@ void Soak::Tick()
         EndFaults(true);
     }
     if (stopping_) {
-        if (!AnswerModal() && !busy_ && !QApplication::activeModalWidget()) {
+        // The end's checks run their own loops: never inside a request's
+        // wait (a screen that opened by itself may be reading), whose
+        // answer they would hold back for as long as they wait.
+        if (!AnswerModal() && !busy_ && Quiet()) {
             finishing_ = true;
-            QTimer::singleShot(0, [this] { Finish(); });
+            QTimer::singleShot(0, [this] {
+                if (Quiet())
+                    Finish();
+                else
+                    finishing_ = false;
+            });
         }
         return;
     }
@@ -492,21 +500,23 @@ bool Soak::AnswerModal()
     QWidget* modal = QApplication::activeModalWidget();
     if (!modal || !modal->isVisible())
         return false;
-    if (modal != lastModal_.data()) {
-        lastModal_ = modal;
-        modalSince_ = Elapsed();
-        cancelled_ = false;
-    } else if (Elapsed() - modalSince_ > 30 && !cancelled_) {
-        cancelled_ = true;
+    // A dialog's age is its own: messages arriving every few seconds put
+    // their boxes over a dialog that waits, and must not make it young again.
+    if (!modal->property("soak-since").isValid())
+        modal->setProperty("soak-since", Elapsed());
+    const double age = Elapsed() - modal->property("soak-since").toDouble();
+    if (age > 30 && !modal->property("soak-cancelled").toBool()) {
+        modal->setProperty("soak-cancelled", true);
         ++boxTexts_[std::string("(cancelled after 30 s) ") + modal->metaObject()->className() + " \"" +
                     modal->windowTitle().toStdString() + "\""];
         if (auto* d = qobject_cast<QDialog*>(modal))
             QTimer::singleShot(0, d, &QDialog::reject);
         return true;
-    } else if (Elapsed() - modalSince_ > 120) {
+    }
+    if (age > 120 && !modal->property("soak-failed").toBool()) {
+        modal->setProperty("soak-failed", true);
         Fail(std::string("a dialog stays open: ") + modal->metaObject()->className() + " \"" +
              modal->windowTitle().toStdString() + "\"");
-        modalSince_ = Elapsed();
         return true;
     }
     if (modal->property("soak-answered").toBool())
@@ -626,8 +636,13 @@ void Soak::EndFaults(bool all)
         phone_.Command("set store-error 0");
     if (due(deleteErrorUntil_))
         phone_.Command("set delete-error 0");
-    if (all)
+    if (all && !phone_.Unplugged()) {
+        // A one-shot fault that found no command yet would take the end's
+        // own first command.
         phone_.Command("set sim-busy 0");
+        for (const char* once : {"silent-next", "partial-next", "garbage-next"})
+            phone_.Command(std::string("set ") + once + " off");
+    }
 }
 
 // A received message: 7-bit, UCS2 or in two parts (the second part first,

@@ -481,15 +481,18 @@ bool CPBSourceData::SaveInMobile()
     if (m_pSet->Location < 1 || m_pSet->Location > 255)
         return false;  // a phone location travels as one byte
     const auto place = static_cast<uint8_t>(m_pSet->Location);
-    if (mtr_PB_write_entry(place, m_pSet->ShortPhone, m_pSet->Name) != kDone)
+    if (mtr_PB_write_entry(place, m_pSet->ShortPhone, m_pSet->Name, static_cast<uint8_t>(m_pSet->NumberType)) !=
+        kDone)
         return false;
     WriteDebug("CQXPBSrcNewList::SaveInMobile -> Read the entry in the mobile to display the phone "
                "number like with the mobile");
     std::string number, name;
-    if (mtr_PB_read_entry(place, number, name) == kDone && !number.empty()) {
+    uint8_t type = 0;
+    if (mtr_PB_read_entry(place, number, name, &type) == kDone && !number.empty()) {
         m_pSet->Phone = number;
         m_pSet->ShortPhone = number;
         m_pSet->Name = name;
+        m_pSet->NumberType = type;
     } else {
         WriteDebug("CQXPBSrcNewList::SaveInMobile -> The entry could not be read");
     }
@@ -550,7 +553,7 @@ bool CPBSourceData::GetEntryAt(int location, PBEntry& entry)
     }
 }
 
-bool CPBSourceData::WriteToPhone(int location, const std::string& number, const std::string& name,
+bool CPBSourceData::WriteToPhone(int location, const std::string& number, const std::string& name, int type,
                                  const char* owner)
 {
     const std::string prefix = std::string(owner) + " -> ";
@@ -559,7 +562,7 @@ bool CPBSourceData::WriteToPhone(int location, const std::string& number, const 
     WriteDebug(prefix + "Phone number = ", number);
     WriteDebug(prefix + "Name = ", name);
     if (location < 1 || location > 255 ||
-        mtr_PB_write_entry(static_cast<uint8_t>(location), number, name) != kDone) {
+        mtr_PB_write_entry(static_cast<uint8_t>(location), number, name, static_cast<uint8_t>(type)) != kDone) {
         WriteDebug(prefix + "The writing failed");
         return false;
     }
@@ -589,7 +592,8 @@ void CPBSourceData::ShowRow(int location, const PBEntry& e)
 bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry)
 {
     const std::string number = entry.ShortPhone.empty() ? entry.Phone : entry.ShortPhone;
-    if (IsPhoneStorage() && !WriteToPhone(location, number, entry.Name, "CQXPBSrcNewList::AddLocationEntry"))
+    if (IsPhoneStorage() && !WriteToPhone(location, number, entry.Name, entry.NumberType,
+                                           "CQXPBSrcNewList::AddLocationEntry"))
         return false;
     entry.Location = static_cast<int16_t>(location);
     if (!OpenTable())

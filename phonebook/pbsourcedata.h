@@ -162,7 +162,7 @@ private:
     bool SeekLocation(int location);
     void SetRowFields(const PBEntry& entry);
     void ShowRow(int location, const PBEntry& entry);
-    bool WriteToPhone(int location, const std::string& number, const std::string& name,
+    bool WriteToPhone(int location, const std::string& number, const std::string& name, int type,
                       const char* traceOwner);
 };
 

@@ -111,15 +111,18 @@ bool CPBTransfer::CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row)
     WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Name = ", row.Name);
     const bool placeOk = row.Location >= 1 && row.Location <= 255;
     if (placeOk &&
-        mtr_PB_write_entry(static_cast<uint8_t>(row.Location), row.ShortPhone, row.Name) == kDone) {
+        mtr_PB_write_entry(static_cast<uint8_t>(row.Location), row.ShortPhone, row.Name,
+                           static_cast<uint8_t>(row.NumberType)) == kDone) {
         WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Read the entry in the mobile to display the "
                    "phone number like with the mobile");
         std::string number, name;
-        if (mtr_PB_read_entry(static_cast<uint8_t>(row.Location), number, name) == kDone &&
+        uint8_t type = 0;
+        if (mtr_PB_read_entry(static_cast<uint8_t>(row.Location), number, name, &type) == kDone &&
             !number.empty()) {
             row.Phone = number;
             row.Name = name;
             row.ShortPhone = number;
+            row.NumberType = type;
         } else {
             WriteDebug("CPhoneBook::CopyRecordsetInMobile -> The entry could not be read");
         }
@@ -251,6 +254,7 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
                 }
                 to.Phone = from.Phone;
                 to.ShortPhone = from.ShortPhone;
+                to.NumberType = from.NumberType;
                 if (d == 4) {
                     to.Address = from.Address;
                     to.Otherphone = from.Otherphone;

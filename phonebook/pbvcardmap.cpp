@@ -91,6 +91,7 @@ void CEntryPhoneRecordset::ClearFields()
     for (std::string* s : {&Name, &Phone, &ShortPhone, &Address, &Otherphone, &Fax, &Email,
                            &Company, &Notes})
         s->clear();
+    NumberType = 0;
 }
 
 bool CEntryPhoneRecordset::HasNoNumber() const

@@ -8,8 +8,8 @@
 
 namespace {
 
-const char* const kCopiedColumns[] = {"Location", "Name",  "Phone",   "Address", "Otherphone",
-                                      "Fax",      "Email", "Company", "Notes"};
+const char* const kCopiedColumns[] = {"Location", "Name",    "Phone", "Address",   "Otherphone", "Fax",
+                                      "Email",    "Company", "Notes", "NumberType"};
 
 std::string TempConversionPath()
 {
@@ -39,6 +39,9 @@ void CEntryPhoneRecordset::DoFieldExchange(CDaoFieldExchange& fx)
     fx.Text("Company", Company);
     fx.Text("Notes", Notes);
     fx.Text("ShortPhone", ShortPhone);
+    // Bound where the file has the column: older files open as they are.
+    if (HasField(*this, "NumberType"))
+        fx.Short("NumberType", NumberType);
 }
 
 CEntryPhoneRecordset::~CEntryPhoneRecordset()
@@ -118,6 +121,7 @@ void CEntryPhoneRecordset::SetFromEntry(const PBEntry& e)
     Email = e.Email;
     Company = e.Company;
     Notes = e.Notes;
+    NumberType = e.NumberType;
 }
 
 void PBEntry::SetFromRecordset(const CEntryPhoneRecordset& rs)
@@ -132,6 +136,7 @@ void PBEntry::SetFromRecordset(const CEntryPhoneRecordset& rs)
     Email = rs.Email;
     Company = rs.Company;
     Notes = rs.Notes;
+    NumberType = rs.NumberType;
 }
 
 void CPhoneConfRecordset::DoFieldExchange(CDaoFieldExchange& fx)
@@ -172,7 +177,8 @@ bool CreatePBDatabase(const std::string& path)
                            {"Fax", dbText, 250},
                            {"Email", dbText, 250},
                            {"Company", dbText, 250},
-                           {"Notes", dbMemo, 0}},
+                           {"Notes", dbMemo, 0},
+                           {"NumberType", dbInteger, 0}},
                           65536);
         CreateLocationIndex(db, "EntryPhone");
         db.Close();
@@ -218,7 +224,10 @@ bool OpenPBDatabase(const std::string& path)
             ShowPathMessage(31465, path);
             return false;
         }
-        db.Close();
+        if (db.IsOpen()) {
+            AddNumberTypeColumn(db);
+            db.Close();
+        }
         return true;
     } catch (const CDaoException& e) {
         WriteDebug("OpenPBDatabase -> ", e.what());
@@ -275,6 +284,22 @@ bool ConvertPBDatabase(CJetDatabase& old, CPhoneConfRecordset& conf, int)
             from.MoveNext();
         }
     }, "ConvertPBDatabase");
+}
+
+bool AddNumberTypeColumn(CJetDatabase& db)
+{
+    try {
+        CDaoRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone");
+        const bool present = HasField(rs, "NumberType");
+        rs.Close();
+        if (!present)
+            db.ExecuteFixed("ALTER TABLE [EntryPhone] ADD COLUMN [NumberType] SMALLINT");
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("AddNumberTypeColumn -> ", e.what());
+        return false;
+    }
 }
 
 bool FillShortPhone(const std::string& path)

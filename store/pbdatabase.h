@@ -47,6 +47,11 @@ public:
 
     int16_t Location = 0;
     std::string Name, Phone, ShortPhone, Address, Otherphone, Fax, Email, Company, Notes;
+    // The type of number the phone gave the entry (129, 145, a national 161
+    // or network-specific 177...), written back with it; 0 when unknown (an
+    // entry made on the PC, or a file without the column): the number's own
+    // form then decides.
+    int16_t NumberType = 0;
     std::string m_strDatabaseName;
 
 private:
@@ -68,6 +73,7 @@ public:
 struct PBEntry {
     int16_t Location = 0;
     std::string Name, Phone, ShortPhone, Address, Otherphone, Fax, Email, Company, Notes;
+    int16_t NumberType = 0;  // as in CEntryPhoneRecordset
     void Clear() { *this = PBEntry(); }
     void SetFromRecordset(const CEntryPhoneRecordset& rs);
 };
@@ -81,6 +87,10 @@ bool OpenPBDatabase(const std::string& path);
 bool CheckPhoneConf(CJetDatabase& db);
 bool ConvertPBDatabase(CJetDatabase& db, CPhoneConfRecordset& conf, int versionRead);
 bool FillShortPhone(const std::string& path);
+// Gives a file made before the number type was kept its column (nullable,
+// so every row reads as unknown). A file that cannot take it, read-only
+// say, works on without: false then, nothing shown.
+bool AddNumberTypeColumn(CJetDatabase& db);
 
 // A name made of two parts within `maxLength` characters: the first of ever
 // shorter forms that fits (both parts with their separating and closing

@@ -63,7 +63,9 @@ public:
     virtual void mmi_TestComWithMobile() = 0;
 
     // ---- Phonebook ----------------------------------------------------------------------
-    virtual void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name) = 0;
+    // `type` is the type of number the phone gave (129, 145, a national 161...).
+    virtual void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name,
+                                       uint8_t type) = 0;
     virtual void mmi_PB_read_range_end_cnf() = 0;
 
     // ---- Clock, diary and alarms -------------------------------------------------------

@@ -263,7 +263,7 @@ MTR_RESULT mtr_PB_read_range(uint8_t first, uint8_t last)
     if (first != 0 && last >= first)
         r = read_places(first, last, [](const entry& e) {
             if (gv_pDoc)
-                gv_pDoc->mmi_PB_read_entry_cnf(e.place, e.number, e.name);
+                gv_pDoc->mmi_PB_read_entry_cnf(e.place, e.number, e.name, e.type);
             return true;
         });
     if (gv_pDoc)

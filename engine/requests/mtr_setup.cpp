@@ -100,6 +100,12 @@ MTR_RESULT mtr_IsComWithMobile()
 {
     engine_trace("mtr_IsComWithMobile -> before mtr_GEN_req_manufacturer_id with strManufacturerId:" +
                  g_manufacturer);
+    // A port closed by a lost link carries no command: asking would only
+    // hold the program in a request until the command's time-out.
+    if (serial_fd() < 0) {
+        engine_trace("mtr_IsComWithMobile -> the port is closed, no phone can answer");
+        return MTR_FAILED;
+    }
     std::string answer;
     MTR_RESULT r = mtr_GEN_req_manufacturer_id(answer);
     engine_trace("mtr_IsComWithMobile -> Manufacturer identification requested = " + g_manufacturer);

@@ -365,7 +365,7 @@ public:
         reports.push_back({ref, number, stamp, discharge, status});
     }
     void mmi_TestComWithMobile() override { add("link " + std::to_string(gv_SPIO_com_status)); }
-    void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name) override
+    void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name, uint8_t) override
     {
         add("entry " + std::to_string(place) + " " + number + " " + name);
     }

@@ -62,6 +62,36 @@ protected:
         db.CommitTrans();
     }
 
+    // A file of the current version written before the number type was
+    // kept: the ten columns, the index and the configuration row.
+    void MakeWithoutNumberType(const std::string& path)
+    {
+        CDaoDatabase db;
+        db.Create(path);
+        db.CreateTableDef("PhoneConf", {{"version", dbInteger, 0}, {"memType", dbInteger, 0},
+                                        {"maxLoc", dbInteger, 0}});
+        db.CreateTableDef("EntryPhone", {{"Location", dbInteger, 0}, {"Name", dbText, 250},
+                                         {"Phone", dbText, 250}, {"ShortPhone", dbText, 250},
+                                         {"Address", dbMemo, 0}, {"Otherphone", dbText, 250},
+                                         {"Fax", dbText, 250}, {"Email", dbText, 250},
+                                         {"Company", dbText, 250}, {"Notes", dbMemo, 0}});
+        CreateLocationIndex(db, "EntryPhone");
+        CDaoRecordset conf(&db);
+        conf.Open(dbOpenDynaset, "[PhoneConf]");
+        conf.AddNew();
+        conf.SetFieldValue("version", CVariant::Short(2));
+        conf.SetFieldValue("memType", CVariant::Short(0));
+        conf.Update();
+        CDaoRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "[EntryPhone]");
+        rs.AddNew();
+        rs.SetFieldValue("Location", CVariant::Short(1));
+        rs.SetFieldValue("Name", CVariant::Text("Old"));
+        rs.SetFieldValue("Phone", CVariant::Text("0611"));
+        rs.SetFieldValue("ShortPhone", CVariant::Text("0611"));
+        rs.Update();
+    }
+
     TempProgramDir dir_;
     zorqtest::RecordingApp app_;
     std::string pc_;
@@ -86,10 +116,10 @@ TEST_F(PhonebookDbTest, CreationWritesTheLayoutAndRefusesAnExistingFile)
     EXPECT_TRUE(conf.GetFieldValue("maxLoc").IsNull());  // never written
     CEntryPhoneRecordset rs(&db);
     rs.Open();
-    const char* columns[] = {"Location", "Name", "Phone", "ShortPhone", "Address",
-                             "Otherphone", "Fax", "Email", "Company", "Notes"};
-    ASSERT_EQ(rs.GetFieldCount(), 10);
-    for (int i = 0; i < 10; ++i)
+    const char* columns[] = {"Location", "Name", "Phone", "ShortPhone", "Address",   "Otherphone",
+                             "Fax",      "Email", "Company", "Notes",    "NumberType"};
+    ASSERT_EQ(rs.GetFieldCount(), 11);
+    for (int i = 0; i < 11; ++i)
         EXPECT_EQ(rs.GetFieldName(i), columns[i]);
     EXPECT_EQ(db.GetIndexField("EntryPhone", "indLoc"), "Location");
     EXPECT_TRUE(OpenPBDatabase(pc_));
@@ -262,6 +292,63 @@ TEST_F(PhonebookDbTest, WrongFilesAreRefusedWithTheirMessages)
     EXPECT_EQ(app_.shown[0].text, app_.FormatString(31319, {QString::fromStdString(pc_)}));
     EXPECT_EQ(app_.shown[1].text, app_.FormatString(31456, {QString::fromStdString(junk)}));
     EXPECT_EQ(ReadFile(junk), std::string(4096, 'j'));
+}
+
+TEST_F(PhonebookDbTest, AFileWithoutTheNumberTypeWorksAndGainsItWhenChecked)
+{
+    MakeWithoutNumberType(pc_);
+    // Read and written as it is: the type reads as unknown, a new row goes
+    // in without it.
+    {
+        CJetDatabase db;
+        db.Open(pc_);
+        CEntryPhoneRecordset rs(&db);
+        rs.Open(dbOpenTable, "EntryPhone");
+        rs.SetCurrentIndex("indLoc");
+        ASSERT_TRUE(rs.Seek("=", CVariant::Short(1)));
+        EXPECT_EQ(rs.Name, "Old");
+        EXPECT_EQ(rs.NumberType, 0);
+        rs.AddNewAtLocation(2);
+        rs.Location = 2;
+        rs.Name = "New";
+        rs.Phone = rs.ShortPhone = "0622";
+        rs.NumberType = 161;
+        rs.Update();
+        EXPECT_EQ(rs.GetFieldCount(), 10);
+    }
+    // The check before use keeps the version and every row, and adds the
+    // column, empty in the old rows.
+    const std::string before = ReadFile(pc_);
+    ASSERT_TRUE(OpenPBDatabase(pc_));
+    EXPECT_TRUE(app_.shown.empty());
+    EXPECT_NE(ReadFile(pc_), before);
+    CJetDatabase db;
+    db.Open(pc_);
+    CPhoneConfRecordset conf(&db);
+    conf.Open();
+    EXPECT_EQ(conf.version, 2);
+    CEntryPhoneRecordset rs(&db);
+    rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
+    ASSERT_EQ(rs.GetFieldCount(), 11);
+    ASSERT_EQ(rs.GetRecordCount(), 2);
+    EXPECT_EQ(rs.Name, "Old");
+    EXPECT_TRUE(rs.GetFieldValue("NumberType").IsNull());
+    rs.MoveNext();
+    EXPECT_EQ(rs.Name, "New");
+    EXPECT_EQ(rs.NumberType, 0);
+    rs.Edit();
+    rs.NumberType = 161;
+    rs.Update();
+    rs.Close();
+    CEntryPhoneRecordset again(&db);
+    again.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
+    again.MoveNext();
+    EXPECT_EQ(again.NumberType, 161);
+    // Checked again: nothing more to add.
+    db.Close();
+    const std::string after = ReadFile(pc_);
+    EXPECT_TRUE(OpenPBDatabase(pc_));
+    EXPECT_EQ(ReadFile(pc_), after);
 }
 
 TEST(PBEntry, StartsEmptyAndClears)

@@ -149,6 +149,60 @@ TEST_F(PhoneBookByHand, AddAndModifyAreOffWhileACopyRuns)
     EXPECT_TRUE(screen->IsAddMode());
 }
 
+// A number the phone keeps as national (161) is copied to the PC phonebook
+// and from there to another place on the SIM: it goes back with its type,
+// not as an unknown one (129).
+TEST_F(PhoneBookByHand, ANumberTypeGoesToThePCAndBackToThePhone)
+{
+    // One entry besides: a selection of every row would ask first.
+    const std::string pc = MakePCDatabase("defpb.mdb", {Entry("Keep", "0101")});
+    StartPhone("entry SM 3 \"0612345678\" 161 \"National\"\n");
+    Open();
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    auto rowNamed = [this](const char* name) {
+        for (int r = 0; r < List()->GetRowCount(); ++r)
+            if (List()->GetRowText(r, 0) == QLatin1String(name))
+                return r;
+        return -1;
+    };
+    auto copyTo = [this](int destination) {
+        DriveModal<CDlgDstChoicePB>({[destination](CDlgDstChoicePB* d) {
+            auto* combo = d->findChild<CIconComboBox*>();
+            ASSERT_NE(combo, nullptr);
+            combo->setCurrentIndex(combo->findData(destination));
+            QTest::mouseClick(d->GetDlgItem(1), Qt::LeftButton);
+        }});
+        Click(1131);
+    };
+    ASSERT_GE(rowNamed("National"), 0);
+    ClickRow(rowNamed("National"));
+    copyTo(4);  // the PC phonebook
+    {
+        CJetDatabase db;
+        db.Open(pc);
+        CEntryPhoneRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
+        ASSERT_EQ(rs.GetRecordCount(), 2);
+        rs.MoveNext();
+        EXPECT_EQ(rs.Phone, "0612345678");
+        EXPECT_EQ(rs.NumberType, 161);
+    }
+
+    QTest::mouseClick(screen->Pane()->GetPCButton(), Qt::LeftButton);
+    QCoreApplication::processEvents();
+    ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    ASSERT_GE(rowNamed("National"), 0);
+    ClickRow(rowNamed("National"));
+    copyTo(5);  // the SIM
+    const std::string entries = PhoneEntries("SM");
+    EXPECT_NE(entries.find("3 \"0612345678\" 161 \"National\""), std::string::npos) << entries;
+    size_t copies = 0;
+    for (const std::string& line : Lines(entries))
+        copies += line.find("\"0612345678\" 161 \"National\"") != std::string::npos;
+    EXPECT_EQ(copies, 2u) << entries;
+    EXPECT_EQ(entries.find(" 129 \"National\""), std::string::npos) << entries;
+}
+
 TEST_F(PhoneBookByHand, ANewPCDatabaseOverAnExistingFileAsksOnce)
 {
     MakePCDatabase("defpb.mdb", {Entry("Ann", "0101")});

@@ -60,6 +60,36 @@ std::string SimMessages(int count)
     return s;
 }
 
+long Count(const std::string& text, const std::string& what)
+{
+    long n = 0;
+    for (size_t at = text.find(what); at != std::string::npos; at = text.find(what, at + 1))
+        ++n;
+    return n;
+}
+
+// What the phone sent, from an AT trace: its output blocks (a star line,
+// the "-> time" line and the command, up to the "<- time" line) dropped,
+// since one may fall inside an input line.
+std::string InputOf(const std::string& trace)
+{
+    std::string in;
+    size_t at = 0;
+    for (;;) {
+        const size_t block = trace.find("\r\n***", at);
+        if (block == std::string::npos)
+            return in + trace.substr(at);
+        in += trace.substr(at, block - at);
+        const size_t back = trace.find("\n<- ", block);
+        if (back == std::string::npos)
+            return in;
+        at = trace.find('\n', back + 1);
+        if (at == std::string::npos)
+            return in;
+        ++at;
+    }
+}
+
 CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
 
 CShortMsg* MessageScreen()
@@ -170,7 +200,9 @@ TEST_F(ProgramSmsTest, TwoHundredSimMessagesAreListedFromAPhoneAnsweringAtOnce)
     ProgramFolder folder(sim.device());
     int rows = -1;
     double cpu = 0, wall = 0;
-    const double wall0 = Seconds(CLOCK_MONOTONIC), cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+    static double wall0, cpu0;
+        wall0 = Seconds(CLOCK_MONOTONIC);
+        cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
     OpenMessagesThen(200, [&] {
         rows = ListedRows();
         wall = Seconds(CLOCK_MONOTONIC) - wall0;
@@ -307,6 +339,57 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     EXPECT_TRUE(offeredAgain);
     EXPECT_FALSE(sendStillOffered);
     EXPECT_TRUE(quietAfter);
+}
+
+TEST_F(ProgramSmsTest, AFloodOfIndicationsBeforeAnAnswerEndsNeitherTheReadingNorThePortReading)
+{
+    // A phone on a paced line that sends a long burst of indications just
+    // before its answers to the storage choice and the reading a new
+    // message starts (polling is off meanwhile, so every indication waits
+    // for the end of the request): the reading ends with its answers and
+    // the port is read to the end of the burst.
+    phonesim::Process sim(SimMessages(3), 115200);
+    ProgramFolder folder(sim.device());
+    int rows = -1;
+    double wall = -1, cpu = -1;
+    OpenMessagesThen(3, [&] {
+        static double wall0, cpu0;
+        wall0 = Seconds(CLOCK_MONOTONIC);
+        cpu0 = Seconds(CLOCK_PROCESS_CPUTIME_ID);
+        // The burst is queued behind the new-message notice, ahead of the
+        // answers to what the notice makes the program ask.
+        ASSERT_EQ(sim.command("sms-receive SM +33611111111 Under a flood"), "ok");
+        ASSERT_EQ(sim.command("set ciev-storm 1000"), "ok");
+        WhenTrue([] {
+                     if (CDlgMessageBox* box = NewMessageBox(); box && box->m_btnOK)
+                         QTest::mouseClick(static_cast<QWidget*>(box->m_btnOK), Qt::LeftButton);
+                     return ListedRows() >= 4 && !CZorqMMIApp::RequestWaiting();
+                 },
+                 [&] {
+                     rows = ListedRows();
+                     wall = Seconds(CLOCK_MONOTONIC) - wall0;
+                     cpu = Seconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+                     End();
+                 },
+                 20000, [&] {
+                     rows = ListedRows();
+                     End();
+                 });
+    }, 30000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(rows, 4) << "the new message is read and listed once the burst is worked off";
+    EXPECT_GT(wall, 0.0);
+    EXPECT_LT(cpu, wall) << "the burst and the reading took " << cpu << " s of processor in " << wall << " s";
+    // Every indication of the burst was read from the port, and the burst
+    // did come while the storage choice waited for its answer.
+    const std::string at = InputOf(zorqtest::ReadFile(folder.path() + "debugAT.txt"));
+    EXPECT_EQ(Count(at, "+CIEV:"), 1000);
+    const size_t notice = at.find("+CMTI:");
+    const size_t answer = at.find("+CPMS: 4");
+    ASSERT_NE(notice, std::string::npos);
+    ASSERT_NE(answer, std::string::npos);
+    EXPECT_EQ(Count(at.substr(notice, answer - notice), "+CIEV:"), 1000) << "the burst came before the answers";
 }
 
 }  // namespace
