@@ -405,6 +405,8 @@ bool CZorqMMIApp::StartSimulator()
         return false;
     }
     m_pSimulator = sim;
+    if (m_pMainFrame)
+        m_pMainFrame->UpdateTitle();
     serial_set_run_port(port, device);
     // The port is tried first; the mapping lives only in this run.
     WriteIniProfileInt("Configuration", "SerialPort", port);

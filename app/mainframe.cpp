@@ -72,14 +72,23 @@ void CMainFrame::SetActiveView(CMainView* view)
 
 void CMainFrame::SetFrameTitle(const QString& title)
 {
-    if (!title.isEmpty()) {
-        setWindowTitle(title);
-        return;
+    m_strTitle = title;
+    if (m_strTitle.isEmpty()) {
+        m_strTitle = QString::fromUtf8(kProductName);
+        if (IsDebugMode())
+            m_strTitle += QLatin1String(" (Debug Mode)");
     }
-    QString text = QString::fromUtf8(kProductName);
-    if (IsDebugMode())
-        text += QLatin1String(" (Debug Mode)");
-    setWindowTitle(text);
+    UpdateTitle();
+}
+
+void CMainFrame::UpdateTitle()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    // Nobody should take the simulator's answers for a real phone's.
+    if (app && app->RunsOnSimulator())
+        setWindowTitle(app->FormatString(kSimulatedTitle, {m_strTitle}));
+    else
+        setWindowTitle(m_strTitle);
 }
 
 void CMainFrame::CenterFrame(const QSize& viewSize)

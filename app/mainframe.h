@@ -17,6 +17,8 @@ public:
     static constexpr const char* kClassName = "Pellard";
     // The question asked before the program closes.
     static constexpr int kQuitQuestion = 31419;
+    // The title while the bundled simulator stands in for the phone.
+    static constexpr int kSimulatedTitle = 31972;
 
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;
@@ -29,6 +31,9 @@ public:
     // later: it is usually the sender).
     void SetActiveView(CMainView* view) override;
     void SetFrameTitle(const QString& title) override;
+    // Writes the title again, with the note that the phone is the bundled
+    // simulator while the program runs on it.
+    void UpdateTitle();
     // The close commands of the screens other than the menu are greyed.
     void EnableCloseCommands(bool enable) override { m_bCloseEnabled = enable; }
     void CenterFrame(const QSize& viewSize) override;
@@ -59,4 +64,5 @@ private:
 
     QPointer<CMainView> m_pActiveView;
     bool m_bCloseEnabled = true;
+    QString m_strTitle;  // the screen's title, without the simulator's note
 };

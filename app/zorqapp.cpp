@@ -15,6 +15,7 @@
 #include "versiondoc.h"
 
 #include <QApplication>
+#include <QDateTime>
 #include <QMessageBox>
 
 #include <climits>
@@ -167,6 +168,16 @@ QString CZorqMMIApp::LoadString(int id) const
         return m_hLangResources->GetString(id);
     WriteDebugInt("CZorqMMIApp::LoadString -> missing string ", id);
     return QString();
+}
+
+QString CZorqMMIApp::DatePattern() const { return QString::fromStdString(::DatePattern(ProgramLangId())); }
+
+QString CZorqMMIApp::DateTimeText(const QDateTime& when) const
+{
+    const QDate d = when.date();
+    const QTime t = when.time();
+    return QString::fromStdString(
+        FormatDateTimeText(MakeDateTime(d.year(), d.month(), d.day(), t.hour(), t.minute(), t.second()), ProgramLangId()));
 }
 
 QString CZorqMMIApp::FormatString(int id, const QStringList& inserts) const

@@ -62,6 +62,8 @@ public:
 
     // A string of the bundle; empty with a trace line when it has none.
     QString LoadString(int id) const override;
+    QString DatePattern() const override;
+    QString DateTimeText(const QDateTime& when) const override;
     // The string with %1.. replaced by the inserts.
     QString FormatString(int id, const QStringList& inserts) const override;
 
@@ -166,6 +168,8 @@ public:
     // The phone simulator started when no phone answers (the path given
     // with --simulator); empty for none.
     void SetSimulatorProgram(const QString& path) { m_strSimulator = path; }
+    // Whether the bundled simulator answers as the phone in this run.
+    bool RunsOnSimulator() const { return m_pSimulator != nullptr; }
     bool FirstIdleDone() const { return m_bFirstIdleDone; }
     long IdleCount() const { return m_nIdleCount; }
 

@@ -62,12 +62,6 @@ double ToDays(const MTR_DATETIME& t)
     return t.IsZero() ? 0.0 : MakeDateTime(t.year, t.month, t.day, t.hour, t.minute, t.second);
 }
 
-int Locale()
-{
-    CZorqMMIApp* app = App();
-    return LanguageCodeToLangId(app ? app->GetLanguage() : std::string("enu"));
-}
-
 bool IsSimCode(int storage) { return storage == SMS_SRC_SIM || storage == SMS_DST_SIM; }
 bool IsPCCode(int storage) { return storage == SMS_SRC_PC || storage == SMS_DST_PC; }
 
@@ -329,7 +323,7 @@ void CZorqMMIDoc::mmi_MNGT_report_received(int reference, const std::string& num
         m_pWindows->ActivateMainWindow();
         NoticeFromLoop(STR_REPORT, &m_bReportBoxShown, &m_bReportPending);
     }
-    const int locale = Locale();
+    const int locale = ProgramLangId();
     const double sc = ToDays(stamp), dt = ToDays(discharge);
     const QStringList inserts = {
         QString::fromStdString(FormatDateText(sc, locale)), QString::fromStdString(FormatTimeText(sc, locale)),

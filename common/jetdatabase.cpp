@@ -129,14 +129,11 @@ std::string VariantToText(const CVariant& value)
     case VT_CY: {
         // Currency is stored in ten-thousandths.
         std::snprintf(buf, sizeof buf, "%.2f", static_cast<double>(value.lVal) / 10000.0);
-        UiServices* ui = GetUiServices();
-        text = FormatCurrencyText(buf, LanguageCodeToLangId(ui ? ui->GetLanguage() : "enu"));
+        text = FormatCurrencyText(buf, ProgramLangId());
         break;
     }
     case VT_DATE: {
-        UiServices* ui = GetUiServices();
-        text = FormatDateTimeText(value.dblVal,
-                                  LanguageCodeToLangId(ui ? ui->GetLanguage() : "enu"));
+        text = FormatDateTimeText(value.dblVal, ProgramLangId());
         break;
     }
     case VT_BSTR:

@@ -236,6 +236,22 @@ std::string FormatDateTimeText(double dateTime, int locale)
     return FormatDateText(dateTime, locale) + " " + FormatShortTimeText(dateTime, locale);
 }
 
+int ProgramLangId()
+{
+    UiServices* ui = GetUiServices();
+    return LanguageCodeToLangId(ui ? ui->GetLanguage() : std::string("enu"));
+}
+
+std::string DatePattern(int locale)
+{
+    const LocaleFormat f = FormatFor(locale);
+    const std::string d = f.padDate ? "dd" : "d", m = f.padDate ? "MM" : "M", sep(1, f.dateSep);
+    const std::string order = f.dateOrder;
+    if (order == "MDY") return m + sep + d + sep + "yyyy";
+    if (order == "DMY") return d + sep + m + sep + "yyyy";
+    return "yyyy" + sep + m + sep + d;
+}
+
 std::string FormatCurrencyText(const std::string& amount, int locale)
 {
     const LocaleFormat f = FormatFor(locale);

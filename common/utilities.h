@@ -32,6 +32,11 @@ std::string FormatTimeText(double dateTime, int locale);
 std::string FormatShortTimeText(double dateTime, int locale);
 std::string FormatDateTimeText(double dateTime, int locale);
 std::string FormatCurrencyText(const std::string& amount, int locale);
+// The language id of the program's language: every date, time and currency
+// text the screens show is written the way that language writes it.
+int ProgramLangId();
+// How a language writes a date, in Qt's pattern letters ("M/d/yyyy").
+std::string DatePattern(int locale);
 bool ParseDateText(const std::string& text, double& out);
 bool CheckDateText(const std::string& text);
 std::string FormatHourMinute(double dateTime);

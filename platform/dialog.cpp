@@ -12,6 +12,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QTextEdit>
@@ -55,6 +56,10 @@ bool CDialog::CreateFromTemplate()
     resize(form->size());
     form_ = form;
 
+    defaultButton_ = nullptr;
+    for (QPushButton* b : form->findChildren<QPushButton*>())
+        if (b->isDefault() && !defaultButton_)
+            defaultButton_ = b;
     const auto buttons = form->findChildren<QAbstractButton*>();
     for (QAbstractButton* b : buttons) {
         const QString name = b->objectName();
@@ -134,12 +139,39 @@ void CDialog::reject() { OnCancel(); }
 
 bool CDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == form_ && event->type() == QEvent::KeyPress &&
-        static_cast<QKeyEvent*>(event)->matches(QKeySequence::Cancel)) {
-        reject();
-        return true;
+    if (watched == form_ && event->type() == QEvent::KeyPress) {
+        auto* key = static_cast<QKeyEvent*>(event);
+        if (key->matches(QKeySequence::Cancel)) {
+            reject();
+            return true;
+        }
+        // Enter that no control took (a focused push button presses itself,
+        // a multi-line field takes its line break) presses the template's
+        // default button. The form, a dialog inside this window, would
+        // otherwise press whichever button the window made its default.
+        const bool enter = key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter;
+        const auto mods = key->modifiers() & ~Qt::KeypadModifier;
+        if (enter && mods == Qt::NoModifier && defaultButton_ && defaultButton_->isVisible()) {
+            if (defaultButton_->isEnabled())
+                defaultButton_->click();
+            return true;
+        }
     }
     return QDialog::eventFilter(watched, event);
+}
+
+void CDialog::setVisible(bool visible)
+{
+    QDialog::setVisible(visible);
+    // Showing, the window marks the first button it finds as its default,
+    // beside the template's own: only the template's keeps the mark.
+    if (!visible || !defaultButton_ || !form_)
+        return;
+    for (QPushButton* b : form_->findChildren<QPushButton*>())
+        if (b != defaultButton_ && b->isDefault() && !b->hasFocus())
+            b->setDefault(false);
+    if (!defaultButton_->isDefault())
+        defaultButton_->setDefault(true);
 }
 void CDialog::accept() { OnOK(); }
 

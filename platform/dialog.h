@@ -11,6 +11,8 @@
 
 #include <QDialog>
 #include <QMap>
+#include <QPointer>
+#include <QPushButton>
 #include <QRect>
 #include <QString>
 
@@ -75,6 +77,10 @@ public:
     void SetTimer(int id, int milliseconds);
     void KillTimer(int id);
     bool HasTimer(int id) const { return timers_.contains(id); }
+    // The button the template names as the one Enter presses; null when it
+    // names none.
+    QPushButton* DefaultButton() const { return defaultButton_.data(); }
+    void setVisible(bool visible) override;
 
 protected:
     void reject() override;  // Escape and the close box
@@ -86,6 +92,7 @@ private:
     int templateId_;
     bool created_ = false;
     QWidget* form_ = nullptr;
+    QPointer<QPushButton> defaultButton_;
     QMap<int, int> timers_;  // our id -> Qt timer id
 };
 

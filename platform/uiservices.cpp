@@ -1,5 +1,8 @@
 #include "uiservices.h"
 
+#include <QDateTime>
+#include <QLocale>
+
 #include <mutex>
 #include <set>
 
@@ -39,6 +42,29 @@ int UiMessageBoxId(int stringId, unsigned type, unsigned helpId)
 }
 
 CLanguageBundle* UiResources() { return g_services ? g_services->GetResources() : nullptr; }
+
+QString UiServices::DatePattern() const { return QLocale().dateFormat(QLocale::ShortFormat); }
+
+QString UiServices::DateTimeText(const QDateTime& when) const
+{
+    return QLocale().toString(when, QLocale::ShortFormat);
+}
+
+QString UiDatePattern(const QLocale& locale)
+{
+    const QString own = locale.dateFormat(QLocale::ShortFormat);
+    const bool noConvention = locale.language() == QLocale::C || own.contains(QLatin1String("MMM"));
+    if (!noConvention)
+        return own;
+    const QString program = g_services ? g_services->DatePattern() : QString();
+    // Day, month and year in numbers, never "9 12 2026".
+    return program.isEmpty() || program.contains(QLatin1String("MMM")) ? QStringLiteral("yyyy-MM-dd") : program;
+}
+
+QString UiDateTimeText(const QDateTime& when)
+{
+    return g_services ? g_services->DateTimeText(when) : QLocale().toString(when, QLocale::ShortFormat);
+}
 
 namespace {
 std::mutex g_reportedMutex;

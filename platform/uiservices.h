@@ -9,6 +9,9 @@
 #include <QString>
 #include <QStringList>
 
+class QDateTime;
+class QLocale;
+
 #include <string>
 
 class CLanguageBundle;
@@ -38,6 +41,11 @@ public:
     virtual const std::string& GetFilesDir() const;
     // The language code of the resources in use ("enu", "deu"...).
     virtual std::string GetLanguage() const;
+    // How the program writes a date (Qt's pattern letters) and a date with
+    // its time. By default the user's locale; the application writes them the
+    // way its language does, so that every screen shows one format.
+    virtual QString DatePattern() const;
+    virtual QString DateTimeText(const QDateTime& when) const;
 };
 
 // The installed provider (null before the application exists).
@@ -50,6 +58,12 @@ QString UiFormatString(int id, const QStringList& inserts);
 int UiMessageBox(const QString& text, unsigned type = 0, unsigned helpId = 0);
 int UiMessageBoxId(int stringId, unsigned type = 0, unsigned helpId = 0);
 CLanguageBundle* UiResources();
+// The date pattern a date field shows under `locale`: the locale's own short
+// date, or the program's when the locale sets no convention of its own (the
+// C and POSIX locales, whose pattern holds the month's name).
+QString UiDatePattern(const QLocale& locale);
+// A date and time as the program writes it.
+QString UiDateTimeText(const QDateTime& when);
 
 // Tells the user of a file that is there but cannot be read (damaged, cut
 // short, not a file: string 31942) or that cannot be saved (a full disk, a

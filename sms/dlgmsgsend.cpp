@@ -32,12 +32,6 @@ constexpr int kBadPriceString = 31760;
 
 CZorqMMIDoc* Doc() { return CZorqMMIDoc::Instance(); }
 
-int LanguageLocale()
-{
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return LanguageCodeToLangId(app ? app->GetLanguage() : std::string("enu"));
-}
-
 }  // namespace
 
 // ---- Prices --------------------------------------------------------------------------------
@@ -85,7 +79,7 @@ void WriteUnitPrice(double price)
 
 QString FormatPrice(double price)
 {
-    return QString::fromStdString(FormatCurrencyText(QString::number(price, 'f', 2).toStdString(), LanguageLocale()));
+    return QString::fromStdString(FormatCurrencyText(QString::number(price, 'f', 2).toStdString(), ProgramLangId()));
 }
 
 CDlgMsgPrice::CDlgMsgPrice(double unitPrice, QWidget* parent) : CDialog(kTemplateId, parent), m_dPrice(unitPrice) {}
@@ -94,7 +88,7 @@ bool CDlgMsgPrice::OnInitDialog()
 {
     CDialog::OnInitDialog();
     // The currency sign alone: the format of an empty amount, blanks dropped.
-    QString sign = QString::fromStdString(FormatCurrencyText("", LanguageLocale())).trimmed();
+    QString sign = QString::fromStdString(FormatCurrencyText("", ProgramLangId())).trimmed();
     SetDlgItemText(IDC_CURRENCY, sign.left(3));
     if (m_dPrice >= 0)
         SetDlgItemText(IDC_PRICE_EDIT, QString::number(m_dPrice, 'f', 2));

@@ -26,12 +26,6 @@ constexpr int kEmptyTextString = 31321;
 constexpr int kTextTipString = 31401;
 constexpr int kQuoteLength = 25;
 
-int LanguageLocale()
-{
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return LanguageCodeToLangId(app ? app->GetLanguage() : std::string("enu"));
-}
-
 }  // namespace
 
 MsgTextCount CountMsgText(const CMessage& msg, const QString& text)
@@ -197,7 +191,7 @@ bool CDlgMsgWrite::OnInitDialog()
         sender = PcToQString(to.GetAt(0)->GetName().empty() ? to.GetAt(0)->GetNumber() : to.GetAt(0)->GetName());
     // A new message answers nothing: the header line stays empty then.
     if (!m_pMsg->GetSpareText().empty() || !sender.isEmpty()) {
-        const int locale = LanguageLocale();
+        const int locale = ProgramLangId();
         const double when = m_pMsg->GetDays();
         SetDlgItemText(IDC_HEADER, UiFormatString(kHeaderString, {sender,
                                                                   QString::fromStdString(FormatDateText(when, locale)),

@@ -20,12 +20,6 @@
 
 namespace {
 
-int UiLangId()
-{
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return LanguageCodeToLangId(app ? app->GetLanguage() : std::string("enu"));
-}
-
 struct PrintLabels {
     int status = 0, address = 0, date = 0;  // 0: empty label
 };
@@ -94,7 +88,7 @@ int CShortMsg::CountPrintLines(int32_t location)
     rs.GetAddrList(list);
     ResolveSenderNames(list);
     return 2 + PrintCountLines(PcToQString(FormatAddressColumn(list))) +
-           PrintCountLines(PcToQString(FormatDateTimeText(rs.Date, UiLangId()))) + PrintCountLines(PcToQString(rs.Text));
+           PrintCountLines(PcToQString(FormatDateTimeText(rs.Date, ProgramLangId()))) + PrintCountLines(PcToQString(rs.Text));
 }
 
 void CShortMsg::PrintMessage(int32_t location)
@@ -111,7 +105,7 @@ void CShortMsg::PrintMessage(int32_t location)
         ResolveSenderNames(list);
         PrintText(UiLoadString(31386), Label(labels.status));
         PrintText(Label(labels.address), PcToQString(FormatAddressColumn(list)));
-        PrintText(Label(labels.date), PcToQString(FormatDateTimeText(rs.Date, UiLangId())));
+        PrintText(Label(labels.date), PcToQString(FormatDateTimeText(rs.Date, ProgramLangId())));
         PrintText(UiLoadString(31391), PcToQString(rs.Text));
     }
     PrintSeparatorSpaced();

@@ -45,13 +45,7 @@ bool SameNoCase(const std::string& a, const std::string& b)
            });
 }
 
-int UiLangId()
-{
-    CZorqMMIApp* app = CZorqMMIApp::Instance();
-    return LanguageCodeToLangId(app ? app->GetLanguage() : std::string("enu"));
-}
-
-QString DateText(double days) { return PcToQString(FormatDateTimeText(days, UiLangId())); }
+QString DateText(double days) { return PcToQString(FormatDateTimeText(days, ProgramLangId())); }
 
 QString OneLine(const std::string& text)
 {

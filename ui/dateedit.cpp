@@ -1,6 +1,7 @@
 #include "dateedit.h"
 
 #include "calendar.h"
+#include "uiservices.h"
 
 #include <QBoxLayout>
 #include <QDate>
@@ -21,7 +22,7 @@ CDateEditModel::CDateEditModel()
 
 void CDateEditModel::ReadLocale(const QLocale& locale)
 {
-    const QString f = locale.dateFormat(QLocale::ShortFormat);
+    const QString f = UiDatePattern(locale);
     const qsizetype d = f.indexOf('d'), m = f.indexOf('M'), y = f.indexOf('y');
     if (m >= 0 && d >= 0 && m < d && (y < 0 || d < y))
         order_ = 1;

@@ -6,7 +6,6 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QFontMetrics>
-#include <QLocale>
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
@@ -77,7 +76,7 @@ void PrintHeading()
     p.drawText(U(kMargin), Y(), g_job.pageWidth, g_job.lineHeight * 2, Qt::AlignLeft | Qt::AlignTop,
                g_job.title);
     p.setFont(g_job.label);
-    const QString stamp = QLocale().toString(QDateTime::currentDateTime(), QLocale::ShortFormat);
+    const QString stamp = UiDateTimeText(QDateTime::currentDateTime());
     const QString right = UiFormatString(kHeadingString, {stamp, QString::number(g_job.page)});
     const int right_end = g_job.pageWidth - U(kMargin);
     p.drawText(0, Y(), right_end, g_job.lineHeight * 2, Qt::AlignRight | Qt::AlignTop, right);

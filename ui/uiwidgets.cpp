@@ -12,7 +12,16 @@ bool UiReplaceWidget(QWidget* placeholder, QWidget* replacement)
     if (!placeholder || !replacement || placeholder == replacement)
         return false;
     QWidget* parent = placeholder->parentWidget();
+    // Tab reaches the replacement where it reached the placeholder, in the
+    // form's reading order, not last because it joined the form last.
+    QWidget* before = placeholder->previousInFocusChain();
+    while (before && before != placeholder && before->focusPolicy() == Qt::NoFocus)
+        before = before->previousInFocusChain();
     replacement->setParent(parent);
+    if (before && before != placeholder && before != replacement && !replacement->isAncestorOf(before) &&
+        before->window() == replacement->window() && before->window() != before &&
+        replacement->focusPolicy() != Qt::NoFocus)
+        QWidget::setTabOrder(before, replacement);
     replacement->setObjectName(placeholder->objectName());
     placeholder->setObjectName(QString());
     // The layout hands the placeholder's old item back to us to delete.

@@ -6,6 +6,7 @@
 #include "zorqapp.h"
 
 #include <QApplication>
+#include <QDate>
 #include <QWidget>
 
 #include <cstdio>
@@ -52,6 +53,19 @@ TEST(Utilities, ParseDateTextDefaultsAndLimits)
     EXPECT_FALSE(CheckDateText("2001/02/03 10:60"));
     EXPECT_FALSE(CheckDateText("2001/02/30"));
     EXPECT_FALSE(CheckDateText("soon"));
+}
+
+// A date field and the lists beside it must show one date the same way.
+TEST(Utilities, TheDatePatternWritesWhatTheDateTextWrites)
+{
+    const QDate dates[] = {QDate(2026, 12, 9), QDate(2003, 1, 2), QDate(1999, 10, 31)};
+    for (const char* code : {"enu", "fra", "ita", "deu", "esp", "chi", "jpn", "kor"}) {
+        const int lang = LanguageCodeToLangId(code);
+        const QString pattern = QString::fromStdString(DatePattern(lang));
+        for (const QDate& d : dates)
+            EXPECT_EQ(d.toString(pattern).toStdString(), FormatDateText(MakeDateTime(d.year(), d.month(), d.day()), lang))
+                << code;
+    }
 }
 
 TEST(Utilities, DateAndTimeTexts)

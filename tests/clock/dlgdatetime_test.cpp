@@ -86,6 +86,43 @@ TEST_F(DateTimeDialog, ChoosingYearFirstReordersTheDateAtOnce)
     EXPECT_TRUE(dlg.GetDateEdit()->text().endsWith("2004")) << dlg.GetDateEdit()->text().toStdString();
 }
 
+// LANG=C.UTF-8 sets no date convention: the date reads the way the
+// program's language writes dates, not as bare numbers between blanks.
+TEST_F(DateTimeDialog, UnderTheCLocaleTheDateReadsAsTheProgramWritesDates)
+{
+    const QLocale before;
+    QLocale::setDefault(QLocale::c());
+    Phone();
+    CMobileClock dayFirst;
+    dayFirst.SetDateFormat(CLK_DATE_FMT_DMY);
+    {
+        CDlgDateTime dlg;
+        dlg.SetCurrentFormats(dayFirst);
+        OpenDialog(dlg);
+        CDateEdit* edit = dlg.GetDateEdit();
+        ASSERT_NE(edit, nullptr);
+        ASSERT_EQ(edit->SetDate(2026, 12, 9), 0);
+        EXPECT_EQ(edit->text().toStdString(), "9/12/2026");
+        // Typed through the keyboard field by field, the separator between.
+        QTest::mouseClick(edit, Qt::LeftButton, {}, QPoint(3, edit->height() / 2));
+        QTest::keyClicks(edit, "3110");
+        EXPECT_EQ(edit->text().toStdString(), "31/10/2026");
+        Combo(dlg, 1042)->setCurrentIndex(CLK_DATE_FMT_YMD);
+        EXPECT_EQ(edit->text().toStdString(), "2026/10/31");
+    }
+    // A program in German writes dates with dots and two-digit days.
+    InstallBundle("deu");
+    Language("deu");
+    {
+        CDlgDateTime dlg;
+        dlg.SetCurrentFormats(dayFirst);
+        OpenDialog(dlg);
+        ASSERT_EQ(dlg.GetDateEdit()->SetDate(2026, 12, 9), 0);
+        EXPECT_EQ(dlg.GetDateEdit()->text().toStdString(), "09.12.2026");
+    }
+    QLocale::setDefault(before);
+}
+
 TEST_F(DateTimeDialog, AnInvalidTimeKeepsTheDialogOpenWithNothingSent)
 {
     phonesim::Process& phone = Phone("clock \"01/03/05,13:05:00+00\" frozen\ndate-format dd-mm-yy\n");

@@ -1,5 +1,6 @@
 // Data-application entries: the ".DFA" file, the list the screen builds,
 // the entry dialog and launching with the phone link released.
+#include "walkthrough.h"
 #include "dataobj.h"
 #include "datarun.h"
 #include "dlgdataobj.h"
@@ -252,6 +253,7 @@ TEST_F(DataApps, ModifyAndRenameKeepTheFile)
         ASSERT_EQ(RunDialog(dlg, [&] {
                       EXPECT_EQ(qobject_cast<QLineEdit*>(dlg.GetDlgItem(1144))->text().toStdString(), tools + "dial");
                       EXPECT_TRUE(dlg.GetDlgItem(1145)->isEnabled());
+                      EXPECT_FALSE(zorqtest::SaveScreen(&dlg, QStringLiteral("data_application_dialog")).isEmpty());
                       Type(dlg, 1144, QString::fromStdString(tools + "dial -v"));
                       qobject_cast<QCheckBox*>(dlg.GetDlgItem(1145))->setChecked(true);
                   }, 1),

@@ -1,3 +1,4 @@
+#include "walkthrough.h"
 #include "dlgmelodyeditor.h"
 #include "dlgmelodyprops.h"
 #include "melody_fixture.h"
@@ -57,6 +58,7 @@ TEST_F(MelodyDialogTest, ToPhoneCarriesEachSlotWithItsRow)
     auto* combo = Control<QComboBox>(dlg, 1076);
     ASSERT_EQ(combo->count(), 2);
     EXPECT_EQ(combo->itemText(0), "Jazz");
+    EXPECT_FALSE(zorqtest::SaveScreen(&dlg, QStringLiteral("melody_to_phone_dialog")).isEmpty());
     combo->setCurrentIndex(1);  // "Scale", the third melody of the phone
     Control<QLineEdit>(dlg, 1078)->setText("Tango");
     dlg.OnOK();
@@ -98,6 +100,7 @@ TEST_F(MelodyDialogTest, PropertyChecksTheTempoRange)
     Open(dlg);
     EXPECT_EQ(Control<QLineEdit>(dlg, 1074)->text(), "Waltzing");
     EXPECT_EQ(Control<QLineEdit>(dlg, 1075)->text(), "300");  // shown clamped
+    EXPECT_FALSE(zorqtest::SaveScreen(&dlg, QStringLiteral("melody_properties_dialog")).isEmpty());
     auto* tempo = Control<QLineEdit>(dlg, 1075);
     for (const char* bad : {"9", "301", "fast"}) {
         tempo->setText(bad);

@@ -9,6 +9,7 @@
 #include "profile.h"
 #include "qxpbsrcnewlist.h"
 #include "vcard.h"
+#include "uiwidgets.h"
 #include "walkthrough.h"
 
 #include <QAbstractButton>
@@ -17,6 +18,8 @@
 #include <QDropEvent>
 #include <QComboBox>
 #include <QFile>
+#include <QImage>
+#include <QPushButton>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -50,6 +53,14 @@ TEST_F(PhoneBookScreenTest, OpensOnTheSIMAndListsItsEntries)
     EXPECT_EQ(screen->FieldText(1013), QStringLiteral("0687654321"));
     EXPECT_TRUE(screen->IsModifyMode());
     EXPECT_FALSE(zorqtest::SaveScreen(screen.get(), QStringLiteral("phonebook")).isEmpty());
+
+    // The new-entry button has a picture of its own: the handset reads as
+    // "dial", which the context menu's dial command shows.
+    QPushButton* add = screen->Pane()->GetFourthButton();
+    const QImage addPicture = add->icon().pixmap(16, 16).toImage();
+    ASSERT_FALSE(addPicture.isNull());
+    EXPECT_NE(addPicture, UiLoadIcon(QStringLiteral("IDI_MENU_DIAL")).pixmap(16, 16).toImage());
+    EXPECT_NE(addPicture, UiLoadIcon(QStringLiteral("162")).pixmap(16, 16).toImage());  // the phone source
 }
 
 TEST_F(PhoneBookScreenTest, AddChangeAndDeleteOnTheSIM)

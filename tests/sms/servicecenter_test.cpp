@@ -1,6 +1,7 @@
 // Service-centre profiles: ".SRV" files, the list's lookups, the profile
 // dialog's failed save, and a phone profile written to the simulator and
 // read back.
+#include "walkthrough.h"
 #include "../phonebook/pb_fixture.h"
 
 #include "diskfaults.h"
@@ -218,6 +219,7 @@ TEST_F(ServiceCenterTest, FailedSaveKeepsTheDialogOpenWithTheOldValues)
     CDlgServiceCenter dlg(&owner, p, &list);
     bool stayed = false;
     QTimer::singleShot(0, [&] {
+        EXPECT_FALSE(zorqtest::SaveScreen(&dlg, QStringLiteral("service_centre_dialog")).isEmpty());
         qobject_cast<QLineEdit*>(dlg.GetDlgItem(1011))->setText("+33999");
         QTest::mouseClick(qobject_cast<QPushButton*>(dlg.GetDlgItem(1)), Qt::LeftButton);
         stayed = dlg.isVisible();

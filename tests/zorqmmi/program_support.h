@@ -109,9 +109,9 @@ protected:
         krn_reset_for_tests();
     }
 
-    // Runs the program on `folder` until a step ends it or `ms` pass; the
-    // program's exit code.
-    int RunProgram(const ProgramFolder& folder, int ms = 60000)
+    // Runs the program on `folder` (with `extra` arguments) until a step
+    // ends it or `ms` pass; the program's exit code.
+    int RunProgram(const ProgramFolder& folder, int ms = 60000, const QStringList& extra = {})
     {
         QTimer guard;
         guard.setSingleShot(true);
@@ -120,7 +120,7 @@ protected:
             End();
         });
         guard.start(ms);
-        const int code = RunZorqMMIProgram({QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")},
+        const int code = RunZorqMMIProgram(QStringList{QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")} + extra,
                                            folder.Program());
         guard.stop();
         if (timedOut_) {

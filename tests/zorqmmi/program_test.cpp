@@ -353,6 +353,46 @@ TEST_F(ProgramTest, TheBuiltVersionFileSwitchesOnMelodiesClockAndAlarm)
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
 }
 
+// With no phone on any port the bundled simulator stands in, and every
+// screen's title says so; a phone on a port (the simulator mapped as a user
+// maps his phone) is not called simulated.
+TEST_F(ProgramTest, OnTheBundledSimulatorTheTitleSaysThePhoneIsSimulated)
+{
+    const QString note = QStringLiteral(" - simulated phone");
+    QString menuTitle, screenTitle;
+    {
+        ProgramFolder folder("/nonexistent/zorq-no-phone");
+        WhenStarted(Linked, [&] {
+            menuTitle = Frame()->windowTitle();
+            ClickMenuPicture(3);
+            WhenTrue([] { return Screen<CMelodyView>() != nullptr; },
+                     [&] {
+                         screenTitle = Frame()->windowTitle();
+                         End();
+                     },
+                     10000, End);
+        });
+        EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
+        EXPECT_FALSE(timedOut_);
+    }
+    EXPECT_TRUE(menuTitle.startsWith(QLatin1String("Pellard Tarvel Data"))) << menuTitle.toStdString();
+    EXPECT_TRUE(menuTitle.endsWith(note)) << menuTitle.toStdString();
+    EXPECT_TRUE(screenTitle.endsWith(note)) << screenTitle.toStdString();
+    EXPECT_NE(screenTitle, menuTitle);
+    krn_reset_for_tests();
+
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    QString phoneTitle;
+    WhenStarted(Linked, [&] {
+        phoneTitle = Frame()->windowTitle();
+        End();
+    });
+    EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
+    EXPECT_TRUE(phoneTitle.startsWith(QLatin1String("Pellard Tarvel Data"))) << phoneTitle.toStdString();
+    EXPECT_FALSE(phoneTitle.contains(QLatin1String("simulated"))) << phoneTitle.toStdString();
+}
+
 // The PC message database chosen once is found again after a restart: no
 // message about it at the start or when the PC is chosen again, and its
 // messages are listed.

@@ -1,0 +1,144 @@
+// The keyboard in every dialog of the program, as a person uses it: Tab
+// walks the controls in reading order (left to right, top to bottom, a
+// column at a time), and Enter in a field presses the dialog's default
+// button, never another one.
+#include "dialog.h"
+#include "langbundle.h"
+
+#include "ui_test_util.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFile>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QRadioButton>
+#include <QTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+// The dialog templates of the built language bundle (screens are forms, not
+// dialogs: they are reached through the picture menu and have no Enter).
+QList<int> DialogTemplates()
+{
+    QList<int> ids;
+    CLanguageBundle* bundle = GetResourceModule();
+    for (int id = 1; bundle && id < 1000; ++id) {
+        QFile f(bundle->TemplatePath(id));
+        if (f.open(QIODevice::ReadOnly) && f.readAll().contains("<widget class=\"QDialog\""))
+            ids << id;
+    }
+    return ids;
+}
+
+bool Reachable(QWidget* w, QWidget* root)
+{
+    return w->isVisibleTo(root) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy();
+}
+
+QPoint At(QWidget* w, QWidget* root) { return w->mapTo(root, QPoint(0, 0)); }
+
+QString Name(QWidget* w, QWidget* root)
+{
+    const QPoint p = At(w, root);
+    QString text;
+    if (auto* b = qobject_cast<QAbstractButton*>(w))
+        text = QLatin1Char(' ') + b->text();
+    return QStringLiteral("%1(%2,%3%4)").arg(w->objectName()).arg(p.x()).arg(p.y()).arg(text);
+}
+
+TEST(DialogKeys, TabWalksInReadingOrderAndEnterPressesTheDefaultButton)
+{
+    uitest::RecordingUi ui;
+    const QList<int> ids = DialogTemplates();
+    ASSERT_GT(ids.size(), 25);
+    int withDefault = 0;
+    for (int id : ids) {
+        CDialog dlg(id);
+        ASSERT_TRUE(dlg.CreateFromTemplate()) << id;
+        dlg.show();
+        dlg.activateWindow();
+        QApplication::processEvents();
+        // Tab stops once in a group of radio buttons (the arrows move in it).
+        QList<QWidget*> reachable;
+        QList<QWidget*> radioGroups;
+        for (QWidget* w : dlg.findChildren<QWidget*>()) {
+            if (!Reachable(w, &dlg))
+                continue;
+            if (auto* r = qobject_cast<QRadioButton*>(w); r && r->autoExclusive()) {
+                if (radioGroups.contains(r->parentWidget()))
+                    continue;
+                radioGroups << r->parentWidget();
+            }
+            reachable << w;
+        }
+        if (reachable.isEmpty())
+            continue;  // a window with nothing to press (a wait text)
+
+        // Tab from the first control of the chain, once round.
+        QWidget* first = dlg.nextInFocusChain();
+        while (first != &dlg && !Reachable(first, &dlg))
+            first = first->nextInFocusChain();
+        ASSERT_NE(first, &dlg) << id;
+        first->setFocus(Qt::TabFocusReason);
+        QStringList walk{Name(first, &dlg)};
+        QList<QWidget*> seen{first};
+        int backwards = 0;
+        for (int i = 0; i < reachable.size() + 1; ++i) {
+            QWidget* from = QApplication::focusWidget();
+            QTest::keyClick(from, Qt::Key_Tab);
+            QWidget* to = QApplication::focusWidget();
+            ASSERT_NE(to, nullptr) << id;
+            // Back up and to the left is only the step round to the start.
+            if (At(to, &dlg).y() < At(from, &dlg).y() - 8 && At(to, &dlg).x() < At(from, &dlg).x())
+                ++backwards;
+            if (to == first)
+                break;
+            walk << Name(to, &dlg);
+            seen << to;
+        }
+        const std::string order = walk.join(QLatin1Char(' ')).toStdString();
+        EXPECT_EQ(QApplication::focusWidget(), first) << id << ": Tab never came round: " << order;
+        EXPECT_EQ(seen.size(), reachable.size()) << id << ": Tab skips controls: " << order;
+        EXPECT_LE(backwards, 1) << id << ": Tab jumps back: " << order;
+
+        // Enter in the first one-line field, else in the first control that
+        // is neither a button (which presses itself) nor a multi-line text
+        // (which takes the line break).
+        QPushButton* def = dlg.DefaultButton();
+        if (!def)
+            continue;
+        ++withDefault;
+        dlg.show();
+        QApplication::processEvents();
+        QWidget* field = nullptr;
+        for (QWidget* w : reachable)
+            if (qobject_cast<QLineEdit*>(w) && !field)
+                field = w;
+        for (QWidget* w : reachable)
+            if (!field && !qobject_cast<QPushButton*>(w) && !qobject_cast<QPlainTextEdit*>(w) &&
+                !qobject_cast<QTextEdit*>(w))
+                field = w;
+        (field ? field : def)->setFocus(Qt::TabFocusReason);
+        QList<QSignalSpy*> spies;
+        for (QPushButton* b : dlg.findChildren<QPushButton*>())
+            spies << new QSignalSpy(b, &QAbstractButton::clicked);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        const auto buttons = dlg.findChildren<QPushButton*>();
+        for (int i = 0; i < buttons.size(); ++i) {
+            const int expected = buttons[i] == def ? 1 : 0;
+            EXPECT_EQ(spies[i]->count(), expected)
+                << id << ": Enter in " << Name(QApplication::focusWidget() ? QApplication::focusWidget() : &dlg, &dlg).toStdString()
+                << (expected ? " did not press " : " pressed ") << Name(buttons[i], &dlg).toStdString();
+        }
+        qDeleteAll(spies);
+    }
+    EXPECT_GT(withDefault, 20);
+}
+
+}  // namespace
