@@ -317,6 +317,14 @@ bool CZorqMMIApp::OnIdle(long count)
     return true;
 }
 
+void CZorqMMIApp::WakeLoop()
+{
+    // Queued, so that it may come from a worker's request and never runs
+    // inside the call that asked; dropped with the loop.
+    if (CAppLoop* loop = m_pLoop.get())
+        QMetaObject::invokeMethod(loop, [loop] { loop->Step(); }, Qt::QueuedConnection);
+}
+
 int CZorqMMIApp::Run()
 {
     int code = 0;

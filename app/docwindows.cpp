@@ -33,6 +33,12 @@ QObject* CAppDocWindows::GetActiveView() { return ActiveView(); }
 bool CAppDocWindows::RefreshActiveView()
 {
     m_bRefresh = true;
+    // The refresh is the loop's idle work, and the loop sleeps until
+    // something wakes it: a link loss learnt when polling resumes after an
+    // operation (the port hung up under a worker's request) has no tick or
+    // port behind it, and would otherwise wait for the next engine timer.
+    if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+        app->WakeLoop();
     return true;
 }
 

@@ -111,6 +111,9 @@ public:
     int Run();
     // One idle step (first detection on the first call); true.
     bool OnIdle(long count);
+    // Asks the loop for a wake soon, from any thread: idle work noted where
+    // no wake of the loop follows by itself.
+    void WakeLoop();
     // The one way out: document databases closed, engine and tick stopped,
     // port closed, loop told to end. Safe to call more than once. Called
     // while a request waits, it happens once that request has returned.

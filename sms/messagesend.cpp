@@ -100,6 +100,7 @@ int CMessage::RunOnWorker(const std::string& number, const std::string* block, u
 int CMessage::Send()
 {
     m_nStatus = 2;
+    m_Send.partsSent = m_Send.partsTotal = 0;
     AdaptCoding();
     if (m_Addresses.IsEmpty())
         return -1;
@@ -143,6 +144,7 @@ int CMessage::SendToRecipients()
             const int n = ComputeNbBlocks();
             const uint8_t ref = static_cast<uint8_t>(GetIniProfileInt("SMSMO", "ConcRef", 0));
             m_nConcatRef = ref;
+            int partsOut = 0;
             for (int s = 1; s < n && !failed; ++s) {
                 if (cancelled())
                     break;
@@ -152,8 +154,10 @@ int CMessage::SendToRecipients()
                     WriteDebug("CMessage::Send() -> to phone number ", number);
                     // A status report, when asked for, comes for the last
                     // block only.
-                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(s), 1) !=
+                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(s), 1) ==
                         MTR_DONE)
+                        ++partsOut;
+                    else
                         failed = true;
                 }
                 if (m_Send.dlg)
@@ -173,15 +177,24 @@ int CMessage::SendToRecipients()
                 if (!block.empty()) {
                     WriteDebug("CMessage::Send() -> Send block ", block);
                     WriteDebug("CMessage::Send() -> to phone number ", number);
-                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(n), 0) !=
+                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(n), 0) ==
                         MTR_DONE)
+                        ++partsOut;
+                    else
                         failed = true;
                 }
                 if (m_Send.dlg)
                     m_Send.dlg->StepIt();
             }
-            if (failed)
+            if (failed) {
                 WriteDebug("CMessage::Send() -> One or more blocks could not be sent.");
+                // The recipient has part of the message: the user is told
+                // how much, the recipient stays unsent.
+                if (partsOut > 0) {
+                    m_Send.partsSent = partsOut;
+                    m_Send.partsTotal = n;
+                }
+            }
         }
         if (failed) {
             if (m_Send.dlg)

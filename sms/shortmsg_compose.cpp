@@ -245,6 +245,22 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
 
 // ---- Treatment -----------------------------------------------------------------------------
 
+namespace {
+
+// No recipient has the whole message. When one got some of its parts (a
+// long message cut short by the link or the phone) the user learns how
+// many: the message is still offered unsent, and sending it again sends it
+// whole.
+void NotSentBox(const CMessage& msg)
+{
+    if (msg.GetPartsSent() > 0)
+        UiMessageBox(UiFormatString(31762, {QString::number(msg.GetPartsSent()), QString::number(msg.GetPartsTotal())}));
+    else
+        UiMessageBoxId(31758);
+}
+
+}  // namespace
+
 int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
 {
     if (!msg || !opt)
@@ -260,7 +276,10 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
     if (opt->mode == SEND_MODE_SEND) {
         if (msg->SendWithProgress(this, tmpl, 31476, SendRange(*msg), x, y) == 1)
             return TREATMENT_DONE;
-        UiMessageBoxId(msg->CountSentRecipients() == 0 ? 31758 : 31752);
+        if (msg->CountSentRecipients() == 0)
+            NotSentBox(*msg);
+        else
+            UiMessageBoxId(31752);
         return single ? TREATMENT_SEND_AGAIN : TREATMENT_PREVIOUS;
     }
 
@@ -334,7 +353,7 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
                 return TREATMENT_DONE;
             }
             if (msg->CountSentRecipients() == 0) {
-                UiMessageBoxId(31758);
+                NotSentBox(*msg);
                 return TREATMENT_SEND_AGAIN;
             }
             UiMessageBoxId(StoreInPCDatabase(msg, opt, 3) ? 31753 : 31754);

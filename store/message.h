@@ -289,6 +289,11 @@ public:
     bool Store();
     // The progress window of a send in progress (null otherwise).
     CDlgProgressText* GetProgressDlg() const { return m_Send.dlg; }
+    // A long message cut short by the last send (the link lost, a part
+    // refused): the parts that went out to the recipient concerned and the
+    // parts the message has; 0 and 0 when no recipient got only a part.
+    int GetPartsSent() const { return m_Send.partsSent; }
+    int GetPartsTotal() const { return m_Send.partsTotal; }
     // The pause after each recipient's result, in milliseconds (tests
     // shorten it).
     static void SetResultPause(int ms);
@@ -328,6 +333,7 @@ private:
         QWidget* parent = nullptr;
         std::atomic<int> done{0};
         int16_t result = 0;
+        int partsSent = 0, partsTotal = 0;
         SendState() = default;
         SendState(const SendState&) {}
         SendState& operator=(const SendState&) { return *this; }

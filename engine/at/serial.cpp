@@ -253,9 +253,9 @@ bool line_hung_up()
     return false;
 }
 
-// A port that hung up is closed at once, and the loss is told once: the
-// running command ends with the link-lost result (task ATI) and polling
-// learns of it (task 0). Until the next open, every read and write fails at
+// A port that hung up is closed at once, and the loss is told once: polling
+// learns of it (task 0) and the running command ends with the link-lost
+// result (task ATI). Until the next open, every read and write fails at
 // once, so nothing can spin on a dead descriptor.
 void hang_up(const char* why, int error)
 {
@@ -265,12 +265,16 @@ void hang_up(const char* why, int error)
     g_hung_up = true;
     if (g_open_test)
         return;  // Init_Serial reports this one through its result
-    krn_msg* m = ati_alloc(2);
-    krn_set_msg_number(m, ATI_MSG_HANGUP);
-    ati_kernel.send(KRN_TASK_ATI, m);
+    // The notice goes first: a request that the hang-up ends then reads it
+    // before its own result and sets it aside for polling, so the loss is
+    // known when that request returns (or when polling resumes after the
+    // operation), not only at some later idle step.
     krn_msg* notice = ati_alloc(2);
     krn_set_msg_number(notice, MTR_MSG_HANGUP);
     ati_kernel.send(KRN_TASK_MAIN, notice);
+    krn_msg* m = ati_alloc(2);
+    krn_set_msg_number(m, ATI_MSG_HANGUP);
+    ati_kernel.send(KRN_TASK_ATI, m);
 }
 
 // Natural order: ttyS2 before ttyS10.

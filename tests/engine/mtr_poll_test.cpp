@@ -280,6 +280,35 @@ TEST_F(PollTest, APortThatHangsUpBetweenRequestsIsNoticedAtIdleTime)
     EXPECT_EQ(Count(host.trace, "the port hung up"), 1) << host.trace;
 }
 
+// A request that the hang-up ends leaves the loss known, with no idle step
+// needed: at its return while polling is on, and, during an operation that
+// holds polling off, as soon as polling resumes.
+TEST_F(PollTest, ALinkLostUnderARequestIsKnownWhenItReturns)
+{
+    Start();
+    sim->command("mute on");
+    host.on_dispatch = [&] { sim->command("unplug"); };
+    std::string id;
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+    EXPECT_EQ(doc.count("link 1"), 1) << doc.all();
+}
+
+TEST_F(PollTest, ALinkLostUnderARequestWithPollingOffIsKnownWhenPollingResumes)
+{
+    Start();
+    mtr_set_poll_state(0);
+    sim->command("mute on");
+    host.on_dispatch = [&] { sim->command("unplug"); };
+    std::string id;
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
+    host.on_dispatch = nullptr;
+    EXPECT_EQ(doc.count("link "), 0) << "told while polling was off: " << doc.all();
+    mtr_set_poll_state(1);
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+    EXPECT_EQ(doc.count("link 1"), 1) << doc.all();
+}
+
 TEST_F(PollTest, TheLinkTestLeavesAGivenUpLinkAlone)
 {
     Start();

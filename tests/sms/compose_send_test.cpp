@@ -23,6 +23,7 @@
 #include <QAbstractButton>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
@@ -337,6 +338,53 @@ TEST_F(ComposeSequenceTest, EverySendFailingKeepsTheMessageUnsent)
     EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31758));
     // Nothing was stored as sent.
     EXPECT_EQ(ReadRows(PC()).size(), 1u);
+}
+
+TEST_F(ComposeSequenceTest, ALongMessageCutShortByAnUnplugSaysHowManyPartsWentAndStaysUnsent)
+{
+    OpenSent({{1, 3, "Ann@0601\r\n", "old", 0}});
+    SelectRow(1);
+    // The cable is pulled once the phone has answered the fourth part.
+    ASSERT_EQ(sim->command("set unplug-after-sends 4"), "ok");
+    const QString text = QString(153 * 4 + 40, QLatin1Char('y'));  // five parts
+    DialogScript s;
+    s.On<CDlgMsgEdit>([text](CDlgMsgEdit* d) {
+        d->TextEdit()->setPlainText(text);
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+    // The message comes back with its recipient, not sent. By then the
+    // loss is known, and the program's loop first re-detects quietly (no
+    // phone); that is done here as the loop does it.
+    std::vector<std::string> kept;
+    bool lossKnown = false;
+    s.On<CDlgMsgDirectory>([&](CDlgMsgDirectory* d) {
+        lossKnown = gv_SPIO_com_status == SPIO_no_com_available && doc->TakeLinkChange();
+        if (lossKnown)
+            doc->mmi_NewMobileDetect(false);
+        d->FirstLoad();
+        kept = Shown(d);
+        ClickButton(d, IDCANCEL);
+    });
+    // Without the phone the directory's phonebook falls back to the PC, and
+    // with no PC phonebook yet it offers to make or open one: the user
+    // closes that menu.
+    s.On<QMenu>([](QMenu* m) { QTest::keyClick(m, Qt::Key_Escape); });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    EXPECT_TRUE(lossKnown);
+    EXPECT_EQ(smstest::SentPdus(*sim).size(), 4u);
+    // One box, telling how many parts went; nothing stacked on it.
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31762, {QStringLiteral("4"), QStringLiteral("5")})}));
+    EXPECT_EQ(kept, (std::vector<std::string>{"0601"}));
+    // Nothing was stored as sent.
+    const std::vector<Row> rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 1u);
+    EXPECT_EQ(rows[0].text, "old");
 }
 
 TEST_F(ComposeSequenceTest, ComposeWithoutRecipientStoresInThePCDatabase)

@@ -1,15 +1,19 @@
 // The message side of the whole program, through its own loop, against the
 // phone simulator answering at once as a phone on USB does: a SIM holding
-// many messages is listed, and messages that arrive while the new-message
-// box stands are listed with the box up and without the loop spinning.
+// many messages is listed, messages that arrive while the new-message box
+// stands are listed with the box up and without the loop spinning, and a
+// long message cut short by a pulled cable is told once and offered again.
 #include "program_support.h"
 
 #include "dlgmessagebox.h"
+#include "dlgmsgsend.h"
+#include "dlgmsgtext.h"
 #include "dlgprogress.h"
 #include "entrylistctrl.h"
 #include "mainframe.h"
 #include "phonesim_client.h"
 #include "shortmsg.h"
+#include "user_actions.h"
 #include "zorqapp.h"
 #include "zorqmenu.h"
 #include "zorqprogram.h"
@@ -20,7 +24,10 @@
 #include "mtr_poll.h"
 #include "serial.h"
 
+#include <QAbstractButton>
 #include <QApplication>
+#include <QMenu>
+#include <QPlainTextEdit>
 #include <QPointer>
 #include <QPushButton>
 #include <QTest>
@@ -32,6 +39,7 @@
 
 namespace {
 
+using zorqtest::DialogDriver;
 using zorqtest::ProgramFolder;
 using zorqtest::WhenTrue;
 
@@ -106,8 +114,42 @@ CDlgMessageBox* NewMessageBox()
     return nullptr;
 }
 
+void ClickItem(QWidget* dlg, int id)
+{
+    auto* button = qobject_cast<QAbstractButton*>(static_cast<CDialog*>(dlg)->GetDlgItem(id));
+    ASSERT_NE(button, nullptr) << "button " << id;
+    ASSERT_TRUE(button->isEnabled()) << "button " << id;
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+// Every modal window and popup menu the program shows, in order: the class
+// name, and a message box's text after it.
+class ModalWatch : public QObject {
+public:
+    std::vector<std::string> shown;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* w = qobject_cast<QWidget*>(watched);
+        if (event->type() != QEvent::Show || !w || !w->isWindow() || !(w->isModal() || qobject_cast<QMenu*>(w)))
+            return false;
+        std::string what = w->metaObject()->className();
+        if (auto* box = qobject_cast<CDlgMessageBox*>(w))
+            what += ": " + box->m_strText.trimmed().toStdString();
+        shown.push_back(what);
+        return false;
+    }
+};
+
 class ProgramSmsTest : public zorqtest::ProgramRunTest {
 protected:
+    void SetUp() override
+    {
+        ProgramRunTest::SetUp();
+        // Polling on, as in a new process, whatever ran before in this one.
+        gv_bCallMtrPoll = 1;
+    }
     void TearDown() override
     {
         ProgramRunTest::TearDown();
@@ -234,6 +276,69 @@ TEST_F(ProgramSmsTest, MessagesArrivingWhileTheNewMessageBoxStandsAreListedWitho
     EXPECT_EQ(rowsWithBoxUp, 7) << "every message that arrived is listed while the box stands";
     EXPECT_GE(share, 0.0);
     EXPECT_LT(share, 0.5) << "share of one processor while the box stood";
+}
+
+// The cable pulled once the phone has taken four of a message's five parts:
+// the user is told once, in one box, how many parts went out; the link loss
+// puts nothing on top of it; the message comes back to the send dialog and
+// the program goes on.
+TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAgain)
+{
+    phonesim::Process sim(SimMessages(1));
+    ProgramFolder folder(sim.device());
+    ModalWatch watch;
+    DialogDriver driver;
+    bool offeredAgain = false, sendStillOffered = true, quietAfter = false;
+    const QString text(153 * 4 + 40, QLatin1Char('y'));  // five parts
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgWrite*>(w) != nullptr; },
+               [&](QWidget* d) {
+                   static_cast<CDlgMsgWrite*>(d)->TextEdit()->setPlainText(text);
+                   ClickItem(d, IDOK);
+               });
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
+               [&](QWidget* d) {
+                   ASSERT_EQ(sim.command("set unplug-after-sends 4"), "ok");
+                   ClickItem(d, IDOK);
+               });
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMessageBox*>(w) != nullptr; },
+               [](QWidget* d) { ClickItem(d, IDOK); });
+    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
+               [&](QWidget* d) {
+                   offeredAgain = true;
+                   // Without the phone only storing is left.
+                   QWidget* send = static_cast<CDialog*>(d)->GetDlgItem(1103);
+                   sendStillOffered = send && send->isEnabled();
+                   ClickItem(d, IDCANCEL);
+                   // A while later the program has taken in the loss (its
+                   // quiet re-detection is done), nothing more has been put
+                   // up and it still takes the user's clicks.
+                   QTimer::singleShot(1500, [&] {
+                       quietAfter = !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+                                    !CZorqMMIApp::RequestWaiting() && !App()->IdleWorkPending();
+                       End();
+                   });
+               });
+    OpenMessagesThen(1, [&] {
+        qApp->installEventFilter(&watch);
+        driver.Start();
+        // The received message is clicked, then the compose button: the
+        // answer goes to its sender.
+        CShortMsg* screen = MessageScreen();
+        QTest::mouseClick(screen->List()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          zorqtest::RowPoint(screen->List(), 0));
+        QTest::mouseClick(screen->GetDlgItem(CShortMsg::IDC_COMPOSE), Qt::LeftButton);
+    }, 20000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    qApp->removeEventFilter(&watch);
+    EXPECT_FALSE(timedOut_) << "the program hung";
+    EXPECT_TRUE(driver.Done()) << "steps run: " << driver.StepsRun();
+    EXPECT_EQ(sim.listing("sent").size(), 4u);
+    const std::string told =
+        "CDlgMessageBox: The message could not be sent whole: only 4 of its 5 parts went out. It is kept unsent.";
+    EXPECT_EQ(watch.shown, (std::vector<std::string>{"CDlgMsgWrite", "CDlgMsgSend", told, "CDlgMsgSend"}));
+    EXPECT_TRUE(offeredAgain);
+    EXPECT_FALSE(sendStillOffered);
+    EXPECT_TRUE(quietAfter);
 }
 
 TEST_F(ProgramSmsTest, AFloodOfIndicationsBeforeAnAnswerEndsNeitherTheReadingNorThePortReading)

@@ -1203,6 +1203,8 @@ void Phone::finishBody() {
         bytes.insert(bytes.end(), tpdu.begin(), tpdu.end());
         sent_.push_back({mr, m.tpdu.addr, now(), toHex(bytes)});
         line("+CMGS: " + std::to_string(mr));
+        if (sw_.unplugAfterSends > 0 && --sw_.unplugAfterSends == 0)
+            unplugDue_ = true;
         return ok();
     }
     MessageStore& s = *store(mem2_);

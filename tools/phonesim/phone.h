@@ -80,6 +80,7 @@ struct Switches {
     int storeError = 0;          // +CMS error for every +CMGW (0: stores succeed)
     int deleteError = 0;         // +CMS error for every +CMGD (0: deletions succeed)
     int errorAfter = 0;          // stores and deletions that still succeed before those errors
+    int unplugAfterSends = 0;    // sends still answered before the cable is pulled (0: never)
     bool bareOkNext = false;
     bool garbageNext = false;
     bool unknownBeforeCgmi = false;
@@ -122,6 +123,15 @@ public:
     std::string dump(bool asScenario = false) const;
 
     const Switches& switches() const { return sw_; }
+
+    // The cable is to be pulled once the answer waiting has gone out
+    // (`unplug-after-sends`); taking it clears it.
+    bool takeUnplug()
+    {
+        const bool due = unplugDue_;
+        unplugDue_ = false;
+        return due;
+    }
 
 private:
     enum class Phase { Idle, Command, SmsBody, PduBody, MelodyBody };
@@ -189,6 +199,7 @@ private:
 
     // --- state ---
     Switches sw_;
+    bool unplugDue_ = false;
     std::string out_;
     struct Delayed {
         Clock::time_point at;

@@ -276,6 +276,7 @@ int run(const Options& options) {
     Meter meter;
     std::string control;
     bool stdinOpen = true;
+    bool unplugging = false;
     char buf[4096];
 
     while (!gStop && stdinOpen) {
@@ -283,6 +284,15 @@ int run(const Options& options) {
         phone.releaseDue(now);
         writer.add(phone.takeOutput());
         meter.sent(writer.flush(pty.master), Clock::now());
+        // `unplug-after-sends`: the cable is pulled once the last answer
+        // given has gone out.
+        if (phone.takeUnplug())
+            unplugging = true;
+        if (unplugging && !writer.nextSlot()) {
+            unplugging = false;
+            writer.clear();
+            pty.close();
+        }
 
         std::optional<Clock::time_point> wake = phone.nextDue();
         const auto slot = writer.nextSlot();
