@@ -266,7 +266,7 @@ TEST_F(ComposeSequenceTest, SendAgainReachesOnlyTheRecipientsLeftInTheDirectory)
     s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
         EXPECT_TRUE(qobject_cast<QAbstractButton*>(d->GetDlgItem(1103))->isChecked());
         EXPECT_NE(d->Profiles()->GetSelectedProfile(), nullptr);
-        EXPECT_FALSE(zorqtest::SaveScreen(d, QStringLiteral("sms_send")).isEmpty());
+        EXPECT_FALSE(zorqtest::SaveScreen(d, QStringLiteral("sms_send_again")).isEmpty());
         ClickButton(d, IDOK);
     });
     Click(1033);

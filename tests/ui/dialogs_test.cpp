@@ -24,7 +24,9 @@ namespace {
 struct DstTest : ::testing::Test {
     uitest::RecordingUi ui;
     QWidget owner;
-    bool shot_ = false;
+    // The walk-through picture of the dialog: taken once, by the one test
+    // that names it, so that every run shows the same choice.
+    const char* shot_ = nullptr;
 
     // Opens the dialog, records the listed values and picks `pick` (-1: none).
     template <class Dlg>
@@ -37,9 +39,9 @@ struct DstTest : ::testing::Test {
                 for (int i = 0; i < combo->count(); ++i)
                     listed->push_back(combo->ValueAt(i) * 10 + combo->KindAt(i));
             combo->setCurrentIndex(pick);
-            if (!shot_) {
-                shot_ = true;
-                zorqtest::SaveScreen(w, QStringLiteral("copy_destination_choice"));
+            if (shot_) {
+                zorqtest::SaveScreen(w, QString::fromLatin1(shot_));
+                shot_ = nullptr;
             }
             if (pick < 0)
                 QTimer::singleShot(30, w, [w] { uitest::ClickId(w, IDCANCEL); });
@@ -51,6 +53,7 @@ struct DstTest : ::testing::Test {
 
 TEST_F(DstTest, PhonebookDestinationsForEveryCombination)
 {
+    shot_ = "copy_destination_choice";
     for (int source = 0; source <= 3; ++source)
         for (int mask = 0; mask < 8; ++mask) {
             CDlgDstChoicePB dlg(source, &owner);
