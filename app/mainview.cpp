@@ -31,6 +31,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QTimer>
 #include <QPainter>
 #include <QPushButton>
 #include <QThread>
@@ -369,6 +370,17 @@ bool CMainView::event(QEvent* e)
 {
     if (e->type() == CWndMsgEvent::EventType()) {
         auto* m = static_cast<CWndMsgEvent*>(e);
+        if (m->message() == WM_MMI_DEFERRED_INIT && CZorqMMIApp::RequestWaiting()) {
+            // A screen's first load talks to the phone. Delivered inside the
+            // wait of another request (the background phonebook reading
+            // goes on between the screen's opening and this message), its
+            // request would be refused and the screen stay empty: it comes
+            // back once the phone is free.
+            QTimer::singleShot(20, this, [this, w = m->wParam(), l = m->lParam()] {
+                PostMessage(this, WM_MMI_DEFERRED_INIT, w, l);
+            });
+            return true;
+        }
         m->result = DefWindowProc(m->message(), m->wParam(), m->lParam());
         return true;
     }

@@ -388,6 +388,51 @@ TEST_F(ProgramTest, TheBuiltVersionFileSwitchesOnMelodiesClockAndAlarm)
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
 }
 
+// The program reads the phone's phonebooks in the background after the
+// link, one location per request. A screen opened meanwhile loads its list
+// all the same: its first load waits for the request under way instead of
+// starting one inside it, which the engine refuses (the melody screen then
+// stood empty, with no word why). The screen is opened again and again
+// while the reading lasts, as a user going back and forth would.
+TEST_F(ProgramTest, AScreenOpenedWhileThePhonebooksAreReadLoadsItsList)
+{
+    phonesim::Process sim("set big-capacities on\n");
+    ProgramFolder folder(sim.device());
+    BoxWatcher boxes;
+    std::vector<QStringList> shown;
+    std::function<void()> round = [&] {
+        ClickMenuPicture(3);
+        WhenTrue(
+            [] {
+                auto* view = Screen<CMelodyView>();
+                return view && !CZorqMMIApp::RequestWaiting() && view->PhoneList()->GetRowCount() > 0;
+            },
+            [&] {
+                shown.push_back(RowTexts(Screen<CMelodyView>()->PhoneList()));
+                ClickBack();
+                WhenTrue([] { return Screen<CZorqMenu>() != nullptr && !CZorqMMIApp::RequestWaiting(); },
+                         [&] {
+                             if (shown.size() < 6)
+                                 round();
+                             else
+                                 End();
+                         },
+                         15000, End);
+            },
+            15000, [&] {
+                shown.push_back({});
+                End();
+            });
+    };
+    WhenStarted(Linked, round);
+    EXPECT_EQ(RunProgram(folder, 120000), 0);
+    EXPECT_FALSE(timedOut_);
+    ASSERT_EQ(shown.size(), 6u);
+    for (const QStringList& rows : shown)
+        EXPECT_EQ(rows, QStringList{"Scale"});
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+}
+
 // With no phone on any port the bundled simulator stands in, and every
 // screen's title says so; a phone on a port (the simulator mapped as a user
 // maps his phone) is not called simulated.
