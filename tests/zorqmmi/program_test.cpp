@@ -39,12 +39,10 @@
 
 namespace {
 
-using zorqtest::DialogDriver;
+using zorqtest::ModalDriver;
 using zorqtest::ProgramFolder;
 using zorqtest::WhenTrue;
 
-bool IsCodeDialog(QWidget* w) { return qobject_cast<CDlgSecurCode*>(w) != nullptr; }
-bool IsMessage(QWidget* w) { return qobject_cast<CDlgMessageBox*>(w) != nullptr; }
 
 void Type(QWidget* dlg, int id, const QString& text)
 {
@@ -183,24 +181,23 @@ TEST_F(ProgramTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneLinksTheP
 {
     phonesim::Process sim("pin-state SIM PIN\nlock SC on\ncode SC 8642\n");
     ProgramFolder folder(sim.device());
-    DialogDriver driver;
+    ModalDriver driver;
     QString title, message;
     bool okWithoutCode = true;
-    driver.Add(IsCodeDialog, [&](QWidget* d) {
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) {
         title = d->windowTitle();
         okWithoutCode = static_cast<CDialog*>(d)->GetDlgItem(1)->isEnabled();
         Type(d, 1121, "5793");
         Click(d, 1);
     });
-    driver.Add(IsMessage, [&](QWidget* d) {
+    driver.OnModal<CDlgMessageBox>([&](CDlgMessageBox* d) {
         message = static_cast<CDlgMessageBox*>(d)->m_strText;
         Click(d, 1);
     });
-    driver.Add(IsCodeDialog, [&](QWidget* d) {
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) {
         Type(d, 1121, "8642");
         Click(d, 1);
     });
-    driver.Start();
     bool linked = false;
     WhenStarted(Linked, [&] {
         linked = Linked();
@@ -208,7 +205,7 @@ TEST_F(ProgramTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneLinksTheP
     });
     EXPECT_EQ(RunProgram(folder), 0);
     EXPECT_FALSE(timedOut_);
-    EXPECT_TRUE(driver.Done()) << "steps run: " << driver.StepsRun();
+    EXPECT_TRUE(driver.Done()) << "steps left: " << driver.StepsLeft();
     EXPECT_FALSE(title.isEmpty());
     EXPECT_FALSE(okWithoutCode) << "OK waits for a code";
     EXPECT_TRUE(message.contains(QLatin1String("Attempts left: 2"))) << message.toStdString();
@@ -228,17 +225,16 @@ TEST_F(ProgramTest, ThePukFormAsksForThePukAndANewPin)
 {
     phonesim::Process sim("pin-state SIM PUK\nlock SC on\n");
     ProgramFolder folder(sim.device());
-    DialogDriver driver;
+    ModalDriver driver;
     bool twoCodes = false;
     QString prompt;
-    driver.Add(IsCodeDialog, [&](QWidget* d) {
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) {
         twoCodes = static_cast<CDlgSecurCode*>(d)->IsTwoCodeForm() && static_cast<CDialog*>(d)->GetDlgItem(1122);
         prompt = static_cast<CDialog*>(d)->GetDlgItemText(1124);
         Type(d, 1121, "12345678");
         Type(d, 1122, "4321");
         Click(d, 1);
     });
-    driver.Start();
     bool linked = false;
     WhenStarted(Linked, [&] {
         linked = Linked();
@@ -263,9 +259,8 @@ TEST_F(ProgramTest, CancellingTheCodeLeavesTheProgramRunningWithoutALink)
 {
     phonesim::Process sim("pin-state SIM PIN\nlock SC on\n");
     ProgramFolder folder(sim.device());
-    DialogDriver driver;
-    driver.Add(IsCodeDialog, [&](QWidget* d) { Click(d, 2); });
-    driver.Start();
+    ModalDriver driver;
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) { Click(d, 2); });
     bool stillRunning = false, linked = true, windowShown = false;
     WhenStarted([] { return true; }, [&] {
         // A while later the program still runs, without a link.
