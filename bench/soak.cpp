@@ -905,13 +905,19 @@ void Soak::SendMessage()
     // pane's reading) is over: Alice when the pane lists her; without her
     // (the SIM phonebook not offered after a fault) the user looks for two
     // seconds, long enough for what the program has to say, and gives up.
+    // A list with rows is taken at once, as a user clicks what is shown
+    // even while a message arriving is read underneath.
     auto directoryLoaded = [this](QWidget* w) {
         auto* d = qobject_cast<CDlgMsgDirectory*>(w);
-        if (!d || !d->Pane() || d->Pane()->Data().Current() == 8 || mtr_request_running() || gv_mtr_pumping)
+        if (!d || !d->Pane() || d->Pane()->Data().Current() == 8)
+            return false;
+        if (d->Pane()->GetListCtrl()->GetRowCount() > 0)
+            return true;
+        if (mtr_request_running() || gv_mtr_pumping)
             return false;
         if (!d->property("soak-loaded").isValid())
             d->setProperty("soak-loaded", Elapsed());
-        return d->Pane()->GetListCtrl()->GetRowCount() > 0 || Elapsed() - d->property("soak-loaded").toDouble() > 2;
+        return Elapsed() - d->property("soak-loaded").toDouble() > 2;
     };
     script_.push_back({directoryLoaded, [course](QWidget* w) {
                            auto* d = static_cast<CDlgMsgDirectory*>(w);
