@@ -26,6 +26,7 @@
 #include <QMimeData>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QTimer>
 #include <QUrl>
 
 namespace {
@@ -375,6 +376,7 @@ void CPhoneBook::ResetForm()
         SetFieldText(id, QString());
     m_bFilling = false;
     m_bAddMode = m_bModifyMode = m_bChanged = m_bNameChanged = m_bNumberChanged = false;
+    m_nFormLocation = -1;
     EnableFormFields(false);
     ShowOkCancel(false);
     if (CEntryListCtrl* list = m_pPane->GetListCtrl())
@@ -396,15 +398,26 @@ void CPhoneBook::UpdateActionButtons()
 
 void CPhoneBook::SelectionToForm()
 {
-    if (m_bAddMode)
+    if (m_bAddMode || m_bSettlingMove)
         return;
     CEntryListCtrl* list = m_pPane->GetListCtrl();
     if (!list)
         return;
     const int row = list->GetSingleSelectedRow();
+    const int location = row >= 0 ? static_cast<int>(list->GetLocation(row)) : -1;
+    if (m_bModifyMode && m_bChanged) {
+        // Refilling the form now would drop what the user typed without a
+        // word. The list stays where the user put it; the question comes
+        // once the click or key that moved it has been handled.
+        if (location != m_nFormLocation)
+            QTimer::singleShot(0, this, [this] { SettleEditOnMove(); });
+        return;
+    }
     PBEntry entry;
     m_bFilling = true;
-    if (row >= 0 && m_pPane->Data().GetEntryAt(list->GetLocation(row), entry)) {
+    m_nFormLocation = -1;
+    if (row >= 0 && m_pPane->Data().GetEntryAt(location, entry)) {
+        m_nFormLocation = location;
         const std::string* values[] = {&entry.Name, &entry.Phone, &entry.Address, &entry.Otherphone,
                                        &entry.Fax, &entry.Email, &entry.Company, &entry.Notes};
         for (size_t i = 0; i < 8; ++i)
@@ -420,6 +433,38 @@ void CPhoneBook::SelectionToForm()
     m_bFilling = false;
     m_bChanged = m_bNameChanged = m_bNumberChanged = false;
     ShowOkCancel(false);
+    UpdateActionButtons();
+}
+
+void CPhoneBook::SettleEditOnMove()
+{
+    CEntryListCtrl* list = m_pPane->GetListCtrl();
+    if (!list || m_bSettlingMove || !m_bModifyMode || !m_bChanged)
+        return;
+    const int row = list->GetSingleSelectedRow();
+    if ((row >= 0 ? static_cast<int>(list->GetLocation(row)) : -1) == m_nFormLocation)
+        return;  // back on the changed entry: the form keeps the change
+    std::vector<int32_t> chosen;
+    for (int r : list->GetSelectedRows())
+        chosen.push_back(list->GetLocation(r));
+    m_bSettlingMove = true;
+    if (UiMessageBoxId(31252, 0x24) == 6)
+        OnBAddOk();  // writes the entry the form shows, not the one chosen
+    else
+        ResetForm();
+    const bool settled = !(m_bModifyMode && m_bChanged);
+    // A save refills the list; a failed one leaves the form on its entry,
+    // and the list goes back to it so that both show the same entry.
+    list->DeselectAll();
+    if (settled) {
+        for (int32_t location : chosen)
+            list->SelectRow(list->FindRowByLocation(location));
+    } else {
+        list->SelectRow(list->FindRowByLocation(m_nFormLocation));
+    }
+    m_bSettlingMove = false;
+    if (settled)
+        SelectionToForm();
     UpdateActionButtons();
 }
 
@@ -522,10 +567,13 @@ void CPhoneBook::OnBAddOk()
     CEntryListCtrl* list = m_pPane->GetListCtrl();
     bool ok;
     if (m_bModifyMode) {
+        // The entry the form was filled from: the list's selection may
+        // already be on another one (the user moved while a change waited).
         const int row = list ? list->GetSingleSelectedRow() : -1;
-        if (row < 0)
+        const int location = m_nFormLocation >= 0 ? m_nFormLocation : row >= 0 ? list->GetLocation(row) : -1;
+        if (location < 0)
             return;
-        entry.Location = static_cast<int16_t>(list->GetLocation(row));
+        entry.Location = static_cast<int16_t>(location);
         ok = m_pPane->Data().ModifyInDB(entry);
     } else {
         ok = m_pPane->Data().SaveInDB(entry);
@@ -535,6 +583,7 @@ void CPhoneBook::OnBAddOk()
         ok = m_pPane->Data().SaveInMobile();
     if (ok && m_pPane->Data().UpdateAndReselect(false)) {
         m_bAddMode = m_bModifyMode = m_bChanged = m_bNameChanged = m_bNumberChanged = false;
+        m_nFormLocation = -1;
         m_bFilling = true;
         for (int id : kFields)
             SetFieldText(id, QString());

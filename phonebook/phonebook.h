@@ -64,6 +64,10 @@ public:
     // added is dropped and the caller stops (false).
     bool SettlePendingEdit();
     void SelectionToForm();
+    // Another entry chosen in the list while the form holds a change to the
+    // one it shows: the change is saved or dropped as the user says before
+    // the form follows the list.
+    void SettleEditOnMove();
     void ResetForm();
 
     // ---- Find (the find dialog calls these) ---------------------------------------
@@ -133,6 +137,8 @@ private:
     bool m_bAddMode = false, m_bModifyMode = false, m_bChanged = false;
     bool m_bNameChanged = false, m_bNumberChanged = false;
     bool m_bFilling = false;
+    bool m_bSettlingMove = false;
+    int m_nFormLocation = -1;  // the entry the form shows in modify mode
     bool m_bInitDone = false;  // the first update has run
     bool m_bEraseDst = false;
     int m_nSideSrc = 8, m_nCopyDst = 8;

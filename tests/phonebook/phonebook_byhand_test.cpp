@@ -149,6 +149,49 @@ TEST_F(PhoneBookByHand, AddAndModifyAreOffWhileACopyRuns)
     EXPECT_TRUE(screen->IsAddMode());
 }
 
+// A change typed into the form of one entry, then a click on another entry:
+// the change is neither dropped unasked nor written over the entry clicked.
+// Yes saves it to the entry it was typed for, No leaves that entry as it
+// was; either way the form then shows the entry clicked.
+TEST_F(PhoneBookByHand, MovingToAnotherEntryAsksWhatBecomesOfAChange)
+{
+    StartPhone("");
+    Open();
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    const std::string question = Text(31252);
+    auto rowOf = [&](const QString& name) {
+        for (int r = 0; r < List()->GetRowCount(); ++r)
+            if (List()->GetRowText(r, 0) == name || List()->GetRowText(r, 1) == name)
+                return r;
+        return -1;
+    };
+    auto formName = [&] { return qobject_cast<QLineEdit*>(screen->GetDlgItem(1012))->text(); };
+
+    for (const int answer : {IDYES, IDNO}) {
+        SCOPED_TRACE(answer == IDYES ? "yes" : "no");
+        app.dialogResult = answer;
+        app.systemResult = answer;
+        app.shown.clear();
+        const QString typed = answer == IDYES ? QStringLiteral("Bobby") : QStringLiteral("Robert");
+        ClickRow(rowOf(answer == IDYES ? QStringLiteral("Bob") : QStringLiteral("Bobby")));
+        Type(1012, typed);
+        ASSERT_TRUE(screen->GetDlgItem(1025)->isVisible()) << "OK offered for the change";
+        ClickRow(rowOf(QStringLiteral("Alice")));
+        QTest::qWait(50);
+
+        EXPECT_EQ(Boxes(), std::vector<std::string>{question});
+        const std::string book = PhoneEntries("SM");
+        EXPECT_NE(book.find("\"Alice\""), std::string::npos) << "the entry clicked is untouched: " << book;
+        EXPECT_NE(book.find("\"Bobby\""), std::string::npos) << book;
+        EXPECT_EQ(book.find("\"Bob\""), std::string::npos) << book;
+        EXPECT_EQ(book.find("\"Robert\""), std::string::npos) << "no change written on No: " << book;
+        EXPECT_EQ(List()->GetSelectedCount(), 1);
+        EXPECT_EQ(List()->GetSingleSelectedRow(), rowOf(QStringLiteral("Alice")));
+        EXPECT_EQ(formName(), QStringLiteral("Alice"));
+        EXPECT_FALSE(screen->GetDlgItem(1025)->isVisible());
+    }
+}
+
 // A number the phone keeps as national (161) is copied to the PC phonebook
 // and from there to another place on the SIM: it goes back with its type,
 // not as an unknown one (129).
