@@ -438,8 +438,13 @@ private:
     std::vector<Received> received_;
     int simSlots_ = 0;
     int nextToken_ = 1;
-    int sendsTried_ = 0, sendsReportedFailed_ = 0;
+    // Every send started ends one way: on the phone, reported failed to the
+    // user, given up by the user for a reason the program showed (the phone
+    // away, no phonebook to choose from), or stuck at a dialog (a fault).
+    int sendsTried_ = 0, sendsOnPhone_ = 0, sendsReportedFailed_ = 0, sendsStuck_ = 0;
+    std::map<std::string, int> sendsGivenUp_;
     size_t sentOnPhone_ = 0;
+    int cancelledAfterWait_ = 0;
 
     // phonebook
     int nextName_ = 1;
@@ -590,6 +595,7 @@ bool Soak::AnswerModal()
         modal->setProperty("soak-cancelled", true);
         ++boxTexts_[std::string("(cancelled after 30 s) ") + modal->metaObject()->className() + " \"" +
                     modal->windowTitle().toStdString() + "\""];
+        ++cancelledAfterWait_;
         if (auto* d = qobject_cast<QDialog*>(modal))
             QTimer::singleShot(0, d, &QDialog::reject);
         return true;
@@ -602,9 +608,13 @@ bool Soak::AnswerModal()
     }
     if (modal->property("soak-answered").toBool())
         return true;
-    if (!script_.empty() && script_.front().match(modal)) {
-        Step step = script_.front();
-        script_.pop_front();
+    // The first step that takes this dialog: an action may expect one of
+    // several dialogs next (a send refused brings the send dialog back).
+    const auto expected =
+        std::find_if(script_.begin(), script_.end(), [modal](const Step& st) { return st.match(modal); });
+    if (expected != script_.end()) {
+        Step step = *expected;
+        script_.erase(expected);
         modal->setProperty("soak-answered", true);
         QPointer<QWidget> target(modal);
         QTimer::singleShot(0, [step, target] {
@@ -950,8 +960,10 @@ void Soak::PhonebookChange()
 }
 
 // A message to Alice through the message screen: compose, the directory
-// (Alice from the SIM phonebook), send. A send the program says went must
-// be on the phone's sent list.
+// (Alice from the SIM phonebook), send. Each send started is then told
+// apart: on the phone's sent list, reported failed by the program, given up
+// by the user for a reason the program showed, or stuck at a dialog the
+// soak had to cancel after its wait, which fails the run.
 void Soak::SendMessage()
 {
     auto* sms = qobject_cast<CShortMsg*>(ActiveView());
@@ -961,22 +973,47 @@ void Soak::SendMessage()
     if (!compose || !compose->isEnabled())
         return;
     const std::string text = "Soak out " + std::to_string(sendsTried_ + 1);
-    auto reachedSend = std::make_shared<bool>(false);
-    auto noRecipient = std::make_shared<bool>(false);
-    auto gaveUp = std::make_shared<bool>(false);
+    struct Course {
+        bool started = false, reachedSend = false, sendRefused = false;
+        bool noRecipient = false, linkedAtDirectory = true;
+        std::string directoryShows;
+    };
+    auto course = std::make_shared<Course>();
     script_.push_back({[](QWidget* w) { return qobject_cast<CDlgMsgEdit*>(w) != nullptr; },
-                       [text](QWidget* w) {
+                       [text, course](QWidget* w) {
+                           course->started = true;
                            auto* d = static_cast<CDlgMsgEdit*>(w);
                            QTest::keyClicks(d->TextEdit(), QString::fromStdString(text));
                            if (auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(IDOK)))
                                ok->click();
                        }});
-    script_.push_back({[](QWidget* w) {
-                           auto* d = qobject_cast<CDlgMsgDirectory*>(w);
-                           return d && d->Pane() && d->Pane()->GetListCtrl()->GetRowCount() > 0;
-                       },
-                       [noRecipient](QWidget* w) {
+    // The directory once its first load (the phonebook set-up and the
+    // pane's reading) is over: Alice when the pane lists her; without her
+    // (the SIM phonebook not offered after a fault) the user looks for two
+    // seconds, long enough for what the program has to say, and gives up.
+    auto directoryLoaded = [this](QWidget* w) {
+        auto* d = qobject_cast<CDlgMsgDirectory*>(w);
+        if (!d || !d->Pane() || d->Pane()->Data().Current() == 8 || mtr_request_running() || gv_mtr_pumping)
+            return false;
+        if (!d->property("soak-loaded").isValid())
+            d->setProperty("soak-loaded", Elapsed());
+        return d->Pane()->GetListCtrl()->GetRowCount() > 0 || Elapsed() - d->property("soak-loaded").toDouble() > 2;
+    };
+    script_.push_back({directoryLoaded, [course](QWidget* w) {
                            auto* d = static_cast<CDlgMsgDirectory*>(w);
+                           course->linkedAtDirectory = Linked();
+                           // The pane opens on the phonebook used last (the
+                           // PC after the phonebook screen lost the phone):
+                           // Alice is on the SIM.
+                           QPointer<CDlgMsgDirectory> guard(d);
+                           QAbstractButton* sim = d->Pane()->GetSIMButton();
+                           if (!d->Pane()->IsSrcSIM() && sim->isEnabled() && sim->isVisible())
+                               QTest::mouseClick(sim, Qt::LeftButton);
+                           if (!guard)
+                               return;
+                           course->directoryShows = "source " + std::to_string(d->Pane()->Data().Current()) + ", " +
+                                                    std::to_string(d->Pane()->GetListCtrl()->GetRowCount()) +
+                                                    " rows, SIM button " + (sim->isEnabled() ? "on" : "off");
                            CEntryListCtrl* book = d->Pane()->GetListCtrl();
                            for (int r = 0; r < book->GetRowCount(); ++r)
                                if (book->GetRowText(r, 0) == QLatin1String("Alice"))
@@ -985,46 +1022,69 @@ void Soak::SendMessage()
                                add->click();
                            // Without a recipient the message could only be
                            // stored: the soak gives up this one.
-                           *noRecipient = d->RecipientList()->GetRowCount() == 0;
-                           if (auto* b = qobject_cast<QAbstractButton*>(d->GetDlgItem(*noRecipient ? IDCANCEL : IDOK)))
+                           course->noRecipient = d->RecipientList()->GetRowCount() == 0;
+                           if (auto* b = qobject_cast<QAbstractButton*>(
+                                   d->GetDlgItem(course->noRecipient ? IDCANCEL : IDOK)))
                                b->click();
                        }});
     script_.push_back({[](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
-                       [reachedSend, gaveUp](QWidget* w) {
-                           *reachedSend = true;
+                       [course](QWidget* w) {
+                           course->reachedSend = true;
                            QPointer<CDialog> d(static_cast<CDialog*>(w));
                            if (auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(IDOK)))
                                ok->click();
                            // Still open (no service centre, say): the user
                            // gives up this message.
-                           QTimer::singleShot(500, [d, gaveUp] {
+                           QTimer::singleShot(500, [d, course] {
                                if (d && d->isVisible() && d == QApplication::activeModalWidget()) {
-                                   *gaveUp = true;
+                                   course->sendRefused = true;
                                    static_cast<QDialog*>(d.data())->reject();
                                }
                            });
                        }});
+    // A refused send brings the send dialog (one recipient) or the directory
+    // (several) back, after the program said it failed: the user stops there.
+    script_.push_back({[course](QWidget* w) { return course->reachedSend && qobject_cast<CDlgMsgSend*>(w); },
+                       [](QWidget* w) { static_cast<QDialog*>(w)->reject(); }});
+    script_.push_back({[course, directoryLoaded](QWidget* w) { return course->reachedSend && directoryLoaded(w); },
+                       [](QWidget* w) { static_cast<QDialog*>(w)->reject(); }});
     const size_t sentBefore = phone_.Sent();
+    const int cancelledBefore = cancelledAfterWait_;
     boxesDuringAction_.clear();
     Click(compose);
     script_.clear();
-    if (!*reachedSend) {
-        Note(*noRecipient ? "a send found no recipient in the directory" : "a send did not reach its send dialog");
+    if (!course->started) {
+        Note("the message screen did not open its edit dialog");
         return;
     }
     ++sendsTried_;
-    bool reportedFailed = false;
+    std::vector<std::string> told;
     for (const QString& t : boxesDuringAction_)
         if (!t.contains(App()->LoadString(31313).simplified()))
-            reportedFailed = true;
+            told.push_back(t.toStdString());
     const size_t sent = phone_.Sent() - sentBefore;
     sentOnPhone_ += sent;
-    if (reportedFailed)
+    const std::string what = "send \"" + text + "\"";
+    if (sent > 0) {
+        ++sendsOnPhone_;
+    } else if (cancelledAfterWait_ > cancelledBefore) {
+        ++sendsStuck_;
+        Fail(what + " stayed at a dialog until the soak cancelled it" +
+             (told.empty() ? std::string() : " (the program said: " + told.front() + ")"));
+    } else if (!told.empty()) {
         ++sendsReportedFailed_;
-    else if (*gaveUp && sent == 0)
-        Note("a send dialog did not take OK; cancelled");
-    else if (sent == 0)
-        Fail("a send not reported as failed is not on the phone (\"" + text + "\")");
+        Note(what + " reported failed: " + told.front());
+    } else if (course->noRecipient && !course->linkedAtDirectory) {
+        ++sendsGivenUp_["no recipient to choose, the phone away"];
+    } else if (course->noRecipient) {
+        Fail(what + ": the directory offered no recipient with the phone linked, and nothing was said (" +
+             course->directoryShows + ")");
+    } else if (course->sendRefused) {
+        ++sendsGivenUp_["the send dialog did not take OK"];
+        Note(what + ": the send dialog did not take OK; cancelled");
+    } else {
+        Fail(what + " is not on the phone and was not reported as failed");
+    }
 }
 
 // ---- The end ------------------------------------------------------------------------------------------
@@ -1217,8 +1277,12 @@ void Soak::Report()
     for (const auto& [kind, n] : changes_)
         std::printf(" %s %d,", kind.c_str(), n);
     std::printf("\n");
-    std::printf("messages sent: %d through the screen, %zu on the phone, %d reported failed\n", sendsTried_,
-                sentOnPhone_, sendsReportedFailed_);
+    std::printf("messages sent: %d started through the screen, %d on the phone (%zu messages), %d reported failed, "
+                "%d stuck at a dialog",
+                sendsTried_, sendsOnPhone_, sentOnPhone_, sendsReportedFailed_, sendsStuck_);
+    for (const auto& [why, n] : sendsGivenUp_)
+        std::printf(", %d given up (%s)", n, why.c_str());
+    std::printf("\ndialogs cancelled after the soak's wait: %d\n", cancelledAfterWait_);
     std::printf("message boxes shown:\n");
     for (const auto& [text, n] : boxTexts_)
         std::printf("  %4d x %s\n", n, text.c_str());

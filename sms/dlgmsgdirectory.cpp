@@ -123,12 +123,30 @@ void CDlgMsgDirectory::FirstLoad()
     update();
     m_pPane->SetMenuPosition(73, 82);
     if (m_pDoc && gv_SPIO_com_status == 2)
-        m_pDoc->SetupPB();
+        SetUpPhonebooks();
     m_pPane->UpdateButtons();
     m_pPane->SelectInitialSource();
     FillRecipients();
     m_pPane->UpdateButtons();
     UpdateButtons();
+}
+
+// The phonebook set-up marks every phone phonebook missing when it fails,
+// and the pane then offers the PC phonebook alone. One answer lost or
+// garbled on the line is got over by a second try; a SIM still busy has
+// been told by the document, and a link lost is told by its own notice;
+// any other failure is told here, so that a SIM phonebook greyed out is
+// never a mystery: going back and forward tries again.
+void CDlgMsgDirectory::SetUpPhonebooks()
+{
+    MTR_RESULT r = m_pDoc->SetupPB();
+    auto simBusy = [](MTR_RESULT result) { return result == 14 || result == 314; };
+    if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == 2) {
+        WriteDebug("CDlgMsgDirectory::SetUpPhonebooks -> ", "The phonebook set-up failed, tried again");
+        r = m_pDoc->SetupPB();
+    }
+    if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == 2)
+        UiMessageBox(UiFormatString(31254, {QString::number(r)}));
 }
 
 const CAddress* CDlgMsgDirectory::AddressOfRow(int row) const

@@ -58,6 +58,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    void SetUpPhonebooks();
     void AppendRecipientRow(const CAddress* address);
     void SelectAllRecipients();
 

@@ -15,6 +15,7 @@
 #include "profile.h"
 #include "qxpbsrcnewlist.h"
 #include "walkthrough.h"
+#include "user_actions.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -358,6 +359,81 @@ TEST_F(DirectoryTest, PhonebookRowsDroppedOnTheRecipientsAreAdded)
     QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &rows, Qt::LeftButton, Qt::NoModifier);
     QCoreApplication::sendEvent(target, &drop);
     EXPECT_EQ(Recipients(), (std::vector<std::string>{"Alice|+33612345678"}));
+}
+
+// The phonebooks are set up again as the directory opens; a fault on the
+// line at that moment must not leave the user with the SIM phonebook greyed
+// out and nothing said. One lost answer is got over by a second try; a
+// refusal that lasts is told, and the user still has the PC phonebook and
+// can go back and forward to try again.
+TEST_F(DirectoryTest, APhonebookSetUpSpoiltByTheLineIsTriedAgainOrTold)
+{
+    MakePCDatabase("defpb.mdb", {Entry("Anna", "+331")});
+    StartPhone();
+    // One directory, its lists loaded by its own first timer tick, then `act`.
+    auto run = [this](std::function<void(CDlgMsgDirectory*)> act) {
+        WhenShown<CDlgMsgDirectory>([act](CDlgMsgDirectory* d) {
+            if (!QTest::qWaitFor([d] { return d->Pane()->Data().Current() != 8; }, 30000)) {
+                ADD_FAILURE() << "the directory did not load its lists";
+                d->EndDialog(IDCANCEL);
+                return;
+            }
+            act(d);
+            // A failed check in `act` leaves the dialog open: it ends here.
+            if (d->isVisible())
+                d->EndDialog(IDCANCEL);
+        });
+        CDlgMsgDirectory d(&msg, &owner, doc.get());
+        return d.DoModal();
+    };
+
+    // One answer lost, cut short or garbled as the directory opens.
+    int r = 0;
+    for (const char* fault : {"silent-next", "partial-next", "garbage-next"}) {
+        SCOPED_TRACE(fault);
+        sim->command(std::string("set ") + fault + " on");
+        r = run([](CDlgMsgDirectory* d) {
+            ASSERT_TRUE(d->Pane()->IsSrcSIM());
+            CEntryListCtrl* book = d->Pane()->GetListCtrl();
+            int alice = -1;
+            for (int row = 0; row < book->GetRowCount(); ++row)
+                if (book->GetRowText(row, 0) == QLatin1String("Alice"))
+                    alice = row;
+            ASSERT_GE(alice, 0);
+            QTest::mouseClick(book->viewport(), Qt::LeftButton, Qt::NoModifier, zorqtest::RowPoint(book, alice));
+            Click(d->GetDlgItem(1101));
+            Click(d->GetDlgItem(IDOK));
+        });
+        EXPECT_EQ(r, IDOK);
+        EXPECT_EQ(Recipients(), (std::vector<std::string>{"Alice|+33612345678"}));
+        EXPECT_TRUE(app.shown.empty());
+        if (msg.GetAddressList().GetCount() > 0)
+            msg.GetAddressList().RemoveAt(0);
+    }
+
+    // Refused for as long as the directory is open: told once, PC offered,
+    // and the user goes back.
+    sim->command("refuse +CPBS=?");
+    r = run([](CDlgMsgDirectory* d) {
+        EXPECT_TRUE(d->Pane()->IsSrcPC());
+        EXPECT_EQ(d->Pane()->GetListCtrl()->GetRowCount(), 1);
+        EXPECT_FALSE(d->Pane()->GetSIMButton()->isEnabled());
+        Click(d->GetDlgItem(CDlgMsgDirectory::IDC_BACK));
+    });
+    EXPECT_EQ(r, CDlgMsgDirectory::IDC_BACK);
+    ASSERT_EQ(Boxes().size(), 1u);
+    const std::string told = Text(31254, {QStringLiteral("@")});
+    EXPECT_EQ(Boxes()[0].substr(0, told.find('@')), told.substr(0, told.find('@')));
+
+    // The phone answers again: forward once more, the SIM phonebook is back.
+    sim->command("refuse none");
+    r = run([](CDlgMsgDirectory* d) {
+        EXPECT_TRUE(d->Pane()->IsSrcSIM());
+        EXPECT_GT(d->Pane()->GetListCtrl()->GetRowCount(), 0);
+        Click(d->GetDlgItem(IDCANCEL));
+    });
+    EXPECT_EQ(r, IDCANCEL);
+    EXPECT_EQ(Boxes().size(), 1u);
 }
 
 // ---- Send dialog -----------------------------------------------------------------------------
