@@ -362,8 +362,11 @@ private:
             return "not linked to the phone";
         if (!Quiet() || busy_)
             return "a request, a dialog or an action under way";
-        if (!doc || doc->GetPBUploadState() == 1)
-            return "the phonebook being read";
+        // Between two storages (a negative storage) the reading holds no
+        // database open; within one it holds the storage's mirror.
+        if (!doc || (doc->GetPBUploadState() == 1 && doc->GetPBUploadStorage() > 0))
+            return "the phonebook being read (storage " + std::to_string(doc ? doc->GetPBUploadStorage() : 0) +
+                   ", location " + std::to_string(doc ? doc->GetPBUploadIndex() : 0) + ")";
         return "";
     }
     // The program's port is the phone plugged in now, not the device of one
