@@ -362,9 +362,10 @@ private:
             return "not linked to the phone";
         if (!Quiet() || busy_)
             return "a request, a dialog or an action under way";
-        // Between two storages (a negative storage) the reading holds no
-        // database open; within one it holds the storage's mirror.
-        if (!doc || (doc->GetPBUploadState() == 1 && doc->GetPBUploadStorage() > 0))
+        // Within a storage the reading holds the storage's mirror open; at
+        // its first location or between two storages (a negative storage)
+        // it holds no database.
+        if (!doc || (doc->GetPBUploadState() == 1 && doc->GetPBUploadStorage() > 0 && doc->GetPBUploadIndex() > 1))
             return "the phonebook being read (storage " + std::to_string(doc ? doc->GetPBUploadStorage() : 0) +
                    ", location " + std::to_string(doc ? doc->GetPBUploadIndex() : 0) + ")";
         return "";
