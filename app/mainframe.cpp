@@ -84,11 +84,7 @@ void CMainFrame::SetFrameTitle(const QString& title)
 void CMainFrame::UpdateTitle()
 {
     CZorqMMIApp* app = CZorqMMIApp::Instance();
-    // Nobody should take the simulator's answers for a real phone's.
-    if (app && app->RunsOnSimulator())
-        setWindowTitle(app->FormatString(kSimulatedTitle, {m_strTitle}));
-    else
-        setWindowTitle(m_strTitle);
+    setWindowTitle(app ? app->MarkSimulated(m_strTitle) : m_strTitle);
 }
 
 void CMainFrame::CenterFrame(const QSize& viewSize)

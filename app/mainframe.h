@@ -17,8 +17,6 @@ public:
     static constexpr const char* kClassName = "Pellard";
     // The question asked before the program closes.
     static constexpr int kQuitQuestion = 31419;
-    // The title while the bundled simulator stands in for the phone.
-    static constexpr int kSimulatedTitle = 31972;
 
     explicit CMainFrame(QWidget* parent = nullptr);
     ~CMainFrame() override;

@@ -7,31 +7,13 @@
 #include "debugtrace.h"
 #include "mtr_setup.h"
 #include "splashwnd.h"
+#include "strutil.h"
 #include "dialog.h"
 #include "zorqmmidoc.h"
 
 #include <QApplication>
 #include <QCoreApplication>
-#include <QDeadlineTimer>
 #include <QWidget>
-
-namespace {
-
-// The phone needs a moment after a SIM code before it answers again. The
-// loop keeps running (without user input) meanwhile.
-void PauseAfterCode(int ms)
-{
-    QDeadlineTimer deadline(ms);
-    while (!deadline.hasExpired()) {
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents | QEventLoop::WaitForMoreEvents,
-                                            static_cast<int>(qMax<qint64>(1, deadline.remainingTime())));
-        else
-            break;
-    }
-}
-
-}  // namespace
 
 int CZorqMMIApp::RunSecurCodeDialog(QWidget*, int, int, int) { return IDCANCEL; }
 
@@ -49,8 +31,10 @@ int CZorqMMIApp::WaitSecurityCode(int kind, int value)
         }
         answer = RunSecurCodeDialog(m_pMainWnd, kind, newCodeForm, value);
         WriteDebugInt("CZorqMMIApp::WaitSecurityCode -> the code dialog answered ", answer);
+        // The phone needs a moment after a SIM code before it answers
+        // again. The loop keeps running (without user input) meanwhile.
         if (answer == IDOK && (kind == 2 || kind == 0 || kind == 4))
-            PauseAfterCode(m_nCodePauseMs);
+            PumpMessagesFor(m_nCodePauseMs, false);
     } else {
         // Kind 0 (phone code) has no message of its own: the title of the
         // phone-code dialog tells the user what the phone waits for.

@@ -42,8 +42,11 @@ void CTrayIcon::SetOwner(QObject* owner, unsigned iconId)
 bool CTrayIcon::Show(int iconResId, int tipStringId, unsigned callbackMessage)
 {
     QString tip;
-    if (tipStringId != 0 && CZorqMMIApp::Instance())
-        tip = CZorqMMIApp::Instance()->LoadString(tipStringId).left(63);
+    if (CZorqMMIApp* app = CZorqMMIApp::Instance(); tipStringId != 0 && app) {
+        // The note stays whole; the tip itself gives way to it.
+        const int note = static_cast<int>(app->MarkSimulated(QString()).size());
+        tip = app->MarkSimulated(app->LoadString(tipStringId).left(63 - note));
+    }
     m_tip = tip;
     m_iconResId = iconResId;
     m_callbackMessage = callbackMessage;

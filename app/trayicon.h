@@ -25,7 +25,8 @@ public:
     // The window its callback messages are posted to (none: no messages).
     void SetOwner(QObject* owner, unsigned iconId);
     // Shows the program's icon `iconResId` (0: none) with the tip string
-    // `tipStringId` (0: none; at most 63 characters) and posts
+    // `tipStringId` (0: none; at most 63 characters, the simulated-phone
+    // note included when the simulator answers) and posts
     // `callbackMessage` (wParam the icon id, lParam the mouse message) on
     // clicks.
     bool Add(int iconResId, int tipStringId, unsigned callbackMessage);

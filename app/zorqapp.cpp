@@ -185,6 +185,12 @@ QString CZorqMMIApp::FormatString(int id, const QStringList& inserts) const
     return FormatInserts(LoadString(id), inserts);
 }
 
+QString CZorqMMIApp::MarkSimulated(const QString& text) const
+{
+    // Nobody should take the simulator's answers for a real phone's.
+    return RunsOnSimulator() ? FormatString(kSimulatedNote, {text}) : text;
+}
+
 int CZorqMMIApp::ShowMessageBox(int stringId, unsigned type, unsigned helpId)
 {
     return DoMessageBox(LoadString(stringId), type, helpId);

@@ -170,6 +170,11 @@ public:
     void SetSimulatorProgram(const QString& path) { m_strSimulator = path; }
     // Whether the bundled simulator answers as the phone in this run.
     bool RunsOnSimulator() const { return m_pSimulator != nullptr; }
+    // `text` with the note that the phone is simulated (string 31972) when
+    // the bundled simulator answers; the window title and the tray tip say
+    // it alike.
+    QString MarkSimulated(const QString& text) const;
+    static constexpr int kSimulatedNote = 31972;
     bool FirstIdleDone() const { return m_bFirstIdleDone; }
     long IdleCount() const { return m_nIdleCount; }
 

@@ -1197,7 +1197,13 @@ void Soak::CheckMessages()
     }
     auto* menu = qobject_cast<CZorqMenu*>(ActiveView());
     if (!menu) {
-        Fail("the menu did not come back at the end");
+        CMainView* view = ActiveView();
+        QWidget* modal = QApplication::activeModalWidget();
+        Fail(std::string("the menu did not come back at the end (screen ") +
+             (view ? view->metaObject()->className() : "none") + ", quit button " +
+             (view && view->QuitButton() ? (view->QuitButton()->isEnabled() ? "on" : "off") : "missing") +
+             ", dialog " + (modal ? modal->metaObject()->className() : "none") + ", request " +
+             (mtr_request_running() ? "running" : "none") + ")");
         return;
     }
     QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->MenuRegion(SCREEN_SHORTMSG).boundingRect().center());

@@ -1,11 +1,13 @@
 #include "strutil.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QEventLoop>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QThread>
+#include <QTimer>
 #include <QWidget>
 
 #include <cctype>
@@ -138,17 +140,37 @@ void Trim(std::string& text)
     TrimLeft(text);
 }
 
-bool WaitAndPumpMessages(int n)
+void PumpMessagesFor(int ms, bool userInput)
 {
+    if (ms <= 0)
+        return;
     QElapsedTimer clock;
     clock.start();
-    const qint64 limit = static_cast<qint64>(n) * 10;
-    while (clock.elapsed() < limit) {
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        else
-            QThread::msleep(1);
+    if (!QCoreApplication::instance() || !QAbstractEventDispatcher::instance()) {
+        QThread::msleep(static_cast<unsigned long>(ms));
+        return;
     }
+    // The thread sleeps in the dispatcher until something is due: a message,
+    // one of its timers or descriptors, or this timer at the end of the
+    // wait. (The timed processEvents would return at once whenever nothing
+    // is pending, and the loop around it would keep a processor busy.) The
+    // same dispatch as processEvents, with no nested event loop: nothing
+    // runs here that a pump would not have run.
+    const QEventLoop::ProcessEventsFlags flags =
+        userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
+    QTimer wake;
+    wake.setSingleShot(true);
+    wake.setTimerType(Qt::PreciseTimer);
+    for (qint64 left = ms; left > 0; left = ms - clock.elapsed()) {
+        if (!wake.isActive())
+            wake.start(static_cast<int>(left));
+        QCoreApplication::processEvents(flags | QEventLoop::WaitForMoreEvents);
+    }
+}
+
+bool WaitAndPumpMessages(int n)
+{
+    PumpMessagesFor(n * 10, true);
     return true;
 }
 

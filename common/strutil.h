@@ -26,8 +26,11 @@ void TrimRight(std::string& text);
 void TrimLeft(std::string& text);
 void Trim(std::string& text);
 
-// Waiting while the user interface stays alive.
+// Waiting while the user interface stays alive: n x 10 ms.
 bool WaitAndPumpMessages(int n);
+// Dispatches the thread's messages for `ms` (user input left waiting unless
+// `userInput`), sleeping while none is due.
+void PumpMessagesFor(int ms, bool userInput);
 bool PumpWindowMessages(QWidget* window);
 
 // Platform.

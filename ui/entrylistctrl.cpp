@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QResizeEvent>
 #include <QStyledItemDelegate>
 
 #include <algorithm>
@@ -232,6 +233,9 @@ CEntryListCtrl::CEntryListCtrl(QWidget* parent) : QTreeView(parent), model_(new 
     setTextElideMode(Qt::ElideRight);
     setToolTip(UiLoadString(kToolTipString));
     header()->setStretchLastSection(false);
+    // A narrow list may leave the donor column nothing; the header's
+    // default minimum would push the columns past the edge instead.
+    header()->setMinimumSectionSize(0);
     header()->setSectionsClickable(true);
 
     connect(header(), &QHeaderView::sectionClicked, this, &CEntryListCtrl::columnClicked);
@@ -266,6 +270,7 @@ int CEntryListCtrl::sizeHintForColumn(int column) const
 int CEntryListCtrl::InsertColumn(const QString& title, int column, int listKind, bool scrollBar)
 {
     listKind_ = listKind;
+    scrollBar_ = scrollBar;
     lastColumn_ = std::max(lastColumn_, column);
     model_->InsertColumnTitle(column, title);
     const int c = std::min(column, GetColumnCount() - 1);
@@ -276,9 +281,7 @@ int CEntryListCtrl::InsertColumn(const QString& title, int column, int listKind,
 
 void CEntryListCtrl::RelayoutColumns(bool scrollBar)
 {
-    for (int c = 0; c <= lastColumn_ && c < GetColumnCount(); ++c)
-        header()->resizeSection(c, ColumnWidth(listKind_, c, contentsRect().width(), scrollBar));
-    FitSampledColumns();
+    LayoutColumns(scrollBar);
     for (int c = 0; c <= lastColumn_ && c < GetColumnCount(); ++c)
         PostMessage(this, WM_LIST_COLUMN_TRACKED, 0, c);
 }
@@ -289,6 +292,32 @@ void CEntryListCtrl::SetColumnSample(int column, const QString& sample)
     FitSampledColumns();
 }
 
+int CEntryListCtrl::SampleWidth(int column, const QString& sample) const
+{
+    // The cell as the style lays it out, in the widest of the row fonts
+    // (unread rows are semi-bold, incomplete ones italic), with the row's
+    // picture in column 0.
+    QStyleOptionViewItem opt;
+    initViewItemOption(&opt);
+    opt.text = sample;
+    opt.features |= QStyleOptionViewItem::HasDisplay;
+    if (column == 0 && !model_->icons.isEmpty()) {
+        opt.features |= QStyleOptionViewItem::HasDecoration;
+        opt.icon = model_->icons.first();
+    }
+    int need = 0;
+    QFont bold = model_->baseFont, italic = model_->baseFont;
+    bold.setWeight(QFont::DemiBold);
+    italic.setItalic(true);
+    for (const QFont& f : {model_->baseFont, bold, italic}) {
+        opt.font = f;
+        opt.fontMetrics = QFontMetrics(f);
+        need = std::max(need, style()->sizeFromContents(QStyle::CT_ItemViewItem, &opt, QSize(), this).width());
+    }
+    const QString title = model_->headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+    return std::max(need, header()->fontMetrics().horizontalAdvance(title) + 16);
+}
+
 void CEntryListCtrl::FitSampledColumns()
 {
     const int count = GetColumnCount();
@@ -296,14 +325,7 @@ void CEntryListCtrl::FitSampledColumns()
         const int c = it.key();
         if (c >= count)
             continue;
-        const QString title = model_->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
-        // Text margins of a cell and of a heading; column 0 also shows the
-        // row's picture.
-        int need = fontMetrics().horizontalAdvance(it.value()) + 12;
-        if (c == 0)
-            need += iconSize().isValid() ? iconSize().width() + 6 : 22;
-        need = std::max(need, header()->fontMetrics().horizontalAdvance(title) + 16);
-        const int lack = need - header()->sectionSize(c);
+        const int lack = SampleWidth(c, it.value()) - header()->sectionSize(c);
         if (lack <= 0)
             continue;
         int donor = -1;
@@ -313,10 +335,29 @@ void CEntryListCtrl::FitSampledColumns()
                 donor = o;
         if (donor < 0)
             continue;
-        const int give = std::min(lack, std::max(0, header()->sectionSize(donor) - 40));
+        // A sampled text shown whole matters more than the donor's share:
+        // a narrow list may leave the donor nothing, never a cut date.
+        const int give = std::min(lack, header()->sectionSize(donor));
         header()->resizeSection(donor, header()->sectionSize(donor) - give);
         header()->resizeSection(c, header()->sectionSize(c) + give);
     }
+}
+
+void CEntryListCtrl::LayoutColumns(bool scrollBar)
+{
+    scrollBar_ = scrollBar;
+    for (int c = 0; c <= lastColumn_ && c < GetColumnCount(); ++c)
+        header()->resizeSection(c, ColumnWidth(listKind_, c, contentsRect().width(), scrollBar));
+    FitSampledColumns();
+}
+
+void CEntryListCtrl::resizeEvent(QResizeEvent* e)
+{
+    QTreeView::resizeEvent(e);
+    // Widths follow the list's own width: a wider list gives its columns,
+    // and so the donor, more room.
+    if (e->size().width() != e->oldSize().width() && lastColumn_ >= 0)
+        LayoutColumns(scrollBar_);
 }
 
 void CEntryListCtrl::DeleteAllColumns()

@@ -89,9 +89,10 @@ public:
     int InsertColumn(const QString& title, int column, int listKind, bool scrollBar);
     void RelayoutColumns(bool scrollBar);
     // The widest text a column shows (a three-digit location, a full number,
-    // a date and time): the column is at least that wide, with its heading
-    // and its rows' picture, and the widest column without a sample gives
-    // up the room. Rows are never measured.
+    // a date and time): the column is at least that wide in any row font,
+    // with its heading and its rows' picture, and the widest column without
+    // a sample (the donor) gives up the room, all of it if need be. Rows are
+    // never measured. A list that changes width lays its columns out again.
     void SetColumnSample(int column, const QString& sample);
     void DeleteAllColumns();
     int GetColumnCount() const;
@@ -163,16 +164,22 @@ protected:
     void startDrag(Qt::DropActions actions) override;
     void changeEvent(QEvent* e) override;
     int sizeHintForColumn(int column) const override;
+    void resizeEvent(QResizeEvent* e) override;
 
 private:
     void PostFocusRow();
     int RowHeight() const;
     // Widens the sampled columns to their samples, from the widest other one.
     void FitSampledColumns();
+    // What a sampled column needs to show its sample whole.
+    int SampleWidth(int column, const QString& sample) const;
+    // The list kind's shares of the current width, then the samples.
+    void LayoutColumns(bool scrollBar);
 
     CEntryListModel* model_;
     int listKind_ = 0;
     int lastColumn_ = -1;
+    bool scrollBar_ = false;  // as the columns were last laid out
     QMap<int, QString> samples_;
     int highlightMode_ = 2;
     int editMaxLength_ = 0;

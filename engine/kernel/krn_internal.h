@@ -53,7 +53,8 @@ block_header* header_of_ref(uint32_t ref);
 block_header* header_of(const krn_msg* msg);
 inline krn_msg* user_of(block_header* h) { return reinterpret_cast<krn_msg*>(h) + kHeaderSize; }
 
-// Takes a block from `pool` (which must have one) / returns one to its pool.
+// Takes a block from `pool` (whose count says it has one; nullptr when its
+// free chain has ended all the same) / returns one to its pool.
 block_header* pool_take(int pool, uint16_t size);
 void pool_put(block_header* h);
 void pools_init();

@@ -3,7 +3,10 @@
 
 #include "krn_internal.h"
 
+#include "engine_host.h"
+
 #include <cstring>
+#include <string>
 
 namespace krn_detail {
 
@@ -104,6 +107,16 @@ block_header* pool_take(int p, uint16_t size)
 {
     krn_pool& pool = g_pools[p];
     block_header* h = pool.free_head;
+    if (h == nullptr) {
+        // The count says a block is free but the chain has ended: a block
+        // was written to after it went back to its pool. The pool is taken
+        // as empty from now on, so that the caller reports it (fatal 0x1030,
+        // or nullptr from krn_try_alloc) instead of following a null link.
+        engine_trace("kernel: pool " + std::to_string(p) + " has no free block left although " +
+                     std::to_string(pool.free_count) + " were counted free");
+        pool.free_count = 0;
+        return nullptr;
+    }
     pool.free_head = header_of_ref(h->next);
     --pool.free_count;
     h->next = 0;
@@ -169,9 +182,10 @@ void krn_alloc(krn_msg** out, uint16_t size)
     lock_section lock;
     // No fall-back to a larger pool: running out of small blocks means a
     // message leak or a flood, which must not go unnoticed.
-    if (g_pools[p].free_count == 0)
+    block_header* h = g_pools[p].free_count != 0 ? pool_take(p, size) : nullptr;
+    if (h == nullptr)
         krn_fatal(1, KRN_ERR_POOL_EMPTY, static_cast<uint16_t>(p));
-    *out = user_of(pool_take(p, size));
+    *out = user_of(h);
 }
 
 krn_msg* krn_try_alloc(uint16_t size)
@@ -181,7 +195,8 @@ krn_msg* krn_try_alloc(uint16_t size)
     lock_section lock;
     for (int p = 0; p < kPoolCount; ++p)
         if (size <= g_pools[p].usable && g_pools[p].free_count != 0)
-            return user_of(pool_take(p, size));
+            if (block_header* h = pool_take(p, size))
+                return user_of(h);
     return nullptr;
 }
 

@@ -72,6 +72,12 @@ void mtr_init(const std::string& manufacturer_id)
             host->MessageBox("The directory is not where it should be.", MB_OK);
         std::exit(EXIT_FAILURE);
     }
+    // The kernel start before this gave every block back to its pool: what
+    // the poll queue held in an earlier run in this process belongs to no
+    // one, and walking it would write into free blocks. The engine starts
+    // with an empty queue and with polling on, as in a new process.
+    krn_queue_init(&gv_poll_queue);
+    gv_bCallMtrPoll = 1;
     mtr_poll_reset();
     mtr_PB_reset();
     g_stopped = false;
@@ -240,6 +246,9 @@ void mtr_stop()
         gv_mtr_wait_limit_ms = saved;
     }
     mtr_poll_stop();
+    // What polling set aside is not acted upon any more: its blocks go back
+    // now rather than outlive the engine.
+    mtr_poll_reset();
     ati_stop_command();
     Close_Serial();
     serial_trace_flush();

@@ -1,8 +1,14 @@
 #include "strutil.h"
 
+#include <QCoreApplication>
+#include <QTimer>
+
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
+#include <thread>
+#include <time.h>
 
 namespace {
 
@@ -88,6 +94,49 @@ TEST(StrUtil, WaitAndPumpZeroReturnsAtOnceAndTaskbarHelpersAreHarmless)
     EXPECT_TRUE(WaitAndPumpMessages(3));
     EXPECT_GE(std::chrono::steady_clock::now() - t0, std::chrono::milliseconds(30));
     EXPECT_EQ(MakeTaskbarNotTopmost(), 0);
+}
+
+double ThreadCpuMs()
+{
+    timespec t{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) * 1e3 + static_cast<double>(t.tv_nsec) / 1e6;
+}
+
+// The pause at the end of a progress window lasts its half second with the
+// thread asleep in the event loop, yet a timer that falls due and a message
+// posted from another thread meanwhile are handled inside it, when they come.
+TEST(StrUtil, WaitAndPumpSleepsInTheLoopAndStillHandlesWhatComesMeanwhile)
+{
+    ASSERT_NE(QCoreApplication::instance(), nullptr);
+    for (const bool userInput : {true, false}) {
+        SCOPED_TRACE(userInput ? "all messages" : "without user input");
+        const auto t0 = std::chrono::steady_clock::now();
+        auto since = [t0] {
+            return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - t0).count();
+        };
+        long timerAt = -1, postedAt = -1;
+        QTimer::singleShot(100, [&] { timerAt = since(); });
+        std::thread poster([&] {
+            std::this_thread::sleep_for(std::chrono::milliseconds(250));
+            QMetaObject::invokeMethod(QCoreApplication::instance(), [&] { postedAt = since(); }, Qt::QueuedConnection);
+        });
+        const double cpu0 = ThreadCpuMs();
+        if (userInput)
+            EXPECT_TRUE(WaitAndPumpMessages(50));
+        else
+            PumpMessagesFor(500, false);
+        const double cpu = ThreadCpuMs() - cpu0;
+        const long wall = since();
+        poster.join();
+        EXPECT_GE(wall, 500);
+        EXPECT_LT(wall, 1500);
+        EXPECT_LT(cpu, 100.0) << "the thread kept a processor busy while it waited";
+        EXPECT_GE(timerAt, 100);
+        EXPECT_LT(timerAt, 400);
+        EXPECT_GE(postedAt, 250);
+        EXPECT_LT(postedAt, 500) << "a message posted during the wait waited for its end";
+    }
 }
 
 }  // namespace

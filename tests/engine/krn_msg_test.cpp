@@ -106,6 +106,44 @@ TEST_F(KernelMsgTest, SecondFreeDoesNotChainABlockTwice)
     EXPECT_EQ(krn_pool_free(0), 98);
 }
 
+// A queue kept across a restart of the kernel still names a block that went
+// back to its pool; taking from it writes into the free block and cuts the
+// pool's free chain short. The pool is then reported empty (fatal 4144 from
+// krn_alloc, the next pool from krn_try_alloc), never a null link followed.
+TEST_F(KernelMsgTest, AFreeChainCutShortIsReportedAsAnEmptyPool)
+{
+    krn_queue stale;
+    krn_queue_init(&stale);
+    krn_msg* kept = nullptr;
+    for (int i = 0; i < 3; ++i)
+        kept = make_msg(static_cast<uint16_t>(i));
+    krn_queue_put_front(&stale, kept);
+    krn_reset_for_tests();
+    krn_set_fatal_box(record_box);
+    krn_set_stop_hook(throw_stop);
+    StartWithAti();
+    ASSERT_EQ(krn_pool_free(0), 100);
+    ASSERT_EQ(krn_queue_take_back(&stale), kept);
+
+    int taken = 0;
+    while (krn_pool_free(0) != 0 && taken < 100) {
+        ASSERT_NE(krn_try_alloc(10), nullptr);
+        ++taken;
+    }
+    EXPECT_LT(taken, 100) << "the free chain was not cut: nothing here was tried";
+    EXPECT_EQ(krn_pool_free(0), 0);
+    const uint16_t medium = krn_pool_free(1);
+    EXPECT_NE(krn_try_alloc(10), nullptr);
+    EXPECT_EQ(krn_pool_free(1), medium - 1);
+    krn_error_record e = ExpectFatal([] {
+        krn_msg* m = nullptr;
+        krn_alloc(&m, 10);
+    });
+    EXPECT_EQ(e.code, KRN_ERR_POOL_EMPTY);
+    EXPECT_EQ(e.extra, 0);
+    EXPECT_EQ(box_text(), "Error 4144");
+}
+
 TEST_F(KernelMsgTest, MailboxDeliversInSendingOrder)
 {
     for (uint16_t n = 1; n <= 5; ++n)

@@ -321,6 +321,54 @@ TEST_F(SetupTest, StopReturnsQuicklyWhenThePhoneIsGone)
     }
 }
 
+// What polling set aside goes back to the pools when the engine stops. An
+// entry that a run left in the poll queue all the same (polling off, the
+// kernel gone) must not follow the engine into a new start in the same
+// process: the kernel's start gave its block back, and the engine's start
+// must not write into it. The new start polls, with an empty queue, and
+// every pool hands out every block it counts free.
+TEST_F(SetupTest, TheStopGivesBackWhatPollingSetAsideAndANewStartBeginsClean)
+{
+    const uint16_t cops = AT_REQ_COPS_GET;
+    const uint16_t small = krn_pool_free(0);
+    mtr_set_poll_state(0);
+    ASSERT_TRUE(mtr_queue_poll_script(1, 0, 1, &cops));
+    ASSERT_EQ(krn_pool_free(0), small - 1);
+    mtr_stop();
+    EXPECT_EQ(krn_queue_count(&gv_poll_queue), 0);
+    EXPECT_EQ(krn_pool_free(0), small);
+
+    ASSERT_TRUE(mtr_queue_poll_script(1, 0, 1, &cops));
+    krn_stop_timer();
+    krn_reset_for_tests();
+    krn_set_fatal_box(ignore_box);
+    krn_set_stop_hook(throw_stop);
+    ati_use_kernel();
+    krn_start();
+    krn_start_timer();
+    mtr_init("Quenvale");
+    EXPECT_EQ(krn_queue_count(&gv_poll_queue), 0);
+    EXPECT_EQ(gv_bCallMtrPoll, 1);
+    const uint16_t usable[] = {64, 96, 160, 1984};
+    for (int p = 0; p < 4; ++p) {
+        const uint16_t counted = krn_pool_free(p);
+        std::vector<krn_msg*> taken;
+        try {
+            for (uint16_t i = 0; i < counted; ++i) {
+                krn_msg* m = nullptr;
+                krn_alloc(&m, usable[p]);
+                taken.push_back(m);
+            }
+        } catch (const fatal_stop&) {
+            ADD_FAILURE() << "pool " << p << " ran dry after " << taken.size() << " of " << counted << " blocks";
+            return;
+        }
+        for (krn_msg* m : taken)
+            krn_free(m);
+        EXPECT_EQ(krn_pool_free(p), counted) << "pool " << p;
+    }
+}
+
 TEST(EngineStart, AMalformedConversionTableEndsTheProgram)
 {
     engine_test::TestHost host;

@@ -14,6 +14,7 @@
 #include "message.h"
 #include "profile.h"
 #include "qxpbsrcnewlist.h"
+#include "tab_walk.h"
 #include "walkthrough.h"
 #include "user_actions.h"
 
@@ -187,6 +188,29 @@ TEST_F(DirectoryTest, RefusesDuplicatesMissingAndOverlongNumbers)
     Click(dlg->GetDlgItem(1101));
     EXPECT_EQ(Recipients().size(), 2u);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31747, {"Anna"})}));
+}
+
+TEST_F(DirectoryTest, TabWalksTheRunTimeListsInReadingOrder)
+{
+    MakePCDatabase("defpb.mdb", {Entry("Anna", "+331")});
+    msg.AddAddress("Carl", "0633");
+    StartPhone();
+    Open();
+    dlg->activateWindow();
+    QCoreApplication::processEvents();
+    // The phonebook list and the recipients' list are put in place of the
+    // template's placeholders when the dialog opens: Tab reaches each at its
+    // placeholder's place, once, and comes round.
+    const zorqtest::TabWalk walk = zorqtest::WalkTab(dlg.get());
+    const std::string order = walk.order.toStdString();
+    ASSERT_NE(walk.first, nullptr);
+    EXPECT_TRUE(walk.cameRound) << order;
+    EXPECT_EQ(walk.seen.size(), walk.reachable.size()) << order;
+    EXPECT_LE(walk.backwards, 1) << order;
+    for (QWidget* list : {static_cast<QWidget*>(Book()), static_cast<QWidget*>(dlg->RecipientList())}) {
+        ASSERT_TRUE(walk.reachable.contains(list)) << list->objectName().toStdString();
+        EXPECT_EQ(walk.seen.count(list), 1) << list->objectName().toStdString() << ": " << order;
+    }
 }
 
 TEST_F(DirectoryTest, RemovingARowRemovesItsOwnAddressWhateverItShows)

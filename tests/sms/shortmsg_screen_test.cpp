@@ -12,6 +12,8 @@
 
 #include <QComboBox>
 #include <QFile>
+#include <QHeaderView>
+#include <QScrollBar>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
@@ -291,6 +293,54 @@ TEST_F(ShortMsgScreenTest, AThreePartMessageShowsOnceJoinedAndAMissingPartAsInco
     SelectOnly(1 - incomplete);
     EXPECT_EQ(screen->PaneText(CShortMsg::IDC_TEXT), QStringLiteral("Hello long world"));
     EXPECT_FALSE(zorqtest::SaveScreen(screen.get(), QStringLiteral("shortmsg")).isEmpty());
+}
+
+TEST_F(ShortMsgScreenTest, TheSenderAndDateShowWholeAndTheTextTakesTheRestOfTheList)
+{
+    StartSMS();
+    // Unread (semi-bold), read and incomplete (italic) rows with the widest
+    // month, day and time; the text is longer than any list is wide.
+    const std::string longText(200, 'w');
+    const double lateDecember = 46384.99930555555;  // 28 December 2026, 23:59
+    OpenOnPC({{1, 0, "@+33612345678\r\n", longText, lateDecember},
+              {2, 1, "@+33612345678\r\n", longText, lateDecember},
+              {3, 5, "@+33612345678\r\n", longText, lateDecember}});
+    // What a cell needs to show its picture and text unelided, in the row's
+    // font, as the style lays the cell out.
+    auto need = [&](int row, int column) {
+        QStyleOptionViewItem opt;
+        opt.initFrom(List());
+        opt.decorationSize = List()->iconSize().isValid() ? List()->iconSize() : QSize(16, 16);
+        return List()->itemDelegate()->sizeHint(opt, List()->model()->index(row, column)).width();
+    };
+    auto wholeAndInside = [&](int rows) {
+        QHeaderView* header = List()->header();
+        for (int row = 0; row < rows; ++row)
+            for (int column : {0, 1})
+                EXPECT_GE(header->sectionSize(column), need(row, column))
+                    << "row " << row << " column " << column << ": " << List()->GetRowText(row, column).toStdString();
+        EXPECT_LE(header->length(), List()->viewport()->width()) << "nothing to scroll sideways";
+        EXPECT_LT(header->sectionSize(2), need(0, 2)) << "the long text is elided";
+    };
+    wholeAndInside(3);
+    EXPECT_GT(List()->header()->sectionSize(2), 0);
+    EXPECT_FALSE(zorqtest::SaveScreen(screen.get(), QStringLiteral("shortmsg_columns")).isEmpty());
+
+    // A wider list gives the text more and keeps the rest whole.
+    const int text = List()->header()->sectionSize(2);
+    List()->resize(List()->width() + 120, List()->height());
+    EXPECT_GE(List()->header()->sectionSize(2), text + 120 / 3);
+    wholeAndInside(3);
+
+    // More messages than the list shows: the scroll bar's room comes from
+    // the text too.
+    std::vector<Row> many;
+    for (int i = 1; i <= 40; ++i)
+        many.push_back({i, 0, "@+33612345678\r\n", longText, lateDecember});
+    Close();
+    OpenOnPC(many);
+    ASSERT_TRUE(Until([&] { return List()->verticalScrollBar()->isVisible(); }, 1000));
+    wholeAndInside(1);
 }
 
 TEST_F(ShortMsgScreenTest, IsScreenTwoOfTheFrame)

@@ -15,6 +15,7 @@
 #include "strutil.h"
 #include "utilities.h"
 #include "zorqmmidoc.h"
+#include "modal_driver.h"
 #include "user_actions.h"
 
 #include <QAbstractButton>
@@ -28,70 +29,38 @@
 
 namespace {
 
-// Answers the program's dialogs as they come up, in order; a question that
-// was not expected is answered Cancel and recorded.
-class DialogScript {
+// The message screen's questions, answered in order by the shared driver; a
+// question that was not expected is answered Cancel and counted.
+class DialogScript : public zorqtest::ModalDriver {
 public:
     DialogScript()
     {
-        timer_.setInterval(5);
-        QObject::connect(&timer_, &QTimer::timeout, [this] { Tick(); });
-        timer_.start();
+        CancelUnexpected<CDlgConfirm>();
+        CancelUnexpected<CDlgDstMirrorDatabase>();
     }
-    // The next confirmation gets `answer`; `allEnabled` records whether it
+    // The next confirmation gets `answer`; `allOffered` records whether it
     // offered "yes to all".
     void Confirm(int answer)
     {
-        steps_.push_back([this, answer](QWidget* w) {
-            auto* d = qobject_cast<CDlgConfirm*>(w);
-            if (!d)
-                return false;
+        OnModal<CDlgConfirm>([this, answer](CDlgConfirm* d) {
             QWidget* all = d->GetDlgItem(IDYESTOALL);
             allOffered.push_back(all && all->isEnabled());
             asked.push_back(d->Message().toStdString());
             d->EndDialog(answer);
-            return true;
         });
     }
     // The next replace question: replace the destination's content or not.
     void Mirror(bool replace)
     {
-        steps_.push_back([replace](QWidget* w) {
-            auto* d = qobject_cast<CDlgDstMirrorDatabase*>(w);
-            if (!d)
-                return false;
+        OnModal<CDlgDstMirrorDatabase>([replace](CDlgDstMirrorDatabase* d) {
             if (auto* b = qobject_cast<QAbstractButton*>(d->GetDlgItem(replace ? 1122 : 1123)))
                 b->setChecked(true);
             d->OnOK();
-            return true;
         });
     }
-    bool Done() const { return steps_.empty(); }
 
     std::vector<bool> allOffered;
     std::vector<std::string> asked;
-    int unexpected = 0;
-
-private:
-    void Tick()
-    {
-        for (QWidget* w : QApplication::topLevelWidgets()) {
-            auto* d = qobject_cast<CDialog*>(w);
-            if (!d || !d->isVisible() || !d->isModal())
-                continue;
-            if (!steps_.empty() && steps_.front()(d)) {
-                steps_.pop_front();
-                return;
-            }
-            if (steps_.empty() && (qobject_cast<CDlgConfirm*>(d) || qobject_cast<CDlgDstMirrorDatabase*>(d))) {
-                ++unexpected;
-                d->EndDialog(IDCANCEL);
-                return;
-            }
-        }
-    }
-    std::deque<std::function<bool(QWidget*)>> steps_;
-    QTimer timer_;
 };
 
 struct Row {
@@ -375,7 +344,7 @@ TEST_F(ShortMsgStoreTest, CopiesBetweenTheSIMAndThePCWithRoomCheckAndReplace)
     screen->OnCommand(CShortMsg::ID_COPY_SIM);
     Pump();
     EXPECT_TRUE(script.Done());
-    EXPECT_EQ(script.unexpected, 0);
+    EXPECT_EQ(script.Unexpected(), 0);
     const std::vector<Row> phone = PhoneMessages();
     ASSERT_EQ(phone.size(), 4u);
     std::vector<std::string> texts;
@@ -406,7 +375,7 @@ TEST_F(ShortMsgStoreTest, DeletesWithAQuestionPerMessage)
     SelectAll();
     Click(CShortMsg::IDC_DELETE);
     EXPECT_TRUE(script.Done());
-    EXPECT_EQ(script.unexpected, 0);
+    EXPECT_EQ(script.Unexpected(), 0);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Alpha", "Charlie", "Delta"}));
     EXPECT_TRUE(screen->List()->IsRowSelected(0));
     EXPECT_EQ(Mirror(), (std::vector<Row>{{1, 1, "Alpha"}, {3, 1, "Charlie"}, {4, 1, "Delta"}}));
@@ -417,7 +386,7 @@ TEST_F(ShortMsgStoreTest, DeletesWithAQuestionPerMessage)
     script.Confirm(IDYESTOALL);
     Select({1, 2});
     Click(CShortMsg::IDC_DELETE);
-    EXPECT_EQ(script.unexpected, 0);
+    EXPECT_EQ(script.Unexpected(), 0);
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Alpha"}));
     EXPECT_EQ(PhoneMessages(), (std::vector<Row>{{1, 1, "Alpha"}}));
     script.Confirm(IDNO);

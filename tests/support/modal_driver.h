@@ -12,7 +12,9 @@
 // Drive() queues steps on whichever dialog is modal and sets a deadline: a
 // step that waits too long, or a dialog still open when the steps are used
 // up, ends the test's dialogs with Cancel so that a fault fails the test
-// instead of hanging it.
+// instead of hanging it. CancelUnexpected<T>() answers a question of class T
+// that comes up when no step is left with Cancel, and counts it, for tests
+// that check no further question was asked.
 #pragma once
 
 #include "dialog.h"
@@ -62,8 +64,15 @@ public:
         timeoutMs_ = timeoutMs;
         clock_.start();
     }
+    template <class T>
+    void CancelUnexpected()
+    {
+        unexpectedKinds_.push_back([](QWidget* w) { return qobject_cast<T*>(w) != nullptr; });
+    }
     bool Done() const { return steps_.empty(); }
     bool Finished() const { return Done(); }
+    size_t StepsLeft() const { return steps_.size(); }
+    int Unexpected() const { return unexpected_; }
 
     static void Type(CDialog* dlg, int id, const QString& text)
     {
@@ -114,8 +123,10 @@ private:
             TimeUp();
             return;
         }
-        if (steps_.empty())
+        if (steps_.empty()) {
+            CancelAnUnexpectedOne();
             return;
+        }
         QWidget* w = Target();
         if (!w)
             return;
@@ -133,6 +144,19 @@ private:
         });
     }
 
+    void CancelAnUnexpectedOne()
+    {
+        auto* dlg = qobject_cast<CDialog*>(QApplication::activeModalWidget());
+        if (!dlg || !dlg->isVisible() || Busy(dlg))
+            return;
+        for (const auto& kind : unexpectedKinds_)
+            if (kind(dlg)) {
+                ++unexpected_;
+                dlg->EndDialog(IDCANCEL);
+                return;
+            }
+    }
+
     void TimeUp()
     {
         timeoutMs_ = 0;
@@ -146,6 +170,8 @@ private:
     }
 
     std::deque<Entry> steps_;
+    std::vector<std::function<bool(QWidget*)>> unexpectedKinds_;
+    int unexpected_ = 0;
     std::vector<QWidget*> busy_;
     QTimer timer_;
     QElapsedTimer clock_;

@@ -5,6 +5,7 @@
 #include "dialog.h"
 #include "langbundle.h"
 
+#include "tab_walk.h"
 #include "ui_test_util.h"
 
 #include <QAbstractButton>
@@ -36,21 +37,7 @@ QList<int> DialogTemplates()
     return ids;
 }
 
-bool Reachable(QWidget* w, QWidget* root)
-{
-    return w->isVisibleTo(root) && w->isEnabled() && (w->focusPolicy() & Qt::TabFocus) && !w->focusProxy();
-}
-
-QPoint At(QWidget* w, QWidget* root) { return w->mapTo(root, QPoint(0, 0)); }
-
-QString Name(QWidget* w, QWidget* root)
-{
-    const QPoint p = At(w, root);
-    QString text;
-    if (auto* b = qobject_cast<QAbstractButton*>(w))
-        text = QLatin1Char(' ') + b->text();
-    return QStringLiteral("%1(%2,%3%4)").arg(w->objectName()).arg(p.x()).arg(p.y()).arg(text);
-}
+QString Name(QWidget* w, QWidget* root) { return zorqtest::TabName(w, root); }
 
 TEST(DialogKeys, TabWalksInReadingOrderAndEnterPressesTheDefaultButton)
 {
@@ -64,48 +51,15 @@ TEST(DialogKeys, TabWalksInReadingOrderAndEnterPressesTheDefaultButton)
         dlg.show();
         dlg.activateWindow();
         QApplication::processEvents();
-        // Tab stops once in a group of radio buttons (the arrows move in it).
-        QList<QWidget*> reachable;
-        QList<QWidget*> radioGroups;
-        for (QWidget* w : dlg.findChildren<QWidget*>()) {
-            if (!Reachable(w, &dlg))
-                continue;
-            if (auto* r = qobject_cast<QRadioButton*>(w); r && r->autoExclusive()) {
-                if (radioGroups.contains(r->parentWidget()))
-                    continue;
-                radioGroups << r->parentWidget();
-            }
-            reachable << w;
-        }
+        const zorqtest::TabWalk walk = zorqtest::WalkTab(&dlg);
+        const QList<QWidget*>& reachable = walk.reachable;
         if (reachable.isEmpty())
             continue;  // a window with nothing to press (a wait text)
-
-        // Tab from the first control of the chain, once round.
-        QWidget* first = dlg.nextInFocusChain();
-        while (first != &dlg && !Reachable(first, &dlg))
-            first = first->nextInFocusChain();
-        ASSERT_NE(first, &dlg) << id;
-        first->setFocus(Qt::TabFocusReason);
-        QStringList walk{Name(first, &dlg)};
-        QList<QWidget*> seen{first};
-        int backwards = 0;
-        for (int i = 0; i < reachable.size() + 1; ++i) {
-            QWidget* from = QApplication::focusWidget();
-            QTest::keyClick(from, Qt::Key_Tab);
-            QWidget* to = QApplication::focusWidget();
-            ASSERT_NE(to, nullptr) << id;
-            // Back up and to the left is only the step round to the start.
-            if (At(to, &dlg).y() < At(from, &dlg).y() - 8 && At(to, &dlg).x() < At(from, &dlg).x())
-                ++backwards;
-            if (to == first)
-                break;
-            walk << Name(to, &dlg);
-            seen << to;
-        }
-        const std::string order = walk.join(QLatin1Char(' ')).toStdString();
-        EXPECT_EQ(QApplication::focusWidget(), first) << id << ": Tab never came round: " << order;
-        EXPECT_EQ(seen.size(), reachable.size()) << id << ": Tab skips controls: " << order;
-        EXPECT_LE(backwards, 1) << id << ": Tab jumps back: " << order;
+        ASSERT_NE(walk.first, nullptr) << id;
+        const std::string order = walk.order.toStdString();
+        EXPECT_TRUE(walk.cameRound) << id << ": Tab never came round: " << order;
+        EXPECT_EQ(walk.seen.size(), reachable.size()) << id << ": Tab skips controls: " << order;
+        EXPECT_LE(walk.backwards, 1) << id << ": Tab jumps back: " << order;
 
         // Enter in the first one-line field, else in the first control that
         // is neither a button (which presses itself) nor a multi-line text

@@ -39,7 +39,7 @@
 
 namespace {
 
-using zorqtest::DialogDriver;
+using zorqtest::ModalDriver;
 using zorqtest::ProgramFolder;
 using zorqtest::WhenTrue;
 
@@ -287,40 +287,35 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     phonesim::Process sim(SimMessages(1));
     ProgramFolder folder(sim.device());
     ModalWatch watch;
-    DialogDriver driver;
+    ModalDriver driver;
     bool offeredAgain = false, sendStillOffered = true, quietAfter = false;
     const QString text(153 * 4 + 40, QLatin1Char('y'));  // five parts
-    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgWrite*>(w) != nullptr; },
-               [&](QWidget* d) {
-                   static_cast<CDlgMsgWrite*>(d)->TextEdit()->setPlainText(text);
-                   ClickItem(d, IDOK);
-               });
-    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
-               [&](QWidget* d) {
-                   ASSERT_EQ(sim.command("set unplug-after-sends 4"), "ok");
-                   ClickItem(d, IDOK);
-               });
-    driver.Add([](QWidget* w) { return qobject_cast<CDlgMessageBox*>(w) != nullptr; },
-               [](QWidget* d) { ClickItem(d, IDOK); });
-    driver.Add([](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
-               [&](QWidget* d) {
-                   offeredAgain = true;
-                   // Without the phone only storing is left.
-                   QWidget* send = static_cast<CDialog*>(d)->GetDlgItem(1103);
-                   sendStillOffered = send && send->isEnabled();
-                   ClickItem(d, IDCANCEL);
-                   // A while later the program has taken in the loss (its
-                   // quiet re-detection is done), nothing more has been put
-                   // up and it still takes the user's clicks.
-                   QTimer::singleShot(1500, [&] {
-                       quietAfter = !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
-                                    !CZorqMMIApp::RequestWaiting() && !App()->IdleWorkPending();
-                       End();
-                   });
-               });
+    driver.OnModal<CDlgMsgWrite>([&](CDlgMsgWrite* d) {
+        d->TextEdit()->setPlainText(text);
+        ClickItem(d, IDOK);
+    });
+    driver.OnModal<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        ASSERT_EQ(sim.command("set unplug-after-sends 4"), "ok");
+        ClickItem(d, IDOK);
+    });
+    driver.OnModal<CDlgMessageBox>([](CDlgMessageBox* d) { ClickItem(d, IDOK); });
+    driver.OnModal<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        offeredAgain = true;
+        // Without the phone only storing is left.
+        QWidget* send = d->GetDlgItem(1103);
+        sendStillOffered = send && send->isEnabled();
+        ClickItem(d, IDCANCEL);
+        // A while later the program has taken in the loss (its quiet
+        // re-detection is done), nothing more has been put up and it still
+        // takes the user's clicks.
+        QTimer::singleShot(1500, [&] {
+            quietAfter = !QApplication::activeModalWidget() && !QApplication::activePopupWidget() &&
+                         !CZorqMMIApp::RequestWaiting() && !App()->IdleWorkPending();
+            End();
+        });
+    });
     OpenMessagesThen(1, [&] {
         qApp->installEventFilter(&watch);
-        driver.Start();
         // The received message is clicked, then the compose button: the
         // answer goes to its sender.
         CShortMsg* screen = MessageScreen();
@@ -331,7 +326,7 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     EXPECT_EQ(RunProgram(folder), 0);
     qApp->removeEventFilter(&watch);
     EXPECT_FALSE(timedOut_) << "the program hung";
-    EXPECT_TRUE(driver.Done()) << "steps run: " << driver.StepsRun();
+    EXPECT_TRUE(driver.Done()) << "steps left: " << driver.StepsLeft();
     EXPECT_EQ(sim.listing("sent").size(), 4u);
     const std::string told =
         "CDlgMessageBox: The message could not be sent whole: only 4 of its 5 parts went out. It is kept unsent.";

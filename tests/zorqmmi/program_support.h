@@ -1,10 +1,11 @@
 // What the tests of the whole program share: a program folder laid out as the
 // build lays it out, pointed at a phone simulator, the program run through
-// its own loop on it, and a driver that answers the program's modal dialogs
-// one after the other.
+// its own loop on it, and the driver that answers the program's modal
+// dialogs one after the other (modal_driver.h).
 #pragma once
 
 #include "dialog.h"
+#include "modal_driver.h"
 #include "program_folder.h"
 #include "zorqapp.h"
 #include "zorqprogram.h"
@@ -22,46 +23,6 @@
 #include <vector>
 
 namespace zorqtest {
-
-// Runs steps on the program's modal dialogs in turn. A step is offered the
-// active modal dialog once it is of the step's kind and is not the dialog
-// the previous step acted on (a dialog that comes back after a nested
-// message counts again). Steps run from a timer, so a step may click a
-// button that opens a nested modal loop: the next step runs inside it.
-class DialogDriver {
-public:
-    struct Step {
-        std::function<bool(QWidget*)> kind;
-        std::function<void(QWidget*)> act;
-    };
-    void Add(std::function<bool(QWidget*)> kind, std::function<void(QWidget*)> act)
-    {
-        steps_.push_back({std::move(kind), std::move(act)});
-    }
-    void Start() { QTimer::singleShot(20, [this] { Poll(); }); }
-    bool Done() const { return next_ == steps_.size(); }
-    size_t StepsRun() const { return next_; }
-
-private:
-    void Poll()
-    {
-        if (Done())
-            return;
-        QWidget* modal = QApplication::activeModalWidget();
-        // The next look is booked before acting: the act may not return
-        // until a nested dialog it opens has been answered.
-        QTimer::singleShot(20, [this] { Poll(); });
-        if (!modal || !modal->isVisible() || modal == last_.data() || !steps_[next_].kind(modal))
-            return;
-        last_ = modal;
-        Step& step = steps_[next_++];
-        step.act(modal);
-    }
-
-    std::vector<Step> steps_;
-    size_t next_ = 0;
-    QPointer<QWidget> last_;
-};
 
 // Polls `condition` while the loop runs; `then` once it holds, `timeout`
 // after `ms` without.

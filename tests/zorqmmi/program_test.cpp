@@ -12,6 +12,7 @@
 #include "setup.h"
 #include "shortmsg.h"
 #include "smsdatabase.h"
+#include "trayicon.h"
 #include "zorqmenu.h"
 #include "dlgsecurcode.h"
 #include "phonesim_client.h"
@@ -24,9 +25,11 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QLabel>
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QProcess>
 
@@ -36,12 +39,10 @@
 
 namespace {
 
-using zorqtest::DialogDriver;
+using zorqtest::ModalDriver;
 using zorqtest::ProgramFolder;
 using zorqtest::WhenTrue;
 
-bool IsCodeDialog(QWidget* w) { return qobject_cast<CDlgSecurCode*>(w) != nullptr; }
-bool IsMessage(QWidget* w) { return qobject_cast<CDlgMessageBox*>(w) != nullptr; }
 
 void Type(QWidget* dlg, int id, const QString& text)
 {
@@ -143,30 +144,60 @@ private:
     QTimer timer_;
 };
 
-class ProgramTest : public zorqtest::ProgramRunTest {};
+class ProgramTest : public zorqtest::ProgramRunTest {
+protected:
+    // The program run until the phone's message indicator shows in the tray;
+    // the tray's tip then (empty when it never showed). The phone lights the
+    // indicator again and again until the program shows it: an indication sent
+    // before the program asked the phone for its indications is never seen.
+    QString TrayTipOfAWaitingMessage(const std::string& device, const QString& simulator, std::function<void()> light)
+    {
+        ProgramFolder folder(device);
+        QString tip;
+        WhenStarted(Linked, [&] {
+            auto* timer = new QTimer();
+            QObject::connect(timer, &QTimer::timeout, light);
+            timer->start(300);
+            WhenTrue([] {
+                         CMainView* view = Frame() ? Frame()->GetActiveView() : nullptr;
+                         return view && !view->MessageTray().Tip().isEmpty();
+                     },
+                     [&, timer] {
+                         delete timer;
+                         tip = Frame()->GetActiveView()->MessageTray().Tip();
+                         End();
+                     },
+                     15000, [timer] {
+                         delete timer;
+                         End();
+                     });
+        });
+        EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), simulator}), 0);
+        return tip;
+    }
+};
 
 TEST_F(ProgramTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneLinksThePhone)
 {
     phonesim::Process sim("pin-state SIM PIN\nlock SC on\ncode SC 8642\n");
     ProgramFolder folder(sim.device());
-    DialogDriver driver;
+    ModalDriver driver;
     QString title, message;
     bool okWithoutCode = true;
-    driver.Add(IsCodeDialog, [&](QWidget* d) {
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) {
         title = d->windowTitle();
         okWithoutCode = static_cast<CDialog*>(d)->GetDlgItem(1)->isEnabled();
         Type(d, 1121, "5793");
         Click(d, 1);
     });
-    driver.Add(IsMessage, [&](QWidget* d) {
+    driver.OnModal<CDlgMessageBox>([&](CDlgMessageBox* d) {
         message = static_cast<CDlgMessageBox*>(d)->m_strText;
         Click(d, 1);
     });
-    driver.Add(IsCodeDialog, [&](QWidget* d) {
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) {
         Type(d, 1121, "8642");
         Click(d, 1);
     });
-    driver.Start();
     bool linked = false;
     WhenStarted(Linked, [&] {
         linked = Linked();
@@ -174,7 +205,7 @@ TEST_F(ProgramTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneLinksTheP
     });
     EXPECT_EQ(RunProgram(folder), 0);
     EXPECT_FALSE(timedOut_);
-    EXPECT_TRUE(driver.Done()) << "steps run: " << driver.StepsRun();
+    EXPECT_TRUE(driver.Done()) << "steps left: " << driver.StepsLeft();
     EXPECT_FALSE(title.isEmpty());
     EXPECT_FALSE(okWithoutCode) << "OK waits for a code";
     EXPECT_TRUE(message.contains(QLatin1String("Attempts left: 2"))) << message.toStdString();
@@ -194,17 +225,16 @@ TEST_F(ProgramTest, ThePukFormAsksForThePukAndANewPin)
 {
     phonesim::Process sim("pin-state SIM PUK\nlock SC on\n");
     ProgramFolder folder(sim.device());
-    DialogDriver driver;
+    ModalDriver driver;
     bool twoCodes = false;
     QString prompt;
-    driver.Add(IsCodeDialog, [&](QWidget* d) {
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) {
         twoCodes = static_cast<CDlgSecurCode*>(d)->IsTwoCodeForm() && static_cast<CDialog*>(d)->GetDlgItem(1122);
         prompt = static_cast<CDialog*>(d)->GetDlgItemText(1124);
         Type(d, 1121, "12345678");
         Type(d, 1122, "4321");
         Click(d, 1);
     });
-    driver.Start();
     bool linked = false;
     WhenStarted(Linked, [&] {
         linked = Linked();
@@ -229,9 +259,8 @@ TEST_F(ProgramTest, CancellingTheCodeLeavesTheProgramRunningWithoutALink)
 {
     phonesim::Process sim("pin-state SIM PIN\nlock SC on\n");
     ProgramFolder folder(sim.device());
-    DialogDriver driver;
-    driver.Add(IsCodeDialog, [&](QWidget* d) { Click(d, 2); });
-    driver.Start();
+    ModalDriver driver;
+    driver.OnModal<CDlgSecurCode>([&](CDlgSecurCode* d) { Click(d, 2); });
     bool stillRunning = false, linked = true, windowShown = false;
     WhenStarted([] { return true; }, [&] {
         // A while later the program still runs, without a link.
@@ -437,6 +466,39 @@ TEST_F(ProgramTest, OnTheBundledSimulatorTheTitleSaysThePhoneIsSimulated)
     EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
     EXPECT_TRUE(phoneTitle.startsWith(QLatin1String("Pellard Tarvel Data"))) << phoneTitle.toStdString();
     EXPECT_FALSE(phoneTitle.contains(QLatin1String("simulated"))) << phoneTitle.toStdString();
+}
+
+// The tray's tip over a waiting message says the phone is simulated as the
+// title does, on the bundled simulator only.
+TEST_F(ProgramTest, OnTheBundledSimulatorTheTrayTipSaysThePhoneIsSimulated)
+{
+    // The bundled simulator is the program's own child: a starter in front
+    // of it passes the program's input on, and lights the indicator each
+    // time the test asks.
+    QTemporaryDir dir;
+    const std::string ask = dir.filePath(QStringLiteral("ask")).toStdString();
+    const QString starter = dir.filePath(QStringLiteral("phonesim-starter"));
+    zorqtest::WriteFile(starter.toStdString(),
+                        "#!/bin/sh\nexec 3<&0\n"
+                        "(while :; do if [ -e '" + ask + "' ]; then rm -f '" + ask +
+                            "'; printf 'indicator message 0\\nindicator message 1\\n'; fi; sleep 0.05; done & "
+                            "cat <&3; kill $!) | exec '" PHONESIM_PATH "'\n");
+    ASSERT_TRUE(QFile::setPermissions(starter, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
+    const QString tip = TrayTipOfAWaitingMessage("/nonexistent/zorq-no-phone", starter,
+                                                 [&] { zorqtest::WriteFile(ask, ""); });
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(tip.toStdString(), "A new message has arrived. - simulated phone");
+}
+
+TEST_F(ProgramTest, OnAMappedPortTheTrayTipIsThePlainNotice)
+{
+    phonesim::Process sim;
+    const QString tip = TrayTipOfAWaitingMessage(sim.device(), QStringLiteral(PHONESIM_PATH), [&] {
+        EXPECT_EQ(sim.command("indicator message 0"), "ok");
+        EXPECT_EQ(sim.command("indicator message 1"), "ok");
+    });
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(tip.toStdString(), "A new message has arrived.");
 }
 
 // The PC message database chosen once is found again after a restart: no
