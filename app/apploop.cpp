@@ -72,6 +72,15 @@ public:
         if (OnUiThread())
             loop_->ForgetSerial(fd);
     }
+    void PortOpened(int) override
+    {
+        // The loop sleeps until a timer, the port or a wake: a port opened
+        // by a detection outside it (the refresh button) would otherwise
+        // go unwatched, with the reading that follows the link, until some
+        // engine timer happened to be due. The wake is queued, so it never
+        // runs inside the detection.
+        app_->WakeLoop();
+    }
     std::string ProgramFolder() override { return app_->GetAppDir(); }
     std::string FilesFolder() override { return app_->GetFilesDir(); }
 

@@ -447,6 +447,8 @@ int Init_Serial(uint16_t port)
         return -1;
     }
     engine_trace("Init_Serial : CreateFile return TRUE");
+    if (EngineHost* host = engine_host())
+        host->PortOpened(g_fd);
     return 1;
 }
 

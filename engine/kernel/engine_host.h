@@ -34,6 +34,10 @@ public:
     // The serial port's descriptor is about to be closed: whoever watches it
     // must stop now.
     virtual void PortClosing(int fd) { (void)fd; }
+    // A serial port was opened and answered: whoever watches the port must
+    // take this descriptor up (it may have been opened outside the loop
+    // that watches, by a detection the user started).
+    virtual void PortOpened(int fd) { (void)fd; }
 
     // One line of the program trace ("debug.txt").
     virtual void Trace(const std::string& line) = 0;

@@ -5,6 +5,7 @@
 // finds the phone again once it is back on the same port entry.
 #include "program_support.h"
 
+#include "dlgmessagebox.h"
 #include "dlgprogress.h"
 #include "handbutton.h"
 #include "mainview.h"
@@ -237,6 +238,66 @@ TEST_F(LinkLossTest, AnUnpluggedPhoneIsLostOnceTheProgramStaysQuietAndARefreshFi
     EXPECT_LE(longestRepeat, 3);
     EXPECT_LT(afterUnplug.size(), 20000u);
     EXPECT_TRUE(relinked) << "the refresh did not link the phone that came back";
+}
+
+// The phone found again by the refresh button is watched as the first one
+// was: what it reports afterwards (a message arriving, the cable pulled
+// again) reaches the program at once, with no engine timer running and
+// nothing else to wake the program in between.
+TEST_F(LinkLossTest, APhoneFoundAgainByARefreshIsWatchedLikeTheFirst)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    std::unique_ptr<phonesim::Process> again;
+    bool onScreen = false, lost = false, relinked = false, noticed = false, lostAgain = false;
+    RunProgram(folder, [&] {
+        onScreen = OpenPhonebook();
+        if (!onScreen)
+            return;
+        ASSERT_EQ(sim.command("unplug"), "ok");
+        WriteIniProfileString("Ports", "COM1", folder.path() + "pulled-tty");
+        lost = RunUntil([] { return gv_SPIO_com_status == SPIO_no_com_available; }, 2000);
+        RunUntil([] { return false; }, 500);
+        again = std::make_unique<phonesim::Process>();
+        WriteIniProfileString("Ports", "COM1", again->device());
+        QTest::mouseClick(Active()->RefreshButton(), Qt::LeftButton);
+        relinked = RunUntil(
+            [] {
+                CZorqMMIApp* app = CZorqMMIApp::Instance();
+                return gv_SPIO_com_status == SPIO_com_available && !CZorqMMIApp::RequestWaiting() &&
+                       !QApplication::activeModalWidget() && !app->IdleWorkPending();
+            },
+            10000);
+        if (!relinked) {
+            CZorqMMIApp* app = CZorqMMIApp::Instance();
+            ADD_FAILURE() << "link " << gv_SPIO_com_status << ", request " << CZorqMMIApp::RequestWaiting()
+                          << ", modal " << (QApplication::activeModalWidget() != nullptr) << ", idle work "
+                          << app->IdleWorkPending();
+            return;
+        }
+        // The program has nothing left to do and sleeps.
+        RunUntil([] { return false; }, 300);
+        CZorqMMIDoc* doc = CZorqMMIApp::Instance()->GetDocument();
+        const int before = doc->GetNewMsgCount();
+        // The new-message box is answered as it comes (it runs its own loop).
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [] {
+            if (auto* box = qobject_cast<CDlgMessageBox*>(QApplication::activeModalWidget()))
+                box->m_btnOK->click();
+        });
+        answer.start(50);
+        ASSERT_EQ(again->command("sms-receive SM +33611 Back again"), "ok");
+        noticed = RunUntil([&] { return doc->GetNewMsgCount() > before; }, 3000);
+        RunUntil([] { return false; }, 500);
+        ASSERT_EQ(again->command("unplug"), "ok");
+        WriteIniProfileString("Ports", "COM1", folder.path() + "pulled-tty");
+        lostAgain = RunUntil([] { return gv_SPIO_com_status == SPIO_no_com_available; }, 2000);
+    });
+    ASSERT_TRUE(onScreen);
+    EXPECT_TRUE(lost);
+    ASSERT_TRUE(relinked) << "the refresh did not link the phone that came back";
+    EXPECT_TRUE(noticed) << "a message that arrived after the refresh went unnoticed";
+    EXPECT_TRUE(lostAgain) << "a second pull after the refresh was not noticed within 2 s";
 }
 
 TEST_F(LinkLossTest, AMutedThenUnpluggedPhoneGivesOneQuietReDetection)
