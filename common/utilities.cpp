@@ -420,20 +420,26 @@ void ForgetAppIcons()
 
 }  // namespace
 
-QIcon LoadAppIconByName(const QString& name)
+QIcon LoadIconFile(const QString& path)
 {
+    if (path.isEmpty())
+        return QIcon();
     if (!g_appIcons) {
         g_appIcons = new QHash<QString, QIcon>;
         // Pixmaps go before the application that made them.
         qAddPostRoutine(ForgetAppIcons);
     }
-    auto found = g_appIcons->constFind(name);
+    auto found = g_appIcons->constFind(path);
     if (found != g_appIcons->constEnd())
         return *found;
-    const QString path = QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name);
     const QIcon icon = QFile::exists(path) ? QIcon(path) : QIcon();
-    g_appIcons->insert(name, icon);
+    g_appIcons->insert(path, icon);
     return icon;
+}
+
+QIcon LoadAppIconByName(const QString& name)
+{
+    return LoadIconFile(QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name));
 }
 
 QPixmap LoadAppBitmap(int bitmapId)

@@ -56,6 +56,10 @@ CLanguageBundle* GetResourceHandle();
 // pixmap when the program has no such picture.
 QIcon LoadAppIcon(int iconId);
 QIcon LoadAppIconByName(const QString& name);
+// The icon of a picture file, one per file for the run (an icon files what
+// it draws in Qt's shared pixmap cache under its own key: a fresh icon at
+// every screen opening filed the same pictures again and again).
+QIcon LoadIconFile(const QString& path);
 QPixmap LoadAppBitmap(int bitmapId);
 
 std::string GetFileNamePart(const std::string& path);

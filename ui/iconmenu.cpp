@@ -1,5 +1,7 @@
 #include "iconmenu.h"
 
+#include "utilities.h"
+
 #include "langbundle.h"
 #include "wndmsg.h"
 
@@ -15,8 +17,7 @@ QIcon ProgramIcon(const QString& name)
 {
     if (name.isEmpty())
         return QIcon();
-    const QString path = QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name);
-    return QFile::exists(path) ? QIcon(path) : QIcon();
+    return LoadIconFile(QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name));
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "uiwidgets.h"
 
+#include "utilities.h"
+
 #include "langbundle.h"
 #include "uiservices.h"
 
@@ -66,6 +68,6 @@ QIcon UiLoadIcon(const QString& name)
     }
     for (const QString& path : candidates)
         if (QFile::exists(path))
-            return QIcon(path);
+            return LoadIconFile(path);
     return QIcon();
 }

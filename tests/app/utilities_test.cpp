@@ -6,6 +6,9 @@
 #include "zorqapp.h"
 
 #include <QApplication>
+#include <QIcon>
+#include <QPixmap>
+#include <QTemporaryDir>
 #include <QDate>
 #include <QWidget>
 
@@ -16,6 +19,27 @@
 using zorqtest::TempProgramDir;
 
 namespace {
+
+// A picture asked for again (a screen opened once more) is the same icon:
+// what it draws is filed once in Qt's pixmap cache, not once more at every
+// opening, which grew the program's memory for as long as it ran.
+TEST(Utilities, APictureFileAskedForAgainDrawsFromTheSameIcon)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString red = dir.filePath(QStringLiteral("red.png")), blue = dir.filePath(QStringLiteral("blue.png"));
+    for (const auto& [path, colour] : {std::pair{red, Qt::red}, std::pair{blue, Qt::blue}}) {
+        QPixmap picture(16, 16);
+        picture.fill(colour);
+        ASSERT_TRUE(picture.save(path));
+    }
+    const QIcon first = LoadIconFile(red);
+    ASSERT_FALSE(first.isNull());
+    const qint64 drawn = first.pixmap(16, 16).cacheKey();
+    EXPECT_EQ(LoadIconFile(red).pixmap(16, 16).cacheKey(), drawn);
+    EXPECT_NE(LoadIconFile(blue).pixmap(16, 16).cacheKey(), drawn);
+    EXPECT_TRUE(LoadIconFile(dir.filePath(QStringLiteral("absent.png"))).isNull());
+}
 
 TEST(Utilities, FilterDialCharsKeepsTheFirstPlusOnly)
 {
