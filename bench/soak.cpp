@@ -1099,22 +1099,29 @@ void Soak::SendMessage()
 
 // ---- The end ------------------------------------------------------------------------------------------
 
+// The end's checks run loops of their own: until `done` or `seconds`, they
+// keep the program's loop going and answer its message boxes (OK) and
+// questions (their escape answer).
+bool WaitAnsweringBoxes(const std::function<bool()>& done, double seconds)
+{
+    const double until = Now() + seconds;
+    while (!done() && Now() < until) {
+        if (QWidget* modal = QApplication::activeModalWidget()) {
+            if (auto* box = qobject_cast<CDlgMessageBox*>(modal))
+                box->m_btnOK->click();
+            else if (auto* q = qobject_cast<QMessageBox*>(modal))
+                q->reject();
+        }
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    }
+    return done();
+}
+
+
 void Soak::Finish()
 {
     // The loop must still answer, and the program find its phone again.
-    auto waitFor = [](std::function<bool()> done, double seconds) {
-        const double until = Now() + seconds;
-        while (!done() && Now() < until) {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                if (auto* box = qobject_cast<CDlgMessageBox*>(modal))
-                    box->m_btnOK->click();
-                else if (auto* q = qobject_cast<QMessageBox*>(modal))
-                    q->reject();
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        return done();
-    };
+    const auto waitFor = WaitAnsweringBoxes;
     bool ticked = false;
     QTimer::singleShot(0, [&ticked] { ticked = true; });
     aliveAtEnd_ = waitFor([&] { return ticked; }, 5) && App() && !App()->IsShuttingDown() && App()->m_pMainWnd &&
@@ -1144,19 +1151,7 @@ void Soak::Finish()
 // end's loops here are nested in it).
 void Soak::TakeEndFigures()
 {
-    auto waitFor = [](std::function<bool()> done, double seconds) {
-        const double until = Now() + seconds;
-        while (!done() && Now() < until) {
-            if (QWidget* modal = QApplication::activeModalWidget()) {
-                if (auto* box = qobject_cast<CDlgMessageBox*>(modal))
-                    box->m_btnOK->click();
-                else if (auto* q = qobject_cast<QMessageBox*>(modal))
-                    q->reject();
-            }
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
-        }
-        return done();
-    };
+    const auto waitFor = WaitAnsweringBoxes;
     for (int k = 0; k < 5 && !qobject_cast<CZorqMenu*>(ActiveView()); ++k) {
         if (ActiveView() && ActiveView()->QuitButton() && ActiveView()->QuitButton()->isEnabled())
             QTest::mouseClick(ActiveView()->QuitButton(), Qt::LeftButton);
