@@ -193,8 +193,11 @@ bool CPBSourceData::OpenPCDatabase()
     if (!m_pDoc)
         return false;
     const std::string path = GetPCDatabasePath();
-    if (!FileExists(path))
+    if (!FileExists(path)) {
+        if (NameLeadsNowhere(path))
+            ShowPathMessage(31456, path);
         return false;
+    }
     if (m_pSet)
         m_pSet->Close();
     return m_pDoc->OpenPBDatabaseByName(0, path) == 0;

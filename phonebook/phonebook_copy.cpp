@@ -303,7 +303,8 @@ bool CPhoneBook::OnDropData(QWidget* target, const QMimeData* data)
         for (int i = static_cast<int>(files.size()) - 1; i >= 0; --i) {
             std::vector<CVCard> read;
             if (!ReadVCardsFromFile(files[i].toStdString(), read) || read.empty()) {
-                UiMessageBoxId(31875);
+                // Several files may be dropped at once: say which one failed.
+                UiMessageBox(UiFormatString(31875, {files[i]}));
                 continue;
             }
             cards.insert(cards.end(), read.begin(), read.end());

@@ -146,8 +146,11 @@ int CShortMsg::OpenDefaultPCDatabase(int role)
     if (!doc)
         return 0;
     const std::string path = doc->GetPCSMSDatabasePath();
-    if (!FileExists(path))
+    if (!FileExists(path)) {
+        if (NameLeadsNowhere(path))
+            ShowPathMessage(31456, path);
         return 0;
+    }
     return doc->OpenSMSDatabaseByName(path, role) == 0 ? 1 : 0;
 }
 

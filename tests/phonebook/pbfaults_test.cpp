@@ -51,22 +51,18 @@ std::string IntegrityOf(const std::string& path)
 
 }  // namespace
 
-TEST_F(PhoneBookScreenTest, ADamagedPCDatabaseIsReportedNotShownEmptyAndLeftAsItIs)
-{
-    StartPhone();
-    Open();
-    for (DbDamage what : {DbDamage::TableRoot, DbDamage::IndexRoot, DbDamage::TableLeaf}) {
-        SCOPED_TRACE(zorqtest::DbDamageName(what));
-        const std::string path =
-            MakePCDatabase(std::string("damaged-") + zorqtest::DbDamageName(what) + ".mdb", ManyEntries(300, "Entry"));
-        ASSERT_TRUE(zorqtest::DamageDatabase(path, "EntryPhone", "indLoc", what));
-        const std::string before = zorqtest::ReadFile(path);
-        ASSERT_TRUE(WriteIniProfileString("Databases", "Phonebook", path));
+// The screen whose PC source button is clicked with `path` configured as the
+// PC phonebook; the PC menu the pane offers when the book will not open is
+// closed without a choice.
+class PCBookTest : public PhoneBookScreenTest {
+protected:
+    // True when the PC menu came up.
+    bool ClickPCWithBook(const std::string& path)
+    {
+        EXPECT_TRUE(WriteIniProfileString("Databases", "Phonebook", path));
         QTest::mouseClick(screen->Pane()->GetSIMButton(), Qt::LeftButton);
-        ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+        EXPECT_TRUE(screen->Pane()->IsSrcSIM());
         app.shown.clear();
-        // The pane offers its PC menu when the PC book will not open: the
-        // user closes it without a choice.
         bool menuOffered = false;
         QTimer closer;
         QObject::connect(&closer, &QTimer::timeout, [&] {
@@ -78,14 +74,50 @@ TEST_F(PhoneBookScreenTest, ADamagedPCDatabaseIsReportedNotShownEmptyAndLeftAsIt
         closer.start(20);
         QTest::mouseClick(screen->Pane()->GetPCButton(), Qt::LeftButton);
         QCoreApplication::processEvents();
-        closer.stop();
-        EXPECT_TRUE(menuOffered);
+        return menuOffered;
+    }
+};
+
+TEST_F(PCBookTest, ADamagedPCDatabaseIsReportedNotShownEmptyAndLeftAsItIs)
+{
+    StartPhone();
+    Open();
+    for (DbDamage what : {DbDamage::TableRoot, DbDamage::IndexRoot, DbDamage::TableLeaf}) {
+        SCOPED_TRACE(zorqtest::DbDamageName(what));
+        const std::string path =
+            MakePCDatabase(std::string("damaged-") + zorqtest::DbDamageName(what) + ".mdb", ManyEntries(300, "Entry"));
+        ASSERT_TRUE(zorqtest::DamageDatabase(path, "EntryPhone", "indLoc", what));
+        const std::string before = zorqtest::ReadFile(path);
+        EXPECT_TRUE(ClickPCWithBook(path));
         const std::vector<std::string> boxes = Boxes();
         ASSERT_FALSE(boxes.empty()) << "the damaged file passed for an empty phonebook";
         EXPECT_EQ(boxes.front(), Text(31456, {QString::fromStdString(path)}));
         // The menu closed without a choice: back on the SIM.
         EXPECT_TRUE(screen->Pane()->IsSrcSIM());
         EXPECT_EQ(zorqtest::ReadFile(path), before) << "the damaged file was written to";
+    }
+}
+
+// A PC phonebook file cut short, empty, random bytes, a folder or a name no
+// open can follow: refused with the file named, the PC menu offered, and the
+// file left as it was.
+TEST_F(PCBookTest, EveryDamagedShapeOfThePCBookIsNamedAndLeftAsItIs)
+{
+    StartPhone();
+    Open();
+    const std::string good = zorqtest::ReadFile(MakePCDatabase("shape-good.mdb", ManyEntries(300, "Entry")));
+    for (const auto& d : zorqtest::WriteDamagedShapes(app.GetFolderPath(), "book", ".mdb", good)) {
+        SCOPED_TRACE(d.shape);
+        const std::string before = zorqtest::ReadFile(d.path);
+        const bool menuOffered = ClickPCWithBook(d.path);
+        const std::vector<std::string> boxes = Boxes();
+        EXPECT_TRUE(menuOffered);
+        ASSERT_FALSE(boxes.empty()) << "the damaged file passed for an empty phonebook";
+        // An empty file opens but holds no phonebook; the others do not open.
+        const QString named = QString::fromStdString(d.path);
+        EXPECT_EQ(boxes.front(), d.shape == "empty" ? Text(31319, {named}) : Text(31456, {named}));
+        EXPECT_TRUE(screen->Pane()->IsSrcSIM());
+        EXPECT_EQ(zorqtest::ReadFile(d.path), before) << "the damaged file was written to";
     }
 }
 

@@ -3,6 +3,7 @@
 // the call-status window as the simulator reports the call.
 #include "screen_fixture.h"
 
+#include "diskfaults.h"
 #include "docwindows.h"
 #include "dlgprogress.h"
 #include "dragdrop.h"
@@ -22,6 +23,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include <algorithm>
 #include <chrono>
 #include <thread>
 
@@ -161,8 +163,60 @@ TEST_F(DragDialTest, CardsOfOtherProgramsDroppedOnASourceButtonBecomeEntries)
     junk.close();
     files.setUrls({QUrl::fromLocalFile(junk.fileName())});
     Drop(List(), &files);
-    EXPECT_EQ(Boxes().back(), Text(31875));
+    EXPECT_EQ(Boxes().back(), Text(31875, {junk.fileName()}));
     EXPECT_EQ(PhoneEntries("SM"), before);
+}
+
+// Card files that are cut short, empty, random, a folder or a name no read
+// can follow, dropped together with a good one: each bad one is told in its
+// own message, none is written to, and the good card still reaches the phone.
+TEST_F(DragDialTest, DamagedCardFilesAreNamedAndTheGoodOneOfTheDropIsCopied)
+{
+    StartPhone();
+    Open();
+    const std::string good = "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Hal\r\nTEL;CELL:0708\r\nEND:VCARD\r\n";
+    const auto damaged = zorqtest::WriteDamagedShapes(host.folder, "card", ".VCF", good);
+    std::vector<std::string> before;
+    QList<QUrl> urls;
+    for (const auto& d : damaged) {
+        before.push_back(zorqtest::ReadFile(d.path));
+        urls.push_back(QUrl::fromLocalFile(QString::fromStdString(d.path)));
+    }
+    const std::string goodPath = host.folder + "Hal.VCF";
+    zorqtest::WriteFile(goodPath, good);
+    urls.push_front(QUrl::fromLocalFile(QString::fromStdString(goodPath)));
+    QMimeData files;
+    files.setUrls(urls);
+    app.shown.clear();
+    EXPECT_TRUE(Drop(List(), &files));
+    std::vector<std::string> boxes = Boxes();
+    for (size_t i = 0; i < damaged.size(); ++i) {
+        SCOPED_TRACE(damaged[i].shape);
+        const QString path = QString::fromStdString(damaged[i].path);
+        // A card cut short keeps what was read before the cut: here its
+        // name without its number, which makes no entry and says so.
+        const std::string message = damaged[i].shape == "cut" ? Text(31877) : Text(31875, {path});
+        if (damaged[i].shape != "cut") {
+            EXPECT_NE(message.find(damaged[i].path), std::string::npos) << "the message does not name the file";
+        }
+        auto it = std::find(boxes.begin(), boxes.end(), message);
+        EXPECT_NE(it, boxes.end()) << "no message for the file";
+        if (it != boxes.end())
+            boxes.erase(it);
+        // A name no open can follow is also told by the open itself.
+        if (damaged[i].shape == "unreadable")
+            boxes.erase(std::remove_if(boxes.begin(), boxes.end(),
+                                       [&](const std::string& b) {
+                                           return b.rfind("ERR OPEN FILE", 0) == 0 &&
+                                                  b.find(damaged[i].path) != std::string::npos;
+                                       }),
+                        boxes.end());
+        EXPECT_EQ(zorqtest::ReadFile(damaged[i].path), before[i]) << "the dropped file was changed";
+    }
+    EXPECT_TRUE(boxes.empty()) << "more messages than bad files: " << boxes.front();
+    const std::string sm = PhoneEntries("SM");
+    EXPECT_NE(sm.find("\"0708\" 129 \"Hal  C\""), std::string::npos) << sm;
+    EXPECT_EQ(sm.find("Hal", sm.find("Hal") + 1), std::string::npos) << "the cut card made an entry: " << sm;
 }
 
 TEST_F(DragDialTest, ADialledEntryIsFollowedByTheCallStatus)

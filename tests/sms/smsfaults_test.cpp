@@ -3,6 +3,7 @@
 #include "sms_fixture.h"
 
 #include "dbdamage.h"
+#include "diskfaults.h"
 #include "profile.h"
 
 #include <QApplication>
@@ -13,7 +14,39 @@ using smstest::Row;
 using smstest::ShortMsgSimTest;
 using zorqtest::DbDamage;
 
-TEST_F(ShortMsgSimTest, ADamagedPCMessageDatabaseIsReportedNotShownEmptyAndLeftAsItIs)
+namespace {
+
+// The message screen opened on the PC store with `path` as its file; the PC
+// menu the screen offers when the file will not open is closed without a
+// choice. Gives the messages shown.
+class PCMessagesTest : public ShortMsgSimTest {
+protected:
+    std::vector<std::string> OpenOnPCFile(const std::string& path)
+    {
+        EXPECT_TRUE(WriteIniProfileString("Databases", "SMS", path));
+        WriteIniProfileInt("SMSMT", "Source", 0);
+        app.shown.clear();
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [] {
+            if (QWidget* popup = QApplication::activePopupWidget())
+                popup->close();
+        });
+        closer.start(20);
+        Open(0);
+        closer.stop();
+        return Boxes();
+    }
+    // The path as messages show it: the program folder shortened ("...").
+    std::string Shown(std::string path)
+    {
+        path.replace(0, app.GetAppDir().size(), "...");
+        return path;
+    }
+};
+
+}  // namespace
+
+TEST_F(PCMessagesTest, ADamagedPCMessageDatabaseIsReportedNotShownEmptyAndLeftAsItIs)
 {
     StartSMS();
     std::vector<Row> rows;
@@ -25,27 +58,33 @@ TEST_F(ShortMsgSimTest, ADamagedPCMessageDatabaseIsReportedNotShownEmptyAndLeftA
         const std::string path = MakePCMessages(rows, name);
         ASSERT_TRUE(zorqtest::DamageDatabase(path, "EntrySMS", "indLoc", what));
         const std::string before = zorqtest::ReadFile(path);
-        ASSERT_TRUE(WriteIniProfileString("Databases", "SMS", path));
-        WriteIniProfileInt("SMSMT", "Source", 0);
-        app.shown.clear();
-        // The screen offers its PC menu when the PC store will not open: the
-        // user closes it without a choice.
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [] {
-            if (QWidget* popup = QApplication::activePopupWidget())
-                popup->close();
-        });
-        closer.start(20);
-        Open(0);
-        closer.stop();
-        const std::vector<std::string> boxes = Boxes();
+        const std::vector<std::string> boxes = OpenOnPCFile(path);
         ASSERT_FALSE(boxes.empty()) << "the damaged file passed for an empty store";
-        // The program folder in the path is shown shortened ("...").
-        std::string shown = path;
-        shown.replace(0, app.GetAppDir().size(), "...");
-        EXPECT_EQ(boxes.front(), Text(31456, {QString::fromStdString(shown)}));
+        EXPECT_EQ(boxes.front(), Text(31456, {QString::fromStdString(Shown(path))}));
         EXPECT_EQ(List()->GetRowCount(), 0);
         Close();
         EXPECT_EQ(zorqtest::ReadFile(path), before) << "the damaged file was written to";
+    }
+}
+
+// A PC message file cut short, empty, random bytes, a folder or a name no
+// open can follow: the screen names it instead of showing an empty list, and
+// the file is left as it was.
+TEST_F(PCMessagesTest, EveryDamagedShapeOfThePCMessageFileIsNamedAndLeftAsItIs)
+{
+    StartSMS();
+    std::vector<Row> rows;
+    for (int i = 1; i <= 300; ++i)
+        rows.push_back({i, 1, "@+3361" + std::to_string(i) + "\r\n", "Message number " + std::to_string(i)});
+    const std::string good = zorqtest::ReadFile(MakePCMessages(rows, "shape-good.mdb"));
+    for (const auto& d : zorqtest::WriteDamagedShapes(app.GetFolderPath(), "messages", ".mdb", good)) {
+        SCOPED_TRACE(d.shape);
+        const std::string before = zorqtest::ReadFile(d.path);
+        const std::vector<std::string> boxes = OpenOnPCFile(d.path);
+        ASSERT_FALSE(boxes.empty()) << "the damaged file passed for an empty store";
+        EXPECT_NE(boxes.front().find(Shown(d.path)), std::string::npos) << boxes.front();
+        EXPECT_EQ(List()->GetRowCount(), 0);
+        Close();
+        EXPECT_EQ(zorqtest::ReadFile(d.path), before) << "the damaged file was written to";
     }
 }
