@@ -1157,10 +1157,16 @@ void Soak::TakeEndFigures()
             QTest::mouseClick(ActiveView()->QuitButton(), Qt::LeftButton);
         waitFor([] { return qobject_cast<CZorqMenu*>(ActiveView()) != nullptr; }, 20);
     }
-    waitFor([this] { return AtRest(); }, 60);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
-    waitFor([] { return false; }, 1);
-    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // A phonebook reading parked between two storages counts as rest, but it
+    // goes on to the next storage within the second of rest that follows:
+    // the figures are taken only when the program is still at rest after it.
+    const double until = Now() + 60;
+    do {
+        waitFor([this] { return AtRest(); }, std::max(0.0, until - Now()));
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        waitFor([] { return false; }, 1);
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    } while (!AtRest() && Now() < until);
     endNotAtRest_ = NotAtRest();
     TakeFigures(rssEnd_, heapEnd_, fdsEnd_);
 }
