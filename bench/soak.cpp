@@ -859,8 +859,17 @@ void TypeInto(CMainView* view, int id, const QString& text)
 void Soak::PhonebookChange()
 {
     auto* pb = qobject_cast<CPhoneBook*>(ActiveView());
-    if (!pb || !pb->Pane() || !pb->Pane()->IsSrcSIM())
+    if (!pb || !pb->Pane())
         return;
+    if (!pb->Pane()->IsSrcSIM()) {
+        // The screen opens on the store used last, the PC once it lost the
+        // phone: a user making changes on the SIM goes there first, and
+        // changes it with the next action.
+        QAbstractButton* sim = pb->Pane()->GetSIMButton();
+        if (sim && sim->isEnabled())
+            Click(sim);
+        return;
+    }
     CEntryListCtrl* list = pb->Pane()->GetListCtrl();
     enum { kAdd, kChange, kDelete } op = kAdd;
     std::vector<int> mine;
