@@ -15,9 +15,7 @@ namespace {
 
 QIcon ProgramIcon(const QString& name)
 {
-    if (name.isEmpty())
-        return QIcon();
-    return LoadIconFile(QStringLiteral(":/zorqmmi/pictures/%1.png").arg(name));
+    return name.isEmpty() ? QIcon() : LoadAppIconByName(name);
 }
 
 }  // namespace
