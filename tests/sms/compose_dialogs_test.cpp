@@ -579,3 +579,43 @@ TEST_F(SendDialogTest, PriceOfTheMessage)
     EXPECT_EQ(qobject_cast<QLabel*>(d.GetDlgItem(1114))->text(), FormatPrice(0.20));
     EXPECT_DOUBLE_EQ(ReadUnitPrice(), 0.10);
 }
+
+// The total counts every part for every recipient still to be sent: two
+// recipients of a one-part message at 0.15 cost 0.30; a recipient the
+// message already went to costs nothing more; with no recipient yet the
+// total is what one recipient would pay.
+TEST_F(SendDialogTest, TheTotalCountsEveryRecipientStillToBeSent)
+{
+    StartWithProfiles();
+    msg.AddAddress("Bob", "0687654321");
+    msg.AddAddress("Carol", "0611223344");
+    msg.SetText("Hello");
+    CDlgMsgSend d(&msg, &opt, &owner, CDlgMsgSend::kTemplateMulti);
+    Stand(d);
+    WhenShown<CDlgMsgPrice>([](CDlgMsgPrice* pd) {
+        auto* e = qobject_cast<QLineEdit*>(pd->GetDlgItem(1072));
+        e->selectAll();
+        QTest::keyClicks(e, QStringLiteral("0,15"));
+        QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton);
+    });
+    QTest::mouseClick(d.GetDlgItem(1113), Qt::LeftButton);
+    auto* unit = qobject_cast<QLabel*>(d.GetDlgItem(1115));
+    auto* total = qobject_cast<QLabel*>(d.GetDlgItem(1114));
+    EXPECT_EQ(unit->text(), FormatPrice(0.15));
+    EXPECT_EQ(total->text(), FormatPrice(0.30));
+
+    // Bob has it already: one recipient left, a two-part text for her.
+    msg.GetAddressList().GetAt(0)->SetSent(true);
+    msg.SetText(std::string(161, 'p'));
+    WhenShown<CDlgMsgPrice>([](CDlgMsgPrice* pd) { QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton); });
+    QTest::mouseClick(d.GetDlgItem(1113), Qt::LeftButton);
+    EXPECT_EQ(total->text(), FormatPrice(0.30));
+
+    // Nobody named yet: the price of the message for one recipient.
+    msg.GetAddressList().RemoveAt(1);
+    msg.GetAddressList().RemoveAt(0);
+    msg.SetText("Hi");
+    WhenShown<CDlgMsgPrice>([](CDlgMsgPrice* pd) { QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton); });
+    QTest::mouseClick(d.GetDlgItem(1113), Qt::LeftButton);
+    EXPECT_EQ(total->text(), FormatPrice(0.15));
+}
