@@ -42,9 +42,20 @@ public:
                           const QModelIndex& i) const override
     {
         QWidget* w = QStyledItemDelegate::createEditor(parent, o, i);
-        if (auto* e = qobject_cast<QLineEdit*>(w); e && *maxLength_ > 0)
-            e->setMaxLength(*maxLength_);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            // A label edit: framed over the row, as the desktop draws one.
+            e->setFrame(true);
+            if (*maxLength_ > 0)
+                e->setMaxLength(*maxLength_);
+        }
         return w;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& i) const override
+    {
+        QStyledItemDelegate::setEditorData(editor, i);
+        // The old text stands selected: what is typed replaces it.
+        if (auto* e = qobject_cast<QLineEdit*>(editor))
+            e->selectAll();
     }
 
 private:
