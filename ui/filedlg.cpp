@@ -60,7 +60,10 @@ CQXFileDlg::CQXFileDlg(bool open, const QString& defaultExt, const QString& file
     if (!filters.isEmpty())
         setNameFilters(filters);
 
-    if (!open || (flags & OFN_FILEMUSTEXIST)) {
+    if (open && (flags & OFN_FILEMUSTEXIST) && (flags & OFN_ALLOWMULTISELECT)) {
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::ExistingFiles);
+    } else if (!open || (flags & OFN_FILEMUSTEXIST)) {
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::ExistingFile);
     } else if (flags & OFN_OVERWRITEPROMPT) {
