@@ -1246,7 +1246,7 @@ void Soak::CheckMessages()
         return;
     }
     std::vector<std::string> texts;
-    for (const fs::path& db : {folder_ / "Database" / "SMSimSIM.mdb", folder_ / "Database" / "defsms.mdb"}) {
+    for (const fs::path& db : {folder_ / "Work" / "SMSimSIM.mdb", folder_ / "Database" / "defsms.mdb"}) {
         sqlite3* h = nullptr;
         if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt* st = nullptr;
