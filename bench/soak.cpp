@@ -536,8 +536,20 @@ void Soak::Tick()
     if (stopping_) {
         // The end's checks run their own loops: never inside a request's
         // wait (a screen that opened by itself may be reading), whose
-        // answer they would hold back for as long as they wait.
-        if (!AnswerModal() && !busy_ && Quiet()) {
+        // answer they would hold back for as long as they wait, and never
+        // inside a screen's own pause (a load's progress shown a moment):
+        // they start on the menu, the screen left first as a user would,
+        // or after a minute wherever the program is.
+        if (AnswerModal() || busy_ || !Quiet())
+            return;
+        if (!qobject_cast<CZorqMenu*>(ActiveView()) && t < o_.seconds + 60) {
+            Act([this] {
+                if (!qobject_cast<CZorqMenu*>(ActiveView()))
+                    LeaveScreen();
+            });
+            return;
+        }
+        {
             finishing_ = true;
             QTimer::singleShot(0, [this] {
                 if (Quiet())
