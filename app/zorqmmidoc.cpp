@@ -453,7 +453,8 @@ bool CZorqMMIDoc::TakeLinkChange()
 bool CZorqMMIDoc::IdleWorkPending() const
 {
     return m_bLinkChanged ||
-           (m_nPBUploadState == 1 && m_nPBUploadIndex >= 1 && gv_SPIO_com_status == SPIO_com_available);
+           (m_nPBUploadState == 1 && m_nPBUploadIndex >= 1 && m_nPBUploadHolds == 0 &&
+            gv_SPIO_com_status == SPIO_com_available);
 }
 
 std::string CZorqMMIDoc::GetVxdFileName()
