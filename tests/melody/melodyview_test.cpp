@@ -13,6 +13,7 @@
 #include "mtr_melody.h"
 #include "pcplayer.h"
 #include "user_actions.h"
+#include "walkthrough.h"
 #include "viewtest_support.h"
 #include "zorqmmidoc.h"
 
@@ -443,6 +444,7 @@ TEST_F(MelodyScreen, ImportExportAndDeleteThroughTheirDialogs)
         folder = d.directory().absolutePath();
         shownFilters = d.nameFilters();
         several = d.fileMode() == QFileDialog::ExistingFiles;
+        zorqtest::SaveScreen(&d, QStringLiteral("melody_import_dialog"));
         typeIn(d, QString::fromStdString(outside + "tune.MDY"));
     });
     QTest::mouseClick(view->GetDlgItem(1086), Qt::LeftButton);

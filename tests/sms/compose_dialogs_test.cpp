@@ -603,6 +603,7 @@ TEST_F(SendDialogTest, TheTotalCountsEveryRecipientStillToBeSent)
     auto* total = qobject_cast<QLabel*>(d.GetDlgItem(1114));
     EXPECT_EQ(unit->text(), FormatPrice(0.15));
     EXPECT_EQ(total->text(), FormatPrice(0.30));
+    zorqtest::SaveScreen(&d, QStringLiteral("sms_send_total"));
 
     // Bob has it already: one recipient left, a two-part text for her.
     msg.GetAddressList().GetAt(0)->SetSent(true);

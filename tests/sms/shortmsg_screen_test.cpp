@@ -7,6 +7,7 @@
 #include "mtr_poll.h"
 #include "mtr_frame.h"
 #include "viewframe.h"
+#include "utilities.h"
 #include "walkthrough.h"
 #include "wndmsg.h"
 
@@ -213,7 +214,9 @@ TEST_F(ShortMsgScreenTest, PrintsTheSelectedMessagesToPdf)
     for (int r : {0, 2, 4})
         List()->SelectRow(r);
     screen->OnSelectionChanged();
-    EXPECT_EQ(screen->PrintTitle().toStdString(), Text(31396));
+    std::string title = Text(31396);
+    ReplaceAppName(title);
+    EXPECT_EQ(screen->PrintTitle().toStdString(), title);
     Click(CShortMsg::IDC_PRINT);
     QFile pdf(file);
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
