@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QStyledItemDelegate>
 
@@ -648,7 +649,27 @@ void CEntryListCtrl::PostFocusRow()
 void CEntryListCtrl::focusInEvent(QFocusEvent* e)
 {
     QTreeView::focusInEvent(e);
+    viewport()->update();
     PostFocusRow();
+}
+
+void CEntryListCtrl::focusOutEvent(QFocusEvent* e)
+{
+    QTreeView::focusOutEvent(e);
+    viewport()->update();
+}
+
+void CEntryListCtrl::paintEvent(QPaintEvent* e)
+{
+    QTreeView::paintEvent(e);
+    // A focused list shows it on its current row; without one (an empty
+    // list) the keyboard's place would not show at all, so the list is
+    // framed in the accent colour the screens' focus frames use.
+    if (hasFocus() && !currentIndex().isValid()) {
+        QPainter p(viewport());
+        p.setPen(QPen(QColor(0xE0, 0x7A, 0x2F), 2));
+        p.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+    }
 }
 
 void CEntryListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous)
