@@ -12,6 +12,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 
