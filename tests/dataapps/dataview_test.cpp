@@ -15,6 +15,7 @@
 #include "wndmsg.h"
 #include "zorqmmidoc.h"
 
+#include <QLabel>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
@@ -113,6 +114,12 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_EQ(list->GetRowText(1, 0), "Gone");
     EXPECT_EQ(list->GetRowText(2, 0), "Terminal");
     EXPECT_FALSE(zorqtest::SaveScreen(&frame, "data_applications").isEmpty());
+    // The screen's name is said by the title and the list's heading; the
+    // form repeats it nowhere else.
+    const QString name = env->app.LoadString(31853);
+    for (QLabel* label : s->findChildren<QLabel*>())
+        EXPECT_FALSE(label->isVisibleTo(s) && label->text() == name) << label->objectName().toStdString();
+    EXPECT_EQ(list->Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), name);
     // What a user sees: the screen's own background (no message about a
     // missing picture), a picture on every button, the one column as wide as
     // the list, and the list clear of the status bar.

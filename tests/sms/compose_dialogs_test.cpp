@@ -549,6 +549,41 @@ TEST_F(SendDialogTest, StoreOnlyAndDestinationRules)
     EXPECT_NE(d.result(), IDOK);
 }
 
+// The walk-through of the send dialog in both its forms and every mode: the
+// OK button's caption changes with the mode and must show whole in each, as
+// must everything else the dialog shows then (the clipping check of the
+// walk-through fails the test otherwise).
+TEST_F(SendDialogTest, EveryModeOfBothFormsShowsItsCaptionsWhole)
+{
+    StartWithProfiles();
+    msg.AddAddress("Bob", "0687654321");
+    msg.SetText(std::string(161, 'p'));
+    WriteUnitPrice(0.15);
+    const struct { int id; int caption; const char* name; } modes[] = {
+        {CDlgMsgSend::IDC_MODE_SEND, 31326, "send"},
+        {CDlgMsgSend::IDC_MODE_STORE, 31327, "store"},
+        {CDlgMsgSend::IDC_MODE_SEND_STORE, 31328, "send_and_store"}};
+    for (int form : {CDlgMsgSend::kTemplateSingle, CDlgMsgSend::kTemplateMulti}) {
+        SCOPED_TRACE(form);
+        CDlgMsgSend d(&msg, &opt, &owner, form);
+        Stand(d);
+        for (const auto& m : modes) {
+            ClickId(d, m.id);
+            EXPECT_EQ(d.GetDlgItemText(IDOK), app.LoadString(m.caption));
+            EXPECT_TRUE(zorqtest::ClippedTexts(&d).isEmpty()) << zorqtest::ClippedTexts(&d).join("; ").toStdString();
+            EXPECT_FALSE(zorqtest::SaveScreen(&d, QStringLiteral("sms_send_%1_%2").arg(form).arg(m.name)).isEmpty());
+        }
+        d.EndDialog(IDCANCEL);
+    }
+    // Without the link only storing is left.
+    opt.storeOnly = 1;
+    CDlgMsgSend d(&msg, &opt, &owner, CDlgMsgSend::kTemplateMulti);
+    Stand(d);
+    EXPECT_EQ(d.Mode(), 1);
+    EXPECT_FALSE(zorqtest::SaveScreen(&d, QStringLiteral("sms_send_store_only")).isEmpty());
+    d.EndDialog(IDCANCEL);
+}
+
 TEST_F(SendDialogTest, PriceOfTheMessage)
 {
     double p = 0;
