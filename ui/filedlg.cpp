@@ -41,8 +41,10 @@ QStringList CQXFileDlg::NameFilters(const QString& filter)
         const QString patterns = parts[i + 1].trimmed().replace(';', ' ');
         if (desc.isEmpty() && patterns.isEmpty())
             break;
-        // The toolkit reads the patterns from the last parentheses.
-        filters << desc + QStringLiteral(" (") + patterns + QLatin1Char(')');
+        // The toolkit reads the patterns from the last parentheses; a
+        // description that already ends in them is shown as it stands.
+        const QString shown = QStringLiteral("(") + patterns + QLatin1Char(')');
+        filters << (desc.endsWith(shown) ? desc : desc + QLatin1Char(' ') + shown);
     }
     return filters;
 }

@@ -270,7 +270,10 @@ TEST(FileDialog, CaptionsFiltersAndTheSaveForm)
 {
     uitest::RecordingUi ui;
     EXPECT_EQ(CQXFileDlg::NameFilters("Databases (*.mdb)|*.mdb|All files (*.*)|*.*||"),
-              (QStringList{"Databases (*.mdb) (*.mdb)", "All files (*.*) (*.*)"}));
+              (QStringList{"Databases (*.mdb)", "All files (*.*)"}));
+    // Patterns the description does not show are added to it.
+    EXPECT_EQ(CQXFileDlg::NameFilters("Melodies|*.MDY;*.mdy|Other (*.txt)|*.*||"),
+              (QStringList{"Melodies (*.MDY *.mdy)", "Other (*.txt) (*.*)"}));
     CQXFileDlg keep(true, ".mdb", "", 6, "", nullptr, -1);
     EXPECT_NE(keep.AcceptCaption(), ui.LoadString(31710));
     CQXFileDlg open(true, ".mdb", "", 6, "", nullptr, 31710);
