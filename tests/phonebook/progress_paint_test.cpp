@@ -148,3 +148,71 @@ TEST_F(ProgressPaint, DeletingSeveralPCRowsPaintsTheWindowAndEveryPauseRunsTheLo
 }
 
 }  // namespace
+
+namespace {
+
+using pbtest::PhoneBookScreenTest;
+
+class FormFocus : public PhoneBookScreenTest {
+protected:
+    void SetUp() override
+    {
+        PhoneBookScreenTest::SetUp();
+        deleteBefore = g_nDeletePauseMs;
+        g_nDeletePauseMs = 0;
+    }
+    void TearDown() override
+    {
+        g_nDeletePauseMs = deleteBefore;
+        PhoneBookScreenTest::TearDown();
+    }
+    void OpenOnThePC()
+    {
+        MakePCDatabase("defpb.mdb", {Entry("Ann", "0101"), Entry("Ben", "0102"), Entry("Cid", "0103")});
+        StartPhone();
+        Open();
+        screen->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+        QTest::mouseClick(screen->Pane()->GetPCButton(), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    }
+    int deleteBefore = 500;
+};
+
+TEST_F(FormFocus, OkAndCancelOfTheFormGiveTheFocusToTheNewEntryButton)
+{
+    OpenOnThePC();
+    QWidget* fresh = screen->Pane()->GetFourthButton();
+    for (const int button : {1025, 1026}) {
+        SCOPED_TRACE(button);
+        QTest::mouseClick(fresh, Qt::LeftButton);
+        ASSERT_TRUE(screen->IsAddMode());
+        Type(1012, QStringLiteral("Dee"));
+        Type(1013, QStringLiteral("0104"));
+        QTest::mouseClick(screen->GetDlgItem(button), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        EXPECT_FALSE(screen->IsAddMode());
+        EXPECT_EQ(QApplication::focusWidget(), fresh)
+            << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
+    }
+}
+
+TEST_F(FormFocus, ADeletionFromTheListGivesTheFocusBackToTheList)
+{
+    OpenOnThePC();
+    List()->setFocus();
+    List()->SelectRow(0);
+    List()->SelectRow(1);
+    QCoreApplication::processEvents();
+    DriveModal<CDlgConfirm>({[](CDlgConfirm* d) { QTest::mouseClick(d->GetDlgItem(IDYESTOALL), Qt::LeftButton); }});
+    QTest::keyClick(List(), Qt::Key_Delete);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(List()->GetRowCount(), 1);
+    // The screen is active again once the window system says so.
+    (void)QTest::qWaitFor([this] { return QApplication::focusWidget() == List(); }, 3000);
+    EXPECT_EQ(QApplication::focusWidget(), List())
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
+}
+
+}  // namespace
