@@ -65,7 +65,7 @@ case "${1:-test}" in
     install_missing
     configure_and_build build
     shift || true
-    exec build/program/zorqmmi --simulator "$PWD/build/tools/phonesim/phonesim" "$@"
+    exec build/program/zorqmmi --simulator "$@"
     ;;
   *)
     echo "usage: $0 [test|sanitize|build|run]" >&2

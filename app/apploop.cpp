@@ -107,6 +107,9 @@ private:
     std::thread::id uiThread_;
 };
 
+// The property a window gets when it is shown: whether a request waited then.
+const char* const kShownInRequest = "zorqShownInRequest";
+
 bool IsUserInput(QEvent::Type t)
 {
     switch (t) {
@@ -169,6 +172,9 @@ void CAppLoop::Stop()
     delete again_;
     again_ = nullptr;
     idleOwed_ = false;
+    held_.clear();
+    delete heldTimer_;
+    heldTimer_ = nullptr;
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->removeEventFilter(this);
 }
@@ -215,12 +221,23 @@ void CAppLoop::Step()
     RearmTickTimer();
     if (CAppLoop::engineOnWorker.load()) {
         // The worker's request reads the port itself; the notifier stays
-        // off until the worker is done (the next tick turns it on again).
+        // off until the worker is done. Idle work waits for that end: the
+        // loop looks again a tick later, or with no engine timer running
+        // (polling off) nothing would wake it and a background reading cut
+        // off by a send would stay where it stopped.
         if (serial_)
             serial_->setEnabled(false);
+        idleOwed_ = true;
+        StepAgain(10);
         return;
     }
     Read_Serial_Line();
+    // Input held during the last request goes before the next idle step,
+    // whose reading would hold it again.
+    if (!held_.empty() && !CZorqMMIApp::RequestWaiting())
+        DeliverHeldInput();
+    if (!started_)
+        return;
     uint64_t in = 0, out0 = 0, out1 = 0;
     serial_byte_counts(&in, &out0);
     if (app_->IdleAllowed()) {
@@ -256,12 +273,76 @@ bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
     // A key or a click while the splash stands only takes the splash away.
     if (app_->m_pSplashWnd && IsUserInput(event->type()) && CSplashWnd::FilterSplashInput(event))
         return true;
-    if (IsUserInput(event->type()) && CZorqMMIApp::RequestWaiting()) {
-        auto* w = qobject_cast<QWidget*>(watched);
-        if (w && app_->m_pMainWnd && w->window() == app_->m_pMainWnd)
-            return true;  // a screen must not start a request inside a request
+    if (event->type() == QEvent::Show) {
+        // A window put up while a request waits (its progress, a message
+        // box, the code prompt) belongs to that request and takes input.
+        if (auto* w = qobject_cast<QWidget*>(watched); w && w->isWindow())
+            w->setProperty(kShownInRequest, CZorqMMIApp::RequestWaiting());
+        return QObject::eventFilter(watched, event);
+    }
+    // Once some input is held, what follows waits behind it: a button
+    // must not get its release before its press.
+    if (IsUserInput(event->type()) && event->type() != QEvent::ShortcutOverride && event != delivering_ &&
+        (CZorqMMIApp::RequestWaiting() || !held_.empty()) && HoldsInputFor(watched)) {
+        // A drop carries data that is gone once the drag has ended: it is
+        // refused. Anything else waits for the request's end.
+        if (event->type() != QEvent::Drop)
+            HoldInput(watched, event);
+        return true;
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool CAppLoop::HoldsInputFor(QObject* watched) const
+{
+    auto* w = qobject_cast<QWidget*>(watched);
+    if (!w)
+        return false;
+    QWidget* window = w->window();
+    // Progress windows stay live: their Cancel is how a long request is
+    // stopped.
+    return !window->property(kShownInRequest).toBool() && !window->inherits("CDlgProgress");
+}
+
+void CAppLoop::HoldInput(QObject* watched, QEvent* event)
+{
+    held_.push_back(HeldInput{QPointer<QObject>(watched), std::unique_ptr<QEvent>(event->clone())});
+    if (!heldTimer_) {
+        heldTimer_ = new QTimer(this);
+        heldTimer_->setSingleShot(true);
+        connect(heldTimer_, &QTimer::timeout, this, [this] { DeliverHeldInput(); });
+    }
+    if (!heldTimer_->isActive())
+        heldTimer_->start(10);
+}
+
+void CAppLoop::DeliverHeldInput()
+{
+    if (app_->IsShuttingDown()) {
+        held_.clear();
+        return;
+    }
+    // Each event leaves the queue before it is delivered: what it starts
+    // (a dialog's own loop) may deliver the ones behind it.
+    while (!held_.empty()) {
+        if (CZorqMMIApp::RequestWaiting()) {
+            heldTimer_->start(10);
+            return;
+        }
+        HeldInput in = std::move(held_.front());
+        held_.pop_front();
+        auto* w = qobject_cast<QWidget*>(in.target.data());
+        if (!w || !w->isVisible() || !w->isEnabled())
+            continue;
+        // A dialog that came up meanwhile blocks the windows behind it, as
+        // it would have blocked the input itself.
+        if (QWidget* modal = QApplication::activeModalWidget(); modal && w->window() != modal && !modal->isAncestorOf(w))
+            continue;
+        const QEvent* outer = delivering_;
+        delivering_ = in.event.get();
+        QCoreApplication::sendEvent(w, in.event.get());
+        delivering_ = outer;
+    }
 }
 
 // ---- The application's side ---------------------------------------------------------

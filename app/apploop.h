@@ -3,15 +3,20 @@
 // with nothing to do it sleeps. Each wake steps the tick and reads the port;
 // idle work (first detection, background phonebook reading, the engine's
 // idle step) runs only while no request waits, and while some is left the
-// loop wakes itself again. While a request waits, input aimed at the main window is dropped so
-// that a screen cannot start a second request inside the first.
+// loop wakes itself again. While a request waits, input aimed at the
+// windows that stood before it began is held and delivered once it has
+// ended, so that a screen or a dialog cannot start a second request inside
+// the first and no click is lost.
 #pragma once
 
 #include "engine_host.h"
 
 #include <QObject>
 
+#include <QPointer>
+
 #include <atomic>
+#include <deque>
 #include <memory>
 
 class CZorqMMIApp;
@@ -43,6 +48,16 @@ protected:
 
 private:
     void WatchSerial();
+    // Input held while a request waited: each event with its receiver, in
+    // the order it came.
+    struct HeldInput {
+        QPointer<QObject> target;
+        std::unique_ptr<QEvent> event;
+    };
+    bool HoldsInputFor(QObject* watched) const;
+    void HoldInput(QObject* watched, QEvent* event);
+    void DeliverHeldInput();
+
     // Wakes the loop again after `ms` (one pending wake at a time).
     void StepAgain(int ms);
 
@@ -55,4 +70,8 @@ private:
     bool idleOwed_ = false;
     int serialFd_ = -1;
     bool started_ = false;
+    std::deque<HeldInput> held_;
+    QTimer* heldTimer_ = nullptr;
+    // The held event being delivered now (it passes the filter).
+    const QEvent* delivering_ = nullptr;
 };

@@ -6,6 +6,7 @@
 #include "apploop.h"
 #include "docwindows.h"
 #include "mainview.h"
+#include "portfailures.h"
 #include "splashwnd.h"
 #include "viewframe.h"
 #include "zorqmenu.h"
@@ -34,6 +35,7 @@
 #include <QProcess>
 #include <QScreen>
 
+#include <cstdio>
 #include <strings.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -70,12 +72,65 @@ void TraceStorageEnumerations()
     WriteDebug("");
 }
 
-QString SimulatorArgument(const QStringList& arguments)
+// The simulator named by "--simulator <program>". A bare "--simulator" (the
+// last argument, or one followed by another option) sets `bare`.
+QString SimulatorArgument(const QStringList& arguments, bool& bare)
 {
-    for (int i = 0; i + 1 < arguments.size(); ++i)
-        if (arguments[i] == QLatin1String("--simulator"))
+    bare = false;
+    for (int i = 1; i < arguments.size(); ++i) {
+        if (arguments[i] != QLatin1String("--simulator"))
+            continue;
+        if (i + 1 < arguments.size() && !arguments[i + 1].startsWith(QLatin1Char('-')) &&
+            !arguments[i + 1].startsWith(QLatin1String("/nosplash"), Qt::CaseInsensitive))
             return arguments[i + 1];
+        bare = true;
+    }
     return QString();
+}
+
+// The simulator built with the program: one laid beside it, else the one of
+// the build tree the program was built in.
+QString BuiltSimulator(const std::string& programFolder, QStringList& lookedAt)
+{
+    lookedAt = {QString::fromStdString(programFolder + "phonesim")};
+#ifdef ZORQ_BUILT_SIMULATOR
+    if (*ZORQ_BUILT_SIMULATOR)
+        lookedAt << QStringLiteral(ZORQ_BUILT_SIMULATOR);
+#endif
+    for (const QString& path : lookedAt)
+        if (::access(path.toLocal8Bit().constData(), X_OK) == 0)
+            return path;
+    return QString();
+}
+
+// Moves "SMSimSIM.mdb" and "PerMsgSM.mdb" from the Database folder to the
+// work folder, by rename (no row is rewritten), each journal before its
+// database so that a database never arrives without it. A mirror already in
+// the work folder is the one later runs kept up to date: it is not replaced,
+// and the old file then stays where it is rather than being lost.
+void MoveSIMMirrorsToWorkFolder(const std::string& databaseFolder, const std::string& workFolder)
+{
+    if (databaseFolder == workFolder)
+        return;
+    for (const char* name : {"SMSimSIM.mdb", "PerMsgSM.mdb"}) {
+        const std::string from = databaseFolder + name, to = workFolder + name;
+        if (!FileExists(from))
+            continue;
+        if (FileExists(to)) {
+            WriteDebug("MoveSIMMirrorsToWorkFolder -> kept, the work folder has its own: ", from);
+            continue;
+        }
+        bool ok = true;
+        for (const char* journal : {"-journal", "-wal", "-shm"}) {
+            const std::string j = from + journal;
+            if (FileExists(j) && std::rename(j.c_str(), (to + journal).c_str()) != 0)
+                ok = false;
+        }
+        ok = ok && std::rename(from.c_str(), to.c_str()) == 0;
+        WriteDebug(ok ? "MoveSIMMirrorsToWorkFolder -> moved to the work folder: "
+                      : "MoveSIMMirrorsToWorkFolder -> could not be moved: ",
+                   from);
+    }
 }
 
 bool ArgumentsAskNoSplash(const QStringList& arguments)
@@ -121,6 +176,9 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
     }
     if (!CheckInstallation())
         return false;
+    // The SIM message mirrors of earlier versions sat among the PC
+    // databases, where every "open a PC database" dialog offered them.
+    MoveSIMMirrorsToWorkFolder(m_strDatabaseDir, m_strWorkDir);
     // A settings file that cannot be read is left alone (writes refuse to
     // replace it): the user is told why the settings read as defaults.
     if (!IsIniProfileReadable())
@@ -147,8 +205,22 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
     }
 
     m_bShowSplash = !ArgumentsAskNoSplash(arguments);
-    if (m_strSimulator.isEmpty())
-        m_strSimulator = SimulatorArgument(arguments);
+    if (m_strSimulator.isEmpty()) {
+        bool bare = false;
+        m_strSimulator = SimulatorArgument(arguments, bare);
+        if (bare) {
+            QStringList lookedAt;
+            m_strSimulator = BuiltSimulator(m_strAppDir, lookedAt);
+            if (m_strSimulator.isEmpty()) {
+                const std::string where = lookedAt.join(QStringLiteral(" or ")).toStdString();
+                std::fprintf(stderr,
+                             "zorqmmi: --simulator: no phone simulator was built with this program (none at %s); "
+                             "it starts without one\n",
+                             where.c_str());
+                WriteDebug("CZorqMMIApp::InitInstance -> no simulator built with the program at ", where);
+            }
+        }
+    }
     if (IsSmallScreen())
         HideTaskbar();
 
@@ -186,7 +258,7 @@ bool CZorqMMIApp::FindRunningInstance()
     if (m_strInstanceName.isEmpty())
         m_strInstanceName = QStringLiteral("Pellard-%1").arg(static_cast<unsigned>(::getuid()));
     m_pInstance = std::make_unique<CSingleInstance>(m_strInstanceName);
-    if (m_pInstance->HandOverToRunning())
+    if (!m_pInstance->Acquire())
         return false;
     m_pInstance->Listen([this] {
         // Bring the running program, and the dialog it may show, to the front.
@@ -341,10 +413,16 @@ int CZorqMMIApp::FirstDetection()
 {
     if (!m_pDoc)
         return 1;
+    // While the simulator may yet stand in, a port of the [Ports] section
+    // that cannot be opened is named only if it does not.
+    HoldBackPortFailures(!m_strSimulator.isEmpty() && !m_pSimulator);
     bool ok = m_pDoc->mmi_NewMobileDetect(true);
+    HoldBackPortFailures(false);
     // No phone on any port: the bundled simulator stands in for this run.
     if (ok && gv_SPIO_com_status != SPIO_com_available && StartSimulator())
         ok = m_pDoc->mmi_NewMobileDetect(true);
+    else if (ok && gv_SPIO_com_status != SPIO_com_available)
+        ShowPortFailures();
     m_pDoc->LoadConcatLists();
     return ok ? 1 : 0;
 }

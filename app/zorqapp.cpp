@@ -285,10 +285,27 @@ void CZorqMMIApp::MessageBeep()
 
 std::string CZorqMMIApp::ResolveDatabaseName(const std::string& name)
 {
-    if (name.empty() || name[0] == '/')
-        return name;
     CZorqMMIApp* app = Instance();
-    return (app ? app->GetFolderPath() : std::string()) + name;
+    if (name.empty())
+        return name;
+    if (name[0] != '/')
+        return (app ? app->GetFolderPath() : std::string()) + name;
+    if (!app || FileExists(name))
+        return name;
+    // A full path that leads nowhere may have been stored before the program
+    // folder moved: the same file, by the end of its path, in this program
+    // folder ("Database/defpb.mdb" of "/old/place/Database/defpb.mdb"). The
+    // longest such end that exists is taken; none leaves the path as it was.
+    const std::string folder = app->GetAppDir();
+    for (size_t slash = name.find('/', 1); slash != std::string::npos; slash = name.find('/', slash + 1)) {
+        const std::string moved = folder + name.substr(slash + 1);
+        if (FileExists(moved)) {
+            WriteDebug("CZorqMMIApp::ResolveDatabaseName -> " + name + " not found, taken from the program folder: ",
+                       moved);
+            return moved;
+        }
+    }
+    return name;
 }
 
 std::string CZorqMMIApp::DatabaseNameToStore(const std::string& path)

@@ -1,4 +1,6 @@
 #include "zorqmmidoc.h"
+#include "portfailures.h"
+#include "serial_failures.h"
 
 #include "debugtrace.h"
 #include "engine_host.h"
@@ -27,9 +29,12 @@
 namespace {
 
 constexpr int kIDOK = 1;
-constexpr int STR_NO_PHONE_VXD = 31851, STR_NO_PHONE = 31885;
+constexpr int STR_NO_PHONE_VXD = 31851, STR_NO_PHONE = 31885, STR_PORT_NOT_OPENED = 31890;
 
 CZorqMMIDoc* g_doc = nullptr;
+// What the last detection without a phone could not open (portfailures.h).
+std::vector<serial_open_failure> g_portFailures;
+bool g_bHoldPortFailures = false;
 
 CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
 
@@ -327,6 +332,23 @@ void CZorqMMIDoc::CheckMobileVersion()
 
 // ---- Phone detection -------------------------------------------------------------------------------
 
+void HoldBackPortFailures(bool hold) { g_bHoldPortFailures = hold; }
+
+void ShowPortFailures()
+{
+    std::vector<serial_open_failure> failures;
+    failures.swap(g_portFailures);
+    CZorqMMIApp* app = App();
+    for (const serial_open_failure& f : failures) {
+        WriteDebug("ShowPortFailures -> " + f.path + ": ", f.reason);
+        if (app)
+            app->DoMessageBox(app->FormatString(STR_PORT_NOT_OPENED, {QString::number(f.port),
+                                                                      QString::fromLocal8Bit(f.path.c_str()),
+                                                                      QString::fromLocal8Bit(f.reason.c_str())}),
+                              MB_OK, 0);
+    }
+}
+
 bool CZorqMMIDoc::mmi_NewMobileDetect(bool fullTest)
 {
     QObject* view = GetActiveView();
@@ -338,17 +360,26 @@ bool CZorqMMIDoc::mmi_NewMobileDetect(bool fullTest)
     ClearPin2Verified();
     m_pWindows->SetProgressPos(1);
 
+    serial_take_open_failures();  // those of earlier tries are not this detection's
+    g_portFailures.clear();
     const MTR_RESULT r = fullTest ? mtr_GEN_test_communication() : mtr_IsComWithMobile();
     m_pWindows->SetProgressPos(2);
     bool found = false;
     if (r == MTR_DONE) {
         gv_SPIO_com_status = SPIO_com_available;
         found = true;
+        serial_take_open_failures();
         WriteDebug("CZorqMMIDoc::mmi_NewMobileDetect -> phone found, gv_SPIO_com_status = SPIO_com_available");
     } else {
+        g_portFailures = serial_take_open_failures();
         if (r == MTR_VXD_BUSY)
             Box(STR_NO_PHONE_VXD);
-        else if (r == MTR_NO_PHONE)
+        else if (!g_portFailures.empty()) {
+            // A port the user named, unusable: its name and the reason say
+            // more than "no phone".
+            if (!g_bHoldPortFailures)
+                ShowPortFailures();
+        } else if (r == MTR_NO_PHONE)
             Box(STR_NO_PHONE);
         gv_SPIO_com_status = SPIO_no_com_available;
         WriteDebugInt("CZorqMMIDoc::mmi_NewMobileDetect -> no phone, gv_SPIO_com_status = SPIO_no_com_available, "
@@ -420,7 +451,8 @@ bool CZorqMMIDoc::TakeLinkChange()
 bool CZorqMMIDoc::IdleWorkPending() const
 {
     return m_bLinkChanged ||
-           (m_nPBUploadState == 1 && m_nPBUploadIndex >= 1 && gv_SPIO_com_status == SPIO_com_available);
+           (m_nPBUploadState == 1 && m_nPBUploadIndex >= 1 && m_nPBUploadHolds == 0 &&
+            gv_SPIO_com_status == SPIO_com_available);
 }
 
 std::string CZorqMMIDoc::GetVxdFileName()

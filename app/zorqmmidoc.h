@@ -177,6 +177,13 @@ public:
     void SetPBUploadStarted() { m_nPBUploadState = 1; }
     // Suspends the background reading; a later foreground reading resumes it.
     void SetPBUploadDone() { m_nPBUploadState = 2; }
+    // Holds the background reading for an operation whose requests must
+    // follow one another on one storage (a storage selected, then entries
+    // erased or written); it goes on where it stopped once every hold is
+    // let go (`PBUploadPause` does both for a scope).
+    void HoldPBUpload() { ++m_nPBUploadHolds; }
+    void ReleasePBUpload();
+    bool IsPBUploadHeld() const { return m_nPBUploadHolds > 0; }
     int GetPBUploadState() const { return m_nPBUploadState; }
     int GetPBUploadStorage() const { return m_nPBUploadStorage; }
     int GetPBUploadIndex() const { return m_nPBUploadIndex; }
@@ -375,6 +382,7 @@ private:
     int m_nNewMsgCount = 0;
     int m_nSMSListMode = 1;
     int m_nPBUploadState = 1, m_nPBUploadIndex = 1, m_nPBUploadLast = 0, m_nPBUploadStorage = 1;
+    int m_nPBUploadHolds = 0;
     // The background reading's entries of one location failed: retried.
     bool m_bUploadReadFailed = false;
     // A storage had a location that could not be read in this pass.
@@ -392,4 +400,24 @@ private:
     // Operator names posted so far (the last two kept: a screen may not have
     // taken the previous one yet).
     std::vector<std::unique_ptr<std::string>> m_operatorNames;
+};
+
+// Holds the document's background phonebook reading for a scope.
+class PBUploadPause {
+public:
+    explicit PBUploadPause(CZorqMMIDoc* doc) : m_pDoc(doc)
+    {
+        if (m_pDoc)
+            m_pDoc->HoldPBUpload();
+    }
+    ~PBUploadPause()
+    {
+        if (m_pDoc)
+            m_pDoc->ReleasePBUpload();
+    }
+    PBUploadPause(const PBUploadPause&) = delete;
+    PBUploadPause& operator=(const PBUploadPause&) = delete;
+
+private:
+    CZorqMMIDoc* m_pDoc;
 };

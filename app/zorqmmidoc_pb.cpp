@@ -124,9 +124,24 @@ void CZorqMMIDoc::AdvancePBUploadStorage()
     }
 }
 
+void CZorqMMIDoc::ReleasePBUpload()
+{
+    if (m_nPBUploadHolds > 0 && --m_nPBUploadHolds == 0) {
+        // The loop sleeps while nothing is due: the reading asks for its
+        // next step.
+        if (CZorqMMIApp* app = CZorqMMIApp::Instance())
+            app->WakeLoop();
+    }
+}
+
 void CZorqMMIDoc::BackGroundUpLoadPB()
 {
     if (gv_SPIO_com_status != SPIO_com_available || m_nPBUploadState != 1 || m_nPBUploadIndex < 1)
+        return;
+    // Held by an operation, or called from window code inside another
+    // request's wait (where its own request would be refused and the
+    // location counted as failed): it goes on at the next idle call.
+    if (m_nPBUploadHolds > 0 || CZorqMMIApp::RequestWaiting())
         return;
 
     if (m_nPBUploadIndex == 1 && m_nPBUploadLast == 0) {
@@ -209,6 +224,12 @@ bool CZorqMMIDoc::UpLoadPB(int storage, QObject* parent, int x, int y)
     const int base = BaseStorage(storage);
     if (base < 1 || base > 3)
         return false;
+    if (CZorqMMIApp::RequestWaiting()) {
+        // Inside another request's wait every request of the reading would
+        // be refused: the background reading and the mirror stay as they are.
+        WriteDebug("CZorqMMIDoc::UpLoadPB -> another request waits, nothing read");
+        return false;
+    }
     mtr_set_poll_state(0);
     const int last = GetPBMaxLocation(storage);
     if (IsSimStorage(storage)) {

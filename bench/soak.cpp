@@ -401,6 +401,18 @@ private:
         });
     }
     static void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    // A user's answer to a dialog: the program holds input that comes while
+    // a request waits and gives it once the request has ended; the soak's
+    // steps press buttons directly, past that hold, so they wait as well.
+    static void ActWhenFree(std::function<void()> act)
+    {
+        QTimer::singleShot(CZorqMMIApp::RequestWaiting() || gv_mtr_pumping ? 10 : 0, [act] {
+            if (CZorqMMIApp::RequestWaiting() || gv_mtr_pumping)
+                ActWhenFree(act);
+            else
+                act();
+        });
+    }
     void Finish();
     void CheckMessages();
     void CheckDescriptors();
@@ -524,8 +536,20 @@ void Soak::Tick()
     if (stopping_) {
         // The end's checks run their own loops: never inside a request's
         // wait (a screen that opened by itself may be reading), whose
-        // answer they would hold back for as long as they wait.
-        if (!AnswerModal() && !busy_ && Quiet()) {
+        // answer they would hold back for as long as they wait, and never
+        // inside a screen's own pause (a load's progress shown a moment):
+        // they start on the menu, the screen left first as a user would,
+        // or after a minute wherever the program is.
+        if (AnswerModal() || busy_ || !Quiet())
+            return;
+        if (!qobject_cast<CZorqMenu*>(ActiveView()) && t < o_.seconds + 60) {
+            Act([this] {
+                if (!qobject_cast<CZorqMenu*>(ActiveView()))
+                    LeaveScreen();
+            });
+            return;
+        }
+        {
             finishing_ = true;
             QTimer::singleShot(0, [this] {
                 if (Quiet())
@@ -621,7 +645,7 @@ bool Soak::AnswerModal()
         script_.erase(expected);
         modal->setProperty("soak-answered", true);
         QPointer<QWidget> target(modal);
-        QTimer::singleShot(0, [step, target] {
+        ActWhenFree([step, target] {
             if (target)
                 step.act(target);
         });
@@ -1040,15 +1064,30 @@ void Soak::SendMessage()
                            if (auto* add = qobject_cast<QAbstractButton*>(d->GetDlgItem(1101)); add && add->isEnabled())
                                add->click();
                            // Without a recipient the message could only be
-                           // stored: the soak gives up this one.
+                           // stored: the soak goes on to the send dialog (the
+                           // program asks first) and gives up this one there.
                            course->noRecipient = d->RecipientList()->GetRowCount() == 0;
-                           if (auto* b = qobject_cast<QAbstractButton*>(
-                                   d->GetDlgItem(course->noRecipient ? IDCANCEL : IDOK)))
+                           if (auto* b = qobject_cast<QAbstractButton*>(d->GetDlgItem(IDOK)))
                                b->click();
+                       }});
+    script_.push_back({[course](QWidget* w) {
+                           auto* q = qobject_cast<QMessageBox*>(w);
+                           return course->noRecipient && q && q->text().contains(App()->LoadString(31325).left(20));
+                       },
+                       [](QWidget* w) {
+                           auto* q = static_cast<QMessageBox*>(w);
+                           if (QAbstractButton* yes = q->button(QMessageBox::Yes))
+                               yes->click();
+                           else
+                               q->reject();
                        }});
     script_.push_back({[](QWidget* w) { return qobject_cast<CDlgMsgSend*>(w) != nullptr; },
                        [course](QWidget* w) {
                            course->reachedSend = true;
+                           if (course->noRecipient) {
+                               static_cast<QDialog*>(w)->reject();
+                               return;
+                           }
                            QPointer<CDialog> d(static_cast<CDialog*>(w));
                            if (auto* ok = qobject_cast<QAbstractButton*>(d->GetDlgItem(IDOK)))
                                ok->click();
@@ -1093,6 +1132,11 @@ void Soak::SendMessage()
     } else if (!told.empty()) {
         ++sendsReportedFailed_;
         Note(what + " reported failed: " + told.front());
+    } else if (!course->reachedSend) {
+        // Every send reaches its send dialog or is refused with a message.
+        ++sendsStuck_;
+        Fail(what + " neither reached its send dialog nor was refused with a message (directory: " +
+             (course->directoryShows.empty() ? std::string("not answered") : course->directoryShows) + ")");
     } else if (course->noRecipient && !course->linkedAtDirectory) {
         ++sendsGivenUp_["no recipient to choose, the phone away"];
     } else if (course->noRecipient) {
@@ -1246,7 +1290,7 @@ void Soak::CheckMessages()
         return;
     }
     std::vector<std::string> texts;
-    for (const fs::path& db : {folder_ / "Database" / "SMSimSIM.mdb", folder_ / "Database" / "defsms.mdb"}) {
+    for (const fs::path& db : {folder_ / "Work" / "SMSimSIM.mdb", folder_ / "Database" / "defsms.mdb"}) {
         sqlite3* h = nullptr;
         if (sqlite3_open_v2(db.c_str(), &h, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
             sqlite3_stmt* st = nullptr;

@@ -17,6 +17,7 @@
 
 #include <cctype>
 #include <cstdlib>
+#include <cerrno>
 #include <sys/stat.h>
 #include <unistd.h>
 

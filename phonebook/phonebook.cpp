@@ -647,9 +647,8 @@ void CPhoneBook::OnBTrash()
     WaitCursor wait;
     if (!m_pPane->VerifyAccess())
         return;
-    CZorqMMIDoc* doc = GetDocument();
-    if (doc && doc->GetPBUploadState() == 1)
-        doc->SetPBUploadDone();
+    // No background step between the storage's selection and its erasures.
+    PBUploadPause pause(GetDocument());
     if (m_pPane->Data().SelectCurrSrcInMobile() == kDone) {
         m_pPane->TrashSelection();
         m_found.clear();
@@ -715,11 +714,9 @@ void CPhoneBook::OnDial()
     }
     WriteDebug("CPhoneBook::OnDial -> Dial phone number ", number);
     CZorqMMIDoc* doc = GetDocument();
-    if (doc) {
+    if (doc)
         doc->OpenStatusDlg(number);
-        if (doc->GetPBUploadState() == 1)
-            doc->SetPBUploadDone();
-    }
+    PBUploadPause pause(doc);
     if (mtr_GEN_dial(number.c_str()) == -36) {
         WriteDebug("CPhoneBook::OnDial -> Unable to dial the requested number");
         UiMessageBoxId(31491);

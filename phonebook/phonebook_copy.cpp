@@ -184,8 +184,8 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
         return;
     if (d == 6 && !CPBSourceData::VerifyPin2(doc))
         return;
-    if (doc->GetPBUploadState() == 1)
-        doc->SetPBUploadDone();
+    // No background step between the storage's selection and its writes.
+    PBUploadPause pause(doc);
     const int failureText = d == 7 ? 31365 : 31364;
     if (!SettlePendingEdit())
         return;

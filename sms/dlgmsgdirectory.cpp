@@ -10,6 +10,7 @@
 #include "uiservices.h"
 #include "uiwidgets.h"
 #include "utilities.h"
+#include "zorqapp.h"
 #include "zorqmmidoc.h"
 #include "debugtrace.h"
 #include "at_defs.h"
@@ -110,7 +111,11 @@ bool CDlgMsgDirectory::OnInitDialog()
 
 void CDlgMsgDirectory::OnTimer(int id)
 {
-    if (id == 2 && m_bFirstTimer)
+    // The first load talks to the phone: inside another request's wait (the
+    // background phonebook reading goes on while the dialog stands) its
+    // requests would be refused and the list stay empty. It waits for a
+    // tick when the phone is free.
+    if (id == 2 && m_bFirstTimer && !CZorqMMIApp::RequestWaiting())
         FirstLoad();
     CDialog::OnTimer(id);
 }

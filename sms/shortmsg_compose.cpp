@@ -81,6 +81,36 @@ int RunSendStep(CShortMsg* view, CMessage& msg, SMS_SEND_OPTIONS& opt)
     return dlg.DoModal();
 }
 
+// A long message that went out only in part is kept, whatever the user
+// answers next: when its sequence ends without the message reaching every
+// recipient or being stored, it goes into the PC database unsent.
+class CutShortKeeper {
+public:
+    CutShortKeeper(CShortMsg* view, CMessage& msg, SMS_SEND_OPTIONS& opt) : m_pView(view), m_msg(msg), m_opt(opt) {}
+    ~CutShortKeeper()
+    {
+        if (!m_bPending || m_msg.CountUnsentRecipients() == 0)
+            return;
+        WriteDebug("CShortMsg -> ", "A message sent only in part is kept unsent in the PC database");
+        if (!m_pView->StoreInPCDatabase(&m_msg, &m_opt, 2))
+            UiMessageBoxId(31309);
+    }
+    // After each treatment: sent or stored, nothing is left to keep.
+    void Treated(int result)
+    {
+        if (m_msg.GetPartsSent() > 0)
+            m_bPending = true;
+        if (result == TREATMENT_DONE)
+            m_bPending = false;
+    }
+
+private:
+    CShortMsg* m_pView;
+    CMessage& m_msg;
+    SMS_SEND_OPTIONS& m_opt;
+    bool m_bPending = false;
+};
+
 }  // namespace
 
 void CShortMsg::OnBCompose()
@@ -89,6 +119,7 @@ void CShortMsg::OnBCompose()
     SMS_SEND_OPTIONS opt;
     InitSendOptions(&opt);
     FillInfoInMessage(&msg, FILL_ANSWER);
+    CutShortKeeper keeper(this, msg, opt);
     enum { WRITE, SEND, TREAT, END } step = WRITE;
     while (step != END) {
         switch (step) {
@@ -105,6 +136,7 @@ void CShortMsg::OnBCompose()
         case TREAT: {
             update();
             const int r = SendStoreMsgTreatment(&msg, &opt);
+            keeper.Treated(r);
             // There is no directory here: a message not sent to everyone
             // comes back to the send dialog with the recipients not reached.
             if (r == TREATMENT_SEND_AGAIN || r == TREATMENT_PREVIOUS) {
@@ -146,6 +178,7 @@ void CShortMsg::OpenMsgSequence(int kind)
         title = 31399;
         FillInfoInMessage(&msg, FILL_SENT);
     }
+    CutShortKeeper keeper(this, msg, opt);
     enum { EDIT, DIRECTORY, SEND, TREAT, END } step = EDIT;
     while (step != END) {
         switch (step) {
@@ -169,6 +202,7 @@ void CShortMsg::OpenMsgSequence(int kind)
         case TREAT: {
             update();
             const int r = SendStoreMsgTreatment(&msg, &opt);
+            keeper.Treated(r);
             if (r == TREATMENT_PREVIOUS || r == TREATMENT_SEND_AGAIN) {
                 msg.RemoveSentRecipients();
                 step = r == TREATMENT_PREVIOUS ? DIRECTORY : SEND;

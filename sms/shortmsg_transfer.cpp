@@ -236,7 +236,16 @@ void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
     progress.Show(n == 1 ? 2 : n);
     bool refused = false;
     int32_t next = kNoLocation;
+    // A copy to the PC is one transaction: a program stopped part-way (a
+    // crash, a kill, a power cut) leaves the PC store as it was before the
+    // copy, never with some of the messages. A copy to the phone goes
+    // message by message, as the phone takes them, and its mirror follows.
+    bool inTransaction = false;
     try {
+        if (!phone) {
+            target->BeginTrans();
+            inTransaction = true;
+        }
         CEntrySMSRecordset from(source);
         from.Open(dbOpenTable, "EntrySMS");
         from.SetCurrentIndex("indLoc");
@@ -302,8 +311,19 @@ void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
             }
             progress.Step();
         }
+        if (inTransaction) {
+            inTransaction = false;
+            target->CommitTrans();
+        }
     } catch (const CDaoException& e) {
         WriteDebug("CShortMsg::CopyInDst -> ", e.what());
+        if (inTransaction) {
+            try {
+                target->Rollback();
+            } catch (const CDaoException& r) {
+                WriteDebug("CShortMsg::CopyInDst -> ", r.what());
+            }
+        }
     }
     if (refused)
         UiMessageBoxId(STR_NOT_STORABLE);

@@ -4,9 +4,20 @@
 #include "utilities.h"
 #include "uiservices.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace {
+
+// Nothing at all at `path` (not even a dangling link): a missing file, not
+// a damaged one.
+bool NothingAtPath(const std::string& path)
+{
+    struct stat st;
+    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
+}
 
 const char* const kCopiedColumns[] = {"Location", "Name",    "Phone", "Address",   "Otherphone", "Fax",
                                       "Email",    "Company", "Notes", "NumberType"};
@@ -231,7 +242,8 @@ bool OpenPBDatabase(const std::string& path)
         return true;
     } catch (const CDaoException& e) {
         WriteDebug("OpenPBDatabase -> ", e.what());
-        ShowPathMessage(31456, path);
+        // Nothing at the path at all is not a damaged file.
+        ShowPathMessage(NothingAtPath(path) ? 31891 : 31456, path);
         return false;
     }
 }

@@ -5,6 +5,9 @@
 #include "utilities.h"
 #include "uiservices.h"
 
+#include <sys/stat.h>
+
+#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -15,10 +18,12 @@ std::string WorkFolder()
     return ui ? ui->GetWorkDirectory() : std::string();
 }
 
-std::string DatabaseFolder()
+// Nothing at all at `path` (not even a dangling link): a missing file, not
+// a damaged one.
+bool NothingAtPath(const std::string& path)
 {
-    UiServices* ui = GetUiServices();
-    return ui ? ui->GetFolderPath() : std::string();
+    struct stat st;
+    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 std::string Clean(std::string s)
@@ -173,12 +178,12 @@ void CSMSConfRecordset::DoFieldExchange(CDaoFieldExchange& fx)
 
 std::string GetSMSimSIMPath(int code)
 {
-    return DatabaseFolder() + ((code == 1 || code == 4) ? "SMSimSIM.mdb" : "");
+    return WorkFolder() + ((code == 1 || code == 4) ? "SMSimSIM.mdb" : "");
 }
 
 std::string GetPerMsgSMPath(int code)
 {
-    return DatabaseFolder() + ((code == 1 || code == 4) ? "PerMsgSM.mdb" : "");
+    return WorkFolder() + ((code == 1 || code == 4) ? "PerMsgSM.mdb" : "");
 }
 
 bool CreateSMSDatabase(const std::string& path)
@@ -331,7 +336,8 @@ bool CheckSMSDatabase(const std::string& path)
         return true;
     } catch (const CDaoException& e) {
         WriteDebug("CheckSMSDatabase -> ", e.what());
-        ShowPathMessage(31456, path);
+        // Nothing at the path at all is not a damaged file.
+        ShowPathMessage(NothingAtPath(path) ? 31891 : 31456, path);
         return false;
     }
 }

@@ -80,7 +80,7 @@ int NormalisedMsgType(int msgType);
 std::string MakeSortAddr(const std::string& addrList);
 
 // The SIM message mirror of this run and that of the previous run, in the
-// Database folder, for storage codes 1 and 4; the folder alone otherwise.
+// work folder, for storage codes 1 and 4; the folder alone otherwise.
 std::string GetSMSimSIMPath(int storageCode);
 std::string GetPerMsgSMPath(int storageCode);
 

@@ -1,5 +1,6 @@
 // IsUninst -f<installation log>: removes every file the log lists, then the
 // listed folders left empty. The path may be given between double quotes.
+// Ends with 1, naming each file, when a listed file could not be removed.
 #include <cstdio>
 #include <string>
 
@@ -21,7 +22,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "IsUninst: %s\n", error.c_str());
         return 1;
     }
-    const int failures = uninst::RemoveListed(entries);
+    std::vector<std::string> failed;
+    const int failures = uninst::RemoveListed(entries, &failed);
+    for (const std::string& f : failed)
+        std::fprintf(stderr, "IsUninst: could not remove %s\n", f.c_str());
     if (failures)
         std::fprintf(stderr, "IsUninst: %d files could not be removed\n", failures);
     return failures ? 1 : 0;

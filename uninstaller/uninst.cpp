@@ -32,8 +32,11 @@ std::string ChooseFolder(const std::vector<std::string>& args, const std::string
     return folder;
 }
 
-int RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& workFolder)
+int RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& workFolder,
+               int* exitCode)
 {
+    if (exitCode)
+        *exitCode = 127;
     // The child reports a failed change of folder or start through a pipe
     // that closes by itself when the program starts.
     int report[2];
@@ -73,27 +76,37 @@ int RunAndWait(const std::string& program, const std::vector<std::string>& args,
     int status = 0;
     while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
     }
-    return n > 0 ? -1 : 1;
+    if (n > 0)
+        return -1;
+    if (exitCode)
+        *exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : WIFSIGNALED(status) ? 128 + WTERMSIG(status) : 127;
+    return 1;
 }
 
-int RunCompanionUninstall(const std::string& folder)
+int RunCompanionUninstall(const std::string& folder, int* exitCode)
 {
-    return RunAndWait(folder + "instQrl", {"/UnInstall"}, folder);
+    return RunAndWait(folder + "instQrl", {"/UnInstall"}, folder, exitCode);
 }
 
-int RunToolkitUninstaller(const std::string& folder, const std::string& toolkitFolder)
+std::string ToolkitUninstallerPath(const std::string& toolkitFolder)
 {
     std::string program = toolkitFolder;
     if (program.empty() || program.back() != '/')
         program += '/';
-    return RunAndWait(program + "IsUninst", {"-f" + folder + "Uninst.isu"}, folder);
+    return program + "IsUninst";
+}
+
+int RunToolkitUninstaller(const std::string& folder, const std::string& toolkitFolder, int* exitCode)
+{
+    return RunAndWait(ToolkitUninstallerPath(toolkitFolder), {"-f" + folder + "Uninst.isu"}, folder, exitCode);
 }
 
 namespace {
 
-bool RemoveFile(const std::string& path)
+bool Exists(const std::string& path)
 {
-    return unlink(path.c_str()) == 0;
+    struct stat st;
+    return lstat(path.c_str(), &st) == 0;
 }
 
 std::string Upper(std::string s)
@@ -105,7 +118,7 @@ std::string Upper(std::string s)
 
 }  // namespace
 
-int RemoveRuntimeFiles(const std::string& programFolder)
+std::vector<std::string> RuntimeFiles(const std::string& programFolder)
 {
     std::string root = programFolder;
     if (!root.empty() && root.back() != '/')
@@ -115,26 +128,74 @@ int RemoveRuntimeFiles(const std::string& programFolder)
     static const char* const kFiles[] = {
         "Work/PBimSIM.mdb", "Work/PBimSFDN.mdb", "Work/PBimE2P.mdb", "Work/SMSimSIM.mdb", "Work/PerMsgSM.mdb",
         "Work/SMTmpCvt.mdb", "Database/PBTmpCvt.mdb", "debug.txt", "debugAT.txt",
-        // The program keeps the SIM message mirror and the previous run's
-        // copy beside the PC databases: they are run-time files all the same.
+        // Earlier versions kept the SIM message mirror and the previous
+        // run's copy beside the PC databases; a folder the program has not
+        // been started in since still has them there.
         "Database/SMSimSIM.mdb", "Database/PerMsgSM.mdb"};
-    int removed = 0;
+    std::vector<std::string> found;
     for (const char* f : kFiles) {
-        removed += RemoveFile(root + f);
+        if (Exists(root + f))
+            found.push_back(root + f);
         for (const char* companion : {"-journal", "-wal", "-shm"})
-            removed += RemoveFile(root + f + companion);
+            if (Exists(root + f + companion))
+                found.push_back(root + f + companion);
     }
     // Temporary files of the work folder.
     if (DIR* d = opendir((root + "Work").c_str())) {
+        std::vector<std::string> temporary;
         while (dirent* e = readdir(d)) {
             const std::string name = e->d_name;
             const std::string upper = Upper(name);
             if (upper.size() > 4 && upper.compare(upper.size() - 4, 4, ".TMP") == 0)
-                removed += RemoveFile(root + "Work/" + name);
+                temporary.push_back(root + "Work/" + name);
+        }
+        closedir(d);
+        std::sort(temporary.begin(), temporary.end());
+        found.insert(found.end(), temporary.begin(), temporary.end());
+    }
+    return found;
+}
+
+int RemoveRuntimeFiles(const std::string& programFolder, std::vector<std::string>* failed)
+{
+    int removed = 0;
+    for (const std::string& f : RuntimeFiles(programFolder)) {
+        if (unlink(f.c_str()) == 0 || errno == ENOENT)
+            ++removed;
+        else if (failed)
+            failed->push_back(f);
+    }
+    return removed;
+}
+
+std::vector<std::string> FilesBelow(const std::string& folder)
+{
+    std::vector<std::string> files;
+    std::vector<std::string> pending{folder};
+    while (!pending.empty()) {
+        std::string dir = pending.back();
+        pending.pop_back();
+        if (!dir.empty() && dir.back() != '/')
+            dir += '/';
+        DIR* d = opendir(dir.c_str());
+        if (!d)
+            continue;
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name == "." || name == "..")
+                continue;
+            struct stat st;
+            if (lstat((dir + name).c_str(), &st) != 0)
+                continue;
+            if (S_ISDIR(st.st_mode))
+                pending.push_back(dir + name);
+            else
+                files.push_back(dir + name);
         }
         closedir(d);
     }
-    return removed;
+    std::sort(files.begin(), files.end());
+    return files;
 }
 
 bool ReadInstallLog(const std::string& path, InstallLog& log, std::string& error)
@@ -172,15 +233,18 @@ bool ReadInstallLog(const std::string& path, InstallLog& log, std::string& error
     return true;
 }
 
-int RemoveListed(const InstallLog& log)
+int RemoveListed(const InstallLog& log, std::vector<std::string>* failed)
 {
     int failures = 0;
     for (const std::string& f : log.files) {
         struct stat st;
         if (lstat(f.c_str(), &st) != 0)
             continue;  // already gone
-        if (S_ISDIR(st.st_mode) || !RemoveFile(f))
+        if (S_ISDIR(st.st_mode) || unlink(f.c_str()) != 0) {
             ++failures;
+            if (failed)
+                failed->push_back(f);
+        }
     }
     std::vector<std::string> folders = log.folders;
     // Deepest first, so that a folder emptied by its subfolders goes too.

@@ -20,20 +20,32 @@ std::string FolderOf(const std::string& file);
 std::string ChooseFolder(const std::vector<std::string>& args, const std::string& ownProgram);
 
 // Starts `program` with `args` in `workFolder` and waits for it to end.
-// 1 when it ran and ended, -1 when it could not be started.
-int RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& workFolder);
+// 1 when it ran and ended, -1 when it could not be started. `exitCode`,
+// when given, receives the program's exit status (128 + the signal number
+// when a signal ended it; 127 when it could not be started).
+int RunAndWait(const std::string& program, const std::vector<std::string>& args, const std::string& workFolder,
+               int* exitCode = nullptr);
 
 // `folder`instQrl /UnInstall, in the installation folder.
-int RunCompanionUninstall(const std::string& folder);
+int RunCompanionUninstall(const std::string& folder, int* exitCode = nullptr);
+// The path of IsUninst in the toolkit folder.
+std::string ToolkitUninstallerPath(const std::string& toolkitFolder);
 // `toolkitFolder`/IsUninst -f`folder`Uninst.isu, in the installation folder.
-int RunToolkitUninstaller(const std::string& folder, const std::string& toolkitFolder);
+int RunToolkitUninstaller(const std::string& folder, const std::string& toolkitFolder, int* exitCode = nullptr);
 
 // instQrl /UnInstall: removes from the program folder the phone mirror
 // databases, the conversion files, the trace files and the temporary files
 // of the work folder; returns the number of files removed. The user's own
 // files (PC phonebook and message databases, melodies, profiles,
 // data-application entries, settings) are left alone.
-int RemoveRuntimeFiles(const std::string& programFolder);
+// `failed`, when given, receives the files that exist and could not be
+// removed.
+int RemoveRuntimeFiles(const std::string& programFolder, std::vector<std::string>* failed = nullptr);
+// The files RemoveRuntimeFiles would remove now (absolute paths).
+std::vector<std::string> RuntimeFiles(const std::string& programFolder);
+// Every file below `folder`, its subfolders included (absolute, sorted);
+// symbolic links are listed, not followed.
+std::vector<std::string> FilesBelow(const std::string& folder);
 
 // The installation log: "FILE <absolute path>" and "DIR <absolute path>"
 // lines; '#' lines are comments.
@@ -48,6 +60,6 @@ bool ReadInstallLog(const std::string& path, InstallLog& log, std::string& error
 // (deepest first). Files already gone are not an error. Returns the number
 // of entries that could not be removed (folders still holding other files
 // are kept and not counted).
-int RemoveListed(const InstallLog& log);
+int RemoveListed(const InstallLog& log, std::vector<std::string>* failed = nullptr);
 
 }  // namespace uninst

@@ -1,10 +1,25 @@
-// uninstaller [installation folder]: removes an installation by running
-// the companion's removal (instQrl /UnInstall) and then the installation
-// log's removal (IsUninst), waiting for each. Shows nothing, asks nothing
-// and ends with 0 whatever the two programs do.
+// uninstaller [--yes] [--keep-open] [installation folder]: removes an
+// installation by running the companion's removal (instQrl /UnInstall) and
+// then the installation log's removal (IsUninst), waiting for each.
+//
+// On a terminal (standard input is one) it first says what it will remove
+// and what it keeps, the user's data, and asks; `--yes` takes the answer
+// for granted. Without a terminal (scripts, tests) nobody can answer: it
+// goes ahead without asking. Either way it ends by saying what it did.
+// `--keep-open` waits for Enter before ending, so that the terminal the
+// desktop entry opens stays readable.
+//
+// Exit status: 0 when both steps ran and succeeded; 1 when a step could not
+// run or failed (each named on standard error), or when the user said no;
+// 2 for an unknown option.
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
+#include <cstdio>
+#include <filesystem>
+#include <iostream>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -21,17 +36,143 @@ std::string OwnProgram(const char* argv0)
     return argv0 ? argv0 : "";
 }
 
+bool Exists(const std::string& path) { return access(path.c_str(), F_OK) == 0; }
+
+// The path shown to the user: relative to the installation folder when it
+// lies inside it.
+std::string Shown(const std::string& path, const std::string& folder)
+{
+    return path.rfind(folder, 0) == 0 ? path.substr(folder.size()) : path;
+}
+
+void List(const char* heading, const std::vector<std::string>& files, const std::string& folder)
+{
+    if (files.empty())
+        return;
+    if (*heading)
+        std::cout << heading << "\n";
+    for (const std::string& f : files)
+        std::cout << "  " << Shown(f, folder) << "\n";
+}
+
+struct Step {
+    std::string name;  // as the user reads it on standard error
+    bool ran = false;
+    int exitCode = 0;
+};
+
+void ReportFailure(const Step& step)
+{
+    if (!step.ran)
+        std::cerr << "uninstaller: step \"" << step.name << "\" could not run\n";
+    else
+        std::cerr << "uninstaller: step \"" << step.name << "\" failed (exit status " << step.exitCode << ")\n";
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    bool assumeYes = false, keepOpen = false;
+    std::vector<std::string> args;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (args.empty() && a == "--yes")
+            assumeYes = true;
+        else if (args.empty() && a == "--keep-open")
+            keepOpen = true;
+        else if (args.empty() && a.rfind("--", 0) == 0) {
+            std::cerr << "usage: uninstaller [--yes] [--keep-open] [installation folder]\n";
+            return 2;
+        } else
+            args.push_back(a);
+    }
+    const bool interactive = isatty(STDIN_FILENO) != 0;
+    const auto end = [&](int status) {
+        if (keepOpen && interactive) {
+            std::cout << "Press Enter to close." << std::flush;
+            std::string line;
+            std::getline(std::cin, line);
+        }
+        return status;
+    };
+
     const std::string self = OwnProgram(argc > 0 ? argv[0] : nullptr);
-    const std::vector<std::string> args(argv + (argc > 0 ? 1 : 0), argv + argc);
     const std::string folder = uninst::ChooseFolder(args, self);
     // IsUninst lives in the installation's toolkit folder, found from where
     // this program is installed.
-    const std::string toolkit = uninst::FolderOf(self) + ZORQ_TOOLKIT_FROM_PROGRAM;
-    uninst::RunCompanionUninstall(folder);
-    uninst::RunToolkitUninstaller(folder, toolkit);
-    return 0;
+    const std::string toolkit =
+        std::filesystem::path(uninst::FolderOf(self) + ZORQ_TOOLKIT_FROM_PROGRAM).lexically_normal().string();
+    const std::string logPath = folder + "Uninst.isu";
+
+    // Without its log the folder cannot be told to be an installation, nor
+    // what belongs to it: nothing is removed.
+    uninst::InstallLog log;
+    std::string error;
+    if (!uninst::ReadInstallLog(logPath, log, error)) {
+        std::cerr << "uninstaller: step \"read the installation log\" failed: " << error << "\n"
+                  << "uninstaller: nothing was removed\n";
+        return end(1);
+    }
+
+    // What will go and what stays.
+    std::vector<std::string> installed;
+    for (const std::string& f : log.files)
+        if (Exists(f))
+            installed.push_back(f);
+    const std::vector<std::string> runtime = uninst::RuntimeFiles(folder);
+    std::set<std::string> going(installed.begin(), installed.end());
+    going.insert(runtime.begin(), runtime.end());
+    std::vector<std::string> kept;
+    for (const std::string& f : uninst::FilesBelow(folder))
+        if (!going.count(f))
+            kept.push_back(f);
+
+    if (interactive) {
+        std::cout << "Pellard Tarvel Data in " << folder << "\n\n";
+        List("It will remove the installed files:", installed, folder);
+        List("and the files the program made that hold none of your data:", runtime, folder);
+        if (kept.empty())
+            std::cout << "\nThe folder holds no data of yours.\n";
+        else
+            List("\nIt will keep your data:", kept, folder);
+        if (!assumeYes) {
+            std::cout << "\nRemove Pellard Tarvel Data? [y/N] " << std::flush;
+            std::string answer;
+            std::getline(std::cin, answer);
+            if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {
+                std::cout << "Nothing was removed.\n";
+                return end(1);
+            }
+        }
+    }
+
+    Step companion{"remove the program's run-time files (" + folder + "instQrl /UnInstall)"};
+    Step toolkitStep{"remove the installed files (" + uninst::ToolkitUninstallerPath(toolkit) + " -f" + logPath +
+                     ")"};
+    // Both steps run even when the first fails: what the second can remove
+    // it removes.
+    companion.ran = uninst::RunCompanionUninstall(folder, &companion.exitCode) == 1;
+    toolkitStep.ran = uninst::RunToolkitUninstaller(folder, toolkit, &toolkitStep.exitCode) == 1;
+
+    // What it did, read from the disk rather than taken on trust.
+    std::vector<std::string> removed, left;
+    for (const std::string& f : going)
+        (Exists(f) ? left : removed).push_back(f);
+    std::cout << (interactive ? "\n" : "") << "Removed " << removed.size() << " of " << going.size() << " files.\n";
+    List("Not removed:", left, folder);
+    if (!kept.empty()) {
+        std::cout << "Kept your data (" << kept.size() << " files) in " << folder << "\n";
+        if (!interactive)
+            List("", kept, folder);
+    }
+
+    int status = 0;
+    for (const Step* s : {&companion, &toolkitStep}) {
+        if (!s->ran || s->exitCode != 0) {
+            ReportFailure(*s);
+            status = 1;
+        }
+    }
+    return end(status);
 }

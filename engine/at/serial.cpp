@@ -3,6 +3,7 @@
 // comes. It reaches the kernel through the same services as the AT task
 // (`ati_kernel`), so both can be driven without a running kernel in tests.
 #include "serial.h"
+#include "serial_failures.h"
 #include "trace_repeats.h"
 
 #include <dirent.h>
@@ -316,7 +317,27 @@ std::string read_line(const std::string& path)
 namespace {
 uint16_t g_run_port = 0;
 std::string g_run_port_path;
+std::vector<serial_open_failure> g_open_failures;
+
+// Notes why a port the user named could not be used.
+void note_open_failure(uint16_t port, const std::string& path, int error)
+{
+    if (GetIniProfileString("Ports", "COM" + std::to_string(port), "").empty())
+        return;
+    g_open_failures.erase(std::remove_if(g_open_failures.begin(), g_open_failures.end(),
+                                         [port](const serial_open_failure& f) { return f.port == port; }),
+                          g_open_failures.end());
+    g_open_failures.push_back({port, path, std::strerror(error)});
+    engine_trace("Init_Serial : " + path + ": " + std::strerror(error));
+}
 }  // namespace
+
+std::vector<serial_open_failure> serial_take_open_failures()
+{
+    std::vector<serial_open_failure> taken;
+    taken.swap(g_open_failures);
+    return taken;
+}
 
 void serial_set_run_port(uint16_t port, const std::string& path)
 {
@@ -403,8 +424,11 @@ int Init_Serial(uint16_t port)
     Close_Serial();
     engine_trace("Init_Serial : before CreateFile");
     int fd = path.empty() ? -1 : open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && !path.empty())
+        note_open_failure(port, path, errno);
     // Not shared: a second program opening the device fails.
     if (fd >= 0 && ioctl(fd, TIOCEXCL) != 0) {
+        note_open_failure(port, path, errno);
         close(fd);
         fd = -1;
     }
@@ -426,6 +450,7 @@ int Init_Serial(uint16_t port)
     }
     engine_trace("Init_Serial : CreateFile setcommstate");
     if (!ok || tcsetattr(fd, TCSANOW, &t) != 0) {
+        note_open_failure(port, path, errno);
         // A port left at whatever speed it had would talk garbage.
         engine_trace("Init_Serial : erreur SetCommState");
         close(fd);

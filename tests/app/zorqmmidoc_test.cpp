@@ -276,7 +276,7 @@ TEST(DocDatabases, MessageRoomCountsOnlyArrivalsNotYetInTheRows)
     CJetDatabase* db = nullptr;
     ASSERT_EQ(doc.OpenSMSDatabase(&db, SMS_DST_SIM, ""), 0);
     ASSERT_TRUE(db && db->IsOpen());
-    EXPECT_EQ(db->GetName(), env.dir.path() + "Database/SMSimSIM.mdb");
+    EXPECT_EQ(db->GetName(), env.dir.path() + "Work/SMSimSIM.mdb");
 
     // Before the SIM was read only the full indicator counts.
     int free = -1;

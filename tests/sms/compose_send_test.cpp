@@ -381,10 +381,14 @@ TEST_F(ComposeSequenceTest, ALongMessageCutShortByAnUnplugSaysHowManyPartsWentAn
     // One box, telling how many parts went; nothing stacked on it.
     EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31762, {QStringLiteral("4"), QStringLiteral("5")})}));
     EXPECT_EQ(kept, (std::vector<std::string>{"0601"}));
-    // Nothing was stored as sent.
+    // Nothing was stored as sent: the message, cancelled after the cut, is
+    // kept unsent with its recipient beside the old one.
     const std::vector<Row> rows = ReadRows(PC());
-    ASSERT_EQ(rows.size(), 1u);
+    ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[0].text, "old");
+    EXPECT_EQ(rows[1].text, text.toStdString());
+    EXPECT_EQ(rows[1].type, 2);
+    EXPECT_NE(rows[1].addr.find("0601"), std::string::npos) << rows[1].addr;
 }
 
 TEST_F(ComposeSequenceTest, ComposeWithoutRecipientStoresInThePCDatabase)

@@ -24,7 +24,11 @@
 #include <QTest>
 #include <QTimer>
 
+#include <atomic>
 #include <deque>
+#include <set>
+#include <sqlite3.h>
+#include <thread>
 #include <functional>
 #include <memory>
 
@@ -388,6 +392,63 @@ TEST_F(ShortMsgStoreTest, ACopyToThePCPaintsItsProgressAndPausesOnTheEventLoop)
     EXPECT_GT(s.paints, 0) << "painted before the copy ended";
     EXPECT_FALSE(s.paintedText.isEmpty()) << "with its text";
     EXPECT_GT(s.TicksAtFull(), 0) << "the full bar's pause ran the event loop";
+}
+
+// A copy of many SIM messages to the PC, chosen with the destination button
+// as a user chooses it, is one transaction: what another reader of the PC
+// store sees at any moment of it, which is what a program killed at that
+// moment leaves on disk, is the store before the copy or after it, never
+// some of the messages.
+TEST_F(ShortMsgStoreTest, ACopyToThePCIsAllOrNothingAtEveryMoment)
+{
+    constexpr int kMessages = 200;
+    MakePCDatabase("defsms.mdb", {"PC one"});
+    std::string scenario;
+    for (int i = 1; i <= kMessages; ++i)
+        scenario += Msg(i, 1, "Copied " + std::to_string(i), i % 60);
+    StartPhone(scenario, 250);
+    Open(SMS_SRC_SIM);
+    ASSERT_EQ(Texts().size(), static_cast<size_t>(kMessages));
+
+    // Another reader of the PC store, as often as it can, while the copy runs.
+    const std::string pc = PCPath("defsms.mdb");
+    std::atomic<bool> stop{false};
+    std::set<int> seen;
+    std::thread reader([&] {
+        sqlite3* db = nullptr;
+        if (sqlite3_open_v2(pc.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+            return;
+        sqlite3_busy_timeout(db, 50);
+        sqlite3_stmt* count = nullptr;
+        sqlite3_prepare_v2(db, "SELECT count(*) FROM EntrySMS", -1, &count, nullptr);
+        while (!stop) {
+            if (sqlite3_step(count) == SQLITE_ROW)
+                seen.insert(sqlite3_column_int(count, 0));
+            sqlite3_reset(count);
+        }
+        sqlite3_finalize(count);
+        sqlite3_close(db);
+    });
+
+    DialogScript script;
+    script.OnModal<CDlgDstChoiceSMS>([](CDlgDstChoiceSMS* d) {
+        auto* combo = d->findChild<CIconComboBox*>("id1129");
+        ASSERT_NE(combo, nullptr);
+        combo->setCurrentIndex(0);  // the PC store
+        zorqtest::ModalDriver::Click(d, IDOK);
+    });
+    script.Mirror(false);  // every message selected: the PC rows are kept
+    SelectAll();
+    Click(CShortMsg::IDC_DST);
+    stop = true;
+    reader.join();
+    EXPECT_TRUE(script.Done());
+
+    EXPECT_EQ(Rows(pc).size(), static_cast<size_t>(kMessages + 1));
+    EXPECT_TRUE(seen.count(1) || seen.count(kMessages + 1));
+    for (int n : seen)
+        EXPECT_TRUE(n == 1 || n == kMessages + 1) << "a reader saw " << n - 1 << " of " << kMessages
+                                                  << " messages copied";
 }
 
 TEST_F(ShortMsgStoreTest, DeletesWithAQuestionPerMessage)

@@ -77,7 +77,7 @@ TEST_F(SmsDbTest, CreationAndConfigurationRow)
     EXPECT_FALSE(CreateSMSDatabase(pc_));
     SetSMSConf(0, pc_, true);
     const std::string sim = GetSMSimSIMPath(1);
-    EXPECT_EQ(sim, dir_.path() + "Database/SMSimSIM.mdb");
+    EXPECT_EQ(sim, dir_.path() + "Work/SMSimSIM.mdb");
     ASSERT_TRUE(CreateSMSDatabase(sim));
     SetSMSConf(4, sim, true);
     for (const auto& [path, memType] : {std::pair{pc_, 0}, std::pair{sim, 1}}) {
@@ -184,10 +184,10 @@ TEST_F(SmsDbTest, AddressEntriesAreCleaned)
 TEST_F(SmsDbTest, PathsForCodesWithoutAMirror)
 {
     for (int code : {0, 2, 3, 5, 6}) {
-        EXPECT_EQ(GetSMSimSIMPath(code), dir_.path() + "Database/");
-        EXPECT_EQ(GetPerMsgSMPath(code), dir_.path() + "Database/");
+        EXPECT_EQ(GetSMSimSIMPath(code), dir_.path() + "Work/");
+        EXPECT_EQ(GetPerMsgSMPath(code), dir_.path() + "Work/");
     }
-    EXPECT_EQ(GetPerMsgSMPath(4), dir_.path() + "Database/PerMsgSM.mdb");
+    EXPECT_EQ(GetPerMsgSMPath(4), dir_.path() + "Work/PerMsgSM.mdb");
 }
 
 TEST_F(SmsDbTest, Version3KeepsAddressesAndDefaultsTheNewColumns)

@@ -1,6 +1,8 @@
 // The uninstaller and the two programs it starts, run as programs: stand-in
 // recorders for the command lines, real files for the removals.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <pty.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,9 +32,14 @@ void WriteFile(const fs::path& p, const std::string& text)
     std::ofstream(p, std::ios::binary) << text;
 }
 
-// Runs a program with an argument vector; returns its exit status.
-int RunProgram(const std::string& program, const std::vector<std::string>& args)
+// Runs a program with an argument vector; returns its exit status. Its
+// standard output and error go to `out` and `err` when given; its standard
+// input is not a terminal.
+int RunProgram(const std::string& program, const std::vector<std::string>& args, std::string* out = nullptr,
+               std::string* err = nullptr)
 {
+    const fs::path outFile = fs::temp_directory_path() / ("zorq-uninst-out-" + std::to_string(getpid()));
+    const fs::path errFile = fs::temp_directory_path() / ("zorq-uninst-err-" + std::to_string(getpid()));
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
     std::vector<char*> argv;
@@ -40,9 +47,55 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args)
     argv.push_back(nullptr);
     const pid_t pid = fork();
     if (pid == 0) {
+        const int null = open("/dev/null", O_RDONLY);
+        dup2(null, 0);
+        if (out)
+            dup2(open(outFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+        if (err)
+            dup2(open(errFile.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
         execv(program.c_str(), argv.data());
         _exit(126);
     }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (out)
+        *out = ReadFile(outFile);
+    if (err)
+        *err = ReadFile(errFile);
+    fs::remove(outFile);
+    fs::remove(errFile);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// Runs a program with a terminal as its standard input, output and error,
+// typing `typed` into it; returns its exit status and what it wrote.
+int RunOnTerminal(const std::string& program, const std::vector<std::string>& args, const std::string& typed,
+                  std::string& shown)
+{
+    std::vector<std::string> words{program};
+    words.insert(words.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (std::string& w : words) argv.push_back(w.data());
+    argv.push_back(nullptr);
+    int master = -1;
+    const pid_t pid = forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid == 0) {
+        execv(program.c_str(), argv.data());
+        _exit(126);
+    }
+    if (pid < 0)
+        return -1;
+    // Whatever it shows is read until it ends; the answer is typed once it
+    // asks (a terminal keeps typed input for the program anyway).
+    (void)!write(master, typed.data(), typed.size());
+    char buf[4096];
+    for (;;) {
+        const ssize_t n = read(master, buf, sizeof buf);
+        if (n <= 0)
+            break;  // EIO once the program has ended
+        shown.append(buf, static_cast<size_t>(n));
+    }
+    close(master);
     int status = 0;
     waitpid(pid, &status, 0);
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
@@ -68,15 +121,49 @@ protected:
         fs::permissions(path, fs::perms::owner_all);
     }
 
-    // An installation with the uninstaller in <prefix>/lib/pellard-tarvel.
+    // An installation with the uninstaller in <prefix>/lib/pellard-tarvel,
+    // its log naming it, and a recorder standing in for IsUninst.
     fs::path Install(const std::string& prefixName)
     {
         const fs::path program = root / prefixName / "lib" / "pellard-tarvel";
         fs::create_directories(program);
         fs::copy_file(UNINSTALLER_PATH, program / "uninstaller");
+        Log(program);
         toolkit = (program / TOOLKIT_FROM_PROGRAM).lexically_normal();
         fs::create_directories(toolkit);
         Recorder(toolkit / "IsUninst");
+        return program;
+    }
+    // An installation log in `folder` that lists what the folder holds.
+    void Log(const fs::path& folder)
+    {
+        std::string text = "# log\n";
+        for (const auto& e : fs::recursive_directory_iterator(folder))
+            if (e.is_regular_file())
+                text += "FILE " + e.path().string() + "\n";
+        WriteFile(folder / "Uninst.isu", text + "FILE " + (folder / "Uninst.isu").string() + "\nDIR " +
+                                             folder.string() + "\n");
+    }
+    // An installation laid out with the real instQrl and IsUninst, user
+    // data beside it, as `cmake --install` and a few runs leave it.
+    fs::path RealInstall()
+    {
+        const fs::path program = root / "real" / "lib" / "pellard-tarvel";
+        fs::create_directories(program);
+        fs::copy_file(UNINSTALLER_PATH, program / "uninstaller");
+        fs::copy_file(INSTQRL_PATH, program / "instQrl");
+        WriteFile(program / "Files" / "GSMToWin.cvt", "x");
+        toolkit = (program / TOOLKIT_FROM_PROGRAM).lexically_normal();
+        fs::create_directories(toolkit);
+        fs::copy_file(ISUNINST_PATH, toolkit / "IsUninst");
+        Log(program);
+        WriteFile(program / "Uninst.isu", ReadFile(program / "Uninst.isu") + "FILE " + (toolkit / "IsUninst").string() +
+                                              "\nDIR " + (program / "Files").string() + "\n");
+        // Run-time files and the user's data.
+        WriteFile(program / "Work" / "PBimSIM.mdb", "mirror");
+        WriteFile(program / "debug.txt", "trace");
+        WriteFile(program / "Database" / "defpb.mdb", "user");
+        WriteFile(program / "ZorqMMI.ini", "[Pellard]\n");
         return program;
     }
 
@@ -112,6 +199,7 @@ TEST_F(TempTree, AFolderArgumentWithOrWithoutSlashAndWithBlanks)
         const fs::path target = root / name;
         fs::create_directories(target);
         Recorder(target / "instQrl");
+        Log(target);
         std::string arg = target.string();
         if (name == "with slash") arg += "/";
         EXPECT_EQ(RunProgram((program / "uninstaller").string(), {arg}), 0) << name;
@@ -127,21 +215,142 @@ TEST_F(TempTree, AFolderArgumentWithOrWithoutSlashAndWithBlanks)
     EXPECT_EQ(ReadFile(toolkit / "IsUninst.record"), target.string() + "\n-f" + target.string() + "/Uninst.isu\n");
 }
 
-TEST_F(TempTree, AMissingProgramDoesNotStopTheOther)
+TEST_F(TempTree, AMissingProgramDoesNotStopTheOtherAndTheExitNamesIt)
 {
     const fs::path program = Install("prefix");
-    // No instQrl: IsUninst still runs; the exit is 0.
-    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}), 0);
+    // No instQrl: IsUninst still runs; the exit says the first step could
+    // not run.
+    std::string err;
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, nullptr, &err), 1);
     EXPECT_EQ(ReadFile(root / "order"), "IsUninst\n");
+    EXPECT_NE(err.find("step \"remove the program's run-time files (" + program.string() + "/instQrl /UnInstall)\" "
+                       "could not run"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("installed files"), std::string::npos) << err;
     EXPECT_EQ(uninst::RunCompanionUninstall(program.string() + "/"), -1);
-    // Neither program: still 0, nothing shown.
+    // Neither program: both steps are named.
     fs::remove(toolkit / "IsUninst");
-    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}), 0);
-    // A folder that does not exist cannot be worked in: both are skipped.
-    Recorder(toolkit / "IsUninst");
-    fs::remove(root / "order");
-    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {(root / "nowhere").string()}), 0);
+    err.clear();
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, nullptr, &err), 1);
+    EXPECT_NE(err.find("run-time files"), std::string::npos) << err;
+    EXPECT_NE(err.find("step \"remove the installed files (" + (toolkit / "IsUninst").string()), std::string::npos)
+        << err;
+}
+
+TEST_F(TempTree, WithoutItsLogNothingRunsAndTheExitNamesTheStep)
+{
+    const fs::path program = Install("prefix");
+    Recorder(program / "instQrl");
+    fs::remove(program / "Uninst.isu");
+    std::string err;
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, nullptr, &err), 1);
+    EXPECT_NE(err.find("step \"read the installation log\" failed: cannot read " + program.string() + "/Uninst.isu"),
+              std::string::npos)
+        << err;
+    EXPECT_NE(err.find("nothing was removed"), std::string::npos) << err;
+    EXPECT_FALSE(fs::exists(root / "order"));  // neither program ran
+    // A folder that does not exist has no log either.
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {(root / "nowhere").string()}, nullptr, &err), 1);
     EXPECT_FALSE(fs::exists(root / "order"));
+}
+
+TEST_F(TempTree, AStepThatFailsMakesTheExitFailAndIsNamed)
+{
+    const fs::path program = Install("prefix");
+    Recorder(program / "instQrl");
+    WriteFile(toolkit / "IsUninst", "#!/bin/sh\nexit 3\n");
+    fs::permissions(toolkit / "IsUninst", fs::perms::owner_all);
+    std::string err;
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, nullptr, &err), 1);
+    EXPECT_NE(err.find("step \"remove the installed files (" + (toolkit / "IsUninst").string() + " -f" +
+                       program.string() + "/Uninst.isu)\" failed (exit status 3)"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("run-time files"), std::string::npos) << err;  // that step went well
+}
+
+TEST_F(TempTree, AFileThatCannotBeRemovedFailsTheStepThatOwnsIt)
+{
+    const fs::path program = RealInstall();
+    // A trace "file" that is a folder holding something: instQrl cannot
+    // remove it (not even as root); IsUninst still removes the installed
+    // files.
+    fs::remove(program / "debug.txt");
+    WriteFile(program / "debug.txt" / "inside", "x");
+    std::string out, err;
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, &out, &err), 1);
+    EXPECT_NE(err.find("instQrl: could not remove " + program.string() + "/debug.txt"), std::string::npos) << err;
+    EXPECT_NE(err.find("step \"remove the program's run-time files (" + program.string() +
+                       "/instQrl /UnInstall)\" failed (exit status 1)"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(err.find("installed files"), std::string::npos) << err;
+    EXPECT_NE(out.find("Removed 6 of 7 files.\nNot removed:\n  debug.txt\n"), std::string::npos) << out;
+    EXPECT_FALSE(fs::exists(program / "instQrl"));
+    EXPECT_FALSE(fs::exists(program / "Work" / "PBimSIM.mdb"));
+}
+
+TEST_F(TempTree, WithoutATerminalItRemovesWithoutAskingAndSaysWhatItDid)
+{
+    const fs::path program = RealInstall();
+    std::string out, err;
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, &out, &err), 0) << err;
+    EXPECT_EQ(err, "");
+    EXPECT_EQ(out.find("Remove Pellard Tarvel Data?"), std::string::npos) << out;
+    // The uninstaller, instQrl, the table, the log, IsUninst, the mirror and
+    // the trace.
+    EXPECT_NE(out.find("Removed 7 of 7 files.\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("Kept your data (2 files) in " + program.string() + "/\n  Database/defpb.mdb\n  ZorqMMI.ini\n"),
+              std::string::npos)
+        << out;
+    EXPECT_FALSE(fs::exists(program / "Work" / "PBimSIM.mdb"));
+    EXPECT_FALSE(fs::exists(program / "uninstaller"));
+    EXPECT_TRUE(fs::exists(program / "Database" / "defpb.mdb"));
+    EXPECT_TRUE(fs::exists(program / "ZorqMMI.ini"));
+}
+
+TEST_F(TempTree, OnATerminalItSaysWhatGoesAndWhatStaysAndAsksFirst)
+{
+    const fs::path program = RealInstall();
+    std::string shown;
+    // No: nothing goes.
+    EXPECT_EQ(RunOnTerminal((program / "uninstaller").string(), {}, "n\n", shown), 1);
+    EXPECT_NE(shown.find("It will remove the installed files:"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("  Files/GSMToWin.cvt"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("the files the program made that hold none of your data:\r\n  Work/PBimSIM.mdb\r\n  "
+                         "debug.txt"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("It will keep your data:\r\n  Database/defpb.mdb\r\n  ZorqMMI.ini"), std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("Remove Pellard Tarvel Data? [y/N]"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Nothing was removed."), std::string::npos) << shown;
+    EXPECT_TRUE(fs::exists(program / "uninstaller"));
+    EXPECT_TRUE(fs::exists(program / "Work" / "PBimSIM.mdb"));
+
+    // Yes: it removes and reports, then waits for Enter when asked to keep
+    // the terminal open.
+    shown.clear();
+    EXPECT_EQ(RunOnTerminal((program / "uninstaller").string(), {"--keep-open"}, "y\n\n", shown), 0) << shown;
+    EXPECT_NE(shown.find("Removed 7 of 7 files."), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Kept your data (2 files)"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("Press Enter to close."), std::string::npos) << shown;
+    EXPECT_FALSE(fs::exists(program / "uninstaller"));
+    EXPECT_TRUE(fs::exists(program / "Database" / "defpb.mdb"));
+}
+
+TEST_F(TempTree, OnATerminalYesSkipsTheQuestion)
+{
+    const fs::path program = RealInstall();
+    std::string shown;
+    EXPECT_EQ(RunOnTerminal((program / "uninstaller").string(), {"--yes"}, "", shown), 0) << shown;
+    EXPECT_NE(shown.find("It will keep your data:"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("[y/N]"), std::string::npos) << shown;
+    EXPECT_FALSE(fs::exists(program / "uninstaller"));
+    std::string err;
+    EXPECT_EQ(RunProgram(UNINSTALLER_PATH, {"--frobnicate"}, nullptr, &err), 2);
+    EXPECT_NE(err.find("usage: uninstaller"), std::string::npos);
 }
 
 TEST_F(TempTree, InstQrlRemovesRunTimeFilesAndKeepsTheUsersData)

@@ -101,6 +101,14 @@ TEST_F(InstallTest, InstallRunAndUninstallLeaveOnlyTheUsersData)
     const fs::path desktop = prefix_ / "share/applications/pellard-tarvel-data.desktop";
     ASSERT_TRUE(fs::exists(desktop));
     EXPECT_NE(ReadFile(desktop.string()).find("Exec=\"" + (program / "zorqmmi").string() + "\""), std::string::npos);
+    // The removal's entry runs the uninstaller in a terminal, which it keeps
+    // open until its report is read; it goes with the removal.
+    const fs::path removal = prefix_ / "share/applications/pellard-tarvel-data-uninstall.desktop";
+    const std::string removalEntry = ReadFile(removal.string());
+    EXPECT_NE(removalEntry.find("Exec=\"" + (program / "uninstaller").string() + "\" --keep-open\n"), std::string::npos)
+        << removalEntry;
+    EXPECT_NE(removalEntry.find("Terminal=true\n"), std::string::npos) << removalEntry;
+    EXPECT_NE(std::find(files.begin(), files.end(), removal.string()), files.end()) << log;
 
     // The installed program against the simulator, as a user's first run.
     phonesim::Process sim;
@@ -147,7 +155,13 @@ TEST_F(InstallTest, InstallRunAndUninstallLeaveOnlyTheUsersData)
     QProcess uninstall;
     uninstall.start(QString::fromStdString((program / "uninstaller").string()), {});
     ASSERT_TRUE(uninstall.waitForFinished(60000));
-    EXPECT_EQ(uninstall.exitCode(), 0);
+    EXPECT_EQ(uninstall.exitCode(), 0) << uninstall.readAllStandardError().toStdString();
+    // It says what it did, and what it kept.
+    const std::string report = uninstall.readAllStandardOutput().toStdString();
+    EXPECT_NE(report.find("Kept your data (3 files) in " + program.string() + "/\n  Database/defpb.mdb\n  "
+                          "Database/defsms.mdb\n  ZorqMMI.ini\n"),
+              std::string::npos)
+        << report;
 
     for (const std::string& f : files)
         EXPECT_FALSE(fs::exists(f)) << "installed file left: " << f;

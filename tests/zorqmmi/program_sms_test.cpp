@@ -6,12 +6,15 @@
 #include "program_support.h"
 
 #include "dlgmessagebox.h"
+#include "dlgmsgdirectory.h"
 #include "dlgmsgsend.h"
 #include "dlgmsgtext.h"
 #include "dlgprogress.h"
 #include "entrylistctrl.h"
 #include "mainframe.h"
 #include "phonesim_client.h"
+#include "qxpbsrcnewlist.h"
+#include "smsdatabase.h"
 #include "shortmsg.h"
 #include "user_actions.h"
 #include "zorqapp.h"
@@ -334,6 +337,75 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     EXPECT_TRUE(offeredAgain);
     EXPECT_FALSE(sendStillOffered);
     EXPECT_TRUE(quietAfter);
+}
+
+// The same cut through the read-new sequence, whose recipients dialog comes
+// back after the box: the user cancels it, and the message, told as kept,
+// is in the PC database unsent.
+TEST_F(ProgramSmsTest, ALongMessageCutShortIsKeptUnsentWhenTheUserCancelsTheRecipientsDialogAfter)
+{
+    phonesim::Process sim(SimMessages(1));
+    ProgramFolder folder(sim.device());
+    ModalWatch watch;
+    ModalDriver driver;
+    const QString text = QStringLiteral("Kept ") + QString(153 * 3, QLatin1Char('k'));  // four parts
+    driver.OnModal<CDlgMsgEdit>([&](CDlgMsgEdit* d) {
+        d->TextEdit()->setPlainText(text);
+        ClickItem(d, IDOK);
+    });
+    auto chooseAlice = [](CDlgMsgDirectory* d) {
+        CEntryListCtrl* list = d->Pane()->GetListCtrl();
+        for (int r = 0; r < list->GetRowCount(); ++r)
+            if (list->GetRowText(r, 0) == QLatin1String("Alice"))
+                QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, zorqtest::RowPoint(list, r));
+        ClickItem(d, 1101);
+        ClickItem(d, IDOK);
+    };
+    // The directory once its list is loaded.
+    driver.OnModal<CDlgMsgDirectory>([&](CDlgMsgDirectory* d) {
+        QPointer<CDlgMsgDirectory> dlg(d);
+        WhenTrue([dlg] { return !dlg || (dlg->Pane()->GetListCtrl()->GetRowCount() > 0 && !CZorqMMIApp::RequestWaiting()); },
+                 [dlg, chooseAlice] {
+                     if (dlg)
+                         chooseAlice(dlg);
+                 },
+                 20000, End);
+    });
+    driver.OnModal<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        ASSERT_EQ(sim.command("set unplug-after-sends 2"), "ok");
+        ClickItem(d, IDOK);
+    });
+    driver.OnModal<CDlgMessageBox>([](CDlgMessageBox* d) { ClickItem(d, IDOK); });
+    driver.OnModal<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        ClickItem(d, IDCANCEL);
+        QTimer::singleShot(1000, End);
+    });
+    OpenMessagesThen(1, [&] {
+        qApp->installEventFilter(&watch);
+        QTest::mouseClick(MessageScreen()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton);
+    }, 20000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    qApp->removeEventFilter(&watch);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(driver.Done()) << "steps left: " << driver.StepsLeft();
+    EXPECT_EQ(sim.listing("sent").size(), 2u);
+    ASSERT_GE(watch.shown.size(), 5u);
+    EXPECT_EQ(watch.shown[3],
+              "CDlgMessageBox: The message could not be sent whole: only 2 of its 4 parts went out. It is kept unsent.");
+    // The PC database holds it, unsent, with its recipient.
+    CJetDatabase db;
+    db.Open(folder.path() + "Database/defsms.mdb");
+    CEntrySMSRecordset rs(&db);
+    rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
+    int kept = 0;
+    for (; !rs.IsEOF(); rs.MoveNext()) {
+        if (rs.Text != text.toStdString())
+            continue;
+        ++kept;
+        EXPECT_EQ(rs.msgType, 2) << "unsent";
+        EXPECT_NE(rs.AddrList.find("+33612345678"), std::string::npos) << rs.AddrList;
+    }
+    EXPECT_EQ(kept, 1);
 }
 
 TEST_F(ProgramSmsTest, AFloodOfIndicationsBeforeAnAnswerEndsNeitherTheReadingNorThePortReading)

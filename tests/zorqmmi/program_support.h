@@ -74,6 +74,12 @@ protected:
     // ends it or `ms` pass; the program's exit code.
     int RunProgram(const ProgramFolder& folder, int ms = 60000, const QStringList& extra = {})
     {
+        return RunProgramFile(folder.Program(), ms, extra);
+    }
+    // The same for the program file `program` (a folder moved elsewhere).
+    int RunProgramFile(const std::string& program, int ms = 60000, const QStringList& extra = {})
+    {
+        const std::string folderPath = program.substr(0, program.rfind('/') + 1);
         QTimer guard;
         guard.setSingleShot(true);
         QObject::connect(&guard, &QTimer::timeout, [this] {
@@ -82,11 +88,11 @@ protected:
         });
         guard.start(ms);
         const int code = RunZorqMMIProgram(QStringList{QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")} + extra,
-                                           folder.Program());
+                                           program);
         guard.stop();
         if (timedOut_) {
             // What the program was doing helps more than the time-out alone.
-            const std::string trace = ReadFile(folder.path() + "debug.txt");
+            const std::string trace = ReadFile(folderPath + "debug.txt");
             ADD_FAILURE() << "the program did not end in time; its trace ends with:\n"
                           << trace.substr(trace.size() > 3000 ? trace.size() - 3000 : 0);
         }

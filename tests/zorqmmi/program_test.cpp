@@ -25,6 +25,7 @@
 
 #include <QAbstractButton>
 #include <QDir>
+#include <QFileInfo>
 #include <QFile>
 #include <QLineEdit>
 #include <QLabel>
@@ -34,6 +35,8 @@
 #include <QProcess>
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <unistd.h>
 
@@ -468,6 +471,21 @@ TEST_F(ProgramTest, OnTheBundledSimulatorTheTitleSaysThePhoneIsSimulated)
     EXPECT_FALSE(phoneTitle.contains(QLatin1String("simulated"))) << phoneTitle.toStdString();
 }
 
+// "--simulator" without a program starts the simulator built with the
+// program, as the README says.
+TEST_F(ProgramTest, ABareSimulatorOptionStartsTheSimulatorBuiltWithTheProgram)
+{
+    ProgramFolder folder("/nonexistent/zorq-no-phone");
+    QString title;
+    WhenStarted(Linked, [&] {
+        title = Frame()->windowTitle();
+        End();
+    });
+    EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator")}), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(title.endsWith(QLatin1String(" - simulated phone"))) << title.toStdString();
+}
+
 // The tray's tip over a waiting message says the phone is simulated as the
 // title does, on the bundled simulator only.
 TEST_F(ProgramTest, OnTheBundledSimulatorTheTrayTipSaysThePhoneIsSimulated)
@@ -577,6 +595,198 @@ TEST_F(ProgramTest, AfterChoosingThePCMessagesARestartShowsThemWithoutAnError)
             });
     });
     EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(listed, QStringList{"Kept on the PC"});
+}
+
+// ---- Where the program keeps its files, and the ports it is given ----------------------
+
+// A message database as earlier runs of the program left it: `texts` as
+// received messages at locations 1, 2, ...
+void MakeMessageDatabase(const std::string& path, int storage, const std::vector<std::string>& texts)
+{
+    ASSERT_TRUE(CreateSMSDatabase(path)) << path;
+    SetSMSConf(storage, path, true);
+    CJetDatabase db;
+    db.Open(path);
+    db.BeginTrans();
+    CEntrySMSRecordset rs(&db);
+    rs.Open(dbOpenDynaset, "[EntrySMS]");
+    int location = 0;
+    for (const std::string& text : texts) {
+        rs.AddNew();
+        rs.Location = ++location;
+        rs.msgType = 1;
+        rs.AddrList = "@+3361234567" + std::to_string(location % 10) + "\r\n";
+        rs.SortAddr = MakeSortAddr(rs.AddrList);
+        rs.Text = text;
+        rs.Date = 46000.5 + location;
+        rs.Update();
+    }
+    rs.Close();
+    db.CommitTrans();
+}
+
+std::vector<std::string> MessageTexts(const std::string& path)
+{
+    std::vector<std::string> texts;
+    CJetDatabase db;
+    db.Open(path, false, true, "");
+    CEntrySMSRecordset rs(&db);
+    rs.Open(dbOpenTable, "EntrySMS");
+    rs.SetCurrentIndex("indLoc");
+    for (; !rs.IsEOF(); rs.MoveNext())
+        texts.push_back(rs.Text);
+    std::sort(texts.begin(), texts.end());
+    return texts;
+}
+
+bool Exists(const std::string& path) { return QFileInfo::exists(QString::fromStdString(path)); }
+
+class ProgramStart : public zorqtest::ProgramStartTest<CZorqMMIProgram> {};
+
+// The SIM message mirrors of earlier versions lay among the PC databases,
+// where every "open a PC database" dialog offered them: the start-up moves
+// them to the work folder, every row kept.
+TEST_F(ProgramStart, TheSIMMessageMirrorsOfEarlierRunsMoveToTheWorkFolderWithEveryRow)
+{
+    const std::string db = dir_.path() + "Database/", work = dir_.path() + "Work/";
+    QDir().mkpath(QString::fromStdString(db));
+    const std::vector<std::string> current = {"Mirror one", "Mirror two"};
+    const std::vector<std::string> previous = {"Last run one", "Last run three", "Last run two"};
+    MakeMessageDatabase(db + "SMSimSIM.mdb", SMS_DST_SIM, current);
+    MakeMessageDatabase(db + "PerMsgSM.mdb", SMS_DST_SIM, previous);
+    ASSERT_TRUE(Start());
+    EXPECT_FALSE(Exists(db + "SMSimSIM.mdb"));
+    EXPECT_FALSE(Exists(db + "PerMsgSM.mdb"));
+    ASSERT_TRUE(Exists(work + "SMSimSIM.mdb"));
+    ASSERT_TRUE(Exists(work + "PerMsgSM.mdb"));
+    EXPECT_EQ(MessageTexts(work + "SMSimSIM.mdb"), current);
+    EXPECT_EQ(MessageTexts(work + "PerMsgSM.mdb"), previous);
+    EXPECT_EQ(GetSMSimSIMPath(SMS_SRC_SIM), work + "SMSimSIM.mdb");
+    EXPECT_EQ(GetPerMsgSMPath(SMS_DST_SIM), work + "PerMsgSM.mdb");
+}
+
+// A run that reads the SIM's messages keeps its mirror, and the previous
+// run's, in the work folder: the Database folder holds the PC databases
+// alone.
+TEST_F(ProgramTest, TheSIMMessageMirrorsStayOutOfTheDatabaseFolder)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    bool shown = false;
+    WhenStarted(Linked, [&] {
+        ClickMenuPicture(2);
+        WhenTrue([] { return SIMShown(); },
+                 [&] {
+                     shown = true;
+                     End();
+                 },
+                 20000, End);
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    ASSERT_TRUE(shown);
+    QStringList databases = QDir(QString::fromStdString(folder.path() + "Database")).entryList(QDir::Files);
+    databases.sort();
+    EXPECT_EQ(databases, (QStringList{"defpb.mdb", "defsms.mdb"}));
+    // The run's mirror became the previous run's, in the work folder.
+    ASSERT_TRUE(Exists(folder.path() + "Work/PerMsgSM.mdb"));
+    EXPECT_FALSE(MessageTexts(folder.path() + "Work/PerMsgSM.mdb").empty());
+}
+
+// A [Ports] entry that cannot be opened, a link that leads to itself, is
+// named with the reason; the program goes on without a phone.
+TEST_F(ProgramTest, APortEntryThatIsALinkLoopIsNamedWithTheReason)
+{
+    QTemporaryDir dir;
+    const QString loop = dir.filePath(QStringLiteral("looping port"));
+    ASSERT_TRUE(QFile::link(loop, loop));
+    ProgramFolder folder(loop.toStdString());
+    BoxWatcher boxes;
+    WhenStarted([&] { return !boxes.texts.isEmpty(); }, End, 30000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("The port COM1 named in ZorqMMI.ini, %1, cannot be opened: "
+                                                      "Too many levels of symbolic links. Correct its line in the "
+                                                      "[Ports] section of ZorqMMI.ini, then refresh.")
+                                           .arg(loop)});
+    EXPECT_FALSE(Linked());
+}
+
+// A device named with blanks in its path is opened as named.
+TEST_F(ProgramTest, APortEntryWithBlanksInTheDeviceNameLinksThePhone)
+{
+    phonesim::Process sim;
+    QTemporaryDir dir;
+    const QString named = dir.filePath(QStringLiteral("my phone port"));
+    ASSERT_TRUE(QFile::link(QString::fromStdString(sim.device()), named));
+    ProgramFolder folder(named.toStdString());
+    BoxWatcher boxes;
+    bool linked = false;
+    WhenStarted(Linked, [&] {
+        linked = true;
+        End();
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_TRUE(linked);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+}
+
+// The profile of a first run names the PC databases by their full paths;
+// after the program folder moved, the next start finds them in the moved
+// folder and lists their messages, without a word about a damaged or
+// missing file.
+TEST_F(ProgramTest, AfterTheProgramFolderMovedThePCDatabasesAreFoundInIt)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    WhenStarted(Linked, End);
+    EXPECT_EQ(RunProgram(folder), 0);
+    krn_reset_for_tests();
+    const std::string profile = zorqtest::ReadFile(folder.path() + "ZorqMMI.ini");
+    ASSERT_NE(profile.find("SMS=" + folder.path() + "Database/defsms.mdb"), std::string::npos) << profile;
+    // A message kept in the PC database the first run made.
+    {
+        CJetDatabase db;
+        db.Open(folder.path() + "Database/defsms.mdb");
+        CEntrySMSRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "[EntrySMS]");
+        rs.AddNew();
+        rs.Location = 1;
+        rs.msgType = 1;
+        rs.AddrList = "@+33612345678\r\n";
+        rs.SortAddr = MakeSortAddr(rs.AddrList);
+        rs.Text = "Kept on the PC";
+        rs.Date = 46000.5;
+        rs.Update();
+    }
+
+    std::string old = folder.path();
+    old.pop_back();
+    const std::string moved = old + "-moved";
+    ASSERT_EQ(std::rename(old.c_str(), moved.c_str()), 0);
+    BoxWatcher boxes;
+    QStringList listed;
+    WhenStarted(Linked, [&] {
+        ClickMenuPicture(2);
+        WhenTrue([] { return SIMShown(); },
+                 [] { ClickAt(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC)); }, 15000, End);
+        WhenTrue(
+            [&] {
+                auto* view = Screen<CShortMsg>();
+                if (!view || view->SrcStorage() != SMS_SRC_PC)
+                    return false;
+                CEntryListCtrl* list = view->List();
+                for (int r = 0; list && r < list->GetRowCount(); ++r)
+                    listed << list->GetRowText(r, 2);
+                return !listed.isEmpty();
+            },
+            End, 30000, End);
+    });
+    const int code = RunProgramFile(moved + "/zorqmmi");
+    ASSERT_EQ(std::rename(moved.c_str(), old.c_str()), 0);
+    EXPECT_EQ(code, 0);
     EXPECT_FALSE(timedOut_);
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
     EXPECT_EQ(listed, QStringList{"Kept on the PC"});

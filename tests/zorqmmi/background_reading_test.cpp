@@ -1,0 +1,317 @@
+// The whole program while it reads the phone's phonebooks in the background,
+// against a simulator paced at 9600 baud, where that reading has a request
+// waiting most of the time: a click on the menu, the recipients dialog opened
+// from the edit dialog's OK and a send made through the message screen all
+// come while a location is being read. Each must reach its end, and the
+// reading must still fill every mirror.
+#include "program_support.h"
+
+#include "dlgmessagebox.h"
+#include "dlgmsgdirectory.h"
+#include "dlgmsgsend.h"
+#include "dlgmsgtext.h"
+#include "entrylistctrl.h"
+#include "mainframe.h"
+#include "pbdatabase.h"
+#include "phonebook.h"
+#include "phonesim_client.h"
+#include "qxpbsrcnewlist.h"
+#include "shortmsg.h"
+#include "user_actions.h"
+#include "viewframe.h"
+#include "zorqapp.h"
+#include "zorqmenu.h"
+#include "zorqmmidoc.h"
+
+#include "mtr_frame.h"
+#include "mtr_poll.h"
+#include "serial.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+#include <iomanip>
+#include <map>
+#include <sstream>
+
+namespace {
+
+using zorqtest::ProgramFolder;
+using zorqtest::WhenTrue;
+
+CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
+CZorqMMIDoc* Doc() { return App() ? App()->GetDocument() : nullptr; }
+
+template <class T>
+T* Screen()
+{
+    CMainFrame* f = App() ? App()->GetMainFrame() : nullptr;
+    return f ? qobject_cast<T*>(f->GetActiveView()) : nullptr;
+}
+
+template <class T>
+T* Modal()
+{
+    return qobject_cast<T*>(QApplication::activeModalWidget());
+}
+
+// A phone whose SIM, fixed-dialling list and phone memory all hold entries:
+// at 9600 baud the reading takes some ten seconds.
+std::string Phonebooks()
+{
+    std::string s = "phonebook SM 20 20 14\n"
+                    "phonebook FD 10 20 14\n"
+                    "entry FD 1 112 129 Emergency\n"
+                    "entry FD 7 +33100000000 145 Hotline\n"
+                    "phonebook ME 250 32 20\n";
+    for (int i = 3; i <= 250; i += 2)
+        s += "entry ME " + std::to_string(i) + " 06000000" + std::to_string(10 + i) + " 129 Contact" +
+             std::to_string(i) + "\n";
+    return s;
+}
+
+// The background reading has a request waiting: the moment a timer fires
+// inside its wait.
+bool ReadingRequestWaits()
+{
+    CZorqMMIDoc* doc = Doc();
+    return doc && doc->GetPBUploadState() == 1 && mtr_request_running() && gv_mtr_pumping;
+}
+
+bool Free() { return !CZorqMMIApp::RequestWaiting() && !gv_mtr_pumping; }
+
+// The entries of a phonebook mirror: location -> "number|name".
+std::map<int, std::string> Mirror(int storage)
+{
+    std::map<int, std::string> out;
+    CJetDatabase db;
+    db.Open(GetPBDatabaseName(storage));
+    CEntryPhoneRecordset rs(&db);
+    rs.Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY Location");
+    for (; !rs.IsEOF(); rs.MoveNext())
+        out[rs.Location] = rs.Phone + "|" + rs.Name;
+    return out;
+}
+
+// The phone's entries of a phonebook, as the simulator holds them.
+std::map<int, std::string> OnPhone(phonesim::Process& sim, const std::string& book)
+{
+    std::map<int, std::string> out;
+    std::istringstream lines(sim.dump());
+    const std::string head = "entry " + book + " ";
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(head, 0) != 0)
+            continue;
+        std::istringstream fields(line.substr(head.size()));
+        int location = 0, type = 0;
+        std::string number, name;
+        fields >> location >> std::quoted(number) >> type >> std::quoted(name);
+        out[location] = number + "|" + name;
+    }
+    return out;
+}
+
+class BackgroundReadingTest : public zorqtest::ProgramRunTest {
+protected:
+    void SetUp() override
+    {
+        ProgramRunTest::SetUp();
+        gv_bCallMtrPoll = 1;
+        qApp->installEventFilter(&boxes_);
+    }
+    void TearDown() override
+    {
+        qApp->removeEventFilter(&boxes_);
+        ProgramRunTest::TearDown();
+        serial_trace_stop();
+        gv_bCallMtrPoll = 1;
+    }
+    int Run(ProgramFolder& folder)
+    {
+        const std::string ini = folder.path() + "ZorqMMI.ini";
+        zorqtest::WriteFile(ini, zorqtest::ReadFile(ini) + "[SMSMT]\r\nSource=1\r\n[PhoneBook]\r\nSource=1\r\n");
+        return RunProgram(folder, 90000);
+    }
+    // Gives up: the dialogs still up are cancelled (a dialog opened inside a
+    // request's wait holds that request until it goes), then the program ends.
+    static void GiveUp(const std::string& why)
+    {
+        ADD_FAILURE() << why;
+        WhenTrue(
+            [] {
+                if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    d->reject();
+                return QApplication::activeModalWidget() == nullptr;
+            },
+            End, 20000, End);
+    }
+    // Clicks a menu picture while nothing waits.
+    static void OpenScreen(int picture, std::function<void()> then)
+    {
+        WhenStarted([] { return Linked() && Free() && Screen<CZorqMenu>() != nullptr; },
+                    [picture, then] {
+                        CZorqMenu* menu = Screen<CZorqMenu>();
+                        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                          menu->MenuRegion(picture).boundingRect().center());
+                        then();
+                    });
+    }
+    // The message screen, its read-new button, text typed in the edit
+    // dialog and its OK clicked while the background reading has a request
+    // waiting; `then` once the recipients dialog has loaded (or 20 s).
+    void OpenDirectoryDuringTheReading(std::function<void(CDlgMsgDirectory*)> then)
+    {
+        OpenScreen(SCREEN_SHORTMSG, [this, then] {
+            WhenTrue([] { return Screen<CShortMsg>() && Free() && !QApplication::activeModalWidget(); },
+                     [this, then] {
+                         QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton);
+                     },
+                     20000, [] { GiveUp("the message screen did not open"); });
+            WhenTrue([] { return Modal<CDlgMsgEdit>() && Free(); },
+                     [this, then] {
+                         QTest::keyClicks(Modal<CDlgMsgEdit>()->TextEdit(), QStringLiteral("Sent while reading"));
+                         WhenTrue(ReadingRequestWaits,
+                                  [this, then] {
+                                      okInRequest_ = ReadingRequestWaits();
+                                      QTest::mouseClick(Modal<CDlgMsgEdit>()->GetDlgItem(IDOK), Qt::LeftButton);
+                                      WhenTrue(
+                                          [] {
+                                              auto* d = Modal<CDlgMsgDirectory>();
+                                              return d && d->Pane()->GetListCtrl()->GetRowCount() > 0 && Free();
+                                          },
+                                          [then] { then(Modal<CDlgMsgDirectory>()); },
+                                          20000, [then] { then(nullptr); });
+                                  },
+                                  20000, [] { GiveUp("no background request came while the edit dialog stood"); });
+                     },
+                     40000, [] { GiveUp("the edit dialog did not come"); });
+        });
+    }
+
+    // Message boxes the program shows: their texts, each answered with OK.
+    class Boxes : public QObject {
+    public:
+        std::vector<std::string> texts;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            auto* box = qobject_cast<CDlgMessageBox*>(watched);
+            if (event->type() == QEvent::Show && box) {
+                texts.push_back(box->m_strText.simplified().toStdString());
+                QPointer<CDlgMessageBox> b(box);
+                QTimer::singleShot(200, [b] {
+                    if (b && b->m_btnOK)
+                        b->m_btnOK->click();
+                });
+            }
+            return false;
+        }
+    } boxes_;
+    bool okInRequest_ = false;
+};
+
+TEST_F(BackgroundReadingTest, AClickDuringTheReadingIsTakenOnceItsRequestEnds)
+{
+    phonesim::Process sim(Phonebooks(), 9600);
+    ProgramFolder folder(sim.device());
+    bool clickedInRequest = false, opened = false;
+    WhenStarted([] { return Linked() && Screen<CZorqMenu>() && ReadingRequestWaits(); },
+                [&] {
+                    clickedInRequest = ReadingRequestWaits();
+                    CZorqMenu* menu = Screen<CZorqMenu>();
+                    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                      menu->MenuRegion(SCREEN_PHONEBOOK).boundingRect().center());
+                    WhenTrue([] { return Screen<CPhoneBook>() != nullptr; },
+                             [&] {
+                                 opened = true;
+                                 End();
+                             },
+                             10000, End);
+                });
+    EXPECT_EQ(Run(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(clickedInRequest);
+    EXPECT_TRUE(opened) << "the click on the phonebook picture was lost";
+}
+
+TEST_F(BackgroundReadingTest, TheRecipientsDialogOpenedDuringTheReadingListsTheSimPhonebook)
+{
+    phonesim::Process sim(Phonebooks(), 9600);
+    ProgramFolder folder(sim.device());
+    std::vector<std::string> rows;
+    bool loaded = false;
+    OpenDirectoryDuringTheReading([&](CDlgMsgDirectory* d) {
+        loaded = d != nullptr;
+        if (d) {
+            CEntryListCtrl* list = d->Pane()->GetListCtrl();
+            for (int r = 0; r < list->GetRowCount(); ++r)
+                rows.push_back(list->GetRowText(r, 0).toStdString());
+            QTest::mouseClick(d->GetDlgItem(IDCANCEL), Qt::LeftButton);
+        }
+        WhenTrue([] { return !QApplication::activeModalWidget(); }, End, 10000,
+                 [] { GiveUp("the dialogs did not close"); });
+    });
+    EXPECT_EQ(Run(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(okInRequest_);
+    EXPECT_TRUE(loaded) << "the recipients dialog listed nothing";
+    EXPECT_EQ(rows, (std::vector<std::string>{"Alice", "Bob"}));
+    EXPECT_EQ(boxes_.texts, std::vector<std::string>{});
+}
+
+TEST_F(BackgroundReadingTest, AReadingCutOffByASendGoesOnAndFillsEveryMirror)
+{
+    phonesim::Process sim(Phonebooks(), 9600);
+    ProgramFolder folder(sim.device());
+    bool sendClicked = false, sendInRequest = false, readingDone = false;
+    std::map<int, std::map<int, std::string>> mirrors, phone;
+    OpenDirectoryDuringTheReading([&](CDlgMsgDirectory* d) {
+        if (!d) {
+            GiveUp("the recipients dialog listed nothing");
+            return;
+        }
+        CEntryListCtrl* list = d->Pane()->GetListCtrl();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, zorqtest::RowPoint(list, 0));
+        QTest::mouseClick(d->GetDlgItem(1101), Qt::LeftButton);
+        QTest::mouseClick(d->GetDlgItem(IDOK), Qt::LeftButton);
+        // The send dialog's OK while a location is being read.
+        WhenTrue([] { return Modal<CDlgMsgSend>() && ReadingRequestWaits(); },
+                 [&] {
+                     sendClicked = true;
+                     sendInRequest = ReadingRequestWaits();
+                     QTest::mouseClick(Modal<CDlgMsgSend>()->GetDlgItem(IDOK), Qt::LeftButton);
+                     // Once the send is over, the reading goes to its end.
+                     WhenTrue([] { return !QApplication::activeModalWidget() && Doc()->GetPBUploadState() == 0; },
+                              [&] {
+                                  readingDone = true;
+                                  // The mirrors go with the program.
+                                  for (int storage : {1, 2, 3}) {
+                                      mirrors[storage] = Mirror(storage);
+                                      phone[storage] = OnPhone(sim, storage == 1 ? "SM" : storage == 2 ? "FD" : "ME");
+                                  }
+                                  End();
+                              },
+                              40000, [] { GiveUp("the reading did not go on to its end after the send"); });
+                 },
+                 20000, [] { GiveUp("the send dialog did not come during the reading"); });
+    });
+    EXPECT_EQ(Run(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(sendClicked && sendInRequest);
+    EXPECT_EQ(sim.listing("sent").size(), 1u);
+    EXPECT_TRUE(readingDone);
+    for (int storage : {1, 2, 3}) {
+        EXPECT_FALSE(phone[storage].empty()) << storage;
+        EXPECT_EQ(mirrors[storage], phone[storage]) << "mirror of storage " << storage;
+    }
+    EXPECT_EQ(boxes_.texts, std::vector<std::string>{});
+}
+
+}  // namespace
