@@ -43,10 +43,6 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
             WaitUntilPainted(progress.get());
         }
     };
-    CDlgConfirm confirm(owner);
-    confirm.SetKind(confirmKind);
-    if (names.size() == 1)
-        confirm.DisableAllButton();
     bool all = false;
     int deleted = 0;
     for (int i = 0; i < names.size(); ++i) {
@@ -57,6 +53,12 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
             // up from one item to the next rather than blink at each.
             if (progress)
                 progress->hide();
+            // A question of its own each time: one made before the progress
+            // window disabled the owner would be disabled along with it.
+            CDlgConfirm confirm(owner);
+            confirm.SetKind(confirmKind);
+            if (names.size() == 1)
+                confirm.DisableAllButton();
             confirm.SetItemName(names[i]);
             const int answer = confirm.DoModal();
             if (answer == IDYESTOALL)
