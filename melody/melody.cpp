@@ -12,12 +12,48 @@
 #include "wndmsg.h"
 
 #include <cctype>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <random>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
+
+// A melody without a file of its own gets a name only once it is written
+// whole: the text goes under a temporary name, then takes a free ".MDY"
+// name by a link, which fails rather than replace a file of that name. A
+// process killed on the way leaves at most the temporary file, never an
+// empty or half-written melody. The new path, or empty on failure.
+std::string WriteUnderFreshName(const std::string& folder, const std::vector<uint8_t>& bytes)
+{
+    const std::string tmp = MakeTempName(folder, "tmp");
+    if (tmp.empty())
+        return std::string();
+    std::string made;
+    if (WriteFileAtomically(tmp, bytes)) {
+        std::random_device rd;
+        std::mt19937 gen(rd());
+        std::uniform_int_distribution<int> letter(0, 25);
+        for (int attempt = 0; attempt < 1000 && made.empty(); ++attempt) {
+            std::string name(8, 'A');
+            for (char& c : name)
+                c = static_cast<char>('A' + letter(gen));
+            const std::string path = folder + name + ".MDY";
+            if (::link(tmp.c_str(), path.c_str()) == 0) {
+                made = path;
+            } else if (errno != EEXIST) {
+                // A file system without links: a rename to a name seen free.
+                if (::access(path.c_str(), F_OK) != 0 && ::rename(tmp.c_str(), path.c_str()) == 0)
+                    made = path;
+                break;
+            }
+        }
+    }
+    ::unlink(tmp.c_str());
+    return made;
+}
 
 constexpr int kPieceLength = 160;  // the phone takes the notes in pieces
 constexpr int kLineMax = 258;      // longest ".MDY" line read
@@ -391,7 +427,7 @@ bool CMelody::Load(QString pathIn)
 bool CMelody::Save(QString pathIn)
 {
     std::string target;
-    bool placeholder = false;  // a fresh name claimed by an empty file
+    bool fresh = false;  // a new name, taken once the file is whole
     if (pathIn.isEmpty())
         target = PathToStd(GetFilePath());
     else if (pathIn.endsWith(QLatin1Char('/')))
@@ -399,13 +435,10 @@ bool CMelody::Save(QString pathIn)
     else
         target = PathToStd(pathIn);
     if (target.empty()) {
-        const std::string folder = GetMelodyDirectory();
-        if (folder.empty())
-            return false;
-        target = MakeTempName(folder, "MDY");
+        target = GetMelodyDirectory();
         if (target.empty())
             return false;
-        placeholder = true;
+        fresh = true;
     }
 
     // Written complete under a temporary name, then renamed over the old
@@ -417,12 +450,11 @@ bool CMelody::Save(QString pathIn)
         if (!line.empty())
             text += line + "\r\n";
     }
-    if (!WriteFileAtomically(target, std::vector<uint8_t>(text.begin(), text.end()))) {
+    const std::vector<uint8_t> bytes(text.begin(), text.end());
+    if (fresh)
+        target = WriteUnderFreshName(target, bytes);
+    if (target.empty() || (!fresh && !WriteFileAtomically(target, bytes))) {
         WriteDebug("CMelody::Save -> write failed: ", target);
-        // An empty file left under the claimed name would read as a
-        // damaged melody at the next start.
-        if (placeholder)
-            ::unlink(target.c_str());
         return false;
     }
     SetFilePath(PathFromStd(target));

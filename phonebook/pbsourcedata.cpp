@@ -437,10 +437,10 @@ bool CPBSourceData::SaveInDB(const PBEntry& e)
         return false;
     try {
         const int32_t loc = m_pDoc->GetFreePBLocation(m_nCurrent);
-        if (loc == 65534 || loc < 1 || loc > 32767)
+        if (loc == 65534 || loc < 1)
             return false;
         m_pSet->AddNewAtLocation(static_cast<int>(loc));
-        m_pSet->Location = static_cast<int16_t>(loc);
+        m_pSet->Location = loc;
         SetRowFields(e);
         return true;
     } catch (const CDaoException& ex) {
@@ -537,7 +537,7 @@ void CPBSourceData::CancelRow()
 
 bool CPBSourceData::SeekLocation(int location)
 {
-    return m_pSet && m_pSet->IsOpen() && m_pSet->Seek("=", CVariant::Short(static_cast<int16_t>(location)));
+    return m_pSet && m_pSet->IsOpen() && m_pSet->Seek("=", CVariant::Long(location));
 }
 
 bool CPBSourceData::GetEntryAt(int location, PBEntry& entry)
@@ -598,7 +598,7 @@ bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry)
     if (IsPhoneStorage() && !WriteToPhone(location, number, entry.Name, entry.NumberType,
                                            "CQXPBSrcNewList::AddLocationEntry"))
         return false;
-    entry.Location = static_cast<int16_t>(location);
+    entry.Location = location;
     if (!OpenTable())
         return false;
     try {
@@ -677,8 +677,8 @@ bool CPBSourceData::OnEndEditLabel(int row, const QString& text)
     bool number = false;
     const int location = text.trimmed().toInt(&number);
     const int max = m_pDoc->GetPBMaxLocation(m_nCurrent);
-    if (!number || location < 1 || location > max || location > 32767) {
-        ShowFormatted(31692, {QStringLiteral("1"), QString::number(std::min(max, 32767))});
+    if (!number || location < 1 || location > max) {
+        ShowFormatted(31692, {QStringLiteral("1"), QString::number(max)});
         CEntryListCtrl* list = m_pDataList;
         QTimer::singleShot(0, list, [list, row] { list->SelectAndEdit(row); });
         return false;

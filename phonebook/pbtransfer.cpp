@@ -239,14 +239,14 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
                 }
                 progress.Step();
                 failing = source;
-                if (!from.Seek("=", CVariant::Short(static_cast<int16_t>(location))))
+                if (!from.Seek("=", CVariant::Long(location)))
                     continue;
                 failing = dst;
                 const int32_t free = m_pDoc->GetFreePBLocation(d);
-                if (free == kNoFreeLocation || free < 1 || free > 32767)
+                if (free == kNoFreeLocation || free < 1)
                     continue;
                 to.AddNewAtLocation(free);
-                to.Location = static_cast<int16_t>(free);
+                to.Location = free;
                 to.Name = from.Name;
                 if (to.Name.size() > maxName) {
                     to.Name.resize(maxName);
@@ -414,7 +414,7 @@ bool CPBTransfer::DropCopyVCards(int d, const std::vector<CVCard>& cards)
                     if ((kind == kHome && !home) || (kind == kWork && !work) || (kind == kCell && !cell))
                         continue;
                     const int32_t free = locations->Next();
-                    if (free < 1 || free > 32767) {
+                    if (free < 1) {
                         UiMessageBoxId(31248);
                         full = true;
                         break;
@@ -429,7 +429,7 @@ bool CPBTransfer::DropCopyVCards(int d, const std::vector<CVCard>& cards)
                         made = kind == kHome ? rs.ImportHomeVoiceFromVCard(&card, maxName)
                              : kind == kWork ? rs.ImportWorkVoiceFromVCard(&card, maxName)
                                              : rs.ImportCellVoiceFromVCard(&card, maxName);
-                    rs.Location = static_cast<int16_t>(free);
+                    rs.Location = free;
                     // The mirror takes the entry only once the phone has it.
                     const bool written = made && (!PhoneDestination(d) || CopyRecordsetInMobile(d, rs));
                     if (written) {

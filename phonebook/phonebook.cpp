@@ -51,6 +51,10 @@ enum {
 // its databases.
 constexpr unsigned kReleaseDatabases = 0x7F3;
 
+// The longest multi-line text the form shows whole, in characters.
+constexpr size_t kFormTextLimit = 32768;
+constexpr int kCutTextString = 31991;  // what a field shown cut holds
+
 const int kFields[] = {IDC_NAME, IDC_NUMBER, IDC_ADDRESS, IDC_OTHER, IDC_FAX, IDC_EMAIL, IDC_COMPANY, IDC_NOTES};
 const char* const kSortColumns[] = {"Location", "Name", "Phone", "Otherphone", "Fax", "Email", "Company"};
 
@@ -131,10 +135,29 @@ QString CPhoneBook::FieldText(int id) const
 void CPhoneBook::SetFieldText(int id, const QString& text)
 {
     QWidget* w = GetDlgItem(id);
-    if (auto* e = qobject_cast<QLineEdit*>(w))
+    m_cutFields.erase(id);
+    if (auto* e = qobject_cast<QLineEdit*>(w)) {
         e->setText(text);
-    else if (auto* p = qobject_cast<QPlainTextEdit*>(w))
+    } else if (auto* p = qobject_cast<QPlainTextEdit*>(w)) {
+        p->setReadOnly(false);
         p->setPlainText(text);
+    }
+}
+
+void CPhoneBook::ShowStoredText(int id, const std::string& stored)
+{
+    auto* p = qobject_cast<QPlainTextEdit*>(GetDlgItem(id));
+    if (!p || stored.size() <= kFormTextLimit) {
+        SetFieldText(id, PcToQString(stored));
+        return;
+    }
+    // Laying out a text of a megabyte would hold the screen for minutes:
+    // the field shows its beginning and says so, and is read-only, so the
+    // text stays whole in the file whatever else of the entry is changed.
+    p->setReadOnly(true);
+    p->setPlainText(PcToQString(stored.substr(0, kFormTextLimit)) + QStringLiteral("\n\n") +
+                    UiFormatString(kCutTextString, {QString::number(stored.size()), QString::number(kFormTextLimit)}));
+    m_cutFields[id] = stored;
 }
 
 void CPhoneBook::EnableCtrl(int id, bool on)
@@ -443,7 +466,7 @@ void CPhoneBook::SelectionToForm()
         const std::string* values[] = {&entry.Name, &entry.Phone, &entry.Address, &entry.Otherphone,
                                        &entry.Fax, &entry.Email, &entry.Company, &entry.Notes};
         for (size_t i = 0; i < 8; ++i)
-            SetFieldText(kFields[i], PcToQString(*values[i]));
+            ShowStoredText(kFields[i], *values[i]);
         m_bModifyMode = true;
         EnableFormFields(true);
     } else {
@@ -528,6 +551,13 @@ PBEntry CPhoneBook::EntryFromForm() const
         }
         *s = out;
     }
+    // A field shown cut keeps its stored text.
+    for (const auto& [id, stored] : m_cutFields) {
+        if (id == IDC_NOTES)
+            e.Notes = stored;
+        else if (id == IDC_ADDRESS)
+            e.Address = stored;
+    }
     return e;
 }
 
@@ -596,7 +626,7 @@ void CPhoneBook::OnBAddOk()
         const int location = m_nFormLocation >= 0 ? m_nFormLocation : row >= 0 ? list->GetLocation(row) : -1;
         if (location < 0)
             return;
-        entry.Location = static_cast<int16_t>(location);
+        entry.Location = location;
         ok = m_pPane->Data().ModifyInDB(entry);
     } else {
         ok = m_pPane->Data().SaveInDB(entry);

@@ -11,6 +11,7 @@
 #include <QList>
 #include <QString>
 
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -98,6 +99,9 @@ public:
     bool IsModifyMode() const { return m_bModifyMode; }
     QString FieldText(int id) const;
     void SetFieldText(int id, const QString& text);
+    // Shows a stored value in its field; a multi-line one too long to lay
+    // out is shown cut, read-only, with what it holds said.
+    void ShowStoredText(int id, const std::string& stored);
 
 protected:
     // A printer for print runs without the print dialog (tests print to PDF).
@@ -155,6 +159,9 @@ private:
     int m_nCopying = 0;
     bool m_bNewWasEnabled = false;
     std::vector<class CEntryDropTarget*> m_targets;
+    // Multi-line fields the form shows only the beginning of (the text is
+    // too long to lay out), with what is stored: a save keeps it whole.
+    std::map<int, std::string> m_cutFields;
 };
 
 // Registers the screen's factory with the frame (screen 1).

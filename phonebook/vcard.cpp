@@ -426,24 +426,30 @@ std::string QPDecode(const std::string& text)
 std::string FoldQPLine(const std::string& line)
 {
     static const std::string kBreak = "=0D=0A=\r\n";
+    // Walked once with a position (and the next break looked for only once
+    // it is passed): a long note folds in time proportional to its length.
     std::string out;
-    std::string rest = line;
-    while (rest.size() > 76) {
-        const size_t br = rest.find(kBreak);
+    out.reserve(line.size() + line.size() / 24);
+    size_t pos = 0;
+    size_t br = line.find(kBreak);
+    while (line.size() - pos > 76) {
+        if (br != std::string::npos && br < pos)
+            br = line.find(kBreak, pos);
         if (br == std::string::npos)
             break;
-        if (br <= 69) {
-            out += rest.substr(0, br + kBreak.size());
-            rest.erase(0, br + kBreak.size());
+        if (br - pos <= 69) {
+            out.append(line, pos, br - pos + kBreak.size());
+            pos = br + kBreak.size();
             continue;
         }
-        const std::string head = rest.substr(0, 75);
-        const size_t space = head.rfind(' ');
-        const size_t cut = space == std::string::npos ? 75 : space + 1;
-        out += rest.substr(0, cut) + "=\r\n";
-        rest.erase(0, cut);
+        const size_t space = line.rfind(' ', pos + 74);
+        const size_t cut = space == std::string::npos || space < pos ? 75 : space - pos + 1;
+        out.append(line, pos, cut);
+        out += "=\r\n";
+        pos += cut;
     }
-    return out + rest;
+    out.append(line, pos, std::string::npos);
+    return out;
 }
 
 // ---- fields ------------------------------------------------------------------------

@@ -1,5 +1,8 @@
 #include "daodb.h"
 
+#include <string_view>
+#include <strings.h>
+
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -588,7 +591,13 @@ CVariant CDaoRecordset::FromStatement(const Column& c, void* stmtp, int col) con
     switch (c.type) {
     case dbBoolean: return CVariant::Bool(sqlite3_column_int64(st, col) != 0);
     case dbByte: return CVariant::Byte(static_cast<uint8_t>(sqlite3_column_int64(st, col)));
-    case dbInteger: return CVariant::Short(static_cast<int16_t>(sqlite3_column_int64(st, col)));
+    case dbInteger: {
+        // A value another program stored past 16 bits reads as it is, never
+        // folded into a different number.
+        const int64_t n = sqlite3_column_int64(st, col);
+        return n >= INT16_MIN && n <= INT16_MAX ? CVariant::Short(static_cast<int16_t>(n))
+                                                : CVariant::Long(static_cast<int32_t>(n));
+    }
     case dbLong: return CVariant::Long(static_cast<int32_t>(sqlite3_column_int64(st, col)));
     case dbSingle: { CVariant v = CVariant::Double(sqlite3_column_double(st, col)); v.vt = VT_R4; return v; }
     case dbDouble: return CVariant::Double(sqlite3_column_double(st, col));
@@ -675,11 +684,17 @@ void CDaoRecordset::MovePrev()
 
 int CDaoRecordset::ColumnIndex(const std::string& field) const
 {
-    std::string f = field;
+    std::string_view f = field;
     if (f.size() >= 2 && f.front() == '[' && f.back() == ']')
         f = f.substr(1, f.size() - 2);
+    // Asked for by every field of every row read: the name as written is
+    // tried first, then without regard to case, neither making copies.
     for (size_t i = 0; i < cols_.size(); ++i)
-        if (Lower(cols_[i].name) == Lower(f))
+        if (cols_[i].name == f)
+            return static_cast<int>(i);
+    for (size_t i = 0; i < cols_.size(); ++i)
+        if (cols_[i].name.size() == f.size() &&
+            strncasecmp(cols_[i].name.data(), f.data(), f.size()) == 0)
             return static_cast<int>(i);
     return -1;
 }

@@ -25,6 +25,15 @@ constexpr int kHeaderString = 31763;       // sender, date, time
 constexpr int kEmptyTextString = 31321;
 constexpr int kTextTipString = 31401;
 constexpr int kQuoteLength = 25;
+constexpr int kCutString = 31990;          // what of a text too long was kept
+
+// The text as the message carries it: the edit holds line feeds, a
+// message's lines end with CR LF (two characters that go out and count).
+QString MessageText(QString text)
+{
+    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    return text;
+}
 
 }  // namespace
 
@@ -32,7 +41,7 @@ MsgTextCount CountMsgText(const CMessage& msg, const QString& text)
 {
     CMessage probe;
     probe.SetDcs(msg.GetDcs());
-    probe.SetText(QStringToPc(text));
+    probe.SetText(QStringToPc(MessageText(text)));
     probe.AdaptCoding();
     MsgTextCount c;
     const std::string pc = probe.GetText();
@@ -65,6 +74,26 @@ bool CDlgMsgTextBase::IsTooLong(const QString& text) const
 {
     const MsgTextCount c = CountMsgText(*m_pMsg, text);
     return c.units > MsgTextLimit(c, IsMultiBlock());
+}
+
+QString CDlgMsgTextBase::FittingPart(const QString& text) const
+{
+    // A shorter text never takes more room (nor a smaller coding), so the
+    // longest part that fits is found by halving, not by dropping one
+    // character at a time from a long text.
+    if (!IsTooLong(text))
+        return text;
+    qsizetype fits = 0, over = text.size();
+    while (over - fits > 1) {
+        const qsizetype mid = fits + (over - fits) / 2;
+        if (IsTooLong(text.left(mid)))
+            over = mid;
+        else
+            fits = mid;
+    }
+    if (fits > 0 && text[fits - 1].isHighSurrogate())
+        --fits;
+    return text.left(fits);
 }
 
 QString QuoteFirstLine(const QString& text)
@@ -135,8 +164,7 @@ void CDlgMsgTextBase::OnTextChanged()
     // Keep the text within the limit: what was typed past it is dropped.
     QString text = m_pEdit->toPlainText();
     if (IsTooLong(text)) {
-        while (!text.isEmpty() && IsTooLong(text))
-            text.chop(1);
+        text = FittingPart(text);
         m_bFilling = true;
         m_pEdit->setPlainText(text);
         m_pEdit->moveCursor(QTextCursor::End);
@@ -163,9 +191,7 @@ void CDlgMsgTextBase::OnOK()
 {
     if (!m_pEdit || !m_pMsg)
         return;
-    // The edit holds line feeds; a message's lines end with CR LF.
-    QString text = m_pEdit->toPlainText();
-    text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")).replace(QLatin1Char('\n'), QStringLiteral("\r\n"));
+    const QString text = MessageText(m_pEdit->toPlainText());
     if (text.isEmpty()) {
         UiMessageBoxId(kEmptyTextString);
         m_pEdit->setFocus();
@@ -254,9 +280,14 @@ void CDlgMsgEdit::FillText()
         return;
     QString text = PcToQString(m_pMsg->GetText());
     text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-    while (!text.isEmpty() && IsTooLong(text))
-        text.chop(1);
-    PutText(text);
+    const QString kept = FittingPart(text);
+    PutText(kept);
+    // A text longer than the phone sends (a long message forwarded) goes
+    // as far as it fits; the user is told what was left out, never cut
+    // without a word.
+    if (kept.size() < text.size())
+        UiMessageBox(UiFormatString(kCutString, {QString::number(CountMsgText(*m_pMsg, kept).units),
+                                                 QString::number(CountMsgText(*m_pMsg, text).units)}));
 }
 
 void CDlgMsgEdit::UpdateCounters()

@@ -56,6 +56,8 @@ protected:
     bool IsMultiBlock() const;
     // True when the text is past the limit of the coding it goes in.
     bool IsTooLong(const QString& text) const;
+    // The longest beginning of the text that is not too long.
+    QString FittingPart(const QString& text) const;
 
     CMessage* m_pMsg;
     QPlainTextEdit* m_pEdit = nullptr;

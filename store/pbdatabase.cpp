@@ -4,10 +4,13 @@
 #include "utilities.h"
 #include "uiservices.h"
 
+#include <sqlite3.h>
+#include <strings.h>
 #include <sys/stat.h>
 
 #include <cerrno>
 #include <cstdio>
+#include <utility>
 
 namespace {
 
@@ -40,7 +43,7 @@ CEntryPhoneRecordset::CEntryPhoneRecordset(CDaoDatabase* db) : CDaoRecordset(db)
 
 void CEntryPhoneRecordset::DoFieldExchange(CDaoFieldExchange& fx)
 {
-    fx.Short("Location", Location);
+    fx.Long("Location", Location);
     fx.Text("Name", Name);
     fx.Text("Phone", Phone);
     fx.Text("Address", Address);
@@ -179,7 +182,7 @@ bool CreatePBDatabase(const std::string& path)
                           {{"version", dbInteger, 0}, {"memType", dbInteger, 0}, {"maxLoc", dbInteger, 0}},
                           65536);
         db.CreateTableDef("EntryPhone",
-                          {{"Location", dbInteger, 0},
+                          {{"Location", dbLong, 0},
                            {"Name", dbText, 250},
                            {"Phone", dbText, 250},
                            {"ShortPhone", dbText, 250},
@@ -237,6 +240,7 @@ bool OpenPBDatabase(const std::string& path)
         }
         if (db.IsOpen()) {
             AddNumberTypeColumn(db);
+            WidenLocationColumn(db);
             db.Close();
         }
         return true;
@@ -296,6 +300,59 @@ bool ConvertPBDatabase(CJetDatabase& old, CPhoneConfRecordset& conf, int)
             from.MoveNext();
         }
     }, "ConvertPBDatabase");
+}
+
+bool WidenLocationColumn(CJetDatabase& db)
+{
+    // The columns as the file declares them.
+    std::vector<std::pair<std::string, std::string>> columns;
+    {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db.Handle(), "SELECT name, type FROM pragma_table_info('EntryPhone')", -1, &st,
+                               nullptr) != SQLITE_OK) {
+            sqlite3_finalize(st);
+            return false;
+        }
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const unsigned char* name = sqlite3_column_text(st, 0);
+            const unsigned char* type = sqlite3_column_text(st, 1);
+            columns.emplace_back(name ? reinterpret_cast<const char*>(name) : "",
+                                 type ? reinterpret_cast<const char*>(type) : "");
+        }
+        sqlite3_finalize(st);
+    }
+    std::string names, declared;
+    bool narrow = false;
+    for (auto& [name, type] : columns) {
+        if (name == "Location" && strcasecmp(type.c_str(), "INTEGER") != 0) {
+            type = "INTEGER";
+            narrow = true;
+        }
+        names += (names.empty() ? "[" : ", [") + name + "]";
+        declared += (declared.empty() ? "[" : ", [") + name + "] " + type;
+    }
+    if (!narrow)
+        return true;
+    // Rebuilt in one transaction: the file keeps the old table or has the
+    // new one, never neither.
+    try {
+        db.BeginTrans();
+        try {
+            db.ExecuteFixed("CREATE TABLE [EntryPhoneWide] (" + declared + ")");
+            db.ExecuteFixed("INSERT INTO [EntryPhoneWide] (" + names + ") SELECT " + names + " FROM [EntryPhone]");
+            db.ExecuteFixed("DROP TABLE [EntryPhone]");
+            db.ExecuteFixed("ALTER TABLE [EntryPhoneWide] RENAME TO [EntryPhone]");
+            db.CreateIndex("EntryPhone", "indLoc", "Location", true, true);
+            db.CommitTrans();
+        } catch (const CDaoException&) {
+            db.Rollback();
+            throw;
+        }
+        return true;
+    } catch (const CDaoException& e) {
+        WriteDebug("WidenLocationColumn -> ", e.what());
+        return false;
+    }
 }
 
 bool AddNumberTypeColumn(CJetDatabase& db)

@@ -45,7 +45,7 @@ public:
     bool SetNameFromVCard(const CVCard* card, int maxNameLength);
     bool HasNoNumber() const;
 
-    int16_t Location = 0;
+    int32_t Location = 0;
     std::string Name, Phone, ShortPhone, Address, Otherphone, Fax, Email, Company, Notes;
     // The type of number the phone gave the entry (129, 145, a national 161
     // or network-specific 177...), written back with it; 0 when unknown (an
@@ -71,7 +71,7 @@ public:
 };
 
 struct PBEntry {
-    int16_t Location = 0;
+    int32_t Location = 0;
     std::string Name, Phone, ShortPhone, Address, Otherphone, Fax, Email, Company, Notes;
     int16_t NumberType = 0;  // as in CEntryPhoneRecordset
     void Clear() { *this = PBEntry(); }
@@ -91,6 +91,9 @@ bool FillShortPhone(const std::string& path);
 // so every row reads as unknown). A file that cannot take it, read-only
 // say, works on without: false then, nothing shown.
 bool AddNumberTypeColumn(CJetDatabase& db);
+// Widens a 16-bit `Location` column of an earlier layout to 32 bits, so that
+// a location past 32767 reads, is found and is written whole.
+bool WidenLocationColumn(CJetDatabase& db);
 
 // A name made of two parts within `maxLength` characters: the first of ever
 // shorter forms that fits (both parts with their separating and closing

@@ -40,6 +40,9 @@ struct PrintJob {
     QFont normal, label, heading;
     bool busy = false;
     QStringList texts;  // the entry texts printed, in order
+    // The values' font measured on the printer, made once per job: a long
+    // text is measured a few times per line.
+    std::unique_ptr<QFontMetrics> normalMetrics;
 };
 
 PrintJob g_job;
@@ -58,6 +61,8 @@ QFont MakeFont(int points, bool bold, QPaintDevice* device)
 
 int TextWidth(const QFont& font, const QString& text)
 {
+    if (g_job.normalMetrics && font == g_job.normal)
+        return g_job.normalMetrics->horizontalAdvance(text);
     return QFontMetrics(font, g_job.printer).horizontalAdvance(text);
 }
 
@@ -92,6 +97,7 @@ void PrintHeading()
 
 void ReleaseJob()
 {
+    g_job.normalMetrics.reset();
     g_job.painter.reset();
     if (g_job.progress) {
         g_job.progress->close();
@@ -111,14 +117,33 @@ void ReleaseJob()
 QStringList PrintSplitLine(const QString& text, int width, const std::function<int(const QString&)>& measure)
 {
     QStringList lines;
-    QString rest = text;
-    while (!rest.isEmpty() && measure(rest) > width) {
+    const qsizetype n = text.size();
+    qsizetype pos = 0;
+    while (pos < n) {
+        // Only about one line's worth of text is measured for each line: a
+        // window that doubles until it no longer fits (or holds the rest),
+        // so a long text costs about its own length, not its length times
+        // the number of its lines.
+        qsizetype fit = 0, over = -1;
+        for (qsizetype span = 64;; span *= 2) {
+            const qsizetype len = std::min(span, n - pos);
+            if (measure(text.mid(pos, len)) > width) {
+                over = len;
+                break;
+            }
+            fit = len;
+            if (len == n - pos)
+                break;
+        }
+        if (over < 0) {
+            lines << text.mid(pos);
+            break;
+        }
         // The longest leading part that fits.
-        int fit = 0;
-        int lo = 1, hi = static_cast<int>(rest.size());
+        qsizetype lo = fit + 1, hi = over - 1;
         while (lo <= hi) {
-            const int mid = (lo + hi) / 2;
-            if (measure(rest.left(mid)) <= width) {
+            const qsizetype mid = (lo + hi) / 2;
+            if (measure(text.mid(pos, mid)) <= width) {
                 fit = mid;
                 lo = mid + 1;
             } else {
@@ -126,18 +151,18 @@ QStringList PrintSplitLine(const QString& text, int width, const std::function<i
             }
         }
         // At least one character a line, so a narrow page still ends.
-        fit = std::max(fit, 1);
-        int cut = fit;
-        const qsizetype blank = rest.left(fit + 1).lastIndexOf(' ');
+        fit = std::max<qsizetype>(fit, 1);
+        qsizetype cut = fit;
+        const qsizetype blank = text.mid(pos, fit + 1).lastIndexOf(' ');
         if (blank > 0)
-            cut = static_cast<int>(blank);
-        lines << rest.left(cut);
-        rest = rest.mid(cut);
-        if (rest.startsWith(' '))
-            rest.remove(0, 1);
+            cut = blank;
+        lines << text.mid(pos, cut);
+        pos += cut;
+        if (pos < n && text[pos] == QLatin1Char(' '))
+            ++pos;
     }
-    if (!rest.isEmpty() || lines.isEmpty())
-        lines << rest;
+    if (lines.isEmpty())
+        lines << QString();
     return lines;
 }
 
@@ -185,6 +210,7 @@ bool PrintBeginOn(QPrinter* printer, const QString& title, QWidget* parent, int 
     g_job.heading = MakeFont(12, true, printer);
     g_job.painter->setFont(g_job.normal);
     const QFontMetrics fm(g_job.normal, printer);
+    g_job.normalMetrics = std::make_unique<QFontMetrics>(g_job.normal, printer);
     g_job.lineHeight = std::max(1, fm.height() + fm.leading());
     g_job.pageWidth = std::max(1, printer->width());
     g_job.linesPerPage = std::max(1, printer->height() / g_job.lineHeight);
@@ -235,6 +261,10 @@ void PrintWrapped(const QString& text)
     const QStringList lines =
         PrintSplitLine(text, avail, [&](const QString& s) { return TextWidth(font, s); });
     for (const QString& l : lines) {
+        // A text longer than what is left of the page goes on over the
+        // next pages instead of running off the paper.
+        if (g_job.line + 1 > g_job.linesPerPage && !PrintNewPage())
+            return;
         g_job.painter->drawText(x, Y(), avail + U(kMargin), g_job.lineHeight,
                                 Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, l);
         g_job.line += 1;

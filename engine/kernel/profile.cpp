@@ -9,6 +9,8 @@
 #include <fcntl.h>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
+#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -34,7 +36,10 @@ ReadResult ReadFile(const std::string& path, std::string& out)
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    char buf[4096];
+    struct stat st {};
+    if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
+        out.reserve(static_cast<size_t>(st.st_size));
+    char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
         out.append(buf, n);
@@ -157,18 +162,59 @@ Location Find(const std::vector<Line>& lines, const std::string& section, const 
     return loc;
 }
 
+std::string LowerAscii(std::string_view s)
+{
+    std::string out(s);
+    for (char& c : out)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return out;
+}
+
+// The values of the file read last, kept while its contents stay the same:
+// the file is still read at every look-up (an edit by hand is seen at
+// once), but a profile of megabytes is split into keys once, not for every
+// key asked for. Only the first section of a name counts, and in it the
+// first line of a key, as `Find` has it.
+struct ParsedFile {
+    std::string path;
+    std::string data;
+    std::unordered_map<std::string, std::string> values;  // "section\0key", both lower case
+};
+
+std::mutex g_parsedMutex;
+ParsedFile g_parsed;
+
 bool LookUpIn(const std::string& path, const std::string& section, const std::string& key,
               std::string& value)
 {
     std::string data;
     if (path.empty() || ReadFile(path, data) != ReadResult::Ok)
         return false;
-    std::vector<Line> lines = SplitLines(data);
-    Location loc = Find(lines, section, key);
-    if (loc.keyLine < 0)
+    std::lock_guard<std::mutex> lock(g_parsedMutex);
+    if (g_parsed.path != path || g_parsed.data != data) {
+        g_parsed.values.clear();
+        std::unordered_set<std::string> seen;
+        std::string current;
+        bool active = false;
+        for (const Line& l : SplitLines(data)) {
+            std::string_view name;
+            if (SectionName(l.text, name)) {
+                current = LowerAscii(name);
+                active = seen.insert(current).second;
+                continue;
+            }
+            std::string_view k, v;
+            if (active && KeyValue(l.text, k, v))
+                g_parsed.values.emplace(current + '\0' + LowerAscii(k), std::string(v));
+        }
+        g_parsed.path = path;
+        g_parsed.data = std::move(data);
+    }
+    const auto it = g_parsed.values.find(LowerAscii(Trim(section)) + '\0' + LowerAscii(Trim(key)));
+    if (it == g_parsed.values.end())
         return false;
-    std::string_view k, v;
-    KeyValue(lines[static_cast<size_t>(loc.keyLine)].text, k, v);
+    std::string_view v = it->second;
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
         v = v.substr(1, v.size() - 2);
     value.assign(v);

@@ -136,10 +136,14 @@ TEST_F(ClockTest, ClockDiaryAndAlarmIndicationsReachTheDocument)
     sim.command("clock-report");
     sim.command("alarm diary 7");
     sim.command("alarm ALA");
-    usleep(200000);
-    // The indications are handled by the poll that ends the next request.
+    // The indications are handled by the poll that ends a request: requests
+    // are made until both have come (a loaded machine delivers them later).
     int32_t code;
-    ASSERT_EQ(mtr_CLK_get_date_format(&code), MTR_DONE);
+    for (int i = 0; i < 100 && (doc.clock_reports.empty() || doc.diary_alarms.empty()); ++i) {
+        ASSERT_EQ(mtr_CLK_get_date_format(&code), MTR_DONE);
+        if (doc.clock_reports.empty() || doc.diary_alarms.empty())
+            usleep(50000);
+    }
     ASSERT_EQ(doc.clock_reports.size(), 1u);
     EXPECT_EQ(doc.clock_reports[0], (MTR_DATETIME{2024, 5, 6, 14, 30, 0}));
     ASSERT_EQ(doc.diary_alarms.size(), 1u);

@@ -81,9 +81,12 @@ TEST_F(MelodyTest, PlayStopAndTheEndOfPlayReachTheScreen)
     gv_pMelodyView = &view;
     ASSERT_EQ(mtr_MELODY_play("\"Tango\",120,0", long_notes()), MTR_DONE);
     sim.command("melody-ended");
-    usleep(200000);
-    mtr_pump();
-    mtr_idle();  // the idle step hands the indication to polling
+    // The idle step hands the indication to polling, once it has come.
+    for (int i = 0; i < 200 && view.stops == 0; ++i) {
+        usleep(20000);
+        mtr_pump();
+        mtr_idle();
+    }
     EXPECT_EQ(view.stops, 1);
     ASSERT_EQ(mtr_MELODY_play("\"Tango\",120,1", "C4 c250"), MTR_DONE);
     ASSERT_EQ(mtr_MELODY_stop(), MTR_DONE);

@@ -210,7 +210,10 @@ TEST_F(PbTest, SimBusyProbeAndItsEnd)
 {
     Start("sim-busy 1\n");
     EXPECT_EQ(mtr_PB_is_sim_busy(1), MTR_DONE);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1200));
+    // Busy for a second: asked again until it is over.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (mtr_PB_is_sim_busy(1) == MTR_DONE && std::chrono::steady_clock::now() < until)
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
     EXPECT_EQ(mtr_PB_is_sim_busy(1), MTR_FAILED);
     std::string number, name;
     ASSERT_EQ(mtr_PB_read_entry(1, number, name), MTR_DONE);

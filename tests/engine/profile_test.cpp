@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -243,3 +244,37 @@ TEST_F(ProfileTest, AFullDiskOrAReadOnlyFolderFailsTheWriteAndKeepsTheFile)
 }
 
 }  // namespace
+
+// A profile grown to 5 MB (sections nobody reads, a value of a megabyte):
+// every key still reads and writes, a write keeps the rest of the file
+// byte for byte, and a session's worth of reads stays quick.
+TEST_F(ProfileTest, AProfileOfFiveMegabytesReadsAndWritesQuickly)
+{
+    std::string text = "[Ports]\r\nCOM1=/dev/ttyUSB0\r\n";
+    for (int s = 0; text.size() < 4 * 1024 * 1024; ++s) {
+        text += "[Filler" + std::to_string(s) + "]\r\n";
+        for (int k = 0; k < 20; ++k)
+            text += "Key" + std::to_string(k) + "=Some value of the filler " + std::to_string(s) + "\r\n";
+    }
+    text += "[Big]\r\nValue=" + std::string(1024 * 1024, 'v') + "\r\n[SMSMO]\r\nMaxNbBlocks=12\r\n";
+    Put(text);
+    ASSERT_GT(text.size(), 5u * 1000 * 1000);
+
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 200; ++i) {
+        ASSERT_EQ(GetIniProfileInt("SMSMO", "MaxNbBlocks", 20), 12);
+        ASSERT_EQ(GetIniProfileString("ports", "com1", ""), "/dev/ttyUSB0");
+        ASSERT_EQ(GetIniProfileInt("Filler99", "Key7", -1), 0);  // "Some value..." is not a number
+        ASSERT_EQ(GetIniProfileInt("Filler99", "Key20", -1), -1);
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    EXPECT_EQ(GetIniProfileString("Big", "Value", "").size(), 1024u * 1024);
+    std::printf("800 reads of a %zu-byte profile: %.2f s\n", text.size(), seconds);
+    EXPECT_LT(seconds, 10.0);
+
+    ASSERT_TRUE(WriteIniProfileInt("SMSMO", "MaxNbBlocks", 15));
+    EXPECT_EQ(GetIniProfileInt("SMSMO", "MaxNbBlocks", 20), 15);
+    std::string expected = text;
+    expected.replace(expected.rfind("MaxNbBlocks=12"), 14, "MaxNbBlocks=15");
+    EXPECT_TRUE(Get() == expected);
+}

@@ -1,5 +1,6 @@
 // The serial layer and the request frame with the real kernel, over a
 // pseudo-terminal driven by the test.
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 
 #include <chrono>
@@ -14,6 +15,19 @@
 using namespace engine_test;
 
 namespace {
+
+// Waits until the port has `bytes` to read (a pseudo-terminal passes them
+// on a moment after the other side wrote them; later on a loaded machine).
+bool WaitReadable(int bytes = 1, int ms = 5000)
+{
+    for (int waited = 0; waited < ms; waited += 5) {
+        int n = 0;
+        if (::ioctl(serial_fd(), FIONREAD, &n) == 0 && n >= bytes)
+            return true;
+        usleep(5000);
+    }
+    return false;
+}
 
 std::string read_file(const std::string& path)
 {
@@ -45,7 +59,7 @@ TEST(SerialLayer, WaitingBytesBecomeMessagesOf128AtMost)
     ASSERT_EQ(Init_Serial(7), 1);
     h.inbox_.clear();
     phone.write(std::string(300, 'x'));
-    usleep(100000);
+    ASSERT_TRUE(WaitReadable(300));
     EXPECT_EQ(Read_Serial_Line(), 1);
     ASSERT_EQ(h.inbox_.size(), 3u);
     int sizes[3];
@@ -262,7 +276,7 @@ TEST_F(SerialTest, IdleTimeHandlesIndicationsOutsideRequests)
     ScriptedPhone phone([](const std::string&) { return std::string("\r\nOK\r\n"); });
     ASSERT_EQ(Open(phone.path()), 1);
     phone.write("\r\n+CMTI: \"SM\",7\r\n");
-    usleep(100000);
+    ASSERT_TRUE(WaitReadable());
     // What the application's idle step does: read the port, then let the
     // engine take what reached task 0.
     EXPECT_EQ(Read_Serial_Line(), 1);

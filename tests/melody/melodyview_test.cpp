@@ -232,8 +232,7 @@ TEST_F(MelodyScreen, PlaysOnThePhoneUntilStoppedOrEnded)
     EXPECT_EQ(view->AnimationFrame(), 0);
     const QImage first = picture->pixmap().toImage();
     EXPECT_FALSE(first.isNull());
-    QTest::qWait(400);
-    EXPECT_NE(view->AnimationFrame(), 0);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return view->AnimationFrame() != 0; }, 5000));
     EXPECT_NE(picture->pixmap().toImage(), first);
     ASSERT_EQ(sim->command("melody-ended"), "ok");
     EXPECT_TRUE(IdleUntil([&] { return view->PlayMode() == 0; }, 5000));

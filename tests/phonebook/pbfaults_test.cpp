@@ -14,7 +14,7 @@
 
 #include <sqlite3.h>
 
-using pbtest::PhoneBookScreenTest;
+using pbtest::PCBookTest;
 using pbtest::PhonebookSimTest;
 using zorqtest::DbDamage;
 
@@ -50,33 +50,6 @@ std::string IntegrityOf(const std::string& path)
 }
 
 }  // namespace
-
-// The screen whose PC source button is clicked with `path` configured as the
-// PC phonebook; the PC menu the pane offers when the book will not open is
-// closed without a choice.
-class PCBookTest : public PhoneBookScreenTest {
-protected:
-    // True when the PC menu came up.
-    bool ClickPCWithBook(const std::string& path)
-    {
-        EXPECT_TRUE(WriteIniProfileString("Databases", "Phonebook", path));
-        QTest::mouseClick(screen->Pane()->GetSIMButton(), Qt::LeftButton);
-        EXPECT_TRUE(screen->Pane()->IsSrcSIM());
-        app.shown.clear();
-        bool menuOffered = false;
-        QTimer closer;
-        QObject::connect(&closer, &QTimer::timeout, [&] {
-            if (QWidget* popup = QApplication::activePopupWidget()) {
-                menuOffered = true;
-                popup->close();
-            }
-        });
-        closer.start(20);
-        QTest::mouseClick(screen->Pane()->GetPCButton(), Qt::LeftButton);
-        QCoreApplication::processEvents();
-        return menuOffered;
-    }
-};
 
 TEST_F(PCBookTest, ADamagedPCDatabaseIsReportedNotShownEmptyAndLeftAsItIs)
 {

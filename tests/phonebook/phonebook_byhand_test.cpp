@@ -177,7 +177,8 @@ TEST_F(PhoneBookByHand, MovingToAnotherEntryAsksWhatBecomesOfAChange)
         Type(1012, typed);
         ASSERT_TRUE(screen->GetDlgItem(1025)->isVisible()) << "OK offered for the change";
         ClickRow(rowOf(QStringLiteral("Alice")));
-        QTest::qWait(50);
+        // The question comes once the click has been handled.
+        EXPECT_TRUE(QTest::qWaitFor([&] { return !app.shown.empty(); }, 5000));
 
         EXPECT_EQ(Boxes(), std::vector<std::string>{question});
         const std::string book = PhoneEntries("SM");

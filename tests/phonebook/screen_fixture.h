@@ -9,9 +9,11 @@
 
 #include "entrylistctrl.h"
 #include "phonebook.h"
+#include "profile.h"
 #include "qxpbsrcnewlist.h"
 #include "modal_driver.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -101,6 +103,50 @@ protected:
 
     std::unique_ptr<TestPhoneBook> screen;
     zorqtest::ModalDriver modal;
+};
+
+// The screen whose PC source button is clicked with `path` configured as the
+// PC phonebook; the PC menu the pane offers when the book will not open is
+// closed without a choice.
+class PCBookTest : public PhoneBookScreenTest {
+protected:
+    // Clicks `row` of the list as a person does.
+    void ClickRow(int row)
+    {
+        ASSERT_GE(row, 0);
+        List()->scrollTo(List()->model()->index(row, 0));
+        QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          List()->visualRect(List()->model()->index(row, 0)).center());
+        QCoreApplication::processEvents();
+    }
+    void ClickButton(int id)
+    {
+        auto* b = qobject_cast<QAbstractButton*>(screen->GetDlgItem(id));
+        ASSERT_NE(b, nullptr) << id;
+        ASSERT_TRUE(b->isEnabled()) << id;
+        QTest::mouseClick(b, Qt::LeftButton);
+        QCoreApplication::processEvents();
+    }
+    // True when the PC menu came up.
+    bool ClickPCWithBook(const std::string& path)
+    {
+        EXPECT_TRUE(WriteIniProfileString("Databases", "Phonebook", path));
+        QTest::mouseClick(screen->Pane()->GetSIMButton(), Qt::LeftButton);
+        EXPECT_TRUE(screen->Pane()->IsSrcSIM());
+        app.shown.clear();
+        bool menuOffered = false;
+        QTimer closer;
+        QObject::connect(&closer, &QTimer::timeout, [&] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                menuOffered = true;
+                popup->close();
+            }
+        });
+        closer.start(20);
+        QTest::mouseClick(screen->Pane()->GetPCButton(), Qt::LeftButton);
+        QCoreApplication::processEvents();
+        return menuOffered;
+    }
 };
 
 }  // namespace pbtest

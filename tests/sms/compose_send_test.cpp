@@ -636,6 +636,55 @@ TEST_F(ComposeSequenceTest, AForwardedUcs2MessageKeepsItsCodingThroughTheSentFol
     EXPECT_EQ(Blocks(6, 3, 8), std::string(135, 'v'));
 }
 
+// A UCS2 message of 10,000 characters kept on the PC, forwarded: the edit
+// keeps what twenty messages carry, says what was left out, and the count
+// it shows is what goes out (the line end after the sender takes two
+// characters on the way out, as it does in the count).
+TEST_F(ComposeSequenceTest, AForwardTooLongToGoWholeSendsWhatFitsAndSaysWhatWasLeftOut)
+{
+    std::string body;
+    while (body.size() < 10000)
+        body += "Zo\xEB \x97 \x80 d\xE9j\xE0 vu; ";
+    body.resize(10000);
+    PreparePhone("");
+    MakePCMessages({{1, 1, "Zed@+33698765432\r\n", body, 0, 2}});
+    WriteIniProfileInt("SMSMT", "Source", 0);
+    Open(0);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_PC);
+    SelectRow(1);
+    app.shown.clear();
+
+    QString kept, blocks;
+    std::vector<std::string> boxesInEdit;
+    DialogScript s;
+    s.On<CDlgMsgEdit>([&](CDlgMsgEdit* d) {
+        kept = d->TextEdit()->toPlainText();
+        blocks = d->BlockText();
+        boxesInEdit = Boxes();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        d->Pane()->GetListCtrl()->SelectRow(BookRow(d, "Alice"));
+        ClickButton(d, 1101);
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+
+    // The forward's first line names the sender; the message follows it.
+    const qsizetype lineEnd = kept.indexOf(QLatin1Char('\n'));
+    ASSERT_GT(lineEnd, 0);
+    const std::string whole = QStringToPc(kept.left(lineEnd)) + "\r\n" + body;
+    ASSERT_EQ(whole.substr(0, Text(31474).size()), Text(31474));
+    const std::string fits = whole.substr(0, 20 * 67);
+    EXPECT_EQ(boxesInEdit, (std::vector<std::string>{
+                               Text(31990, {QString::number(fits.size()), QString::number(whole.size())})}));
+    EXPECT_EQ(blocks.toStdString(), Text(31759, {QStringLiteral("20")}));
+    EXPECT_EQ(Blocks(0, 20, 8), fits);
+}
+
 // A received 8-bit message forwarded goes as 8-bit data with the same
 // octets: 141 characters make two blocks of 134 and 7 (one 7-bit message).
 TEST_F(ComposeSequenceTest, AForwardedEightBitMessageKeepsItsCoding)

@@ -2,7 +2,9 @@
 // keyboard focus inside the dialog and travels up through the dialog's form
 // to the dialog, as the window system delivers it. A dialog that is still on
 // screen a moment after the key is recorded and then closed, so that a fault
-// fails the test instead of leaving its modal loop running for ever.
+// fails the test instead of leaving its modal loop running for ever. The
+// dialog is waited for to close (up to a cap), not given a fixed moment, so
+// a loaded machine that closes it late does not count as a fault.
 #pragma once
 
 #include <QApplication>
@@ -39,23 +41,34 @@ struct EscapeResult {
     bool pressed = false;   // a dialog came up and got the key
     bool leftOpen = false;  // it was still shown afterwards
     QString title;          // the dialog's caption, for messages
+    bool settled = false;   // the outcome has been looked at
 };
 
-// Presses Escape in `dialog` and looks again after `settleMs`.
-inline void PressEscape(QWidget* dialog, const std::shared_ptr<EscapeResult>& result, int settleMs = 300)
+// Presses Escape in `dialog` and waits up to `settleMs` for it to close.
+inline void PressEscape(QWidget* dialog, const std::shared_ptr<EscapeResult>& result, int settleMs = 2000)
 {
     result->pressed = true;
     result->title = dialog->windowTitle();
     QTest::keyClick(EscapeTarget(dialog), Qt::Key_Escape);
     QPointer<QWidget> guard(dialog);
-    QTimer::singleShot(settleMs, [guard, result] {
-        if (!guard || !guard->isVisible())
+    auto* timer = new QTimer();
+    auto* waited = new int(0);
+    QObject::connect(timer, &QTimer::timeout, [=] {
+        *waited += 20;
+        if (guard && guard->isVisible() && *waited < settleMs)
             return;
-        result->leftOpen = true;
-        if (auto* d = qobject_cast<QDialog*>(guard.data()))
-            d->reject();
-        guard->hide();
+        timer->stop();
+        timer->deleteLater();
+        delete waited;
+        if (guard && guard->isVisible()) {
+            result->leftOpen = true;
+            if (auto* d = qobject_cast<QDialog*>(guard.data()))
+                d->reject();
+            guard->hide();
+        }
+        result->settled = true;
     });
+    timer->start(20);
 }
 
 // Waits (up to `waitMs`) for a shown window that `accept` takes, then presses
@@ -103,8 +116,7 @@ inline bool WaitForEscape(const std::shared_ptr<EscapeResult>& result, int waitM
 {
     if (!QTest::qWaitFor([&] { return result->pressed; }, waitMs))
         return false;
-    QTest::qWait(400);
-    return true;
+    return QTest::qWaitFor([&] { return result->settled; }, waitMs);
 }
 
 // The top-level windows shown now.

@@ -167,7 +167,12 @@ TEST_F(PrintTest, AWordWiderThanThePageStillEnds)
     const int lines = PrintCountLines(word);
     EXPECT_GT(lines, 1);
     PrintWrapped(word);
-    EXPECT_EQ(PrintCurrentLine(), before + lines);
+    // Its pieces go on over the next page when this one is full.
+    if (before + lines <= PrintLinesPerPage()) {
+        EXPECT_EQ(PrintCurrentLine(), before + lines);
+    } else {
+        EXPECT_GT(PrintPageNumber(), 1);
+    }
     PrintEnd(true);
 }
 

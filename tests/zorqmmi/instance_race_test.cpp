@@ -1,17 +1,29 @@
 // Two copies of the built program started at the same moment, as a double
 // click on the desktop entry starts them: one runs, the other hands over to
 // it and ends with 0. Several pairs run side by side, each in a program
-// folder and a temporary folder of its own with a phone of its own, so
-// that an unlucky ordering inside one pair is not left to chance.
+// folder and a temporary folder of its own with a phone of its own.
+//
+// The moment that decides is short: the second copy looks for the first
+// after the first looked for a running copy and before it listens. The
+// second test holds that moment open: the test plays a first copy that has
+// begun its start-up (it holds the single-instance lock, the first thing a
+// start takes) and listens only later.
 #include "program_folder.h"
 #include "phonesim_client.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QLocalServer>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QProcessEnvironment>
 #include <QTest>
 
 #include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <memory>
@@ -94,6 +106,65 @@ TEST(ProgramInstances, TwoStartsAtTheSameMomentLeaveOneRunning)
             q->kill();
             q->waitForFinished(5000);
         }
+}
+
+TEST(ProgramInstances, AStartWhileAnotherIsStartingWaitsForItAndHandsOver)
+{
+    phonesim::Process sim;
+    zorqtest::ProgramFolder folder(sim.device());
+    fs::copy_file(zorqtest::BuiltProgramDir() + "/zorqmmi", folder.Program());
+    const std::string tmp = folder.path() + "tmp";
+    fs::create_directories(tmp);
+    const QByteArray oldTmp = qgetenv("TMPDIR");
+    qputenv("TMPDIR", tmp.c_str());
+    const QString name = QStringLiteral("Pellard-%1").arg(static_cast<unsigned>(::getuid()));
+
+    // The first copy, starting: it holds the lock and does not listen yet.
+    const std::string lock = tmp + "/" + name.toStdString() + ".lock";
+    const int held = ::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+
+    QProcess second;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    env.insert(QStringLiteral("TMPDIR"), QString::fromStdString(tmp));
+    second.setProcessEnvironment(env);
+    second.start(QString::fromStdString(folder.Program()), {QStringLiteral("--nosplash")});
+    ASSERT_TRUE(second.waitForStarted(10000));
+    // The second does not start up meanwhile: no trace, no window, no port.
+    QTest::qWait(3000);
+    EXPECT_EQ(second.state(), QProcess::Running);
+    EXPECT_FALSE(fs::exists(folder.path() + "debug.txt")) << "the second copy started up beside the first";
+
+    // The first listens: the second hands over to it and ends with 0.
+    QLocalServer server;
+    ASSERT_TRUE(server.listen(name));
+    QByteArray asked;
+    QObject::connect(&server, &QLocalServer::newConnection, [&] {
+        while (QLocalSocket* s = server.nextPendingConnection())
+            QObject::connect(s, &QLocalSocket::readyRead, [&asked, s] {
+                asked += s->readAll();
+                s->write("ok\n");
+            });
+    });
+    QElapsedTimer clock;
+    clock.start();
+    while (second.state() != QProcess::NotRunning && clock.elapsed() < 20000)
+        QTest::qWait(50);
+    EXPECT_EQ(second.state(), QProcess::NotRunning);
+    EXPECT_EQ(second.exitStatus(), QProcess::NormalExit);
+    EXPECT_EQ(second.exitCode(), 0);
+    EXPECT_TRUE(asked.contains("activate")) << asked.toStdString();
+    EXPECT_FALSE(fs::exists(folder.path() + "debug.txt"));
+    second.kill();
+    second.waitForFinished(5000);
+    server.close();
+    ::close(held);
+    if (oldTmp.isEmpty())
+        qunsetenv("TMPDIR");
+    else
+        qputenv("TMPDIR", oldTmp);
 }
 
 }  // namespace

@@ -277,6 +277,7 @@ int run(const Options& options) {
     std::string control;
     bool stdinOpen = true;
     bool unplugging = false;
+    Clock::time_point unplugFrom{};
     char buf[4096];
 
     while (!gStop && stdinOpen) {
@@ -285,14 +286,26 @@ int run(const Options& options) {
         writer.add(phone.takeOutput());
         meter.sent(writer.flush(pty.master), Clock::now());
         // `unplug-after-sends`: the cable is pulled once the last answer
-        // given has gone out.
-        if (phone.takeUnplug())
+        // given has gone out and the program has read it from the line (a
+        // pseudo-terminal drops what its reader had not yet taken when the
+        // other side closes, and a loaded machine reads late), or two
+        // seconds after it went out if the program never reads it.
+        if (phone.takeUnplug()) {
             unplugging = true;
-        if (unplugging && !writer.nextSlot()) {
-            unplugging = false;
-            writer.clear();
-            pty.close();
+            unplugFrom = Clock::now();
         }
+        if (unplugging && !writer.nextSlot()) {
+            int unread = 0;
+            if (pty.slave < 0 || ioctl(pty.slave, FIONREAD, &unread) != 0 || unread <= 0 ||
+                Clock::now() - unplugFrom > std::chrono::seconds(2)) {
+                unplugging = false;
+                writer.clear();
+                pty.close();
+            }
+        }
+        // Meanwhile the program's next command is not taken (it goes with
+        // the cable), and the line is looked at again shortly.
+        const bool draining = unplugging && !writer.nextSlot();
 
         std::optional<Clock::time_point> wake = phone.nextDue();
         const auto slot = writer.nextSlot();
@@ -307,7 +320,12 @@ int run(const Options& options) {
             pTimeout = &timeout;
         }
 
-        pollfd fds[3] = {{0, POLLIN, 0}, {pty.master, POLLIN, 0}, {pty.watch, POLLIN, 0}};
+        if (draining) {
+            timeout = timespec{0, 2000000};
+            pTimeout = &timeout;
+        }
+        pollfd fds[3] = {{0, POLLIN, 0}, {pty.master, static_cast<short>(draining ? 0 : POLLIN), 0},
+                         {pty.watch, POLLIN, 0}};
         // Unpaced output that the line could not take waits for room.
         if (slot && !writer.paced() && pty.master >= 0) {
             fds[1].events |= POLLOUT;
