@@ -4,7 +4,6 @@
 
 #include <QLabel>
 #include <QPushButton>
-#include <QStyle>
 
 CDlgMessageBox::CDlgMessageBox(QWidget* parent) : CDialog(142, parent) {}
 
@@ -25,10 +24,9 @@ bool CDlgMessageBox::OnInitDialog()
     setWindowTitle(m_strCaption);
     CDataExchange dx(this, false);
     DDX_Control(&dx, IDOK, m_btnOK);
-    // The information symbol left of the text, as every message box of the
-    // desktop shows its kind; the button stays a plain OK.
-    if (auto* icon = findChild<QLabel*>(QStringLiteral("icon")))
-        icon->setPixmap(style()->standardIcon(QStyle::SP_MessageBoxInformation).pixmap(32, 32));
+    // A plain message names no kind, so it shows no symbol: an error and a
+    // notice look alike unless the caller asks for a kind, which the
+    // desktop's box then shows.
     DDX_Text(&dx, 166, m_strText);
     // The short text's leading line break placed it mid-box; the label
     // centres it itself.

@@ -13,6 +13,8 @@ namespace {
 // and the program may open: the table of contents and the advice for a
 // phone that does not answer.
 const char* const kGeneralContexts[] = {"contents", "phone-not-found"};
+constexpr int kHelpMissingString = 31421;
+constexpr int kHelpNotOpenedString = 31900;
 const int kViewKinds[] = {VIEW_MENU, VIEW_PHONEBOOK, VIEW_SHORTMSG, VIEW_ORGANISER,
                           VIEW_MELODY, VIEW_SETUP, VIEW_DATA, VIEW_DEFAULT};
 }  // namespace
@@ -46,15 +48,25 @@ QStringList AllHelpContexts()
 bool OpenHelp(const QString& context)
 {
     CZorqMMIApp* app = CZorqMMIApp::Instance();
-    if (!app || app->GetHelpFilePath().empty())
+    if (!app)
         return false;
-    const QString path = QString::fromStdString(app->GetHelpFilePath());
-    if (!QFileInfo::exists(path))
+    // The file the language asks for, named also when it is not there.
+    const QString path = QString::fromStdString(
+        app->GetHelpFilePath().empty() ? app->GetAppDir() + "ZORQ" + app->GetLanguage() + ".html"
+                                       : app->GetHelpFilePath());
+    if (!QFileInfo::exists(path)) {
+        app->DoMessageBox(app->FormatString(kHelpMissingString, {path}), MB_OK | MB_ICONEXCLAMATION, 0);
         return false;
+    }
     QUrl url = QUrl::fromLocalFile(path);
     if (!context.isEmpty())
         url.setFragment(context);
-    return QDesktopServices::openUrl(url);
+    if (QDesktopServices::openUrl(url))
+        return true;
+    // No program of the desktop takes the document: the user may still
+    // open it by hand.
+    app->DoMessageBox(app->FormatString(kHelpNotOpenedString, {path}), MB_OK | MB_ICONEXCLAMATION, 0);
+    return false;
 }
 
 QString AboutMenuText()

@@ -12,7 +12,8 @@ QString HelpContextOfView(int viewKind);
 // Every help context the program may ask the document for.
 QStringList AllHelpContexts();
 // Asks the desktop to open the help document at `context`. False when there
-// is no help document or the desktop could not open it.
+// is no help document or the desktop could not open it; the user is then
+// told so by a message that names the document.
 bool OpenHelp(const QString& context);
 
 // The menu text of the About command: string 31458 with the product name,

@@ -12,6 +12,7 @@
 #include "mainframe.h"
 #include "launcher.h"
 #include "mtr_mmng.h"
+#include "objectlist.h"
 #include "profile.h"
 #include "strutil.h"
 #include "trayicon.h"
@@ -406,6 +407,10 @@ std::intptr_t CMainView::DefWindowProc(unsigned message, std::uintptr_t wParam, 
                 OnProcessEnded();
             return 1;
         }
+        return 0;
+    case WM_LIST_LOAD_PROGRESS:
+        // A list read from a folder of files counts them as they come.
+        SetProgressPos(static_cast<int>(lParam));
         return 0;
     case WM_MMI_SIM_BUSY:
         if (CZorqMMIApp* app = CZorqMMIApp::Instance())

@@ -71,16 +71,16 @@ bool RunDataApplication(CDataObj& entry)
     }
     doc->SetDataAppRunning(true);
     doc->UpdateMSParamInDocument(false);
-    if (entry.GetType() == 0) {
-        if (entry.GetModemFileState() != 0)
-            ManageModemFile(entry);
-        if (entry.GetDisplayHelp() == 1) {
-            const QUrl help = DataHelpUrl(entry);
-            if (!help.isEmpty() && QFileInfo::exists(help.toLocalFile()))
-                QDesktopServices::openUrl(help);
-            else if (!help.isEmpty())
-                WriteDebug("RunDataApplication -> no help file ", help.toLocalFile().toStdString());
-        }
+    // The modem file goes with the help: a modem program that shows its
+    // help at start gets its modem file copied or opened beside it; one
+    // that shows no help is left to its own set-up.
+    if (entry.GetType() == 0 && entry.GetDisplayHelp() == 1 && !entry.GetHelpCommand().trimmed().isEmpty()) {
+        ManageModemFile(entry);
+        const QUrl help = DataHelpUrl(entry);
+        if (QFileInfo::exists(help.toLocalFile()))
+            QDesktopServices::openUrl(help);
+        else
+            WriteDebug("RunDataApplication -> no help file ", help.toLocalFile().toStdString());
     }
     return true;
 }

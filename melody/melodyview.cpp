@@ -239,9 +239,6 @@ std::intptr_t CMelodyView::DefWindowProc(unsigned message, std::uintptr_t wParam
         if (m_nPlayMode != 1)
             ResetPlayButtons();
         return 0;
-    case WM_LIST_LOAD_PROGRESS:
-        SetProgressPos(static_cast<int>(lParam));
-        return 0;
     case WM_RBUTTONDOWN:
         if (static_cast<std::intptr_t>(wParam) == -1 && lParam == -1) {
             const bool pc = m_lstPc->hasFocus() || (!m_lstPhone->hasFocus() && SelectedCount(m_lstPc) > 0);

@@ -8,6 +8,7 @@
 #include "dlgmelodyeditor.h"
 #include "dlgmelodyprops.h"
 #include "entrylistctrl.h"
+#include "filedlg.h"
 #include "iconmenu.h"
 #include "melodyicons.h"
 #include "melodypaths.h"
@@ -26,7 +27,6 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QMouseEvent>
@@ -49,18 +49,24 @@ QString Formatted(int id, const QString& insert)
 
 QStringList CMelodyView::ChooseImportFiles()
 {
-    QFileDialog dlg(this, UiLoadString(31659), PathFromStd(GetWindowsDirectoryPath()));
-    dlg.setFileMode(QFileDialog::ExistingFiles);
-    dlg.setNameFilter(QStringLiteral("*.MDY *.mdy"));
-    dlg.setLabelText(QFileDialog::Accept, UiLoadString(31698));
-    return dlg.exec() == QDialog::Accepted ? dlg.selectedFiles() : QStringList();
+    // Several existing files at once, from the user's own folder.
+    CQXFileDlg dlg(true, QStringLiteral(".MDY"), QString(),
+                   OFN_FILEMUSTEXIST | OFN_ALLOWMULTISELECT | OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                   UiLoadString(31658), this, 31698);
+    dlg.setWindowTitle(UiLoadString(31659));
+    dlg.setDirectory(QDir::homePath());
+    return dlg.DoModal() == IDOK ? dlg.selectedFiles() : QStringList();
 }
 
 QString CMelodyView::ChooseExportPath(bool several)
 {
-    return QFileDialog::getSaveFileName(this, UiLoadString(several ? 31662 : 31661),
-                                        QDir::homePath() + QStringLiteral("/mel.MDY"),
-                                        QStringLiteral("*.MDY"));
+    // A new file's name is typed in (the toolkit's own accept caption);
+    // the export asks itself before it replaces a file.
+    CQXFileDlg dlg(true, QStringLiteral(".MDY"), QStringLiteral("mel"), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+                   UiLoadString(31658), this, -1);
+    dlg.setWindowTitle(UiLoadString(several ? 31662 : 31661));
+    dlg.setDirectory(QDir::homePath());
+    return dlg.DoModal() == IDOK ? dlg.GetPathName() : QString();
 }
 
 int CMelodyView::AskDeleteMelody(const QString& name, bool allowAll)
@@ -624,8 +630,12 @@ void CMelodyView::OnBExport()
         CMelody* melody = m_PcMelodies.GetMelodyAt(row);
         if (!melody)
             continue;
-        const QString target = folder + QLatin1Char('/') + CMelody::MakeFileSafeName(melody->GetMelodyName()) +
-                               QStringLiteral(".MDY");
+        // One melody goes into the file the user named; several each into
+        // a file of its own name in the chosen folder.
+        const QString target = rows.size() == 1 ? path
+                                                : folder + QLatin1Char('/') +
+                                                      CMelody::MakeFileSafeName(melody->GetMelodyName()) +
+                                                      QStringLiteral(".MDY");
         if (QFileInfo::exists(target) && !yesToAll) {
             const int answer = AskMelodyQuestion(Formatted(31689, QFileInfo(target).fileName()), 31707,
                                                  rows.size() > 1);
@@ -662,7 +672,8 @@ void CMelodyView::OnBDelete()
     m_lstPc->setUpdatesEnabled(false);
     bool yesToAll = false;
     int removedSinceAll = 0;
-    for (const QString& name : names) {
+    for (int i = 0; i < names.size(); ++i) {
+        const QString& name = names[i];
         if (!yesToAll) {
             const int answer = AskDeleteMelody(name, names.size() > 1);
             if (answer == IDCANCEL)
@@ -670,17 +681,24 @@ void CMelodyView::OnBDelete()
             if (answer == IDNO)
                 continue;
             if (answer == IDYESTOALL) {
+                // One window counts the melodies that are left.
                 yesToAll = true;
-                StartProgress(31334, names.size());
+                StartProgress(31334, static_cast<int>(names.size()) - i);
+            } else {
+                StartProgress(31334, 2);
             }
         }
         const int at = m_PcMelodies.IndexOfName(name);
-        if (at < 0)
-            continue;
-        m_PcMelodies.RemoveAt(at, true);
-        m_lstPc->DeleteRow(at);
+        if (at >= 0) {
+            m_PcMelodies.RemoveAt(at, true);
+            m_lstPc->DeleteRow(at);
+        }
+        // A melody answered on its own is shown done for a moment before
+        // the next question.
         if (yesToAll)
             SetProgressPos(++removedSinceAll);
+        else
+            EndProgress(2);
     }
     CloseProgress();
     m_lstPc->setUpdatesEnabled(true);

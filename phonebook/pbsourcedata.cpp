@@ -267,6 +267,9 @@ void CPBSourceData::SetColumns(bool scrollBar)
         m_pDataList->SetColumnSample(0, QStringLiteral("888"));  // three-digit locations
     }
     m_pDataList->InsertColumn(UiLoadString(31220), col++, m_nListKind, scrollBar);
+    // A full international number shows whole (given before the column, so
+    // that the name column, not the number, gives up the room).
+    m_pDataList->SetColumnSample(col, QStringLiteral("+33612345678"));
     m_pDataList->InsertColumn(UiLoadString(31221), col, m_nListKind, scrollBar);
 }
 

@@ -21,6 +21,7 @@
 #include <QApplication>
 #include <QButtonGroup>
 #include <QComboBox>
+#include <QContextMenuEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -706,6 +707,12 @@ void CPhoneBook::OnContextMenu()
     UpdateMenuIcons(154, 3, noDial ? 1 : 0, several ? 1 : 0, m_pPane->IsPhoneSource() ? 1 : 0,
                     m_pPane->CanShowSIM() ? 1 : 0, m_pPane->CanShowSIMFDN() ? 1 : 0,
                     m_pPane->CanShowPhone() ? 1 : 0);
+}
+
+void CPhoneBook::contextMenuEvent(QContextMenuEvent* e)
+{
+    OnContextMenu();
+    e->accept();
 }
 
 QRegion CPhoneBook::EntryRegion() const

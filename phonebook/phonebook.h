@@ -109,6 +109,9 @@ protected:
     // The question before a copy replaces the destination: 1 OK (the erase
     // flag set when chosen), else cancelled.
     virtual int AskMirror();
+    // A right click on the form's background offers the entries' menu, as
+    // one on the list does.
+    void contextMenuEvent(QContextMenuEvent* e) override;
 
 private:
     // Print, find and copy-to.

@@ -7,6 +7,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QFontMetrics>
 #include <QLineEdit>
 #include <QTimer>
 
@@ -23,6 +24,7 @@ constexpr int kMtrDone = -35;
 constexpr unsigned kMbOk = 0;
 constexpr unsigned kMbIconExclamation = 0x30;
 constexpr int kLastAttemptNote = 31852;
+constexpr int kTitleBarChrome = 112;  // a title bar's icon, buttons and margins
 
 // Engine PIN states (the sorted +CPIN list).
 enum { PH_SIM_PIN = 0, READY = 1, SIM_PIN = 2, SIM_PIN2 = 3, SIM_PUK = 4, SIM_PUK2 = 5 };
@@ -138,6 +140,15 @@ void CDlgSecurCode::SetTexts()
     if (m_nCounter == 1)
         text += QLatin1Char(' ') + UiLoadString(kLastAttemptNote);
     setWindowTitle(text);
+    // The title is the only place that says which code is asked and that
+    // this is the last attempt: the dialog is made wide enough for its
+    // title bar to show it whole (the title in the bold font title bars
+    // use, beside the bar's icon and three buttons).
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int need = QFontMetrics(bold).horizontalAdvance(text) + kTitleBarChrome;
+    if (need > width())
+        resize(need, height());
     if (m_bTwoCodes)
         m_strPrompt = UiLoadString(m_nKind == 5 ? 31771 : 31770);
 }

@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -278,8 +279,11 @@ void CDlgMsgSend::ShowPrices()
         return;
     }
     SetDlgItemText(IDC_UNIT_PRICE, FormatPrice(m_dUnitPrice));
+    // Every recipient still to be sent gets every part; a message without
+    // recipients yet costs what one recipient would.
     const int blocks = m_pMsg ? SentBlockCount(*m_pMsg) : 0;
-    SetDlgItemText(IDC_TOTAL, FormatPrice(m_dUnitPrice * blocks));
+    const int recipients = m_pMsg ? std::max(1, m_pMsg->CountUnsentRecipients()) : 1;
+    SetDlgItemText(IDC_TOTAL, FormatPrice(m_dUnitPrice * blocks * recipients));
 }
 
 bool CDlgMsgSend::CanStoreInSIM() const

@@ -19,7 +19,7 @@ namespace {
 
 constexpr int kSingleMaxString = 31455;    // "%1 of %2 characters"
 constexpr int kCharsString = 31761;        // "%1 characters"
-constexpr int kBlocksString = 31759;       // "%1 messages"
+constexpr int kBlocksString = 31759;       // "Messages: %1"
 constexpr int kQuotePrefixString = 31473;  // put before the quoted line
 constexpr int kHeaderString = 31763;       // sender, date, time
 constexpr int kEmptyTextString = 31321;

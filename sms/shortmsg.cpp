@@ -8,6 +8,7 @@
 #include "dragdrop.h"
 #include "dlgprogress.h"
 #include "entrylistctrl.h"
+#include "handbutton.h"
 #include "jetdatabase.h"
 #include "message.h"
 #include "at_charset.h"
@@ -165,6 +166,26 @@ void CShortMsg::BindControls()
     }
 }
 
+void CShortMsg::SetTabOrder()
+{
+    // The pane only shows the selected message: its fields are read, not
+    // worked in, so Tab passes them by (the mouse still selects their text).
+    for (QWidget* w : std::initializer_list<QWidget*>{m_edit1102, m_edit1065})
+        if (w)
+            w->setFocusPolicy(Qt::NoFocus);
+    // Tab follows the screen as it reads: the window's picture, the folders
+    // and sources, the sort order and the list, the message's commands left
+    // to right, help, then refresh and back. Without it the order would be
+    // the one the controls were made in (the replaced ones last).
+    QList<QWidget*> chain{findChild<QWidget*>(QStringLiteral("headerPicture")), m_bRecv, m_bSent, m_bSrcPC,
+                          m_bSrcSIM, m_comboSort, m_list};
+    chain << m_bCompose << m_bOpen << m_bReadNew << m_bDelete << m_bFind << m_bPrint << m_bDst << m_bHelp;
+    chain << RefreshButton() << QuitButton();
+    chain.removeAll(nullptr);
+    for (qsizetype i = 0; i + 1 < chain.size(); ++i)
+        QWidget::setTabOrder(chain[i], chain[i + 1]);
+}
+
 QString CShortMsg::PaneText(int id) const
 {
     QWidget* w = GetDlgItem(id);
@@ -235,6 +256,7 @@ void CShortMsg::OnInitialUpdate()
             m_pDropTarget->Register(w);
             GetDropSource()->AddDropPlace(w);
         }
+    SetTabOrder();
     OnFrameMove();
     PostMessage(this, WM_MMI_DEFERRED_INIT, 0, 0);
     WriteDebugInt("SMS : Unread message type = ", 0);

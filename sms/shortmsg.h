@@ -297,6 +297,9 @@ protected:
 protected:
     friend class BusyScope;
     void BindControls();
+    // The order Tab takes through the screen; the pane's read-only fields
+    // take no focus.
+    void SetTabOrder();
     void OnMessageIconClick() override;
     void OnMouseMove(const QPoint& point) override;
     // The tips that follow the state: find (running or not), open (folder).

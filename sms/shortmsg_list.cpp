@@ -497,6 +497,9 @@ void CShortMsg::ShowMessage(int32_t location)
             setText(l, QString());
         if (m_edit1102) {
             m_edit1102->setText(PcToQString(FormatAddressDetails(list)));
+            // A long list is read from its first recipient: the field shows
+            // its start, not the end where setting the text leaves the caret.
+            m_edit1102->setCursorPosition(0);
             m_edit1102->show();
         }
     }

@@ -13,6 +13,18 @@
 namespace {
 
 constexpr int kGridTop = 44;
+
+// The year spin shows only its arrows: the year is in the title beside it,
+// and the spin is too narrow for digits, whose first one would peek out.
+class YearArrows : public QSpinBox {
+public:
+    using QSpinBox::QSpinBox;
+
+protected:
+    QString textFromValue(int) const override { return QString(); }
+    int valueFromText(const QString&) const override { return value(); }
+    QValidator::State validate(QString&, int&) const override { return QValidator::Acceptable; }
+};
 constexpr int kWeekdayString = 31497;  // 31497 Monday ... 31503 Sunday
 constexpr int kMonthString = 31503;    // + month (1-12)
 
@@ -212,7 +224,7 @@ void CCalendarModel::MoveSelection(int dCol, int dRow)
 
 // ---------------------------------------------------------------- window
 
-CCalendarWnd::CCalendarWnd(QWidget* parent) : QWidget(parent), spin_(new QSpinBox(this))
+CCalendarWnd::CCalendarWnd(QWidget* parent) : QWidget(parent), spin_(new YearArrows(this))
 {
     setFocusPolicy(Qt::StrongFocus);
     spin_->setRange(100, 9999);
@@ -278,6 +290,41 @@ void CCalendarWnd::Layout()
 
 void CCalendarWnd::resizeEvent(QResizeEvent*) { Layout(); }
 
+QFont CCalendarWnd::TitleFont() const
+{
+    QFont f = font();
+    f.setPointSize(10);
+    return f;
+}
+
+QRect CCalendarWnd::TitleRect() const
+{
+    return QRect(left_.right() + 2, 2, spin_->x() - 2 - (left_.right() + 2), 20);
+}
+
+QString CCalendarWnd::TitleText() const
+{
+    return MonthName(model_.Month()) + QLatin1Char(' ') + QString::number(model_.Year());
+}
+
+QSize CCalendarWnd::minimumSizeHint() const
+{
+    const QFontMetrics title(TitleFont());
+    int widest = 0;
+    for (int month = 1; month <= 12; ++month)
+        widest = std::max(widest, title.horizontalAdvance(MonthName(month) + QStringLiteral(" 9999")));
+    // Left arrow and its gap, the title, the spin and the right arrow.
+    const int titleRow = 2 + 16 + 2 + widest + 2 + spin_->width() + 2 + 18;
+    // A cell shows "28" with its inner margins; the weekday letters are
+    // narrower than that.
+    const QFontMetrics cells(font());
+    const int cellW = cells.horizontalAdvance(QStringLiteral("28")) + 8;
+    const int cellH = cells.height() + 4;
+    const int w = std::max({150, titleRow, 7 * cellW + 4});
+    const int h = std::max(150, kGridTop + 6 * cellH + 2);
+    return QSize(w, h);
+}
+
 QRect CCalendarWnd::CellRect(int col, int row) const
 {
     return QRect(grid_.left() + col * cellW_, kGridTop + row * cellH_, cellW_, cellH_)
@@ -328,13 +375,9 @@ void CCalendarWnd::paintEvent(QPaintEvent*)
     arrow(left_, true, pressedArrow_ == 1);
     arrow(right_, false, pressedArrow_ == 2);
 
-    QFont f = font();
-    f.setPointSize(10);
-    p.setFont(f);
+    p.setFont(TitleFont());
     p.setPen(pal.color(QPalette::ToolTipText));
-    const QRect title(left_.right() + 2, 2, spin_->x() - 2 - (left_.right() + 2), 20);
-    p.drawText(title, Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine,
-               MonthName(model_.Month()) + ' ' + QString::number(model_.Year()));
+    p.drawText(TitleRect(), Qt::AlignRight | Qt::AlignVCenter | Qt::TextSingleLine, TitleText());
 
     // Weekday letters: the locale's first day heads column 0.
     for (int k = 0; k < 7; ++k) {

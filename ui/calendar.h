@@ -100,6 +100,15 @@ public:
     // 3 elsewhere inside, 4 outside.
     int HitTest(const QPoint& p, int* col = nullptr, int* row = nullptr) const;
     QRect CellRect(int col, int row) const;
+    // Where the month and year are written, and in what font.
+    QRect TitleRect() const;
+    QFont TitleFont() const;
+    QString TitleText() const;
+    // Room for the longest month name with a four-digit year between the
+    // arrows and the year spin, and for two-digit days in every cell, in the
+    // calendar's fonts.
+    QSize minimumSizeHint() const override;
+    QSize sizeHint() const override { return minimumSizeHint(); }
 
 signals:
     void selectedDay(int controlId);

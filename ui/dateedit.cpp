@@ -412,7 +412,10 @@ void CDateEdit::OpenCalendar()
         Redisplay();
     });
     popup_ = cal;
-    cal->Create(QRect(bottomLeft + QPoint(0, 1), QSize(150, 150)), this, 0, true);
+    // 150 pixels square, or what the calendar needs in its fonts when more:
+    // the longest month name and the year stay whole above the days.
+    cal->Create(QRect(bottomLeft + QPoint(0, 1), QSize(150, 150).expandedTo(cal->minimumSizeHint())), this, 0,
+                true);
 }
 
 void CDateEdit::CloseCalendar()

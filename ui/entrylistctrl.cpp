@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QPainter>
 #include <QResizeEvent>
 #include <QStyledItemDelegate>
 
@@ -42,9 +43,20 @@ public:
                           const QModelIndex& i) const override
     {
         QWidget* w = QStyledItemDelegate::createEditor(parent, o, i);
-        if (auto* e = qobject_cast<QLineEdit*>(w); e && *maxLength_ > 0)
-            e->setMaxLength(*maxLength_);
+        if (auto* e = qobject_cast<QLineEdit*>(w)) {
+            // A label edit: framed over the row, as the desktop draws one.
+            e->setFrame(true);
+            if (*maxLength_ > 0)
+                e->setMaxLength(*maxLength_);
+        }
         return w;
+    }
+    void setEditorData(QWidget* editor, const QModelIndex& i) const override
+    {
+        QStyledItemDelegate::setEditorData(editor, i);
+        // The old text stands selected: what is typed replaces it.
+        if (auto* e = qobject_cast<QLineEdit*>(editor))
+            e->selectAll();
     }
 
 private:
@@ -341,6 +353,43 @@ void CEntryListCtrl::FitSampledColumns()
         header()->resizeSection(donor, header()->sectionSize(donor) - give);
         header()->resizeSection(c, header()->sectionSize(c) + give);
     }
+    // The columns together fit the list: the kinds that give every column
+    // the whole width (the recipient directory's) would put all but the
+    // first out of sight. Sampled columns come down to their samples, then
+    // the widest column without a sample gives up the rest.
+    const int usable = contentsRect().width() - (scrollBar_ ? 19 : 4);
+    auto total = [&] {
+        int sum = 0;
+        for (int o = 0; o < count; ++o)
+            sum += header()->sectionSize(o);
+        return sum;
+    };
+    if (usable <= 0 || total() <= usable)
+        return;
+    for (auto it = samples_.cbegin(); it != samples_.cend() && total() > usable; ++it) {
+        const int c = it.key();
+        if (c >= count)
+            continue;
+        const int spare = header()->sectionSize(c) - SampleWidth(c, it.value());
+        if (spare > 0)
+            header()->resizeSection(c, header()->sectionSize(c) - std::min(spare, total() - usable));
+    }
+    bool sampled = false;
+    for (auto it = samples_.cbegin(); it != samples_.cend(); ++it)
+        sampled = sampled || it.key() < count;
+    if (!sampled) {
+        // Nothing to keep whole: every column keeps its proportion.
+        const int sum = total();
+        for (int o = 0; o < count; ++o)
+            header()->resizeSection(o, header()->sectionSize(o) * usable / sum);
+        return;
+    }
+    int donor = -1;
+    for (int o = 0; o < count; ++o)
+        if (!samples_.contains(o) && (donor < 0 || header()->sectionSize(o) > header()->sectionSize(donor)))
+            donor = o;
+    if (donor >= 0 && total() > usable)
+        header()->resizeSection(donor, std::max(0, header()->sectionSize(donor) - (total() - usable)));
 }
 
 void CEntryListCtrl::LayoutColumns(bool scrollBar)
@@ -648,7 +697,27 @@ void CEntryListCtrl::PostFocusRow()
 void CEntryListCtrl::focusInEvent(QFocusEvent* e)
 {
     QTreeView::focusInEvent(e);
+    viewport()->update();
     PostFocusRow();
+}
+
+void CEntryListCtrl::focusOutEvent(QFocusEvent* e)
+{
+    QTreeView::focusOutEvent(e);
+    viewport()->update();
+}
+
+void CEntryListCtrl::paintEvent(QPaintEvent* e)
+{
+    QTreeView::paintEvent(e);
+    // A focused list shows it on its current row; without one (an empty
+    // list) the keyboard's place would not show at all, so the list is
+    // framed in the accent colour the screens' focus frames use.
+    if (hasFocus() && !currentIndex().isValid()) {
+        QPainter p(viewport());
+        p.setPen(QPen(QColor(0xE0, 0x7A, 0x2F), 2));
+        p.drawRect(QRectF(viewport()->rect()).adjusted(1, 1, -1, -1));
+    }
 }
 
 void CEntryListCtrl::currentChanged(const QModelIndex& current, const QModelIndex& previous)

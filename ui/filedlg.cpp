@@ -5,9 +5,13 @@
 
 #include <QComboBox>
 #include <QFileInfo>
+#include <QHeaderView>
+#include <QTreeView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QSplitter>
 
+#include <algorithm>
 #include <functional>
 
 namespace {
@@ -60,7 +64,10 @@ CQXFileDlg::CQXFileDlg(bool open, const QString& defaultExt, const QString& file
     if (!filters.isEmpty())
         setNameFilters(filters);
 
-    if (!open || (flags & OFN_FILEMUSTEXIST)) {
+    if (open && (flags & OFN_FILEMUSTEXIST) && (flags & OFN_ALLOWMULTISELECT)) {
+        setAcceptMode(QFileDialog::AcceptOpen);
+        setFileMode(QFileDialog::ExistingFiles);
+    } else if (!open || (flags & OFN_FILEMUSTEXIST)) {
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::ExistingFile);
     } else if (flags & OFN_OVERWRITEPROMPT) {
@@ -86,6 +93,19 @@ CQXFileDlg::CQXFileDlg(bool open, const QString& defaultExt, const QString& file
             if (QWidget* w = findChild<QWidget*>(QLatin1String(name)))
                 w->hide();
     }
+    // The detailed list shows size, type and date whole, each as wide as
+    // its widest entry, and gives the name the rest of a window wide enough
+    // for all four (the toolkit's widths cut the date and the type).
+    resize(std::max(width(), 720), std::max(height(), 440));
+    if (auto* files = findChild<QTreeView*>(QStringLiteral("treeView"))) {
+        QHeaderView* header = files->header();
+        header->setStretchLastSection(false);
+        header->setSectionResizeMode(QHeaderView::ResizeToContents);
+        header->setSectionResizeMode(0, QHeaderView::Stretch);
+    }
+    // The places beside it show their names whole.
+    if (auto* split = findChild<QSplitter*>(QStringLiteral("splitter")); split && split->count() == 2)
+        split->setSizes({150, std::max(1, width() - 150)});
 }
 
 QString CQXFileDlg::AcceptCaption() const { return labelText(QFileDialog::Accept); }

@@ -40,6 +40,8 @@ struct PrintJob {
     QFont normal, label, heading;
     bool busy = false;
     QStringList texts;  // the entry texts printed, in order
+    QList<QRect> titleBoxes;  // the last heading's title lines
+    QRect stampBox;           // and its date and page
     // The values' font measured on the printer, made once per job: a long
     // text is measured a few times per line.
     std::unique_ptr<QFontMetrics> normalMetrics;
@@ -77,14 +79,38 @@ void PrintHeading()
 {
     QPainter& p = *g_job.painter;
     g_job.line += 3;
-    p.setFont(g_job.heading);
-    p.drawText(U(kMargin), Y(), g_job.pageWidth, g_job.lineHeight * 2, Qt::AlignLeft | Qt::AlignTop,
-               g_job.title);
     p.setFont(g_job.label);
     const QString stamp = UiDateTimeText(QDateTime::currentDateTime());
     const QString right = UiFormatString(kHeadingString, {stamp, QString::number(g_job.page)});
     const int right_end = g_job.pageWidth - U(kMargin);
+    const int stampWidth = TextWidth(g_job.label, right);
     p.drawText(0, Y(), right_end, g_job.lineHeight * 2, Qt::AlignRight | Qt::AlignTop, right);
+    g_job.stampBox = QRect(right_end - stampWidth, Y(), stampWidth, g_job.lineHeight);
+    // The title keeps clear of the date and page: beside them while there
+    // is room (a long title goes on over further lines of that width), or
+    // under them across the page when they leave too little (a narrow page).
+    p.setFont(g_job.heading);
+    const QFont heading = g_job.heading;
+    auto measure = [&](const QString& s) { return TextWidth(heading, s); };
+    const int beside = right_end - stampWidth - U(120) - U(kMargin);
+    int titleWidth = beside;
+    int top = Y();
+    if (measure(g_job.title) > beside && beside < U(1200)) {
+        titleWidth = right_end - U(kMargin);
+        g_job.line += 1;
+        top = Y();
+    }
+    const QStringList lines = PrintSplitLine(g_job.title, std::max(1, titleWidth), measure);
+    const int titleLine = QFontMetrics(heading, g_job.printer).height();
+    g_job.titleBoxes.clear();
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        const QRect box(U(kMargin), top + static_cast<int>(i) * titleLine, titleWidth, titleLine);
+        p.drawText(box, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine, lines[i]);
+        g_job.titleBoxes << QRect(box.topLeft(), QSize(TextWidth(heading, lines[i]), titleLine));
+    }
+    // The rule goes under the title's last line.
+    if (lines.size() > 1)
+        g_job.line += (static_cast<int>(lines.size() - 1) * titleLine + g_job.lineHeight - 1) / g_job.lineHeight;
     p.setFont(g_job.normal);
     g_job.line += 1;
     p.setPen(QPen(Qt::black, std::max(1, U(10))));
@@ -344,6 +370,8 @@ int PrintCurrentLine() { return g_job.line; }
 int PrintPageNumber() { return g_job.page; }
 int PrintLinesPerPage() { return g_job.linesPerPage; }
 double PrintScale() { return g_job.scale; }
+QList<QRect> PrintHeadingTitleBoxes() { return g_job.titleBoxes; }
+QRect PrintHeadingStampBox() { return g_job.stampBox; }
 
 // ---------------------------------------------------------------- window
 

@@ -15,6 +15,8 @@
 
 #include "dialog.h"
 
+#include <QList>
+#include <QRect>
 #include <QString>
 
 #include <functional>
@@ -45,6 +47,10 @@ int PrintPageNumber();
 int PrintLinesPerPage();
 // Device units per 1/600 inch of the running job.
 double PrintScale();
+// Where the last page heading wrote its title, line by line, and its date
+// and page number, in device units (each box as wide as its text).
+QList<QRect> PrintHeadingTitleBoxes();
+QRect PrintHeadingStampBox();
 // What the last job printed, in order: each bullet's text and each entry as
 // label, tab, text (kept until the next job starts).
 QStringList PrintJobTexts();

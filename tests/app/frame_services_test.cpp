@@ -163,6 +163,21 @@ TEST(SplashTest, FilePictureOrTheBuiltInOneAndAKeyClosesIt)
     EXPECT_TRUE(CSplashWnd::Current()->UsesFilePicture());
     EXPECT_EQ(CSplashWnd::Current()->size(), QSize(472, 283));
     zorqtest::SaveScreen(CSplashWnd::Current(), QStringLiteral("splash"));
+    // The picture's panel closes with its accent line, not with an empty
+    // band under it.
+    const QImage shot = CSplashWnd::Current()->grab().toImage();
+    int accent = -1;
+    for (int y = 0; y < shot.height(); ++y) {
+        int orange = 0;
+        for (int x = 0; x < shot.width(); ++x) {
+            const QColor c = shot.pixelColor(x, y);
+            orange += c.red() > 190 && c.green() > 90 && c.green() < 160 && c.blue() < 90;
+        }
+        if (orange > shot.width() * 8 / 10)
+            accent = y;
+    }
+    ASSERT_GE(accent, 0) << "the accent line";
+    EXPECT_LE(shot.height() - 1 - accent, 16) << "rows under the accent line";
     QKeyEvent key(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier);
     EXPECT_TRUE(CSplashWnd::FilterSplashInput(&key));
     EXPECT_EQ(CSplashWnd::Current(), nullptr);

@@ -390,6 +390,30 @@ TEST_F(MainViewTest, WalkThroughMenu)
     ASSERT_FALSE(path.isEmpty());
     const QImage image(path);
     EXPECT_EQ(image.size(), menu->size());
+
+    // Each picture's label keeps clear of the picture's outline: going in
+    // from the outline's right end, white comes before the label's letters.
+    const QImage shot = menu->grab().toImage();
+    auto dark = [&](int x, int y) { return qGray(shot.pixel(x, y)) < 110; };
+    for (int picture = 1; picture <= 6; ++picture) {
+        const QRect r = menu->MenuRegion(picture).boundingRect();
+        int narrowest = r.width();
+        for (int y = r.center().y() - 6; y <= r.center().y() + 6; ++y) {
+            int x = std::min(r.right(), shot.width() - 1);
+            while (x > r.center().x() && !dark(x, y))
+                --x;  // to the outline
+            while (x > r.center().x() && dark(x, y))
+                --x;  // through it
+            int gap = 0;
+            while (x > r.center().x() && !dark(x, y)) {
+                --x;
+                ++gap;
+            }
+            if (x > r.center().x())  // a letter on this row
+                narrowest = std::min(narrowest, gap);
+        }
+        EXPECT_GE(narrowest, 6) << "picture " << picture << ": its label touches the outline";
+    }
 }
 
 }  // namespace

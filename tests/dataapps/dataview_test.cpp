@@ -7,6 +7,7 @@
 #include "user_actions.h"
 
 #include "dataview.h"
+#include "dlgprogress.h"
 #include "escape_key.h"
 #include "handbutton.h"
 #include "test_support.h"
@@ -15,15 +16,19 @@
 #include "wndmsg.h"
 #include "zorqmmidoc.h"
 
+#include <QLabel>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QPointer>
+#include <QProgressBar>
 #include <QTest>
 #include <QUrl>
 
 #include <sys/stat.h>
+
+#include <algorithm>
 
 #ifdef ZORQ_HAVE_PHONESIM
 
@@ -113,6 +118,12 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_EQ(list->GetRowText(1, 0), "Gone");
     EXPECT_EQ(list->GetRowText(2, 0), "Terminal");
     EXPECT_FALSE(zorqtest::SaveScreen(&frame, "data_applications").isEmpty());
+    // The screen's name is said by the title and the list's heading; the
+    // form repeats it nowhere else.
+    const QString name = env->app.LoadString(31853);
+    for (QLabel* label : s->findChildren<QLabel*>())
+        EXPECT_FALSE(label->isVisibleTo(s) && label->text() == name) << label->objectName().toStdString();
+    EXPECT_EQ(list->Model()->headerData(0, Qt::Horizontal, Qt::DisplayRole).toString(), name);
     // What a user sees: the screen's own background (no message about a
     // missing picture), a picture on every button, the one column as wide as
     // the list, and the list clear of the status bar.
@@ -333,6 +344,113 @@ TEST_F(DataScreen, EscapeInTheEntryAndDeleteDialogsEndsThemAsCancel)
     EXPECT_EQ(list->GetRowCount(), 1);
     EXPECT_TRUE(QFile::exists(QString::fromStdString(files + "f.DFA")));
     EXPECT_EQ(QDir(QString::fromStdString(files)).entryList({"*.DFA"}, QDir::Files).size(), 1);
+}
+
+// The help button with no program on the desktop to open the help (the
+// test platform has none): the user is told, the message naming the help
+// document, instead of nothing happening. A help document that is missing
+// is named as well.
+TEST_F(DataScreen, HelpTheDesktopCannotOpenIsToldNamingTheFile)
+{
+    Phone();
+    const std::string help = env->dir.path() + "ZORQenu.html";
+    zorqtest::WriteFile(help, "<html></html>");
+    env->app.SetHelpFile("enu");
+    CData* s = Open();
+    QWidget* helpButton = s->GetDlgItem(1029);
+    ASSERT_NE(helpButton, nullptr);
+    env->app.shown.clear();
+    QTest::mouseClick(helpButton, Qt::LeftButton);
+    ASSERT_EQ(env->app.shown.size(), 1u) << "the failed help was not told";
+    EXPECT_EQ(env->app.shown[0].text, env->app.FormatString(31900, {QString::fromStdString(help)}));
+
+    QFile::remove(QString::fromStdString(help));
+    env->app.shown.clear();
+    QTest::mouseClick(helpButton, Qt::LeftButton);
+    ASSERT_EQ(env->app.shown.size(), 1u);
+    EXPECT_NE(env->app.shown[0].text.toStdString().find(help), std::string::npos)
+        << env->app.shown[0].text.toStdString();
+}
+
+// The screen reads its entry files with the progress window up, and the
+// bar moves on with each file read instead of jumping to the end.
+TEST_F(DataScreen, TheLoadProgressMovesOnWithEachEntryFile)
+{
+    Phone();
+    const std::string files = env->app.GetFilesDir();
+    const std::string fax = Program("fax", "exit 0\n");
+    for (const char* name : {"a", "b", "c", "d"})
+        zorqtest::WriteFile(files + name + ".DFA", Dfa(std::string("Fax ") + name, fax));
+    // The values the window's bar shows, from the moment it stands.
+    QList<int> shown;
+    struct BarWatch : QObject {
+        QList<int>* values;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show)
+                if (auto* dlg = qobject_cast<CDlgProgressText*>(o))
+                    if (auto* bar = dlg->findChild<QProgressBar*>()) {
+                        *values << bar->value();
+                        connect(bar, &QProgressBar::valueChanged, dlg, [this](int v) { *values << v; });
+                    }
+            return false;
+        }
+    } watch;
+    watch.values = &shown;
+    qApp->installEventFilter(&watch);
+    CData* s = Open();
+    qApp->removeEventFilter(&watch);
+    ASSERT_EQ(s->GetPanel()->GetListCtrl()->GetRowCount(), 4);
+    ASSERT_FALSE(shown.isEmpty()) << "no progress window stood";
+    EXPECT_EQ(shown.first(), 0);
+    for (int files = 1; files <= 4; ++files)
+        EXPECT_TRUE(shown.contains(files)) << "the bar skipped " << files << " files read: "
+                                           << ::testing::PrintToString(shown);
+    EXPECT_TRUE(std::is_sorted(shown.begin(), shown.end())) << ::testing::PrintToString(shown);
+}
+
+// Only a modem program that shows its help has its modem file handled: a
+// program of type 0 without the help shown, or with no help topic, leaves
+// the modem file alone.
+TEST_F(DataScreen, TheModemFileGoesOnlyWithTheHelp)
+{
+    Phone();
+    zorqtest::UrlRecorder desktop;
+    zorqtest::WriteFile(env->dir.path() + "FDenu.html", "<html></html>");
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "term.ini", "ATZ\r\n");
+    const std::string modem = Program("modem", "exit 0\n");
+    const auto entry = [&](const std::string& displayHelp, const std::string& helpCommand) {
+        return "NAME=Modem\r\nFULLEXENAME=" + modem + "\r\nCOMMANDLINE=\r\nDISPLAYHELP=" + displayHelp +
+               "\r\nHELPCMD=" + helpCommand + "\r\nTYPE=0\r\nAPPLITYPE=0\r\n"
+               "MODEMFILESTATE=2\r\nMODEMFILENAME=term.ini\r\nMODEMCOPYPATH=\r\n";
+    };
+    const struct {
+        const char* displayHelp;
+        const char* helpCommand;
+        bool handled;
+    } cases[] = {{"0", "-i dialling", false}, {"1", "", false}, {"1", "-i dialling", true}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(std::string("DISPLAYHELP=") + c.displayHelp + " HELPCMD=" + c.helpCommand);
+        zorqtest::WriteFile(files + "m.DFA", entry(c.displayHelp, c.helpCommand));
+        CData* s = Open();
+        CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+        ASSERT_EQ(list->GetRowCount(), 1);
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, zorqtest::RowPoint(list, 0));
+        QAbstractButton* run = s->GetPanel()->GetRunButton();
+        ASSERT_TRUE(run->isEnabled());
+        desktop.opened.clear();
+        QTest::mouseClick(run, Qt::LeftButton);
+        EXPECT_EQ(desktop.Files().contains(QString::fromStdString(files + "term.ini")), c.handled)
+            << desktop.Files().join(' ').toStdString();
+        for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
+            QApplication::processEvents();
+            QApplication::sendPostedEvents();
+            usleep(20000);
+        }
+        ASSERT_FALSE(document->IsDataAppRunning());
+        delete screen;
+    }
 }
 
 }  // namespace

@@ -270,7 +270,11 @@ TEST_F(ProfileTest, AProfileOfFiveMegabytesReadsAndWritesQuickly)
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     EXPECT_EQ(GetIniProfileString("Big", "Value", "").size(), 1024u * 1024);
     std::printf("800 reads of a %zu-byte profile: %.2f s\n", text.size(), seconds);
+#ifdef ZORQ_SANITIZE
+    EXPECT_LT(seconds, 60.0);  // the instrumented build runs several times slower
+#else
     EXPECT_LT(seconds, 10.0);
+#endif
 
     ASSERT_TRUE(WriteIniProfileInt("SMSMO", "MaxNbBlocks", 15));
     EXPECT_EQ(GetIniProfileInt("SMSMO", "MaxNbBlocks", 20), 15);

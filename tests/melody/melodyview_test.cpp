@@ -3,12 +3,17 @@
 
 #include "dlgmelodyeditor.h"
 #include "dlgmelodyprops.h"
+#include "confirm.h"
+#include "dlgprogress.h"
 #include "entrylistctrl.h"
+#include "filedlg.h"
 #include "escape_key.h"
 #include "iconmenu.h"
 #include "melodyview.h"
 #include "mtr_melody.h"
 #include "pcplayer.h"
+#include "user_actions.h"
+#include "walkthrough.h"
 #include "viewtest_support.h"
 #include "zorqmmidoc.h"
 
@@ -16,13 +21,20 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
 
 #include <deque>
+#include <functional>
+#include <memory>
 
 #ifdef ZORQ_HAVE_PHONESIM
 
@@ -41,11 +53,21 @@ public:
     unsigned menuChoice = 0;
     std::vector<std::pair<unsigned, bool>> menuItems;  // id, enabled
     int beeps = 0;
+    bool byHand = false;  // the real file dialogs and deletion question
 
 protected:
-    QStringList ChooseImportFiles() override { return importFiles; }
-    QString ChooseExportPath(bool) override { return exportPath; }
-    int AskDeleteMelody(const QString& name, bool) override { return Answer(name); }
+    QStringList ChooseImportFiles() override
+    {
+        return byHand ? CMelodyView::ChooseImportFiles() : importFiles;
+    }
+    QString ChooseExportPath(bool several) override
+    {
+        return byHand ? CMelodyView::ChooseExportPath(several) : exportPath;
+    }
+    int AskDeleteMelody(const QString& name, bool allowAll) override
+    {
+        return byHand ? CMelodyView::AskDeleteMelody(name, allowAll) : Answer(name);
+    }
     int AskMelodyQuestion(const QString& text, int, bool) override { return Answer(text); }
     unsigned TrackMenu(CIconMenu& menu) override
     {
@@ -373,6 +395,143 @@ TEST_F(MelodyScreen, ImportsExportsAndDeletesPcMelodies)
     EXPECT_EQ(Rows(view->PcList()), QStringList{"One"});
     EXPECT_EQ(MdyFiles().size(), 1u);
     EXPECT_EQ(view->PcMelodies().GetCount(), 1);
+}
+
+// The file dialogs and the deletion as a user goes through them: import
+// and export open the program's file dialog in the user's home folder
+// with the melody filter; the export writes the file name typed in; a
+// melody deleted with Yes shows its progress done for half a second.
+TEST_F(MelodyScreen, ImportExportAndDeleteThroughTheirDialogs)
+{
+    PutPc("other.MDY", "Other", "B4 c100\r\n");
+    Open();
+    view->byHand = true;
+    // The user goes to the folder, types the file's name and clicks the
+    // dialog's accept button.
+    const auto typeIn = [](QFileDialog& d, const QString& path) {
+        d.setDirectory(QFileInfo(path).absolutePath());
+        auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        EXPECT_TRUE(name && name->isVisible()) << "the dialog takes a typed name";
+        auto* buttons = d.findChild<QDialogButtonBox*>();
+        QAbstractButton* accept = nullptr;
+        for (QAbstractButton* b : buttons ? buttons->buttons() : QList<QAbstractButton*>())
+            if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                accept = b;
+        EXPECT_NE(accept, nullptr);
+        if (name && name->isVisible() && accept) {
+            name->selectAll();
+            QTest::keyClicks(name, QFileInfo(path).fileName());
+            QTest::mouseClick(accept, Qt::LeftButton);
+        }
+        if (d.isVisible()) {
+            ADD_FAILURE() << "the dialog did not take " << path.toStdString();
+            d.reject();
+        }
+    };
+    const QStringList filters = CQXFileDlg::NameFilters(app.LoadString(31658));
+    const std::string outside = dir.path() + "Files/";
+    WriteFile(outside + "tune.MDY", "NAME=Tune1\r\nTEMPO=100\r\nA4 c100\r\n");
+
+    QString title, accept, folder;
+    QStringList shownFilters;
+    bool programs = false;  // the program's own file dialog
+    bool several = false;   // several files may be chosen at once
+    OnNextDialog<QFileDialog>([&](QFileDialog& d) {
+        programs = qobject_cast<CQXFileDlg*>(&d) != nullptr;
+        title = d.windowTitle();
+        accept = d.labelText(QFileDialog::Accept);
+        folder = d.directory().absolutePath();
+        shownFilters = d.nameFilters();
+        several = d.fileMode() == QFileDialog::ExistingFiles;
+        zorqtest::SaveScreen(&d, QStringLiteral("melody_import_dialog"));
+        typeIn(d, QString::fromStdString(outside + "tune.MDY"));
+    });
+    QTest::mouseClick(view->GetDlgItem(1086), Qt::LeftButton);
+    EXPECT_TRUE(programs);
+    EXPECT_TRUE(several);
+    EXPECT_EQ(title, app.LoadString(31659));
+    EXPECT_EQ(accept, app.LoadString(31698));
+    EXPECT_EQ(folder, QDir::homePath());
+    EXPECT_EQ(shownFilters, filters);
+    EXPECT_EQ(Rows(view->PcList()), (QStringList{"Other", "Tune1"}));
+
+    // One melody exported under the name typed in.
+    const std::string target = dir.path() + "Work/";
+    QTest::mouseClick(view->PcList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      zorqtest::RowPoint(view->PcList(), 1));
+    ASSERT_EQ(view->PcList()->GetSelectedRows(), QList<int>{1});
+    ASSERT_TRUE(Enabled(1030));
+    OnNextDialog<QFileDialog>([&](QFileDialog& d) {
+        programs = qobject_cast<CQXFileDlg*>(&d) != nullptr;
+        title = d.windowTitle();
+        folder = d.directory().absolutePath();
+        shownFilters = d.nameFilters();
+        typeIn(d, QString::fromStdString(target + "mytune"));
+    });
+    QTest::mouseClick(view->GetDlgItem(1030), Qt::LeftButton);
+    EXPECT_TRUE(programs);
+    EXPECT_EQ(title, app.LoadString(31661));
+    EXPECT_EQ(folder, QDir::homePath());
+    EXPECT_EQ(shownFilters, filters);
+    EXPECT_EQ(ReadFile(target + "mytune.MDY"), "NAME=Tune1\r\nTEMPO=100\r\nA4 c100\r\n");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(target + "Tune1.MDY")));
+
+    // Both deleted, each answered Yes: each shows the progress at its end
+    // for half a second.
+    struct Window {
+        int max = 0, last = 0;
+        QElapsedTimer stood;
+        qint64 ms = -1;
+    };
+    std::vector<std::shared_ptr<Window>> windows;
+    struct ProgressWatch : QObject {
+        std::vector<std::shared_ptr<Window>>* windows;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            auto* dlg = qobject_cast<CDlgProgressText*>(o);
+            if (!dlg || (e->type() != QEvent::Show && e->type() != QEvent::Hide))
+                return false;
+            auto* bar = dlg->findChild<QProgressBar*>();
+            if (e->type() == QEvent::Show && bar) {
+                auto w = std::make_shared<Window>();
+                w->stood.start();
+                windows->push_back(w);
+                connect(bar, &QProgressBar::valueChanged, dlg, [w, bar](int v) {
+                    w->last = v;
+                    w->max = bar->maximum();
+                });
+            } else if (e->type() == QEvent::Hide && !windows->empty() && windows->back()->ms < 0) {
+                windows->back()->ms = windows->back()->stood.elapsed();
+            }
+            return false;
+        }
+    } watch;
+    watch.windows = &windows;
+    qApp->installEventFilter(&watch);
+    QTest::mouseClick(view->PcList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      zorqtest::RowPoint(view->PcList(), 0));
+    QTest::mouseClick(view->PcList()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      zorqtest::RowPoint(view->PcList(), 1));
+    ASSERT_EQ(view->PcList()->GetSelectedCount(), 2);
+    ASSERT_TRUE(Enabled(1027));
+    int questions = 0;
+    std::function<void(CDlgConfirm&)> yes = [&](CDlgConfirm& d) {
+        ++questions;
+        if (questions < 2)
+            OnNextDialog<CDlgConfirm>(yes);
+        QTest::mouseClick(d.GetDlgItem(IDYES), Qt::LeftButton);
+    };
+    OnNextDialog<CDlgConfirm>(yes);
+    QTest::mouseClick(view->GetDlgItem(1027), Qt::LeftButton);
+    qApp->removeEventFilter(&watch);
+    EXPECT_EQ(questions, 2);
+    EXPECT_TRUE(Rows(view->PcList()).isEmpty());
+    ASSERT_EQ(windows.size(), 2u) << "a progress window for each melody";
+    for (const auto& w : windows) {
+        EXPECT_EQ(w->max, 2);
+        EXPECT_EQ(w->last, 2);
+        EXPECT_GE(w->ms, 450) << "the done progress stands half a second";
+    }
 }
 
 TEST_F(MelodyScreen, DraggingRowsRunsTheCommands)

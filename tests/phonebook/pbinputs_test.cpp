@@ -28,6 +28,14 @@ using pbtest::PhonebookSimTest;
 
 namespace {
 
+// The instrumented build runs several times slower; the caps are the
+// optimised build's, generous for a loaded machine.
+#ifdef ZORQ_SANITIZE
+constexpr int kSlow = 8;
+#else
+constexpr int kSlow = 1;
+#endif
+
 constexpr int kName = 1012, kNotes = 1020, kOk = 1025, kDelete = 1027, kPrint = 1024, kFind = 1032,
               kCopyTo = 1131;
 
@@ -172,10 +180,10 @@ TEST_F(PhonebookInputsTest, AnEntryWithAMegabyteOfNotesShowsAtOnceAndKeepsThemWh
                 static_cast<long long>(shown), static_cast<long long>(saved), static_cast<long long>(exported),
                 static_cast<long long>(printed));
     // Generous caps for a loaded machine; the bench gives the figures.
-    EXPECT_LT(shown, 3000);
-    EXPECT_LT(saved, 3000);
-    EXPECT_LT(printed, 15000);
-    EXPECT_LT(exported, 3000);
+    EXPECT_LT(shown, 3000 * kSlow);
+    EXPECT_LT(saved, 3000 * kSlow);
+    EXPECT_LT(printed, 15000 * kSlow);
+    EXPECT_LT(exported, 3000 * kSlow);
 }
 
 // A PC book of 100,000 entries: listed, found in (the find dialog), and
@@ -221,9 +229,9 @@ TEST_F(PhonebookInputsTest, ABookOfAHundredThousandEntriesListsFindsAndCopies)
                 "(%ld MB before)\n",
                 static_cast<long long>(listed), static_cast<long long>(found), static_cast<long long>(copied),
                 peak / 1024, before / 1024);
-    EXPECT_LT(listed, 15000);
-    EXPECT_LT(found, 5000);
-    EXPECT_LT(copied, 8000);
+    EXPECT_LT(listed, 15000 * kSlow);
+    EXPECT_LT(found, 5000 * kSlow);
+    EXPECT_LT(copied, 8000 * kSlow);
 }
 
 // A .vcf file of 50 MB on one line (no line end anywhere), dropped on the PC
@@ -261,7 +269,7 @@ TEST_F(PhonebookInputsTest, AFiftyMegabyteVcfOfOneLineDroppedEndsInAMessageOrAnE
         const qint64 took = timer.elapsed();
         std::printf("50 MB one-line vCard file dropped (%s): %lld ms, peak memory %ld MB\n",
                     head.empty() ? "no card" : "one card", static_cast<long long>(took), PeakResidentKb() / 1024);
-        EXPECT_LT(took, 15000);
+        EXPECT_LT(took, 15000 * kSlow);
         const std::string after = PhonebookSimTest::Rows(path);
         const std::vector<std::string> boxes = Boxes();
         if (after == before) {

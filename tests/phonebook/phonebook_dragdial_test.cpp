@@ -15,12 +15,16 @@
 #include "user_actions.h"
 #include "walkthrough.h"
 
+#include <QAbstractButton>
 #include <QComboBox>
 #include <QLineEdit>
 #include <QDrag>
 #include <QDropEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QMimeData>
+#include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <algorithm>
@@ -370,6 +374,87 @@ TEST_F(EntryMenuTest, EntriesAreCopiedAndErasedThroughTheMenu)
     Choose(250, 32787);
     EXPECT_EQ(screen->findChild<QComboBox*>("id1030")->currentIndex(), 0);
     EXPECT_NE(List()->findChild<QLineEdit*>(), nullptr) << "the location is open for editing";
+}
+
+// "Change location" opens the location as a label edit does: framed, its
+// text selected, so that what is typed replaces it: 7 typed on location 1
+// moves the entry to 7, not to 17.
+TEST_F(EntryMenuTest, TheChangedLocationIsTypedOverTheOldOne)
+{
+    StartPhone();
+    Open();
+    Choose(1, 32787);
+    QCoreApplication::processEvents();
+    auto* edit = List()->findChild<QLineEdit*>();
+    ASSERT_NE(edit, nullptr) << "the location is open for editing";
+    EXPECT_TRUE(edit->hasFrame());
+    EXPECT_EQ(edit->text(), QStringLiteral("1"));
+    EXPECT_EQ(edit->selectedText(), edit->text());
+    zorqtest::SaveScreen(screen.get(), QStringLiteral("phonebook_change_location"));
+    QTest::keyClicks(edit, QStringLiteral("7"));
+    QTest::keyClick(edit, Qt::Key_Return);
+    // The edit ends once the key has been handled; the entry then moves.
+    const auto moved = [&] { return PhoneEntries("SM").find("7 \"+33612345678\" 145 \"Alice\"") != std::string::npos; };
+    QElapsedTimer cap;
+    cap.start();
+    while (!moved() && cap.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
+    EXPECT_TRUE(moved()) << PhoneEntries("SM");
+    EXPECT_EQ(PhoneEntries("SM").find("17 "), std::string::npos) << PhoneEntries("SM");
+    EXPECT_GE(List()->FindRowByLocation(7), 0);
+}
+
+// A right click on the form's background, beside the fields, opens the
+// same menu as one on the list, for the entries selected; with none
+// selected there is nothing to offer.
+TEST_F(EntryMenuTest, ARightClickOnTheFormsBackgroundOpensTheEntriesMenu)
+{
+    StartPhone();
+    Open();
+    // A bare spot of the form: between the list and the fields, where only
+    // the form's panel is (nothing that takes the focus or a click).
+    const QRect listArea(List()->mapTo(screen.get(), QPoint(0, 0)), List()->size());
+    QPoint bare(-1, -1);
+    for (int x = listArea.right() + 2; x < listArea.right() + 40 && bare.x() < 0; ++x) {
+        const QPoint at(x, listArea.center().y());
+        QWidget* w = screen->childAt(at);
+        if (!w || (w->focusPolicy() == Qt::NoFocus && !qobject_cast<QAbstractButton*>(w)))
+            bare = at;
+    }
+    ASSERT_GE(bare.x(), 0) << "no bare spot on the form";
+
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      zorqtest::RowPoint(List(), List()->FindRowByLocation(1)));
+    ASSERT_EQ(List()->GetSelectedCount(), 1);
+    QStringList items;
+    zorqtest::OnPopup([&](QMenu* menu) {
+        for (QAction* a : menu->actions())
+            if (!a->isSeparator())
+                items << a->text();
+        menu->close();
+    });
+    QWidget* spot = screen->childAt(bare) ? screen->childAt(bare) : screen.get();
+    const QPoint spotAt = spot->mapFrom(screen.get(), bare);
+    zorqtest::RightClick(spot, spotAt);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(items, (QStringList{"Dial", "Change location", "Copy to", "Print", "Delete"}));
+
+    List()->DeselectAll();
+    bool shown = false;
+    zorqtest::OnPopup([&](QMenu* menu) {
+        shown = true;
+        menu->close();
+    });
+    zorqtest::RightClick(spot, spotAt);
+    // The look for a menu has run once a later timer has.
+    bool looked = false;
+    QTimer::singleShot(40, [&] { looked = true; });
+    QElapsedTimer cap;
+    cap.start();
+    while (!looked && cap.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+    ASSERT_TRUE(looked);
+    EXPECT_FALSE(shown) << "no entry selected, no menu";
 }
 
 TEST_F(EntryMenuTest, AClickOnTheIdleFormStartsANewEntry)

@@ -6,6 +6,7 @@
 #include "modal_driver.h"
 #include "mtr_sec.h"
 #include "test_support.h"
+#include "walkthrough.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -129,6 +130,34 @@ TEST_F(SecurCodeTest, TheLastWrongPinTurnsTheDialogIntoThePukForm)
     for (const auto& s : app.shown)
         pukAsked = pukAsked || s.text == Text(31780);
     EXPECT_TRUE(pukAsked);
+}
+
+// The walk-through of the code dialog for every code the phone asks, in its
+// one-code and two-code forms, on the last attempt: the longest titles the
+// dialog has must show whole in its title bar, and its texts in the form.
+TEST_F(SecurCodeTest, EveryCodeKindOnItsLastAttemptShowsItsTitleWhole)
+{
+    Start("pin-state READY\nattempts PS 1\nattempts SC 1\nattempts P2 1\nattempts PUK 1\nattempts PUK2 1\n");
+    const struct { int kind; int twoCodes; int title; const char* name; } kinds[] = {
+        {0, 0, 31779, "phone_code"}, {2, 0, 31772, "pin"},  {3, 0, 31773, "pin2"},
+        {4, 1, 31774, "puk"},        {5, 1, 31775, "puk2"}};
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.name);
+        CDlgSecurCode dlg(nullptr, k.kind, CDlgSecurCode::MODE_PHONE, k.twoCodes, -1);
+        QString title;
+        QStringList cut;
+        Drive({[&](CDialog* d) {
+            title = d->windowTitle();
+            cut = zorqtest::ClippedTexts(d);
+            if (const QString t = zorqtest::ClippedTitle(d); !t.isEmpty())
+                cut << t;
+            zorqtest::SaveScreen(d, QStringLiteral("security_code_last_attempt_%1").arg(QLatin1String(k.name)));
+            d->EndDialog(IDCANCEL);
+        }});
+        EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+        EXPECT_EQ(title, Text(k.title) + " " + Text(31852));
+        EXPECT_TRUE(cut.isEmpty()) << cut.join("; ").toStdString();
+    }
 }
 
 TEST_F(SecurCodeTest, FacilityModeAndTheChangeChecksSendNothing)

@@ -99,6 +99,22 @@ TEST_F(SetUpScreen, ShowsTheSimulatorsClockAndTheSecurityCodes)
     ASSERT_EQ(list->GetRowCount(), 4);
     EXPECT_EQ(list->GetRowText(0, 0), env->app.LoadString(31833));  // SC
     EXPECT_EQ(s->GetSecurityWnd()->SelectionLockState(), 1);        // locked
+    // SC is locked: the switch offers to turn it off, in the picture's own
+    // colours (a greyed picture on it would read as a button that is off).
+    list->DeselectAll();
+    list->SelectRow(0);
+    s->GetSecurityWnd()->UpdateButtons();
+    QAbstractButton* lockSwitch = s->GetSecurityWnd()->GetSwitchButton();
+    ASSERT_TRUE(lockSwitch->isEnabled());
+    EXPECT_EQ(lockSwitch->toolTip(), env->app.LoadString(31865));
+    const QImage picture = lockSwitch->icon().pixmap(16, 16).toImage();
+    ASSERT_FALSE(picture.isNull());
+    int dark = 0;
+    for (int y = 0; y < picture.height(); ++y)
+        for (int x = 0; x < picture.width(); ++x)
+            if (qAlpha(picture.pixel(x, y)) > 200 && qGray(picture.pixel(x, y)) < 100)
+                ++dark;
+    EXPECT_GT(dark, 8) << "the switch-off picture is drawn in the disabled greys";
     list->DeselectAll();
     list->SelectRow(3);  // P2: its state is not known
     s->GetSecurityWnd()->UpdateButtons();

@@ -549,6 +549,41 @@ TEST_F(SendDialogTest, StoreOnlyAndDestinationRules)
     EXPECT_NE(d.result(), IDOK);
 }
 
+// The walk-through of the send dialog in both its forms and every mode: the
+// OK button's caption changes with the mode and must show whole in each, as
+// must everything else the dialog shows then (the clipping check of the
+// walk-through fails the test otherwise).
+TEST_F(SendDialogTest, EveryModeOfBothFormsShowsItsCaptionsWhole)
+{
+    StartWithProfiles();
+    msg.AddAddress("Bob", "0687654321");
+    msg.SetText(std::string(161, 'p'));
+    WriteUnitPrice(0.15);
+    const struct { int id; int caption; const char* name; } modes[] = {
+        {CDlgMsgSend::IDC_MODE_SEND, 31326, "send"},
+        {CDlgMsgSend::IDC_MODE_STORE, 31327, "store"},
+        {CDlgMsgSend::IDC_MODE_SEND_STORE, 31328, "send_and_store"}};
+    for (int form : {CDlgMsgSend::kTemplateSingle, CDlgMsgSend::kTemplateMulti}) {
+        SCOPED_TRACE(form);
+        CDlgMsgSend d(&msg, &opt, &owner, form);
+        Stand(d);
+        for (const auto& m : modes) {
+            ClickId(d, m.id);
+            EXPECT_EQ(d.GetDlgItemText(IDOK), app.LoadString(m.caption));
+            EXPECT_TRUE(zorqtest::ClippedTexts(&d).isEmpty()) << zorqtest::ClippedTexts(&d).join("; ").toStdString();
+            EXPECT_FALSE(zorqtest::SaveScreen(&d, QStringLiteral("sms_send_%1_%2").arg(form).arg(m.name)).isEmpty());
+        }
+        d.EndDialog(IDCANCEL);
+    }
+    // Without the link only storing is left.
+    opt.storeOnly = 1;
+    CDlgMsgSend d(&msg, &opt, &owner, CDlgMsgSend::kTemplateMulti);
+    Stand(d);
+    EXPECT_EQ(d.Mode(), 1);
+    EXPECT_FALSE(zorqtest::SaveScreen(&d, QStringLiteral("sms_send_store_only")).isEmpty());
+    d.EndDialog(IDCANCEL);
+}
+
 TEST_F(SendDialogTest, PriceOfTheMessage)
 {
     double p = 0;
@@ -578,4 +613,45 @@ TEST_F(SendDialogTest, PriceOfTheMessage)
     EXPECT_EQ(qobject_cast<QLabel*>(d.GetDlgItem(1115))->text(), FormatPrice(0.10));
     EXPECT_EQ(qobject_cast<QLabel*>(d.GetDlgItem(1114))->text(), FormatPrice(0.20));
     EXPECT_DOUBLE_EQ(ReadUnitPrice(), 0.10);
+}
+
+// The total counts every part for every recipient still to be sent: two
+// recipients of a one-part message at 0.15 cost 0.30; a recipient the
+// message already went to costs nothing more; with no recipient yet the
+// total is what one recipient would pay.
+TEST_F(SendDialogTest, TheTotalCountsEveryRecipientStillToBeSent)
+{
+    StartWithProfiles();
+    msg.AddAddress("Bob", "0687654321");
+    msg.AddAddress("Carol", "0611223344");
+    msg.SetText("Hello");
+    CDlgMsgSend d(&msg, &opt, &owner, CDlgMsgSend::kTemplateMulti);
+    Stand(d);
+    WhenShown<CDlgMsgPrice>([](CDlgMsgPrice* pd) {
+        auto* e = qobject_cast<QLineEdit*>(pd->GetDlgItem(1072));
+        e->selectAll();
+        QTest::keyClicks(e, QStringLiteral("0,15"));
+        QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton);
+    });
+    QTest::mouseClick(d.GetDlgItem(1113), Qt::LeftButton);
+    auto* unit = qobject_cast<QLabel*>(d.GetDlgItem(1115));
+    auto* total = qobject_cast<QLabel*>(d.GetDlgItem(1114));
+    EXPECT_EQ(unit->text(), FormatPrice(0.15));
+    EXPECT_EQ(total->text(), FormatPrice(0.30));
+    zorqtest::SaveScreen(&d, QStringLiteral("sms_send_total"));
+
+    // Bob has it already: one recipient left, a two-part text for her.
+    msg.GetAddressList().GetAt(0)->SetSent(true);
+    msg.SetText(std::string(161, 'p'));
+    WhenShown<CDlgMsgPrice>([](CDlgMsgPrice* pd) { QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton); });
+    QTest::mouseClick(d.GetDlgItem(1113), Qt::LeftButton);
+    EXPECT_EQ(total->text(), FormatPrice(0.30));
+
+    // Nobody named yet: the price of the message for one recipient.
+    msg.GetAddressList().RemoveAt(1);
+    msg.GetAddressList().RemoveAt(0);
+    msg.SetText("Hi");
+    WhenShown<CDlgMsgPrice>([](CDlgMsgPrice* pd) { QTest::mouseClick(pd->GetDlgItem(IDOK), Qt::LeftButton); });
+    QTest::mouseClick(d.GetDlgItem(1113), Qt::LeftButton);
+    EXPECT_EQ(total->text(), FormatPrice(0.15));
 }

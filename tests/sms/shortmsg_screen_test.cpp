@@ -7,12 +7,16 @@
 #include "mtr_poll.h"
 #include "mtr_frame.h"
 #include "viewframe.h"
+#include "handbutton.h"
+#include "tab_walk.h"
+#include "utilities.h"
 #include "walkthrough.h"
 #include "wndmsg.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QHeaderView>
+#include <QLineEdit>
 #include <QScrollBar>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -213,7 +217,9 @@ TEST_F(ShortMsgScreenTest, PrintsTheSelectedMessagesToPdf)
     for (int r : {0, 2, 4})
         List()->SelectRow(r);
     screen->OnSelectionChanged();
-    EXPECT_EQ(screen->PrintTitle().toStdString(), Text(31396));
+    std::string title = Text(31396);
+    ReplaceAppName(title);
+    EXPECT_EQ(screen->PrintTitle().toStdString(), title);
     Click(CShortMsg::IDC_PRINT);
     QFile pdf(file);
     ASSERT_TRUE(pdf.open(QIODevice::ReadOnly));
@@ -371,4 +377,97 @@ TEST_F(ShortMsgScreenTest, ARefusedSIMStoreIsReportedWithThePhonesNumber)
     EXPECT_EQ(app.shown[0].text.trimmed(), app.FormatString(31364, {QStringLiteral("3")}));
     EXPECT_EQ(screen->SrcStorage(), SMS_SRC_PC);
     EXPECT_EQ(ListRows(1), (std::vector<std::string>{"+1"}));
+}
+
+TEST_F(ShortMsgScreenTest, TabGoesRoundTheScreenInReadingOrderPastTheReadOnlyPane)
+{
+    StartSMS();
+    OpenOnPC({{1, 1, "Ann@+33611\r\nBob@+33622\r\n", "Hello"}, {2, 1, "@+4499\r\n", "Second"}});
+    SelectOnly(0);
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    auto id = [&](int control) { return screen->GetDlgItem(control); };
+    // What Tab must reach, in this order, from the window's picture on.
+    QList<QWidget*> expected{screen->findChild<QWidget*>(QStringLiteral("headerPicture"))};
+    for (int control : {CShortMsg::IDC_RECV, CShortMsg::IDC_SENT, CShortMsg::IDC_SRC_PC, CShortMsg::IDC_SRC_SIM,
+                        CShortMsg::IDC_SORT, CShortMsg::IDC_LIST, CShortMsg::IDC_COMPOSE, CShortMsg::IDC_OPEN,
+                        CShortMsg::IDC_READNEW, CShortMsg::IDC_DELETE, CShortMsg::IDC_FIND, CShortMsg::IDC_PRINT,
+                        CShortMsg::IDC_DST, CShortMsg::IDC_HELP})
+        expected << id(control);
+    expected << screen->RefreshButton() << screen->QuitButton();
+    ASSERT_FALSE(expected.contains(nullptr));
+    // The disabled ones are passed by.
+    for (qsizetype i = expected.size() - 1; i >= 0; --i)
+        if (!expected[i]->isEnabled() || !expected[i]->isVisible())
+            expected.removeAt(i);
+    ASSERT_GT(expected.size(), 12);
+    ASSERT_TRUE(screen->IsPaneShown(CShortMsg::IDC_ADDRESSES));
+
+    expected.first()->setFocus(Qt::TabFocusReason);
+    QStringList seen{zorqtest::TabName(expected.first(), screen.get())};
+    QWidget* at = expected.first();
+    for (qsizetype i = 1; i <= expected.size(); ++i) {
+        QTest::keyClick(at, Qt::Key_Tab);
+        QWidget* next = QApplication::focusWidget();
+        ASSERT_NE(next, nullptr) << seen.join(' ').toStdString();
+        EXPECT_EQ(next, expected[i % expected.size()])
+            << "after " << seen.join(' ').toStdString() << " came " << zorqtest::TabName(next, screen.get()).toStdString();
+        seen << zorqtest::TabName(next, screen.get());
+        at = next;
+    }
+    // Shift+Tab goes the same way back.
+    QTest::keyClick(at, Qt::Key_Backtab);
+    EXPECT_EQ(QApplication::focusWidget(), expected.last());
+
+    // The pane's fields show the message but take no focus, not even a click's.
+    for (int control : {CShortMsg::IDC_ADDRESSES, CShortMsg::IDC_TEXT}) {
+        QWidget* field = id(control);
+        EXPECT_EQ(field->focusPolicy(), Qt::NoFocus) << control;
+        QTest::mouseClick(field, Qt::LeftButton);
+        EXPECT_FALSE(field->hasFocus()) << control;
+    }
+}
+
+TEST_F(ShortMsgScreenTest, TheRecipientFieldShowsTheStartOfALongList)
+{
+    StartSMS();
+    std::string many;
+    for (int i = 0; i < 12; ++i)
+        many += "Recipient" + std::to_string(i) + "@+336000000" + std::to_string(10 + i) + "\r\n";
+    OpenOnPC({{1, 3, many, "To many"}}, 1);
+    SelectOnly(0);
+    auto* field = qobject_cast<QLineEdit*>(screen->GetDlgItem(CShortMsg::IDC_ADDRESSES));
+    ASSERT_NE(field, nullptr);
+    ASSERT_TRUE(screen->IsPaneShown(CShortMsg::IDC_ADDRESSES));
+    ASSERT_TRUE(field->text().startsWith(QStringLiteral("Recipient0 (+33600000010)")));
+    // The first recipient is what the field shows: its caret at the start.
+    EXPECT_EQ(field->cursorPosition(), 0);
+    EXPECT_FALSE(zorqtest::SaveScreen(screen.get(), QStringLiteral("shortmsg_many_recipients")).isEmpty());
+}
+
+TEST_F(ShortMsgScreenTest, AnEmptyListReachedByTabShowsItHasTheFocus)
+{
+    StartSMS();
+    OpenOnPC({});
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    CEntryListCtrl* list = List();
+    ASSERT_EQ(list->GetRowCount(), 0);
+    auto accentPixels = [&] {
+        const QImage shot = list->grab().toImage();
+        int n = 0;
+        for (int y = 0; y < shot.height(); ++y)
+            for (int x = 0; x < shot.width(); ++x) {
+                const QColor c = shot.pixelColor(x, y);
+                n += c.red() > 200 && c.green() > 90 && c.green() < 150 && c.blue() < 90;
+            }
+        return n;
+    };
+    EXPECT_EQ(accentPixels(), 0);
+    screen->GetDlgItem(CShortMsg::IDC_SRC_PC)->setFocus(Qt::TabFocusReason);
+    for (int i = 0; i < 6 && !list->hasFocus(); ++i)
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    ASSERT_TRUE(list->hasFocus());
+    EXPECT_GT(accentPixels(), list->height()) << "the focused empty list is framed";
+    EXPECT_FALSE(zorqtest::SaveScreen(screen.get(), QStringLiteral("shortmsg_empty_list_focused")).isEmpty());
 }

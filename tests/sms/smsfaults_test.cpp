@@ -203,7 +203,7 @@ TEST_F(PCMessagesTest, ACopyFromTheSIMKilledAtAnyMomentLeavesThePCDatabaseWhole)
     std::vector<size_t> went;
     for (int k = 0; k < 20; ++k) {
         SCOPED_TRACE(k);
-        copyInChild(whole * (k + 0.5) / 20);
+        copyInChild(whole * (k + 1) / 20);
         const std::vector<Row> rows = ReadRows(pc);
         EXPECT_EQ(IntegrityOf(pc), "ok");
         size_t copied = 0;

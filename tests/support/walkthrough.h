@@ -8,7 +8,15 @@
 #include "shown_texts.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QStyle>
+#include <QStyleOptionViewItem>
+#include <QTableView>
+#include <QTreeView>
 #include <QDir>
 #include <QImage>
 #include <QLabel>
@@ -25,7 +33,7 @@
 
 namespace zorqtest {
 
-// The buttons and labels under `root` (shown ones only) whose text needs
+// The buttons, labels and group boxes under `root` (shown ones only) whose text needs
 // more room than they have, or which stick out of the widget that holds
 // them; one line each, naming the control and its text.
 inline QStringList ClippedTexts(QWidget* root)
@@ -39,6 +47,14 @@ inline QStringList ClippedTexts(QWidget* root)
     for (QWidget* w : widgets) {
         if (!w->isVisibleTo(root) || w->isWindow())
             continue;
+        if (auto* box = qobject_cast<QGroupBox*>(w); box && !box->title().isEmpty()) {
+            QString plain = box->title();
+            plain.remove(QLatin1Char('&'));
+            const int need = box->fontMetrics().horizontalAdvance(plain) + 8;
+            if (need > box->width())
+                found << name(w, box->title()) + QStringLiteral("needs %1 pixels, has %2").arg(need).arg(box->width());
+            continue;
+        }
         auto* button = qobject_cast<QAbstractButton*>(w);
         auto* label = qobject_cast<QLabel*>(w);
         if (!button && !label)
@@ -92,6 +108,83 @@ inline QStringList ClippedTexts(QWidget* root)
     return found;
 }
 
+// The room a window manager's title bar leaves to the title: the window's
+// width less its icon and its three buttons (in the bold font title bars use).
+constexpr int kTitleBarChrome = 112;
+
+// The title of a window that its title bar cannot show whole; empty when it
+// fits (or when `root` is no window).
+inline QString ClippedTitle(QWidget* root)
+{
+    if (!root->isWindow() || root->windowTitle().isEmpty())
+        return QString();
+    QFont bold = QApplication::font();
+    bold.setBold(true);
+    const int need = QFontMetrics(bold).horizontalAdvance(root->windowTitle()) + kTitleBarChrome;
+    if (need <= root->width())
+        return QString();
+    return QStringLiteral("window title \"%1\": needs %2 pixels, has %3")
+        .arg(root->windowTitle()).arg(need).arg(root->width());
+}
+
+// The columns of the lists under `root` that a person cannot read: a heading
+// cut, or rows cut in a column narrower than a quarter of its list (only a
+// column with a usable share of the list may shorten its rows to "...").
+// Looks at the first 100 rows; one line per cut, naming list, column and text.
+inline QStringList ClippedColumns(QWidget* root)
+{
+    QStringList found;
+    for (QAbstractItemView* view : root->findChildren<QAbstractItemView*>()) {
+        if (!view->isVisibleTo(root) || view->isWindow() || !view->model())
+            continue;
+        QHeaderView* header = nullptr;
+        if (auto* tree = qobject_cast<QTreeView*>(view))
+            header = tree->isHeaderHidden() ? nullptr : tree->header();
+        else if (auto* table = qobject_cast<QTableView*>(view))
+            header = table->horizontalHeader()->isHidden() ? nullptr : table->horizontalHeader();
+        if (!header)
+            continue;
+        const QAbstractItemModel* model = view->model();
+        const QModelIndex root_index = view->rootIndex();
+        const int width = view->viewport()->width();
+        const int margin = header->style()->pixelMetric(QStyle::PM_HeaderMargin, nullptr, header);
+        auto where = [&](int column, const QString& text) {
+            return QStringLiteral("%1 (%2) column %3 \"%4\": ")
+                .arg(QString::fromLatin1(view->metaObject()->className()), view->objectName())
+                .arg(column).arg(text);
+        };
+        for (int c = 0; c < header->count(); ++c) {
+            if (header->isSectionHidden(c))
+                continue;
+            // What the list shows of the column without scrolling sideways.
+            const int shown = std::max(0, std::min(header->sectionSize(c), width - header->sectionViewportPosition(c)));
+            const QString title = model->headerData(c, Qt::Horizontal, Qt::DisplayRole).toString();
+            const int titleNeed = header->fontMetrics().horizontalAdvance(title) + 2 * margin;
+            if (!title.isEmpty() && titleNeed > shown)
+                found << where(c, title) + QStringLiteral("heading needs %1 pixels, has %2").arg(titleNeed).arg(shown);
+            if (shown * 4 >= width)
+                continue;
+            const int rows = std::min(model->rowCount(root_index), 100);
+            for (int r = 0; r < rows; ++r) {
+                const QModelIndex index = model->index(r, c, root_index);
+                const QString text = index.data(Qt::DisplayRole).toString();
+                if (text.isEmpty())
+                    continue;
+                QStyleOptionViewItem opt;
+                opt.initFrom(view);
+                opt.decorationSize = view->iconSize().isValid() ? view->iconSize() : QSize(16, 16);
+                const int need = view->itemDelegateForIndex(index)->sizeHint(opt, index).width();
+                if (need > shown) {
+                    found << where(c, text) + QStringLiteral("row %1 needs %2 pixels, has %3 of a list %4 wide")
+                                                  .arg(r).arg(need).arg(shown).arg(width);
+                    break;
+                }
+            }
+        }
+    }
+    return found;
+}
+
 // The folder of the rendered screens.
 inline QString ScreensDir() { return QStringLiteral(ZORQ_TEST_BUILD_DIR "/screens"); }
 
@@ -113,7 +206,10 @@ inline QString SaveScreen(QWidget* widget, const QString& name)
     if (image.isNull() || !QDir().mkpath(ScreensDir()))
         return QString();
     const QString path = ScreensDir() + QLatin1Char('/') + name + QStringLiteral(".png");
-    for (const QString& clipped : ClippedTexts(widget))
+    QStringList clippedAll = ClippedTexts(widget) + ClippedColumns(widget);
+    if (const QString title = ClippedTitle(widget); !title.isEmpty())
+        clippedAll << title;
+    for (const QString& clipped : clippedAll)
         ADD_FAILURE() << "walk-through " << name.toStdString() << ": cut off: " << clipped.toStdString();
     return image.save(path, "PNG") ? path : QString();
 }

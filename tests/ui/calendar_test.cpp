@@ -1,5 +1,6 @@
 #include "calendar.h"
 #include "dateedit.h"
+#include "walkthrough.h"
 
 #include "ui_test_util.h"
 
@@ -270,11 +271,44 @@ TEST(DateEdit, KeysEditTheFieldsAndAltDownOpensTheCalendar)
 
     QTest::keyClick(edit, Qt::Key_Down, Qt::AltModifier);
     ASSERT_NE(edit->Popup(), nullptr);
-    EXPECT_EQ(edit->Popup()->width(), 150);
+    EXPECT_GE(edit->Popup()->width(), 150);
     edit->Popup()->Model().SetDate(2004, 4, 20);
     emit edit->Popup()->selectedDay(0);
     EXPECT_TRUE(uitest::WaitFor([&] { return edit->Popup() == nullptr; }));
     EXPECT_EQ(edit->text(), "20/04/2004");
+}
+
+// The calendar opened from the date field, as a person opens it (Alt+Down):
+// every month's name with the year shows whole in its title, and every day
+// whole in its cell, in the calendar's own fonts.
+TEST(DateEdit, TheCalendarShowsEveryMonthNameAndDayWhole)
+{
+    uitest::RecordingUi ui;
+    QWidget dialog;
+    dialog.resize(300, 100);
+    auto* edit = new CDateEdit(&dialog);
+    edit->setGeometry(10, 10, 120, 24);
+    edit->SetDate(2026, 12, 28);
+    dialog.show();
+    QTest::keyClick(edit, Qt::Key_Down, Qt::AltModifier);
+    CCalendarWnd* cal = edit->Popup();
+    ASSERT_NE(cal, nullptr);
+    const QFontMetrics title(cal->TitleFont());
+    for (int month = 1; month <= 12; ++month) {
+        ASSERT_TRUE(cal->Model().SetDate(2026, month, 28));
+        const QString text = cal->TitleText();
+        EXPECT_LE(title.horizontalAdvance(text), cal->TitleRect().width()) << text.toStdString();
+        EXPECT_GE(cal->TitleRect().left(), 18) << "clear of the left arrow";
+    }
+    const QFontMetrics cells(cal->font());
+    for (int col = 0; col < 7; ++col)
+        for (int row = 0; row < 6; ++row)
+            EXPECT_LE(cells.horizontalAdvance(QString::number(cal->Model().At(col, row).day)) + 2,
+                      cal->CellRect(col, row).width());
+    ASSERT_TRUE(cal->Model().SetDate(2026, 12, 28));
+    cal->update();
+    EXPECT_FALSE(zorqtest::SaveScreen(cal, QStringLiteral("calendar_popup")).isEmpty());
+    cal->close();
 }
 
 }  // namespace

@@ -122,7 +122,11 @@ TEST_F(PrintTest, ThreeItemsGiveTheExpectedPagesAndLines)
     window.show();
     ASSERT_TRUE(PrintBeginOn(&printer, "Phonebook", &window, 1));
     EXPECT_FALSE(window.isEnabled());
-    EXPECT_EQ(PrintCurrentLine(), 7);  // the heading: 3 + 1 + 1 + 2
+    // The heading: 3 + 1 + 1 + 2, and one more line on this narrow page,
+    // where the date and page leave the title no room beside them.
+    const int heading = PrintCurrentLine();
+    ASSERT_EQ(PrintHeadingTitleBoxes().size(), 1);
+    EXPECT_EQ(heading, PrintHeadingTitleBoxes().first().top() > PrintHeadingStampBox().top() ? 8 : 7);
     EXPECT_EQ(PrintCountLines(""), 0);
     EXPECT_EQ(PrintCountLines("short"), 1);
     const int perPage = PrintLinesPerPage();
@@ -130,7 +134,7 @@ TEST_F(PrintTest, ThreeItemsGiveTheExpectedPagesAndLines)
 
     // Each item takes its text's lines and a spaced separator (4 lines); a
     // third item that no longer fits goes to a second page.
-    const int room = perPage - 7 - 4;
+    const int room = perPage - heading - 4;
     const int firstLines = room / 2 - 4;
     QStringList text;
     for (int i = 0; i < firstLines; ++i)
@@ -151,11 +155,56 @@ TEST_F(PrintTest, ThreeItemsGiveTheExpectedPagesAndLines)
     }
     EXPECT_EQ(pages, 2);
     EXPECT_EQ(PrintPageNumber(), 2);
-    EXPECT_EQ(PrintCurrentLine(), 7 + firstLines + 4);
+    EXPECT_EQ(PrintCurrentLine(), heading + firstLines + 4);
     PrintEnd(true);
     EXPECT_TRUE(window.isEnabled());
     EXPECT_FALSE(PrintIsBusy());
     EXPECT_EQ(PdfPages(dir.file("report.pdf")), 2);
+}
+
+TEST_F(PrintTest, ALongTitleGoesOnOverLinesOfItsOwnClearOfTheDateAndPage)
+{
+    // A database name as long as the A6 page is wide, on every page.
+    const QString title = QStringLiteral("Messages of the family and of all our friends abroad, 2025 and 2026");
+    ASSERT_TRUE(PrintBeginOn(&printer, title, nullptr, 0));
+    // A failed check leaves the job ended, not painting on a printer gone.
+    struct EndJob {
+        ~EndJob()
+        {
+            if (PrintIsBusy())
+                PrintEnd(false);
+        }
+    } endJob;
+    for (int page = 1; page <= 2; ++page) {
+        const QList<QRect> lines = PrintHeadingTitleBoxes();
+        const QRect stamp = PrintHeadingStampBox();
+        ASSERT_GT(lines.size(), 1) << "the title is longer than a line";
+        ASSERT_FALSE(stamp.isEmpty());
+        for (const QRect& line : lines) {
+            EXPECT_FALSE(line.intersects(stamp)) << "page " << page;
+            EXPECT_LE(line.right(), printer.width());
+        }
+        // The rule and the first entry come under the title's last line.
+        EXPECT_GT(PrintCurrentLine() * (stamp.height()), lines.last().bottom()) << "page " << page;
+        if (page == 1) {
+            ASSERT_TRUE(PrintNewPage());
+        }
+    }
+    PrintEnd(true);
+    // On a wide page: a short title keeps its place beside the date and the
+    // heading its seven lines; a long one wraps beside them.
+    printer.setPageSize(QPageSize(QPageSize::A4));
+    ASSERT_TRUE(PrintBeginOn(&printer, "Phonebook", nullptr, 0));
+    EXPECT_EQ(PrintHeadingTitleBoxes().size(), 1);
+    EXPECT_EQ(PrintHeadingTitleBoxes().first().top(), PrintHeadingStampBox().top());
+    EXPECT_EQ(PrintCurrentLine(), 7);
+    PrintEnd(true);
+    ASSERT_TRUE(PrintBeginOn(&printer, title + QStringLiteral(", and the year before"), nullptr, 0));
+    ASSERT_GT(PrintHeadingTitleBoxes().size(), 1);
+    EXPECT_EQ(PrintHeadingTitleBoxes().first().top(), PrintHeadingStampBox().top());
+    for (const QRect& line : PrintHeadingTitleBoxes())
+        EXPECT_FALSE(line.intersects(PrintHeadingStampBox()));
+    PrintEnd(true);
 }
 
 TEST_F(PrintTest, AWordWiderThanThePageStillEnds)

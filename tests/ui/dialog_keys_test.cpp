@@ -7,6 +7,7 @@
 
 #include "tab_walk.h"
 #include "ui_test_util.h"
+#include "walkthrough.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -96,3 +97,23 @@ TEST(DialogKeys, TabWalksInReadingOrderAndEnterPressesTheDefaultButton)
 }
 
 }  // namespace
+
+// Every dialog template as the bundle lays it out, before the program fills
+// anything in: its captions, headings and title show whole (the dialogs'
+// changing texts are walked through by their own tests, in each mode).
+TEST(DialogTemplatesWalk, EveryTemplateShowsItsCaptionsAndTitleWhole)
+{
+    uitest::RecordingUi ui;
+    const QList<int> ids = DialogTemplates();
+    ASSERT_GT(ids.size(), 25);
+    for (int id : ids) {
+        CDialog dlg(id);
+        ASSERT_TRUE(dlg.CreateFromTemplate()) << id;
+        dlg.show();
+        QApplication::processEvents();
+        QStringList cut = zorqtest::ClippedTexts(&dlg) + zorqtest::ClippedColumns(&dlg);
+        if (const QString title = zorqtest::ClippedTitle(&dlg); !title.isEmpty())
+            cut << title;
+        EXPECT_TRUE(cut.isEmpty()) << id << ": " << cut.join("; ").toStdString();
+    }
+}

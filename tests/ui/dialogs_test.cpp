@@ -3,6 +3,7 @@
 #include "finddlg.h"
 
 #include "ui_test_util.h"
+#include "uitext.h"
 #include "walkthrough.h"
 
 #include <QCheckBox>
@@ -14,6 +15,7 @@
 #include <QRadioButton>
 #include <QTest>
 #include <QTimer>
+#include <QTreeView>
 
 #include <gtest/gtest.h>
 
@@ -311,6 +313,45 @@ TEST(FileDialog, DatabaseChoiceKeepsThePathWhenCancelled)
     EXPECT_EQ(UiOpenDatabaseDlg(31214, path, nullptr, dir.path()), IDOK);
     EXPECT_EQ(path, dir.file("new.mdb"));
     SetFileDlgRunner(nullptr);
+}
+
+// The walk-through of the database chooser on a folder of realistic files:
+// its list's columns (name, size, type, date) must show their headings and
+// their rows whole.
+TEST(FileDialog, TheFileListShowsItsColumnsWhole)
+{
+    uitest::RecordingUi ui;
+    uitest::TempDir dir;
+    for (const char* name : {"defsms.mdb", "Family and friends 2026.mdb", "Work messages.mdb"}) {
+        QFile f(dir.file(QString::fromLatin1(name)));
+        ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+        f.write(QByteArray(123456, 'x'));
+    }
+    CQXFileDlg dlg(true, ".mdb", "", OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT | OFN_FILEMUSTEXIST,
+                   UiLoadAppString(31448), nullptr, 31710);
+    dlg.setWindowTitle(UiLoadAppString(31862));
+    dlg.setDirectory(dir.path());
+    dlg.setViewMode(QFileDialog::Detail);
+    dlg.show();
+    auto* files = dlg.findChild<QTreeView*>(QStringLiteral("treeView"));
+    ASSERT_NE(files, nullptr);
+    for (int i = 0; i < 200 && (!files->model() || files->model()->rowCount(files->rootIndex()) < 3); ++i)
+        QTest::qWait(20);
+    ASSERT_EQ(files->model()->rowCount(files->rootIndex()), 3);
+    QTest::qWait(50);  // the sizes and dates the model fills in after
+    const QStringList cut = zorqtest::ClippedColumns(&dlg);
+    EXPECT_TRUE(cut.isEmpty()) << cut.join("; ").toStdString();
+    // The places beside the list show their names whole too.
+    auto* places = dlg.findChild<QAbstractItemView*>(QStringLiteral("sidebar"));
+    ASSERT_NE(places, nullptr);
+    for (int r = 0; r < places->model()->rowCount(); ++r) {
+        const QModelIndex i = places->model()->index(r, 0);
+        EXPECT_LE(places->visualRect(i).left() + places->fontMetrics().horizontalAdvance(i.data().toString()) +
+                      places->iconSize().width() + 8,
+                  places->viewport()->width())
+            << i.data().toString().toStdString();
+    }
+    EXPECT_FALSE(zorqtest::SaveScreen(&dlg, QStringLiteral("file_dialog")).isEmpty());
 }
 
 class CodeDialog : public CDialog {
