@@ -368,7 +368,10 @@ bool CZorqMMIApp::IdleWorkPending() const
 
 bool CZorqMMIApp::IdleAllowed() const
 {
-    return !m_bInIdle && !m_bShutDown && krn_running_task() == KRN_TASK_MAIN && !RequestWaiting();
+    // A pause of an operation on this thread (a progress window's) runs the
+    // event loop: the operation is not over, so no idle work starts in it.
+    return !m_bInIdle && !m_bShutDown && krn_running_task() == KRN_TASK_MAIN && !RequestWaiting() &&
+           !InMessagePause();
 }
 
 bool CZorqMMIApp::OnIdle(long count)

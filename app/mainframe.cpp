@@ -10,12 +10,14 @@
 #include "wndmsg.h"
 #include "zorqapp.h"
 
+#include <QApplication>
 #include <QCloseEvent>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QKeySequence>
 #include <QLayout>
 #include <QShortcut>
+#include <QWindow>
 
 namespace {
 constexpr std::intptr_t kLButtonDblClk = 0x203;
@@ -150,14 +152,44 @@ bool CMainFrame::event(QEvent* e)
     return QMainWindow::event(e);
 }
 
+void CMainFrame::EnableCloseCommands(bool enable)
+{
+    m_bCloseEnabled = enable;
+    ShowCloseButton(enable);
+}
+
+void CMainFrame::ShowCloseButton(bool show)
+{
+    // Changed on the window-system window only: QWidget::setWindowFlags
+    // would take the window off the screen and map it anew. The window
+    // manager reads the new hints of the mapped window; one that does not
+    // leaves the button, and a refused close beeps (closeEvent).
+    winId();
+    QWindow* handle = windowHandle();
+    if (!handle)
+        return;
+    Qt::WindowFlags flags = handle->flags();
+    if (!flags.testFlag(Qt::CustomizeWindowHint))
+        flags |= Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                 Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint;
+    flags.setFlag(Qt::WindowCloseButtonHint, show);
+    if (flags != handle->flags())
+        handle->setFlags(flags);
+}
+
 void CMainFrame::closeEvent(QCloseEvent* e)
 {
     // The window goes only through the shut-down path, which destroys it
     // once the loop has returned.
     e->ignore();
     CZorqMMIApp* app = CZorqMMIApp::Instance();
-    if (!app || app->IsShuttingDown() || !ActiveViewIsMenu() || !m_bCloseEnabled)
+    if (!app || app->IsShuttingDown())
         return;
+    if (!ActiveViewIsMenu() || !m_bCloseEnabled) {
+        // Closing is greyed here; a close that still comes is refused aloud.
+        QApplication::beep();
+        return;
+    }
     if (app->ShowMessageBox(kQuitQuestion, MB_YESNO | MB_ICONQUESTION) != IDYES)
         return;
     WriteDebug("CMainFrame::OnClose -> the user closes the program");

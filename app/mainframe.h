@@ -32,8 +32,9 @@ public:
     // Writes the title again, with the note that the phone is the bundled
     // simulator while the program runs on it.
     void UpdateTitle();
-    // The close commands of the screens other than the menu are greyed.
-    void EnableCloseCommands(bool enable) override { m_bCloseEnabled = enable; }
+    // The close commands of the screens other than the menu are greyed: the
+    // window's close button is taken off while a close would be refused.
+    void EnableCloseCommands(bool enable) override;
     void CenterFrame(const QSize& viewSize) override;
     bool CloseCommandsEnabled() const { return m_bCloseEnabled; }
 
@@ -59,6 +60,8 @@ protected:
 
 private:
     bool ActiveViewIsMenu() const;
+    // Shows or takes off the close button of the window's frame.
+    void ShowCloseButton(bool show);
 
     QPointer<CMainView> m_pActiveView;
     bool m_bCloseEnabled = true;

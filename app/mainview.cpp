@@ -958,8 +958,12 @@ void CMainView::OnTrayDblClick()
 void CMainView::OnProcessEnded()
 {
     CZorqMMIApp* app = CZorqMMIApp::Instance();
-    if (app && app->m_pMainWnd)
+    if (app && app->m_pMainWnd) {
         app->m_pMainWnd->showNormal();
+        // The phone's detection that follows holds this thread for a while:
+        // the window comes back painted first, not as an empty frame.
+        WaitUntilPainted(app->m_pMainWnd);
+    }
     update();
     if (CZorqMMIDoc* doc = GetDocument())
         doc->SetDataAppRunning(false);
@@ -1066,8 +1070,16 @@ void CMainView::EndProgress(int result)
     if (!dlg)
         return;
     dlg->SetPos(result == 1 ? 2 : result);
-    WaitAndPumpMessages(50);
+    PauseProgress(500);
     CloseProgress();
+}
+
+void CMainView::PauseProgress(int ms)
+{
+    if (auto* dlg = qobject_cast<CDlgProgressText*>(m_pProgress.data()))
+        dlg->Pause(ms);
+    else
+        PumpMessagesFor(ms, false);
 }
 
 void CMainView::StopProgress(bool failed, int messageStringId)

@@ -200,6 +200,9 @@ public:
     void StartProgress(int titleStringId, int steps);
     void SetProgressPos(int position);
     void EndProgress(int result);
+    // Waits `ms` with the event loop running and only the progress window
+    // taking user input.
+    void PauseProgress(int ms);
     void StopProgress(bool failed, int messageStringId);
     void CloseProgress();
     bool IsProgressShown() const { return m_pProgress != nullptr; }

@@ -20,13 +20,11 @@
 #include <QObject>
 #include <QWidget>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <ctime>
 #include <dirent.h>
 #include <filesystem>
-#include <thread>
 
 namespace {
 
@@ -533,7 +531,9 @@ void CZorqMMIDoc::UpdateStatusDlg(int step)
     case 1: m_pWindows->ShowStatusDlg(3); break;
     case 2:
         m_pWindows->ShowStatusDlg(4);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1000));
+        // The ended call stays readable for a second; the windows keep
+        // repainting meanwhile, user input waits.
+        PumpMessagesFor(1000, false);
         m_pWindows->CloseStatusDlg();
         m_bStatusDlg = false;
         break;

@@ -8,7 +8,12 @@
 #include <QScreen>
 #include <QThread>
 #include <QTimer>
+#include <QPointer>
 #include <QWidget>
+#include <QWindow>
+
+#include <algorithm>
+#include <memory>
 
 #include <cctype>
 #include <cstdlib>
@@ -147,32 +152,122 @@ void Trim(std::string& text)
     TrimLeft(text);
 }
 
-void PumpMessagesFor(int ms, bool userInput)
+namespace {
+
+int g_pauseDepth = 0;
+
+// While a pause runs with `inputTo`: presses aimed at any other window are
+// dropped (that window counts as disabled meanwhile); releases pass, so
+// that nothing stays pressed.
+class PauseInputFilter : public QObject {
+public:
+    explicit PauseInputFilter(const QWidget* allowed) : allowed_(allowed) {}
+
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        switch (event->type()) {
+        case QEvent::KeyPress:
+        case QEvent::ShortcutOverride:
+        case QEvent::MouseButtonPress:
+        case QEvent::MouseButtonDblClick:
+        case QEvent::Wheel:
+        case QEvent::ContextMenu:
+        case QEvent::TouchBegin:
+            break;
+        default:
+            return false;
+        }
+        const QWidget* allowed = allowed_ ? allowed_->window() : nullptr;
+        if (auto* w = qobject_cast<QWidget*>(watched))
+            return w->window() != allowed;
+        if (auto* win = qobject_cast<QWindow*>(watched))
+            return !allowed || win != allowed->windowHandle();
+        return false;
+    }
+
+private:
+    QPointer<const QWidget> allowed_;
+};
+
+struct PauseDepth {
+    PauseDepth() { ++g_pauseDepth; }
+    ~PauseDepth() { --g_pauseDepth; }
+};
+
+}  // namespace
+
+bool InMessagePause() { return g_pauseDepth > 0; }
+
+void WakeMessagePump()
 {
-    if (ms <= 0)
-        return;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        if (QAbstractEventDispatcher* d = QAbstractEventDispatcher::instance(app->thread()))
+            d->wakeUp();
+}
+
+bool PumpMessagesUntil(const std::function<bool()>& done, int ms, bool userInput, const QWidget* inputTo)
+{
+    if (done && done())
+        return true;
+    if (ms == 0)
+        return done ? done() : true;
     QElapsedTimer clock;
     clock.start();
     if (!QCoreApplication::instance() || !QAbstractEventDispatcher::instance()) {
-        QThread::msleep(static_cast<unsigned long>(ms));
-        return;
+        // No event loop on this thread: a worker thread (the interface
+        // thread always has one), or a program without an interface. There
+        // is no window to keep alive, so the thread sleeps.
+        while (!(done && done()) && (ms < 0 || clock.elapsed() < ms))
+            QThread::msleep(static_cast<unsigned long>(ms < 0 ? 10 : std::min<qint64>(10, ms - clock.elapsed())));
+        return done ? done() : true;
     }
+    PauseDepth depth;
     // The thread sleeps in the dispatcher until something is due: a message,
     // one of its timers or descriptors, or this timer at the end of the
     // wait. (The timed processEvents would return at once whenever nothing
     // is pending, and the loop around it would keep a processor busy.) The
     // same dispatch as processEvents, with no nested event loop: nothing
     // runs here that a pump would not have run.
+    std::unique_ptr<PauseInputFilter> filter;
+    if (!userInput && inputTo) {
+        filter = std::make_unique<PauseInputFilter>(inputTo);
+        QCoreApplication::instance()->installEventFilter(filter.get());
+    }
     const QEventLoop::ProcessEventsFlags flags =
-        userInput ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
+        userInput || inputTo ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
     QTimer wake;
     wake.setSingleShot(true);
     wake.setTimerType(Qt::PreciseTimer);
-    for (qint64 left = ms; left > 0; left = ms - clock.elapsed()) {
-        if (!wake.isActive())
+    for (;;) {
+        if (done && done())
+            break;
+        const qint64 left = ms < 0 ? -1 : ms - clock.elapsed();
+        if (ms >= 0 && left <= 0)
+            break;
+        if (left > 0 && !wake.isActive())
             wake.start(static_cast<int>(left));
         QCoreApplication::processEvents(flags | QEventLoop::WaitForMoreEvents);
     }
+    return done ? done() : true;
+}
+
+void PumpMessagesFor(int ms, bool userInput, const QWidget* inputTo)
+{
+    if (ms > 0)
+        PumpMessagesUntil(nullptr, ms, userInput, inputTo);
+}
+
+bool WaitUntilPainted(QWidget* window, int capMs)
+{
+    if (!window || !window->isVisible())
+        return false;
+    QWindow* handle = window->windowHandle();
+    // The expose event paints the window (the widgets' backing store is
+    // flushed when it is handled); a repaint before it goes nowhere.
+    const bool exposed = PumpMessagesUntil([handle] { return handle && handle->isExposed(); }, capMs, false);
+    if (exposed)
+        window->repaint();
+    return exposed;
 }
 
 bool WaitAndPumpMessages(int n)

@@ -2,6 +2,7 @@
 // byte strings; folders end in '/'.
 #pragma once
 
+#include <functional>
 #include <string>
 
 class QWidget;
@@ -32,9 +33,29 @@ void Trim(std::string& text);
 
 // Waiting while the user interface stays alive: n x 10 ms.
 bool WaitAndPumpMessages(int n);
-// Dispatches the thread's messages for `ms` (user input left waiting unless
-// `userInput`), sleeping while none is due.
-void PumpMessagesFor(int ms, bool userInput);
+// Dispatches the thread's messages for `ms`, sleeping while none is due:
+// windows repaint and timers run, so a pause never freezes the screen.
+// User input: all of it with `userInput`; otherwise it waits until the
+// pause is over, except that the windows of `inputTo` (a progress window,
+// whose Cancel stays live) take theirs and presses aimed at any other
+// window are dropped, as a disabled screen drops them. The program's idle
+// work does not start during the pause (InMessagePause).
+void PumpMessagesFor(int ms, bool userInput, const QWidget* inputTo = nullptr);
+// The same until `done` holds or `ms` have passed (ms < 0: no limit);
+// returns done(). Another thread that makes `done` hold wakes the wait
+// with WakeMessagePump.
+bool PumpMessagesUntil(const std::function<bool()>& done, int ms, bool userInput,
+                       const QWidget* inputTo = nullptr);
+// Wakes a PumpMessagesUntil of the interface thread (from any thread).
+void WakeMessagePump();
+// True while one of the pauses above runs on this thread.
+bool InMessagePause();
+// Shows nothing itself: waits until the window system has exposed `window`
+// (a window just shown) and it has painted, for at most `capMs` while
+// nothing but user input is dispatched. Work that follows in the same
+// thread would otherwise leave the window an unpainted frame. Returns
+// whether it was exposed.
+bool WaitUntilPainted(QWidget* window, int capMs = 250);
 bool PumpWindowMessages(QWidget* window);
 
 // Platform.

@@ -11,7 +11,6 @@
 #include <QHash>
 #include <QIcon>
 #include <QPixmap>
-#include <QThread>
 #include <QWidget>
 
 #include <array>
@@ -513,8 +512,7 @@ void PlayBeep(int frequency, double durationMs)
     const long ms = static_cast<long>(durationMs);
     if (frequency != 0 && qobject_cast<QApplication*>(QCoreApplication::instance()))
         QApplication::beep();
-    if (ms > 0)
-        QThread::msleep(static_cast<unsigned long>(ms));
+    PumpMessagesFor(static_cast<int>(ms), false);
 }
 
 void TrimTrailingBlanks(char* text, int maximum)
@@ -543,8 +541,10 @@ int OpenFileWithRetry(std::FILE*& file, const std::string& path)
         }
         if (cause != fileAccessDenied)
             break;
+        // Another program holds the file: the interface stays alive
+        // between the attempts (a worker thread just sleeps).
         if (attempt < 30)
-            QThread::msleep(1000);
+            PumpMessagesFor(1000, false);
     }
     std::string text = "ERR OPEN FILE Err: " + std::to_string(cause) + " " + path + "\n";
     if (cause == fileAccessDenied)

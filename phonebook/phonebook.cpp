@@ -360,6 +360,28 @@ void CPhoneBook::ShowOkCancel(bool show)
     UpdateModeTips();
 }
 
+bool CPhoneBook::FormHasFocus() const
+{
+    QWidget* focus = QApplication::focusWidget();
+    if (!focus)
+        return false;
+    for (int id : {IDC_OK, IDC_CANCEL})
+        if (focus == GetDlgItem(id))
+            return true;
+    for (int id : kFields)
+        if (focus == GetDlgItem(id))
+            return true;
+    return false;
+}
+
+void CPhoneBook::FocusAfterForm()
+{
+    QWidget* fresh = m_pPane->GetFourthButton();
+    QWidget* target = fresh && fresh->isEnabled() && fresh->isVisible() ? fresh : m_pPane->GetListCtrl();
+    if (target && target->isEnabled() && target->isVisible())
+        target->setFocus(Qt::OtherFocusReason);
+}
+
 void CPhoneBook::UpdateModeTips()
 {
     if (QWidget* ok = GetDlgItem(IDC_OK))
@@ -587,6 +609,7 @@ void CPhoneBook::OnBAddOk()
         return;
     if (!m_bAddMode && !m_bModifyMode)
         return;
+    const bool formFocus = FormHasFocus();
     PBEntry entry = EntryFromForm();
     if (!m_pPane->Data().CheckEntry(entry)) {
         if (auto* name = qobject_cast<QLineEdit*>(GetDlgItem(IDC_NAME))) {
@@ -630,6 +653,8 @@ void CPhoneBook::OnBAddOk()
             f->setEnabled(true);
         EnableCtrl(IDC_FIND, true);
         EnableCtrl(IDC_SORT, true);
+        if (formFocus)
+            FocusAfterForm();
         return;
     }
     m_pPane->Data().CancelRow();
@@ -640,9 +665,12 @@ void CPhoneBook::OnBAddOk()
 void CPhoneBook::OnCancelEdit()
 {
     const bool wasModify = m_bModifyMode;
+    const bool formFocus = FormHasFocus();
     ResetForm();
     if (wasModify)
         SelectionToForm();
+    if (formFocus)
+        FocusAfterForm();
 }
 
 void CPhoneBook::OnBTrash()

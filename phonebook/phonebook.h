@@ -120,6 +120,12 @@ private:
     void AfterSourceSwitch();
     void EnableFormFields(bool open);
     void ShowOkCancel(bool show);
+    // Whether the focus is on the form (a field, OK or cancel), which the
+    // end of an add or a change empties and hides.
+    bool FormHasFocus() const;
+    // After the form's end: the focus goes to the pane's new-entry button
+    // (the list when that is off), not to whatever follows the hidden OK.
+    void FocusAfterForm();
     void UpdateModeTips();
     void UpdateActionButtons();
     void OnFieldChanged(int id);

@@ -15,10 +15,8 @@
 #include "strutil.h"
 #include "zorqapp.h"
 
-#include <QCoreApplication>
-#include <QElapsedTimer>
+#include <QTimer>
 
-#include <chrono>
 #include <thread>
 
 namespace {
@@ -29,16 +27,9 @@ int g_nResultPauseMs = 1000;
 // window is kept alive meanwhile, or the new text would never be drawn.
 void PauseAfterResult()
 {
-    if (g_nResultPauseMs <= 0)
-        return;
-    QElapsedTimer clock;
-    clock.start();
-    while (clock.elapsed() < g_nResultPauseMs) {
-        RearmTickTimer();
-        if (QCoreApplication::instance())
-            QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    // The send counts as a request under way: the screens take no input
+    // meanwhile, the progress window's Cancel does.
+    PumpMessagesFor(g_nResultPauseMs, true);
 }
 
 // Who a recipient is in the progress text: its name, else its number.
@@ -78,12 +69,15 @@ int CMessage::RunOnWorker(const std::string& number, const std::string* block, u
             r = mtr_SMS_send(number.c_str(), this);
         m_Send.result = static_cast<int16_t>(r);
         m_Send.done.store(1, std::memory_order_release);
+        WakeMessagePump();
     });
-    while (m_Send.done.load(std::memory_order_acquire) == 0) {
-        RearmTickTimer();
-        PumpWindowMessages(m_Send.dlg);
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
+    // This thread runs its event loop until the worker is done, sleeping
+    // while nothing is due; it keeps the engine's tick going meanwhile,
+    // with or without the program's loop watching it.
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [] { RearmTickTimer(); });
+    tick.start(10);
+    PumpMessagesUntil([this] { return m_Send.done.load(std::memory_order_acquire) != 0; }, -1, true);
     worker.join();
     m_Send.done.store(0);
     CZorqMMIApp::SetEngineOnWorker(false);

@@ -746,7 +746,7 @@ void CShortMsg::OnNewMsgReceived(int storage, uint8_t index)
     }
     if (IsProgressShown()) {
         SetProgressPos(3);
-        WaitAndPumpMessages(kClosePause);
+        PauseProgress(kClosePause * 10);
         CloseProgress();
         update();
     }

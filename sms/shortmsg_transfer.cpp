@@ -20,7 +20,6 @@
 #include "zorqmmidoc.h"
 
 #include <QApplication>
-#include <QThread>
 
 #include <memory>
 
@@ -78,7 +77,7 @@ public:
     // The close pause, less what the window already stood.
     void Pause() const
     {
-        QThread::msleep(static_cast<unsigned long>(dlg_.RemainingPause(CShortMsg::kClosePause * 10)));
+        dlg_.Pause(dlg_.RemainingPause(CShortMsg::kClosePause * 10));
     }
     void Close() { dlg_.Close(); }
     bool IsShown() const { return dlg_.IsWindowCreated() && dlg_.isVisible(); }

@@ -2,10 +2,11 @@
 
 #include "confirm.h"
 #include "dlgprogress.h"
+#include "strutil.h"
 #include "uiservices.h"
 
-#include <QCoreApplication>
-#include <QThread>
+#include <QApplication>
+#include <QPointer>
 
 #include <memory>
 
@@ -18,26 +19,46 @@ constexpr int kDeletingString = 31334;
 int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKind, const QStringList& names,
                          const std::function<bool(int)>& deleteOne)
 {
+    // Where the run was started from (the list) gets the focus back.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
+    // The progress window comes with the first deletion: nothing of it
+    // stands (nor waits to be painted) while only questions were asked.
     std::unique_ptr<CDlgProgressText> progress;
-    if (owner) {
-        progress = std::make_unique<CDlgProgressText>(owner, 179);
-        if (progressAt != QPoint(-1, -1))
-            progress->SetPosition(progressAt.x(), progressAt.y());
-        progress->SetTitleText(UiLoadString(kDeletingString));
-        progress->Create();
-        progress->SetRange(static_cast<int>(names.size()));
-        progress->hide();
-    }
-    CDlgConfirm confirm(owner);
-    confirm.SetKind(confirmKind);
-    if (names.size() == 1)
-        confirm.DisableAllButton();
+    auto showProgress = [&](int position) {
+        if (!owner)
+            return;
+        if (!progress) {
+            progress = std::make_unique<CDlgProgressText>(owner, 179);
+            if (progressAt != QPoint(-1, -1))
+                progress->SetPosition(progressAt.x(), progressAt.y());
+            progress->SetTitleText(UiLoadString(kDeletingString));
+            progress->SetRange(static_cast<int>(names.size()));
+            progress->SetPos(position);
+            progress->Create();
+            return;
+        }
+        progress->SetPos(position);
+        if (!progress->isVisible()) {
+            progress->show();
+            WaitUntilPainted(progress.get());
+        }
+    };
     bool all = false;
     int deleted = 0;
     for (int i = 0; i < names.size(); ++i) {
         if (progress && progress->IsCancelled())
             break;
         if (!all) {
+            // The question stands alone; under Yes to all the window stays
+            // up from one item to the next rather than blink at each.
+            if (progress)
+                progress->hide();
+            // A question of its own each time: one made before the progress
+            // window disabled the owner would be disabled along with it.
+            CDlgConfirm confirm(owner);
+            confirm.SetKind(confirmKind);
+            if (names.size() == 1)
+                confirm.DisableAllButton();
             confirm.SetItemName(names[i]);
             const int answer = confirm.DoModal();
             if (answer == IDYESTOALL)
@@ -45,20 +66,18 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
             else if (answer != IDYES)
                 continue;  // No, or Cancel: this item only
         }
-        if (progress) {
-            progress->show();
-            progress->SetPos(deleted + 1);
-            QCoreApplication::processEvents();
-        }
+        showProgress(deleted + 1);
         const bool ok = deleteOne(i);
-        if (ok && g_nDeletePauseMs > 0)
-            QThread::msleep(static_cast<unsigned long>(g_nDeletePauseMs));
-        if (progress)
-            progress->hide();
+        if (ok && progress)
+            progress->Pause(g_nDeletePauseMs);
+        else if (ok)
+            PumpMessagesFor(g_nDeletePauseMs, false);
         if (ok)
             ++deleted;
     }
     if (progress)
         progress->Close();
+    if (focus && focus->isVisible() && focus->isEnabled())
+        focus->setFocus(Qt::OtherFocusReason);
     return deleted;
 }

@@ -1,17 +1,18 @@
 #include "dlgprogress.h"
 
 #include "mtr_gen.h"
+#include "strutil.h"
 #include "uiservices.h"
 
 #include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QPointer>
 #include <QProgressBar>
 #include <QTimer>
+#include <QWindow>
 
 #include <algorithm>
-#include <chrono>
-#include <thread>
 
 namespace {
 constexpr int kBarId = 1075;
@@ -85,15 +86,18 @@ bool CDlgProgress::Create()
         return false;
     m_bWindow = true;
     OnInitDialog();
-    show();
-    raise();
-    // The work that follows runs in this thread: lay out and paint the
-    // window's own text now rather than at the work's first wait (its
-    // layout only: any other event could act on the work that shows it).
+    // The work that follows runs in this thread and dispatches nothing
+    // until its first wait: the window is laid out, shown, and then waited
+    // for until the window system has exposed it and it has painted its
+    // text (no user input meanwhile, no idle work), or it would stand as
+    // an empty frame over what was under it.
     QCoreApplication::sendPostedEvents(this, QEvent::LayoutRequest);
     for (QWidget* child : findChildren<QWidget*>())
         QCoreApplication::sendPostedEvents(child, QEvent::LayoutRequest);
-    repaint();
+    SetTransientParent();
+    show();
+    raise();
+    WaitUntilPainted(this);
     m_shown.start();
     return true;
 }
@@ -126,6 +130,9 @@ bool CDlgProgress::OnInitDialog()
         move(m_x, m_y);
     }
     ProgressNotices::running = true;
+    // Disabling the owner takes the focus from it: it is given back where
+    // it was when the owner is enabled again.
+    m_pFocus = QApplication::focusWidget();
     if (m_pOwner && m_pOwner->isEnabled()) {
         m_pOwner->setEnabled(false);
         m_bOwnerDisabled = true;
@@ -164,10 +171,15 @@ void CDlgProgress::Finish(bool success)
         SetPos(m_nRange);
         if (m_bWindow) {
             repaint();
-            std::this_thread::sleep_for(std::chrono::milliseconds(RemainingPause(ClosePauseMs)));
+            Pause(RemainingPause(ClosePauseMs));
         }
     }
     Close();
+}
+
+void CDlgProgress::Pause(int ms) const
+{
+    PumpMessagesFor(ms, false, isVisible() ? this : nullptr);
 }
 
 int CDlgProgress::RemainingPause(int pauseMs) const
@@ -197,6 +209,20 @@ void CDlgProgress::OnCancel()
         b->setEnabled(false);
 }
 
+void CDlgProgress::SetTransientParent()
+{
+    // A window without a parent widget, so that disabling the owner leaves
+    // it live; for the window system it belongs to the owner's top-level
+    // window all the same, which keeps it above that window.
+    QWidget* top = m_pOwner ? m_pOwner->window() : nullptr;
+    if (!top || top == this)
+        return;
+    top->winId();
+    winId();
+    if (QWindow* mine = windowHandle())
+        mine->setTransientParent(top->windowHandle());
+}
+
 void CDlgProgress::EnableOwner()
 {
     if (!m_pOwner)
@@ -206,6 +232,12 @@ void CDlgProgress::EnableOwner()
     m_bOwnerDisabled = false;
     if (m_pOwner->isVisible() && !m_pOwner->isActiveWindow())
         m_pOwner->activateWindow();
+    // Activating the owner raises it: a window still shown goes back above it.
+    if (m_bWindow && isVisible())
+        raise();
+    if (m_pFocus && m_pFocus->isVisible() && m_pFocus->isEnabled() && m_pFocus->window() != window())
+        m_pFocus->setFocus(Qt::OtherFocusReason);
+    m_pFocus = nullptr;
 }
 
 void CDlgProgress::OnDestroyWindow()

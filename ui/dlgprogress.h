@@ -11,6 +11,7 @@
 #include "dialog.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 
 class QProgressBar;
 
@@ -72,6 +73,9 @@ public:
     // The pause Finish keeps (500 ms; tests that click through many
     // operations set it to 0).
     static inline int ClosePauseMs = 500;
+    // Waits `ms` with the event loop running: the windows repaint, this
+    // one's Cancel stays live, other user input is held back.
+    void Pause(int ms) const;
     // Ends the window (its end handling runs once).
     void Close();
 
@@ -92,6 +96,8 @@ protected:
     // Runs when the window ends, whatever the path.
     virtual void OnDestroyWindow();
     void EnableOwner();
+    // The owner's top-level window becomes this window's transient parent.
+    void SetTransientParent();
 
     QProgressBar* m_pBar = nullptr;
 
@@ -106,6 +112,7 @@ private:
     bool m_bCancelled = false;
     bool m_bOwnerDisabled = false;
     QElapsedTimer m_shown;
+    QPointer<QWidget> m_pFocus;  // where the focus was when the owner was disabled
 };
 
 // The progress window with one line of text (control 1109).

@@ -200,14 +200,18 @@ protected:
     {
         if (e->type() == QEvent::Show && qobject_cast<CDlgProgress*>(o)) {
             auto* dlg = static_cast<CDlgProgress*>(o);
-            if (++shown == 1 && cancel_)
-                QTimer::singleShot(0, dlg, [dlg] {
-                    QTimer::singleShot(0, dlg, [dlg] {
-                        auto* cancel = dlg->findChild<QAbstractButton*>(QStringLiteral("id2"));
-                        if (cancel)
-                            QTest::mouseClick(cancel, Qt::LeftButton);
-                    });
+            // Cancel once the drop is under way: the bar has moved on.
+            if (++shown == 1 && cancel_) {
+                auto* poll = new QTimer(dlg);
+                QObject::connect(poll, &QTimer::timeout, dlg, [dlg, poll] {
+                    if (dlg->GetPos() == 0)
+                        return;
+                    poll->stop();
+                    if (auto* cancel = dlg->findChild<QAbstractButton*>(QStringLiteral("id2")))
+                        QTest::mouseClick(cancel, Qt::LeftButton);
                 });
+                poll->start(0);
+            }
         }
         return false;
     }

@@ -16,6 +16,7 @@
 #include "utilities.h"
 #include "zorqmmidoc.h"
 #include "modal_driver.h"
+#include "progress_watch.h"
 #include "user_actions.h"
 
 #include <QAbstractButton>
@@ -363,6 +364,34 @@ TEST_F(ShortMsgStoreTest, CopiesBetweenTheSIMAndThePCWithRoomCheckAndReplace)
         EXPECT_EQ(mirror[i].location, phone[i].location);
         EXPECT_EQ(mirror[i].text, phone[i].text);
     }
+}
+
+// The copy's progress window is painted with its text while the copy runs,
+// and the pause of its full bar keeps the event loop running.
+TEST_F(ShortMsgStoreTest, ACopyToThePCPaintsItsProgressAndPausesOnTheEventLoop)
+{
+    // Not every row: a copy of all would first ask whether to replace.
+    StartPhone(Msg(1, 0, "Sim one", 1) + Msg(2, 1, "Sim two", 2) + Msg(3, 1, "Sim three", 3), 4);
+    Open(SMS_SRC_SIM);
+    ASSERT_EQ(Texts().size(), 3u);
+    CShortMsg::kClosePause = 12;
+    CDlgProgress::ClosePauseMs = 120;
+    Select({0, 1});
+    DialogScript modal;
+    modal.OnModal<CDlgDstChoiceSMS>([](CDlgDstChoiceSMS* d) {
+        CIconComboBox* combo = d->GetCombo();
+        combo->setCurrentIndex(combo->findData(SMS_DST_PC));
+        QTest::mouseClick(d->GetDlgItem(1), Qt::LeftButton);
+    });
+    zorqtest::ProgressWatch watch;
+    Click(CShortMsg::IDC_DST);
+    EXPECT_TRUE(modal.Done());
+    EXPECT_EQ(Rows(PCPath("defsms.mdb")).size(), 2u) << "the copy ran";
+    ASSERT_FALSE(watch.showings.empty()) << "a progress window stood";
+    const zorqtest::ProgressWatch::Showing& s = watch.showings.front();
+    EXPECT_GT(s.paints, 0) << "painted before the copy ended";
+    EXPECT_FALSE(s.paintedText.isEmpty()) << "with its text";
+    EXPECT_GT(s.TicksAtFull(), 0) << "the full bar's pause ran the event loop";
 }
 
 // A copy of many SIM messages to the PC, chosen with the destination button

@@ -164,6 +164,17 @@ TEST_F(PCMessagesTest, ACopyFromTheSIMKilledAtAnyMomentLeavesThePCDatabaseWhole)
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            // The child has none of the parent's threads, and Qt's painter
+            // hands large fills to a pool of them: it would wait on them
+            // forever. What is tested here is the database, so the child
+            // paints nothing.
+            struct NoPaint : QObject {
+                bool eventFilter(QObject*, QEvent* e) override
+                {
+                    return e->type() == QEvent::Paint || e->type() == QEvent::UpdateRequest;
+                }
+            } noPaint;
+            qApp->installEventFilter(&noPaint);
             screen->OnCommand(CShortMsg::ID_COPY_PC);
             _exit(0);
         }

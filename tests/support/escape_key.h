@@ -51,15 +51,16 @@ inline void PressEscape(QWidget* dialog, const std::shared_ptr<EscapeResult>& re
     result->title = dialog->windowTitle();
     QTest::keyClick(EscapeTarget(dialog), Qt::Key_Escape);
     QPointer<QWidget> guard(dialog);
-    auto* timer = new QTimer();
-    auto* waited = new int(0);
+    // Owned by the application, so that a test that ends before the timer's
+    // deletion was handled leaves nothing behind.
+    auto* timer = new QTimer(qApp);
+    auto waited = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [=] {
         *waited += 20;
         if (guard && guard->isVisible() && *waited < settleMs)
             return;
         timer->stop();
         timer->deleteLater();
-        delete waited;
         if (guard && guard->isVisible()) {
             result->leftOpen = true;
             if (auto* d = qobject_cast<QDialog*>(guard.data()))
@@ -77,8 +78,8 @@ template <typename Accept>
 std::shared_ptr<EscapeResult> EscapeNext(Accept accept, int waitMs = 10000)
 {
     auto result = std::make_shared<EscapeResult>();
-    auto* timer = new QTimer();
-    auto* elapsed = new int(0);
+    auto* timer = new QTimer(qApp);
+    auto elapsed = std::make_shared<int>(0);
     QObject::connect(timer, &QTimer::timeout, [=] {
         *elapsed += 20;
         QWidget* found = nullptr;
@@ -89,7 +90,6 @@ std::shared_ptr<EscapeResult> EscapeNext(Accept accept, int waitMs = 10000)
             return;
         timer->stop();
         timer->deleteLater();
-        delete elapsed;
         if (found)
             PressEscape(found, result);
     });

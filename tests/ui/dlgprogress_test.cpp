@@ -1,9 +1,14 @@
 #include "dlgbase.h"
 #include "dlgprogress.h"
+#include "strutil.h"
 #include "ui_test_support.h"
 #include "walkthrough.h"
 
 #include <QAbstractButton>
+#include <QApplication>
+#include <QLineEdit>
+#include <QTimer>
+#include <QWindow>
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QLabel>
@@ -203,6 +208,110 @@ TEST_F(ProgressTest, DialogBaseTipsComeFromTheBundle)
     EXPECT_TRUE(dlg.AddToolTip(1109, 31776));
     EXPECT_EQ(dlg.GetDlgItem(1109)->toolTip(), services.LoadString(31776));
     EXPECT_FALSE(dlg.AddToolTip(4242, 31776));
+}
+
+}  // namespace
+
+namespace {
+
+// A screen inside a main window, as in the program: a list that has the
+// focus, and a button elsewhere in the window.
+class OwnedProgressTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        ProgressNotices::running = false;
+        main.resize(400, 300);
+        screen = new QWidget(&main);
+        screen->setGeometry(0, 0, 400, 250);
+        list = new QLineEdit(screen);
+        other = new QLineEdit(screen);
+        other->move(0, 40);
+        elsewhere = new QPushButton(QStringLiteral("Elsewhere"), &main);
+        elsewhere->move(0, 260);
+        main.show();
+        main.activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(&main));
+        list->setFocus();
+        QCoreApplication::processEvents();
+        ASSERT_EQ(QApplication::focusWidget(), list);
+    }
+    void TearDown() override { QCoreApplication::processEvents(); }
+
+    zorqtest::RecordingServices services;
+    QWidget main;
+    QWidget* screen = nullptr;
+    QLineEdit* list = nullptr;
+    QLineEdit* other = nullptr;
+    QPushButton* elsewhere = nullptr;
+};
+
+TEST_F(OwnedProgressTest, TheCallWindowBelongsToTheMainWindowAndStaysAboveItWhenTheOwnerComesBack)
+{
+    CDlgConnectionStatus call(QStringLiteral("Bob"), screen);
+    ASSERT_TRUE(call.Create());
+    ASSERT_NE(call.windowHandle(), nullptr);
+    EXPECT_EQ(call.windowHandle()->transientParent(), main.windowHandle())
+        << "the main window is its transient parent";
+    EXPECT_EQ(call.parentWidget(), nullptr) << "no parent widget: disabling the owner leaves it live";
+    call.ShowStatus1();
+    EXPECT_TRUE(screen->isEnabled());
+    EXPECT_TRUE(call.isVisible());
+    call.Close();
+}
+
+TEST_F(OwnedProgressTest, TheFocusGoesBackWhereItWasWhenTheWindowEnds)
+{
+    CDlgProgressText dlg(screen, 179);
+    dlg.Start(31313, 3, 0);
+    EXPECT_FALSE(screen->isEnabled());
+    EXPECT_NE(QApplication::focusWidget(), list) << "the disabled screen lost the focus";
+    dlg.Finish(false);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(screen->isEnabled());
+    EXPECT_EQ(QApplication::focusWidget(), list);
+}
+
+TEST_F(OwnedProgressTest, AFinishedWindowPausesOnTheEventLoopWithInputOnlyForItself)
+{
+    const int before = CDlgProgress::ClosePauseMs;
+    CDlgProgress::ClosePauseMs = 300;
+    CDlgProgressText dlg(screen, 179);
+    dlg.Start(31313, 3, 0);
+    int paints = 0;
+    struct PaintCount : QObject {
+        int* n;
+        explicit PaintCount(int* count) : n(count) {}
+        bool eventFilter(QObject*, QEvent* e) override
+        {
+            if (e->type() == QEvent::Paint)
+                ++*n;
+            return false;
+        }
+    } counter(&paints);
+    dlg.installEventFilter(&counter);
+    int ticks = 0, clicked = 0;
+    QObject::connect(elsewhere, &QPushButton::clicked, [&] { ++clicked; });
+    QTimer timer;
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+        ++ticks;
+        if (ticks == 2) {
+            // A click elsewhere in the window and one on the Cancel button.
+            QTest::mouseClick(elsewhere, Qt::LeftButton);
+            if (auto* cancel = qobject_cast<QAbstractButton*>(dlg.GetDlgItem(2)))
+                QTest::mouseClick(cancel, Qt::LeftButton);
+            dlg.update();
+        }
+    });
+    timer.start(10);
+    dlg.Finish(true);
+    timer.stop();
+    CDlgProgress::ClosePauseMs = before;
+    EXPECT_GE(ticks, 5) << "timers ran during the pause";
+    EXPECT_GT(paints, 0) << "the window repainted during the pause";
+    EXPECT_EQ(clicked, 0) << "the rest of the window took no input meanwhile";
+    EXPECT_TRUE(dlg.IsCancelled()) << "the window's own Cancel stayed live";
+    EXPECT_FALSE(InMessagePause());
 }
 
 }  // namespace

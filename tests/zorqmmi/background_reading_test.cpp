@@ -168,7 +168,9 @@ protected:
     void OpenDirectoryDuringTheReading(std::function<void(CDlgMsgDirectory*)> then)
     {
         OpenScreen(SCREEN_SHORTMSG, [this, then] {
-            WhenTrue([] { return Screen<CShortMsg>() && Free() && !QApplication::activeModalWidget(); },
+            // A screen still disabled by its load's progress takes no click.
+            WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
+                                 !QApplication::activeModalWidget(); },
                      [this, then] {
                          QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton);
                      },

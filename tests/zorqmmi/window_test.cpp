@@ -28,6 +28,7 @@
 #include <QMenu>
 #include <QPointer>
 #include <QTest>
+#include <QWindow>
 #include <QTimer>
 #include <QUrl>
 
@@ -203,6 +204,11 @@ TEST_F(ProgramWindow, EachMenuPictureOpensItsScreenAndBackReturnsToTheMenu)
         {4, "CData", VIEW_DATA, "window_data_applications"},
         {5, "CSetUp_SecurCode", VIEW_SETUP, "window_security"},
     };
+    // Whether the window's frame offers its close button.
+    auto closeButton = [this] {
+        const Qt::WindowFlags f = frame->windowHandle() ? frame->windowHandle()->flags() : frame->windowFlags();
+        return !f.testFlag(Qt::CustomizeWindowHint) || f.testFlag(Qt::WindowCloseButtonHint);
+    };
     for (const auto& s : screens) {
         SCOPED_TRACE(s.className);
         QPointer<CZorqMenu> menu = Menu();
@@ -224,6 +230,7 @@ TEST_F(ProgramWindow, EachMenuPictureOpensItsScreenAndBackReturnsToTheMenu)
         EXPECT_EQ(screen->GetViewKind(), s.viewKind);
         EXPECT_EQ(frame->windowTitle(), app.LoadString(CZorqMenu::TitleStringOf(s.picture)).replace("[APP_NAME]", product));
         EXPECT_FALSE(frame->CloseCommandsEnabled());
+        EXPECT_FALSE(closeButton()) << "the close button is greyed off with the close commands";
         EXPECT_EQ(screen->GetClosingFlag(), 0);
         // The status bar goes along without a new indication.
         EXPECT_EQ(screen->Status().bat_charge, 3);
@@ -238,6 +245,7 @@ TEST_F(ProgramWindow, EachMenuPictureOpensItsScreenAndBackReturnsToTheMenu)
         ASSERT_NE(Menu(), nullptr);
         EXPECT_EQ(frame->windowTitle(), product);
         EXPECT_TRUE(frame->CloseCommandsEnabled());
+        EXPECT_TRUE(closeButton()) << "and back on the menu";
         EXPECT_EQ(Menu()->GetClosingFlag(), 1);
         EXPECT_EQ(Menu()->Status().bat_charge, 3);
     }
