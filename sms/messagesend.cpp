@@ -139,16 +139,14 @@ int CMessage::SendToRecipients()
             const uint8_t ref = static_cast<uint8_t>(GetIniProfileInt("SMSMO", "ConcRef", 0));
             m_nConcatRef = ref;
             int partsOut = 0;
-            for (int s = 1; s < n && !failed; ++s) {
-                if (cancelled())
-                    break;
+            // A status report, when asked for, comes for the last block
+            // only: every block before it goes with noReport set.
+            auto sendNextBlock = [&](int s, int noReport) {
                 const std::string block = GetNextBlock();
                 if (!block.empty()) {
                     WriteDebug("CMessage::Send() -> Send block ", block);
                     WriteDebug("CMessage::Send() -> to phone number ", number);
-                    // A status report, when asked for, comes for the last
-                    // block only.
-                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(s), 1) ==
+                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(s), noReport) ==
                         MTR_DONE)
                         ++partsOut;
                     else
@@ -156,6 +154,11 @@ int CMessage::SendToRecipients()
                 }
                 if (m_Send.dlg)
                     m_Send.dlg->StepIt();
+            };
+            for (int s = 1; s < n && !failed; ++s) {
+                if (cancelled())
+                    break;
+                sendNextBlock(s, 1);
             }
             WriteIniProfileInt("SMSMO", "ConcRef", static_cast<uint8_t>(ref + 1));
             if (cancelled()) {
@@ -167,18 +170,7 @@ int CMessage::SendToRecipients()
                 // the last block's may ask for the status report.
                 if (mtr_SMS_mode() == 1)
                     mtr_SMS_set_msg_parameters(this, 0);
-                const std::string block = GetNextBlock();
-                if (!block.empty()) {
-                    WriteDebug("CMessage::Send() -> Send block ", block);
-                    WriteDebug("CMessage::Send() -> to phone number ", number);
-                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(n), 0) ==
-                        MTR_DONE)
-                        ++partsOut;
-                    else
-                        failed = true;
-                }
-                if (m_Send.dlg)
-                    m_Send.dlg->StepIt();
+                sendNextBlock(n, 0);
             }
             if (failed) {
                 WriteDebug("CMessage::Send() -> One or more blocks could not be sent.");
