@@ -243,22 +243,7 @@ public:
     // Messages sent by every simulator so far.
     size_t Sent() { return sentBefore_ + sim_->listing("sent").size(); }
     // The phone's entries of a phonebook: location -> "number|name".
-    std::map<int, std::string> Entries(const std::string& book)
-    {
-        std::map<int, std::string> out;
-        std::istringstream lines(sim_->dump());
-        const std::string head = "entry " + book + " ";
-        for (std::string line; std::getline(lines, line);) {
-            if (line.rfind(head, 0) != 0)
-                continue;
-            std::istringstream fields(line.substr(head.size()));
-            int location = 0, type = 0;
-            std::string number, name;
-            fields >> location >> std::quoted(number) >> type >> std::quoted(name);
-            out[location] = number + "|" + name;
-        }
-        return out;
-    }
+    std::map<int, std::string> Entries(const std::string& book) { return sim_->entries(book); }
     std::string Dump() { return sim_->dump(); }
 
 private:

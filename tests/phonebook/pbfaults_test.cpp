@@ -17,6 +17,7 @@
 using pbtest::PCBookTest;
 using pbtest::PhonebookSimTest;
 using zorqtest::DbDamage;
+using zorqtest::IntegrityOf;
 
 namespace {
 
@@ -32,21 +33,6 @@ std::vector<PBEntry> ManyEntries(int n, const std::string& prefix, size_t notes 
         out.push_back(e);
     }
     return out;
-}
-
-std::string IntegrityOf(const std::string& path)
-{
-    sqlite3* db = nullptr;
-    std::string verdict = "cannot open";
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            verdict = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return verdict;
 }
 
 }  // namespace

@@ -22,6 +22,7 @@
 using smstest::Row;
 using smstest::ShortMsgSimTest;
 using zorqtest::DbDamage;
+using zorqtest::IntegrityOf;
 
 namespace {
 
@@ -101,21 +102,6 @@ TEST_F(PCMessagesTest, EveryDamagedShapeOfThePCMessageFileIsNamedAndLeftAsItIs)
 // ---- A copy killed while it runs --------------------------------------------------------
 
 namespace {
-
-std::string IntegrityOf(const std::string& path)
-{
-    sqlite3* db = nullptr;
-    std::string verdict = "cannot open";
-    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
-        sqlite3_stmt* st = nullptr;
-        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
-            sqlite3_step(st) == SQLITE_ROW)
-            verdict = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
-        sqlite3_finalize(st);
-    }
-    sqlite3_close(db);
-    return verdict;
-}
 
 double Now()
 {

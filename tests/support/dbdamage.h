@@ -13,6 +13,24 @@
 
 namespace zorqtest {
 
+// SQLite's own verdict on a database file: "ok" when whole. Opened for
+// writing, so that a journal left by a killed writer is rolled back first,
+// as the program's next open does.
+inline std::string IntegrityOf(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    std::string verdict = "cannot open";
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) == SQLITE_OK) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &st, nullptr) == SQLITE_OK &&
+            sqlite3_step(st) == SQLITE_ROW)
+            verdict = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
+        sqlite3_finalize(st);
+    }
+    sqlite3_close(db);
+    return verdict;
+}
+
 enum class DbDamage { TableRoot, IndexRoot, TableLeaf };
 
 inline const char* DbDamageName(DbDamage d)

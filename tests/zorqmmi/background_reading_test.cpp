@@ -99,24 +99,6 @@ std::map<int, std::string> Mirror(int storage)
     return out;
 }
 
-// The phone's entries of a phonebook, as the simulator holds them.
-std::map<int, std::string> OnPhone(phonesim::Process& sim, const std::string& book)
-{
-    std::map<int, std::string> out;
-    std::istringstream lines(sim.dump());
-    const std::string head = "entry " + book + " ";
-    for (std::string line; std::getline(lines, line);) {
-        if (line.rfind(head, 0) != 0)
-            continue;
-        std::istringstream fields(line.substr(head.size()));
-        int location = 0, type = 0;
-        std::string number, name;
-        fields >> location >> std::quoted(number) >> type >> std::quoted(name);
-        out[location] = number + "|" + name;
-    }
-    return out;
-}
-
 class BackgroundReadingTest : public zorqtest::ProgramRunTest {
 protected:
     void SetUp() override
@@ -296,7 +278,7 @@ TEST_F(BackgroundReadingTest, AReadingCutOffByASendGoesOnAndFillsEveryMirror)
                                   // The mirrors go with the program.
                                   for (int storage : {1, 2, 3}) {
                                       mirrors[storage] = Mirror(storage);
-                                      phone[storage] = OnPhone(sim, storage == 1 ? "SM" : storage == 2 ? "FD" : "ME");
+                                      phone[storage] = sim.entries(storage == 1 ? "SM" : storage == 2 ? "FD" : "ME");
                                   }
                                   End();
                               },

@@ -178,6 +178,51 @@ protected:
         EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), simulator}), 0);
         return tip;
     }
+
+    // One message kept in a PC message database, as the user left it.
+    static void KeepAMessageOnThePC(const std::string& file)
+    {
+        CJetDatabase db;
+        db.Open(file);
+        CEntrySMSRecordset rs(&db);
+        rs.Open(dbOpenDynaset, "[EntrySMS]");
+        rs.AddNew();
+        rs.Location = 1;
+        rs.msgType = 1;
+        rs.AddrList = "@+33612345678\r\n";
+        rs.SortAddr = MakeSortAddr(rs.AddrList);
+        rs.Text = "Kept on the PC";
+        rs.Date = 46000.5;
+        rs.Update();
+        rs.Close();
+    }
+
+    // Once linked, opens the message screen (each start shows the SIM),
+    // chooses the PC and collects the texts it lists, then ends the run.
+    void ListThePCMessagesOnceStarted(QStringList& listed, int simWait)
+    {
+        WhenStarted(Linked, [&listed, simWait] {
+            ClickMenuPicture(2);
+            WhenTrue([] { return SIMShown(); },
+                     [] { ClickAt(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC)); }, simWait, End);
+            WhenTrue(
+                [&listed] {
+                    auto* view = Screen<CShortMsg>();
+                    if (!view || view->SrcStorage() != SMS_SRC_PC)
+                        return false;
+                    CEntryListCtrl* list = view->List();
+                    for (int r = 0; list && r < list->GetRowCount(); ++r)
+                        listed << list->GetRowText(r, 2);
+                    return !listed.isEmpty();
+                },
+                End, 30000, [] {
+                    auto* view = Screen<CShortMsg>();
+                    ADD_FAILURE() << "source " << (view ? view->SrcStorage() : -1) << ", rows "
+                                  << (view && view->List() ? view->List()->GetRowCount() : -1);
+                    End();
+                });
+        });
+    }
 };
 
 TEST_F(ProgramTest, AWrongPinIsRefusedWithTheAttemptsLeftAndTheRightOneLinksThePhone)
@@ -553,47 +598,10 @@ TEST_F(ProgramTest, AfterChoosingThePCMessagesARestartShowsThemWithoutAnError)
     }
     krn_reset_for_tests();
     // A message arrives in the PC database meanwhile.
-    const std::string pcFile = folder.path() + "Database/defsms.mdb";
-    {
-        CJetDatabase db;
-        db.Open(pcFile);
-        CEntrySMSRecordset rs(&db);
-        rs.Open(dbOpenDynaset, "[EntrySMS]");
-        rs.AddNew();
-        rs.Location = 1;
-        rs.msgType = 1;
-        rs.AddrList = "@+33612345678\r\n";
-        rs.SortAddr = MakeSortAddr(rs.AddrList);
-        rs.Text = "Kept on the PC";
-        rs.Date = 46000.5;
-        rs.Update();
-        rs.Close();
-    }
+    KeepAMessageOnThePC(folder.path() + "Database/defsms.mdb");
     BoxWatcher boxes;
     QStringList listed;
-    // Each start opens the message screen on the SIM: the PC is chosen again
-    // once the screen shows it.
-    WhenStarted(Linked, [&] {
-        ClickMenuPicture(2);
-        WhenTrue([] { return SIMShown(); },
-                 [] { ClickAt(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC)); }, 10000, End);
-        WhenTrue(
-            [&] {
-                auto* view = Screen<CShortMsg>();
-                if (!view || view->SrcStorage() != SMS_SRC_PC)
-                    return false;
-                CEntryListCtrl* list = view->List();
-                for (int r = 0; list && r < list->GetRowCount(); ++r)
-                    listed << list->GetRowText(r, 2);
-                return !listed.isEmpty();
-            },
-            End, 30000, [] {
-                auto* view = Screen<CShortMsg>();
-                ADD_FAILURE() << "source " << (view ? view->SrcStorage() : -1) << ", rows "
-                              << (view && view->List() ? view->List()->GetRowCount() : -1);
-                End();
-            });
-    });
+    ListThePCMessagesOnceStarted(listed, 10000);
     EXPECT_EQ(RunProgram(folder), 0);
     EXPECT_FALSE(timedOut_);
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
@@ -747,20 +755,7 @@ TEST_F(ProgramTest, AfterTheProgramFolderMovedThePCDatabasesAreFoundInIt)
     const std::string profile = zorqtest::ReadFile(folder.path() + "ZorqMMI.ini");
     ASSERT_NE(profile.find("SMS=" + folder.path() + "Database/defsms.mdb"), std::string::npos) << profile;
     // A message kept in the PC database the first run made.
-    {
-        CJetDatabase db;
-        db.Open(folder.path() + "Database/defsms.mdb");
-        CEntrySMSRecordset rs(&db);
-        rs.Open(dbOpenDynaset, "[EntrySMS]");
-        rs.AddNew();
-        rs.Location = 1;
-        rs.msgType = 1;
-        rs.AddrList = "@+33612345678\r\n";
-        rs.SortAddr = MakeSortAddr(rs.AddrList);
-        rs.Text = "Kept on the PC";
-        rs.Date = 46000.5;
-        rs.Update();
-    }
+    KeepAMessageOnThePC(folder.path() + "Database/defsms.mdb");
 
     std::string old = folder.path();
     old.pop_back();
@@ -768,22 +763,7 @@ TEST_F(ProgramTest, AfterTheProgramFolderMovedThePCDatabasesAreFoundInIt)
     ASSERT_EQ(std::rename(old.c_str(), moved.c_str()), 0);
     BoxWatcher boxes;
     QStringList listed;
-    WhenStarted(Linked, [&] {
-        ClickMenuPicture(2);
-        WhenTrue([] { return SIMShown(); },
-                 [] { ClickAt(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC)); }, 15000, End);
-        WhenTrue(
-            [&] {
-                auto* view = Screen<CShortMsg>();
-                if (!view || view->SrcStorage() != SMS_SRC_PC)
-                    return false;
-                CEntryListCtrl* list = view->List();
-                for (int r = 0; list && r < list->GetRowCount(); ++r)
-                    listed << list->GetRowText(r, 2);
-                return !listed.isEmpty();
-            },
-            End, 30000, End);
-    });
+    ListThePCMessagesOnceStarted(listed, 15000);
     const int code = RunProgramFile(moved + "/zorqmmi");
     ASSERT_EQ(std::rename(moved.c_str(), old.c_str()), 0);
     EXPECT_EQ(code, 0);

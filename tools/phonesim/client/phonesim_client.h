@@ -18,6 +18,9 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <iomanip>
+#include <map>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -118,6 +121,23 @@ public:
         while (!l.empty() && l != "ok" && l.rfind("error:", 0) != 0) {
             out.push_back(l);
             l = readLine(5000);
+        }
+        return out;
+    }
+
+    // The phone's entries of a phonebook ("SM", "ME", ...) as the dump shows
+    // them: location -> "number|name".
+    std::map<int, std::string> entries(const std::string& book) {
+        std::map<int, std::string> out;
+        std::istringstream lines(dump());
+        const std::string head = "entry " + book + " ";
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind(head, 0) != 0) continue;
+            std::istringstream fields(line.substr(head.size()));
+            int location = 0, type = 0;
+            std::string number, name;
+            fields >> location >> std::quoted(number) >> type >> std::quoted(name);
+            out[location] = number + "|" + name;
         }
         return out;
     }
