@@ -67,13 +67,13 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
                 continue;  // No, or Cancel: this item only
         }
         showProgress(deleted + 1);
-        const bool ok = deleteOne(i);
-        if (ok && progress)
+        if (!deleteOne(i))
+            break;
+        if (progress)
             progress->Pause(g_nDeletePauseMs);
-        else if (ok)
+        else
             PumpMessagesFor(g_nDeletePauseMs, false);
-        if (ok)
-            ++deleted;
+        ++deleted;
     }
     if (progress)
         progress->Close();

@@ -103,6 +103,48 @@ TEST_F(PhoneBookScreenTest, AddChangeAndDeleteOnTheSIM)
     EXPECT_EQ(List()->FindRowByLocation(2), -1);
 }
 
+// The phone refuses an erasure (the SIM busy between the storage's selection
+// and the erasure, as a long run met it): the user is told, the entry stays
+// in the list and on the phone, and a run of several stops at the refusal.
+TEST_F(PhoneBookScreenTest, ADeletionThePhoneRefusesIsToldAndStopsTheRun)
+{
+    StartPhone();
+    Open();
+    screen->window()->show();
+    QWidget* del = screen->GetDlgItem(1027);
+    ASSERT_NE(del, nullptr);
+    for (int selected : {1, 2}) {
+        List()->DeselectAll();
+        for (int location = 1; location <= selected; ++location)
+            List()->SelectRow(List()->FindRowByLocation(location));
+        ASSERT_EQ(List()->GetSelectedCount(), selected);
+        ASSERT_TRUE(del->isEnabled());
+        const auto rows = Rows();
+        const std::string entries = PhoneEntries("SM");
+        sim->command("set pb-write-error 14");
+        app.shown.clear();
+        int asked = 0;
+        // Every question of the run is answered Yes as it comes.
+        QTimer answer;
+        QObject::connect(&answer, &QTimer::timeout, [&asked] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible()) {
+                    ++asked;
+                    d->EndDialog(6);
+                }
+        });
+        answer.start(20);
+        QTest::mouseClick(del, Qt::LeftButton);
+        answer.stop();
+        sim->command("set pb-write-error 0");
+        EXPECT_EQ(asked, 1) << selected << " selected: the run went on past the refusal";
+        ASSERT_EQ(app.shown.size(), 1u) << selected << " selected";
+        EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31471));
+        EXPECT_EQ(Rows(), rows);
+        EXPECT_EQ(PhoneEntries("SM"), entries);
+    }
+}
+
 TEST_F(PhoneBookScreenTest, FindSortAndDial)
 {
     StartPhone("entry SM 4 \"0611\" 129 \"Bobby\"\n");

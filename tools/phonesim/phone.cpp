@@ -748,6 +748,7 @@ bool Phone::phonebook(const std::string& name, char kind, const std::string& arg
         if (!a || a->empty() || a->size() > 4) return error(), true;
         if (simBlocked(false)) return true;
         if (simBusy()) return cme(14), true;
+        if (const int e = switchedError(sw_.pbWriteError)) return cme(e), true;
         if (currentBook_ == "FD") {
             if (attempts_["P2"] == 0) return cme(18), true;
             if (!pin2Verified_) return cme(17), true;

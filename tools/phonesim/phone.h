@@ -79,6 +79,7 @@ struct Switches {
     int sendError = 0;           // +CMS error for every send (0: sends succeed)
     int storeError = 0;          // +CMS error for every +CMGW (0: stores succeed)
     int deleteError = 0;         // +CMS error for every +CMGD (0: deletions succeed)
+    int pbWriteError = 0;        // +CME error for every +CPBW write or erasure (0: they succeed)
     int errorAfter = 0;          // stores and deletions that still succeed before those errors
     int unplugAfterSends = 0;    // sends still answered before the cable is pulled (0: never)
     bool bareOkNext = false;

@@ -113,12 +113,13 @@ std::string Phone::setSwitch(const std::string& name, const std::string& value) 
         return "ok";
     }
     if (name == "partial-rest-delay" || name == "send-error" || name == "store-error" || name == "delete-error" ||
-        name == "error-after" || name == "unplug-after-sends") {
+        name == "pb-write-error" || name == "error-after" || name == "unplug-after-sends") {
         const auto n = number(value);
         if (!n || (name != "partial-rest-delay" && *n > 65535)) return "error: " + name + " takes a number";
         int& field = name == "send-error"     ? sw_.sendError
                      : name == "store-error"  ? sw_.storeError
                      : name == "delete-error" ? sw_.deleteError
+                     : name == "pb-write-error" ? sw_.pbWriteError
                      : name == "error-after"  ? sw_.errorAfter
                      : name == "unplug-after-sends" ? sw_.unplugAfterSends
                                               : sw_.partialRestDelayMs;
