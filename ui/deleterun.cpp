@@ -2,6 +2,7 @@
 
 #include "confirm.h"
 #include "dlgprogress.h"
+#include "focuskeeper.h"
 #include "strutil.h"
 #include "uiservices.h"
 
@@ -20,7 +21,7 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
                          const std::function<bool(int)>& deleteOne)
 {
     // Where the run was started from (the list) gets the focus back.
-    const QPointer<QWidget> focus = QApplication::focusWidget();
+    CFocusKeeper focus(owner);
     // The progress window comes with the first deletion: nothing of it
     // stands (nor waits to be painted) while only questions were asked.
     std::unique_ptr<CDlgProgressText> progress;
@@ -77,7 +78,6 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
     }
     if (progress)
         progress->Close();
-    if (focus && focus->isVisible() && focus->isEnabled())
-        focus->setFocus(Qt::OtherFocusReason);
+    focus.Restore();
     return deleted;
 }

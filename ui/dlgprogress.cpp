@@ -132,7 +132,7 @@ bool CDlgProgress::OnInitDialog()
     ProgressNotices::running = true;
     // Disabling the owner takes the focus from it: it is given back where
     // it was when the owner is enabled again.
-    m_pFocus = QApplication::focusWidget();
+    m_focus.Record(m_pOwner);
     if (m_pOwner && m_pOwner->isEnabled()) {
         m_pOwner->setEnabled(false);
         m_bOwnerDisabled = true;
@@ -235,9 +235,9 @@ void CDlgProgress::EnableOwner()
     // Activating the owner raises it: a window still shown goes back above it.
     if (m_bWindow && isVisible())
         raise();
-    if (m_pFocus && m_pFocus->isVisible() && m_pFocus->isEnabled() && m_pFocus->window() != window())
-        m_pFocus->setFocus(Qt::OtherFocusReason);
-    m_pFocus = nullptr;
+    if (m_focus.Widget() && m_focus.Widget()->window() != window())
+        m_focus.Restore();
+    m_focus.Clear();
 }
 
 void CDlgProgress::OnDestroyWindow()

@@ -9,6 +9,7 @@
 #pragma once
 
 #include "dialog.h"
+#include "focuskeeper.h"
 
 #include <QElapsedTimer>
 #include <QPointer>
@@ -112,7 +113,7 @@ private:
     bool m_bCancelled = false;
     bool m_bOwnerDisabled = false;
     QElapsedTimer m_shown;
-    QPointer<QWidget> m_pFocus;  // where the focus was when the owner was disabled
+    CFocusKeeper m_focus;  // where the focus was when the owner was disabled
 };
 
 // The progress window with one line of text (control 1109).

@@ -215,4 +215,33 @@ TEST_F(FormFocus, ADeletionFromTheListGivesTheFocusBackToTheList)
         << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
 }
 
+// A copy made with the mouse (the copy button, its destination dialog)
+// gives the focus back to the copy button once its progress window is gone,
+// not to whatever comes first in the Tab order.
+TEST_F(FormFocus, ACopyGivesTheFocusBackToTheCopyButton)
+{
+    MakePCDatabase("defpb.mdb", {Entry("Keep", "0101")});
+    StartPhone();
+    Open();
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    List()->SelectRow(0);
+    List()->SelectRow(1);
+    DriveModal<CDlgDstChoicePB>({[](CDlgDstChoicePB* d) {
+        auto* combo = d->findChild<CIconComboBox*>();
+        ASSERT_NE(combo, nullptr);
+        combo->setCurrentIndex(combo->findData(4));
+        QTest::mouseClick(d->GetDlgItem(1), Qt::LeftButton);
+    }});
+    QWidget* copy = screen->GetDlgItem(1131);
+    ASSERT_NE(copy, nullptr);
+    QTest::mouseClick(copy, Qt::LeftButton);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(modal.Unexpected(), 0);
+    (void)QTest::qWaitFor([copy] { return QApplication::focusWidget() == copy; }, 3000);
+    EXPECT_EQ(QApplication::focusWidget(), copy)
+        << (QApplication::focusWidget() ? QApplication::focusWidget()->objectName().toStdString() : "none");
+}
+
 }  // namespace

@@ -21,6 +21,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QMenu>
 #include <QTest>
 #include <QTimer>
 
@@ -392,6 +393,67 @@ TEST_F(ShortMsgStoreTest, ACopyToThePCPaintsItsProgressAndPausesOnTheEventLoop)
     EXPECT_GT(s.paints, 0) << "painted before the copy ended";
     EXPECT_FALSE(s.paintedText.isEmpty()) << "with its text";
     EXPECT_GT(s.TicksAtFull(), 0) << "the full bar's pause ran the event loop";
+}
+
+// A copy of SIM messages to the PC, made with the mouse as a user makes it,
+// gives the keyboard focus back where it was: on the destination button,
+// not on the header picture, where Space would open the window's menu. With
+// every row selected the replace question comes too, and erasing the PC
+// store first shows a second progress window before the copy's.
+TEST_F(ShortMsgStoreTest, ACopyToThePCGivesTheFocusBackWhereItWas)
+{
+    StartPhone(Msg(1, 0, "Sim one", 1) + Msg(2, 1, "Sim two", 2) + Msg(3, 1, "Sim three", 3), 4);
+    Open(SMS_SRC_SIM);
+    ASSERT_EQ(Texts().size(), 3u);
+    screen->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(screen.get()));
+    CEntryListCtrl* list = screen->List();
+    auto* dst = qobject_cast<QAbstractButton*>(screen->GetDlgItem(CShortMsg::IDC_DST));
+    ASSERT_NE(dst, nullptr);
+    QWidget* header = screen->findChild<QWidget*>(QStringLiteral("headerPicture"));
+    ASSERT_NE(header, nullptr);
+    auto clickRow = [list](int row, Qt::KeyboardModifiers mods) {
+        const QRect r = list->visualRect(list->model()->index(row, 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, mods, r.center());
+    };
+    for (const bool all : {false, true}) {
+        SCOPED_TRACE(all ? "every row, erased first" : "two rows");
+        MakePCDatabase("defsms.mdb", {"PC one"});
+        clickRow(0, Qt::NoModifier);
+        clickRow(1, Qt::ControlModifier);
+        if (all)
+            clickRow(2, Qt::ControlModifier);
+        Pump();
+        ASSERT_EQ(list->GetSelectedRows().size(), all ? 3u : 2u);
+        DialogScript script;
+        script.OnModal<CDlgDstChoiceSMS>([](CDlgDstChoiceSMS* d) {
+            CIconComboBox* combo = d->GetCombo();
+            combo->setCurrentIndex(combo->findData(SMS_DST_PC));
+            QTest::mouseClick(d->GetDlgItem(1), Qt::LeftButton);
+        });
+        if (all)
+            script.Mirror(true);
+        Click(CShortMsg::IDC_DST);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.Unexpected(), 0);
+        EXPECT_EQ(Rows(PCPath("defsms.mdb")).size(), 3u) << "the copy ran (and the erase, of every row)";
+        // The screen is active again once the window system says so.
+        (void)QTest::qWaitFor([dst] { return QApplication::focusWidget() == dst; }, 3000);
+        QWidget* focus = QApplication::focusWidget();
+        EXPECT_EQ(focus, dst) << (focus ? focus->objectName().toStdString() : "none");
+        EXPECT_NE(focus, header);
+        // Space where the focus is: the destination button asks again (and
+        // is cancelled); the window's menu does not open.
+        DialogScript again;
+        again.OnModal<CDlgDstChoiceSMS>([](CDlgDstChoiceSMS* d) { d->EndDialog(IDCANCEL); });
+        QTest::keyClick(focus ? focus : screen.get(), Qt::Key_Space);
+        Pump();
+        auto* menu = screen->findChild<QMenu*>(QStringLiteral("windowMenu"));
+        EXPECT_FALSE(menu && menu->isVisible()) << "Space opened the window's menu";
+        if (menu)
+            menu->hide();
+        EXPECT_TRUE(again.Done()) << "Space pressed the destination button";
+    }
 }
 
 // A copy of many SIM messages to the PC, chosen with the destination button
