@@ -43,6 +43,8 @@
 namespace {
 
 const char* const kUnableToLoadResources = "Unable to load resources, install again the product";
+// The program's icon among its pictures (drawn from resources/pictures/appicon.svg).
+constexpr int kProgramIconId = 128;
 
 struct EnumTrace {
     const char* name;
@@ -148,6 +150,10 @@ bool CZorqMMIApp::InitInstance(const QStringList& arguments, const std::string& 
 {
     m_bShutDown = false;
     m_bHandedOver = false;
+    // Every window of the program carries its icon in the title bar, the
+    // parentless ones (message boxes, progress windows, dialogs opened from
+    // no window) as well as the main window, from the first message on.
+    QApplication::setWindowIcon(LoadAppIcon(kProgramIconId));
 
     // Folders first: the running instance is looked for per user, but the
     // folders are needed by nothing before that.

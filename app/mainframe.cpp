@@ -30,7 +30,6 @@ CMainFrame::CMainFrame(QWidget* parent) : QMainWindow(parent)
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
     SetFrameTitle(QString());
-    setWindowIcon(LoadAppIcon(128));
     auto* help = new QShortcut(QKeySequence::HelpContents, this);
     connect(help, &QShortcut::activated, this, &CMainFrame::OnHelp);
     if (CZorqMMIApp* app = CZorqMMIApp::Instance())

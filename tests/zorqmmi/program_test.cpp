@@ -4,7 +4,11 @@
 // second start of the built program hands over to this one and exits 0.
 #include "program_support.h"
 
+#include "dlgdatetime.h"
 #include "dlgmessagebox.h"
+#include "dlgprogress.h"
+#include "filedlg.h"
+#include "utilities.h"
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "mainframe.h"
@@ -479,6 +483,62 @@ TEST_F(ProgramTest, AScreenOpenedWhileThePhonebooksAreReadLoadsItsList)
 // With no phone on any port the bundled simulator stands in, and every
 // screen's title says so; a phone on a port (the simulator mapped as a user
 // maps his phone) is not called simulated.
+// Every window the running program shows carries the program's icon in its
+// title bar, the parentless ones too: a plain message, a question, the
+// phone's date and time, the new-PC-database dialog and a progress window.
+TEST_F(ProgramTest, EveryWindowOfTheProgramCarriesTheProgramsIcon)
+{
+    ProgramFolder folder("/nonexistent/zorq-no-phone");
+    const qint64 icon = LoadAppIcon(128).cacheKey();
+    QStringList seen, generic;
+    std::unique_ptr<CDlgProgressText> progress;
+    // Looks at every window on screen as often as it can, and answers the
+    // modal ones once they were looked at.
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (!w->isVisible() || w->windowType() == Qt::Popup || w->windowType() == Qt::ToolTip)
+                continue;
+            const QString name = QString::fromLatin1(w->metaObject()->className()) + QLatin1Char(' ') + w->windowTitle();
+            if (!seen.contains(name))
+                seen << name;
+            const bool own = w->windowIcon().cacheKey() == icon && w->windowHandle() &&
+                             w->windowHandle()->icon().cacheKey() == icon;
+            if (!own && !generic.contains(name))
+                generic << name;
+        }
+        if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+            d->reject();
+    });
+    WhenStarted([] { return true; }, [&] {
+        watch.start(20);
+        CZorqMMIApp* app = CZorqMMIApp::Instance();
+        QWidget* view = Frame()->GetActiveView();
+        app->DoMessageBox(QStringLiteral("A plain message."), MB_OK, 0);
+        app->DoMessageBox(QStringLiteral("A question?"), MB_YESNO | MB_ICONQUESTION, 0);
+        CDlgDateTime clock(nullptr);
+        clock.DoModal();
+        QString path;
+        UiOpenDatabaseDlg(31214, path, view, QDir::tempPath());
+        progress = std::make_unique<CDlgProgressText>(view, 179);
+        progress->Start(31335, 2, 1);
+        WhenTrue([&] { return progress->isVisible() && seen.size() >= 6; },
+                 [&] {
+                     progress->Close();
+                     End();
+                 },
+                 10000, [&] {
+                     progress->Close();
+                     End();
+                 });
+    });
+    EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), QStringLiteral(PHONESIM_PATH)}), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_NE(icon, LoadAppIcon(999999).cacheKey()) << "the program's icon is a picture of its own";
+    EXPECT_GE(seen.size(), 6) << seen.join(QLatin1String(", ")).toStdString();
+    EXPECT_TRUE(generic.isEmpty()) << "without the program's icon: " << generic.join(QLatin1String(", ")).toStdString();
+}
+
 TEST_F(ProgramTest, OnTheBundledSimulatorTheTitleSaysThePhoneIsSimulated)
 {
     const QString note = QStringLiteral(" - simulated phone");
