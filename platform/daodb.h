@@ -27,7 +27,8 @@ public:
     int m_nCode;  // the SQLite result code, 0 for our own checks
 };
 
-// Field types, named after the data types of the original layouts.
+// Field types of a table definition; each maps to one column type of the
+// database file (BIT, TINYINT, ..., VARCHAR(n), LONGTEXT) and back.
 enum DaoFieldType {
     dbBoolean = 1, dbByte = 2, dbInteger = 3 /* 16-bit */, dbLong = 4,
     dbSingle = 6, dbDouble = 7, dbDate = 8, dbText = 10, dbMemo = 12,
@@ -160,7 +161,8 @@ public:
     void SetCurrentIndex(const std::string& index);
     // Positions on the first row whose index field compares "=" with the
     // key (other comparisons: "<", "<=", ">=", ">"). False when none is found;
-    // the position is then undefined, as with the original engine.
+    // the position is then undefined and no row may be read before the next
+    // move or seek.
     bool Seek(const char* op, const CVariant& key);
 
     int GetFieldCount() const { return static_cast<int>(cols_.size()); }

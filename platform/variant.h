@@ -1,5 +1,6 @@
-// A typed field value, with the type codes of the system's variants so that
-// display code can name a value's type the way the original program did.
+// A typed field value. Its type codes are the usual variant numbers, so that
+// the display and trace code (VariantToText) can name any value's type,
+// including kinds this program never stores.
 #pragma once
 
 #include <cstdint>

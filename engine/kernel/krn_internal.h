@@ -34,7 +34,7 @@ constexpr uint16_t kMaxUsable = 1984;
 // Block header, 16 bytes in front of the user area. On a 64-bit build a
 // pointer does not fit the header's size, so the owning pool is an index and
 // the links are block references (the user area's offset in the pool arena;
-// 0 means none). Field order as in the original header.
+// 0 means none). The header stays 16 bytes with the user area right behind it.
 struct block_header {
     uint16_t pool;     // owning pool
     uint8_t state;     // 'F' free, 'U' used, timer messages 'A' 'R' 'T' 'C' 'M' 'S'

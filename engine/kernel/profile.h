@@ -31,7 +31,8 @@ int GetIniFileInt(const std::string& path, const std::string& section, const std
                   int def);
 
 // Writes `value` as decimal text. Returns false when the file could not be
-// written (callers of the original design ignore it).
+// written (most callers go on without it: a setting that is not kept is
+// reported once, at start-up).
 bool WriteIniProfileInt(const std::string& section, const std::string& key, int value);
 
 // The key's text (blanks around it removed, one pair of enclosing double
