@@ -105,6 +105,8 @@ void CAppDocWindows::EndProgress(bool success)
 
 bool CAppDocWindows::IsProgressRunning() { return ProgressNotices::running; }
 
+void CAppDocWindows::HideProgressWindows() { ProgressNotices::HideStanding(); }
+
 void CAppDocWindows::ActivateMainWindow()
 {
     if (QWidget* main = MainWindow()) {

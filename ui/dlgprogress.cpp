@@ -13,6 +13,7 @@
 #include <QWindow>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 constexpr int kBarId = 1075;
@@ -30,10 +31,44 @@ bool ProgressNotices::reportPending = false;
 bool ProgressNotices::smsBoxShown = false;
 bool ProgressNotices::reportBoxShown = false;
 
+namespace {
+std::vector<QPointer<CDlgProgress>>& Standing()
+{
+    static std::vector<QPointer<CDlgProgress>> windows;
+    return windows;
+}
+}  // namespace
+
+void ProgressNotices::Stand(CDlgProgress* dlg)
+{
+    auto& windows = Standing();
+    if (std::find(windows.begin(), windows.end(), dlg) == windows.end())
+        windows.emplace_back(dlg);
+    running = true;
+}
+
+void ProgressNotices::Leave(CDlgProgress* dlg)
+{
+    auto& windows = Standing();
+    windows.erase(std::remove_if(windows.begin(), windows.end(),
+                                 [dlg](const QPointer<CDlgProgress>& w) { return !w || w == dlg; }),
+                  windows.end());
+    running = !windows.empty();
+}
+
+void ProgressNotices::HideStanding()
+{
+    for (const QPointer<CDlgProgress>& w : Standing())
+        if (w && w->isVisible())
+            w->hide();
+}
+
 void ProgressNotices::ShowHeldBack()
 {
     if (running)
         return;
+    if ((smsPending && !smsBoxShown) || (reportPending && !reportBoxShown))
+        HideStanding();
     if (smsPending && !smsBoxShown) {
         smsBoxShown = true;
         smsPending = false;
@@ -129,7 +164,7 @@ bool CDlgProgress::OnInitDialog()
     } else {
         move(m_x, m_y);
     }
-    ProgressNotices::running = true;
+    ProgressNotices::Stand(this);
     // Disabling the owner takes the focus from it: it is given back where
     // it was when the owner is enabled again.
     m_focus.Record(m_pOwner);
@@ -243,7 +278,7 @@ void CDlgProgress::EnableOwner()
 void CDlgProgress::OnDestroyWindow()
 {
     m_bWindow = false;
-    ProgressNotices::running = false;
+    ProgressNotices::Leave(this);
     EnableOwner();
     // The held-back boxes must not run inside this window's end (it may be
     // a destructor): they are shown once the current event is handled.

@@ -15,6 +15,7 @@
 #include <QPointer>
 
 class QProgressBar;
+class CDlgProgress;
 
 // The progress-running flag and the notices held back meanwhile. The
 // application's accessors forward here, so that the document and the
@@ -32,6 +33,14 @@ struct ProgressNotices {
     static void ShowHeldBack();
     // Queues ShowHeldBack for when the current event has been handled.
     static void PostHeldBack();
+    // Hides every progress window still on screen (the work behind each
+    // goes on and ends it): a notice box never stands over one.
+    static void HideStanding();
+    // The progress windows that stand; `running` is set while there is one,
+    // so the end of one window does not release the notices while another
+    // (the one it ran inside) still stands.
+    static void Stand(CDlgProgress* dlg);
+    static void Leave(CDlgProgress* dlg);
 
     // The strings of the two notices.
     static constexpr int kNewMessageString = 31313;

@@ -176,6 +176,48 @@ TEST_F(ProgressTest, ANoticeWhoseBoxIsOnScreenStaysPendingAndNoneShowsWhileAnoth
     EXPECT_TRUE(ProgressNotices::smsPending);
 }
 
+// A message that arrives during a send whose work shows a second progress
+// window (storing, reading back) inside the first: the end of the inner
+// window does not release the new-message box while the send's window still
+// stands, and when the box shows no progress window is on screen.
+TEST_F(ProgressTest, TheNewMessageBoxWaitsForTheLastWindowAndNeverStandsOverOne)
+{
+    struct Watching : zorqtest::RecordingServices {
+        std::vector<bool> overAWindow;
+        std::vector<CDlgProgress*> windows;
+        int DoMessageBox(const QString& text, unsigned type, unsigned help) override
+        {
+            bool over = false;
+            for (CDlgProgress* w : windows)
+                over = over || w->isVisible();
+            overAWindow.push_back(over);
+            return RecordingServices::DoMessageBox(text, type, help);
+        }
+    } watching;
+    CDlgProgressText send(&owner, 179);
+    send.Start(31476, 3, 1);
+    CDlgProgressText store(&owner, 179);
+    watching.windows = {&send, &store};
+    store.Start(31337, 3, 1);
+    ProgressNotices::smsPending = true;
+    store.Finish(false);
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(watching.boxes.empty()) << "the send's window still stands";
+    EXPECT_TRUE(ProgressNotices::running);
+    ASSERT_TRUE(send.isVisible());
+    // A box that comes while a window stands (one shown from the loop, not
+    // held back) first takes the window away.
+    ProgressNotices::HideStanding();
+    EXPECT_FALSE(send.isVisible());
+    send.show();
+    send.Finish(false);
+    QCoreApplication::processEvents();
+    ASSERT_EQ(watching.boxes.size(), 1u);
+    EXPECT_EQ(watching.boxes[0].text, watching.LoadString(ProgressNotices::kNewMessageString));
+    EXPECT_EQ(watching.overAWindow, std::vector<bool>{false});
+    EXPECT_FALSE(ProgressNotices::running);
+}
+
 TEST_F(ProgressTest, TextLinesAndCallStatesAreFormattedWithTheName)
 {
     CDlgProgressText text(&owner, 280);
