@@ -960,9 +960,11 @@ void CMainView::OnProcessEnded()
     CZorqMMIApp* app = CZorqMMIApp::Instance();
     if (app && app->m_pMainWnd) {
         app->m_pMainWnd->showNormal();
-        // The phone's detection that follows holds this thread for a while:
-        // the window comes back painted first, not as an empty frame.
-        WaitUntilPainted(app->m_pMainWnd);
+        // The phone's detection that follows holds this thread for a while
+        // and shows its own window: the main window comes back painted
+        // first, not as an empty (black) frame under "Looking for the
+        // phone...". The window manager's restore takes its time.
+        WaitUntilRepainted(app->m_pMainWnd);
     }
     update();
     if (CZorqMMIDoc* doc = GetDocument())

@@ -270,6 +270,53 @@ bool WaitUntilPainted(QWidget* window, int capMs)
     return exposed;
 }
 
+namespace {
+
+// Notes a paint of any widget of one window.
+class PaintSeen : public QObject {
+public:
+    explicit PaintSeen(QWidget* window) : m_window(window) {}
+    bool seen = false;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* e) override
+    {
+        if (e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->window() == m_window)
+            seen = true;
+        return false;
+    }
+
+private:
+    QWidget* m_window;
+};
+
+}  // namespace
+
+bool WaitUntilRepainted(QWidget* window, int capMs)
+{
+    if (!window || !window->isVisible() || !QCoreApplication::instance())
+        return false;
+    PaintSeen paints(window);
+    QCoreApplication::instance()->installEventFilter(&paints);
+    QWindow* handle = window->windowHandle();
+    bool asked = false;
+    const bool painted = PumpMessagesUntil(
+        [&] {
+            if (paints.seen)
+                return true;
+            // Shown again: the whole window is painted, whatever the
+            // exposure itself repainted.
+            if (!asked && handle && handle->isExposed() && !window->isMinimized()) {
+                asked = true;
+                window->update();
+            }
+            return false;
+        },
+        capMs, false);
+    QCoreApplication::instance()->removeEventFilter(&paints);
+    return painted;
+}
+
 bool WaitAndPumpMessages(int n)
 {
     PumpMessagesFor(n * 10, true);

@@ -56,6 +56,12 @@ bool InMessagePause();
 // thread would otherwise leave the window an unpainted frame. Returns
 // whether it was exposed.
 bool WaitUntilPainted(QWidget* window, int capMs = 250);
+// The same for a window coming back from minimised (or otherwise shown
+// again): waits, for at most `capMs`, until the window system has shown it
+// and it has painted since this call (a window manager's restore can take a
+// good part of a second; an exposure left over from before the window was
+// minimised does not count as painted). Returns whether it painted.
+bool WaitUntilRepainted(QWidget* window, int capMs = 2000);
 bool PumpWindowMessages(QWidget* window);
 
 // Platform.

@@ -166,6 +166,63 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);  // the link is back
 }
 
+// Back from a data application, the main window is painted before the
+// phone's detection puts up "Looking for the phone...": the detection holds
+// the thread, and a window not painted by then shows as an empty frame.
+TEST_F(DataScreen, TheWindowComesBackPaintedBeforeThePhoneIsLookedFor)
+{
+    Phone();
+    Program("fax", "exit 0\n");
+    zorqtest::WriteFile(env->app.GetFilesDir() + "f.DFA", Dfa("Fax", env->dir.path() + "tools/fax"));
+    CData* s = Open();
+    frame.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&frame));
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(list->GetRowCount(), 1);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(list, 0));
+    QApplication::processEvents();
+    // What happens to the window from the click on Run on, in order.
+    struct Order : QObject {
+        QWidget* frame = nullptr;
+        QString looking;
+        std::vector<std::string> events;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (!o->isWidgetType())
+                return false;
+            auto* w = static_cast<QWidget*>(o);
+            if (e->type() == QEvent::Paint && w->window() == frame && !frame->isMinimized() &&
+                (events.empty() || events.back() != "painted"))
+                events.push_back("painted");
+            if (e->type() == QEvent::WindowStateChange && w == frame)
+                events.push_back(frame->isMinimized() ? "minimised" : "restored");
+            if (e->type() == QEvent::Show && qobject_cast<CDlgProgress*>(w) && w->windowTitle() == looking)
+                events.push_back("looking");
+            return false;
+        }
+    } order;
+    order.frame = &frame;
+    order.looking = env->app.LoadString(31746);
+    QApplication::instance()->installEventFilter(&order);
+    QPointer<QAbstractButton> run = s->GetPanel()->GetRunButton();
+    ASSERT_TRUE(run->isEnabled());
+    QTest::mouseClick(run, Qt::LeftButton);
+    EXPECT_TRUE(document->IsDataAppRunning());
+    (void)QTest::qWaitFor([this] { return !document->IsDataAppRunning(); }, 10000);
+    QApplication::instance()->removeEventFilter(&order);
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_FALSE(frame.isMinimized());
+    // From the window's restore to the detection's window.
+    std::vector<std::string> after;
+    auto restored = std::find(order.events.begin(), order.events.end(), "restored");
+    ASSERT_NE(restored, order.events.end()) << "the window came back";
+    after.assign(restored, order.events.end());
+    auto looking = std::find(after.begin(), after.end(), "looking");
+    ASSERT_NE(looking, after.end()) << "the detection showed its window";
+    EXPECT_NE(std::find(after.begin(), looking, "painted"), looking)
+        << "the window painted before the phone was looked for";
+}
+
 // The list as a user works it: a click on a row, the Delete key, rows
 // dragged onto the panel's buttons.
 class DataScreenByHand : public DataScreen {
