@@ -1,6 +1,7 @@
 #include "profile.h"
 
 #include "diskfaults.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -21,9 +22,8 @@ class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/zorq-profile-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = std::string(tmpl) + "/";
+        dir_ = zorqtest::MakeTempFolder("zorq-profile-");
+        ASSERT_FALSE(dir_.empty());
         SetIniProfileFile(dir_);
         path_ = dir_ + "ZorqMMI.ini";
     }
