@@ -33,6 +33,24 @@ inline std::string MakeTempFolder(const std::string& prefix)
     return std::string(name.data()) + "/";
 }
 
+// A fresh folder in the temporary folder, removed with all it holds at the
+// end of the scope.
+class ScopedTempFolder {
+public:
+    explicit ScopedTempFolder(const std::string& prefix = "zorq-") : path_(MakeTempFolder(prefix)) {}
+    ~ScopedTempFolder()
+    {
+        if (!path_.empty())
+            std::system(("rm -rf '" + path_ + "'").c_str());
+    }
+    ScopedTempFolder(const ScopedTempFolder&) = delete;
+    ScopedTempFolder& operator=(const ScopedTempFolder&) = delete;
+    const std::string& path() const { return path_; }  // ends in '/'
+
+private:
+    std::string path_;
+};
+
 // Points TMPDIR at another folder for a while; Restore (or the end of the
 // scope) gives back what it was, unset included.
 class TmpDirOverride {
