@@ -54,32 +54,41 @@ protected:
 
 TEST_F(LargeProfileTest, AProfileOfFourAndAHalfMegabytesAddsUnderHalfASecondToTheStart)
 {
+    // Each start twice, the cheaper one kept: a burst of load on the
+    // machine during one start does not decide.
     Cost small, large;
-    {
-        phonesim::Process sim;
-        ProgramFolder folder(sim.device());
-        small = StartUntilShown(folder);
-    }
-    krn_reset_for_tests();
-    {
-        phonesim::Process sim;
-        ProgramFolder folder(sim.device());
-        // 7,200 sections of 20 keys before the program's own section.
-        std::string ini = "[Ports]\r\nCOM1=" + sim.device() + "\r\n[Configuration]\r\nSerialPort=1\r\n";
-        for (int s = 0; s < 7200; ++s) {
-            ini += "[Other" + std::to_string(s) + "]\r\n";
-            for (int k = 0; k < 20; ++k)
-                ini += "Setting" + std::to_string(k) + "=kept by another one\r\n";
+    const auto keep = [](Cost& best, const Cost& c) {
+        if (best.wall < 0 || (c.wall >= 0 && c.cpu < best.cpu))
+            best = c;
+    };
+    for (int round = 0; round < 2; ++round) {
+        {
+            phonesim::Process sim;
+            ProgramFolder folder(sim.device());
+            keep(small, StartUntilShown(folder));
         }
-        ini += "[Pellard]\r\nDebug=1\r\n";
-        ASSERT_GT(ini.size(), 4400000u);
-        ASSERT_LT(ini.size(), 4800000u);
-        zorqtest::WriteFile(folder.path() + "ZorqMMI.ini", ini);
-        large = StartUntilShown(folder);
-        // The program's own keys went where they belong, the others stayed.
-        const std::string after = zorqtest::ReadFile(folder.path() + "ZorqMMI.ini");
-        EXPECT_NE(after.find("[Other7199]\r\nSetting0=kept by another one\r\n"), std::string::npos);
-        EXPECT_NE(after.find("[Pellard]\r\nDebug=1\r\n"), std::string::npos);
+        krn_reset_for_tests();
+        {
+            phonesim::Process sim;
+            ProgramFolder folder(sim.device());
+            // 7,200 sections of 20 keys before the program's own section.
+            std::string ini = "[Ports]\r\nCOM1=" + sim.device() + "\r\n[Configuration]\r\nSerialPort=1\r\n";
+            for (int s = 0; s < 7200; ++s) {
+                ini += "[Other" + std::to_string(s) + "]\r\n";
+                for (int k = 0; k < 20; ++k)
+                    ini += "Setting" + std::to_string(k) + "=kept by another one\r\n";
+            }
+            ini += "[Pellard]\r\nDebug=1\r\n";
+            ASSERT_GT(ini.size(), 4400000u);
+            ASSERT_LT(ini.size(), 4800000u);
+            zorqtest::WriteFile(folder.path() + "ZorqMMI.ini", ini);
+            keep(large, StartUntilShown(folder));
+            // The program's own keys went where they belong, the others stayed.
+            const std::string after = zorqtest::ReadFile(folder.path() + "ZorqMMI.ini");
+            EXPECT_NE(after.find("[Other7199]\r\nSetting0=kept by another one\r\n"), std::string::npos);
+            EXPECT_NE(after.find("[Pellard]\r\nDebug=1\r\n"), std::string::npos);
+        }
+        krn_reset_for_tests();
     }
     ASSERT_GE(small.wall, 0) << "the program with a small profile did not show its window";
     ASSERT_GE(large.wall, 0) << "the program with a large profile did not show its window";
