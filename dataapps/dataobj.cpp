@@ -205,9 +205,12 @@ bool CDataObjList::LoadFile(QString folder, QString fileName)
         delete item;
         return false;
     }
-    bool listed = FromLocal(GetBaseName(Local(item->GetShortExeName())))
-                          .compare(QLatin1String(kZorqExeName), Qt::CaseInsensitive) != 0 &&
-                  item->GetAppliType() == m_nAppliType;
+    // The program itself is never listed; its name is the file's own, so a
+    // dot in a folder above it does not hide it.
+    const QFileInfo program(item->GetShortExeName());
+    const bool itself = program.fileName().compare(QLatin1String(kZorqExeName), Qt::CaseInsensitive) == 0 ||
+                        program.completeBaseName().compare(QLatin1String(kZorqExeName), Qt::CaseInsensitive) == 0;
+    bool listed = !itself && item->GetAppliType() == m_nAppliType;
     // An entry whose program is not found stays listed (Run is disabled
     // for it), so that the user sees it and can correct or delete it.
     if (listed)

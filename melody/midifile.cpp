@@ -1,6 +1,7 @@
 #include "midifile.h"
 
 #include "profile.h"
+#include "strutil.h"
 #include "utilities.h"
 #include "zorqapp.h"
 
@@ -28,7 +29,7 @@ CMidiFile::CMidiFile(const std::string& path) : m_strPath(path)
     if (m_strPath.empty()) {
         std::string folder = GetMelodyDirectory();
         if (folder.empty())
-            folder = "/tmp/";
+            folder = GetTempDirectory();  // no melody folder: the user's own temporary one
         m_strPath = MakeTempName(folder, "MID");
     }
     if (!m_strPath.empty())

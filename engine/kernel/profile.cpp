@@ -2,15 +2,16 @@
 
 #include "filereplace.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fcntl.h>
 #include <mutex>
 #include <string_view>
 #include <unordered_map>
-#include <unordered_set>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -30,20 +31,21 @@ enum class ReadResult { Ok, Missing, Failed };
 // Reads the whole file. A file that is not there is Missing; one that is
 // there but cannot be read whole is Failed, so that a write never replaces
 // a file whose contents it could not see.
-ReadResult ReadFile(const std::string& path, std::string& out)
+// `st`, when given, receives the file's state once it was read.
+ReadResult ReadFile(const std::string& path, std::string& out, struct stat* st = nullptr)
 {
     out.clear();
     FILE* f = std::fopen(path.c_str(), "rb");
     if (!f)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
-    struct stat st {};
-    if (fstat(fileno(f), &st) == 0 && st.st_size > 0)
-        out.reserve(static_cast<size_t>(st.st_size));
+    struct stat before {};
+    if (fstat(fileno(f), &before) == 0 && before.st_size > 0)
+        out.reserve(static_cast<size_t>(before.st_size));
     char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
         out.append(buf, n);
-    const bool failed = std::ferror(f) != 0;
+    const bool failed = std::ferror(f) != 0 || (st && fstat(fileno(f), st) != 0);
     std::fclose(f);
     return failed ? ReadResult::Failed : ReadResult::Ok;
 }
@@ -79,23 +81,6 @@ std::string_view Trim(std::string_view s)
     while (e > b && (s[e - 1] == ' ' || s[e - 1] == '\t'))
         --e;
     return s.substr(b, e - b);
-}
-
-bool EqualNoCase(std::string_view a, std::string_view b)
-{
-    if (a.size() != b.size())
-        return false;
-    for (size_t i = 0; i < a.size(); ++i) {
-        unsigned char x = static_cast<unsigned char>(a[i]);
-        unsigned char y = static_cast<unsigned char>(b[i]);
-        if (x >= 'A' && x <= 'Z')
-            x = static_cast<unsigned char>(x - 'A' + 'a');
-        if (y >= 'A' && y <= 'Z')
-            y = static_cast<unsigned char>(y - 'A' + 'a');
-        if (x != y)
-            return false;
-    }
-    return true;
 }
 
 // The section name of a "[name]" line, or false when the line is not one.
@@ -137,31 +122,6 @@ struct Location {
     long keyLine = -1;      // index of the key's line
 };
 
-Location Find(const std::vector<Line>& lines, const std::string& section, const std::string& key)
-{
-    Location loc;
-    for (size_t i = 0; i < lines.size(); ++i) {
-        std::string_view name;
-        if (SectionName(lines[i].text, name)) {
-            if (loc.sectionLine >= 0) {
-                loc.sectionEnd = static_cast<long>(i);
-                return loc;
-            }
-            if (EqualNoCase(name, Trim(section)))
-                loc.sectionLine = static_cast<long>(i);
-            continue;
-        }
-        if (loc.sectionLine < 0 || loc.keyLine >= 0)
-            continue;
-        std::string_view k, v;
-        if (KeyValue(lines[i].text, k, v) && EqualNoCase(k, Trim(key)))
-            loc.keyLine = static_cast<long>(i);
-    }
-    if (loc.sectionLine >= 0)
-        loc.sectionEnd = static_cast<long>(lines.size());
-    return loc;
-}
-
 std::string LowerAscii(std::string_view s)
 {
     std::string out(s);
@@ -171,50 +131,173 @@ std::string LowerAscii(std::string_view s)
     return out;
 }
 
-// The values of the file read last, kept while its contents stay the same:
-// the file is still read at every look-up (an edit by hand is seen at
-// once), but a profile of megabytes is split into keys once, not for every
-// key asked for. Only the first section of a name counts, and in it the
-// first line of a key, as `Find` has it.
+bool Before(const timespec& a, const timespec& b)
+{
+    return a.tv_sec < b.tv_sec || (a.tv_sec == b.tv_sec && a.tv_nsec < b.tv_nsec);
+}
+
+bool SameTime(const timespec& a, const timespec& b)
+{
+    return a.tv_sec == b.tv_sec && a.tv_nsec == b.tv_nsec;
+}
+
+// A settings file read once and kept with an index of its sections and
+// keys, so that a key read is a look-up, not a walk of the file. Before
+// each use the file is looked at (stat): the copy is used as long as the
+// file is the same one, of the same size and times. A file changed in the
+// same tick of the file system's clock as it was read could keep its times;
+// until that tick is over its contents are read and compared instead.
+// Only the first section of a name counts, and in it the first line of a
+// key, as `Find` has it.
 struct ParsedFile {
     std::string path;
-    std::string data;
-    std::unordered_map<std::string, std::string> values;  // "section\0key", both lower case
+    bool present = false;   // the file was there when last read
+    bool trusted = false;   // its times tell every later change
+    struct stat st {};
+    std::string data;       // the contents, for the comparison above
+    std::vector<Line> lines;
+    std::unordered_map<std::string, long> sections;  // lower-case name -> header line
+    std::vector<long> headers;                       // every header line, in order
+    std::unordered_map<std::string, long> keys;      // "section\0key", lower case -> key line
+
+    bool Matches(const struct stat& s) const
+    {
+        return present && s.st_dev == st.st_dev && s.st_ino == st.st_ino && s.st_size == st.st_size &&
+               SameTime(s.st_mtim, st.st_mtim) && SameTime(s.st_ctim, st.st_ctim);
+    }
+
+    void Clear()
+    {
+        present = trusted = false;
+        data.clear();
+        lines.clear();
+        sections.clear();
+        headers.clear();
+        keys.clear();
+    }
+
+    void Index()
+    {
+        sections.clear();
+        headers.clear();
+        keys.clear();
+        std::string current;
+        bool active = false;
+        for (size_t i = 0; i < lines.size(); ++i) {
+            std::string_view name;
+            if (SectionName(lines[i].text, name)) {
+                headers.push_back(static_cast<long>(i));
+                current = LowerAscii(name);
+                active = sections.emplace(current, static_cast<long>(i)).second;
+                continue;
+            }
+            std::string_view k, v;
+            if (active && KeyValue(lines[i].text, k, v))
+                keys.emplace(current + '\0' + LowerAscii(k), static_cast<long>(i));
+        }
+    }
+
+    Location Find(const std::string& section, const std::string& key) const
+    {
+        Location loc;
+        const std::string s = LowerAscii(Trim(section));
+        const auto sec = sections.find(s);
+        if (sec == sections.end())
+            return loc;
+        loc.sectionLine = sec->second;
+        const auto next = std::upper_bound(headers.begin(), headers.end(), loc.sectionLine);
+        loc.sectionEnd = next == headers.end() ? static_cast<long>(lines.size()) : *next;
+        const auto k = keys.find(s + '\0' + LowerAscii(Trim(key)));
+        if (k != keys.end())
+            loc.keyLine = k->second;
+        return loc;
+    }
+
+    // `count` lines were put in at line `at`: every line from there on moved.
+    void Shift(long at, long count)
+    {
+        for (auto& e : sections)
+            if (e.second >= at)
+                e.second += count;
+        for (long& h : headers)
+            if (h >= at)
+                h += count;
+        for (auto& e : keys)
+            if (e.second >= at)
+                e.second += count;
+    }
 };
 
 std::mutex g_parsedMutex;
-ParsedFile g_parsed;
+std::vector<ParsedFile> g_parsed;  // the few files read last, the latest at the back
+constexpr size_t kParsedFiles = 4;
+
+timespec CoarseNow()
+{
+    timespec t {};
+    clock_gettime(CLOCK_REALTIME_COARSE, &t);
+    return t;
+}
+
+// The kept copy of `path`, brought up to date with the file (g_parsedMutex
+// held). Missing: no file (the copy is empty); Failed: there but not
+// readable whole (the copy is empty too).
+ReadResult Refresh(const std::string& path, ParsedFile*& out)
+{
+    auto it = std::find_if(g_parsed.begin(), g_parsed.end(), [&](const ParsedFile& p) { return p.path == path; });
+    if (it == g_parsed.end()) {
+        if (g_parsed.size() >= kParsedFiles)
+            g_parsed.erase(g_parsed.begin());
+        g_parsed.emplace_back();
+        g_parsed.back().path = path;
+    } else if (it + 1 != g_parsed.end()) {
+        std::rotate(it, it + 1, g_parsed.end());
+    }
+    ParsedFile& p = g_parsed.back();
+    out = &p;
+
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        const bool missing = errno == ENOENT;
+        p.Clear();
+        return missing ? ReadResult::Missing : ReadResult::Failed;
+    }
+    if (p.trusted && p.Matches(st))
+        return ReadResult::Ok;
+
+    // Taken before reading: a change made after it gets a later time.
+    const timespec readAt = CoarseNow();
+    std::string data;
+    const ReadResult r = ReadFile(path, data, &st);
+    if (r != ReadResult::Ok) {
+        p.Clear();
+        return r;
+    }
+    if (!p.present || data != p.data) {
+        p.data = std::move(data);
+        p.lines = SplitLines(p.data);
+        p.Index();
+    }
+    p.present = true;
+    p.st = st;
+    p.trusted = Before(st.st_mtim, readAt) && Before(st.st_ctim, readAt);
+    return ReadResult::Ok;
+}
 
 bool LookUpIn(const std::string& path, const std::string& section, const std::string& key,
               std::string& value)
 {
-    std::string data;
-    if (path.empty() || ReadFile(path, data) != ReadResult::Ok)
+    if (path.empty())
         return false;
     std::lock_guard<std::mutex> lock(g_parsedMutex);
-    if (g_parsed.path != path || g_parsed.data != data) {
-        g_parsed.values.clear();
-        std::unordered_set<std::string> seen;
-        std::string current;
-        bool active = false;
-        for (const Line& l : SplitLines(data)) {
-            std::string_view name;
-            if (SectionName(l.text, name)) {
-                current = LowerAscii(name);
-                active = seen.insert(current).second;
-                continue;
-            }
-            std::string_view k, v;
-            if (active && KeyValue(l.text, k, v))
-                g_parsed.values.emplace(current + '\0' + LowerAscii(k), std::string(v));
-        }
-        g_parsed.path = path;
-        g_parsed.data = std::move(data);
-    }
-    const auto it = g_parsed.values.find(LowerAscii(Trim(section)) + '\0' + LowerAscii(Trim(key)));
-    if (it == g_parsed.values.end())
+    ParsedFile* p = nullptr;
+    if (Refresh(path, p) != ReadResult::Ok)
         return false;
-    std::string_view v = it->second;
+    const Location loc = p->Find(section, key);
+    if (loc.keyLine < 0)
+        return false;
+    std::string_view k, v;
+    KeyValue(p->lines[static_cast<size_t>(loc.keyLine)].text, k, v);
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
         v = v.substr(1, v.size() - 2);
     value.assign(v);
@@ -245,10 +328,11 @@ bool Store(const std::string& section, const std::string& key, const std::string
 {
     if (g_profilePath.empty())
         return false;
-    std::string data;
-    if (ReadFile(g_profilePath, data) == ReadResult::Failed)
+    std::lock_guard<std::mutex> lock(g_parsedMutex);
+    ParsedFile* p = nullptr;
+    if (Refresh(g_profilePath, p) == ReadResult::Failed)
         return false;
-    std::vector<Line> lines = SplitLines(data);
+    std::vector<Line>& lines = p->lines;
 
     // New lines follow the file's own line ends; a new file gets CR LF.
     std::string eol = "\r\n";
@@ -259,7 +343,9 @@ bool Store(const std::string& section, const std::string& key, const std::string
         }
     }
 
-    Location loc = Find(lines, section, key);
+    // The kept copy is changed as the file will be; should the write fail,
+    // it is dropped, and the next use reads the file again.
+    Location loc = p->Find(section, key);
     if (loc.keyLine >= 0) {
         Line& l = lines[static_cast<size_t>(loc.keyLine)];
         std::string_view k, v;
@@ -281,14 +367,48 @@ bool Store(const std::string& section, const std::string& key, const std::string
         if (at > 0 && lines[static_cast<size_t>(at - 1)].end.empty())
             lines[static_cast<size_t>(at - 1)].end = eol;
         lines.insert(lines.begin() + at, added.begin(), added.end());
+        const long count = static_cast<long>(added.size());
+        const auto breaks = [](const std::string& t) { return t.find_first_of("\r\n") != std::string::npos; };
+        if (breaks(section) || breaks(key)) {
+            p->Index();  // names holding a line end: the file reads back as other lines
+        } else {
+            p->Shift(at, count);
+            // The lines put in, indexed as a reading of the file would index them.
+            std::string current = loc.sectionLine >= 0 ? LowerAscii(Trim(section)) : std::string();
+            bool active = loc.sectionLine >= 0;
+            for (long i = at; i < at + count; ++i) {
+                const std::string& text = lines[static_cast<size_t>(i)].text;
+                std::string_view name, k, v;
+                if (SectionName(text, name)) {
+                    p->headers.insert(std::upper_bound(p->headers.begin(), p->headers.end(), i), i);
+                    current = LowerAscii(name);
+                    active = p->sections.emplace(current, i).second;
+                } else if (active && KeyValue(text, k, v)) {
+                    p->keys.emplace(current + '\0' + LowerAscii(k), i);
+                }
+            }
+        }
     }
 
     std::string out;
+    out.reserve(p->data.size() + value.size() + section.size() + key.size() + 8);
     for (const Line& l : lines) {
         out += l.text;
         out += l.end;
     }
-    return ReplaceFileContents(g_profilePath, out);
+    const timespec writtenAt = CoarseNow();
+    struct stat st {};
+    if (!ReplaceFileContents(g_profilePath, out) || ::stat(g_profilePath.c_str(), &st) != 0) {
+        const int saved = errno;
+        p->Clear();
+        errno = saved;
+        return false;
+    }
+    p->data = std::move(out);
+    p->present = true;
+    p->st = st;
+    p->trusted = Before(st.st_mtim, writtenAt) && Before(st.st_ctim, writtenAt);
+    return true;
 }
 
 }  // namespace
@@ -322,8 +442,11 @@ std::string GetIniProfilePath()
 bool IsIniProfileReadable()
 {
     std::lock_guard<std::mutex> lock(g_profileMutex);
-    std::string data;
-    return g_profilePath.empty() || ReadFile(g_profilePath, data) != ReadResult::Failed;
+    if (g_profilePath.empty())
+        return true;
+    std::lock_guard<std::mutex> parsed(g_parsedMutex);
+    ParsedFile* p = nullptr;
+    return Refresh(g_profilePath, p) != ReadResult::Failed;
 }
 
 int GetIniProfileInt(const std::string& section, const std::string& key, int def)

@@ -1,7 +1,9 @@
 // Access to the program's settings file, ZorqMMI.ini.
 //
-// The file is a sectioned text file of key=value lines. Every read goes to
-// the file (no caching), section and key names match without regard to case,
+// The file is a sectioned text file of key=value lines. It is read once and
+// kept with an index of its sections and keys; every read looks at the file
+// (its size and times) and reads it again only when it changed, so an edit
+// by hand is seen at once. Section and key names match without regard to case,
 // and a write changes only the line of its key: comments, blank lines, order
 // and line ends of every other line stay as they were. Writes go to a
 // temporary file that is renamed over the old one, so a failed write never

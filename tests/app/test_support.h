@@ -5,6 +5,7 @@
 #include "zorqapp.h"
 
 #include "shown_texts.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
@@ -16,15 +17,15 @@
 
 namespace zorqtest {
 
-// A fresh program folder under /tmp, with its data folders, removed at the end.
+// A fresh program folder in the temporary folder, with its data folders,
+// removed at the end.
 class TempProgramDir {
 public:
     TempProgramDir()
     {
-        char tmpl[] = "/tmp/zorq-app-XXXXXX";
-        if (!mkdtemp(tmpl))
+        dir_ = MakeTempFolder("zorq-app-");
+        if (dir_.empty())
             std::abort();
-        dir_ = std::string(tmpl) + "/";
         for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
             std::system(("mkdir -p '" + dir_ + sub + "'").c_str());
     }

@@ -1,12 +1,14 @@
 #include "profile.h"
 
 #include "diskfaults.h"
+#include "temp_folder.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <fstream>
 #include <sstream>
 #include <string>
@@ -21,9 +23,8 @@ class ProfileTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/zorq-profile-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = std::string(tmpl) + "/";
+        dir_ = zorqtest::MakeTempFolder("zorq-profile-");
+        ASSERT_FALSE(dir_.empty());
         SetIniProfileFile(dir_);
         path_ = dir_ + "ZorqMMI.ini";
     }
@@ -281,4 +282,82 @@ TEST_F(ProfileTest, AProfileOfFiveMegabytesReadsAndWritesQuickly)
     std::string expected = text;
     expected.replace(expected.rfind("MaxNbBlocks=12"), 14, "MaxNbBlocks=15");
     EXPECT_TRUE(Get() == expected);
+}
+
+// Keys added to a section in the middle of the file move every line after
+// them: the keys and sections there still read and write where they are,
+// and a change made by hand right after a write of ours (same size, same
+// moment) is still seen.
+TEST_F(ProfileTest, KeysAddedInTheMiddleLeaveEveryLaterKeyWhereItIs)
+{
+    Put("[A]\r\nx=1\r\n\r\n[B]\r\ny=2\r\n[a]\r\nx=9\r\n[C]\r\nz=3\r\n");
+    ASSERT_EQ(GetIniProfileInt("C", "z", 0), 3);
+    ASSERT_TRUE(WriteIniProfileInt("A", "new1", 10));
+    ASSERT_TRUE(WriteIniProfileInt("a", "New2", 11));
+    ASSERT_TRUE(WriteIniProfileInt("B", "y2", 12));
+    EXPECT_EQ(GetIniProfileInt("B", "y", 0), 2);
+    EXPECT_EQ(GetIniProfileInt("A", "x", 0), 1) << "the first section of a name counts";
+    EXPECT_EQ(GetIniProfileInt("A", "NEW2", 0), 11);
+    EXPECT_EQ(GetIniProfileInt("C", "z", 0), 3);
+    ASSERT_TRUE(WriteIniProfileInt("C", "z", 4));
+    ASSERT_TRUE(WriteIniProfileInt("D", "w", 5));
+    ASSERT_TRUE(WriteIniProfileInt("D", "v", 6));
+    EXPECT_EQ(Get(),
+              "[A]\r\nx=1\r\nnew1=10\r\nNew2=11\r\n\r\n[B]\r\ny=2\r\ny2=12\r\n[a]\r\nx=9\r\n[C]\r\nz=4\r\n"
+              "[D]\r\nw=5\r\nv=6\r\n");
+    EXPECT_EQ(GetIniProfileInt("d", "W", 0), 5);
+
+    // A fresh reading of the file sees what the kept index sees.
+    const std::string now = Get();
+    Put(now + "\r\n");
+    EXPECT_EQ(GetIniProfileInt("D", "v", 0), 6);
+    EXPECT_EQ(GetIniProfileInt("B", "y2", 0), 12);
+
+    // Changed by hand at once, to a text of the same size.
+    ASSERT_TRUE(WriteIniProfileInt("C", "z", 7));
+    std::string edited = Get();
+    edited.replace(edited.find("z=7"), 3, "z=8");
+    Put(edited);
+    EXPECT_EQ(GetIniProfileInt("C", "z", 0), 8);
+}
+
+// Once a profile of 4.5 MB was read, a key read costs a look-up: ten
+// thousand reads take a small part of a second of processor time, where
+// a walk of the file for each would take many seconds.
+TEST_F(ProfileTest, AfterTheFirstReadAKeyOfALargeProfileCostsNoWalkOfTheFile)
+{
+    std::string text = "[Ports]\r\nCOM1=/dev/ttyUSB0\r\n";
+    for (int s = 0; s < 7200; ++s) {
+        text += "[Other" + std::to_string(s) + "]\r\n";
+        for (int k = 0; k < 20; ++k)
+            text += "Setting" + std::to_string(k) + "=kept by another one\r\n";
+    }
+    text += "[Pellard]\r\nDebug=1\r\n";
+    Put(text);
+    const auto cpu = [] {
+        timespec t {};
+        clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+        return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+    };
+    double start = cpu();
+    ASSERT_EQ(GetIniProfileInt("Pellard", "Debug", 0), 1);
+    const double first = cpu() - start;
+    start = cpu();
+    for (int i = 0; i < 10000; ++i) {
+        ASSERT_EQ(GetIniProfileInt("Pellard", "Debug", 0), 1);
+        ASSERT_EQ(GetIniProfileString("other3600", "setting19", ""), "kept by another one");
+    }
+    const double reads = cpu() - start;
+    start = cpu();
+    for (int i = 0; i < 10; ++i)
+        ASSERT_TRUE(WriteIniProfileInt("SMSMO", "ComboSort", -1 - i));
+    const double writes = cpu() - start;
+    EXPECT_EQ(GetIniProfileInt("SMSMO", "ComboSort", 0), -10);
+    std::printf("a %zu-byte profile: first read %.1f ms, a key read %.2f us, a write %.1f ms (processor)\n",
+                text.size(), first * 1e3, reads / 20000 * 1e6, writes / 10 * 1e3);
+#ifdef ZORQ_SANITIZE
+    EXPECT_LT(reads, 10.0);
+#else
+    EXPECT_LT(reads, 1.0);
+#endif
 }

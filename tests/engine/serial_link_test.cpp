@@ -1,5 +1,7 @@
 // The serial layer and the request frame with the real kernel, over a
 // pseudo-terminal driven by the test.
+#include "temp_folder.h"
+
 #include <sys/ioctl.h>
 #include <sys/resource.h>
 
@@ -53,7 +55,8 @@ TEST(SerialLayer, WaitingBytesBecomeMessagesOf128AtMost)
 {
     AtiHarness h;  // plays the kernel: the messages land in its inbox
     ScriptedPhone phone([](const std::string&) { return std::string(); });
-    std::string dir = ::testing::TempDir();
+    zorqtest::ScopedTempFolder folder("zorq-serial-");
+    const std::string dir = folder.path();
     SetIniProfileFile(dir);
     WriteIniProfileString("Ports", "COM7", phone.path());
     ASSERT_EQ(Init_Serial(7), 1);
@@ -84,7 +87,8 @@ TEST(SerialLayer, WaitingBytesBecomeMessagesOf128AtMost)
 
 TEST(SerialLayer, PortNumbersMapToDevices)
 {
-    std::string dir = ::testing::TempDir();
+    zorqtest::ScopedTempFolder folder("zorq-serial-");
+    const std::string dir = folder.path();
     SetIniProfileFile(dir);
     WriteIniProfileString("Ports", "COM3", "/dev/pts/77");
     EXPECT_EQ(serial_port_path(3), "/dev/pts/77");
@@ -293,7 +297,8 @@ TEST(SerialLayer, AShortWriteSendsOnlyTheRest)
 {
     AtiHarness h;
     ScriptedPhone phone([](const std::string&) { return std::string(); });
-    std::string dir = ::testing::TempDir();
+    zorqtest::ScopedTempFolder folder("zorq-serial-");
+    const std::string dir = folder.path();
     SetIniProfileFile(dir);
     WriteIniProfileString("Ports", "COM7", phone.path());
     ASSERT_EQ(Init_Serial(7), 1);

@@ -39,12 +39,13 @@ protected:
 
 class PhonebookSimTest : public engine_test::LinkTest {
 protected:
+    zorqtest::TmpDirOverride tmpDir_;
     void SetUp() override
     {
         LinkTest::SetUp();
         for (const char* sub : {"Res", "Database", "Work", "Files", "Melody"})
             std::filesystem::create_directories(host.folder + sub);
-        setenv("TMPDIR", host.folder.c_str(), 1);
+        tmpDir_.Set(host.folder);
         app.SetDataDirectories(host.folder + "zorqmmi");
         ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), host.folder + "ZORQenu.rcc"));
         // The screen's background (its title bar and panels).
@@ -57,7 +58,7 @@ protected:
     void TearDown() override
     {
         doc.reset();
-        unsetenv("TMPDIR");
+        tmpDir_.Restore();
         LinkTest::TearDown();
     }
 

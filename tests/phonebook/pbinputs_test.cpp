@@ -21,6 +21,7 @@
 #include <QPlainTextEdit>
 
 #include <cstdio>
+#include <ctime>
 #include <fstream>
 
 using pbtest::PCBookTest;
@@ -35,6 +36,14 @@ constexpr int kSlow = 8;
 #else
 constexpr int kSlow = 1;
 #endif
+
+// The processor time this process has used.
+double ProcessorSeconds()
+{
+    timespec t {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) / 1e9;
+}
 
 constexpr int kName = 1012, kNotes = 1020, kOk = 1025, kDelete = 1027, kPrint = 1024, kFind = 1032,
               kCopyTo = 1131;
@@ -262,14 +271,19 @@ TEST_F(PhonebookInputsTest, AFiftyMegabyteVcfOfOneLineDroppedEndsInAMessageOrAnE
         QWidget* pc = screen->GetDlgItem(1001);
         QElapsedTimer timer;
         timer.start();
+        const double cpu0 = ProcessorSeconds();
         QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(pc, &enter);
         QDropEvent drop(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
         QCoreApplication::sendEvent(pc, &drop);
+        const double cpu = ProcessorSeconds() - cpu0;
         const qint64 took = timer.elapsed();
-        std::printf("50 MB one-line vCard file dropped (%s): %lld ms, peak memory %ld MB\n",
-                    head.empty() ? "no card" : "one card", static_cast<long long>(took), PeakResidentKb() / 1024);
-        EXPECT_LT(took, 15000 * kSlow);
+        std::printf("50 MB one-line vCard file dropped (%s): %lld ms, processor %.2f s, peak memory %ld MB\n",
+                    head.empty() ? "no card" : "one card", static_cast<long long>(took), cpu,
+                    PeakResidentKb() / 1024);
+        // The drop's own work: the processor time it took, which a machine
+        // busy with other suites does not stretch as it stretches the clock.
+        EXPECT_LT(cpu, 15.0 * kSlow);
         const std::string after = PhonebookSimTest::Rows(path);
         const std::vector<std::string> boxes = Boxes();
         if (after == before) {

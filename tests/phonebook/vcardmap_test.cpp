@@ -22,7 +22,7 @@ class VCardMapTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        setenv("TMPDIR", dir_.path().c_str(), 1);
+        tmpDir_.Set(dir_.path());
         SetIniProfileFile(dir_.path());
         app_.SetDataDirectories(dir_.path() + "zorqmmi");
         ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), dir_.path() + "ZORQenu.rcc"));
@@ -36,7 +36,8 @@ protected:
         rs_->SetCurrentIndex("indLoc");
     }
 
-    void TearDown() override { unsetenv("TMPDIR"); }
+    void TearDown() override { tmpDir_.Restore(); }
+    zorqtest::TmpDirOverride tmpDir_;
 
     TempProgramDir dir_;
     zorqtest::RecordingApp app_;

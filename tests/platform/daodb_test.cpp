@@ -1,5 +1,7 @@
 #include "daodb.h"
 
+#include "temp_folder.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -13,9 +15,8 @@ class DaoTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/zorq-dao-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        dir_ = std::string(tmpl) + "/";
+        dir_ = zorqtest::MakeTempFolder("zorq-dao-");
+        ASSERT_FALSE(dir_.empty());
         path_ = dir_ + "test.mdb";
         db_.Create(path_);
         db_.CreateTableDef("Entry", {{"Location", dbInteger, 0},

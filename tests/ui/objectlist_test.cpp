@@ -1,6 +1,7 @@
 #include "objectlist.h"
 
 #include "engine_host.h"
+#include "temp_folder.h"
 #include "uimsg.h"
 #include "ui_test_util.h"
 #include "wndmsg.h"
@@ -55,8 +56,8 @@ struct TraceHost : EngineHost {
     int MessageBoxById(int, int) override { return 2; }
     int AskSecurityCode(int) override { return 2; }
     void Trace(const std::string& line) override { trace += line + "\n"; }
-    std::string ProgramFolder() override { return "/tmp/"; }
-    std::string FilesFolder() override { return "/tmp/"; }
+    std::string ProgramFolder() override { return zorqtest::TempFolder() + "/"; }
+    std::string FilesFolder() override { return zorqtest::TempFolder() + "/"; }
 };
 
 struct Progress : QObject {

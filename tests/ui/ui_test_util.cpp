@@ -1,5 +1,7 @@
 #include "ui_test_util.h"
 
+#include "temp_folder.h"
+
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -50,10 +52,10 @@ bool ClickId(QWidget* dialog, int id)
 
 TempDir::TempDir()
 {
-    char tmpl[] = "/tmp/zorq-ui-XXXXXX";
-    if (!mkdtemp(tmpl))
+    const std::string dir = zorqtest::MakeTempFolder("zorq-ui-");
+    if (dir.empty())
         std::abort();
-    path_ = QString::fromUtf8(tmpl) + "/";
+    path_ = QString::fromStdString(dir);
 }
 
 TempDir::~TempDir() { QDir(path_).removeRecursively(); }

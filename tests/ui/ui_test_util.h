@@ -33,7 +33,7 @@ void OnNextModal(const std::function<void(QWidget*)>& action);
 // Clicks the button "id<n>" of a dialog.
 bool ClickId(QWidget* dialog, int id);
 
-// A fresh folder under /tmp, removed at the end.
+// A fresh folder in the temporary folder, removed at the end.
 class TempDir {
 public:
     TempDir();

@@ -54,9 +54,9 @@ class ProgramRunTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        char tmpl[] = "/tmp/zorq-prog-tmp-XXXXXX";
-        ASSERT_NE(mkdtemp(tmpl), nullptr);
-        tmp_ = tmpl;
+        tmp_ = MakeTempFolder("zorq-prog-tmp-");
+        ASSERT_FALSE(tmp_.empty());
+        tmp_.pop_back();
         oldTmp_ = qgetenv("TMPDIR");
         qputenv("TMPDIR", tmp_.c_str());
     }

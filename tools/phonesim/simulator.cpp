@@ -277,7 +277,9 @@ int run(const Options& options) {
     std::string control;
     bool stdinOpen = true;
     bool unplugging = false;
-    Clock::time_point unplugFrom{};
+    bool answerSeen = false;     // the last answer was seen waiting to be read
+    bool programWrote = false;   // the program wrote while the cable was due to go
+    bool programClosed = false;  // the program closed the port meanwhile
     char buf[4096];
 
     while (!gStop && stdinOpen) {
@@ -285,24 +287,29 @@ int run(const Options& options) {
         phone.releaseDue(now);
         writer.add(phone.takeOutput());
         meter.sent(writer.flush(pty.master), Clock::now());
-        // `unplug-after-sends`: the cable is pulled once the last answer
-        // given has gone out and the program has read it from the line (a
-        // pseudo-terminal drops what its reader had not yet taken when the
-        // other side closes, and a loaded machine reads late), or two
-        // seconds after it went out if the program never reads it.
+        // `unplug-after-sends`: the cable is pulled once the program has
+        // read the last answer given (a pseudo-terminal drops what its
+        // reader had not yet taken when the other side closes, and a loaded
+        // machine reads late). Read it is when, after it all went out, it
+        // was seen waiting on the line and then gone, or when the program
+        // writes again (its next command, which goes with the cable), or
+        // when it closed the port. Never after a fixed time: the answer
+        // reaching the line can itself take a while on a loaded machine.
         if (phone.takeUnplug()) {
             unplugging = true;
-            unplugFrom = Clock::now();
+            answerSeen = false;
         }
         if (unplugging && !writer.nextSlot()) {
             int unread = 0;
-            if (pty.slave < 0 || ioctl(pty.slave, FIONREAD, &unread) != 0 || unread <= 0 ||
-                Clock::now() - unplugFrom > std::chrono::seconds(2)) {
+            const bool known = pty.slave >= 0 && ioctl(pty.slave, FIONREAD, &unread) == 0;
+            if (known && unread > 0) answerSeen = true;
+            if (!known || (answerSeen && unread <= 0) || (programWrote && unread <= 0) || programClosed) {
                 unplugging = false;
                 writer.clear();
                 pty.close();
             }
         }
+        programWrote = programClosed = false;
         // Meanwhile the program's next command is not taken (it goes with
         // the cable), and the line is looked at again shortly.
         const bool draining = unplugging && !writer.nextSlot();
@@ -324,8 +331,7 @@ int run(const Options& options) {
             timeout = timespec{0, 2000000};
             pTimeout = &timeout;
         }
-        pollfd fds[3] = {{0, POLLIN, 0}, {pty.master, static_cast<short>(draining ? 0 : POLLIN), 0},
-                         {pty.watch, POLLIN, 0}};
+        pollfd fds[3] = {{0, POLLIN, 0}, {pty.master, POLLIN, 0}, {pty.watch, POLLIN, 0}};
         // Unpaced output that the line could not take waits for room.
         if (slot && !writer.paced() && pty.master >= 0) {
             fds[1].events |= POLLOUT;
@@ -345,10 +351,15 @@ int run(const Options& options) {
             break;
         }
 
-        if (count == 3 && (fds[2].revents & POLLIN)) pty.closed();
+        if (count == 3 && (fds[2].revents & POLLIN)) {
+            pty.closed();
+            programClosed = draining;
+        }
         if (count >= 2 && (fds[1].revents & POLLIN)) {
             const ssize_t n = ::read(pty.master, buf, sizeof buf);
-            if (n > 0) {
+            if (n > 0 && draining) {
+                programWrote = true;  // dropped: it goes with the cable
+            } else if (n > 0) {
                 meter.received(std::string_view(buf, static_cast<size_t>(n)), Clock::now());
                 phone.receive(std::string_view(buf, static_cast<size_t>(n)));
             }

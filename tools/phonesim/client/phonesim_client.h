@@ -41,12 +41,16 @@ public:
     {
         std::vector<std::string> args = {executable};
         if (!scenario.empty()) {
-            char name[] = "/tmp/phonesim-scenario-XXXXXX";
-            const int fd = mkstemp(name);
+            // In the system's temporary folder, as TMPDIR names it.
+            const char* tmp = std::getenv("TMPDIR");
+            std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/phonesim-scenario-XXXXXX";
+            std::vector<char> name(pattern.begin(), pattern.end());
+            name.push_back('\0');
+            const int fd = mkstemp(name.data());
             if (fd < 0) throw std::runtime_error("phonesim: cannot write the scenario file");
             const bool written = ::write(fd, scenario.data(), scenario.size()) == static_cast<ssize_t>(scenario.size());
             ::close(fd);
-            scenarioFile_ = name;
+            scenarioFile_ = name.data();
             if (!written) throw std::runtime_error("phonesim: cannot write the scenario file");
             args.push_back("--scenario");
             args.push_back(scenarioFile_);
