@@ -2,6 +2,7 @@
 
 #include "debugtrace.h"
 #include "dialog.h"
+#include "dlgprogress.h"
 #include "docwindows.h"
 #include "splashwnd.h"
 #include "zorqmmidoc.h"
@@ -23,7 +24,9 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <algorithm>
 #include <thread>
+#include <vector>
 
 std::atomic<int> CAppLoop::workerRequests{0};
 std::atomic<bool> CAppLoop::engineOnWorker{false};
@@ -173,6 +176,7 @@ void CAppLoop::Stop()
     again_ = nullptr;
     idleOwed_ = false;
     held_.clear();
+    owed_.clear();
     delete heldTimer_;
     heldTimer_ = nullptr;
     if (QCoreApplication* qapp = QCoreApplication::instance())
@@ -231,16 +235,31 @@ void CAppLoop::Step()
         StepAgain(10);
         return;
     }
+    if (app_->m_bShutDownPending && !CZorqMMIApp::RequestWaiting()) {
+        // A quit confirmed inside a request's wait: that request has
+        // returned, and no other was started after it.
+        app_->ShutDownNow();
+        return;
+    }
     Read_Serial_Line();
-    // Input held during the last request goes before the next idle step,
-    // whose reading would hold it again.
-    if (!held_.empty() && !CZorqMMIApp::RequestWaiting())
+    // Work owed and input held during the last request go before the next
+    // idle step, whose reading would hold them again.
+    if ((!held_.empty() || !owed_.empty()) && !CZorqMMIApp::RequestWaiting()) {
+        // A dialog that the input opens runs its own loop inside this wake:
+        // that loop's wakes must not wait for this one to end.
+        StepAgain(10);
         DeliverHeldInput();
+    }
     if (!started_)
         return;
     uint64_t in = 0, out0 = 0, out1 = 0;
     serial_byte_counts(&in, &out0);
-    if (app_->IdleAllowed()) {
+    if (sinceDelivery_.isValid() && sinceDelivery_.elapsed() < 10) {
+        // What input just delivered did (the answer to a question, which
+        // ends that dialog's loop, a quit) is finished once the loop has
+        // taken it back: no request starts in the same turn of the loop.
+        idleOwed_ = true;
+    } else if (app_->IdleAllowed()) {
         idleOwed_ = false;
         app_->OnIdle(app_->m_nIdleCount);
         ++app_->m_nIdleCount;
@@ -282,8 +301,10 @@ bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
     }
     // Once some input is held, what follows waits behind it: a button
     // must not get its release before its press.
+    // Work owed to the end of a request (a screen's first load) goes first
+    // too: a click must not open a dialog that the load would then run in.
     if (IsUserInput(event->type()) && event->type() != QEvent::ShortcutOverride && event != delivering_ &&
-        (CZorqMMIApp::RequestWaiting() || !held_.empty()) && HoldsInputFor(watched)) {
+        (CZorqMMIApp::RequestWaiting() || !held_.empty() || OwedWorkRunnable()) && HoldsInputFor(watched)) {
         // A drop carries data that is gone once the drag has ended: it is
         // refused. Anything else waits for the request's end.
         if (event->type() != QEvent::Drop)
@@ -307,6 +328,11 @@ bool CAppLoop::HoldsInputFor(QObject* watched) const
 void CAppLoop::HoldInput(QObject* watched, QEvent* event)
 {
     held_.push_back(HeldInput{QPointer<QObject>(watched), std::unique_ptr<QEvent>(event->clone())});
+    RetrySoon();
+}
+
+void CAppLoop::RetrySoon()
+{
     if (!heldTimer_) {
         heldTimer_ = new QTimer(this);
         heldTimer_->setSingleShot(true);
@@ -316,23 +342,88 @@ void CAppLoop::HoldInput(QObject* watched, QEvent* event)
         heldTimer_->start(10);
 }
 
-void CAppLoop::DeliverHeldInput()
+void CAppLoop::Owe(QObject* receiver, std::function<void()> work)
 {
-    if (app_->IsShuttingDown()) {
-        held_.clear();
-        return;
-    }
-    // Each event leaves the queue before it is delivered: what it starts
-    // (a dialog's own loop) may deliver the ones behind it.
-    while (!held_.empty()) {
-        if (CZorqMMIApp::RequestWaiting()) {
-            heldTimer_->start(10);
-            return;
+    owed_.push_back(OwedWork{QPointer<QObject>(receiver), std::move(work)});
+    RetrySoon();
+}
+
+bool CAppLoop::OwedWorkRunnable() const
+{
+    // Not inside a request, a pause of an operation, nor a dialog's own
+    // loop: a dialog the user opened meanwhile is not disabled by a load
+    // that was asked for before it.
+    return !owed_.empty() && !CZorqMMIApp::RequestWaiting() && !CAppLoop::engineOnWorker.load() &&
+           !InMessagePause() && !QApplication::activeModalWidget();
+}
+
+bool CAppLoop::RunOwedWork()
+{
+    bool ran = false;
+    // Only what was owed when this began: work that owes itself again (a
+    // dialog came up inside it) waits for the next round.
+    for (size_t n = owed_.size(); n > 0 && OwedWorkRunnable(); --n) {
+        OwedWork w = std::move(owed_.front());
+        owed_.pop_front();
+        if (w.receiver && w.work) {
+            ran = true;
+            w.work();
         }
-        HeldInput in = std::move(held_.front());
-        held_.pop_front();
-        auto* w = qobject_cast<QWidget*>(in.target.data());
-        if (!w || !w->isVisible() || !w->isEnabled())
+        if (!started_ || app_->IsShuttingDown())
+            return ran;
+    }
+    return ran;
+}
+
+bool CAppLoop::DisabledForNow(const QWidget* w) const
+{
+    // Inside an operation (a request, a pause of it, a load still owed) or
+    // under a standing progress window that disabled it, a window is
+    // disabled for the time of that operation. Anything else disabled is
+    // greyed for good: its input could never be taken.
+    return CZorqMMIApp::RequestWaiting() || InMessagePause() || !owed_.empty() ||
+           CDlgProgress::DisablesOwnerOf(w);
+}
+
+bool CAppLoop::DeliverHeldInput()
+{
+    if (app_->IsShuttingDown() || app_->m_bShutDownPending) {
+        held_.clear();
+        owed_.clear();
+        return false;
+    }
+    bool delivered = RunOwedWork();
+    if (!started_ || app_->IsShuttingDown())
+        return true;
+    // Each event leaves the queue before it is delivered: what it starts
+    // (a dialog's own loop) may deliver the ones behind it. A window that
+    // cannot take its input now (disabled by an operation) keeps it, in
+    // order, and everything behind it for that window waits too; the other
+    // windows' input goes on.
+    std::vector<const QWidget*> waiting;
+    for (size_t i = 0; i < held_.size();) {
+        if (CZorqMMIApp::RequestWaiting() || OwedWorkRunnable())
+            break;
+        auto* w = qobject_cast<QWidget*>(held_[i].target.data());
+        if (!w) {
+            // Its window was destroyed: nobody is left to take it.
+            held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
+            continue;
+        }
+        const QWidget* window = w->window();
+        if (std::find(waiting.begin(), waiting.end(), window) != waiting.end()) {
+            ++i;
+            continue;
+        }
+        if (w->isVisible() && !w->isEnabled() && DisabledForNow(w)) {
+            waiting.push_back(window);
+            ++i;
+            continue;
+        }
+        HeldInput in = std::move(held_[i]);
+        held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
+        // Closed, or greyed for good: it could not take the input.
+        if (!w->isVisible() || !w->isEnabled())
             continue;
         // A dialog that came up meanwhile blocks the windows behind it, as
         // it would have blocked the input itself.
@@ -342,7 +433,19 @@ void CAppLoop::DeliverHeldInput()
         delivering_ = in.event.get();
         QCoreApplication::sendEvent(w, in.event.get());
         delivering_ = outer;
+        delivered = true;
+        sinceDelivery_.start();
+        if (!started_ || app_->IsShuttingDown() || app_->m_bShutDownPending) {
+            held_.clear();
+            return true;
+        }
+        // The delivery may have run a loop that took some of the queue.
+        i = 0;
+        waiting.clear();
     }
+    if (!held_.empty() || !owed_.empty())
+        RetrySoon();
+    return delivered;
 }
 
 // ---- The application's side ---------------------------------------------------------
@@ -359,7 +462,7 @@ bool CZorqMMIApp::IsEngineOnWorker() { return CAppLoop::engineOnWorker.load(); }
 
 bool CZorqMMIApp::IdleWorkPending() const
 {
-    if (m_bShutDown)
+    if (m_bShutDown || m_bShutDownPending)
         return false;
     if (!m_bFirstIdleDone || !krn_mbx_empty(KRN_TASK_MAIN))
         return true;
@@ -370,8 +473,8 @@ bool CZorqMMIApp::IdleAllowed() const
 {
     // A pause of an operation on this thread (a progress window's) runs the
     // event loop: the operation is not over, so no idle work starts in it.
-    return !m_bInIdle && !m_bShutDown && krn_running_task() == KRN_TASK_MAIN && !RequestWaiting() &&
-           !InMessagePause();
+    return !m_bInIdle && !m_bShutDown && !m_bShutDownPending && krn_running_task() == KRN_TASK_MAIN &&
+           !RequestWaiting() && !InMessagePause();
 }
 
 bool CZorqMMIApp::OnIdle(long count)
@@ -418,6 +521,15 @@ void CZorqMMIApp::WakeLoop()
         QMetaObject::invokeMethod(loop, [loop] { loop->Step(); }, Qt::QueuedConnection);
 }
 
+bool CZorqMMIApp::OweUntilFree(QObject* receiver, std::function<void()> work)
+{
+    CAppLoop* loop = m_pLoop.get();
+    if (!loop || m_bShutDown)
+        return false;
+    loop->Owe(receiver, std::move(work));
+    return true;
+}
+
 int CZorqMMIApp::Run()
 {
     int code = 0;
@@ -442,14 +554,16 @@ void CZorqMMIApp::ShutDown()
         // Called from a loop nested in a request's wait (a close, a timer):
         // stopping the engine here would run its last commands inside that
         // request and both would wait for answers the other takes. The
-        // shut-down follows once the request has returned.
+        // shut-down follows once the request has returned; meanwhile no
+        // idle work starts (a background reading stops at its next entry)
+        // and no held input is delivered, so that no request follows it.
         if (!m_bShutDownPending) {
             m_bShutDownPending = true;
-            QTimer::singleShot(10, m_pLoop.get(), [this] {
-                m_bShutDownPending = false;
-                ShutDown();
-            });
+            WriteDebug("CZorqMMIApp::ShutDown -> the program ends once the request under way has returned");
         }
+        // The loop looks at its next wake; this one wakes it after the
+        // request at the latest, whatever else is due.
+        QTimer::singleShot(10, m_pLoop.get(), [this] { ShutDown(); });
         return;
     }
     ShutDownNow();

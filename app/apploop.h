@@ -6,17 +6,21 @@
 // loop wakes itself again. While a request waits, input aimed at the
 // windows that stood before it began is held and delivered once it has
 // ended, so that a screen or a dialog cannot start a second request inside
-// the first and no click is lost.
+// the first and no click is lost. Work that must not run inside a request
+// (a screen's first load) is owed and runs once the phone is free, before
+// the input held meanwhile.
 #pragma once
 
 #include "engine_host.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 
 #include <QPointer>
 
 #include <atomic>
 #include <deque>
+#include <functional>
 #include <memory>
 
 class CZorqMMIApp;
@@ -40,6 +44,11 @@ public:
     // The port `fd` is being closed: its notifier goes now.
     void ForgetSerial(int fd);
 
+    // `work` for `receiver` runs once no request waits, no dialog stands and
+    // no pause runs, in the order it was owed and before the input held
+    // meanwhile; dropped when `receiver` is gone first.
+    void Owe(QObject* receiver, std::function<void()> work);
+
     static std::atomic<int> workerRequests;
     static std::atomic<bool> engineOnWorker;
 
@@ -56,7 +65,16 @@ private:
     };
     bool HoldsInputFor(QObject* watched) const;
     void HoldInput(QObject* watched, QEvent* event);
-    void DeliverHeldInput();
+    // True when some input was delivered (or owed work ran).
+    bool DeliverHeldInput();
+    // A disabled `w` that an operation under way may enable again: its
+    // input waits rather than being thrown away.
+    bool DisabledForNow(const QWidget* w) const;
+    // Owed work may run now, and some is owed.
+    bool OwedWorkRunnable() const;
+    bool RunOwedWork();
+    // Looks at the held input and the owed work again shortly.
+    void RetrySoon();
 
     // Wakes the loop again after `ms` (one pending wake at a time).
     void StepAgain(int ms);
@@ -71,7 +89,14 @@ private:
     int serialFd_ = -1;
     bool started_ = false;
     std::deque<HeldInput> held_;
+    struct OwedWork {
+        QPointer<QObject> receiver;
+        std::function<void()> work;
+    };
+    std::deque<OwedWork> owed_;
     QTimer* heldTimer_ = nullptr;
+    // Since the last held event was delivered.
+    QElapsedTimer sinceDelivery_;
     // The held event being delivered now (it passes the filter).
     const QEvent* delivering_ = nullptr;
 };

@@ -371,15 +371,24 @@ bool CMainView::event(QEvent* e)
 {
     if (e->type() == CWndMsgEvent::EventType()) {
         auto* m = static_cast<CWndMsgEvent*>(e);
-        if (m->message() == WM_MMI_DEFERRED_INIT && CZorqMMIApp::RequestWaiting()) {
+        if (m->message() == WM_MMI_DEFERRED_INIT &&
+            (CZorqMMIApp::RequestWaiting() || QApplication::activeModalWidget())) {
             // A screen's first load talks to the phone. Delivered inside the
             // wait of another request (the background phonebook reading
             // goes on between the screen's opening and this message), its
-            // request would be refused and the screen stay empty: it comes
-            // back once the phone is free.
-            QTimer::singleShot(20, this, [this, w = m->wParam(), l = m->lParam()] {
-                PostMessage(this, WM_MMI_DEFERRED_INIT, w, l);
-            });
+            // request would be refused and the screen stay empty; delivered
+            // inside the loop of a dialog the user opened meanwhile, its
+            // progress would disable that dialog under the user's typing. It
+            // runs once the phone is free and the dialog gone, before the
+            // input held meanwhile (a click on a button of this screen).
+            const std::uintptr_t w = m->wParam();
+            const std::intptr_t l = m->lParam();
+            CZorqMMIApp* app = CZorqMMIApp::Instance();
+            if (!app || !app->OweUntilFree(this, [this, w, l] {
+                    CWndMsgEvent again(WM_MMI_DEFERRED_INIT, w, l);
+                    QCoreApplication::sendEvent(this, &again);
+                }))
+                QTimer::singleShot(20, this, [this, w, l] { PostMessage(this, WM_MMI_DEFERRED_INIT, w, l); });
             return true;
         }
         m->result = DefWindowProc(m->message(), m->wParam(), m->lParam());

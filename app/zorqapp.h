@@ -8,12 +8,14 @@
 
 #include "uiservices.h"
 
+#include <functional>
 #include <memory>
 #include <string>
 
 class CLanguageBundle;
 class CDlgMessageBox;
 class QWidget;
+class QObject;
 
 class CMainFrame;
 class CAppLoop;
@@ -114,6 +116,11 @@ public:
     // Asks the loop for a wake soon, from any thread: idle work noted where
     // no wake of the loop follows by itself.
     void WakeLoop();
+    // Work that must not run inside a request nor inside a dialog's own
+    // loop (a screen's first load): it runs once the phone is free and no
+    // dialog stands, before the input held meanwhile. False (nothing kept)
+    // without the program's loop.
+    bool OweUntilFree(QObject* receiver, std::function<void()> work);
     // The one way out: document databases closed, engine and tick stopped,
     // port closed, loop told to end. Safe to call more than once. Called
     // while a request waits, it happens once that request has returned.
@@ -121,6 +128,9 @@ public:
     // Leaves the loop's state and the port as start-up found them. 1.
     int ExitInstance();
     bool IsShuttingDown() const { return m_bShutDown; }
+    // A shut-down was asked for inside a request's wait and follows once
+    // that request has returned; no new request starts meanwhile.
+    bool ShutDownPending() const { return m_bShutDownPending; }
 
     // A second start handed over to the running one (start-up returned false).
     bool HandedOver() const { return m_bHandedOver; }

@@ -21,6 +21,14 @@ constexpr int STR_PB_TITLE_SIM = 31332, STR_PB_TITLE_PHONE = 31333;
 // Storage code of a role: 5 -> 1, 6 -> 2, 7 -> 3.
 int BaseStorage(int storage) { return storage >= 4 ? storage - 4 : storage; }
 
+// The program is ending (a quit confirmed inside a request's wait): the
+// background reading starts no further request.
+bool Quitting()
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    return app && (app->IsShuttingDown() || app->ShutDownPending());
+}
+
 bool IsSimStorage(int storage) { return storage == 1 || storage == 2 || storage == 5 || storage == 6; }
 
 void ShowBox(int id)
@@ -141,7 +149,7 @@ void CZorqMMIDoc::BackGroundUpLoadPB()
     // Held by an operation, or called from window code inside another
     // request's wait (where its own request would be refused and the
     // location counted as failed): it goes on at the next idle call.
-    if (m_nPBUploadHolds > 0 || CZorqMMIApp::RequestWaiting())
+    if (m_nPBUploadHolds > 0 || CZorqMMIApp::RequestWaiting() || Quitting())
         return;
 
     if (m_nPBUploadIndex == 1 && m_nPBUploadLast == 0) {
@@ -173,12 +181,16 @@ void CZorqMMIDoc::BackGroundUpLoadPB()
             }
             m_nSimBusyCountdown = 50;
             SelectStorage(m_nPBUploadStorage);
+            if (Quitting())
+                return;
             if (mtr_PB_is_sim_busy(static_cast<uint8_t>(last)) == MTR_DONE) {
                 WriteDebug("CZorqMMIDoc::BackGroundUpLoadPB -> The SIM is busy");
                 return;
             }
         }
         m_nPBUploadLast = last;
+        if (Quitting())
+            return;
     }
 
     if (m_nPBUploadIndex > m_nPBUploadLast) {
@@ -192,6 +204,10 @@ void CZorqMMIDoc::BackGroundUpLoadPB()
         return;
     }
     MTR_RESULT r = SelectStorage(m_nPBUploadStorage);
+    if (Quitting()) {
+        m_bReadingPB = false;
+        return;
+    }
     if (r == MTR_DONE)
         r = mtr_PB_read_range(static_cast<uint8_t>(m_nPBUploadIndex), static_cast<uint8_t>(m_nPBUploadIndex));
     m_bReadingPB = false;

@@ -21,6 +21,24 @@ constexpr int kTextId = 1109;
 constexpr int kStatusId = 1119;
 constexpr unsigned kMbOk = 0;
 constexpr int kMtrDone = -35;
+
+// The progress windows that stand with their owner disabled, and that owner.
+struct OwnerDisabled {
+    const CDlgProgress* dlg;
+    QPointer<QWidget> owner;
+};
+std::vector<OwnerDisabled>& OwnerDisablers()
+{
+    static std::vector<OwnerDisabled> all;
+    return all;
+}
+
+void Forget(const CDlgProgress* dlg)
+{
+    auto& all = OwnerDisablers();
+    all.erase(std::remove_if(all.begin(), all.end(), [dlg](const OwnerDisabled& o) { return o.dlg == dlg; }),
+              all.end());
+}
 }  // namespace
 
 // ---- Held-back notices ------------------------------------------------------------
@@ -104,6 +122,17 @@ CDlgProgress::~CDlgProgress()
 {
     if (m_bWindow)
         OnDestroyWindow();
+    Forget(this);
+}
+
+bool CDlgProgress::DisablesOwnerOf(const QWidget* w)
+{
+    for (const OwnerDisabled& o : OwnerDisablers()) {
+        const QWidget* owner = o.owner.data();
+        if (owner && w && (owner == w || owner->isAncestorOf(w)))
+            return true;
+    }
+    return false;
 }
 
 void CDlgProgress::SetPosition(int x, int y)
@@ -171,6 +200,8 @@ bool CDlgProgress::OnInitDialog()
     if (m_pOwner && m_pOwner->isEnabled()) {
         m_pOwner->setEnabled(false);
         m_bOwnerDisabled = true;
+        Forget(this);
+        OwnerDisablers().push_back(OwnerDisabled{this, QPointer<QWidget>(m_pOwner)});
     }
     return true;
 }
@@ -260,6 +291,7 @@ void CDlgProgress::SetTransientParent()
 
 void CDlgProgress::EnableOwner()
 {
+    Forget(this);
     if (!m_pOwner)
         return;
     if (!m_pOwner->isEnabled())

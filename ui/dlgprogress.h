@@ -99,6 +99,9 @@ public:
     void OnCancel() override;
 
     QWidget* Owner() const { return m_pOwner; }
+    // A standing progress window has disabled `w` or a widget around it
+    // (the window is disabled for the time of an operation).
+    static bool DisablesOwnerOf(const QWidget* w);
     bool IsCentred() const { return m_bCentred; }
     const QString& TitleText() const { return m_strTitle; }
 

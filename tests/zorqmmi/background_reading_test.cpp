@@ -11,6 +11,7 @@
 #include "dlgmsgsend.h"
 #include "dlgmsgtext.h"
 #include "entrylistctrl.h"
+#include "handbutton.h"
 #include "mainframe.h"
 #include "pbdatabase.h"
 #include "phonebook.h"
@@ -29,6 +30,9 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QWindow>
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTest>
@@ -74,6 +78,30 @@ std::string Phonebooks()
         s += "entry ME " + std::to_string(i) + " 06000000" + std::to_string(10 + i) + " 129 Contact" +
              std::to_string(i) + "\n";
     return s;
+}
+
+// A fuller phone: 200 SIM, 6 fixed-dialling and 100 phone-memory entries.
+std::string FullPhonebooks()
+{
+    std::string s = "phonebook SM 200 20 14\n"
+                    "phonebook FD 10 20 14\n"
+                    "phonebook ME 100 32 20\n";
+    for (int i = 1; i <= 200; ++i)
+        s += "entry SM " + std::to_string(i) + " 0611" + std::to_string(100000 + i) + " 129 Sim" + std::to_string(i) +
+             "\n";
+    for (int i = 1; i <= 6; ++i)
+        s += "entry FD " + std::to_string(i) + " 11" + std::to_string(i) + " 129 Fixed" + std::to_string(i) + "\n";
+    for (int i = 1; i <= 100; ++i)
+        s += "entry ME " + std::to_string(i) + " 0622" + std::to_string(100000 + i) + " 129 Mem" + std::to_string(i) +
+             "\n";
+    return s;
+}
+
+// How many phonebook reads the phone has been asked for.
+int CpbrCount(phonesim::Process& sim)
+{
+    const std::string answer = sim.command("count +CPBR");
+    return answer.rfind("ok ", 0) == 0 ? std::stoi(answer.substr(3)) : -1;
 }
 
 // The background reading has a request waiting: the moment a timer fires
@@ -125,6 +153,10 @@ protected:
     static void GiveUp(const std::string& why)
     {
         ADD_FAILURE() << why;
+        CloseDialogsAndEnd();
+    }
+    static void CloseDialogsAndEnd()
+    {
         WhenTrue(
             [] {
                 if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
@@ -323,5 +355,152 @@ TEST_F(BackgroundReadingTest, AReadingCutOffByASendGoesOnAndFillsEveryMirror)
     }
     EXPECT_EQ(boxes_.texts, std::vector<std::string>{});
 }
+
+// The user opens the message screen while the SIM phonebook is read, clicks
+// the new-message button as soon as the screen shows, types a text at once
+// and presses Next: the screen's first load (its message set-up and the SIM
+// listing, under a progress window) must neither run inside the edit dialog
+// nor throw away what was typed meanwhile.
+TEST_F(BackgroundReadingTest, TextTypedWhileTheMessageScreenLoadsReachesTheEditorAndNextRunsOnce)
+{
+    phonesim::Process sim(FullPhonebooks(), 19200);
+    ProgramFolder folder(sim.device());
+    const QString typed = QStringLiteral("Typed while it loads");
+    bool clickedInReading = false;
+    int editShown = 0, directoryShown = 0;
+    QString textAtNext;
+    // The dialogs as they come and go: the edit dialog's text when it ends
+    // (its Next), and each recipients dialog, which Next opens.
+    class Watch : public QObject {
+    public:
+        std::function<void(QObject*, QEvent*)> on;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show || e->type() == QEvent::Hide)
+                on(o, e);
+            return false;
+        }
+    } watch;
+    watch.on = [&](QObject* o, QEvent* e) {
+        if (auto* edit = qobject_cast<CDlgMsgEdit*>(o)) {
+            if (e->type() == QEvent::Show)
+                ++editShown;
+            else if (edit->TextEdit())
+                textAtNext = edit->TextEdit()->toPlainText();
+        } else if (qobject_cast<CDlgMsgDirectory*>(o) && e->type() == QEvent::Show) {
+            ++directoryShown;
+        }
+    };
+    qApp->installEventFilter(&watch);
+    WhenStarted([] { return Linked() && Screen<CZorqMenu>() && ReadingRequestWaits() && Doc()->GetPBUploadStorage() == 1; },
+                [&] {
+                    clickedInReading = ReadingRequestWaits();
+                    CZorqMenu* menu = Screen<CZorqMenu>();
+                    QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                      menu->MenuRegion(SCREEN_SHORTMSG).boundingRect().center());
+                    WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isVisible(); },
+                             [&] {
+                                 QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW),
+                                                   Qt::LeftButton);
+                                 WhenTrue([] { return Modal<CDlgMsgEdit>() && Modal<CDlgMsgEdit>()->isVisible(); },
+                                          [&] {
+                                              CDlgMsgEdit* edit = Modal<CDlgMsgEdit>();
+                                              QTest::keyClicks(edit->TextEdit(), typed);
+                                              QTest::mouseClick(edit->GetDlgItem(IDOK), Qt::LeftButton);
+                                              // Next opens the recipients dialog; it stands a while
+                                              // so that a second Next would show.
+                                              WhenTrue([&] { return Modal<CDlgMsgDirectory>() && Free(); },
+                                                       [&] {
+                                                           WhenTrue([] { return false; }, [] {}, 500,
+                                                                    CloseDialogsAndEnd);
+                                                       },
+                                                       30000, [] { GiveUp("Next did not open the recipients dialog"); });
+                                          },
+                                          30000, [] { GiveUp("the edit dialog did not come"); });
+                             },
+                             20000, [] { GiveUp("the message screen did not open"); });
+                });
+    const int code = Run(folder);
+    qApp->removeEventFilter(&watch);
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(clickedInReading);
+    EXPECT_EQ(editShown, 1);
+    EXPECT_EQ(textAtNext, typed) << "what was typed did not reach the editor";
+    EXPECT_EQ(directoryShown, 1) << "Next ran " << directoryShown << " times";
+    EXPECT_EQ(boxes_.texts, std::vector<std::string>{});
+}
+
+// Quit confirmed while the background reading waits for an entry at 2400
+// baud, through the menu's quit button or the window's close: the reading
+// stops at that entry and the program ends with the port closed within 2 s.
+class QuitDuringTheReadingTest : public BackgroundReadingTest, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(QuitDuringTheReadingTest, EndsWithinTwoSecondsAndReadsNoFurtherEntry)
+{
+    const bool byCloseOfTheWindow = GetParam();
+    phonesim::Process sim(Phonebooks(), 2400);
+    ProgramFolder folder(sim.device());
+    bool answeredInReading = false, asked = false;
+    int readsAtAnswer = -1;
+    QElapsedTimer sinceAnswer;
+    // The question's end: the reads the phone had then.
+    class Watch : public QObject {
+    public:
+        std::function<void()> onHide;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Hide && qobject_cast<QMessageBox*>(o) && onHide)
+                onHide();
+            return false;
+        }
+    } watch;
+    watch.onHide = [&] {
+        if (readsAtAnswer < 0 && sinceAnswer.isValid())
+            readsAtAnswer = CpbrCount(sim);
+    };
+    qApp->installEventFilter(&watch);
+    // Once some entries have been read, while the next one is.
+    WhenStarted([&] { return Linked() && Screen<CZorqMenu>() && ReadingRequestWaits() && CpbrCount(sim) >= 3; },
+                [&] {
+                    // The answer, once the question stands while an entry is
+                    // being read (set up first: the close does not return
+                    // before the question has been answered).
+                    WhenTrue(
+                        [] {
+                            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                            return box && box->isVisible() && ReadingRequestWaits();
+                        },
+                        [&] {
+                            asked = true;
+                            answeredInReading = ReadingRequestWaits();
+                            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+                            sinceAnswer.start();
+                            QTest::mouseClick(box->button(QMessageBox::Yes), Qt::LeftButton);
+                        },
+                        20000, CloseDialogsAndEnd);
+                    if (byCloseOfTheWindow)
+                        App()->GetMainFrame()->windowHandle()->close();  // as the window manager asks
+                    else
+                        QTest::mouseClick(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton()), Qt::LeftButton);
+                });
+    EXPECT_EQ(Run(folder), 0);
+    const qint64 took = sinceAnswer.isValid() ? sinceAnswer.elapsed() : -1;
+    qApp->removeEventFilter(&watch);
+    EXPECT_FALSE(timedOut_);
+    ASSERT_TRUE(asked) << "the quit question did not come during the reading";
+    EXPECT_TRUE(answeredInReading);
+    EXPECT_GE(took, 0);
+    RecordProperty("ms_from_answer_to_end", static_cast<int>(took));
+    EXPECT_LT(took, 2000) << "the program ended " << took << " ms after the answer";
+    EXPECT_LT(serial_fd(), 0) << "the port was left open";
+    EXPECT_GE(readsAtAnswer, 3);
+    EXPECT_EQ(CpbrCount(sim), readsAtAnswer) << "entries were still read after the answer";
+}
+
+INSTANTIATE_TEST_SUITE_P(Quit, QuitDuringTheReadingTest, ::testing::Bool(),
+                         [](const ::testing::TestParamInfo<bool>& i) {
+                             return i.param ? "CloseOfTheWindow" : "QuitButton";
+                         });
 
 }  // namespace
