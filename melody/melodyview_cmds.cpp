@@ -60,9 +60,9 @@ QStringList CMelodyView::ChooseImportFiles()
 
 QString CMelodyView::ChooseExportPath(bool several)
 {
-    // A new file's name is typed in (the toolkit's own accept caption);
-    // the export asks itself before it replaces a file.
-    CQXFileDlg dlg(true, QStringLiteral(".MDY"), QStringLiteral("mel"), OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT,
+    // The save form: the user only chooses the folder (its name field,
+    // hidden, keeps "mel"); each melody is then written under its own name.
+    CQXFileDlg dlg(false, QStringLiteral(".MDY"), QStringLiteral("mel"), OFN_PATHMUSTEXIST | OFN_HIDEREADONLY,
                    UiLoadString(31658), this, -1);
     dlg.setWindowTitle(UiLoadString(several ? 31662 : 31661));
     dlg.setDirectory(QDir::homePath());
@@ -630,12 +630,10 @@ void CMelodyView::OnBExport()
         CMelody* melody = m_PcMelodies.GetMelodyAt(row);
         if (!melody)
             continue;
-        // One melody goes into the file the user named; several each into
-        // a file of its own name in the chosen folder.
-        const QString target = rows.size() == 1 ? path
-                                                : folder + QLatin1Char('/') +
-                                                      CMelody::MakeFileSafeName(melody->GetMelodyName()) +
-                                                      QStringLiteral(".MDY");
+        // Only the folder was chosen: each melody goes into a file of its
+        // own name there.
+        const QString target =
+            folder + QLatin1Char('/') + CMelody::MakeFileSafeName(melody->GetMelodyName()) + QStringLiteral(".MDY");
         if (QFileInfo::exists(target) && !yesToAll) {
             const int answer = AskMelodyQuestion(Formatted(31689, QFileInfo(target).fileName()), 31707,
                                                  rows.size() > 1);

@@ -265,7 +265,7 @@ void CDlgMsgDirectory::OnBRemoveRecipient()
             if (list.GetAt(k) == address)
                 index = k;
         if (index < 0)
-            return false;
+            return DeleteOutcome::Gone;
         for (int row = 0; row < m_listRecipients->GetRowCount(); ++row)
             if (AddressOfRow(row) == address) {
                 m_listRecipients->DeleteRow(row);
@@ -275,7 +275,7 @@ void CDlgMsgDirectory::OnBRemoveRecipient()
             if (slot == address)
                 slot = nullptr;
         list.RemoveAt(index);
-        return true;
+        return DeleteOutcome::Deleted;
     });
     UpdateButtons();
 }

@@ -15,10 +15,24 @@ int g_nDeletePauseMs = 500;
 
 namespace {
 constexpr int kDeletingString = 31334;
+constexpr int kGoneString = 31479;
+constexpr int kFailedString = 31892;
+constexpr int kPhoneRefusedString = 31471;
+}  // namespace
+
+QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name)
+{
+    switch (outcome) {
+    case DeleteOutcome::Deleted: return QString();
+    case DeleteOutcome::Gone: return UiFormatString(kGoneString, {name});
+    case DeleteOutcome::Failed: return UiFormatString(kFailedString, {name});
+    case DeleteOutcome::PhoneRefused: return UiLoadString(kPhoneRefusedString);
+    }
+    return QString();
 }
 
 int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKind, const QStringList& names,
-                         const std::function<bool(int)>& deleteOne)
+                         const std::function<DeleteOutcome(int)>& deleteOne)
 {
     // Where the run was started from (the list) gets the focus back.
     CFocusKeeper focus(owner);
@@ -46,6 +60,7 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
     };
     bool all = false;
     int deleted = 0;
+    QString why;  // the run ended early at an item that could not be deleted
     for (int i = 0; i < names.size(); ++i) {
         if (progress && progress->IsCancelled())
             break;
@@ -68,8 +83,11 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
                 continue;  // No, or Cancel: this item only
         }
         showProgress(deleted + 1);
-        if (!deleteOne(i))
+        const DeleteOutcome outcome = deleteOne(i);
+        if (outcome != DeleteOutcome::Deleted) {
+            why = DeleteOutcomeText(outcome, names[i]);
             break;
+        }
         if (progress)
             progress->Pause(g_nDeletePauseMs);
         else
@@ -78,6 +96,10 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
     }
     if (progress)
         progress->Close();
+    // Told after the progress window has gone, so that nothing stands over
+    // the message; the items after it were neither asked about nor deleted.
+    if (!why.isEmpty())
+        UiMessageBox(why);
     focus.Restore();
     return deleted;
 }

@@ -1,7 +1,7 @@
 // The deletion run of the list panes: each selected item is asked for
 // (Yes / No / Yes to all; Cancel skips that item only), the accepted ones
 // are deleted one by one under a progress window, whose Cancel stops the run.
-// A deletion that fails ends the run there: the caller says why.
+// A deletion that fails ends the run there, and the user is told why.
 #pragma once
 
 #include <QPoint>
@@ -11,12 +11,23 @@
 
 class QWidget;
 
-// `deleteOne(i)` deletes item i of `names`; false when it could not, which
-// ends the run (nothing after it is asked or deleted). The
-// progress window opens at `progressAt` ((-1, -1): centred) over `owner`;
-// without an owner no progress window is shown. Returns how many were deleted.
+// What one deletion came to. Anything but Deleted ends the run (nothing
+// after it is asked or deleted) with a message naming the item and why.
+enum class DeleteOutcome {
+    Deleted,
+    Gone,          // the item is no longer there (string 31479)
+    Failed,        // the deletion failed: a file or database error (31892)
+    PhoneRefused,  // the phone did not delete (31471)
+};
+
+// The message that tells why a run ended at `name`; empty for Deleted.
+QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name);
+
+// `deleteOne(i)` deletes item i of `names`. The progress window opens at
+// `progressAt` ((-1, -1): centred) over `owner`; without an owner no
+// progress window is shown. Returns how many were deleted.
 int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKind, const QStringList& names,
-                         const std::function<bool(int)>& deleteOne);
+                         const std::function<DeleteOutcome(int)>& deleteOne);
 
 // The pause after each deleted item, while the progress window shows it.
 extern int g_nDeletePauseMs;

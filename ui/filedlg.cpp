@@ -60,16 +60,21 @@ CQXFileDlg::CQXFileDlg(bool open, const QString& defaultExt, const QString& file
     if (ext.startsWith('.'))
         ext.remove(0, 1);
     setDefaultSuffix(ext);
-    if (!fileName.isEmpty())
-        selectFile(fileName);
     const QStringList filters = NameFilters(filter);
     if (!filters.isEmpty())
         setNameFilters(filters);
 
-    if (open && (flags & OFN_FILEMUSTEXIST) && (flags & OFN_ALLOWMULTISELECT)) {
+    if (!open) {
+        // Accepted in any folder the user reaches: what the caller takes
+        // from the path is its folder. It asks itself about existing files
+        // unless it wants the dialog to.
+        setAcceptMode(QFileDialog::AcceptSave);
+        setFileMode(QFileDialog::AnyFile);
+        setOption(QFileDialog::DontConfirmOverwrite, !(flags & OFN_OVERWRITEPROMPT));
+    } else if ((flags & OFN_FILEMUSTEXIST) && (flags & OFN_ALLOWMULTISELECT)) {
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::ExistingFiles);
-    } else if (!open || (flags & OFN_FILEMUSTEXIST)) {
+    } else if (flags & OFN_FILEMUSTEXIST) {
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::ExistingFile);
     } else if (flags & OFN_OVERWRITEPROMPT) {
@@ -82,6 +87,9 @@ CQXFileDlg::CQXFileDlg(bool open, const QString& defaultExt, const QString& file
         setAcceptMode(QFileDialog::AcceptOpen);
         setFileMode(QFileDialog::AnyFile);
     }
+
+    if (!fileName.isEmpty())
+        selectFile(fileName);
 
     QString caption;
     if (!open)

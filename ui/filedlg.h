@@ -1,6 +1,7 @@
 // The program's file dialog: the toolkit's open/save dialog with a caption
 // of the language bundle on its accept button; the save form shows only the
-// list, so the user picks an existing file from it. Also the minimum-length
+// list, so the user picks a folder from it (the hidden name field keeps the
+// name the caller gave, and a file clicked in the list does not replace it). Also the minimum-length
 // check of code fields, and the choice of a PC database file.
 #pragma once
 
@@ -15,6 +16,7 @@ enum : unsigned {
     OFN_HIDEREADONLY = 0x4,
     OFN_OVERWRITEPROMPT = 0x2,
     OFN_ALLOWMULTISELECT = 0x200,
+    OFN_PATHMUSTEXIST = 0x800,
     OFN_FILEMUSTEXIST = 0x1000,
 };
 

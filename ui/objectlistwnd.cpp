@@ -196,10 +196,10 @@ void CObjectListWnd::TrashSelection()
     RunConfirmedDeletion(m_pOwner, QPoint(-1, -1), 0, names, [&](int i) {
         const int row = m_pDocument->IndexOf(*items[static_cast<size_t>(i)]);
         if (row < 0)
-            return false;
+            return DeleteOutcome::Gone;
         m_pDocument->RemoveItem(items[static_cast<size_t>(i)], true);
         m_list->DeleteRow(row);
-        return true;
+        return DeleteOutcome::Deleted;
     });
     m_list->setUpdatesEnabled(true);
     UpdateButtons();

@@ -25,7 +25,6 @@ constexpr int kNewDbTitle = 31214;
 constexpr int kOpenDbTitle = 31862;
 constexpr int kReplaceString = 31317;
 constexpr int kRemoveFailedString = 31318;
-constexpr int kNotDeletedString = 31471;
 constexpr unsigned kYesNoQuestion = 0x4 | 0x20;  // MB_YESNO | MB_ICONQUESTION
 
 QPushButton* MakeSourceButton(QWidget* owner, const char* icon)
@@ -384,30 +383,25 @@ void CSrcList::TrashSelection()
     mtr_set_poll_state(0);
     m_list->setUpdatesEnabled(false);
     int deleted = 0;
-    bool refused = false;
     RunConfirmedDeletion(m_pOwner, m_progress, m_nPaneKind, names, [&](int i) {
         // Rows ascend, so each deletion moves the later ones up by one; a
         // row with a location is found by it.
         const std::int32_t location = locations[static_cast<size_t>(i)];
         const int row = location >= 0 ? m_list->FindRowByLocation(location) : rows[i] - deleted;
         if (row < 0 || row >= m_list->GetRowCount())
-            return false;
-        if (!DeleteOneItem(m_list, row)) {
-            refused = true;
-            return false;
-        }
+            return DeleteOutcome::Gone;
+        // The entry stays; the phone refused it (the SIM busy, say), or the
+        // PC database could not seek to it or delete it.
+        if (!DeleteOneItem(m_list, row))
+            return IsPhoneSource() ? DeleteOutcome::PhoneRefused : DeleteOutcome::Failed;
         m_list->DeleteRow(row);
         ++deleted;
-        return true;
+        return DeleteOutcome::Deleted;
     });
     m_list->setUpdatesEnabled(true);
     UpdateTitle(m_list->GetRowCount());
     mtr_set_poll_state(1);
     UpdateAllSelected();
-    // The phone refused one (the SIM busy, say): the entry stays, and the
-    // user is told rather than left to find it still there.
-    if (refused && IsPhoneSource())
-        UiMessageBoxId(kNotDeletedString);
 }
 
 // ---------------------------------------------------------------- drag

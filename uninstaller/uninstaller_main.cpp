@@ -9,8 +9,9 @@
 // `--keep-open` waits for Enter before ending, so that the terminal the
 // desktop entry opens stays readable.
 //
-// Exit status: 0 when both steps ran and succeeded; 1 when a step could not
-// run or failed (each named on standard error), or when the user said no;
+// Without the installation log the second step cannot run; the first still
+// does. Exit status: 0 when both steps ran and succeeded; 1 when a step could
+// not run or failed (each named on standard error), or when the user said no;
 // 2 for an unknown option.
 #include <unistd.h>
 
@@ -59,11 +60,14 @@ struct Step {
     std::string name;  // as the user reads it on standard error
     bool ran = false;
     int exitCode = 0;
+    std::string whyNotRun;  // when known before trying
 };
 
 void ReportFailure(const Step& step)
 {
-    if (!step.ran)
+    if (!step.ran && !step.whyNotRun.empty())
+        std::cerr << "uninstaller: step \"" << step.name << "\" could not run: " << step.whyNotRun << "\n";
+    else if (!step.ran)
         std::cerr << "uninstaller: step \"" << step.name << "\" could not run\n";
     else
         std::cerr << "uninstaller: step \"" << step.name << "\" failed (exit status " << step.exitCode << ")\n";
@@ -105,16 +109,13 @@ int main(int argc, char** argv)
         std::filesystem::path(uninst::FolderOf(self) + ZORQ_TOOLKIT_FROM_PROGRAM).lexically_normal().string();
     const std::string logPath = folder + "Uninst.isu";
 
-    // Without its log the folder cannot be told to be an installation, nor
-    // what belongs to it: nothing is removed.
+    // Without its log nothing tells which files were installed: that step
+    // cannot run, and is named at the end. The companion's removal needs no
+    // log (it removes only what the program made in its own folder), so it
+    // runs in any case.
     uninst::InstallLog log;
-    std::string error;
-    if (!uninst::ReadInstallLog(logPath, log, error)) {
-        std::cerr << "uninstaller: step \"read the installation log\" failed: " << error << "\n"
-                  << "uninstaller: nothing was removed\n";
-        return end(1);
-    }
-
+    std::string logError;
+    const bool haveLog = uninst::ReadInstallLog(logPath, log, logError);
     // What will go and what stays.
     std::vector<std::string> installed;
     for (const std::string& f : log.files)
@@ -130,6 +131,8 @@ int main(int argc, char** argv)
 
     if (interactive) {
         std::cout << "Pellard Tarvel Data in " << folder << "\n\n";
+        if (!haveLog)
+            std::cout << "Without its installation log (" << logError << ") the installed files stay.\n";
         List("It will remove the installed files:", installed, folder);
         List("and the files the program made that hold none of your data:", runtime, folder);
         if (kept.empty())
@@ -147,13 +150,17 @@ int main(int argc, char** argv)
         }
     }
 
-    Step companion{"remove the program's run-time files (" + folder + "instQrl /UnInstall)"};
-    Step toolkitStep{"remove the installed files (" + uninst::ToolkitUninstallerPath(toolkit) + " -f" + logPath +
-                     ")"};
+    Step companion, toolkitStep;
+    companion.name = "remove the program's run-time files (" + folder + "instQrl /UnInstall)";
+    toolkitStep.name =
+        "remove the installed files (" + uninst::ToolkitUninstallerPath(toolkit) + " -f" + logPath + ")";
     // Both steps run even when the first fails: what the second can remove
     // it removes.
     companion.ran = uninst::RunCompanionUninstall(folder, &companion.exitCode) == 1;
-    toolkitStep.ran = uninst::RunToolkitUninstaller(folder, toolkit, &toolkitStep.exitCode) == 1;
+    if (haveLog)
+        toolkitStep.ran = uninst::RunToolkitUninstaller(folder, toolkit, &toolkitStep.exitCode) == 1;
+    else
+        toolkitStep.whyNotRun = logError;
 
     // What it did, read from the disk rather than taken on trust.
     std::vector<std::string> removed, left;

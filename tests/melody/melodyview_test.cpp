@@ -399,8 +399,9 @@ TEST_F(MelodyScreen, ImportsExportsAndDeletesPcMelodies)
 
 // The file dialogs and the deletion as a user goes through them: import
 // and export open the program's file dialog in the user's home folder
-// with the melody filter; the export writes the file name typed in; a
-// melody deleted with Yes shows its progress done for half a second.
+// with the melody filter; the export takes only a folder and writes each
+// melody there under its own name; a melody deleted with Yes shows its
+// progress done for half a second.
 TEST_F(MelodyScreen, ImportExportAndDeleteThroughTheirDialogs)
 {
     PutPc("other.MDY", "Other", "B4 c100\r\n");
@@ -455,26 +456,106 @@ TEST_F(MelodyScreen, ImportExportAndDeleteThroughTheirDialogs)
     EXPECT_EQ(shownFilters, filters);
     EXPECT_EQ(Rows(view->PcList()), (QStringList{"Other", "Tune1"}));
 
-    // One melody exported under the name typed in.
+    // Export: the save form hides the name field, so the user only goes to
+    // a folder (one up, then a double click on the folder in the list) and
+    // accepts; each melody is written there under its own name.
+    bool nameHidden = false;
+    const auto chooseFolder = [&nameHidden](QFileDialog& d, const QString& to, const QString& shot) {
+        const QString folder = QDir::cleanPath(to);
+        auto* name = d.findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+        nameHidden = name && !name->isVisible();
+        d.setDirectory(QFileInfo(folder).absolutePath());
+        QAbstractItemView* files = nullptr;
+        for (const char* n : {"treeView", "listView"})
+            if (auto* v = d.findChild<QAbstractItemView*>(QLatin1String(n)); v && v->isVisible())
+                files = v;
+        ASSERT_NE(files, nullptr);
+        const auto row = [&] {
+            QAbstractItemModel* m = files->model();
+            for (int r = 0; r < m->rowCount(files->rootIndex()); ++r) {
+                const QModelIndex i = m->index(r, 0, files->rootIndex());
+                if (i.data().toString() == QFileInfo(folder).fileName())
+                    return i;
+            }
+            return QModelIndex();
+        };
+        QElapsedTimer waited;
+        waited.start();
+        while (!row().isValid() && waited.elapsed() < 10000)
+            QTest::qWait(20);  // the folder is listed as it is read
+        ASSERT_TRUE(row().isValid()) << folder.toStdString();
+        files->scrollTo(row());
+        // Press and release, then the second press the system reports as a
+        // double click, and its release.
+        const QPoint at = files->visualRect(row()).center();
+        QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseDClick(files->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        QTest::mouseRelease(files->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+        waited.restart();
+        while (QDir::cleanPath(d.directory().absolutePath()) != QDir::cleanPath(folder) && waited.elapsed() < 10000)
+            QTest::qWait(20);
+        ASSERT_EQ(QDir::cleanPath(d.directory().absolutePath()), QDir::cleanPath(folder));
+        if (!shot.isEmpty()) {
+            waited.restart();
+            while (files->model()->rowCount(files->rootIndex()) == 0 && waited.elapsed() < 10000)
+                QTest::qWait(20);
+            zorqtest::SaveScreen(&d, shot);
+        }
+        auto* buttons = d.findChild<QDialogButtonBox*>();
+        QAbstractButton* accept = nullptr;
+        for (QAbstractButton* b : buttons ? buttons->buttons() : QList<QAbstractButton*>())
+            if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole)
+                accept = b;
+        ASSERT_NE(accept, nullptr);
+        QTest::mouseClick(accept, Qt::LeftButton);
+    };
+    const auto answerExport = [&](const QString& to, const QString& shot) {
+        OnNextDialog<QFileDialog>([&, to, shot](QFileDialog& d) {
+            programs = qobject_cast<CQXFileDlg*>(&d) != nullptr;
+            title = d.windowTitle();
+            accept = d.labelText(QFileDialog::Accept);
+            folder = d.directory().absolutePath();
+            shownFilters = d.nameFilters();
+            chooseFolder(d, to, shot);
+            if (d.isVisible()) {
+                ADD_FAILURE() << "the dialog did not take " << to.toStdString();
+                d.reject();
+            }
+        });
+    };
     const std::string target = dir.path() + "Work/";
+    WriteFile(target + "Kept.MDY", "NAME=Kept\r\nTEMPO=100\r\nC4 c100\r\n");  // what the list shows
+    // One melody.
     QTest::mouseClick(view->PcList()->viewport(), Qt::LeftButton, Qt::NoModifier,
                       zorqtest::RowPoint(view->PcList(), 1));
     ASSERT_EQ(view->PcList()->GetSelectedRows(), QList<int>{1});
     ASSERT_TRUE(Enabled(1030));
-    OnNextDialog<QFileDialog>([&](QFileDialog& d) {
-        programs = qobject_cast<CQXFileDlg*>(&d) != nullptr;
-        title = d.windowTitle();
-        folder = d.directory().absolutePath();
-        shownFilters = d.nameFilters();
-        typeIn(d, QString::fromStdString(target + "mytune"));
-    });
+    answerExport(QString::fromStdString(target), QStringLiteral("melody_export_dialog"));
     QTest::mouseClick(view->GetDlgItem(1030), Qt::LeftButton);
     EXPECT_TRUE(programs);
+    EXPECT_TRUE(nameHidden) << "the save form hides the name field";
     EXPECT_EQ(title, app.LoadString(31661));
+    EXPECT_EQ(accept, app.LoadString(31688));
     EXPECT_EQ(folder, QDir::homePath());
     EXPECT_EQ(shownFilters, filters);
-    EXPECT_EQ(ReadFile(target + "mytune.MDY"), "NAME=Tune1\r\nTEMPO=100\r\nA4 c100\r\n");
-    EXPECT_FALSE(QFile::exists(QString::fromStdString(target + "Tune1.MDY")));
+    EXPECT_EQ(ReadFile(target + "Tune1.MDY"), "NAME=Tune1\r\nTEMPO=100\r\nA4 c100\r\n");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(target + "mel.MDY")));
+    // Several: the same dialog, its other title; every melody by its name.
+    const std::string other = dir.path() + "Export/";
+    QDir().mkpath(QString::fromStdString(other));
+    QTest::mouseClick(view->PcList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      zorqtest::RowPoint(view->PcList(), 0));
+    QTest::mouseClick(view->PcList()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      zorqtest::RowPoint(view->PcList(), 1));
+    ASSERT_EQ(view->PcList()->GetSelectedCount(), 2);
+    nameHidden = false;
+    answerExport(QString::fromStdString(other), QString());
+    QTest::mouseClick(view->GetDlgItem(1030), Qt::LeftButton);
+    EXPECT_TRUE(nameHidden) << "no name field, with several melodies either";
+    EXPECT_EQ(title, app.LoadString(31662));
+    EXPECT_EQ(ReadFile(other + "Other.MDY"), "NAME=Other\r\nTEMPO=100\r\nB4 c100\r\n");
+    EXPECT_EQ(ReadFile(other + "Tune1.MDY"), "NAME=Tune1\r\nTEMPO=100\r\nA4 c100\r\n");
+    EXPECT_FALSE(QFile::exists(QString::fromStdString(other + "mel.MDY")));
 
     // Both deleted, each answered Yes: each shows the progress at its end
     // for half a second.

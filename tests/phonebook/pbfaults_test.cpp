@@ -4,6 +4,7 @@
 // the new one, never a mixture.
 #include "screen_fixture.h"
 
+#include "confirm.h"
 #include "dbdamage.h"
 #include "diskfaults.h"
 #include "pbtransfer.h"
@@ -152,4 +153,49 @@ TEST_F(PhonebookSimTest, ACopyOnAFullDiskSaysHowManyWentAndReplacingKeepsTheOldB
     const auto lines = Lines(Rows(roomy));
     ASSERT_EQ(lines.size(), 250u);
     EXPECT_EQ(lines.front(), "1 0610000001 Source 1");
+}
+
+// An entry of the PC book that went from the file behind the program's back
+// (another program deleted it): its deletion cannot seek to it, the run ends
+// there, and the user is told which entry could not be deleted; the entries
+// after it are neither asked about nor deleted.
+TEST_F(PCBookTest, APCDeletionThatFailsIsToldAndEndsTheRun)
+{
+    StartPhone();
+    Open();
+    screen->window()->show();
+    const std::string path = MakePCDatabase("gone-behind.mdb", ManyEntries(3, "Entry"));
+    EXPECT_FALSE(ClickPCWithBook(path));
+    ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    ASSERT_EQ(List()->GetRowCount(), 3);
+    const QString first = List()->GetRowText(0, 0);
+    ClickRow(0);
+    QTest::mouseClick(List()->viewport(), Qt::LeftButton, Qt::ControlModifier,
+                      List()->visualRect(List()->model()->index(1, 0)).center());
+    ASSERT_EQ(List()->GetSelectedCount(), 2);
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(sqlite3_exec(db, ("DELETE FROM EntryPhone WHERE Name = '" + first.toStdString() + "'").c_str(), nullptr,
+                           nullptr, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_changes(db), 1);
+    sqlite3_close(db);
+    app.shown.clear();
+    int asked = 0;
+    QTimer answer;  // every question of the run is answered Yes as it comes
+    QObject::connect(&answer, &QTimer::timeout, [&asked] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible()) {
+                ++asked;
+                d->EndDialog(IDYES);
+            }
+    });
+    answer.start(20);
+    ClickButton(1027);
+    answer.stop();
+    EXPECT_EQ(asked, 1) << "the run went on past the failure";
+    const std::vector<std::string> boxes = Boxes();
+    ASSERT_EQ(boxes.size(), 1u) << "the run ended in silence";
+    EXPECT_EQ(boxes.front(), Text(31892, {first}));
+    EXPECT_EQ(List()->GetRowCount(), 3);
 }

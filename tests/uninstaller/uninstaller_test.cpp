@@ -238,21 +238,47 @@ TEST_F(TempTree, AMissingProgramDoesNotStopTheOtherAndTheExitNamesIt)
         << err;
 }
 
-TEST_F(TempTree, WithoutItsLogNothingRunsAndTheExitNamesTheStep)
+TEST_F(TempTree, WithoutItsLogTheCompanionStillRunsAndTheExitNamesTheLog)
 {
-    const fs::path program = Install("prefix");
-    Recorder(program / "instQrl");
+    // The real programs: the run-time files go, the installed files and the
+    // user's data stay, and the step that needs the log is named.
+    const fs::path program = RealInstall();
+    WriteFile(program / "Work" / "SMSimSIM.mdb", "mirror");
+    WriteFile(program / "Work" / "PBimE2P.mdb-journal", "journal");
+    WriteFile(program / "debugAT.txt", "trace");
     fs::remove(program / "Uninst.isu");
-    std::string err;
-    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, nullptr, &err), 1);
-    EXPECT_NE(err.find("step \"read the installation log\" failed: cannot read " + program.string() + "/Uninst.isu"),
+    const std::string log = program.string() + "/Uninst.isu";
+    std::string out, err;
+    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {}, &out, &err), 1);
+    for (const char* f : {"Work/PBimSIM.mdb", "Work/SMSimSIM.mdb", "Work/PBimE2P.mdb-journal", "debug.txt",
+                          "debugAT.txt"})
+        EXPECT_FALSE(fs::exists(program / f)) << f;
+    for (const char* f : {"uninstaller", "instQrl", "Files/GSMToWin.cvt", "Database/defpb.mdb", "ZorqMMI.ini"})
+        EXPECT_TRUE(fs::exists(program / f)) << f;
+    EXPECT_TRUE(fs::exists(toolkit / "IsUninst"));
+    EXPECT_NE(err.find("step \"remove the installed files (" + (toolkit / "IsUninst").string() + " -f" + log +
+                       ")\" could not run: cannot read " + log + "\n"),
               std::string::npos)
         << err;
-    EXPECT_NE(err.find("nothing was removed"), std::string::npos) << err;
-    EXPECT_FALSE(fs::exists(root / "order"));  // neither program ran
-    // A folder that does not exist has no log either.
-    EXPECT_EQ(RunProgram((program / "uninstaller").string(), {(root / "nowhere").string()}, nullptr, &err), 1);
+    EXPECT_EQ(err.find("run-time files"), std::string::npos) << err;  // that step ran and went well
+    EXPECT_NE(out.find("Removed 5 of 5 files.\n"), std::string::npos) << out;
+
+    // With stand-ins: only the companion is started; IsUninst is not.
+    const fs::path other = Install("prefix");
+    Recorder(other / "instQrl");
+    fs::remove(other / "Uninst.isu");
+    EXPECT_EQ(RunProgram((other / "uninstaller").string(), {}, nullptr, &err), 1);
+    EXPECT_EQ(ReadFile(root / "order"), "instQrl\n");
+    EXPECT_EQ(ReadFile(other / "instQrl.record"), other.string() + "\n/UnInstall\n");
+    // A folder that does not exist has neither log nor companion: both
+    // steps are named.
+    fs::remove(root / "order");
+    EXPECT_EQ(RunProgram((other / "uninstaller").string(), {(root / "nowhere").string()}, nullptr, &err), 1);
     EXPECT_FALSE(fs::exists(root / "order"));
+    EXPECT_NE(err.find("run-time files"), std::string::npos) << err;
+    EXPECT_NE(err.find("could not run: cannot read " + (root / "nowhere").string() + "/Uninst.isu"),
+              std::string::npos)
+        << err;
 }
 
 TEST_F(TempTree, AStepThatFailsMakesTheExitFailAndIsNamed)
