@@ -109,6 +109,7 @@ bool CDlgMsgDirectory::OnInitDialog()
     m_pPane->GetListCtrl()->setToolTip(UiLoadString(31407));
     m_listRecipients->setToolTip(UiLoadString(31750));
     m_bFirstTimer = true;
+    m_bLinkedAtOpen = gv_SPIO_com_status == SPIO_com_available;
     SetTimer(2, 100);
     return true;
 }
@@ -144,9 +145,10 @@ void CDlgMsgDirectory::FirstLoad()
     update();
     m_pPane->SetMenuPosition(73, 82);
     m_bLoadedWithoutPhone = !(m_pDoc && gv_SPIO_com_status == SPIO_com_available && SetUpPhonebooks());
-    // The phone fell silent before the dialog could ask it (another
-    // request met the silence): the pane offers the PC alone, and says why.
-    if (m_pDoc && gv_SPIO_com_status == SPIO_no_com_available) {
+    // The phone fell silent after the dialog opened, before it could ask it
+    // (another request met the silence): the pane offers the PC alone, and
+    // says why. A phone already away when it opened has been told of.
+    if (m_pDoc && m_bLinkedAtOpen && gv_SPIO_com_status == SPIO_no_com_available) {
         WriteDebug("CDlgMsgDirectory::FirstLoad -> ", "The phone does not answer");
         UiMessageBoxId(kNoPhoneString);
     }
@@ -197,7 +199,7 @@ bool CDlgMsgDirectory::SetUpPhonebooks()
 {
     MTR_RESULT r = m_pDoc->SetupPB();
     auto simBusy = [](MTR_RESULT result) { return result == 14 || result == 314; };
-    if (r != MTR_DONE && !simBusy(r) && !mtr_failed_unanswered(r)) {
+    if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == SPIO_com_available) {
         WriteDebug("CDlgMsgDirectory::SetUpPhonebooks -> ", "The phonebook set-up failed, tried again");
         r = m_pDoc->SetupPB();
     }

@@ -81,6 +81,7 @@ private:
     CMessage* m_pMsg;
     bool m_bFirstTimer = true;
     bool m_bLoadedWithoutPhone = false;
+    bool m_bLinkedAtOpen = false;
     bool m_bBound = false;
     // Row location -> the address it shows. Locations are handed out once per
     // filling and never reused, so a deleted row cannot alias another.
