@@ -2,6 +2,7 @@
 
 #include "debugtrace.h"
 #include "entrylistctrl.h"
+#include "mtr_frame.h"
 #include "mtr_gen.h"
 #include "mtr_pb.h"
 #include "pccharset.h"
@@ -21,6 +22,8 @@ namespace {
 
 constexpr int kDone = -35;
 constexpr int kFailed = -36;
+// "No phone was found...": what the program says of a phone that does not answer.
+constexpr int kNoPhoneString = 31885;
 
 // Holds the wait cursor for a scope.
 struct WaitCursor {
@@ -140,6 +143,12 @@ bool CPBSourceData::SelectStorage()
     WriteDebug("CQXPBSrcNewList::SelectStorage -> The storage could not be selected");
     if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) != kFailed)
         return false;
+    // A phone that went silent is said so, in the words of the detection
+    // that finds no phone, not as a refusal numbered -36.
+    if (mtr_failed_unanswered(static_cast<MTR_RESULT>(r))) {
+        UiMessageBoxId(kNoPhoneString);
+        return false;
+    }
     if (m_nCurrent == 1 || m_nCurrent == 2)
         ShowFormatted(31364, {QString::number(r)});
     else if (m_nCurrent == 3)

@@ -4,6 +4,7 @@
 #include "debugtrace.h"
 #include "dragdrop.h"
 #include "entrylistctrl.h"
+#include "mtr_frame.h"
 #include "mtr_gen.h"
 #include "mtr_pb.h"
 #include "pbtransfer.h"
@@ -23,6 +24,8 @@
 namespace {
 
 constexpr int kDone = -35;
+// "No phone was found...": what the program says of a phone that does not answer.
+constexpr int kNoPhoneString = 31885;
 
 enum {
     IDC_SRC_PC = 1001, IDC_SRC_SIM = 1003, IDC_SRC_PHONE = 1004, IDC_SRC_FDN = 1006, IDC_LIST = 1009,
@@ -209,7 +212,9 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
             AskMirrorAndCopy(d);
     } else {
         WriteDebug("CPhoneBook::ClickDstMirrorDatabase -> The storage could not be selected");
-        if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) == -36)
+        if (mtr_failed_unanswered(static_cast<MTR_RESULT>(r)))
+            UiMessageBoxId(kNoPhoneString);
+        else if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) == -36)
             UiMessageBox(UiFormatString(failureText, {QString::number(r)}));
     }
     // The pane's own storage is selected again for its next phone work.

@@ -14,6 +14,8 @@
 #include "zorqmmidoc.h"
 #include "debugtrace.h"
 #include "at_defs.h"
+#include "mtr_frame.h"
+#include "strutil.h"
 
 #include <QDrag>
 #include <QDropEvent>
@@ -30,6 +32,8 @@ enum {
 };
 
 constexpr int kNoNameString = 31400;
+// "No phone was found...": what the program says of a phone that does not answer.
+constexpr int kNoPhoneString = 31885;
 constexpr int kHiddenRecipientString = 31312;
 // The longest number the phone dials.
 constexpr int kMaxDialDigits = 20;
@@ -105,18 +109,31 @@ bool CDlgMsgDirectory::OnInitDialog()
     m_pPane->GetListCtrl()->setToolTip(UiLoadString(31407));
     m_listRecipients->setToolTip(UiLoadString(31750));
     m_bFirstTimer = true;
+    m_bLinkedAtOpen = gv_SPIO_com_status == SPIO_com_available;
     SetTimer(2, 100);
     return true;
+}
+
+bool CDlgMsgDirectory::PhoneFree() const
+{
+    return !CZorqMMIApp::RequestWaiting() && !InMessagePause() && isEnabled();
 }
 
 void CDlgMsgDirectory::OnTimer(int id)
 {
     // The first load talks to the phone: inside another request's wait (the
     // background phonebook reading goes on while the dialog stands) its
-    // requests would be refused and the list stay empty. It waits for a
-    // tick when the phone is free.
-    if (id == 2 && m_bFirstTimer && !CZorqMMIApp::RequestWaiting())
-        FirstLoad();
+    // requests would be refused and the list stay empty; inside an operation
+    // of the screen (a new message being read, polling off) a phone falling
+    // silent would go unnoticed until that operation ends, and the list
+    // would be filled under its progress, in a dialog it disables. It waits
+    // for a tick when the phone is free.
+    if (id == 2 && PhoneFree()) {
+        if (m_bFirstTimer)
+            FirstLoad();
+        else if (m_bLoadedWithoutPhone)
+            LoadAgainWhenLinked();
+    }
     CDialog::OnTimer(id);
 }
 
@@ -127,11 +144,46 @@ void CDlgMsgDirectory::FirstLoad()
     m_bFirstTimer = false;
     update();
     m_pPane->SetMenuPosition(73, 82);
-    if (m_pDoc && gv_SPIO_com_status == 2)
-        SetUpPhonebooks();
+    m_bLoadedWithoutPhone = !(m_pDoc && gv_SPIO_com_status == SPIO_com_available && SetUpPhonebooks());
+    // The phone fell silent after the dialog opened, before it could ask it
+    // (another request met the silence): the pane offers the PC alone, and
+    // says why. A phone already away when it opened has been told of.
+    if (m_pDoc && m_bLinkedAtOpen && gv_SPIO_com_status == SPIO_no_com_available) {
+        WriteDebug("CDlgMsgDirectory::FirstLoad -> ", "The phone does not answer");
+        UiMessageBoxId(kNoPhoneString);
+    }
     m_pPane->UpdateButtons();
     m_pPane->SelectInitialSource();
+    // The phone fell silent under the pane's own reading: it is told (by the
+    // selection), and the pane loads again once the phone is back.
+    if (mtr_last_request_unanswered() || gv_SPIO_com_status != SPIO_com_available)
+        m_bLoadedWithoutPhone = true;
     FillRecipients();
+    m_pPane->UpdateButtons();
+    UpdateButtons();
+}
+
+void CDlgMsgDirectory::LoadAgainWhenLinked()
+{
+    if (!m_pDoc || gv_SPIO_com_status != SPIO_com_available)
+        return;
+    m_bLoadedWithoutPhone = false;
+    // A source the user chose meanwhile stays; the PC shown for want of the
+    // phone gives way to the phonebook the pane opens on.
+    const int shown = m_pPane->Data().Current();
+    WriteDebug("CDlgMsgDirectory::LoadAgainWhenLinked -> ", "the phone answers again, the phonebooks are set up");
+    if (!SetUpPhonebooks()) {
+        m_bLoadedWithoutPhone = gv_SPIO_com_status != SPIO_com_available;
+        m_pPane->UpdateButtons();
+        return;
+    }
+    m_pPane->UpdateButtons();
+    if (shown == 0 || shown == 8 || m_pPane->GetListCtrl()->GetRowCount() == 0) {
+        m_pPane->Data().ResetSource();
+        m_pPane->SelectInitialSource();
+    }
+    if (mtr_last_request_unanswered() || gv_SPIO_com_status != SPIO_com_available)
+        m_bLoadedWithoutPhone = true;
     m_pPane->UpdateButtons();
     UpdateButtons();
 }
@@ -139,19 +191,27 @@ void CDlgMsgDirectory::FirstLoad()
 // The phonebook set-up marks every phone phonebook missing when it fails,
 // and the pane then offers the PC phonebook alone. One answer lost or
 // garbled on the line is got over by a second try; a SIM still busy has
-// been told by the document, and a link lost is told by its own notice;
-// any other failure is told here, so that a SIM phonebook greyed out is
-// never a mystery: going back and forward tries again.
-void CDlgMsgDirectory::SetUpPhonebooks()
+// been told by the document; a phone that does not answer is said so here
+// (the pane loads again once it is back); any other failure is told too,
+// so that a SIM phonebook greyed out is never a mystery: going back and
+// forward tries again.
+bool CDlgMsgDirectory::SetUpPhonebooks()
 {
     MTR_RESULT r = m_pDoc->SetupPB();
     auto simBusy = [](MTR_RESULT result) { return result == 14 || result == 314; };
-    if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == 2) {
+    if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == SPIO_com_available) {
         WriteDebug("CDlgMsgDirectory::SetUpPhonebooks -> ", "The phonebook set-up failed, tried again");
         r = m_pDoc->SetupPB();
     }
-    if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == 2)
-        UiMessageBox(UiFormatString(31254, {QString::number(r)}));
+    if (r == MTR_DONE || simBusy(r))
+        return true;
+    if (mtr_failed_unanswered(r)) {
+        WriteDebug("CDlgMsgDirectory::SetUpPhonebooks -> ", "The phone does not answer");
+        UiMessageBoxId(kNoPhoneString);
+        return false;
+    }
+    UiMessageBox(UiFormatString(31254, {QString::number(r)}));
+    return true;
 }
 
 const CAddress* CDlgMsgDirectory::AddressOfRow(int row) const

@@ -58,7 +58,16 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    void SetUpPhonebooks();
+    // True when the phonebook set-up reached the phone; false when it did
+    // not answer (said to the user) or the link was down.
+    bool SetUpPhonebooks();
+    // The phone can take the dialog's requests now: no request waits, no
+    // operation of the screen behind is under way (its progress disables
+    // this dialog, its pauses run the loop between its requests).
+    bool PhoneFree() const;
+    // The pane loaded without the phone's phonebooks while the phone was
+    // away: loaded again, once, when the phone is linked and free.
+    void LoadAgainWhenLinked();
     void AppendRecipientRow(const CAddress* address);
     void SelectAllRecipients();
 
@@ -71,6 +80,8 @@ private:
     CZorqMMIDoc* m_pDoc;
     CMessage* m_pMsg;
     bool m_bFirstTimer = true;
+    bool m_bLoadedWithoutPhone = false;
+    bool m_bLinkedAtOpen = false;
     bool m_bBound = false;
     // Row location -> the address it shows. Locations are handed out once per
     // filling and never reused, so a deleted row cannot alias another.

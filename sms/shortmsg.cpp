@@ -752,7 +752,9 @@ void CShortMsg::OnNewMsgReceived(int storage, uint8_t index)
     }
     if (selected != kDone) {
         WriteDebug("CShortMsg::OnNewMsgReceived -> The storage could not be selected");
-        if (storage == SMS_SRC_SIM && mtr_GEN_translate_error(selected) == kNotSupported)
+        if (storage == SMS_SRC_SIM && mtr_failed_unanswered(selected))
+            UiMessageBoxId(31885);
+        else if (storage == SMS_SRC_SIM && mtr_GEN_translate_error(selected) == kNotSupported)
             UiMessageBox(UiFormatString(31364, {QString::number(selected)}));
     }
 }

@@ -10,6 +10,7 @@
 #include "filedlg.h"
 #include "iconmenu.h"
 #include "jetdatabase.h"
+#include "mtr_frame.h"
 #include "mtr_gen.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
@@ -39,7 +40,7 @@ constexpr int kDone = -35;
 constexpr int kFailed = -36;
 
 enum {
-    STR_NEW_PC_DATABASE = 31214, STR_REPLACE_FILE = 31317, STR_SIM_NOT_SELECTED = 31364,
+    STR_NEW_PC_DATABASE = 31214, STR_REPLACE_FILE = 31317, STR_SIM_NOT_SELECTED = 31364, STR_NO_PHONE = 31885,
     STR_READING_SIM = 31332, STR_READ_FAILED = 31304, STR_LIST_FAILED = 31418, STR_OPEN_PC_DATABASE = 31862,
     STR_MENU_NEW_PC = 31801, STR_MENU_OTHER_PC = 31802,
 };
@@ -220,7 +221,9 @@ int CShortMsg::SelectAndRefreshMirror(const char* who, bool deleteRowsAfterRead,
     QApplication::restoreOverrideCursor();
     if (r != kDone) {
         WriteDebug(std::string(who) + " -> The storage could not be selected");
-        if (mtr_GEN_translate_error(r) == kFailed)
+        if (mtr_failed_unanswered(r))
+            UiMessageBoxId(STR_NO_PHONE);
+        else if (mtr_GEN_translate_error(r) == kFailed)
             UiMessageBox(UiFormatString(STR_SIM_NOT_SELECTED, {QString::number(r)}));
         return 0;
     }

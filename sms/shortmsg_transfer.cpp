@@ -11,6 +11,7 @@
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "message.h"
+#include "mtr_frame.h"
 #include "mtr_gen.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
@@ -29,7 +30,7 @@ constexpr int kDone = -35;
 constexpr int kFailed = -36;
 
 enum {
-    STR_SIM_NOT_SELECTED = 31364, STR_NO_ROOM = 31297, STR_COPYING = 31335, STR_NO_PC_LOCATION = 31425,
+    STR_SIM_NOT_SELECTED = 31364, STR_NO_PHONE = 31885, STR_NO_ROOM = 31297, STR_COPYING = 31335, STR_NO_PC_LOCATION = 31425,
     STR_NOT_STORABLE = 31757, STR_NOT_STORED = 31462, STR_NOT_ERASED = 31463, STR_DELETING = 31334,
     STR_NOT_DELETED = 31471,
 };
@@ -169,7 +170,9 @@ void CShortMsg::ClickDstMirrorDatabase(int dst)
     QApplication::restoreOverrideCursor();
     if (r != kDone) {
         WriteDebug("CShortMsg::ClickDstMirrorDatabase -> The storage could not be selected");
-        if (mtr_GEN_translate_error(r) == kFailed)
+        if (mtr_failed_unanswered(r))
+            UiMessageBoxId(STR_NO_PHONE);
+        else if (mtr_GEN_translate_error(r) == kFailed)
             UiMessageBox(UiFormatString(STR_SIM_NOT_SELECTED, {QString::number(r)}));
         return;
     }

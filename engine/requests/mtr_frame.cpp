@@ -24,6 +24,9 @@ namespace {
 // Read by the user-interface thread while the message-sending worker runs
 // a request.
 std::atomic<bool> g_request_running{false};
+// The last request ended because the phone did not answer (a time-out with
+// no byte at all, or refused while the link is down).
+bool g_unanswered = false;
 
 
 long now_ms()
@@ -181,7 +184,11 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
             return msg[3];
         case AT_RESULT_CMS:
             return static_cast<MTR_RESULT>(msg[3] << 8 | msg[4]);
+        case AT_RESULT_NO_LINK:
+            g_unanswered = true;
+            return MTR_FAILED;
         case AT_RESULT_SILENCE: {
+            g_unanswered = true;
             // Polling treats a time-out with no answer as the loss of the link.
             if (krn_msg* copy = krn_try_alloc(3)) {
                 copy[0] = 0;
@@ -219,13 +226,17 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
 
 bool mtr_request_running() { return g_request_running; }
 
+bool mtr_last_request_unanswered() { return g_unanswered; }
+
 bool mtr_send_request(krn_msg* req)
 {
     if (g_request_running) {
         krn_free(req);
+        g_unanswered = false;
         return false;
     }
     g_request_running = true;
+    g_unanswered = false;
     krn_send(KRN_TASK_ATI, req);
     return true;
 }

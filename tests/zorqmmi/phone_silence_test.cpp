@@ -1,0 +1,259 @@
+// The whole program when the phone falls silent under a phonebook request
+// the user started: the recipients dialog loading its phonebooks, the
+// phonebook screen switching to the SIM. The user is told that the phone
+// does not answer, in the words the program uses for that, within a few
+// seconds, never a bare error number and never an empty dialog that waits
+// without a word; the recipients dialog lists the SIM phonebook once the
+// phone answers again.
+#include "program_support.h"
+
+#include "dlgmessagebox.h"
+#include "dlgmsgdirectory.h"
+#include "dlgmsgtext.h"
+#include "entrylistctrl.h"
+#include "mainframe.h"
+#include "phonebook.h"
+#include "phonesim_client.h"
+#include "qxpbsrcnewlist.h"
+#include "shortmsg.h"
+#include "viewframe.h"
+#include "zorqapp.h"
+#include "zorqmenu.h"
+#include "zorqmmidoc.h"
+
+#include "mtr_frame.h"
+#include "mtr_poll.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+#include <gtest/gtest.h>
+
+namespace {
+
+using zorqtest::ProgramFolder;
+using zorqtest::WhenTrue;
+
+CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
+
+template <class T>
+T* Screen()
+{
+    CMainFrame* f = App() ? App()->GetMainFrame() : nullptr;
+    return f ? qobject_cast<T*>(f->GetActiveView()) : nullptr;
+}
+
+template <class T>
+T* Modal()
+{
+    return qobject_cast<T*>(QApplication::activeModalWidget());
+}
+
+bool Free() { return !CZorqMMIApp::RequestWaiting() && !gv_mtr_pumping; }
+
+// Small phonebooks, so that the background reading is soon over and the
+// phone is silent only for the request under test.
+std::string SmallPhonebooks()
+{
+    return "phonebook SM 20 20 14\n"
+           "entry SM 1 +33612345678 145 Alice\n"
+           "entry SM 2 0687654321 129 Bob\n"
+           "phonebook FD 5 20 14\n"
+           "phonebook ME 10 32 20\n";
+}
+
+bool ReadingOver() { return App()->GetDocument() && App()->GetDocument()->GetPBUploadState() == 0; }
+
+class PhoneSilenceTest : public zorqtest::ProgramRunTest {
+protected:
+    void SetUp() override
+    {
+        ProgramRunTest::SetUp();
+        gv_bCallMtrPoll = 1;
+        qApp->installEventFilter(&boxes_);
+    }
+    void TearDown() override
+    {
+        qApp->removeEventFilter(&boxes_);
+        ProgramRunTest::TearDown();
+        gv_bCallMtrPoll = 1;
+    }
+    // `pbSource`: the phonebook the panes open on; with `linkTest`, the
+    // link is tested every second, so that a phone back after a silence is
+    // found again without a refresh.
+    int Run(ProgramFolder& folder, int pbSource, bool linkTest)
+    {
+        const std::string ini = folder.path() + "ZorqMMI.ini";
+        std::string extra = "[SMSMT]\r\nSource=1\r\n[PhoneBook]\r\nSource=" + std::to_string(pbSource) + "\r\n";
+        if (linkTest)
+            extra += "[PoolingTime]\r\nPool=1\r\n";
+        zorqtest::WriteFile(ini, zorqtest::ReadFile(ini) + extra);
+        return RunProgram(folder, 90000);
+    }
+    static void GiveUp(const std::string& why)
+    {
+        ADD_FAILURE() << why;
+        WhenTrue(
+            [] {
+                if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                    d->reject();
+                return QApplication::activeModalWidget() == nullptr;
+            },
+            End, 20000, End);
+    }
+    static void OpenScreen(int picture, std::function<void()> then)
+    {
+        WhenStarted([] { return Linked() && Free() && ReadingOver() && Screen<CZorqMenu>() != nullptr; },
+                    [picture, then] {
+                        CZorqMenu* menu = Screen<CZorqMenu>();
+                        QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                          menu->MenuRegion(picture).boundingRect().center());
+                        then();
+                    });
+    }
+
+    // Message boxes the program shows: their texts, and how long after the
+    // mark they came; each answered with OK.
+    class Boxes : public QObject {
+    public:
+        std::vector<std::string> texts;
+        std::vector<qint64> at;
+        QElapsedTimer since;
+        // The program's words for a phone that does not answer (read while
+        // its bundle is loaded).
+        std::string noPhone;
+
+    protected:
+        bool eventFilter(QObject* watched, QEvent* event) override
+        {
+            auto* box = qobject_cast<CDlgMessageBox*>(watched);
+            if (event->type() == QEvent::Show && box) {
+                texts.push_back(box->m_strText.simplified().toStdString());
+                if (noPhone.empty())
+                    noPhone = CZorqMMIApp::Instance()->LoadString(31885).simplified().toStdString();
+                at.push_back(since.isValid() ? since.elapsed() : -1);
+                QPointer<CDlgMessageBox> b(box);
+                QTimer::singleShot(200, [b] {
+                    if (b && b->m_btnOK)
+                        b->m_btnOK->click();
+                });
+            }
+            return false;
+        }
+    } boxes_;
+};
+
+// The phone goes mute as the edit dialog's OK opens the recipients dialog,
+// so that its first load (the phonebook set-up and the SIM's selection)
+// meets a silent phone; it answers again ten seconds later.
+TEST_F(PhoneSilenceTest, TheRecipientsDialogLoadingOnASilentPhoneSaysSoAndListsTheSimOnceItAnswers)
+{
+    phonesim::Process sim(SmallPhonebooks());
+    ProgramFolder folder(sim.device());
+    std::vector<std::string> rows;
+    bool dialogCame = false, unmuted = false;
+    qint64 dialogAt = -1;
+    OpenScreen(SCREEN_SHORTMSG, [&] {
+        WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
+                             !QApplication::activeModalWidget(); },
+                 [] { QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton); },
+                 20000, [] { GiveUp("the message screen did not open"); });
+        WhenTrue([] { return Modal<CDlgMsgEdit>() && Free(); },
+                 [&] {
+                     QTest::keyClicks(Modal<CDlgMsgEdit>()->TextEdit(), QStringLiteral("To a silent phone"));
+                     sim.command("mute on");
+                     boxes_.since.start();
+                     QTest::mouseClick(Modal<CDlgMsgEdit>()->GetDlgItem(IDOK), Qt::LeftButton);
+                     WhenTrue([] { return Modal<CDlgMsgDirectory>() != nullptr; },
+                              [&] {
+                                  dialogCame = true;
+                                  dialogAt = boxes_.since.elapsed();
+                                  // Ten seconds of silence, then the phone answers.
+                                  QTimer::singleShot(10000, [&] {
+                                      sim.command("mute off");
+                                      unmuted = true;
+                                  });
+                                  WhenTrue(
+                                      [&] {
+                                          auto* d = Modal<CDlgMsgDirectory>();
+                                          return unmuted && d && d->Pane()->IsSrcSIM() &&
+                                                 d->Pane()->GetListCtrl()->GetRowCount() > 0 && Free();
+                                      },
+                                      [&] {
+                                          CEntryListCtrl* list = Modal<CDlgMsgDirectory>()->Pane()->GetListCtrl();
+                                          for (int r = 0; r < list->GetRowCount(); ++r)
+                                              rows.push_back(list->GetRowText(r, 0).toStdString());
+                                          QTest::mouseClick(Modal<CDlgMsgDirectory>()->GetDlgItem(IDCANCEL),
+                                                            Qt::LeftButton);
+                                          WhenTrue([] { return !QApplication::activeModalWidget(); }, End, 10000,
+                                                   [] { GiveUp("the dialogs did not close"); });
+                                      },
+                                      50000, [] { GiveUp("the recipients dialog never listed the SIM phonebook"); });
+                              },
+                              10000, [] { GiveUp("the recipients dialog did not come"); });
+                 },
+                 40000, [] { GiveUp("the edit dialog did not come"); });
+    });
+    EXPECT_EQ(Run(folder, 1, true), 0);
+    EXPECT_TRUE(dialogCame);
+    // Said within seconds of the dialog's coming, in the words of a phone
+    // that is not found, no number: the set-up's first request times out
+    // (4 s), and polling runs the link test due meanwhile (up to 4 s more on
+    // a silent phone) before the silence is handled.
+    ASSERT_FALSE(boxes_.texts.empty()) << "the dialog waited without a word";
+    EXPECT_EQ(boxes_.texts.front(), boxes_.noPhone);
+    EXPECT_LT(boxes_.at.front() - dialogAt, 10000) << "dialog at " << dialogAt << " ms, told at " << boxes_.at.front();
+    for (const std::string& t : boxes_.texts)
+        EXPECT_EQ(t.find("-36"), std::string::npos) << t;
+    EXPECT_EQ(rows, (std::vector<std::string>{"Alice", "Bob"}));
+}
+
+// The phonebook screen shows the PC phonebook; the phone goes mute and the
+// user clicks the SIM source button.
+TEST_F(PhoneSilenceTest, TheSimChosenOnASilentPhoneIsToldAsAPhoneThatDoesNotAnswer)
+{
+    phonesim::Process sim(SmallPhonebooks());
+    ProgramFolder folder(sim.device());
+    bool clicked = false;
+    auto settled = [] {
+        return Screen<CPhoneBook>() && Screen<CPhoneBook>()->isEnabled() && Free() &&
+               !QApplication::activeModalWidget();
+    };
+    OpenScreen(SCREEN_PHONEBOOK, [&, settled] {
+        // The screen opens on the SIM: the user goes to the PC first.
+        WhenTrue(settled,
+                 [&, settled] {
+                     QTest::mouseClick(Screen<CPhoneBook>()->Pane()->GetPCButton(), Qt::LeftButton);
+                     WhenTrue([settled] { return settled() && Screen<CPhoneBook>()->Pane()->IsSrcPC(); },
+                              [&] {
+                                  QAbstractButton* simButton = Screen<CPhoneBook>()->Pane()->GetSIMButton();
+                                  sim.command("mute on");
+                                  boxes_.since.start();
+                                  clicked = simButton->isEnabled();
+                                  QTest::mouseClick(simButton, Qt::LeftButton);
+                                  WhenTrue([&] { return !boxes_.texts.empty() && Free(); },
+                                           [&] {
+                                               sim.command("mute off");
+                                               End();
+                                           },
+                                           20000, [] { GiveUp("nothing was said of the silent phone"); });
+                              },
+                              20000, [] { GiveUp("the PC phonebook did not open"); });
+                 },
+                 30000, [] { GiveUp("the phonebook screen did not settle"); });
+    });
+    EXPECT_EQ(Run(folder, 0, false), 0);
+    EXPECT_TRUE(clicked);
+    ASSERT_FALSE(boxes_.texts.empty());
+    EXPECT_EQ(boxes_.texts.front(), boxes_.noPhone);
+    EXPECT_LT(boxes_.at.front(), 8000);
+    for (const std::string& t : boxes_.texts)
+        EXPECT_EQ(t.find("-36"), std::string::npos) << t;
+}
+
+}  // namespace
