@@ -272,16 +272,25 @@ bool WaitUntilPainted(QWidget* window, int capMs)
 
 namespace {
 
-// Notes a paint of any widget of one window.
+// Notes, for one window, a paint of any of its widgets made while the
+// window system shows it, and when it was last exposed.
 class PaintSeen : public QObject {
 public:
-    explicit PaintSeen(QWidget* window) : m_window(window) {}
+    explicit PaintSeen(QWidget* window) : m_window(window) { sinceExposed.start(); }
     bool seen = false;
+    QElapsedTimer sinceExposed;
 
 protected:
     bool eventFilter(QObject* o, QEvent* e) override
     {
-        if (e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->window() == m_window)
+        QWindow* handle = m_window->windowHandle();
+        if (e->type() == QEvent::Expose && o == handle)
+            sinceExposed.restart();
+        // A window restored from minimised paints as soon as its state says
+        // so, before the window manager has put it back: that paint reaches
+        // no screen.
+        if (e->type() == QEvent::Paint && o->isWidgetType() && static_cast<QWidget*>(o)->window() == m_window &&
+            handle && handle->isExposed())
             seen = true;
         return false;
     }
@@ -289,6 +298,13 @@ protected:
 private:
     QWidget* m_window;
 };
+
+// A window manager's restore exposes the window more than once (mapped in
+// its frame, then the frame shown at its place, some 150 ms apart); each
+// later exposure is painted from what the window has drawn, but only while
+// this thread dispatches. The restore is taken as done once the window has
+// painted and no exposure has come for this long.
+constexpr qint64 kRestoreSettledMs = 300;
 
 }  // namespace
 
@@ -299,11 +315,14 @@ bool WaitUntilRepainted(QWidget* window, int capMs)
     PaintSeen paints(window);
     QCoreApplication::instance()->installEventFilter(&paints);
     QWindow* handle = window->windowHandle();
+    // The quiet time ends with no event at all: a tick wakes the pump.
+    QTimer tick;
+    tick.start(50);
     bool asked = false;
     const bool painted = PumpMessagesUntil(
         [&] {
             if (paints.seen)
-                return true;
+                return paints.sinceExposed.elapsed() >= kRestoreSettledMs;
             // Shown again: the whole window is painted, whatever the
             // exposure itself repainted.
             if (!asked && handle && handle->isExposed() && !window->isMinimized()) {
@@ -314,7 +333,7 @@ bool WaitUntilRepainted(QWidget* window, int capMs)
         },
         capMs, false);
     QCoreApplication::instance()->removeEventFilter(&paints);
-    return painted;
+    return painted || paints.seen;
 }
 
 bool WaitAndPumpMessages(int n)

@@ -58,9 +58,10 @@ bool InMessagePause();
 bool WaitUntilPainted(QWidget* window, int capMs = 250);
 // The same for a window coming back from minimised (or otherwise shown
 // again): waits, for at most `capMs`, until the window system has shown it
-// and it has painted since this call (a window manager's restore can take a
-// good part of a second; an exposure left over from before the window was
-// minimised does not count as painted). Returns whether it painted.
+// and it has painted since this call, and the window system has exposed it
+// no more for a moment (a window manager's restore can take a good part of
+// a second and expose the window more than once; a paint made before it is
+// shown again reaches no screen). Returns whether it painted.
 bool WaitUntilRepainted(QWidget* window, int capMs = 2000);
 bool PumpWindowMessages(QWidget* window);
 

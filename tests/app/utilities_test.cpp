@@ -11,6 +11,10 @@
 #include <QTemporaryDir>
 #include <QDate>
 #include <QWidget>
+#include <QElapsedTimer>
+#include <QExposeEvent>
+#include <QTest>
+#include <QTimer>
 
 #include <cstdio>
 #include <gtest/gtest.h>
@@ -275,3 +279,35 @@ TEST(Utilities, DatabaseNamesAreStoredSoThatTheyAreFoundAgain)
 }
 
 }  // namespace
+
+// A window coming back from minimised: the window manager exposes it more
+// than once while it puts it back (here every 100 ms, four times). The wait
+// ends only once those exposures have stopped, so that the work that holds
+// the thread afterwards finds the window on screen and painted; a paint
+// seen at the first exposure is not enough.
+TEST(Utilities, TheWaitForARestoredWindowOutlastsTheWindowManagersExposures)
+{
+    QWidget window;
+    window.resize(200, 100);
+    window.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    QElapsedTimer clock;
+    int exposures = 0;
+    qint64 lastExposure = -1;
+    QTimer again;
+    QObject::connect(&again, &QTimer::timeout, [&] {
+        QExposeEvent expose(QRegion(QRect(QPoint(0, 0), window.size())));
+        QCoreApplication::sendEvent(window.windowHandle(), &expose);
+        lastExposure = clock.elapsed();
+        if (++exposures == 4)
+            again.stop();
+    });
+    clock.start();
+    again.start(100);
+    window.update();
+    EXPECT_TRUE(WaitUntilRepainted(&window));
+    const qint64 ended = clock.elapsed();
+    EXPECT_EQ(exposures, 4) << "the wait ended at " << ended << " ms, while the window was still being exposed";
+    EXPECT_GE(ended, lastExposure + 250);
+    EXPECT_LT(ended, 2000) << "the window had painted: the wait does not run to its limit";
+}

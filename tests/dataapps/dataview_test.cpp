@@ -24,6 +24,7 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QTest>
+#include <QTimer>
 #include <QUrl>
 
 #include <sys/stat.h>
@@ -196,10 +197,29 @@ TEST_F(DataScreen, TheWindowComesBackPaintedBeforeThePhoneIsLookedFor)
                 events.push_back("painted");
             if (e->type() == QEvent::WindowStateChange && w == frame)
                 events.push_back(frame->isMinimized() ? "minimised" : "restored");
-            if (e->type() == QEvent::Show && qobject_cast<CDlgProgress*>(w) && w->windowTitle() == looking)
+            if (e->type() == QEvent::Show && qobject_cast<CDlgProgress*>(w) && w->windowTitle() == looking) {
                 events.push_back("looking");
+                // The walk-through's picture of that moment: the main
+                // window and the detection's window over it, taken at the
+                // first turn of the loop the detection gives once its
+                // window is up.
+                QPointer<QWidget> dlg(w);
+                QTimer::singleShot(0, w, [this, dlg] {
+                    if (!dlg || !dlg->isVisible() || !shot.isEmpty())
+                        return;
+                    lookingStood = true;
+                    frameMinimisedAtShot = frame->isMinimized();
+                    shot = zorqtest::SaveScreenWithOverlays(frame, {dlg.data()}, QStringLiteral("data_back_looking_for_phone"));
+                    cut = zorqtest::ClippedTexts(frame) + zorqtest::ClippedTexts(dlg) +
+                          zorqtest::UnfinishedTextsIn(frame) + zorqtest::UnfinishedTextsIn(dlg);
+                });
+            }
             return false;
         }
+        QString shot;
+        QStringList cut;
+        bool lookingStood = false;
+        bool frameMinimisedAtShot = true;
     } order;
     order.frame = &frame;
     order.looking = env->app.LoadString(31746);
@@ -221,6 +241,11 @@ TEST_F(DataScreen, TheWindowComesBackPaintedBeforeThePhoneIsLookedFor)
     ASSERT_NE(looking, after.end()) << "the detection showed its window";
     EXPECT_NE(std::find(after.begin(), looking, "painted"), looking)
         << "the window painted before the phone was looked for";
+    // The picture shows the restored window under "Looking for the phone...".
+    EXPECT_TRUE(order.lookingStood) << "the detection's window was still up for its picture";
+    EXPECT_FALSE(order.shot.isEmpty());
+    EXPECT_FALSE(order.frameMinimisedAtShot);
+    EXPECT_TRUE(order.cut.isEmpty()) << order.cut.join(QLatin1String("; ")).toStdString();
 }
 
 // The list as a user works it: a click on a row, the Delete key, rows

@@ -17,6 +17,7 @@
 #include "smsdatabase.h"
 #include "shortmsg.h"
 #include "user_actions.h"
+#include "walkthrough.h"
 #include "zorqapp.h"
 #include "zorqmenu.h"
 #include "zorqprogram.h"
@@ -337,6 +338,92 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     EXPECT_TRUE(offeredAgain);
     EXPECT_FALSE(sendStillOffered);
     EXPECT_TRUE(quietAfter);
+}
+
+// The progress windows on screen each time the new-message box shows.
+class NewMessageBoxWatch : public QObject {
+public:
+    int boxes = 0;
+    QStringList standing;
+    QList<QPointer<QWidget>> standingWindows;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        auto* box = qobject_cast<CDlgMessageBox*>(watched);
+        if (event->type() != QEvent::Show || !box || !box->m_strText.contains(App()->LoadString(31313)))
+            return false;
+        ++boxes;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<CDlgProgress*>(w) && w->isVisible()) {
+                standing << w->windowTitle();
+                standingWindows << w;
+            }
+        return false;
+    }
+};
+
+// A message that arrives while a reply is being sent: its box waits for the
+// send's end and, when it shows, no progress window stands under it. The
+// walk-through's picture is the main window with the box over it, as it
+// stood when the box showed.
+TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindowStands)
+{
+    phonesim::Process sim(SimMessages(1));
+    ProgramFolder folder(sim.device());
+    ModalDriver driver;
+    NewMessageBoxWatch watch;
+    bool arrivedDuringTheSend = false, pictured = false;
+    QStringList cameSince, cut;
+    driver.OnModal<CDlgMsgWrite>([&](CDlgMsgWrite* d) {
+        d->TextEdit()->setPlainText(QStringLiteral("On my way"));
+        ClickItem(d, IDOK);
+    });
+    driver.OnModal<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        qApp->installEventFilter(&watch);
+        ClickItem(d, IDOK);
+    });
+    // The send's window is up: the phone takes in a message meanwhile.
+    driver.On<CDlgProgress>([&](CDlgProgress* d) {
+        if (d->windowTitle() == App()->LoadString(31476) && d->isVisible())
+            arrivedDuringTheSend = sim.command("sms-receive SM +33655555555 Arrived during the send") == "ok";
+    });
+    driver.OnModal<CDlgMessageBox>([&](CDlgMessageBox* box) {
+        // The box and what stood behind it as it showed, bottom to top. A
+        // progress window that came up since (the arrival read once the
+        // send is over) is not part of that moment; it is noted.
+        QList<QWidget*> over;
+        for (const QPointer<QWidget>& w : watch.standingWindows)
+            if (w && w->isVisible())
+                over << w;
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<CDlgProgress*>(w) && w->isVisible() && !over.contains(w))
+                cameSince << w->windowTitle();
+        over << box;
+        pictured = !zorqtest::SaveScreenWithOverlays(App()->m_pMainWnd, over,
+                                                     QStringLiteral("sms_new_message_after_send")).isEmpty();
+        cut = zorqtest::ClippedTexts(box) + zorqtest::UnfinishedTextsIn(box);
+        ClickItem(box, IDOK);
+        QTimer::singleShot(500, End);
+    });
+    OpenMessagesThen(1, [&] {
+        CShortMsg* screen = MessageScreen();
+        QTest::mouseClick(screen->List()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          zorqtest::RowPoint(screen->List(), 0));
+        QTest::mouseClick(screen->GetDlgItem(CShortMsg::IDC_COMPOSE), Qt::LeftButton);
+    }, 20000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    qApp->removeEventFilter(&watch);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(driver.Done()) << "steps left: " << driver.StepsLeft();
+    EXPECT_TRUE(arrivedDuringTheSend);
+    EXPECT_EQ(sim.listing("sent").size(), 1u);
+    EXPECT_EQ(watch.boxes, 1) << "one new-message box";
+    EXPECT_TRUE(watch.standing.isEmpty()) << "under the box as it showed: "
+                                          << watch.standing.join(QLatin1String(", ")).toStdString();
+    EXPECT_TRUE(pictured);
+    EXPECT_TRUE(cut.isEmpty()) << cut.join(QLatin1String("; ")).toStdString();
+    RecordProperty("progress_windows_since_the_box", cameSince.join(QLatin1String(", ")).toStdString());
 }
 
 // The same cut through the read-new sequence, whose recipients dialog comes
