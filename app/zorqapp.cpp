@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <climits>
 #include <strings.h>
@@ -304,13 +305,34 @@ std::string CZorqMMIApp::ResolveDatabaseName(const std::string& name)
         return name;
     WriteDebug("CZorqMMIApp::ResolveDatabaseName -> " + name + " not found, taken from the program folder: ", used);
     // The book now open is not the one the profile names: the user is told,
-    // once a run for each stored path (it is looked up at every use). Noted
-    // before the box shows, since the loop runs while it stands.
+    // once a run for each stored path (it is looked up at every use).
     if (app->m_toldSubstitutions.insert(name).second)
-        app->DoMessageBox(
-            app->FormatString(kDatabaseSubstituted, {QString::fromStdString(name), QString::fromStdString(used)}),
-            MB_OK, 0);
+        app->TellFromLoop(
+            app->FormatString(kDatabaseSubstituted, {QString::fromStdString(name), QString::fromStdString(used)}));
     return used;
+}
+
+void CZorqMMIApp::TellFromLoop(const QString& text, int delayMs)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        DoMessageBox(text, MB_OK, 0);
+        return;
+    }
+    // Paths are looked up amid the work that needs them (a list being
+    // filled, a file being opened); a box standing there would run the loop
+    // inside that work, and let it start again under the box. The box comes
+    // once no request waits, no idle step runs and no progress window stands.
+    if (!m_pNoticeContext)
+        m_pNoticeContext = std::make_unique<QObject>();
+    QTimer::singleShot(delayMs, m_pNoticeContext.get(), [this, text] {
+        if (IsShuttingDown())
+            return;
+        if (!IdleAllowed() || GetProgressRunning()) {
+            TellFromLoop(text, 50);
+            return;
+        }
+        DoMessageBox(text, MB_OK, 0);
+    });
 }
 
 std::string CZorqMMIApp::DataFolderFileOf(const std::string& path) const

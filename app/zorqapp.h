@@ -240,6 +240,9 @@ private:
     void ShutDownNow();
     bool LoadBundle(const std::string& code, std::unique_ptr<CLanguageBundle>& into,
                     std::string& loadedCode) const;
+    // Shows `text` in an OK box from the loop, once it may (the text alone
+    // when no window can show).
+    void TellFromLoop(const QString& text, int delayMs = 0);
     // The file of `path` in this program's Database or Work folder when the
     // last two parts of `path` are one of those folders' names and a file
     // name; empty otherwise.
@@ -259,6 +262,7 @@ private:
     std::unique_ptr<CSingleInstance> m_pInstance;
     // Stored database paths whose substitute the user was told of this run.
     std::set<std::string> m_toldSubstitutions;
+    std::unique_ptr<QObject> m_pNoticeContext;  // owns the boxes still to come
     QString m_strInstanceName;
     QString m_strSimulator;
     class QProcess* m_pSimulator = nullptr;

@@ -883,9 +883,11 @@ TEST_F(ProgramTest, AfterTheProgramFolderMovedThePCDatabasesAreFoundInIt)
     EXPECT_FALSE(timedOut_);
     QStringList told = boxes.texts;
     told.sort();
-    EXPECT_EQ(told, (QStringList{TakenInstead(old + "/Database/defpb.mdb", "...Database/defpb.mdb"),
-                                 TakenInstead(old + "/Database/defsms.mdb", "...Database/defsms.mdb")}))
-        << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{TakenInstead(old + "/Database/defpb.mdb", "...Database/defpb.mdb"),
+                           TakenInstead(old + "/Database/defsms.mdb", "...Database/defsms.mdb")})
+                  .join("\n")
+                  .toStdString());
     EXPECT_EQ(listed, QStringList{"Kept on the PC"});
 }
 
@@ -910,9 +912,11 @@ TEST_F(ProgramTest, ABookOnADriveNotMountedIsReplacedByTheProgramsOwnFileAndTold
     EXPECT_FALSE(timedOut_);
     QStringList told = boxes.texts;
     told.sort();
-    EXPECT_EQ(told, (QStringList{TakenInstead(drive + "/Database/defpb.mdb", "...Database/defpb.mdb"),
-                                 TakenInstead(drive + "/Work/kept.mdb", "...Work/kept.mdb")}))
-        << boxes.texts.join(" | ").toStdString();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{TakenInstead(drive + "/Database/defpb.mdb", "...Database/defpb.mdb"),
+                           TakenInstead(drive + "/Work/kept.mdb", "...Work/kept.mdb")})
+                  .join("\n")
+                  .toStdString());
     EXPECT_EQ(listed, QStringList{"Kept in the work folder"});
 }
 
