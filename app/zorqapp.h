@@ -240,8 +240,8 @@ private:
     void ShutDownNow();
     bool LoadBundle(const std::string& code, std::unique_ptr<CLanguageBundle>& into,
                     std::string& loadedCode) const;
-    // Shows `text` in an OK box from the loop, once it may (the text alone
-    // when no window can show).
+    // Shows `text` in an OK box from the loop once it is free (at once when
+    // the program runs without windows).
     void TellFromLoop(const QString& text, int delayMs = 0);
     // The file of `path` in this program's Database or Work folder when the
     // last two parts of `path` are one of those folders' names and a file
