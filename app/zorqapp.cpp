@@ -17,6 +17,7 @@
 #include <QApplication>
 #include <QDateTime>
 #include <QMessageBox>
+#include <QTimer>
 
 #include <climits>
 #include <strings.h>
@@ -60,8 +61,8 @@ void CZorqMMIApp::SetDataDirectories(const std::string& programFile)
     }
     m_strAppDir = NormalizeDirectory(path);
     m_strResDir = NormalizeDirectory(m_strAppDir + "Res");
-    m_strDatabaseDir = NormalizeDirectory(m_strAppDir + "Database");
-    m_strWorkDir = NormalizeDirectory(m_strAppDir + "Work");
+    m_strDatabaseDir = NormalizeDirectory(m_strAppDir + kDatabaseFolderName);
+    m_strWorkDir = NormalizeDirectory(m_strAppDir + kWorkFolderName);
     m_strFilesDir = NormalizeDirectory(m_strAppDir + "Files");
     m_strMelodyDir = NormalizeDirectory(m_strAppDir + "Melody");
 }
@@ -293,19 +294,62 @@ std::string CZorqMMIApp::ResolveDatabaseName(const std::string& name)
     if (!app || FileExists(name))
         return name;
     // A full path that leads nowhere may have been stored before the program
-    // folder moved: the same file, by the end of its path, in this program
-    // folder ("Database/defpb.mdb" of "/old/place/Database/defpb.mdb"). The
-    // longest such end that exists is taken; none leaves the path as it was.
-    const std::string folder = app->GetAppDir();
-    for (size_t slash = name.find('/', 1); slash != std::string::npos; slash = name.find('/', slash + 1)) {
-        const std::string moved = folder + name.substr(slash + 1);
-        if (FileExists(moved)) {
-            WriteDebug("CZorqMMIApp::ResolveDatabaseName -> " + name + " not found, taken from the program folder: ",
-                       moved);
-            return moved;
-        }
+    // folder moved: a file of its Database or Work folder is then the file of
+    // the same name in those folders here ("/old/place/Database/defpb.mdb").
+    // The end of any other path (".../books/family.mdb") tells nothing of
+    // which book it was, and a drive that is not mounted must not open some
+    // other book in its place: such a path stays as it is, and is reported as
+    // not found where it is opened.
+    const std::string used = app->DataFolderFileOf(name);
+    if (used.empty() || !FileExists(used))
+        return name;
+    WriteDebug("CZorqMMIApp::ResolveDatabaseName -> " + name + " not found, taken from the program folder: ", used);
+    // The book now open is not the one the profile names: the user is told,
+    // once a run for each stored path (it is looked up at every use).
+    if (app->m_toldSubstitutions.insert(name).second)
+        app->TellFromLoop(
+            app->FormatString(kDatabaseSubstituted, {QString::fromStdString(name), QString::fromStdString(used)}));
+    return used;
+}
+
+void CZorqMMIApp::TellFromLoop(const QString& text, int delayMs)
+{
+    if (!qobject_cast<QApplication*>(QCoreApplication::instance())) {
+        DoMessageBox(text, MB_OK, 0);
+        return;
     }
-    return name;
+    // Paths are looked up amid the work that needs them (a list being
+    // filled, a file being opened); a box standing there would run the loop
+    // inside that work, and let it start again under the box. The box comes
+    // once no request waits, no idle step runs and no progress window stands.
+    if (!m_pNoticeContext)
+        m_pNoticeContext = std::make_unique<QObject>();
+    QTimer::singleShot(delayMs, m_pNoticeContext.get(), [this, text] {
+        if (IsShuttingDown())
+            return;
+        if (!IdleAllowed() || GetProgressRunning()) {
+            TellFromLoop(text, 50);
+            return;
+        }
+        DoMessageBox(text, MB_OK, 0);
+    });
+}
+
+std::string CZorqMMIApp::DataFolderFileOf(const std::string& path) const
+{
+    const size_t slash = path.rfind('/');
+    if (slash == std::string::npos || slash == 0 || slash + 1 >= path.size())
+        return std::string();
+    const size_t before = path.rfind('/', slash - 1);
+    if (before == std::string::npos)
+        return std::string();
+    const std::string folder = path.substr(before + 1, slash - before - 1);
+    const std::string file = path.substr(slash + 1);
+    if (folder == kDatabaseFolderName)
+        return m_strDatabaseDir + file;
+    if (folder == kWorkFolderName)
+        return m_strWorkDir + file;
+    return std::string();
 }
 
 std::string CZorqMMIApp::DatabaseNameToStore(const std::string& path)

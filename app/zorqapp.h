@@ -10,6 +10,7 @@
 
 #include <functional>
 #include <memory>
+#include <set>
 #include <string>
 
 class CLanguageBundle;
@@ -77,6 +78,10 @@ public:
     // without a leading '/' lies in the Database folder; a file of that
     // folder is stored by its name alone, so the program folder may move,
     // any other file by its full path. Profiles holding either form are read.
+    // A full path that leads nowhere and ends in the Database or Work folder
+    // and a file there is taken as that file of this program's folder, when
+    // it exists, and the user is told so (string 31893) once a run for each
+    // such path; any other path is kept.
     static std::string ResolveDatabaseName(const std::string& name);
     static std::string DatabaseNameToStore(const std::string& path);
     // The file of `key`, resolved; `defaultName` when the key is missing or
@@ -185,6 +190,11 @@ public:
     // it alike.
     QString MarkSimulated(const QString& text) const;
     static constexpr int kSimulatedNote = 31972;
+    // The names of the program's data folders below its own folder.
+    static constexpr const char* kDatabaseFolderName = "Database";
+    static constexpr const char* kWorkFolderName = "Work";
+    // "The database %1 was not found..." with the file used in its place.
+    static constexpr int kDatabaseSubstituted = 31893;
     bool FirstIdleDone() const { return m_bFirstIdleDone; }
     long IdleCount() const { return m_nIdleCount; }
 
@@ -230,6 +240,13 @@ private:
     void ShutDownNow();
     bool LoadBundle(const std::string& code, std::unique_ptr<CLanguageBundle>& into,
                     std::string& loadedCode) const;
+    // Shows `text` in an OK box from the loop once it is free (at once when
+    // the program runs without windows).
+    void TellFromLoop(const QString& text, int delayMs = 0);
+    // The file of `path` in this program's Database or Work folder when the
+    // last two parts of `path` are one of those folders' names and a file
+    // name; empty otherwise.
+    std::string DataFolderFileOf(const std::string& path) const;
 
     std::string m_strAppDir, m_strResDir, m_strDatabaseDir, m_strWorkDir, m_strFilesDir,
         m_strMelodyDir;
@@ -243,6 +260,9 @@ private:
     std::unique_ptr<CZorqMMIDoc> m_pDoc;
     std::unique_ptr<CAppLoop> m_pLoop;
     std::unique_ptr<CSingleInstance> m_pInstance;
+    // Stored database paths whose substitute the user was told of this run.
+    std::set<std::string> m_toldSubstitutions;
+    std::unique_ptr<QObject> m_pNoticeContext;  // owns the boxes still to come
     QString m_strInstanceName;
     QString m_strSimulator;
     class QProcess* m_pSimulator = nullptr;

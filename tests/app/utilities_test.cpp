@@ -10,12 +10,14 @@
 #include <QPixmap>
 #include <QTemporaryDir>
 #include <QDate>
+#include <QElapsedTimer>
 #include <QWidget>
 #include <QElapsedTimer>
 #include <QExposeEvent>
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
 #include <cstdio>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
@@ -276,6 +278,60 @@ TEST(Utilities, DatabaseNamesAreStoredSoThatTheyAreFoundAgain)
     EXPECT_EQ(CZorqMMIApp::GetDatabaseSetting("Phonebook", "defpb.mdb"), folder + "defpb.mdb");
     WriteIniProfileString("Databases", "Phonebook", "");
     EXPECT_EQ(CZorqMMIApp::GetDatabaseSetting("Phonebook", "defpb.mdb"), folder + "defpb.mdb");
+}
+
+
+// A stored full path that leads nowhere is taken from this program folder
+// only by its last two parts, when they are exactly one of the program's
+// data folders and a file there: a folder whose name merely ends like one,
+// another case, a deeper folder or any other end is kept, whatever the
+// program folder holds under that end. Each path taken is told once, from
+// the loop, naming both paths.
+TEST(Utilities, AStoredPathThatLeadsNowhereIsTakenOnlyFromTheDataFolders)
+{
+    TempProgramDir dir;
+    SetIniProfileFile(dir.path());
+    zorqtest::RecordingApp app;
+    app.SetDataDirectories(dir.path() + "zorqmmi");
+    ASSERT_TRUE(zorqtest::CopyFile(zorqtest::BuiltBundle(), dir.path() + "ZORQenu.rcc"));
+    ASSERT_TRUE(app.LoadResourceLibrary("enu"));
+    const std::string& here = dir.path();
+    for (const char* sub : {"Database/sub", "Work", "books", "MyDatabase", "database"})
+        ASSERT_EQ(::mkdir((here + sub).c_str(), 0700) == 0 || errno == EEXIST, true) << sub;
+    for (const char* file : {"Database/defpb.mdb", "Database/sub/defpb.mdb", "Work/kept.mdb", "books/family.mdb",
+                             "family.mdb", "MyDatabase/defpb.mdb", "database/defpb.mdb"})
+        zorqtest::WriteFile(here + file, "x");
+    const std::string gone = here + "gone";  // a drive that is not mounted
+    struct Case {
+        std::string stored, used;
+    };
+    const Case cases[] = {
+        {gone + "/Database/defpb.mdb", here + "Database/defpb.mdb"},
+        {gone + "/Work/kept.mdb", here + "Work/kept.mdb"},
+        {gone + "/books/family.mdb", gone + "/books/family.mdb"},
+        {gone + "/family.mdb", gone + "/family.mdb"},
+        {gone + "/MyDatabase/defpb.mdb", gone + "/MyDatabase/defpb.mdb"},
+        {gone + "/database/defpb.mdb", gone + "/database/defpb.mdb"},
+        {gone + "/Database/sub/defpb.mdb", gone + "/Database/sub/defpb.mdb"},
+        {gone + "/Database/missing.mdb", gone + "/Database/missing.mdb"},
+        {gone + "/Database/", gone + "/Database/"},
+    };
+    for (int round = 0; round < 2; ++round)
+        for (const Case& c : cases)
+            EXPECT_EQ(CZorqMMIApp::ResolveDatabaseName(c.stored), c.used) << c.stored;
+    QElapsedTimer waited;
+    waited.start();
+    while (app.shown.size() < 2 && waited.elapsed() < 5000)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    QCoreApplication::processEvents();
+    QStringList told;
+    for (const auto& box : app.shown)
+        told << box.text;
+    EXPECT_EQ(told.join("\n").toStdString(),
+              "The database " + gone + "/Database/defpb.mdb was not found. In its place the program uses " + here +
+                  "Database/defpb.mdb, the file of the same name in its own folder.\nThe database " + gone +
+                  "/Work/kept.mdb was not found. In its place the program uses " + here +
+                  "Work/kept.mdb, the file of the same name in its own folder.");
 }
 
 }  // namespace

@@ -151,6 +151,48 @@ private:
     QTimer timer_;
 };
 
+// Records the text of every message box the running program shows, as it
+// stands on screen, and answers it as a user does: a mouse click on OK. A
+// menu that pops up instead is noted and closed with Escape.
+class BoxClicker {
+public:
+    BoxClicker()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                ++popups;
+                QTest::keyClick(popup, Qt::Key_Escape);
+                return;
+            }
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || !w->isVisible() || w == answered_)
+                return;
+            if (auto* own = qobject_cast<CDlgMessageBox*>(w)) {
+                auto* label = qobject_cast<QLabel*>(own->GetDlgItem(166));
+                if (!label || !own->m_btnOK)
+                    return;
+                texts << label->text().trimmed();
+                answered_ = w;
+                QTest::mouseClick(own->m_btnOK, Qt::LeftButton);
+            } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
+                QAbstractButton* ok = system->button(QMessageBox::Ok);
+                if (!ok)
+                    return;
+                texts << system->text();
+                answered_ = w;
+                QTest::mouseClick(ok, Qt::LeftButton);
+            }
+        });
+        timer_.start(20);
+    }
+    QStringList texts;
+    int popups = 0;
+
+private:
+    QTimer timer_;
+    QPointer<QWidget> answered_;
+};
+
 class ProgramTest : public zorqtest::ProgramRunTest {
 protected:
     // The program run until the phone's message indicator shows in the tray;
@@ -202,10 +244,11 @@ protected:
     }
 
     // Once linked, opens the message screen (each start shows the SIM),
-    // chooses the PC and collects the texts it lists, then ends the run.
-    void ListThePCMessagesOnceStarted(QStringList& listed, int simWait)
+    // chooses the PC and collects the texts it lists, then ends the run
+    // (`then`, which ends it in its turn, when given).
+    void ListThePCMessagesOnceStarted(QStringList& listed, int simWait, std::function<void()> then = End)
     {
-        WhenStarted(Linked, [&listed, simWait] {
+        WhenStarted(Linked, [&listed, simWait, then] {
             ClickMenuPicture(2);
             WhenTrue([] { return SIMShown(); },
                      [] { ClickAt(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC)); }, simWait, End);
@@ -219,7 +262,7 @@ protected:
                         listed << list->GetRowText(r, 2);
                     return !listed.isEmpty();
                 },
-                End, 30000, [] {
+                then, 30000, [] {
                     auto* view = Screen<CShortMsg>();
                     ADD_FAILURE() << "source " << (view ? view->SrcStorage() : -1) << ", rows "
                                   << (view && view->List() ? view->List()->GetRowCount() : -1);
@@ -801,10 +844,31 @@ TEST_F(ProgramTest, APortEntryWithBlanksInTheDeviceNameLinksThePhone)
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
 }
 
+// What the program tells when it opens another file than the stored one.
+QString TakenInstead(const std::string& stored, const std::string& used)
+{
+    return QStringLiteral("The database %1 was not found. In its place the program uses %2, the file of the same "
+                          "name in its own folder.")
+        .arg(QString::fromStdString(stored), QString::fromStdString(used));
+}
+
+// Ends the run once two boxes were answered and a while has passed without
+// a third (the boxes come from the loop, when it is free), or after 15 s.
+std::function<void()> BothToldThenEnd(const BoxClicker& boxes)
+{
+    return [&boxes] {
+        WhenTrue([&boxes] { return boxes.texts.size() >= 2 && !QApplication::activeModalWidget(); },
+                 [] { QTimer::singleShot(1000, [] { CZorqMMIApp::Instance()->ShutDown(); }); }, 15000,
+                 [] { CZorqMMIApp::Instance()->ShutDown(); });
+    };
+}
+
 // The profile of a first run names the PC databases by their full paths;
 // after the program folder moved, the next start finds them in the moved
-// folder and lists their messages, without a word about a damaged or
-// missing file.
+// folder and lists their messages. Each stored path is told once, naming
+// the path stored and the file used (shown within the program folder as
+// "..." and its place there), however often the run looks it up: at the
+// start, on the message screen, for the names of the phonebook, at the end.
 TEST_F(ProgramTest, AfterTheProgramFolderMovedThePCDatabasesAreFoundInIt)
 {
     phonesim::Process sim;
@@ -814,6 +878,7 @@ TEST_F(ProgramTest, AfterTheProgramFolderMovedThePCDatabasesAreFoundInIt)
     krn_reset_for_tests();
     const std::string profile = zorqtest::ReadFile(folder.path() + "ZorqMMI.ini");
     ASSERT_NE(profile.find("SMS=" + folder.path() + "Database/defsms.mdb"), std::string::npos) << profile;
+    ASSERT_NE(profile.find("Phonebook=" + folder.path() + "Database/defpb.mdb"), std::string::npos) << profile;
     // A message kept in the PC database the first run made.
     KeepAMessageOnThePC(folder.path() + "Database/defsms.mdb");
 
@@ -821,15 +886,105 @@ TEST_F(ProgramTest, AfterTheProgramFolderMovedThePCDatabasesAreFoundInIt)
     old.pop_back();
     const std::string moved = old + "-moved";
     ASSERT_EQ(std::rename(old.c_str(), moved.c_str()), 0);
-    BoxWatcher boxes;
+    BoxClicker boxes;
     QStringList listed;
-    ListThePCMessagesOnceStarted(listed, 15000);
+    ListThePCMessagesOnceStarted(listed, 15000, BothToldThenEnd(boxes));
     const int code = RunProgramFile(moved + "/zorqmmi");
     ASSERT_EQ(std::rename(moved.c_str(), old.c_str()), 0);
     EXPECT_EQ(code, 0);
     EXPECT_FALSE(timedOut_);
-    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    QStringList told = boxes.texts;
+    told.sort();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{TakenInstead(old + "/Database/defpb.mdb", "...Database/defpb.mdb"),
+                           TakenInstead(old + "/Database/defsms.mdb", "...Database/defsms.mdb")})
+                  .join("\n")
+                  .toStdString());
     EXPECT_EQ(listed, QStringList{"Kept on the PC"});
+}
+
+// A book on a drive that is not mounted, stored as ".../Database/defpb.mdb"
+// or ".../Work/<file>", ends in one of the program's own data folders: the
+// file of that name there is used, and the user is told so once, with both
+// paths, so that he knows which book is open.
+TEST_F(ProgramTest, ABookOnADriveNotMountedIsReplacedByTheProgramsOwnFileAndToldOnce)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    ASSERT_EQ(QDir().mkpath(QString::fromStdString(folder.path() + "Work")), true);
+    MakeMessageDatabase(folder.path() + "Work/kept.mdb", 0, {"Kept in the work folder"});
+    const std::string drive = tmp_ + "/usb-drive";
+    zorqtest::WriteFile(folder.path() + "ZorqMMI.ini",
+                        zorqtest::ReadFile(folder.path() + "ZorqMMI.ini") + "[Databases]\r\nPhonebook=" + drive +
+                            "/Database/defpb.mdb\r\nSMS=" + drive + "/Work/kept.mdb\r\n");
+    BoxClicker boxes;
+    QStringList listed;
+    ListThePCMessagesOnceStarted(listed, 15000, BothToldThenEnd(boxes));
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    QStringList told = boxes.texts;
+    told.sort();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{TakenInstead(drive + "/Database/defpb.mdb", "...Database/defpb.mdb"),
+                           TakenInstead(drive + "/Work/kept.mdb", "...Work/kept.mdb")})
+                  .join("\n")
+                  .toStdString());
+    EXPECT_EQ(listed, QStringList{"Kept in the work folder"});
+}
+
+// A book on a drive that is not mounted, "/.../books/family.mdb", is not
+// looked for under the program folder by the end of its path: a
+// "books/family.mdb" or "family.mdb" there is some other file. The message
+// screen offers its choice of a PC database instead of listing that file,
+// and the stored path is reported as not found.
+TEST_F(ProgramTest, AStoredBookOutsideTheProgramsDataFoldersIsReportedNotFound)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    ASSERT_EQ(QDir().mkpath(QString::fromStdString(folder.path() + "books")), true);
+    MakeMessageDatabase(folder.path() + "books/family.mdb", 0, {"Not this book"});
+    MakeMessageDatabase(folder.path() + "family.mdb", 0, {"Nor this one"});
+    const std::string stored = tmp_ + "/usb-drive/books/family.mdb";
+    zorqtest::WriteFile(folder.path() + "ZorqMMI.ini", zorqtest::ReadFile(folder.path() + "ZorqMMI.ini") +
+                                                           "[Databases]\r\nSMS=" + stored + "\r\n");
+    BoxClicker boxes;
+    QStringList listed;
+    bool offered = false;
+    WhenStarted(Linked, [&] {
+        ClickMenuPicture(2);
+        WhenTrue([] { return SIMShown(); },
+                 [] { ClickAt(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC)); }, 15000, End);
+        // Either the other file's messages are listed or the choice of a
+        // database comes up (and is closed, which shows the SIM again).
+        WhenTrue(
+            [&] {
+                auto* view = Screen<CShortMsg>();
+                if (!view || !view->List())
+                    return false;
+                if (view->SrcStorage() == SMS_SRC_PC)
+                    for (int r = 0; r < view->List()->GetRowCount(); ++r)
+                        if (view->List()->GetRowText(r, 2) != QLatin1String("See you at noon"))
+                            listed << view->List()->GetRowText(r, 2);
+                return !listed.isEmpty() || (boxes.popups > 0 && !QApplication::activePopupWidget() &&
+                                             view->SrcStorage() == SMS_SRC_SIM);
+            },
+            [&] {
+                offered = boxes.popups > 0;
+                End();
+            },
+            30000, End);
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(listed.isEmpty()) << listed.join(" | ").toStdString();
+    EXPECT_TRUE(offered);
+    // Every box says the stored path was not found (the program says so
+    // where it opens the file: after the first detection and at the end).
+    const QString notFound = QStringLiteral("The database %1 was not found. It may have been moved, renamed or deleted.")
+                                 .arg(QString::fromStdString(stored));
+    EXPECT_FALSE(boxes.texts.isEmpty());
+    for (const QString& text : boxes.texts)
+        EXPECT_EQ(text.toStdString(), notFound.toStdString());
 }
 
 }  // namespace
