@@ -185,6 +185,10 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
         case AT_RESULT_CMS:
             return static_cast<MTR_RESULT>(msg[3] << 8 | msg[4]);
         case AT_RESULT_NO_LINK:
+        case AT_RESULT_PARTIAL:
+            // Refused with the link down, or the phone stopped half-way
+            // through its answer and said nothing more: either way the
+            // phone did not answer, which is what the user is told.
             g_unanswered = true;
             return MTR_FAILED;
         case AT_RESULT_SILENCE: {

@@ -49,7 +49,8 @@ MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out);
 MTR_RESULT mtr_end_request(MTR_RESULT result);
 bool mtr_request_running();
 // True when the last request sent failed because the phone did not answer:
-// a time-out with no byte received, or a refusal while the link is down.
+// a time-out with no byte received or part-way through the answer, or a
+// refusal while the link is down.
 // Every failure comes back as -36; this tells the phone's silence apart from
 // a refusal, so that the user is told the real cause.
 bool mtr_last_request_unanswered();

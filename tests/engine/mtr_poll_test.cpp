@@ -381,5 +381,25 @@ TEST_F(PollTest, StatusReportIsDecodedForTheDocument)
     EXPECT_EQ(doc.count("report "), 1);
 }
 
+// The user is told "no phone" only for a phone that stopped answering: an
+// answer cut half-way counts as much as none at all; a phone that answers
+// again is no longer taken for silent.
+TEST_F(PollTest, AnAnswerCutHalfWayCountsAsThePhoneNotAnswering)
+{
+    Start();
+    std::string id;
+    ASSERT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_DONE);
+    EXPECT_FALSE(mtr_last_request_unanswered());
+    sim->command("set partial-next on");
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
+    EXPECT_TRUE(mtr_last_request_unanswered());
+    EXPECT_TRUE(mtr_failed_unanswered(MTR_FAILED));
+    ASSERT_TRUE(IdleUntil([&] { return mtr_GEN_req_manufacturer_id(id) == MTR_DONE; }, 5000));
+    EXPECT_FALSE(mtr_last_request_unanswered());
+    sim->command("set silent-next on");
+    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
+    EXPECT_TRUE(mtr_last_request_unanswered());
+}
+
 }  // namespace
 #endif
