@@ -346,11 +346,20 @@ bool Store(const std::string& section, const std::string& key, const std::string
     // The kept copy is changed as the file will be; should the write fail,
     // it is dropped, and the next use reads the file again.
     Location loc = p->Find(section, key);
+    // The lines from `spliceAt` on that stood for `oldBytes` of the file
+    // now are `newCount` lines: the rest of the text is copied as it stands,
+    // not put together again line by line.
+    long spliceAt = 0, newCount = 0;
+    size_t oldBytes = 0;
     if (loc.keyLine >= 0) {
         Line& l = lines[static_cast<size_t>(loc.keyLine)];
         std::string_view k, v;
         KeyValue(l.text, k, v);
-        l.text = std::string(k) + "=" + value;
+        std::string text = std::string(k) + "=" + value;
+        spliceAt = loc.keyLine;
+        oldBytes = l.text.size() + l.end.size();
+        newCount = 1;
+        l.text = std::move(text);
     } else {
         std::vector<Line> added;
         long at;
@@ -364,8 +373,15 @@ bool Store(const std::string& section, const std::string& key, const std::string
                 --at;
         }
         added.push_back({key + "=" + value, eol});
-        if (at > 0 && lines[static_cast<size_t>(at - 1)].end.empty())
+        spliceAt = at;
+        newCount = static_cast<long>(added.size());
+        if (at > 0 && lines[static_cast<size_t>(at - 1)].end.empty()) {
+            // The last line had no line end: it gets one, so it is written anew.
+            --spliceAt;
+            ++newCount;
+            oldBytes = lines[static_cast<size_t>(at - 1)].text.size();
             lines[static_cast<size_t>(at - 1)].end = eol;
+        }
         lines.insert(lines.begin() + at, added.begin(), added.end());
         const long count = static_cast<long>(added.size());
         const auto breaks = [](const std::string& t) { return t.find_first_of("\r\n") != std::string::npos; };
@@ -390,12 +406,17 @@ bool Store(const std::string& section, const std::string& key, const std::string
         }
     }
 
+    size_t offset = 0;
+    for (long i = 0; i < spliceAt; ++i)
+        offset += lines[static_cast<size_t>(i)].text.size() + lines[static_cast<size_t>(i)].end.size();
     std::string out;
     out.reserve(p->data.size() + value.size() + section.size() + key.size() + 8);
-    for (const Line& l : lines) {
-        out += l.text;
-        out += l.end;
+    out.append(p->data, 0, offset);
+    for (long i = spliceAt; i < spliceAt + newCount; ++i) {
+        out += lines[static_cast<size_t>(i)].text;
+        out += lines[static_cast<size_t>(i)].end;
     }
+    out.append(p->data, offset + oldBytes, std::string::npos);
     const timespec writtenAt = CoarseNow();
     struct stat st {};
     if (!ReplaceFileContents(g_profilePath, out) || ::stat(g_profilePath.c_str(), &st) != 0) {
