@@ -158,6 +158,9 @@ void CAppLoop::Start()
     connect(again_, &QTimer::timeout, this, [this] { Step(); });
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->installEventFilter(this);
+    // Input that a progress window's pause keeps from the other windows is
+    // held here like input during a request, and given after the pause.
+    SetPauseInputKept(true);
     // The first idle step comes once the loop runs.
     QTimer::singleShot(0, this, [this] { Step(); });
 }
@@ -179,6 +182,7 @@ void CAppLoop::Stop()
     owed_.clear();
     delete heldTimer_;
     heldTimer_ = nullptr;
+    SetPauseInputKept(false);
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->removeEventFilter(this);
 }
@@ -303,8 +307,13 @@ bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
     // must not get its release before its press.
     // Work owed to the end of a request (a screen's first load) goes first
     // too: a click must not open a dialog that the load would then run in.
+    // A pause of an operation (its progress window's last moment) keeps
+    // the input of every other window until it is over: dropping it lost
+    // the OK of a box and the text typed into a dialog that the pause had
+    // greyed.
     if (IsUserInput(event->type()) && event->type() != QEvent::ShortcutOverride && event != delivering_ &&
-        (CZorqMMIApp::RequestWaiting() || !held_.empty() || OwedWorkRunnable()) && HoldsInputFor(watched)) {
+        (KeptByPause(watched) ||
+         ((CZorqMMIApp::RequestWaiting() || !held_.empty() || OwedWorkRunnable()) && HoldsInputFor(watched)))) {
         // A drop carries data that is gone once the drag has ended: it is
         // refused. Anything else waits for the request's end.
         if (event->type() != QEvent::Drop)
@@ -323,6 +332,12 @@ bool CAppLoop::HoldsInputFor(QObject* watched) const
     // Progress windows stay live: their Cancel is how a long request is
     // stopped.
     return !window->property(kShownInRequest).toBool() && !window->inherits("CDlgProgress");
+}
+
+bool CAppLoop::KeptByPause(QObject* watched)
+{
+    auto* w = qobject_cast<QWidget*>(watched);
+    return w && PauseKeepsInputFrom(w) && !w->window()->inherits("CDlgProgress");
 }
 
 void CAppLoop::HoldInput(QObject* watched, QEvent* event)
@@ -415,7 +430,7 @@ bool CAppLoop::DeliverHeldInput()
             ++i;
             continue;
         }
-        if (w->isVisible() && !w->isEnabled() && DisabledForNow(w)) {
+        if (w->isVisible() && ((!w->isEnabled() && DisabledForNow(w)) || KeptByPause(w))) {
             waiting.push_back(window);
             ++i;
             continue;

@@ -64,6 +64,9 @@ private:
         std::unique_ptr<QEvent> event;
     };
     bool HoldsInputFor(QObject* watched) const;
+    // A pause of an operation gives input to its progress window only:
+    // what is aimed at `watched`'s window waits for the pause's end.
+    static bool KeptByPause(QObject* watched);
     void HoldInput(QObject* watched, QEvent* event);
     // True when some input was delivered (or owed work ran).
     bool DeliverHeldInput();

@@ -43,6 +43,7 @@
 #include "qxpbsrcnewlist.h"
 #include "serial.h"
 #include "shortmsg.h"
+#include "strutil.h"
 #include "viewframe.h"
 #include "zorqapp.h"
 #include "zorqmenu.h"
@@ -395,11 +396,19 @@ private:
     // A user's answer to a dialog: the program holds input that comes while
     // a request waits and gives it once the request has ended; the soak's
     // steps press buttons directly, past that hold, so they wait as well.
-    static void ActWhenFree(std::function<void()> act)
+    // A dialog greyed under a progress window, or under a box that came
+    // over it, is waited for too: a user answers what is on top, and
+    // clicks a button once it is live.
+    static void ActWhenFree(std::function<void()> act, QPointer<QWidget> on = {})
     {
-        QTimer::singleShot(CZorqMMIApp::RequestWaiting() || gv_mtr_pumping ? 10 : 0, [act] {
-            if (CZorqMMIApp::RequestWaiting() || gv_mtr_pumping)
-                ActWhenFree(act);
+        auto wait = [on] {
+            return CZorqMMIApp::RequestWaiting() || gv_mtr_pumping ||
+                   (on && on->isVisible() &&
+                    (InMessagePause() || !on->isEnabled() || QApplication::activeModalWidget() != on));
+        };
+        QTimer::singleShot(wait() ? 10 : 0, [act, on, wait] {
+            if (wait())
+                ActWhenFree(act, on);
             else
                 act();
         });
@@ -640,7 +649,7 @@ bool Soak::AnswerModal()
         ActWhenFree([step, target] {
             if (target)
                 step.act(target);
-        });
+        }, target);
         return true;
     }
     if (auto* box = qobject_cast<CDlgMessageBox*>(modal)) {

@@ -194,9 +194,32 @@ struct PauseDepth {
     ~PauseDepth() { --g_pauseDepth; }
 };
 
+// The windows that take input during the pauses now running, innermost
+// last, and whether someone keeps the input aimed elsewhere for after them.
+std::vector<QPointer<const QWidget>> g_pauseInputTo;
+bool g_pauseInputKept = false;
+
+struct PauseInputTo {
+    explicit PauseInputTo(const QWidget* w) { g_pauseInputTo.emplace_back(w); }
+    ~PauseInputTo() { g_pauseInputTo.pop_back(); }
+};
+
 }  // namespace
 
 bool InMessagePause() { return g_pauseDepth > 0; }
+
+void SetPauseInputKept(bool kept) { g_pauseInputKept = kept; }
+
+bool PauseKeepsInputFrom(const QWidget* w)
+{
+    if (!w)
+        return false;
+    const QWidget* window = w->window();
+    for (const QPointer<const QWidget>& to : g_pauseInputTo)
+        if (to && to->window() != window)
+            return true;
+    return false;
+}
 
 void WakeMessagePump()
 {
@@ -229,9 +252,15 @@ bool PumpMessagesUntil(const std::function<bool()>& done, int ms, bool userInput
     // same dispatch as processEvents, with no nested event loop: nothing
     // runs here that a pump would not have run.
     std::unique_ptr<PauseInputFilter> filter;
+    std::unique_ptr<PauseInputTo> inputWindow;
     if (!userInput && inputTo) {
-        filter = std::make_unique<PauseInputFilter>(inputTo);
-        QCoreApplication::instance()->installEventFilter(filter.get());
+        inputWindow = std::make_unique<PauseInputTo>(inputTo);
+        // Where the program's loop runs, it holds what is aimed elsewhere
+        // and gives it once the pause is over (PauseKeepsInputFrom).
+        if (!g_pauseInputKept) {
+            filter = std::make_unique<PauseInputFilter>(inputTo);
+            QCoreApplication::instance()->installEventFilter(filter.get());
+        }
     }
     const QEventLoop::ProcessEventsFlags flags =
         userInput || inputTo ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;

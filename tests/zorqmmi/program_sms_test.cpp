@@ -15,6 +15,7 @@
 #include "phonesim_client.h"
 #include "qxpbsrcnewlist.h"
 #include "smsdatabase.h"
+#include "strutil.h"
 #include "shortmsg.h"
 #include "user_actions.h"
 #include "walkthrough.h"
@@ -424,6 +425,105 @@ TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindo
     EXPECT_TRUE(pictured);
     EXPECT_TRUE(cut.isEmpty()) << cut.join(QLatin1String("; ")).toStdString();
     RecordProperty("progress_windows_since_the_box", cameSince.join(QLatin1String(", ")).toStdString());
+}
+
+// A message arrives while the user writes one: the screen reads it under its
+// progress window, whose last moment greys the screen and the editor on it.
+// What the user gives in that moment (the OK of the new-message box, when
+// the box came first, or text typed into the editor) is kept and takes
+// effect once the window has gone, exactly once.
+TEST_F(ProgramSmsTest, InputGivenWhileAnArrivingMessageIsReadIsKept)
+{
+    phonesim::Process sim(SimMessages(1));
+    ProgramFolder folder(sim.device());
+    const QString typed = QStringLiteral("Typed while it reads");
+    bool arrived = false, typedInPause = false, clickedInPause = false, ended = false;
+    int boxesShown = 0, boxClicks = 0, rowsBefore = -1, rowsAfter = -1;
+    QString inEditor = QStringLiteral("(not read)");
+    class BoxCount : public QObject {
+    public:
+        int* n = nullptr;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && qobject_cast<CDlgMessageBox*>(o))
+                ++*n;
+            return false;
+        }
+    } boxCount;
+    boxCount.n = &boxesShown;
+    qApp->installEventFilter(&boxCount);
+    auto edit = [] { return qobject_cast<CDlgMsgEdit*>(QApplication::activeModalWidget()); };
+    auto box = [] { return qobject_cast<CDlgMessageBox*>(QApplication::activeModalWidget()); };
+    auto clickBox = [&](CDlgMessageBox* b) {
+        b->setProperty("clicked", true);
+        ++boxClicks;
+        QTest::mouseClick(b->m_btnOK, Qt::LeftButton);
+    };
+    // The user, every 20 ms once the arrival is under way.
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!arrived || ended)
+            return;
+        const bool acted = typedInPause || clickedInPause;
+        CDlgMessageBox* b = box();
+        if (!acted && InMessagePause() && !CZorqMMIApp::RequestWaiting()) {
+            if (b && b->isVisible()) {
+                clickedInPause = true;
+                clickBox(b);
+            } else if (edit() && !edit()->TextEdit()->isEnabled()) {
+                typedInPause = true;
+                QTest::keyClicks(edit()->TextEdit(), typed);
+            }
+            return;
+        }
+        if (InMessagePause() || CZorqMMIApp::RequestWaiting())
+            return;
+        if (b && b->isVisible() && !b->property("clicked").toBool()) {
+            clickBox(b);
+            return;
+        }
+        // The reading, its window and its box are over: what the user gave
+        // has been taken.
+        if (acted && boxesShown > 0 && !b && edit() && edit()->TextEdit()->isEnabled()) {
+            ended = true;
+            // The loop gives what it still holds at its next turns.
+            QTimer::singleShot(300, [&] {
+                rowsAfter = ListedRows();
+                if (edit()) {
+                    inEditor = edit()->TextEdit()->toPlainText();
+                    static_cast<QDialog*>(edit())->reject();
+                }
+                QTimer::singleShot(300, End);
+            });
+        }
+    });
+    user.start(20);
+    OpenMessagesThen(1, [&] {
+        // The click runs the editor's own loop: what follows is watched from
+        // inside it.
+        WhenTrue([&] { return edit() && edit()->isVisible() && edit()->isEnabled(); },
+                 [&] {
+                     rowsBefore = ListedRows();
+                     arrived = sim.command("sms-receive SM +33655555555 Arrived while writing") == "ok";
+                 },
+                 10000,
+                 End);
+        QTest::mouseClick(MessageScreen()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton);
+    }, 20000);
+    EXPECT_EQ(RunProgram(folder), 0);
+    qApp->removeEventFilter(&boxCount);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(arrived);
+    ASSERT_TRUE(typedInPause || clickedInPause) << "nothing stood greyed under the arrival's reading";
+    EXPECT_TRUE(ended) << "the input given during the reading's last moment did not take effect ("
+                       << (clickedInPause ? "the box's OK" : "typed text") << ")";
+    if (typedInPause) {
+        EXPECT_EQ(inEditor, typed);
+    }
+    EXPECT_EQ(boxesShown, 1);
+    EXPECT_EQ(boxClicks, 1) << "the box took one click";
+    EXPECT_EQ(rowsAfter, rowsBefore + 1) << "the arrival is listed once";
+    RecordProperty("input_in_the_pause", typedInPause ? "text typed into the editor" : "the box's OK");
 }
 
 // The same cut through the read-new sequence, whose recipients dialog comes
