@@ -337,7 +337,11 @@ bool CAppLoop::HoldsInputFor(QObject* watched) const
 bool CAppLoop::KeptByPause(QObject* watched)
 {
     auto* w = qobject_cast<QWidget*>(watched);
-    return w && PauseKeepsInputFrom(w) && !w->window()->inherits("CDlgProgress");
+    if (!w || w->window()->inherits("CDlgProgress"))
+        return false;
+    // The same for a window greyed under a standing progress window while
+    // the loop runs between the operation's steps.
+    return PauseKeepsInputFrom(w) || (!w->isEnabled() && CDlgProgress::DisablesOwnerOf(w));
 }
 
 void CAppLoop::HoldInput(QObject* watched, QEvent* event)

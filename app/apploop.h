@@ -65,7 +65,9 @@ private:
     };
     bool HoldsInputFor(QObject* watched) const;
     // A pause of an operation gives input to its progress window only:
-    // what is aimed at `watched`'s window waits for the pause's end.
+    // what is aimed at `watched`'s window waits for the pause's end, and
+    // what is aimed at a window greyed under a progress window waits until
+    // it is enabled again.
     static bool KeptByPause(QObject* watched);
     void HoldInput(QObject* watched, QEvent* event);
     // True when some input was delivered (or owed work ran).
