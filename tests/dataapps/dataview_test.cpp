@@ -36,6 +36,7 @@
 namespace {
 
 using namespace engine_test;
+using zorqtest::DoubleClickRow;
 using zorqtest::DragRowTo;
 using zorqtest::RowPoint;
 
@@ -291,6 +292,60 @@ TEST_F(DataScreenByHand, AnEntryWithoutItsProgramIsListedWithRunOff)
     EXPECT_TRUE(env->app.shown.empty());
     ClickRow(list, 0);
     EXPECT_TRUE(s->GetPanel()->GetRunButton()->isEnabled());
+}
+
+TEST_F(DataScreenByHand, ADoubleClickRunsAnEntryOnlyWhenRunWould)
+{
+    Phone();
+    const std::string record = env->dir.path() + "ran";
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "f.DFA", Dfa("Fax", Program("fax", "echo ran > '" + record + "'\n")));
+    zorqtest::WriteFile(files + "x.DFA", Dfa("Gone", "/nonexistent/prog"));
+    CData* s = Open();
+    frame.show();
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(Rows(list), (QStringList{"Fax", "Gone"}));
+    // Every change of the main window's state, as the window system hears it.
+    struct StateChanges : QObject {
+        QStringList seen;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::WindowStateChange)
+                seen << (static_cast<QWidget*>(o)->isMinimized() ? "minimised" : "normal");
+            return false;
+        }
+    } changes;
+    frame.installEventFilter(&changes);
+
+    // The entry whose program is not there: Run is off, and a double click
+    // does nothing either (no minimised window, no box, the link kept).
+    DoubleClickRow(list, 1);
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetSingleSelectedRow(), 1);
+    EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
+    EXPECT_TRUE(changes.seen.isEmpty()) << changes.seen.join(", ").toStdString();
+    EXPECT_FALSE(frame.isMinimized());
+    EXPECT_TRUE(env->app.shown.empty()) << env->app.shown.front().text.toStdString();
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+
+    // The entry whose program is there runs on a double click, as on Run.
+    DoubleClickRow(list, 0);
+    EXPECT_TRUE(document->IsDataAppRunning());
+    EXPECT_EQ(changes.seen.value(0), "minimised");
+    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
+        QApplication::processEvents();
+        QApplication::sendPostedEvents();
+        usleep(20000);
+    }
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_EQ(zorqtest::ReadFile(record), "ran\n");
+    EXPECT_EQ(changes.seen, (QStringList{"minimised", "normal"}));  // one run
+    EXPECT_FALSE(frame.isMinimized());
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    EXPECT_TRUE(env->app.shown.empty());
+    frame.removeEventFilter(&changes);
 }
 
 TEST_F(DataScreenByHand, TheDeleteKeyAndDropsOnTheButtonsActOnTheRows)

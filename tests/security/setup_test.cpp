@@ -34,6 +34,7 @@ using namespace engine_test;
 
 namespace {
 
+using zorqtest::DoubleClickRow;
 using zorqtest::DragRowTo;
 using zorqtest::RowPoint;
 
@@ -381,16 +382,6 @@ TEST_F(SecurityScreen, CancellingThePukFormClosesTheChangeDialog)
 // a button.
 class SecurityByHand : public SecurityScreen {
 protected:
-    void DoubleClickRow(CEntryListCtrl* list, int row)
-    {
-        // Press and release, then the second press that the system reports
-        // as a double click, and its release.
-        const QPoint at = RowPoint(list, row);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QApplication::processEvents();
-    }
     int PinRow(CSecurityListWnd* panel) const { return panel->GetDocument()->IndexOfName(Text(31833)); }
 };
 
