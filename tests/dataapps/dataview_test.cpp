@@ -93,6 +93,15 @@ protected:
         chmod(path.c_str(), 0755);
         return path;
     }
+    // Lets the loop run until the launched data application has ended.
+    void WaitForTheProgramsEnd()
+    {
+        for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
+            QApplication::processEvents();
+            QApplication::sendPostedEvents();
+            usleep(20000);
+        }
+    }
     std::unique_ptr<zorqtest::ViewTestEnv> env;
     std::unique_ptr<CZorqMMIDoc> document;
     ForwardingFrame frame;
@@ -157,11 +166,7 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_TRUE(frame.windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
     // The program talks to the phone itself, then ends: the window comes back.
-    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents();
-        usleep(20000);
-    }
+    WaitForTheProgramsEnd();
     EXPECT_FALSE(document->IsDataAppRunning());
     EXPECT_NE(zorqtest::ReadFile(record).find("Quenvale"), std::string::npos);
     EXPECT_FALSE(frame.isMinimized());
@@ -334,11 +339,7 @@ TEST_F(DataScreenByHand, ADoubleClickRunsAnEntryOnlyWhenRunWould)
     DoubleClickRow(list, 0);
     EXPECT_TRUE(document->IsDataAppRunning());
     EXPECT_EQ(changes.seen.value(0), "minimised");
-    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents();
-        usleep(20000);
-    }
+    WaitForTheProgramsEnd();
     EXPECT_FALSE(document->IsDataAppRunning());
     EXPECT_EQ(zorqtest::ReadFile(record), "ran\n");
     EXPECT_EQ(changes.seen, (QStringList{"minimised", "normal"}));  // one run
@@ -402,11 +403,7 @@ TEST_F(DataScreenByHand, TheDeleteKeyAndDropsOnTheButtonsActOnTheRows)
     // comes back.
     DragRowTo(list, 0, s->GetPanel()->GetRunButton());
     EXPECT_TRUE(document->IsDataAppRunning());
-    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents();
-        usleep(20000);
-    }
+    WaitForTheProgramsEnd();
     EXPECT_FALSE(document->IsDataAppRunning());
     EXPECT_EQ(zorqtest::ReadFile(record), "ran\n");
     EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
@@ -446,11 +443,7 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     EXPECT_EQ(desktop.Files(),
               (QStringList{QString::fromStdString(files + "term.ini"), QString::fromStdString(dataHelp + "#dialling")}))
         << "the modem file in the editor, then the data applications' help at the entry's topic";
-    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents();
-        usleep(20000);
-    }
+    WaitForTheProgramsEnd();
     EXPECT_FALSE(document->IsDataAppRunning());
 }
 
