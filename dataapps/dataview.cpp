@@ -71,11 +71,16 @@ CDataObj* CDataObjListWnd::GetSelectedDataObj() const
     return GetListCtrl()->GetSelectedCount() == 1 ? dynamic_cast<CDataObj*>(GetSelectedItem()) : nullptr;
 }
 
+bool CDataObjListWnd::CanRunSelected() const
+{
+    const CDataObj* entry = GetSelectedDataObj();
+    return entry && entry->IsProgramAvailable();
+}
+
 void CDataObjListWnd::UpdateButtons()
 {
     CObjectListWnd::UpdateButtons();
-    CDataObj* entry = GetSelectedDataObj();
-    m_btnRun->setEnabled(entry && entry->IsProgramAvailable());
+    m_btnRun->setEnabled(CanRunSelected());
 }
 
 bool CDataObjListWnd::RunSelected()
@@ -103,7 +108,12 @@ CData::CData(QWidget* parent) : CMainView(322, parent), m_pPanel(std::make_uniqu
     connect(m_pPanel->GetModifyButton(), &QPushButton::clicked, this, [this] { OnBModify(); });
     connect(m_pPanel->GetTrashButton(), &QPushButton::clicked, this, [this] { OnBTrash(); });
     connect(m_pPanel->GetRunButton(), &QPushButton::clicked, this, [this] { OnBRun(); });
-    connect(m_pPanel->GetListCtrl(), &QAbstractItemView::doubleClicked, this, [this] { OnBRun(); });
+    // A double click runs the entry only when Run would: an entry whose
+    // program is not there is left alone, not started and failed.
+    connect(m_pPanel->GetListCtrl(), &QAbstractItemView::doubleClicked, this, [this] {
+        if (m_pPanel->CanRunSelected())
+            OnBRun();
+    });
     // A drop does what the button under it does, for the dragged selection;
     // a disabled button takes nothing.
     connect(m_pPanel.get(), &CObjectListWnd::droppedOn, this, [this](QPushButton* target) {
@@ -162,8 +172,7 @@ void CData::OnUpdateMSParam(int flag)
 {
     CMainView::OnUpdateMSParam(flag);
     CZorqMMIDoc* doc = GetDocument();
-    m_pPanel->GetRunButton()->setEnabled(!(doc && doc->IsDataAppRunning()) && m_pPanel->GetSelectedDataObj() &&
-                                         m_pPanel->GetSelectedDataObj()->IsProgramAvailable());
+    m_pPanel->GetRunButton()->setEnabled(!(doc && doc->IsDataAppRunning()) && m_pPanel->CanRunSelected());
 }
 
 void CData::LoadDataObjList()

@@ -28,6 +28,9 @@ public:
 
     QPushButton* GetRunButton() const { return m_btnRun; }
     CDataObj* GetSelectedDataObj() const;
+    // Whether Run may run the selection: exactly one entry, whose program
+    // is available (none while another data application runs).
+    bool CanRunSelected() const;
     // Runs the single selected entry; true when its program started.
     bool RunSelected();
 

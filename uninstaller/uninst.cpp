@@ -168,6 +168,28 @@ int RemoveRuntimeFiles(const std::string& programFolder, std::vector<std::string
     return removed;
 }
 
+bool IsProgramFile(const std::string& relative)
+{
+    static const char* const kNames[] = {"zorqmmi", "uninstaller", "instQrl", "Uninst.isu", "$ZQ.VRS"};
+    for (const char* n : kNames)
+        if (relative == n)
+            return true;
+    const auto starts = [&](const char* s) { return relative.rfind(s, 0) == 0; };
+    const auto ends = [&](const char* s) {
+        const size_t n = std::char_traits<char>::length(s);
+        return relative.size() >= n && relative.compare(relative.size() - n, n, s) == 0;
+    };
+    // The bundles and help documents of every language, "ZORQ" + code.
+    if (starts("ZORQ") && relative.find('/') == std::string::npos && (ends(".rcc") || ends(".html")))
+        return true;
+    if (starts("Res/"))
+        return true;
+    // The Files folder also holds the user's message profiles and
+    // data-application entries; only the conversion tables come with the
+    // program.
+    return starts("Files/") && relative.find('/', 6) == std::string::npos && ends(".cvt");
+}
+
 std::vector<std::string> FilesBelow(const std::string& folder)
 {
     std::vector<std::string> files;

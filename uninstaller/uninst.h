@@ -43,6 +43,13 @@ int RunToolkitUninstaller(const std::string& folder, const std::string& toolkitF
 int RemoveRuntimeFiles(const std::string& programFolder, std::vector<std::string>* failed = nullptr);
 // The files RemoveRuntimeFiles would remove now (absolute paths).
 std::vector<std::string> RuntimeFiles(const std::string& programFolder);
+// Whether a file of the program folder, named relative to it, is one of
+// the program's own files as an installation lays them out: the programs,
+// the language bundles and help documents, the pictures, the conversion
+// tables, the version file and the installation log. The user's data
+// (databases, melodies, profiles, data-application entries, settings) and
+// what the program makes at run time are not.
+bool IsProgramFile(const std::string& relative);
 // Every file below `folder`, its subfolders included (absolute, sorted);
 // symbolic links are listed, not followed.
 std::vector<std::string> FilesBelow(const std::string& folder);

@@ -3,14 +3,15 @@
 // then the installation log's removal (IsUninst), waiting for each.
 //
 // On a terminal (standard input is one) it first says what it will remove
-// and what it keeps, the user's data, and asks; `--yes` takes the answer
-// for granted. Without a terminal (scripts, tests) nobody can answer: it
+// and what it keeps, the program's own files apart from the user's data,
+// and asks about what it will really do; `--yes` takes the answer for
+// granted. Without a terminal (scripts, tests) nobody can answer: it
 // goes ahead without asking. Either way it ends by saying what it did.
 // `--keep-open` waits for Enter before ending, so that the terminal the
 // desktop entry opens stays readable.
 //
-// Without the installation log the second step cannot run; the first still
-// does. Exit status: 0 when both steps ran and succeeded; 1 when a step could
+// Without the installation log the second step cannot run and the program
+// stays; the first still does, and only its files are asked about. Exit status: 0 when both steps ran and succeeded; 1 when a step could
 // not run or failed (each named on standard error), or when the user said no;
 // 2 for an unknown option.
 #include <unistd.h>
@@ -124,23 +125,43 @@ int main(int argc, char** argv)
     const std::vector<std::string> runtime = uninst::RuntimeFiles(folder);
     std::set<std::string> going(installed.begin(), installed.end());
     going.insert(runtime.begin(), runtime.end());
-    std::vector<std::string> kept;
+    // What stays, the program's own files apart from the user's data: with
+    // its log the program's files normally all go; without it they all stay.
+    std::vector<std::string> keptProgram, kept;
     for (const std::string& f : uninst::FilesBelow(folder))
         if (!going.count(f))
-            kept.push_back(f);
+            (uninst::IsProgramFile(Shown(f, folder)) ? keptProgram : kept).push_back(f);
 
     if (interactive) {
         std::cout << "Pellard Tarvel Data in " << folder << "\n\n";
         if (!haveLog)
-            std::cout << "Without its installation log (" << logError << ") the installed files stay.\n";
+            std::cout << "The program stays: without its installation log nothing tells which files were "
+                         "installed ("
+                      << logError << ").\n\n";
         List("It will remove the installed files:", installed, folder);
-        List("and the files the program made that hold none of your data:", runtime, folder);
+        if (!runtime.empty())
+            List(!haveLog ? "It will remove only the files the program made that hold none of your data:"
+                 : installed.empty()
+                     ? "It will remove the files the program made that hold none of your data:"
+                     : "It will also remove the files the program made that hold none of your data:",
+                 runtime, folder);
+        if (going.empty())
+            std::cout << "There is nothing to remove.\n";
+        if (!keptProgram.empty())
+            List("\nIt will keep the program's own files:", keptProgram, folder);
         if (kept.empty())
             std::cout << "\nThe folder holds no data of yours.\n";
         else
             List("\nIt will keep your data:", kept, folder);
-        if (!assumeYes) {
-            std::cout << "\nRemove Pellard Tarvel Data? [y/N] " << std::flush;
+        if (!assumeYes && !going.empty()) {
+            // The question names what will really be done.
+            if (haveLog)
+                std::cout << "\nRemove Pellard Tarvel Data? [y/N] " << std::flush;
+            else
+                std::cout << "\nRemove "
+                          << (going.size() == 1 ? std::string("this file")
+                                                : "these " + std::to_string(going.size()) + " files")
+                          << " and keep the program? [y/N] " << std::flush;
             std::string answer;
             std::getline(std::cin, answer);
             if (answer != "y" && answer != "Y" && answer != "yes" && answer != "Yes") {
@@ -166,8 +187,19 @@ int main(int argc, char** argv)
     std::vector<std::string> removed, left;
     for (const std::string& f : going)
         (Exists(f) ? left : removed).push_back(f);
-    std::cout << (interactive ? "\n" : "") << "Removed " << removed.size() << " of " << going.size() << " files.\n";
+    std::cout << (interactive ? "\n" : "");
+    if (going.empty())
+        std::cout << "Nothing was removed.\n";
+    else
+        std::cout << "Removed " << removed.size() << " of " << going.size() << " files.\n";
     List("Not removed:", left, folder);
+    if (!haveLog)
+        std::cout << "The program stays: without its installation log it cannot be removed.\n";
+    if (!keptProgram.empty()) {
+        std::cout << "Kept the program's own files (" << keptProgram.size() << " files) in " << folder << "\n";
+        if (!interactive)
+            List("", keptProgram, folder);
+    }
     if (!kept.empty()) {
         std::cout << "Kept your data (" << kept.size() << " files) in " << folder << "\n";
         if (!interactive)

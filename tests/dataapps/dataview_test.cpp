@@ -36,6 +36,7 @@
 namespace {
 
 using namespace engine_test;
+using zorqtest::DoubleClickRow;
 using zorqtest::DragRowTo;
 using zorqtest::RowPoint;
 
@@ -91,6 +92,15 @@ protected:
         zorqtest::WriteFile(path, "#!/bin/sh\n" + body);
         chmod(path.c_str(), 0755);
         return path;
+    }
+    // Lets the loop run until the launched data application has ended.
+    void WaitForTheProgramsEnd()
+    {
+        for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
+            QApplication::processEvents();
+            QApplication::sendPostedEvents();
+            usleep(20000);
+        }
     }
     std::unique_ptr<zorqtest::ViewTestEnv> env;
     std::unique_ptr<CZorqMMIDoc> document;
@@ -156,11 +166,7 @@ TEST_F(DataScreen, ListsTwoEntriesAndRunsOne)
     EXPECT_TRUE(frame.windowState() & Qt::WindowMinimized);
     EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
     // The program talks to the phone itself, then ends: the window comes back.
-    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents();
-        usleep(20000);
-    }
+    WaitForTheProgramsEnd();
     EXPECT_FALSE(document->IsDataAppRunning());
     EXPECT_NE(zorqtest::ReadFile(record).find("Quenvale"), std::string::npos);
     EXPECT_FALSE(frame.isMinimized());
@@ -293,6 +299,56 @@ TEST_F(DataScreenByHand, AnEntryWithoutItsProgramIsListedWithRunOff)
     EXPECT_TRUE(s->GetPanel()->GetRunButton()->isEnabled());
 }
 
+TEST_F(DataScreenByHand, ADoubleClickRunsAnEntryOnlyWhenRunWould)
+{
+    Phone();
+    const std::string record = env->dir.path() + "ran";
+    const std::string files = env->app.GetFilesDir();
+    zorqtest::WriteFile(files + "f.DFA", Dfa("Fax", Program("fax", "echo ran > '" + record + "'\n")));
+    zorqtest::WriteFile(files + "x.DFA", Dfa("Gone", "/nonexistent/prog"));
+    CData* s = Open();
+    frame.show();
+    CEntryListCtrl* list = s->GetPanel()->GetListCtrl();
+    ASSERT_EQ(Rows(list), (QStringList{"Fax", "Gone"}));
+    // Every change of the main window's state, as the window system hears it.
+    struct StateChanges : QObject {
+        QStringList seen;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::WindowStateChange)
+                seen << (static_cast<QWidget*>(o)->isMinimized() ? "minimised" : "normal");
+            return false;
+        }
+    } changes;
+    frame.installEventFilter(&changes);
+
+    // The entry whose program is not there: Run is off, and a double click
+    // does nothing either (no minimised window, no box, the link kept).
+    DoubleClickRow(list, 1);
+    QApplication::sendPostedEvents();
+    QApplication::processEvents();
+    EXPECT_EQ(list->GetSingleSelectedRow(), 1);
+    EXPECT_FALSE(s->GetPanel()->GetRunButton()->isEnabled());
+    EXPECT_TRUE(changes.seen.isEmpty()) << changes.seen.join(", ").toStdString();
+    EXPECT_FALSE(frame.isMinimized());
+    EXPECT_TRUE(env->app.shown.empty()) << env->app.shown.front().text.toStdString();
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+
+    // The entry whose program is there runs on a double click, as on Run.
+    DoubleClickRow(list, 0);
+    EXPECT_TRUE(document->IsDataAppRunning());
+    EXPECT_EQ(changes.seen.value(0), "minimised");
+    WaitForTheProgramsEnd();
+    EXPECT_FALSE(document->IsDataAppRunning());
+    EXPECT_EQ(zorqtest::ReadFile(record), "ran\n");
+    EXPECT_EQ(changes.seen, (QStringList{"minimised", "normal"}));  // one run
+    EXPECT_FALSE(frame.isMinimized());
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    EXPECT_TRUE(env->app.shown.empty());
+    frame.removeEventFilter(&changes);
+}
+
 TEST_F(DataScreenByHand, TheDeleteKeyAndDropsOnTheButtonsActOnTheRows)
 {
     Phone();
@@ -347,11 +403,7 @@ TEST_F(DataScreenByHand, TheDeleteKeyAndDropsOnTheButtonsActOnTheRows)
     // comes back.
     DragRowTo(list, 0, s->GetPanel()->GetRunButton());
     EXPECT_TRUE(document->IsDataAppRunning());
-    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents();
-        usleep(20000);
-    }
+    WaitForTheProgramsEnd();
     EXPECT_FALSE(document->IsDataAppRunning());
     EXPECT_EQ(zorqtest::ReadFile(record), "ran\n");
     EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
@@ -391,11 +443,7 @@ TEST_F(DataScreen, HelpAndAnEntrysModemFileOpenOnTheDesktop)
     EXPECT_EQ(desktop.Files(),
               (QStringList{QString::fromStdString(files + "term.ini"), QString::fromStdString(dataHelp + "#dialling")}))
         << "the modem file in the editor, then the data applications' help at the entry's topic";
-    for (int i = 0; i < 400 && document->IsDataAppRunning(); ++i) {
-        QApplication::processEvents();
-        QApplication::sendPostedEvents();
-        usleep(20000);
-    }
+    WaitForTheProgramsEnd();
     EXPECT_FALSE(document->IsDataAppRunning());
 }
 

@@ -23,6 +23,7 @@
 #include "zorqmmidoc.h"
 
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QLabel>
@@ -30,10 +31,14 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cstdlib>
+#include <filesystem>
+
 using namespace engine_test;
 
 namespace {
 
+using zorqtest::DoubleClickRow;
 using zorqtest::DragRowTo;
 using zorqtest::RowPoint;
 
@@ -381,16 +386,6 @@ TEST_F(SecurityScreen, CancellingThePukFormClosesTheChangeDialog)
 // a button.
 class SecurityByHand : public SecurityScreen {
 protected:
-    void DoubleClickRow(CEntryListCtrl* list, int row)
-    {
-        // Press and release, then the second press that the system reports
-        // as a double click, and its release.
-        const QPoint at = RowPoint(list, row);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
-        QApplication::processEvents();
-    }
     int PinRow(CSecurityListWnd* panel) const { return panel->GetDocument()->IndexOfName(Text(31833)); }
 };
 
@@ -476,6 +471,94 @@ TEST_F(SecurityByHand, ARefusedPasswordListKeepsTheLocks)
     QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, RowPoint(list, row));
     EXPECT_TRUE(panel->GetSwitchButton()->isEnabled());
     EXPECT_FALSE(panel->GetChangeButton()->isEnabled()) << "no code lengths without the password list";
+}
+
+// The share of a widget's pixels, within `area`, that stand out from the
+// colour most of them have (its background): text that can be read.
+double ContrastingShare(const QImage& image, const QRect& wanted)
+{
+    const QRect area = wanted & image.rect();
+    QHash<QRgb, int> counts;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            ++counts[image.pixel(x, y) | 0xFF000000u];
+    QRgb background = 0;
+    int most = -1;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        if (it.value() > most) {
+            most = it.value();
+            background = it.key();
+        }
+    int standing = 0;
+    for (int y = area.top(); y <= area.bottom(); ++y)
+        for (int x = area.left(); x <= area.right(); ++x)
+            if (std::abs(qGray(image.pixel(x, y)) - qGray(background)) > 96)
+                ++standing;
+    return area.isEmpty() ? 0.0 : double(standing) / (area.width() * area.height());
+}
+
+TEST_F(SetUpScreen, TheLanguageListShowsAndPicksEnglishOnALightOrADarkDesktop)
+{
+    Phone();
+    // The program folder as the build lays it out holds the English bundle.
+    ASSERT_TRUE(std::filesystem::exists(env->dir.path() + "ZORQenu.rcc"));
+    // The desktop's colours come back whatever happens below.
+    struct PaletteBack {
+        QPalette before = QApplication::palette();
+        ~PaletteBack() { QApplication::setPalette(before); }
+    } desktop;
+    for (const bool dark : {false, true}) {
+        SCOPED_TRACE(dark ? "dark desktop" : "light desktop");
+        if (dark) {
+            // A desktop whose colour scheme is dark: light text on dark ground.
+            QPalette night = desktop.before;
+            for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button, QPalette::AlternateBase})
+                night.setColor(role, QColor(0x2A, 0x2A, 0x2E));
+            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
+                night.setColor(role, QColor(0xF0, 0xF0, 0xF0));
+            QApplication::setPalette(night);
+        }
+        SetLanguageSetting("");
+        CSetUp_SecurCode* s = Open();
+        QComboBox* combo = s->GetLanguageCombo();
+        ASSERT_NE(combo, nullptr);
+        ASSERT_EQ(combo->count(), 1);
+        EXPECT_EQ(combo->currentText(), "English");
+        // The closed list shows its choice in readable text.
+        EXPECT_GT(ContrastingShare(combo->grab().toImage(), combo->rect().adjusted(4, 4, -24, -4)), 0.02);
+
+        // A click opens it: one row, "English", readable in the open list.
+        QTest::mouseClick(combo, Qt::LeftButton);
+        QAbstractItemView* view = combo->view();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return view->isVisible(); }, 5000));
+        ASSERT_EQ(view->model()->rowCount(view->rootIndex()), 1);
+        const QModelIndex english = view->model()->index(0, 0, view->rootIndex());
+        EXPECT_EQ(english.data().toString(), "English");
+        const QRect row = view->visualRect(english);
+        ASSERT_FALSE(row.isEmpty());
+        QApplication::processEvents();
+        EXPECT_GT(ContrastingShare(view->viewport()->grab().toImage(), row.adjusted(2, 2, -2, -2)), 0.02);
+        zorqtest::SaveScreenWithOverlays(&frame, {view->window()},
+                                         dark ? "setup_language_list_open_dark" : "setup_language_list_open");
+
+        // Picked with a click, it is the choice, and the way back to the menu
+        // stores it. (The list takes no click in the first moments after it
+        // opens, so that the click that opened it picks nothing: the click
+        // is given again until the list has taken it.)
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] {
+                QTest::mouseMove(view->viewport(), row.center());
+                QTest::mouseClick(view->viewport(), Qt::LeftButton, Qt::NoModifier, row.center());
+                return !view->isVisible();
+            },
+            5000));
+        EXPECT_EQ(combo->currentIndex(), 0);
+        EXPECT_EQ(combo->currentText(), "English");
+        s->OnQuitView();
+        QApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_EQ(GetLanguageSetting(), "enu");
+        delete frame.GetActiveView();
+    }
 }
 
 TEST_F(SetUpScreen, ChoosingAnotherBundleSwitchesStringsAndPictureOnReturnToTheMenu)

@@ -31,6 +31,18 @@ inline QPoint RowPoint(QAbstractItemView* list, int row)
     return list->visualRect(list->model()->index(row, 0)).center();
 }
 
+// A double click on row `row` of a list as the window system delivers it:
+// press and release, then the second press that it reports as a double
+// click, and its release.
+inline void DoubleClickRow(QAbstractItemView* list, int row)
+{
+    const QPoint at = RowPoint(list, row);
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+    QApplication::processEvents();
+}
+
 // A right click on row `row` of a list.
 inline void RightClickRow(QAbstractItemView* list, int row)
 {

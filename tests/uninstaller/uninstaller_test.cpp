@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "uninst.h"
+#include "terminal_shot.h"
 
 namespace fs = std::filesystem;
 
@@ -68,9 +69,11 @@ int RunProgram(const std::string& program, const std::vector<std::string>& args,
 }
 
 // Runs a program with a terminal as its standard input, output and error,
-// typing `typed` into it; returns its exit status and what it wrote.
+// typing `typed` into it (once it has shown `askedBy`, when given: the
+// terminal then echoes the answer after the question, as a person sees it);
+// returns its exit status and what it wrote.
 int RunOnTerminal(const std::string& program, const std::vector<std::string>& args, const std::string& typed,
-                  std::string& shown)
+                  std::string& shown, const std::string& askedBy = std::string())
 {
     std::vector<std::string> words{program};
     words.insert(words.end(), args.begin(), args.end());
@@ -85,15 +88,21 @@ int RunOnTerminal(const std::string& program, const std::vector<std::string>& ar
     }
     if (pid < 0)
         return -1;
-    // Whatever it shows is read until it ends; the answer is typed once it
-    // asks (a terminal keeps typed input for the program anyway).
-    (void)!write(master, typed.data(), typed.size());
+    // Whatever it shows is read until it ends. A terminal keeps typed input
+    // for the program, so without `askedBy` the answer is typed at once.
+    bool typedYet = askedBy.empty();
+    if (typedYet)
+        (void)!write(master, typed.data(), typed.size());
     char buf[4096];
     for (;;) {
         const ssize_t n = read(master, buf, sizeof buf);
         if (n <= 0)
             break;  // EIO once the program has ended
         shown.append(buf, static_cast<size_t>(n));
+        if (!typedYet && shown.find(askedBy) != std::string::npos) {
+            (void)!write(master, typed.data(), typed.size());
+            typedYet = true;
+        }
     }
     close(master);
     int status = 0;
@@ -377,6 +386,110 @@ TEST_F(TempTree, OnATerminalYesSkipsTheQuestion)
     std::string err;
     EXPECT_EQ(RunProgram(UNINSTALLER_PATH, {"--frobnicate"}, nullptr, &err), 2);
     EXPECT_NE(err.find("usage: uninstaller"), std::string::npos);
+}
+
+// The lines listed under `heading` in what the uninstaller showed on a
+// terminal, up to the next line that is not a listed file.
+std::vector<std::string> ListedUnder(const std::string& shown, const std::string& heading)
+{
+    std::vector<std::string> listed;
+    const size_t at = shown.find(heading + "\r\n");
+    if (at == std::string::npos)
+        return listed;
+    std::istringstream in(shown.substr(at + heading.size() + 2));
+    std::string line;
+    while (std::getline(in, line) && line.rfind("  ", 0) == 0) {
+        if (!line.empty() && line.back() == '\r')
+            line.pop_back();
+        listed.push_back(line.substr(2));
+    }
+    return listed;
+}
+
+// An installation that has lost its log after a few runs: the program's own
+// files, what it made at run time, and the user's data.
+const std::vector<std::string> kProgramFiles = {"$ZQ.VRS", "Files/GSMToWin.cvt", "Files/WinToGSM.cvt",
+                                                "Res/SPLASH.BMP", "Res/backenu.INI", "Res/hand.cur",
+                                                "ZORQenu.html", "ZORQenu.rcc", "instQrl", "uninstaller",
+                                                "zorqmmi"};
+const std::vector<std::string> kUserData = {"Database/defpb.mdb", "Database/defsms.mdb", "Files/Dialer.DFA",
+                                            "Files/Office.SRV", "Melody/Scale.MDY", "ZorqMMI.ini"};
+
+TEST_F(TempTree, WithoutItsLogOnATerminalItSaysThatTheProgramStaysAndAsksAboutWhatGoes)
+{
+    const fs::path program = RealInstall();
+    for (const std::string& f : kProgramFiles)
+        if (!fs::exists(program / f))
+            WriteFile(program / f, "x");
+    for (const std::string& f : kUserData)
+        WriteFile(program / f, "user");
+    fs::remove(program / "Uninst.isu");
+    const std::string log = program.string() + "/Uninst.isu";
+
+    // No: nothing goes.
+    std::string shown;
+    EXPECT_EQ(RunOnTerminal((program / "uninstaller").string(), {}, "n\n", shown, "[y/N] "), 1);
+    EXPECT_NE(shown.find("The program stays: without its installation log nothing tells which files were "
+                         "installed (cannot read " + log + ").\r\n"),
+              std::string::npos)
+        << shown;
+    // Every heading is a sentence of its own; none hangs on a missing one.
+    EXPECT_EQ(shown.find("\nand "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("It will remove the installed files"), std::string::npos) << shown;
+    EXPECT_EQ(ListedUnder(shown, "It will remove only the files the program made that hold none of your data:"),
+              (std::vector<std::string>{"Work/PBimSIM.mdb", "debug.txt"}))
+        << shown;
+    EXPECT_EQ(ListedUnder(shown, "It will keep the program's own files:"), kProgramFiles) << shown;
+    EXPECT_EQ(ListedUnder(shown, "It will keep your data:"), kUserData) << shown;
+    // The question is about what will really be done.
+    EXPECT_NE(shown.find("Remove these 2 files and keep the program? [y/N] "), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Remove Pellard Tarvel Data?"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("[y/N] n\r\nNothing was removed."), std::string::npos) << shown;
+    EXPECT_TRUE(fs::exists(program / "debug.txt"));
+
+    // Yes: the two files go, the program and the data stay, and the report
+    // says so.
+    shown.clear();
+    EXPECT_EQ(RunOnTerminal((program / "uninstaller").string(), {}, "y\n", shown, "[y/N] "), 1) << shown;
+    EXPECT_NE(shown.find("[y/N] y\r\n\r\nRemoved 2 of 2 files.\r\nThe program stays: without its installation log it cannot be "
+                         "removed.\r\nKept the program's own files (" +
+                         std::to_string(kProgramFiles.size()) + " files) in " + program.string() +
+                         "/\r\nKept your data (" + std::to_string(kUserData.size()) + " files) in " +
+                         program.string() + "/\r\n"),
+              std::string::npos)
+        << shown;
+    EXPECT_NE(shown.find("step \"remove the installed files (" + (toolkit / "IsUninst").string() + " -f" + log +
+                         ")\" could not run: cannot read " + log),
+              std::string::npos)
+        << shown;
+    EXPECT_FALSE(fs::exists(program / "debug.txt"));
+    EXPECT_FALSE(fs::exists(program / "Work" / "PBimSIM.mdb"));
+    for (const std::string& f : kProgramFiles)
+        EXPECT_TRUE(fs::exists(program / f)) << f;
+    for (const std::string& f : kUserData)
+        EXPECT_TRUE(fs::exists(program / f)) << f;
+    zorqtest::SaveTerminal(shown, "uninstaller_without_log");
+
+    // Run again there is nothing left to remove: it says so and asks nothing.
+    shown.clear();
+    EXPECT_EQ(RunOnTerminal((program / "uninstaller").string(), {}, "", shown), 1) << shown;
+    EXPECT_NE(shown.find("There is nothing to remove.\r\n"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("[y/N]"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("\r\nNothing was removed.\r\n"), std::string::npos) << shown;
+    EXPECT_EQ(ListedUnder(shown, "It will keep the program's own files:"), kProgramFiles) << shown;
+}
+
+TEST(UninstallerProgramFiles, TheProgramsOwnFilesApartFromTheUsersDataAndItsRunTimeFiles)
+{
+    for (const std::string& f : kProgramFiles)
+        EXPECT_TRUE(uninst::IsProgramFile(f)) << f;
+    for (const char* f : {"Uninst.isu", "ZORQfra.rcc", "ZORQdeu.html", "Res/backfra.BMP", "Res/pbback.bmp"})
+        EXPECT_TRUE(uninst::IsProgramFile(f)) << f;
+    for (const std::string& f : kUserData)
+        EXPECT_FALSE(uninst::IsProgramFile(f)) << f;
+    for (const char* f : {"Work/PBimSIM.mdb", "debug.txt", "debugAT.txt", "Melody/x.cvt", "Files/sub/x.cvt",
+                          "Work/ZORQenu.rcc", "zorqmmi.bak", "ZorqMMI.ini"})
+        EXPECT_FALSE(uninst::IsProgramFile(f)) << f;
 }
 
 TEST_F(TempTree, InstQrlRemovesRunTimeFilesAndKeepsTheUsersData)

@@ -8,6 +8,10 @@
 #include "phonesim_client.h"
 #include "test_support.h"
 
+#ifdef ZORQ_HAVE_UNINSTALLER
+#include "uninst.h"
+#endif
+
 #include <QProcess>
 #include <QProcessEnvironment>
 
@@ -96,6 +100,16 @@ TEST_F(InstallTest, InstallRunAndUninstallLeaveOnlyTheUsersData)
     for (const char* f : {"zorqmmi", "uninstaller", "instQrl", "ZORQenu.rcc", "$ZQ.VRS", "Res/backenu.BMP",
                           "Res/SPLASH.BMP", "Files/GSMToWin.cvt"})
         EXPECT_TRUE(fs::exists(program / f)) << f;
+#ifdef ZORQ_HAVE_UNINSTALLER
+    // Every file installed in the program folder is one the uninstaller,
+    // without its log, keeps as the program's own, not as the user's data.
+    const std::string folder = program.string() + "/";
+    for (const std::string& f : files) {
+        if (f.rfind(folder, 0) == 0) {
+            EXPECT_TRUE(uninst::IsProgramFile(f.substr(folder.size()))) << f;
+        }
+    }
+#endif
     // The help document lies beside the bundle and goes with the removal.
     EXPECT_NE(std::find(files.begin(), files.end(), (program / "ZORQenu.html").string()), files.end()) << log;
     const fs::path desktop = prefix_ / "share/applications/pellard-tarvel-data.desktop";
