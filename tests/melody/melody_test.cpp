@@ -422,9 +422,12 @@ TEST_F(MelodyTest, SavesKilledAtAnyMomentLeaveNoHalfWrittenMelody)
     size_t melodies = 0;
     for (int k = 0; k < 20; ++k) {
         SCOPED_TRACE(k);
+        int started[2];
+        ASSERT_EQ(pipe(started), 0);
         const pid_t child = fork();
         ASSERT_GE(child, 0);
         if (child == 0) {
+            close(started[0]);
             for (int i = 0;; ++i) {
                 CMelody m;
                 m.Load(Q(MelodyDir() + "kept.MDY"));
@@ -432,8 +435,18 @@ TEST_F(MelodyTest, SavesKilledAtAnyMomentLeaveNoHalfWrittenMelody)
                 m.Save(QString());
                 m.SetFilePath(QString());
                 m.Save(QString());
+                if (i == 0) {
+                    // One round of both kinds of save is done: the kill may come.
+                    (void)!write(started[1], "s", 1);
+                    close(started[1]);
+                }
             }
         }
+        close(started[1]);
+        // However slow the machine, the kill falls among saves, not before the first.
+        char byte = 0;
+        ASSERT_EQ(read(started[0], &byte, 1), 1);
+        close(started[0]);
         // The moment of the kill is what varies, 2 to 40 ms into the saving.
         usleep(static_cast<useconds_t>(2000 + k * 2000));
         kill(child, SIGKILL);
