@@ -203,8 +203,7 @@ bool CPBSourceData::OpenPCDatabase()
         return false;
     const std::string path = GetPCDatabasePath();
     if (!FileExists(path)) {
-        if (NameLeadsNowhere(path))
-            ShowPathMessage(31456, path);
+        ReportDatabaseNotOpened(path);
         return false;
     }
     if (m_pSet)

@@ -8,11 +8,14 @@
 #include "dlgmessagebox.h"
 #include "dlgprogress.h"
 #include "filedlg.h"
+#include "handbutton.h"
 #include "utilities.h"
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "mainframe.h"
 #include "melodyview.h"
+#include "phonebook.h"
+#include "qxpbsrcnewlist.h"
 #include "setup.h"
 #include "shortmsg.h"
 #include "smsdatabase.h"
@@ -985,6 +988,117 @@ TEST_F(ProgramTest, AStoredBookOutsideTheProgramsDataFoldersIsReportedNotFound)
     EXPECT_FALSE(boxes.texts.isEmpty());
     for (const QString& text : boxes.texts)
         EXPECT_EQ(text.toStdString(), notFound.toStdString());
+}
+
+// Answers the running program as a user does, with the mouse: OK on each
+// message box (its text noted), Yes on the quit question; a menu that pops
+// up is noted where it opened, then closed with Escape.
+class UserAnswers {
+public:
+    UserAnswers()
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            if (QWidget* popup = QApplication::activePopupWidget()) {
+                if (popup->isVisible()) {
+                    menusAt << popup->pos();
+                    QTest::keyClick(popup, Qt::Key_Escape);
+                }
+                return;
+            }
+            QWidget* w = QApplication::activeModalWidget();
+            if (!w || !w->isVisible() || w == answered_)
+                return;
+            if (auto* own = qobject_cast<CDlgMessageBox*>(w)) {
+                auto* label = qobject_cast<QLabel*>(own->GetDlgItem(166));
+                if (!label || !own->m_btnOK)
+                    return;
+                texts << label->text().trimmed();
+                answered_ = w;
+                QTest::mouseClick(own->m_btnOK, Qt::LeftButton);
+            } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
+                QAbstractButton* yes = system->button(QMessageBox::Yes);
+                QAbstractButton* ok = system->button(QMessageBox::Ok);
+                if (yes)
+                    ++yesClicked;
+                else if (ok)
+                    texts << system->text();
+                else
+                    return;
+                answered_ = w;
+                QTest::mouseClick(yes ? yes : ok, Qt::LeftButton);
+            }
+        });
+        timer_.start(20);
+    }
+    QStringList texts;
+    QList<QPoint> menusAt;
+    int yesClicked = 0;
+
+private:
+    QTimer timer_;
+    QPointer<QWidget> answered_;
+};
+
+// Both books stored on a drive that is not mounted, outside the program's
+// data folders. Each is told not found once a run: the message database
+// after the first detection (not again at the end, after Yes on Quit), the
+// phonebook at the first click on its PC button (not at the second). Each
+// click offers the menu of PC databases at the PC button itself.
+TEST_F(ProgramTest, BooksThatLeadNowhereAreToldOnceAndThePCMenuOpensAtThePCButton)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    const std::string drive = tmp_ + "/usb-drive/books/";
+    zorqtest::WriteFile(folder.path() + "ZorqMMI.ini", zorqtest::ReadFile(folder.path() + "ZorqMMI.ini") +
+                                                           "[Databases]\r\nPhonebook=" + drive +
+                                                           "family.mdb\r\nSMS=" + drive + "messages.mdb\r\n");
+    UserAnswers user;
+    QList<QRect> pcButtonAt;  // the PC button on screen at each click
+    auto settledOnSIM = [] {
+        CPhoneBook* book = Screen<CPhoneBook>();
+        return book && book->isEnabled() && book->Pane()->IsSrcSIM() && !CZorqMMIApp::RequestWaiting() &&
+               !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+    };
+    auto quit = [] {
+        ClickBack();
+        WhenTrue([] { return Screen<CZorqMenu>() != nullptr && !QApplication::activeModalWidget(); },
+                 [] { ClickAt(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton())); }, 20000, End);
+    };
+    std::function<void()> clickPC = [&] {
+        WhenTrue(settledOnSIM,
+                 [&] {
+                     QWidget* pc = Screen<CPhoneBook>()->Pane()->GetPCButton();
+                     pcButtonAt << QRect(pc->mapToGlobal(QPoint(0, 0)), pc->size());
+                     QTest::mouseClick(pc, Qt::LeftButton);
+                     if (pcButtonAt.size() < 2)
+                         clickPC();
+                     else
+                         WhenTrue(settledOnSIM, quit, 20000, End);
+                 },
+                 30000, End);
+    };
+    WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [&] {
+        ClickMenuPicture(1);
+        clickPC();
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(user.yesClicked, 1) << "the quit question did not come";
+    const QString notFound = QStringLiteral("The database %1 was not found. It may have been moved, renamed or deleted.");
+    QStringList told = user.texts;
+    told.sort();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{notFound.arg(QString::fromStdString(drive + "family.mdb")),
+                           notFound.arg(QString::fromStdString(drive + "messages.mdb"))})
+                  .join("\n")
+                  .toStdString());
+    ASSERT_EQ(pcButtonAt.size(), 2);
+    ASSERT_EQ(user.menusAt.size(), 2) << "the PC menu was not offered at each click";
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(pcButtonAt[i].contains(user.menusAt[i]))
+            << "click " << i + 1 << ": the menu opened at " << user.menusAt[i].x() << "," << user.menusAt[i].y()
+            << ", the PC button is at " << pcButtonAt[i].x() << "," << pcButtonAt[i].y() << " "
+            << pcButtonAt[i].width() << "x" << pcButtonAt[i].height();
 }
 
 }  // namespace
