@@ -162,12 +162,7 @@ TEST_F(PhonebookSimTest, ACopyOnAFullDiskSaysHowManyWentAndReplacingKeepsTheOldB
 // after it are neither asked about nor deleted.
 TEST_F(PCBookTest, APCDeletionThatFailsIsToldAndEndsTheRun)
 {
-    StartPhone();
-    Open();
-    screen->window()->show();
-    const std::string path = MakePCDatabase("gone-behind.mdb", ManyEntries(3, "Entry"));
-    EXPECT_FALSE(ClickPCWithBook(path));
-    ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    const std::string path = ShowPCBook("gone-behind.mdb", ManyEntries(3, "Entry"));
     ASSERT_EQ(List()->GetRowCount(), 3);
     const QString first = List()->GetRowText(0, 0);
     ClickRow(0);
@@ -206,12 +201,6 @@ TEST_F(PCBookTest, APCDeletionThatFailsIsToldAndEndsTheRun)
 // deleted before are gone from it.
 namespace {
 
-// What the screen showed while the message box stood.
-struct AtTheBox {
-    int boxes = 0;
-    bool listPainted = false;  // the list shows its rows as they change
-    std::vector<std::string> rows;
-};
 
 // Answers each question of a deletion run as it comes: `answer(n)` gives
 // the answer to the n-th (from 1).
@@ -233,16 +222,37 @@ private:
     QTimer timer_;
 };
 
+// What the screen showed while the message box stood.
+struct AtTheBox {
+    int boxes = 0;
+    bool listPainted = false;  // the list shows its rows as they change
+    std::vector<std::string> rows;
+};
+
+class DeletionRunTest : public PCBookTest {
+protected:
+    // Presses the delete button, noting the list while each message box
+    // of the run stands.
+    AtTheBox PressDeleteWatchingTheList()
+    {
+        AtTheBox seen;
+        app.on_box = [&] {
+            ++seen.boxes;
+            seen.listPainted = List()->updatesEnabled();
+            seen.rows = Rows();
+        };
+        app.shown.clear();
+        ClickButton(1027);
+        app.on_box = nullptr;
+        return seen;
+    }
+};
+
 }  // namespace
 
-TEST_F(PCBookTest, ADeletionStoppedByAnotherProgramHoldingTheBookNamesTheEntryAndTheCause)
+TEST_F(DeletionRunTest, ADeletionStoppedByAnotherProgramHoldingTheBookNamesTheEntryAndTheCause)
 {
-    StartPhone();
-    Open();
-    screen->window()->show();
-    const std::string path = MakePCDatabase("held.mdb", ManyEntries(3, "Entry"));
-    EXPECT_FALSE(ClickPCWithBook(path));
-    ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    const std::string path = ShowPCBook("held.mdb", ManyEntries(3, "Entry"));
     ASSERT_EQ(List()->GetRowCount(), 3);
     const QString second = List()->GetRowText(1, 0);
     zorqtest::ClickRows(List(), {0, 1, 2});
@@ -259,15 +269,7 @@ TEST_F(PCBookTest, ADeletionStoppedByAnotherProgramHoldingTheBookNamesTheEntryAn
         }
         return IDYES;
     });
-    AtTheBox seen;
-    app.on_box = [&] {
-        ++seen.boxes;
-        seen.listPainted = List()->updatesEnabled();
-        seen.rows = Rows();
-    };
-    app.shown.clear();
-    ClickButton(1027);
-    app.on_box = nullptr;
+    const AtTheBox seen = PressDeleteWatchingTheList();
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
     sqlite3_close(other);
 
@@ -280,7 +282,7 @@ TEST_F(PCBookTest, ADeletionStoppedByAnotherProgramHoldingTheBookNamesTheEntryAn
     EXPECT_EQ(Rows(), rowsAfterFirst);
 }
 
-TEST_F(PCBookTest, ADeletionThePhoneRefusesMidwayNamesTheEntryOverTheListAsItIs)
+TEST_F(DeletionRunTest, ADeletionThePhoneRefusesMidwayNamesTheEntryOverTheListAsItIs)
 {
     StartPhone();
     Open();
@@ -300,15 +302,7 @@ TEST_F(PCBookTest, ADeletionThePhoneRefusesMidwayNamesTheEntryOverTheListAsItIs)
     ASSERT_EQ(sim->command("set pb-write-error 14"), "ok");
     ASSERT_EQ(sim->command("set error-after 1"), "ok");
     QuestionAnswerer answers([](int) { return IDYESTOALL; });
-    AtTheBox seen;
-    app.on_box = [&] {
-        ++seen.boxes;
-        seen.listPainted = List()->updatesEnabled();
-        seen.rows = Rows();
-    };
-    app.shown.clear();
-    ClickButton(1027);
-    app.on_box = nullptr;
+    const AtTheBox seen = PressDeleteWatchingTheList();
     ASSERT_EQ(sim->command("set pb-write-error 0"), "ok");
 
     EXPECT_EQ(answers.asked, 1);

@@ -227,6 +227,15 @@ protected:
         }
         return out;
     }
+    // Notes, while a message box stands, the list's texts and whether it
+    // paints them as they change.
+    void WatchTheListBehindTheBox(std::vector<std::string>& texts, bool& painted)
+    {
+        app.on_box = [this, &texts, &painted] {
+            texts = Texts();
+            painted = screen->List()->updatesEnabled();
+        };
+    }
     std::vector<std::string> Boxes() const
     {
         std::vector<std::string> out;
@@ -564,10 +573,7 @@ TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndSaysTheDeleti
     SelectAll();
     std::vector<std::string> behindTheBox;
     bool listPainted = false;
-    app.on_box = [&] {
-        behindTheBox = Texts();
-        listPainted = screen->List()->updatesEnabled();
-    };
+    WatchTheListBehindTheBox(behindTheBox, listPainted);
     Click(CShortMsg::IDC_DELETE);
     app.on_box = nullptr;
     ASSERT_FALSE(Boxes().empty());
@@ -634,10 +640,7 @@ TEST_F(ShortMsgStoreTest, ADeletionStoppedByAnotherProgramHoldingThePCDatabaseNa
     });
     std::vector<std::string> behindTheBox;
     bool listPainted = false;
-    app.on_box = [&] {
-        behindTheBox = Texts();
-        listPainted = screen->List()->updatesEnabled();
-    };
+    WatchTheListBehindTheBox(behindTheBox, listPainted);
     Click(CShortMsg::IDC_DELETE);
     app.on_box = nullptr;
     sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);

@@ -155,8 +155,9 @@ private:
 };
 
 // Records the text of every message box the running program shows, as it
-// stands on screen, and answers it as a user does: a mouse click on OK. A
-// menu that pops up instead is noted and closed with Escape.
+// stands on screen, and answers it as a user does: a mouse click on OK (and
+// on Yes to a question, when `answersYes`). A menu that pops up instead is
+// noted, with where it opened, and closed with Escape.
 class BoxClicker {
 public:
     BoxClicker()
@@ -164,6 +165,7 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (QWidget* popup = QApplication::activePopupWidget()) {
                 ++popups;
+                menusAt << popup->pos();
                 QTest::keyClick(popup, Qt::Key_Escape);
                 return;
             }
@@ -178,6 +180,12 @@ public:
                 answered_ = w;
                 QTest::mouseClick(own->m_btnOK, Qt::LeftButton);
             } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
+                if (QAbstractButton* yes = system->button(QMessageBox::Yes); yes && answersYes) {
+                    ++yesClicked;
+                    answered_ = w;
+                    QTest::mouseClick(yes, Qt::LeftButton);
+                    return;
+                }
                 QAbstractButton* ok = system->button(QMessageBox::Ok);
                 if (!ok)
                     return;
@@ -190,6 +198,9 @@ public:
     }
     QStringList texts;
     int popups = 0;
+    QList<QPoint> menusAt;
+    bool answersYes = false;
+    int yesClicked = 0;
 
 private:
     QTimer timer_;
@@ -990,55 +1001,6 @@ TEST_F(ProgramTest, AStoredBookOutsideTheProgramsDataFoldersIsReportedNotFound)
         EXPECT_EQ(text.toStdString(), notFound.toStdString());
 }
 
-// Answers the running program as a user does, with the mouse: OK on each
-// message box (its text noted), Yes on the quit question; a menu that pops
-// up is noted where it opened, then closed with Escape.
-class UserAnswers {
-public:
-    UserAnswers()
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            if (QWidget* popup = QApplication::activePopupWidget()) {
-                if (popup->isVisible()) {
-                    menusAt << popup->pos();
-                    QTest::keyClick(popup, Qt::Key_Escape);
-                }
-                return;
-            }
-            QWidget* w = QApplication::activeModalWidget();
-            if (!w || !w->isVisible() || w == answered_)
-                return;
-            if (auto* own = qobject_cast<CDlgMessageBox*>(w)) {
-                auto* label = qobject_cast<QLabel*>(own->GetDlgItem(166));
-                if (!label || !own->m_btnOK)
-                    return;
-                texts << label->text().trimmed();
-                answered_ = w;
-                QTest::mouseClick(own->m_btnOK, Qt::LeftButton);
-            } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
-                QAbstractButton* yes = system->button(QMessageBox::Yes);
-                QAbstractButton* ok = system->button(QMessageBox::Ok);
-                if (yes)
-                    ++yesClicked;
-                else if (ok)
-                    texts << system->text();
-                else
-                    return;
-                answered_ = w;
-                QTest::mouseClick(yes ? yes : ok, Qt::LeftButton);
-            }
-        });
-        timer_.start(20);
-    }
-    QStringList texts;
-    QList<QPoint> menusAt;
-    int yesClicked = 0;
-
-private:
-    QTimer timer_;
-    QPointer<QWidget> answered_;
-};
-
 // Both books stored on a drive that is not mounted, outside the program's
 // data folders. Each is told not found once a run: the message database
 // after the first detection (not again at the end, after Yes on Quit), the
@@ -1052,7 +1014,8 @@ TEST_F(ProgramTest, BooksThatLeadNowhereAreToldOnceAndThePCMenuOpensAtThePCButto
     zorqtest::WriteFile(folder.path() + "ZorqMMI.ini", zorqtest::ReadFile(folder.path() + "ZorqMMI.ini") +
                                                            "[Databases]\r\nPhonebook=" + drive +
                                                            "family.mdb\r\nSMS=" + drive + "messages.mdb\r\n");
-    UserAnswers user;
+    BoxClicker user;
+    user.answersYes = true;
     QList<QRect> pcButtonAt;  // the PC button on screen at each click
     auto settledOnSIM = [] {
         CPhoneBook* book = Screen<CPhoneBook>();
