@@ -6,6 +6,7 @@
 
 #include <sqlite3.h>
 
+#include <cerrno>
 #include <cstdio>
 #include <sys/stat.h>
 
@@ -195,6 +196,15 @@ void ShowPathMessage(int stringId, const std::string& path)
 {
     if (UiServices* ui = GetUiServices())
         ui->DoMessageBox(ui->FormatString(stringId, {QString::fromStdString(path)}), MB_OK, 0);
+}
+
+void ReportDatabaseNotOpened(const std::string& path)
+{
+    struct stat st;
+    if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT)
+        UiReportFileOnce(kDatabaseNotFound, path);
+    else
+        ShowPathMessage(kDatabaseNotOpened, path);
 }
 
 bool ConvertThroughTempFile(CJetDatabase& old, const std::string& tmp,

@@ -48,12 +48,6 @@ bool FileExists(const std::string& path)
     return !path.empty() && ::access(path.c_str(), F_OK) == 0;
 }
 
-bool NameLeadsNowhere(const std::string& path)
-{
-    struct stat st;
-    return !path.empty() && !FileExists(path) && ::lstat(path.c_str(), &st) == 0;
-}
-
 // Linux has no Windows folder; the system-wide configuration folder plays
 // its part for the few callers that look there.
 std::string GetWindowsDirectoryPath() { return "/etc"; }

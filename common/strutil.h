@@ -11,10 +11,6 @@ class QWidget;
 std::string NormalizeDirectory(const std::string& path);
 std::string GetDirectoryPart(const std::string& path, int withoutSlash);
 bool FileExists(const std::string& path);
-// True when the name is in its folder but leads nowhere a read can reach (a
-// link to a file that is gone, a loop of links): such a file is damaged, not
-// missing, and is told to the user rather than passed over.
-bool NameLeadsNowhere(const std::string& path);
 std::string GetWindowsDirectoryPath();
 // The program's own temporary folder, ending in '/': a folder of this user
 // under the system's temporary folder, created (owner only) on first use.

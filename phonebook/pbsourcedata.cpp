@@ -203,8 +203,7 @@ bool CPBSourceData::OpenPCDatabase()
         return false;
     const std::string path = GetPCDatabasePath();
     if (!FileExists(path)) {
-        if (NameLeadsNowhere(path))
-            ShowPathMessage(31456, path);
+        ReportDatabaseNotOpened(path);
         return false;
     }
     if (m_pSet)
@@ -713,28 +712,37 @@ bool CPBSourceData::OnEndEditLabel(int row, const QString& text)
     return false;
 }
 
-bool CPBSourceData::DeleteOneItem(int row)
+DeleteOutcome CPBSourceData::DeleteOneItem(int row)
 {
     if (!m_pDataList || row < 0 || row >= m_pDataList->GetRowCount() || !OpenTable())
-        return false;
+        return DeleteOutcome::Failed;
     const int location = m_pDataList->GetLocation(row);
     try {
         if (!SeekLocation(location))
-            return false;
+            return DeleteOutcome::Failed;
         if (IsPhoneStorage()) {
             WriteDebugInt("CQXPBSrcNewList::DeleteOneItem -> Delete the Phonebook entry ", location);
             if (location < 1 || location > 255 ||
                 mtr_PB_erase_entry(static_cast<uint8_t>(location)) != kDone) {
                 WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The Phonebook entry could not be deleted");
-                return false;
+                return DeleteOutcome::PhoneRefused;
             }
         }
         m_pSet->Delete();
-        return true;
+        return DeleteOutcome::Deleted;
     } catch (const CDaoException& e) {
+        // Another program holding the file (its lock outlasted the wait),
+        // or a damaged file.
         WriteDebug("CQXPBSrcNewList::DeleteOneItem -> ", e.what());
-        return false;
+        return DeleteOutcome::DatabaseFailed;
     }
+}
+
+std::string CPBSourceData::OpenDatabaseName() const
+{
+    if (m_pSet && m_pSet->m_pDatabase && m_pSet->m_pDatabase->IsOpen())
+        return m_pSet->m_pDatabase->GetName();
+    return DatabasePath();
 }
 
 std::string CPBSourceData::GetSelectedDialNumber()

@@ -10,6 +10,7 @@
 // operations directly.
 #pragma once
 
+#include "deleterun.h"
 #include "pbdatabase.h"
 
 #include <QString>
@@ -128,8 +129,11 @@ public:
     // The list's label edit ended with `text` typed at `row`.
     bool OnEndEditLabel(int row, const QString& text);
     // Erases the entry of a list row from the phone (phone storages) and
-    // the database; the caller removes the row.
-    bool DeleteOneItem(int row);
+    // the database; the caller removes the row. Otherwise says why not.
+    DeleteOutcome DeleteOneItem(int row);
+    // The file the current storage's entries are in: the one open, else the
+    // one that would be opened.
+    std::string OpenDatabaseName() const;
     std::string GetSelectedDialNumber();
 
     QString GetNameHint() const;

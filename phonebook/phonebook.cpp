@@ -883,6 +883,13 @@ void CPhoneBook::OnFrameMove()
         const QPoint p = list->mapToGlobal(QPoint(0, 0));
         m_pPane->SetProgressPosition(p.x(), p.y());
     }
+    // The PC-database menu, offered by a click on the PC button when there
+    // is no PC phonebook, opens on that button, under the pointer that just
+    // clicked it.
+    if (QWidget* pc = m_pPane->GetPCButton()) {
+        const QPoint at = pc->mapTo(this, pc->rect().center());
+        m_pPane->SetMenuPosition(at.x(), at.y());
+    }
 }
 
 void CPhoneBook::OnDestroy()

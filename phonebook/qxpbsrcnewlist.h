@@ -63,7 +63,8 @@ public:
     bool IsSIMAvailable() override;
     bool IsPhoneAvailable() override;
     void UpdateTitle(int count) override { m_data.UpdateTitle(count); }
-    bool DeleteOneItem(CEntryListCtrl*, int row) override { return m_data.DeleteOneItem(row); }
+    DeleteOutcome DeleteOneItem(CEntryListCtrl*, int row) override { return m_data.DeleteOneItem(row); }
+    QString SourceDatabaseName() override { return QString::fromStdString(m_data.OpenDatabaseName()); }
     void UpdateButtons() override;
     void SelectInitialSource() override;
     void SaveCurrentSource() override { m_data.SaveCurrentSource(); }

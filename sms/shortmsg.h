@@ -35,6 +35,7 @@
 #include <vector>
 
 class CAddressList;
+enum class DeleteOutcome;
 class CMessage;
 struct SMS_SEND_OPTIONS;
 class CDaoDatabase;
@@ -240,7 +241,7 @@ public:
     int Erase(int destination);
     void OnBDelete();
     void DeleteSelected();
-    int DeleteOneItem(int row);
+    DeleteOutcome DeleteOneItem(int row);
 
     // ---- Compose, open and send (the compose sequences) ---------------------------------
     void OnBCompose();

@@ -148,8 +148,7 @@ int CShortMsg::OpenDefaultPCDatabase(int role)
         return 0;
     const std::string path = doc->GetPCSMSDatabasePath();
     if (!FileExists(path)) {
-        if (NameLeadsNowhere(path))
-            ShowPathMessage(31456, path);
+        ReportDatabaseNotOpened(path);
         return 0;
     }
     return doc->OpenSMSDatabaseByName(path, role) == 0 ? 1 : 0;

@@ -6,6 +6,7 @@
 #include "shortmsg.h"
 
 #include "debugtrace.h"
+#include "deleterun.h"
 #include "dlgprogress.h"
 #include "dstchoice.h"
 #include "entrylistctrl.h"
@@ -32,7 +33,6 @@ constexpr int kFailed = -36;
 enum {
     STR_SIM_NOT_SELECTED = 31364, STR_NO_PHONE = 31885, STR_NO_ROOM = 31297, STR_COPYING = 31335, STR_NO_PC_LOCATION = 31425,
     STR_NOT_STORABLE = 31757, STR_NOT_STORED = 31462, STR_NOT_ERASED = 31463, STR_DELETING = 31334,
-    STR_NOT_DELETED = 31471,
 };
 
 // The PC-database menu of a copy opens here on the screen.
@@ -418,6 +418,11 @@ void CShortMsg::DeleteSelected()
     m_list->setUpdatesEnabled(false);
     bool all = false;
     int deleted = 0, base = 0;
+    // Why the run stopped early, and the file a failing deletion was in.
+    QString why;
+    const QString database = QString::fromStdString(
+        m_pListRecordset && m_pListRecordset->m_pDatabase ? m_pListRecordset->m_pDatabase->GetName()
+                                                          : (db ? db->GetName() : std::string()));
     for (int i = 0; i < n; ++i) {
         if (!all) {
             // With one message left "yes to all" means nothing more.
@@ -443,10 +448,11 @@ void CShortMsg::DeleteSelected()
         if (skip < 0 || skip >= selected.size())
             break;
         const int row = selected[skip];
-        if (!DeleteOneItem(row)) {
-            progress.reset();
+        const DeleteOutcome outcome = DeleteOneItem(row);
+        if (outcome != DeleteOutcome::Deleted) {
             // The deletion stops; the messages deleted before stay deleted.
-            UiMessageBoxId(STR_NOT_DELETED);
+            // Told once the list shows them gone (below).
+            why = DeleteOutcomeText(outcome, names[i], database);
             break;
         }
         ++deleted;
@@ -465,18 +471,20 @@ void CShortMsg::DeleteSelected()
     }
     m_list->setUpdatesEnabled(true);
     progress.reset();
+    if (!why.isEmpty())
+        UiMessageBox(why);
     if (m_list->GetSelectedCount() == 0)
         DisableButtons();
 }
 
-int CShortMsg::DeleteOneItem(int row)
+DeleteOutcome CShortMsg::DeleteOneItem(int row)
 {
     CZorqMMIDoc* doc = GetDocument();
     if (!doc || !m_pListRecordset || !m_list)
-        return 0;
+        return DeleteOutcome::Failed;
     try {
         if (!SeekListRow(m_list->GetLocation(row)))
-            return 0;
+            return DeleteOutcome::Failed;
         if (m_nSrcStorage != SMS_SRC_PC) {
             MTR_RESULT r;
             if (m_pListRecordset->MsgType2 == 1) {
@@ -489,13 +497,15 @@ int CShortMsg::DeleteOneItem(int row)
             if (r != kDone) {
                 WriteDebug("CShortMsg::DeleteOneItem -> The message could not be deleted");
                 mtr_GEN_translate_error(r);
-                return 0;
+                return DeleteOutcome::PhoneRefused;
             }
         }
         m_pListRecordset->Delete();
-        return 1;
+        return DeleteOutcome::Deleted;
     } catch (const CDaoException& e) {
+        // Another program holding the file (its lock outlasted the wait),
+        // or a damaged file.
         WriteDebug("CShortMsg::DeleteOneItem -> ", e.what());
-        return 0;
+        return DeleteOutcome::DatabaseFailed;
     }
 }

@@ -6,21 +6,11 @@
 
 #include <sqlite3.h>
 #include <strings.h>
-#include <sys/stat.h>
 
-#include <cerrno>
 #include <cstdio>
 #include <utility>
 
 namespace {
-
-// Nothing at all at `path` (not even a dangling link): a missing file, not
-// a damaged one.
-bool NothingAtPath(const std::string& path)
-{
-    struct stat st;
-    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
-}
 
 const char* const kCopiedColumns[] = {"Location", "Name",    "Phone", "Address",   "Otherphone", "Fax",
                                       "Email",    "Company", "Notes", "NumberType"};
@@ -246,8 +236,7 @@ bool OpenPBDatabase(const std::string& path)
         return true;
     } catch (const CDaoException& e) {
         WriteDebug("OpenPBDatabase -> ", e.what());
-        // Nothing at the path at all is not a damaged file.
-        ShowPathMessage(NothingAtPath(path) ? 31891 : 31456, path);
+        ReportDatabaseNotOpened(path);
         return false;
     }
 }

@@ -5,9 +5,6 @@
 #include "utilities.h"
 #include "uiservices.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
 #include <cstdio>
 
 namespace {
@@ -16,14 +13,6 @@ std::string WorkFolder()
 {
     UiServices* ui = GetUiServices();
     return ui ? ui->GetWorkDirectory() : std::string();
-}
-
-// Nothing at all at `path` (not even a dangling link): a missing file, not
-// a damaged one.
-bool NothingAtPath(const std::string& path)
-{
-    struct stat st;
-    return ::lstat(path.c_str(), &st) != 0 && errno == ENOENT;
 }
 
 std::string Clean(std::string s)
@@ -336,8 +325,7 @@ bool CheckSMSDatabase(const std::string& path)
         return true;
     } catch (const CDaoException& e) {
         WriteDebug("CheckSMSDatabase -> ", e.what());
-        // Nothing at the path at all is not a damaged file.
-        ShowPathMessage(NothingAtPath(path) ? 31891 : 31456, path);
+        ReportDatabaseNotOpened(path);
         return false;
     }
 }

@@ -17,22 +17,29 @@ namespace {
 constexpr int kDeletingString = 31334;
 constexpr int kGoneString = 31479;
 constexpr int kFailedString = 31892;
-constexpr int kPhoneRefusedString = 31471;
+constexpr int kNotDeletedBecauseString = 31894;
+constexpr int kDatabaseUnusableString = 31456;
+constexpr int kPhoneRefusedString = 31895;
 }  // namespace
 
-QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name)
+QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name, const QString& database)
 {
     switch (outcome) {
     case DeleteOutcome::Deleted: return QString();
     case DeleteOutcome::Gone: return UiFormatString(kGoneString, {name});
     case DeleteOutcome::Failed: return UiFormatString(kFailedString, {name});
-    case DeleteOutcome::PhoneRefused: return UiLoadString(kPhoneRefusedString);
+    case DeleteOutcome::DatabaseFailed:
+        // The cause in the words the program uses wherever that file fails.
+        return UiFormatString(kNotDeletedBecauseString,
+                              {name, UiFormatString(kDatabaseUnusableString, {database})});
+    case DeleteOutcome::PhoneRefused: return UiFormatString(kPhoneRefusedString, {name});
     }
     return QString();
 }
 
 int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKind, const QStringList& names,
-                         const std::function<DeleteOutcome(int)>& deleteOne)
+                         const std::function<DeleteOutcome(int)>& deleteOne, const QString& database,
+                         const std::function<void()>& settle)
 {
     // Where the run was started from (the list) gets the focus back.
     CFocusKeeper focus(owner);
@@ -85,7 +92,7 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
         showProgress(deleted + 1);
         const DeleteOutcome outcome = deleteOne(i);
         if (outcome != DeleteOutcome::Deleted) {
-            why = DeleteOutcomeText(outcome, names[i]);
+            why = DeleteOutcomeText(outcome, names[i], database);
             break;
         }
         if (progress)
@@ -98,8 +105,11 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
         progress->Close();
     // Told after the progress window has gone, so that nothing stands over
     // the message; the items after it were neither asked about nor deleted.
-    if (!why.isEmpty())
+    if (!why.isEmpty()) {
+        if (settle)
+            settle();
         UiMessageBox(why);
+    }
     focus.Restore();
     return deleted;
 }

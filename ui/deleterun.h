@@ -16,18 +16,25 @@ class QWidget;
 enum class DeleteOutcome {
     Deleted,
     Gone,          // the item is no longer there (string 31479)
-    Failed,        // the deletion failed: a file or database error (31892)
-    PhoneRefused,  // the phone did not delete (31471)
+    Failed,        // the deletion failed, for no cause known (31892)
+    DatabaseFailed,  // the database would not take it: held by another
+                     // program, or damaged (31894 with 31456)
+    PhoneRefused,  // the phone did not delete it (31895)
 };
 
 // The message that tells why a run ended at `name`; empty for Deleted.
-QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name);
+// `database` is the file the item was deleted from, named when the cause
+// lies there.
+QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name, const QString& database = QString());
 
-// `deleteOne(i)` deletes item i of `names`. The progress window opens at
-// `progressAt` ((-1, -1): centred) over `owner`; without an owner no
-// progress window is shown. Returns how many were deleted.
+// `deleteOne(i)` deletes item i of `names` from `database`. The progress
+// window opens at `progressAt` ((-1, -1): centred) over `owner`; without an
+// owner no progress window is shown. When a deletion fails, `settle` (when
+// given) runs before the user is told, so that the list behind the message
+// shows the items as they are. Returns how many were deleted.
 int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKind, const QStringList& names,
-                         const std::function<DeleteOutcome(int)>& deleteOne);
+                         const std::function<DeleteOutcome(int)>& deleteOne, const QString& database = QString(),
+                         const std::function<void()>& settle = {});
 
 // The pause after each deleted item, while the progress window shows it.
 extern int g_nDeletePauseMs;

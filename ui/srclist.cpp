@@ -383,23 +383,34 @@ void CSrcList::TrashSelection()
     mtr_set_poll_state(0);
     m_list->setUpdatesEnabled(false);
     int deleted = 0;
-    RunConfirmedDeletion(m_pOwner, m_progress, m_nPaneKind, names, [&](int i) {
-        // Rows ascend, so each deletion moves the later ones up by one; a
-        // row with a location is found by it.
-        const std::int32_t location = locations[static_cast<size_t>(i)];
-        const int row = location >= 0 ? m_list->FindRowByLocation(location) : rows[i] - deleted;
-        if (row < 0 || row >= m_list->GetRowCount())
-            return DeleteOutcome::Gone;
-        // The entry stays; the phone refused it (the SIM busy, say), or the
-        // PC database could not seek to it or delete it.
-        if (!DeleteOneItem(m_list, row))
-            return IsPhoneSource() ? DeleteOutcome::PhoneRefused : DeleteOutcome::Failed;
-        m_list->DeleteRow(row);
-        ++deleted;
-        return DeleteOutcome::Deleted;
-    });
-    m_list->setUpdatesEnabled(true);
-    UpdateTitle(m_list->GetRowCount());
+    // The list shows again what is left: at the end, and before a failure is
+    // told, so that the entries already deleted are gone behind the message.
+    auto settle = [this] {
+        if (!m_list->updatesEnabled()) {
+            m_list->setUpdatesEnabled(true);
+            UpdateTitle(m_list->GetRowCount());
+        }
+    };
+    RunConfirmedDeletion(
+        m_pOwner, m_progress, m_nPaneKind, names,
+        [&](int i) {
+            // Rows ascend, so each deletion moves the later ones up by one; a
+            // row with a location is found by it.
+            const std::int32_t location = locations[static_cast<size_t>(i)];
+            const int row = location >= 0 ? m_list->FindRowByLocation(location) : rows[i] - deleted;
+            if (row < 0 || row >= m_list->GetRowCount())
+                return DeleteOutcome::Gone;
+            // The entry stays when the phone refused it (the SIM busy, say)
+            // or the database would not take the deletion.
+            const DeleteOutcome outcome = DeleteOneItem(m_list, row);
+            if (outcome != DeleteOutcome::Deleted)
+                return outcome;
+            m_list->DeleteRow(row);
+            ++deleted;
+            return DeleteOutcome::Deleted;
+        },
+        SourceDatabaseName(), settle);
+    settle();
     mtr_set_poll_state(1);
     UpdateAllSelected();
 }

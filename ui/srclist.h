@@ -10,6 +10,7 @@
 // are handled here.
 #pragma once
 
+#include "deleterun.h"
 #include "dragdrop.h"
 #include "entrylistctrl.h"
 #include "iconmenu.h"
@@ -104,8 +105,10 @@ public:
     virtual bool IsPhoneAvailable() { return true; }
     // After a deletion run: the title counts the rows left.
     virtual void UpdateTitle(int) {}
-    // Deletes the entry of one row (its data, not the row).
-    virtual bool DeleteOneItem(CEntryListCtrl*, int) { return true; }
+    // Deletes the entry of one row (its data, not the row), or says why not.
+    virtual DeleteOutcome DeleteOneItem(CEntryListCtrl*, int) { return DeleteOutcome::Deleted; }
+    // The database file the current source's entries are deleted from.
+    virtual QString SourceDatabaseName() { return QString(); }
     virtual void UpdateButtons();
     virtual void SelectInitialSource() {}
     // Records the current source in the profile.

@@ -22,11 +22,13 @@
 namespace pbtest {
 
 // The recording application whose security-code dialog a test may supply
-// (the dialog lives above the application core).
+// (the dialog lives above the application core); `on_box` looks at the
+// screen while a message box stands.
 class PbApp : public zorqtest::RecordingApp {
 public:
     std::function<int(QWidget* parent, int kind, int newCodeForm, int value)> codeDialog;
     int codeDialogRuns = 0;
+    std::function<void()> on_box;
 
 protected:
     int RunSecurCodeDialog(QWidget* parent, int kind, int newCodeForm, int value) override
@@ -34,6 +36,18 @@ protected:
         ++codeDialogRuns;
         return codeDialog ? codeDialog(parent, kind, newCodeForm, value)
                           : RecordingApp::RunSecurCodeDialog(parent, kind, newCodeForm, value);
+    }
+    int SystemMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) override
+    {
+        if (on_box)
+            on_box();
+        return RecordingApp::SystemMessageBox(owner, text, caption, type);
+    }
+    int RunMessageDialog(CDlgMessageBox& dlg) override
+    {
+        if (on_box)
+            on_box();
+        return RecordingApp::RunMessageDialog(dlg);
     }
 };
 

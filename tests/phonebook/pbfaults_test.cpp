@@ -9,6 +9,7 @@
 #include "diskfaults.h"
 #include "pbtransfer.h"
 #include "profile.h"
+#include "user_actions.h"
 
 #include <QMenu>
 #include <QTimer>
@@ -161,12 +162,7 @@ TEST_F(PhonebookSimTest, ACopyOnAFullDiskSaysHowManyWentAndReplacingKeepsTheOldB
 // after it are neither asked about nor deleted.
 TEST_F(PCBookTest, APCDeletionThatFailsIsToldAndEndsTheRun)
 {
-    StartPhone();
-    Open();
-    screen->window()->show();
-    const std::string path = MakePCDatabase("gone-behind.mdb", ManyEntries(3, "Entry"));
-    EXPECT_FALSE(ClickPCWithBook(path));
-    ASSERT_TRUE(screen->Pane()->IsSrcPC());
+    const std::string path = ShowPCBook("gone-behind.mdb", ManyEntries(3, "Entry"));
     ASSERT_EQ(List()->GetRowCount(), 3);
     const QString first = List()->GetRowText(0, 0);
     ClickRow(0);
@@ -198,4 +194,124 @@ TEST_F(PCBookTest, APCDeletionThatFailsIsToldAndEndsTheRun)
     ASSERT_EQ(boxes.size(), 1u) << "the run ended in silence";
     EXPECT_EQ(boxes.front(), Text(31892, {first}));
     EXPECT_EQ(List()->GetRowCount(), 3);
+}
+
+// A deletion run that stops tells which entry stopped it and why, and the
+// list behind that message already shows the entries as they are: those
+// deleted before are gone from it.
+namespace {
+
+
+// Answers each question of a deletion run as it comes: `answer(n)` gives
+// the answer to the n-th (from 1).
+class QuestionAnswerer {
+public:
+    explicit QuestionAnswerer(std::function<int(int)> answer) : answer_(std::move(answer))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible())
+                    d->EndDialog(answer_(++asked));
+        });
+        timer_.start(20);
+    }
+    int asked = 0;
+
+private:
+    std::function<int(int)> answer_;
+    QTimer timer_;
+};
+
+// What the screen showed while the message box stood.
+struct AtTheBox {
+    int boxes = 0;
+    bool listPainted = false;  // the list shows its rows as they change
+    std::vector<std::string> rows;
+};
+
+class DeletionRunTest : public PCBookTest {
+protected:
+    // Presses the delete button, noting the list while each message box
+    // of the run stands.
+    AtTheBox PressDeleteWatchingTheList()
+    {
+        AtTheBox seen;
+        app.on_box = [&] {
+            ++seen.boxes;
+            seen.listPainted = List()->updatesEnabled();
+            seen.rows = Rows();
+        };
+        app.shown.clear();
+        ClickButton(1027);
+        app.on_box = nullptr;
+        return seen;
+    }
+};
+
+}  // namespace
+
+TEST_F(DeletionRunTest, ADeletionStoppedByAnotherProgramHoldingTheBookNamesTheEntryAndTheCause)
+{
+    const std::string path = ShowPCBook("held.mdb", ManyEntries(3, "Entry"));
+    ASSERT_EQ(List()->GetRowCount(), 3);
+    const QString second = List()->GetRowText(1, 0);
+    zorqtest::ClickRows(List(), {0, 1, 2});
+    ASSERT_EQ(List()->GetSelectedCount(), 3);
+    const std::vector<std::string> rowsAfterFirst{Rows()[1], Rows()[2]};
+
+    // Another program takes the book for writing once the first entry is
+    // gone, and holds it while the message stands.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &other), SQLITE_OK);
+    QuestionAnswerer answers([other](int n) {
+        if (n == 2) {
+            EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        }
+        return IDYES;
+    });
+    const AtTheBox seen = PressDeleteWatchingTheList();
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_EQ(answers.asked, 2) << "the run went on past the failure";
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes().front(), Text(31894, {second, QString::fromStdString(Text(31456, {QString::fromStdString(path)}))}));
+    EXPECT_EQ(seen.boxes, 1);
+    EXPECT_TRUE(seen.listPainted) << "the list behind the message still showed the deleted entry";
+    EXPECT_EQ(seen.rows, rowsAfterFirst);
+    EXPECT_EQ(Rows(), rowsAfterFirst);
+}
+
+TEST_F(DeletionRunTest, ADeletionThePhoneRefusesMidwayNamesTheEntryOverTheListAsItIs)
+{
+    StartPhone();
+    Open();
+    screen->window()->show();
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    const int nameColumn = screen->Pane()->IsLocationShown() ? 1 : 0;
+    const int first = List()->FindRowByLocation(1), second = List()->FindRowByLocation(2);
+    ASSERT_GE(first, 0);
+    ASSERT_GE(second, 0);
+    const QString refused = List()->GetRowText(second, nameColumn);
+    zorqtest::ClickRows(List(), {first, second});
+    ASSERT_EQ(List()->GetSelectedCount(), 2);
+    std::vector<std::string> left = Rows();
+    left.erase(left.begin() + first);
+
+    // The phone erases the first entry and refuses the second.
+    ASSERT_EQ(sim->command("set pb-write-error 14"), "ok");
+    ASSERT_EQ(sim->command("set error-after 1"), "ok");
+    QuestionAnswerer answers([](int) { return IDYESTOALL; });
+    const AtTheBox seen = PressDeleteWatchingTheList();
+    ASSERT_EQ(sim->command("set pb-write-error 0"), "ok");
+
+    EXPECT_EQ(answers.asked, 1);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes().front(), Text(31895, {refused}));
+    EXPECT_EQ(seen.boxes, 1);
+    EXPECT_TRUE(seen.listPainted) << "the list behind the message still showed the deleted entry";
+    EXPECT_EQ(seen.rows, left);
+    EXPECT_EQ(Rows(), left);
+    EXPECT_EQ(List()->FindRowByLocation(1), -1);
+    EXPECT_GE(List()->FindRowByLocation(2), 0);
 }

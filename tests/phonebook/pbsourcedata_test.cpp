@@ -94,7 +94,7 @@ TEST_F(PaneDataTest, AddChangeAndDeleteGoToThePhoneFirst)
     // Delete Bob.
     const int row = list.FindRowByLocation(2);
     ASSERT_GE(row, 0);
-    ASSERT_TRUE(data.DeleteOneItem(row));
+    ASSERT_EQ(data.DeleteOneItem(row), DeleteOutcome::Deleted);
     EXPECT_EQ(PhoneEntries("SM").find("Bob"), std::string::npos);
     EXPECT_EQ(Mirror().find("Bob"), std::string::npos);
 }

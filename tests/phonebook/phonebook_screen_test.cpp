@@ -121,6 +121,8 @@ TEST_F(PhoneBookScreenTest, ADeletionThePhoneRefusesIsToldAndStopsTheRun)
         ASSERT_TRUE(del->isEnabled());
         const auto rows = Rows();
         const std::string entries = PhoneEntries("SM");
+        const QString refused =
+            List()->GetRowText(List()->FindRowByLocation(1), screen->Pane()->IsLocationShown() ? 1 : 0);
         sim->command("set pb-write-error 14");
         app.shown.clear();
         int asked = 0;
@@ -139,7 +141,7 @@ TEST_F(PhoneBookScreenTest, ADeletionThePhoneRefusesIsToldAndStopsTheRun)
         sim->command("set pb-write-error 0");
         EXPECT_EQ(asked, 1) << selected << " selected: the run went on past the refusal";
         ASSERT_EQ(app.shown.size(), 1u) << selected << " selected";
-        EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31471));
+        EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31895, {refused}));
         EXPECT_EQ(Rows(), rows);
         EXPECT_EQ(PhoneEntries("SM"), entries);
     }

@@ -127,6 +127,19 @@ protected:
         QTest::mouseClick(b, Qt::LeftButton);
         QCoreApplication::processEvents();
     }
+    // The screen, its window shown, listing the PC phonebook `name` made
+    // of `entries`; the file's path.
+    std::string ShowPCBook(const std::string& name, const std::vector<PBEntry>& entries)
+    {
+        StartPhone();
+        Open();
+        screen->window()->show();
+        const std::string path = MakePCDatabase(name, entries);
+        EXPECT_FALSE(ClickPCWithBook(path));
+        EXPECT_TRUE(screen->Pane()->IsSrcPC());
+        EXPECT_EQ(List()->GetRowCount(), static_cast<int>(entries.size()));
+        return path;
+    }
     // True when the PC menu came up.
     bool ClickPCWithBook(const std::string& path)
     {

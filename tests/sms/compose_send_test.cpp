@@ -370,16 +370,18 @@ TEST_F(ComposeSequenceTest, ALongMessageCutShortByAnUnplugSaysHowManyPartsWentAn
         kept = Shown(d);
         ClickButton(d, IDCANCEL);
     });
-    // Without the phone the directory's phonebook falls back to the PC, and
-    // with no PC phonebook yet it offers to make or open one: the user
-    // closes that menu.
+    // Without the phone the directory's phonebook falls back to the PC; the
+    // PC phonebook is not there, which is told, and the directory offers to
+    // make or open one: the user closes that menu.
     s.On<QMenu>([](QMenu* m) { QTest::keyClick(m, Qt::Key_Escape); });
     Click(1033);
     EXPECT_TRUE(s.Done());
     EXPECT_TRUE(lossKnown);
     EXPECT_EQ(smstest::SentPdus(*sim).size(), 4u);
-    // One box, telling how many parts went; nothing stacked on it.
-    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31762, {QStringLiteral("4"), QStringLiteral("5")})}));
+    // One box telling how many parts went, nothing stacked on it; then the
+    // directory's missing phonebook.
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31762, {QStringLiteral("4"), QStringLiteral("5")}),
+                                                 Text(31891, {QStringLiteral("...Database/defpb.mdb")})}));
     EXPECT_EQ(kept, (std::vector<std::string>{"0601"}));
     // Nothing was stored as sent: the message, cancelled after the cut, is
     // kept unsent with its recipient beside the old one.

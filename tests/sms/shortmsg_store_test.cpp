@@ -227,6 +227,15 @@ protected:
         }
         return out;
     }
+    // Notes, while a message box stands, the list's texts and whether it
+    // paints them as they change.
+    void WatchTheListBehindTheBox(std::vector<std::string>& texts, bool& painted)
+    {
+        app.on_box = [this, &texts, &painted] {
+            texts = Texts();
+            painted = screen->List()->updatesEnabled();
+        };
+    }
     std::vector<std::string> Boxes() const
     {
         std::vector<std::string> out;
@@ -555,14 +564,23 @@ TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndSaysTheDeleti
     Open(SMS_SRC_SIM);
 
     // The phone deletes the first message and refuses the second.
+    ASSERT_EQ(Texts(), (std::vector<std::string>{"Alpha", "Bravo", "Charlie"}));
+    const QString refused = screen->List()->GetRowText(1, 0);
     ASSERT_EQ(sim->command("set delete-error 500"), "ok");
     ASSERT_EQ(sim->command("set error-after 1"), "ok");
     DialogScript script;
     script.Confirm(IDYESTOALL);
     SelectAll();
+    std::vector<std::string> behindTheBox;
+    bool listPainted = false;
+    WatchTheListBehindTheBox(behindTheBox, listPainted);
     Click(CShortMsg::IDC_DELETE);
+    app.on_box = nullptr;
     ASSERT_FALSE(Boxes().empty());
-    EXPECT_EQ(Boxes().back(), Text(31471));
+    // The message names the one refused, over the list as it is.
+    EXPECT_EQ(Boxes().back(), Text(31895, {refused}));
+    EXPECT_TRUE(listPainted) << "the list behind the message still showed the deleted message";
+    EXPECT_EQ(behindTheBox, (std::vector<std::string>{"Bravo", "Charlie"}));
     EXPECT_EQ(PhoneMessages(), (std::vector<Row>{{2, 1, "Bravo"}, {3, 1, "Charlie"}}));
     EXPECT_EQ(Mirror(), (std::vector<Row>{{2, 1, "Bravo"}, {3, 1, "Charlie"}}));
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Bravo", "Charlie"}));
@@ -593,6 +611,53 @@ TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndSaysTheDeleti
     EXPECT_FALSE(screen->List()->IsRowSelected(0));
     EXPECT_TRUE(screen->List()->IsRowSelected(1));
     EXPECT_TRUE(screen->List()->IsRowSelected(2));
+}
+
+// Another program takes the PC message database for writing while a
+// deletion run goes: the run stops at the message it could not delete, and
+// the message names it and the cause, over the list as it is.
+TEST_F(ShortMsgStoreTest, ADeletionStoppedByAnotherProgramHoldingThePCDatabaseNamesTheMessageAndTheCause)
+{
+    MakePCDatabase("defsms.mdb", {"One", "Two", "Three"});
+    StartPhone("");
+    Open(SMS_SRC_PC);
+    screen->window()->show();
+    ASSERT_EQ(Texts(), (std::vector<std::string>{"One", "Two", "Three"}));
+    const QString held = screen->List()->GetRowText(1, 0);
+    zorqtest::ClickRows(screen->List(), {0, 1, 2});
+    Pump();
+    ASSERT_EQ(screen->List()->GetSelectedCount(), 3);
+
+    // Yes to the first; the other program takes the file before the
+    // second question is answered with yes to all.
+    sqlite3* other = nullptr;
+    ASSERT_EQ(sqlite3_open(PCPath("defsms.mdb").c_str(), &other), SQLITE_OK);
+    DialogScript script;
+    script.Confirm(IDYES);
+    script.OnModal<CDlgConfirm>([other](CDlgConfirm* d) {
+        EXPECT_EQ(sqlite3_exec(other, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr), SQLITE_OK);
+        d->EndDialog(IDYESTOALL);
+    });
+    std::vector<std::string> behindTheBox;
+    bool listPainted = false;
+    WatchTheListBehindTheBox(behindTheBox, listPainted);
+    Click(CShortMsg::IDC_DELETE);
+    app.on_box = nullptr;
+    sqlite3_exec(other, "ROLLBACK", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+
+    EXPECT_TRUE(script.Done());
+    EXPECT_EQ(script.Unexpected(), 0);
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes().front(),
+              Text(31894, {held, QString::fromStdString(Text(31456, {QString::fromStdString(PCPath("defsms.mdb"))}))}));
+    EXPECT_TRUE(listPainted) << "the list behind the message still showed the deleted message";
+    EXPECT_EQ(behindTheBox, (std::vector<std::string>{"Two", "Three"}));
+    EXPECT_EQ(Texts(), (std::vector<std::string>{"Two", "Three"}));
+    const std::vector<Row> kept = Rows(PCPath("defsms.mdb"));
+    ASSERT_EQ(kept.size(), 2u);
+    EXPECT_EQ(kept[0].text, "Two");
+    EXPECT_EQ(kept[1].text, "Three");
 }
 
 TEST_F(ShortMsgStoreTest, ThePCButtonsMenuSwitchesTheMessageSourceToAnotherFile)

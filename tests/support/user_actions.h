@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <vector>
 
 namespace zorqtest {
 
@@ -47,6 +48,18 @@ inline void DoubleClickRow(QAbstractItemView* list, int row)
 inline void RightClickRow(QAbstractItemView* list, int row)
 {
     RightClick(list->viewport(), RowPoint(list, row));
+}
+
+// Selects `rows` of a list as a person does: a click on the first, then
+// Ctrl and a click on each of the others.
+inline void ClickRows(QAbstractItemView* list, const std::vector<int>& rows)
+{
+    for (size_t i = 0; i < rows.size(); ++i) {
+        list->scrollTo(list->model()->index(rows[i], 0));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, i == 0 ? Qt::NoModifier : Qt::ControlModifier,
+                          RowPoint(list, rows[i]));
+    }
+    QCoreApplication::processEvents();
 }
 
 // Presses on the row, pulls it out of the list and lets go over `target`.

@@ -62,10 +62,10 @@ struct TestPane : CSrcList {
     bool OpenDatabase(const QString& path) override { Note("opendatabase"); return QFile::exists(path); }
     bool CreateDatabase(const QString&) override { Note("create"); return true; }
     void SetDatabasePath(const QString& path) override { dbPath = path; }
-    bool DeleteOneItem(CEntryListCtrl* list, int row) override
+    DeleteOutcome DeleteOneItem(CEntryListCtrl* list, int row) override
     {
         deleted.push_back(list->GetLocation(row));
-        return true;
+        return DeleteOutcome::Deleted;
     }
     void AddEntry(std::int32_t location, const QString& name)
     {

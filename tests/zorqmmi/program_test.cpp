@@ -8,11 +8,14 @@
 #include "dlgmessagebox.h"
 #include "dlgprogress.h"
 #include "filedlg.h"
+#include "handbutton.h"
 #include "utilities.h"
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "mainframe.h"
 #include "melodyview.h"
+#include "phonebook.h"
+#include "qxpbsrcnewlist.h"
 #include "setup.h"
 #include "shortmsg.h"
 #include "smsdatabase.h"
@@ -152,8 +155,9 @@ private:
 };
 
 // Records the text of every message box the running program shows, as it
-// stands on screen, and answers it as a user does: a mouse click on OK. A
-// menu that pops up instead is noted and closed with Escape.
+// stands on screen, and answers it as a user does: a mouse click on OK (and
+// on Yes to a question, when `answersYes`). A menu that pops up instead is
+// noted, with where it opened, and closed with Escape.
 class BoxClicker {
 public:
     BoxClicker()
@@ -161,6 +165,7 @@ public:
         QObject::connect(&timer_, &QTimer::timeout, [this] {
             if (QWidget* popup = QApplication::activePopupWidget()) {
                 ++popups;
+                menusAt << popup->pos();
                 QTest::keyClick(popup, Qt::Key_Escape);
                 return;
             }
@@ -175,6 +180,12 @@ public:
                 answered_ = w;
                 QTest::mouseClick(own->m_btnOK, Qt::LeftButton);
             } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
+                if (QAbstractButton* yes = system->button(QMessageBox::Yes); yes && answersYes) {
+                    ++yesClicked;
+                    answered_ = w;
+                    QTest::mouseClick(yes, Qt::LeftButton);
+                    return;
+                }
                 QAbstractButton* ok = system->button(QMessageBox::Ok);
                 if (!ok)
                     return;
@@ -187,6 +198,9 @@ public:
     }
     QStringList texts;
     int popups = 0;
+    QList<QPoint> menusAt;
+    bool answersYes = false;
+    int yesClicked = 0;
 
 private:
     QTimer timer_;
@@ -985,6 +999,69 @@ TEST_F(ProgramTest, AStoredBookOutsideTheProgramsDataFoldersIsReportedNotFound)
     EXPECT_FALSE(boxes.texts.isEmpty());
     for (const QString& text : boxes.texts)
         EXPECT_EQ(text.toStdString(), notFound.toStdString());
+}
+
+// Both books stored on a drive that is not mounted, outside the program's
+// data folders. Each is told not found once a run: the message database
+// after the first detection (not again at the end, after Yes on Quit), the
+// phonebook at the first click on its PC button (not at the second). Each
+// click offers the menu of PC databases at the PC button itself.
+TEST_F(ProgramTest, BooksThatLeadNowhereAreToldOnceAndThePCMenuOpensAtThePCButton)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    const std::string drive = tmp_ + "/usb-drive/books/";
+    zorqtest::WriteFile(folder.path() + "ZorqMMI.ini", zorqtest::ReadFile(folder.path() + "ZorqMMI.ini") +
+                                                           "[Databases]\r\nPhonebook=" + drive +
+                                                           "family.mdb\r\nSMS=" + drive + "messages.mdb\r\n");
+    BoxClicker user;
+    user.answersYes = true;
+    QList<QRect> pcButtonAt;  // the PC button on screen at each click
+    auto settledOnSIM = [] {
+        CPhoneBook* book = Screen<CPhoneBook>();
+        return book && book->isEnabled() && book->Pane()->IsSrcSIM() && !CZorqMMIApp::RequestWaiting() &&
+               !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+    };
+    auto quit = [] {
+        ClickBack();
+        WhenTrue([] { return Screen<CZorqMenu>() != nullptr && !QApplication::activeModalWidget(); },
+                 [] { ClickAt(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton())); }, 20000, End);
+    };
+    std::function<void()> clickPC = [&] {
+        WhenTrue(settledOnSIM,
+                 [&] {
+                     QWidget* pc = Screen<CPhoneBook>()->Pane()->GetPCButton();
+                     pcButtonAt << QRect(pc->mapToGlobal(QPoint(0, 0)), pc->size());
+                     QTest::mouseClick(pc, Qt::LeftButton);
+                     if (pcButtonAt.size() < 2)
+                         clickPC();
+                     else
+                         WhenTrue(settledOnSIM, quit, 20000, End);
+                 },
+                 30000, End);
+    };
+    WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [&] {
+        ClickMenuPicture(1);
+        clickPC();
+    });
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(user.yesClicked, 1) << "the quit question did not come";
+    const QString notFound = QStringLiteral("The database %1 was not found. It may have been moved, renamed or deleted.");
+    QStringList told = user.texts;
+    told.sort();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{notFound.arg(QString::fromStdString(drive + "family.mdb")),
+                           notFound.arg(QString::fromStdString(drive + "messages.mdb"))})
+                  .join("\n")
+                  .toStdString());
+    ASSERT_EQ(pcButtonAt.size(), 2);
+    ASSERT_EQ(user.menusAt.size(), 2) << "the PC menu was not offered at each click";
+    for (int i = 0; i < 2; ++i)
+        EXPECT_TRUE(pcButtonAt[i].contains(user.menusAt[i]))
+            << "click " << i + 1 << ": the menu opened at " << user.menusAt[i].x() << "," << user.menusAt[i].y()
+            << ", the PC button is at " << pcButtonAt[i].x() << "," << pcButtonAt[i].y() << " "
+            << pcButtonAt[i].width() << "x" << pcButtonAt[i].height();
 }
 
 }  // namespace
