@@ -391,6 +391,24 @@ bool Save(ParsedFile& p)
     p.present = true;
     p.st = st;
     p.trusted = Before(st.st_mtim, writtenAt) && Before(st.st_ctim, writtenAt);
+    if (!p.trusted) {
+        // Written within the current tick of the file system's clock: the
+        // file's modification time is set just before that tick, so that
+        // any later change, by hand or by another program, gives it another
+        // time and is seen by its look alone, without reading the file again
+        // at every look-up until the tick is over.
+        timespec times[2] = {{0, UTIME_OMIT}, writtenAt};
+        if (times[1].tv_nsec > 0) {
+            --times[1].tv_nsec;
+        } else {
+            --times[1].tv_sec;
+            times[1].tv_nsec = 999999999;
+        }
+        if (::utimensat(AT_FDCWD, p.path.c_str(), times, 0) == 0 && ::stat(p.path.c_str(), &st) == 0) {
+            p.st = st;
+            p.trusted = SameTime(st.st_mtim, times[1]);
+        }
+    }
     return true;
 }
 
