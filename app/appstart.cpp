@@ -187,23 +187,32 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
     MoveSIMMirrorsToWorkFolder(m_strDatabaseDir, m_strWorkDir);
     // A settings file that cannot be read is left alone (writes refuse to
     // replace it): the user is told why the settings read as defaults.
-    if (!IsIniProfileReadable())
-        UiReportFileOnce(kFileUnreadable, GetIniProfilePath());
-    ReadSettings();
-    ReadPictureSettings();
-    if (!CreateDefaultDatabases()) {
-        FreeResourceLibrary();
-        return false;
-    }
-    bool settingsSaved = true;
-    for (const char* section : {"PhoneBook", "SMSMT", "SMSMO"}) {
-        settingsSaved = WriteIniProfileInt(section, "ComboSort", -1) && settingsSaved;
-        settingsSaved = WriteIniProfileInt(section, "Source", -1) && settingsSaved;
-    }
     // A full disk or a read-only program folder: the settings of this run
-    // will not be kept, and the user hears it once, here.
-    if (!settingsSaved && IsIniProfileReadable())
+    // will not be kept, and the user hears it once, here, whether or not
+    // this start has anything to write.
+    const bool readable = IsIniProfileReadable();
+    if (!readable)
+        UiReportFileOnce(kFileUnreadable, GetIniProfilePath());
+    else if (!CanSaveIniProfile())
         UiReportFileOnce(kFileUnsaved, GetIniProfilePath());
+    {
+        // The start's own settings go to the file in one rewrite, and only
+        // those that changed: a large file is not written again for each.
+        IniProfileBatch batch;
+        ReadSettings();
+        ReadPictureSettings();
+        if (!CreateDefaultDatabases()) {
+            batch.Commit();
+            FreeResourceLibrary();
+            return false;
+        }
+        for (const char* section : {"PhoneBook", "SMSMT", "SMSMO"}) {
+            WriteIniProfileInt(section, "ComboSort", -1);
+            WriteIniProfileInt(section, "Source", -1);
+        }
+        if (!batch.Commit() && IsIniProfileReadable())
+            UiReportFileOnce(kFileUnsaved, GetIniProfilePath());
+    }
     if (!RegisterVersionEditionNumber()) {
         ShowMessageBox(31457, MB_OK);
         FreeResourceLibrary();

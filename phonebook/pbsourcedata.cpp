@@ -327,6 +327,8 @@ void CPBSourceData::FillList()
         CJetDatabase* db = SourceDatabase();
         if (db) {
             path = db->GetName();
+            // One read transaction for the whole fill, not one per row read.
+            CDaoReadTransaction reading(db);
             m_pSet = std::make_unique<CEntryPhoneRecordset>(db);
             const std::string column = m_strSortColumn.empty() ? "Location" : m_strSortColumn;
             m_pSet->Open(dbOpenDynaset, "SELECT * FROM EntryPhone ORDER BY " + column);

@@ -201,6 +201,7 @@ void CDaoDatabase::Close()
 {
     if (!db_)
         return;
+    EndReadTrans();
     FinalizeStatements();
     if (inTrans_)
         sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
@@ -270,6 +271,7 @@ void CDaoDatabase::ExecuteFixed(const std::string& sql)
 
 void CDaoDatabase::BeginTrans()
 {
+    EndReadTrans();
     ExecuteFixed("BEGIN");
     inTrans_ = true;
 }
@@ -284,6 +286,30 @@ void CDaoDatabase::Rollback()
 {
     ExecuteFixed("ROLLBACK");
     inTrans_ = false;
+}
+
+bool CDaoDatabase::BeginReadTrans()
+{
+    if (!db_ || inTrans_ || readTrans_ || !sqlite3_get_autocommit(db_))
+        return false;
+    // Deferred: the lock is taken by the first read, and only for reading.
+    if (sqlite3_exec(db_, "BEGIN", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    readTrans_ = true;
+    return true;
+}
+
+void CDaoDatabase::EndReadTrans()
+{
+    if (!readTrans_)
+        return;
+    readTrans_ = false;
+    if (!db_ || sqlite3_get_autocommit(db_))
+        return;
+    if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        sqlite3_exec(db_, "ROLLBACK", nullptr, nullptr, nullptr);
+        ++rollbacks_;
+    }
 }
 
 void CDaoDatabase::CreateTableDef(const std::string& table, const std::vector<CDaoFieldInfo>& fields,

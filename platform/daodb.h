@@ -63,6 +63,14 @@ public:
     void CommitTrans();
     void Rollback();
     bool InTransaction() const { return inTrans_; }
+    // A read transaction: a run of reads (a list filled row by row) takes
+    // the file's lock and looks at its journal once, not once per read.
+    // Other connections still read meanwhile; one that writes waits until
+    // it ends. False (and nothing done) when a transaction is already open.
+    // A BeginTrans meanwhile ends it first; so does Close. Whatever was
+    // written meanwhile is kept when it ends.
+    bool BeginReadTrans();
+    void EndReadTrans();
 
     // Table definitions. The attribute value is accepted and not stored.
     void CreateTableDef(const std::string& table, const std::vector<CDaoFieldInfo>& fields,
@@ -97,12 +105,30 @@ private:
     sqlite3* db_ = nullptr;
     std::string name_;
     bool inTrans_ = false;
+    bool readTrans_ = false;
     unsigned rollbacks_ = 0;
     struct CachedStatement {
         sqlite3_stmt* stmt = nullptr;
         bool inUse = false;
     };
     mutable std::unordered_map<std::string, CachedStatement> statements_;
+};
+
+// A read transaction on a database for the life of the object (see
+// CDaoDatabase::BeginReadTrans); the database must outlive it.
+class CDaoReadTransaction {
+public:
+    explicit CDaoReadTransaction(CDaoDatabase* db) : db_(db && db->BeginReadTrans() ? db : nullptr) {}
+    ~CDaoReadTransaction()
+    {
+        if (db_)
+            db_->EndReadTrans();
+    }
+    CDaoReadTransaction(const CDaoReadTransaction&) = delete;
+    CDaoReadTransaction& operator=(const CDaoReadTransaction&) = delete;
+
+private:
+    CDaoDatabase* db_;
 };
 
 class CDaoRecordset;

@@ -72,3 +72,21 @@ bool ReplaceFileContents(const std::string& path, const std::string& data)
     }
     return ok;
 }
+
+bool CanReplaceFile(const std::string& path, size_t bytes)
+{
+    std::string tmp;
+    const int fd = OpenReplacementFile(path, tmp);
+    if (fd < 0)
+        return false;
+    // Set aside without writing a byte: as costly for a large file as for
+    // a small one. A file system that cannot set space aside is not judged
+    // here (its next rewrite tells).
+    int rc = bytes ? ::posix_fallocate(fd, 0, static_cast<off_t>(bytes)) : 0;
+    if (rc == EOPNOTSUPP || rc == EINVAL)
+        rc = 0;
+    ::close(fd);
+    ::unlink(tmp.c_str());
+    errno = rc;
+    return rc == 0;
+}

@@ -15,3 +15,10 @@ int OpenReplacementFile(const std::string& path, std::string& tempPath);
 // Writes `data` as the whole new contents of `path`. False, with errno set
 // and the old file untouched, when any step failed.
 bool ReplaceFileContents(const std::string& path, const std::string& data);
+
+// Whether a rewrite of `path` by ReplaceFileContents could be saved now: a
+// file can be made beside it (the folder is not read-only, nor closed to the
+// user) and room for `bytes` can be set aside for it (the disk is not full,
+// no size limit stops it). The trial file is removed again; `path` itself
+// is not touched. False with errno set otherwise.
+bool CanReplaceFile(const std::string& path, size_t bytes);

@@ -21,9 +21,14 @@ namespace {
 std::mutex g_profileMutex;
 std::string g_profilePath;
 
+// A line of the kept text: where it starts, the length of its text and of
+// its line end ("\r\n", "\n", "\r", or none for the last line of a file).
+// Lines are places in the one text, not copies: a large file is split
+// without a string per line.
 struct Line {
-    std::string text;  // without its line end
-    std::string end;   // "\r\n", "\n", "\r" or "" for the last line of a file
+    size_t at = 0;
+    size_t len = 0;
+    size_t endLen = 0;
 };
 
 enum class ReadResult { Ok, Missing, Failed };
@@ -39,8 +44,9 @@ ReadResult ReadFile(const std::string& path, std::string& out, struct stat* st =
     if (!f)
         return errno == ENOENT ? ReadResult::Missing : ReadResult::Failed;
     struct stat before {};
+    // With room for the lines a start adds, so that they do not move it.
     if (fstat(fileno(f), &before) == 0 && before.st_size > 0)
-        out.reserve(static_cast<size_t>(before.st_size));
+        out.reserve(static_cast<size_t>(before.st_size) + 4096);
     char buf[65536];
     size_t n;
     while ((n = std::fread(buf, 1, sizeof buf, f)) > 0)
@@ -53,22 +59,21 @@ ReadResult ReadFile(const std::string& path, std::string& out, struct stat* st =
 std::vector<Line> SplitLines(const std::string& data)
 {
     std::vector<Line> lines;
+    lines.reserve(static_cast<size_t>(std::count(data.begin(), data.end(), '\n')) + 1);
     size_t pos = 0;
     while (pos < data.size()) {
         size_t e = data.find_first_of("\r\n", pos);
         Line l;
+        l.at = pos;
         if (e == std::string::npos) {
-            l.text = data.substr(pos);
+            l.len = data.size() - pos;
             pos = data.size();
         } else {
-            l.text = data.substr(pos, e - pos);
-            if (data[e] == '\r' && e + 1 < data.size() && data[e + 1] == '\n')
-                l.end = "\r\n";
-            else
-                l.end = std::string(1, data[e]);
-            pos = e + l.end.size();
+            l.len = e - pos;
+            l.endLen = data[e] == '\r' && e + 1 < data.size() && data[e + 1] == '\n' ? 2 : 1;
+            pos = e + l.endLen;
         }
-        lines.push_back(std::move(l));
+        lines.push_back(l);
     }
     return lines;
 }
@@ -84,7 +89,7 @@ std::string_view Trim(std::string_view s)
 }
 
 // The section name of a "[name]" line, or false when the line is not one.
-bool SectionName(const std::string& text, std::string_view& name)
+bool SectionName(std::string_view text, std::string_view& name)
 {
     std::string_view t = Trim(text);
     if (t.empty() || t.front() != '[')
@@ -96,19 +101,19 @@ bool SectionName(const std::string& text, std::string_view& name)
     return true;
 }
 
-bool IsComment(const std::string& text)
+bool IsComment(std::string_view text)
 {
     std::string_view t = Trim(text);
     return !t.empty() && (t.front() == ';' || t.front() == '#');
 }
 
 // Splits a "key=value" line; false for lines without '=' and comments.
-bool KeyValue(const std::string& text, std::string_view& key, std::string_view& value)
+bool KeyValue(std::string_view text, std::string_view& key, std::string_view& value)
 {
     if (IsComment(text))
         return false;
     size_t eq = text.find('=');
-    if (eq == std::string::npos)
+    if (eq == std::string_view::npos)
         return false;
     std::string_view all(text);
     key = Trim(all.substr(0, eq));
@@ -142,7 +147,10 @@ bool SameTime(const timespec& a, const timespec& b)
 }
 
 // A settings file read once and kept with an index of its sections and
-// keys, so that a key read is a look-up, not a walk of the file. Before
+// keys, so that a key read is a look-up, not a walk of the file. The keys
+// of a section are indexed when the section is first looked at: sections
+// no one asks for (another program's, in a large file) cost one entry each,
+// not one per key. Before
 // each use the file is looked at (stat): the copy is used as long as the
 // file is the same one, of the same size and times. A file changed in the
 // same tick of the file system's clock as it was read could keep its times;
@@ -153,12 +161,27 @@ struct ParsedFile {
     std::string path;
     bool present = false;   // the file was there when last read
     bool trusted = false;   // its times tell every later change
+    bool dirty = false;     // changed here, not yet written (a batch is open)
     struct stat st {};
     std::string data;       // the contents, for the comparison above
     std::vector<Line> lines;
-    std::unordered_map<std::string, long> sections;  // lower-case name -> header line
-    std::vector<long> headers;                       // every header line, in order
-    std::unordered_map<std::string, long> keys;      // "section\0key", lower case -> key line
+    struct Section {
+        long line = -1;            // the header line
+        bool keysIndexed = false;  // its keys are in `keys`
+    };
+    std::unordered_map<std::string, Section> sections;  // lower-case name -> first section of it
+    std::vector<long> headers;                          // every header line, in order
+    std::unordered_map<std::string, long> keys;         // "section\0key", lower case -> key line
+    long lastIndexed = -1;                              // the last line of a header or indexed key
+
+    std::string_view Text(const Line& l) const { return std::string_view(data).substr(l.at, l.len); }
+
+    // The text from line `from` on moved by `delta` bytes.
+    void MoveText(size_t from, long delta)
+    {
+        for (size_t i = from; i < lines.size(); ++i)
+            lines[i].at = static_cast<size_t>(static_cast<long>(lines[i].at) + delta);
+    }
 
     bool Matches(const struct stat& s) const
     {
@@ -168,7 +191,7 @@ struct ParsedFile {
 
     void Clear()
     {
-        present = trusted = false;
+        present = trusted = dirty = false;
         data.clear();
         lines.clear();
         sections.clear();
@@ -181,32 +204,48 @@ struct ParsedFile {
         sections.clear();
         headers.clear();
         keys.clear();
-        std::string current;
-        bool active = false;
+        lastIndexed = -1;
         for (size_t i = 0; i < lines.size(); ++i) {
             std::string_view name;
-            if (SectionName(lines[i].text, name)) {
+            if (SectionName(Text(lines[i]), name)) {
                 headers.push_back(static_cast<long>(i));
-                current = LowerAscii(name);
-                active = sections.emplace(current, static_cast<long>(i)).second;
-                continue;
+                sections.emplace(LowerAscii(name), Section{static_cast<long>(i), false});
+                lastIndexed = static_cast<long>(i);
             }
-            std::string_view k, v;
-            if (active && KeyValue(lines[i].text, k, v))
-                keys.emplace(current + '\0' + LowerAscii(k), static_cast<long>(i));
         }
     }
 
-    Location Find(const std::string& section, const std::string& key) const
+    // The end of the section whose header is line `header`.
+    long SectionEnd(long header) const
+    {
+        const auto next = std::upper_bound(headers.begin(), headers.end(), header);
+        return next == headers.end() ? static_cast<long>(lines.size()) : *next;
+    }
+
+    // Indexes the keys of section `name` (lower case), the first line of each.
+    void IndexKeys(const std::string& name, Section& sec)
+    {
+        sec.keysIndexed = true;
+        const long end = SectionEnd(sec.line);
+        for (long i = sec.line + 1; i < end; ++i) {
+            std::string_view k, v;
+            if (KeyValue(Text(lines[static_cast<size_t>(i)]), k, v) &&
+                keys.emplace(name + '\0' + LowerAscii(k), i).second)
+                lastIndexed = std::max(lastIndexed, i);
+        }
+    }
+
+    Location Find(const std::string& section, const std::string& key)
     {
         Location loc;
         const std::string s = LowerAscii(Trim(section));
         const auto sec = sections.find(s);
         if (sec == sections.end())
             return loc;
-        loc.sectionLine = sec->second;
-        const auto next = std::upper_bound(headers.begin(), headers.end(), loc.sectionLine);
-        loc.sectionEnd = next == headers.end() ? static_cast<long>(lines.size()) : *next;
+        if (!sec->second.keysIndexed)
+            IndexKeys(s, sec->second);
+        loc.sectionLine = sec->second.line;
+        loc.sectionEnd = SectionEnd(loc.sectionLine);
         const auto k = keys.find(s + '\0' + LowerAscii(Trim(key)));
         if (k != keys.end())
             loc.keyLine = k->second;
@@ -214,11 +253,17 @@ struct ParsedFile {
     }
 
     // `count` lines were put in at line `at`: every line from there on moved.
+    // Lines added after every indexed line (a new section at the end of the
+    // file, a key at the end of the last one) move none of them, and the
+    // index of a large file is not walked for them.
     void Shift(long at, long count)
     {
+        if (at > lastIndexed)
+            return;
+        lastIndexed += count;
         for (auto& e : sections)
-            if (e.second >= at)
-                e.second += count;
+            if (e.second.line >= at)
+                e.second.line += count;
         for (long& h : headers)
             if (h >= at)
                 h += count;
@@ -231,6 +276,7 @@ struct ParsedFile {
 std::mutex g_parsedMutex;
 std::vector<ParsedFile> g_parsed;  // the few files read last, the latest at the back
 constexpr size_t kParsedFiles = 4;
+int g_batchDepth = 0;  // open batches: writes wait for the last one to end
 
 timespec CoarseNow()
 {
@@ -246,8 +292,10 @@ ReadResult Refresh(const std::string& path, ParsedFile*& out)
 {
     auto it = std::find_if(g_parsed.begin(), g_parsed.end(), [&](const ParsedFile& p) { return p.path == path; });
     if (it == g_parsed.end()) {
-        if (g_parsed.size() >= kParsedFiles)
-            g_parsed.erase(g_parsed.begin());
+        // A copy with changes not yet written is never the one let go.
+        const auto oldest = std::find_if(g_parsed.begin(), g_parsed.end(), [](const ParsedFile& f) { return !f.dirty; });
+        if (g_parsed.size() >= kParsedFiles && oldest != g_parsed.end())
+            g_parsed.erase(oldest);
         g_parsed.emplace_back();
         g_parsed.back().path = path;
     } else if (it + 1 != g_parsed.end()) {
@@ -255,6 +303,9 @@ ReadResult Refresh(const std::string& path, ParsedFile*& out)
     }
     ParsedFile& p = g_parsed.back();
     out = &p;
+    // Until the batch that changed it ends, the kept copy is the settings.
+    if (p.dirty)
+        return ReadResult::Ok;
 
     struct stat st {};
     if (::stat(path.c_str(), &st) != 0) {
@@ -297,7 +348,7 @@ bool LookUpIn(const std::string& path, const std::string& section, const std::st
     if (loc.keyLine < 0)
         return false;
     std::string_view k, v;
-    KeyValue(p->lines[static_cast<size_t>(loc.keyLine)].text, k, v);
+    KeyValue(p->Text(p->lines[static_cast<size_t>(loc.keyLine)]), k, v);
     if (v.size() >= 2 && v.front() == '"' && v.back() == '"')
         v = v.substr(1, v.size() - 2);
     value.assign(v);
@@ -324,6 +375,43 @@ int TextToInt(const std::string& value)
     return static_cast<int>(v);
 }
 
+// Writes the kept copy `p` as the file's new contents (g_parsedMutex held).
+// Should that fail, the copy is dropped, and the next use reads the file.
+bool Save(ParsedFile& p)
+{
+    p.dirty = false;
+    const timespec writtenAt = CoarseNow();
+    struct stat st {};
+    if (!ReplaceFileContents(p.path, p.data) || ::stat(p.path.c_str(), &st) != 0) {
+        const int saved = errno;
+        p.Clear();
+        errno = saved;
+        return false;
+    }
+    p.present = true;
+    p.st = st;
+    p.trusted = Before(st.st_mtim, writtenAt) && Before(st.st_ctim, writtenAt);
+    if (!p.trusted) {
+        // Written within the current tick of the file system's clock: the
+        // file's modification time is set just before that tick, so that
+        // any later change, by hand or by another program, gives it another
+        // time and is seen by its look alone, without reading the file again
+        // at every look-up until the tick is over.
+        timespec times[2] = {{0, UTIME_OMIT}, writtenAt};
+        if (times[1].tv_nsec > 0) {
+            --times[1].tv_nsec;
+        } else {
+            --times[1].tv_sec;
+            times[1].tv_nsec = 999999999;
+        }
+        if (::utimensat(AT_FDCWD, p.path.c_str(), times, 0) == 0 && ::stat(p.path.c_str(), &st) == 0) {
+            p.st = st;
+            p.trusted = SameTime(st.st_mtim, times[1]);
+        }
+    }
+    return true;
+}
+
 bool Store(const std::string& section, const std::string& key, const std::string& value)
 {
     if (g_profilePath.empty())
@@ -337,99 +425,89 @@ bool Store(const std::string& section, const std::string& key, const std::string
     // New lines follow the file's own line ends; a new file gets CR LF.
     std::string eol = "\r\n";
     for (const Line& l : lines) {
-        if (!l.end.empty()) {
-            eol = l.end;
+        if (l.endLen) {
+            eol = p->data.substr(l.at + l.len, l.endLen);
             break;
         }
     }
 
-    // The kept copy is changed as the file will be; should the write fail,
-    // it is dropped, and the next use reads the file again.
+    // The kept copy is changed as the file will be, and written (at once,
+    // or at the end of the batch open): the rest of the text stays as it
+    // stands around the changed lines, not put together again line by line.
     Location loc = p->Find(section, key);
-    // The lines from `spliceAt` on that stood for `oldBytes` of the file
-    // now are `newCount` lines: the rest of the text is copied as it stands,
-    // not put together again line by line.
-    long spliceAt = 0, newCount = 0;
-    size_t oldBytes = 0;
     if (loc.keyLine >= 0) {
         Line& l = lines[static_cast<size_t>(loc.keyLine)];
         std::string_view k, v;
-        KeyValue(l.text, k, v);
-        std::string text = std::string(k) + "=" + value;
-        spliceAt = loc.keyLine;
-        oldBytes = l.text.size() + l.end.size();
-        newCount = 1;
-        l.text = std::move(text);
+        KeyValue(p->Text(l), k, v);
+        // A key that already holds the value: the file stays as it is.
+        if (v == value)
+            return true;
+        const std::string text = std::string(k) + "=" + value;
+        p->data.replace(l.at, l.len, text);
+        const long delta = static_cast<long>(text.size()) - static_cast<long>(l.len);
+        l.len = text.size();
+        p->MoveText(static_cast<size_t>(loc.keyLine) + 1, delta);
     } else {
-        std::vector<Line> added;
+        std::vector<std::string> added;
         long at;
         if (loc.sectionLine < 0) {
-            added.push_back({"[" + section + "]", eol});
+            added.push_back("[" + section + "]");
             at = static_cast<long>(lines.size());
         } else {
             // After the section's last non-blank line, before trailing blanks.
             at = loc.sectionEnd;
-            while (at - 1 > loc.sectionLine && Trim(lines[static_cast<size_t>(at - 1)].text).empty())
+            while (at - 1 > loc.sectionLine && Trim(p->Text(lines[static_cast<size_t>(at - 1)])).empty())
                 --at;
         }
-        added.push_back({key + "=" + value, eol});
-        spliceAt = at;
-        newCount = static_cast<long>(added.size());
-        if (at > 0 && lines[static_cast<size_t>(at - 1)].end.empty()) {
-            // The last line had no line end: it gets one, so it is written anew.
-            --spliceAt;
-            ++newCount;
-            oldBytes = lines[static_cast<size_t>(at - 1)].text.size();
-            lines[static_cast<size_t>(at - 1)].end = eol;
+        added.push_back(key + "=" + value);
+        const size_t offset = static_cast<size_t>(at) < lines.size() ? lines[static_cast<size_t>(at)].at : p->data.size();
+        std::string changed;
+        if (at > 0 && lines[static_cast<size_t>(at - 1)].endLen == 0) {
+            // The last line had no line end: it gets one.
+            changed = eol;
+            lines[static_cast<size_t>(at - 1)].endLen = eol.size();
         }
-        lines.insert(lines.begin() + at, added.begin(), added.end());
-        const long count = static_cast<long>(added.size());
+        std::vector<Line> put;
+        for (const std::string& t : added) {
+            put.push_back({offset + changed.size(), t.size(), eol.size()});
+            changed += t;
+            changed += eol;
+        }
+        p->data.insert(offset, changed);
+        p->MoveText(static_cast<size_t>(at), static_cast<long>(changed.size()));
+        lines.insert(lines.begin() + at, put.begin(), put.end());
+        const long count = static_cast<long>(put.size());
         const auto breaks = [](const std::string& t) { return t.find_first_of("\r\n") != std::string::npos; };
         if (breaks(section) || breaks(key)) {
-            p->Index();  // names holding a line end: the file reads back as other lines
+            // Names holding a line end: the file reads back as other lines.
+            lines = SplitLines(p->data);
+            p->Index();
         } else {
             p->Shift(at, count);
             // The lines put in, indexed as a reading of the file would index them.
             std::string current = loc.sectionLine >= 0 ? LowerAscii(Trim(section)) : std::string();
             bool active = loc.sectionLine >= 0;
             for (long i = at; i < at + count; ++i) {
-                const std::string& text = lines[static_cast<size_t>(i)].text;
+                const std::string_view text = p->Text(lines[static_cast<size_t>(i)]);
                 std::string_view name, k, v;
                 if (SectionName(text, name)) {
                     p->headers.insert(std::upper_bound(p->headers.begin(), p->headers.end(), i), i);
                     current = LowerAscii(name);
-                    active = p->sections.emplace(current, i).second;
+                    // A section made here: its keys are the lines put in.
+                    active = p->sections.emplace(current, ParsedFile::Section{i, true}).second;
+                    p->lastIndexed = std::max(p->lastIndexed, i);
                 } else if (active && KeyValue(text, k, v)) {
                     p->keys.emplace(current + '\0' + LowerAscii(k), i);
+                    p->lastIndexed = std::max(p->lastIndexed, i);
                 }
             }
         }
     }
-
-    size_t offset = 0;
-    for (long i = 0; i < spliceAt; ++i)
-        offset += lines[static_cast<size_t>(i)].text.size() + lines[static_cast<size_t>(i)].end.size();
-    std::string out;
-    out.reserve(p->data.size() + value.size() + section.size() + key.size() + 8);
-    out.append(p->data, 0, offset);
-    for (long i = spliceAt; i < spliceAt + newCount; ++i) {
-        out += lines[static_cast<size_t>(i)].text;
-        out += lines[static_cast<size_t>(i)].end;
+    if (g_batchDepth > 0) {
+        p->dirty = true;
+        return true;
     }
-    out.append(p->data, offset + oldBytes, std::string::npos);
-    const timespec writtenAt = CoarseNow();
-    struct stat st {};
-    if (!ReplaceFileContents(g_profilePath, out) || ::stat(g_profilePath.c_str(), &st) != 0) {
-        const int saved = errno;
-        p->Clear();
-        errno = saved;
-        return false;
-    }
-    p->data = std::move(out);
-    p->present = true;
-    p->st = st;
-    p->trusted = Before(st.st_mtim, writtenAt) && Before(st.st_ctim, writtenAt);
-    return true;
+    return Save(*p);
 }
 
 }  // namespace
@@ -515,4 +593,36 @@ bool WriteIniProfileString(const std::string& section, const std::string& key,
         if (c != '\r' && c != '\n')
             clean += c;
     return Store(section, key, clean);
+}
+
+void BeginIniProfileBatch()
+{
+    std::lock_guard<std::mutex> lock(g_parsedMutex);
+    ++g_batchDepth;
+}
+
+bool EndIniProfileBatch()
+{
+    std::lock_guard<std::mutex> lock(g_parsedMutex);
+    if (g_batchDepth > 0)
+        --g_batchDepth;
+    if (g_batchDepth > 0)
+        return true;
+    bool ok = true;
+    for (ParsedFile& p : g_parsed)
+        if (p.dirty)
+            ok = Save(p) && ok;
+    return ok;
+}
+
+bool CanSaveIniProfile()
+{
+    const std::string path = GetIniProfilePath();
+    if (path.empty())
+        return true;
+    struct stat st {};
+    const size_t size = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<size_t>(st.st_size) : 0;
+    // Room for a whole new copy beside the old one, and for the lines a
+    // start adds to it.
+    return CanReplaceFile(path, size + 1024);
 }

@@ -32,7 +32,8 @@ int GetIniProfileInt(const std::string& section, const std::string& key, int def
 int GetIniFileInt(const std::string& path, const std::string& section, const std::string& key,
                   int def);
 
-// Writes `value` as decimal text. Returns false when the file could not be
+// Writes `value` as decimal text; a key that already holds it leaves the
+// file untouched. Returns false when the file could not be
 // written (most callers go on without it: a setting that is not kept is
 // reported once, at start-up).
 bool WriteIniProfileInt(const std::string& section, const std::string& key, int value);
@@ -45,6 +46,38 @@ std::string GetIniProfileString(const std::string& section, const std::string& k
 // Writes `text` as the key's value, adding the section or key when missing.
 bool WriteIniProfileString(const std::string& section, const std::string& key,
                            const std::string& text);
+
+// Writes made between these two calls are seen by every read at once but go
+// to the file in one rewrite, when the last open batch ends (a key written
+// with the value it holds does not count). End returns false when that
+// rewrite failed; the file then stays as it was before the batch.
+void BeginIniProfileBatch();
+bool EndIniProfileBatch();
+
+// The same as an object: the batch ends with it, or earlier by Commit.
+class IniProfileBatch {
+public:
+    IniProfileBatch() { BeginIniProfileBatch(); }
+    ~IniProfileBatch()
+    {
+        if (open_)
+            EndIniProfileBatch();
+    }
+    IniProfileBatch(const IniProfileBatch&) = delete;
+    IniProfileBatch& operator=(const IniProfileBatch&) = delete;
+    bool Commit()
+    {
+        open_ = false;
+        return EndIniProfileBatch();
+    }
+
+private:
+    bool open_ = true;
+};
+
+// Whether a rewrite of the file could be saved now (see CanReplaceFile): a
+// look of its own, that neither reads nor writes the settings.
+bool CanSaveIniProfile();
 
 // The folder of the running executable, ending in '/'.
 std::string GetExecutableFolder();

@@ -244,6 +244,89 @@ TEST_F(ProfileTest, AFullDiskOrAReadOnlyFolderFailsTheWriteAndKeepsTheFile)
     ASSERT_TRUE(disk.MakeWritable());
 }
 
+ino_t Inode(const std::string& path)
+{
+    struct stat st {};
+    return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
+}
+
+// Every rewrite renames a new file over the old one: a file not rewritten
+// keeps its inode.
+TEST_F(ProfileTest, AValueWrittenAgainLeavesTheFileAndABatchRewritesItOnceAtItsEnd)
+{
+    Put("[A]\r\nx=1\r\ny = two\r\n");
+    const ino_t first = Inode(path_);
+    EXPECT_TRUE(WriteIniProfileInt("A", "x", 1));
+    EXPECT_TRUE(WriteIniProfileString("a", "Y", "two"));
+    EXPECT_EQ(Inode(path_), first) << "an unchanged value rewrote the file";
+    EXPECT_EQ(Get(), "[A]\r\nx=1\r\ny = two\r\n");
+
+    BeginIniProfileBatch();
+    EXPECT_TRUE(WriteIniProfileInt("A", "x", 2));
+    EXPECT_TRUE(WriteIniProfileInt("B", "z", 3));
+    EXPECT_TRUE(WriteIniProfileInt("A", "w", 4));
+    // Seen by every read at once, in the file only at the end.
+    EXPECT_EQ(GetIniProfileInt("A", "x", 0), 2);
+    EXPECT_EQ(GetIniProfileInt("B", "z", 0), 3);
+    EXPECT_EQ(Inode(path_), first);
+    EXPECT_EQ(Get(), "[A]\r\nx=1\r\ny = two\r\n");
+    BeginIniProfileBatch();  // a batch inside another ends with it
+    EXPECT_TRUE(WriteIniProfileInt("B", "z", 5));
+    EXPECT_TRUE(EndIniProfileBatch());
+    EXPECT_EQ(Inode(path_), first);
+    EXPECT_TRUE(EndIniProfileBatch());
+    EXPECT_NE(Inode(path_), first);
+    EXPECT_EQ(Get(), "[A]\r\nx=2\r\ny = two\r\nw=4\r\n[B]\r\nz=5\r\n");
+
+    // A batch of values the file already holds writes nothing.
+    const ino_t second = Inode(path_);
+    {
+        IniProfileBatch batch;
+        EXPECT_TRUE(WriteIniProfileInt("A", "x", 2));
+        EXPECT_TRUE(WriteIniProfileInt("B", "z", 5));
+        EXPECT_TRUE(batch.Commit());
+    }
+    EXPECT_EQ(Inode(path_), second);
+}
+
+// The look before a start: whether a rewrite could be saved, found without
+// writing the settings (nothing is left behind); and a batch whose rewrite
+// fails keeps the file and forgets its changes.
+TEST_F(ProfileTest, WhetherTheFileCanBeSavedIsToldWithoutARewriteAndAFailedBatchLosesNothing)
+{
+    zorqtest::SmallDisk disk(dir_, 256 * 1024);
+    ASSERT_FALSE(disk.Folder().empty());
+    SetIniProfileFile(disk.Folder());
+    const std::string path = disk.Folder() + "ZorqMMI.ini";
+    ASSERT_TRUE(WriteIniProfileString("A", "x", "1"));
+    const ino_t before = Inode(path);
+    EXPECT_TRUE(CanSaveIniProfile());
+    EXPECT_EQ(Inode(path), before);
+    disk.Fill();
+    EXPECT_FALSE(CanSaveIniProfile());
+    {
+        IniProfileBatch batch;
+        EXPECT_TRUE(WriteIniProfileString("A", "x", std::string(8000, 'v')));
+        EXPECT_FALSE(batch.Commit());
+    }
+    EXPECT_EQ(GetIniProfileString("A", "x", ""), "1");
+    disk.Release();
+    EXPECT_TRUE(CanSaveIniProfile());
+    std::string left;
+    if (DIR* d = ::opendir(disk.Folder().c_str())) {
+        while (dirent* e = ::readdir(d))
+            if (e->d_name[0] != '.')
+                left += std::string(e->d_name) + " ";
+        ::closedir(d);
+    }
+    EXPECT_EQ(left, "ZorqMMI.ini ");
+    if (!disk.MakeReadOnly())
+        GTEST_SKIP() << "no read-only folder can be made here (root without a mount)";
+    EXPECT_FALSE(CanSaveIniProfile());
+    EXPECT_EQ(GetIniProfileString("A", "x", ""), "1");
+    ASSERT_TRUE(disk.MakeWritable());
+}
+
 }  // namespace
 
 // A profile grown to 5 MB (sections nobody reads, a value of a megabyte):

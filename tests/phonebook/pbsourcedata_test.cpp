@@ -158,6 +158,36 @@ TEST_F(PaneDataTest, TitleNamesOtherPCDatabases)
     EXPECT_EQ(title.text().toStdString(), Text(31253, {QString::fromStdString(Text(31464, {"Sixteen_chars_ab"}))}));
 }
 
+TEST_F(PaneDataTest, APCBookJustListedIsFreeForAnotherProgramWhoseChangesTheNextFillShows)
+{
+    StartPhone();
+    data.SetDocument(doc.get());
+    data.SetListCtrl(&list);
+    data.SetStatics(&title, &room);
+    const std::string book = MakePCDatabase("shared.mdb", {Entry("Anna", "+331"), Entry("Berta", "+332")});
+    data.SetDatabasePath(book);
+    data.SetStorage(0);
+    data.FillList();
+    ASSERT_EQ(list.GetRowCount(), 2);
+    // Another program writes to the file right after the fill, without
+    // waiting for a lock: the fill left none behind.
+    CDaoDatabase other;
+    other.Open(book);
+    other.ExecuteFixed("PRAGMA busy_timeout = 0");
+    EXPECT_NO_THROW(other.ExecuteFixed(
+        "INSERT INTO EntryPhone (Location, Name, Phone, ShortPhone) VALUES (9, 'Carla', '+339', '+339')"));
+    other.Close();
+    data.FillList();
+    const std::vector<std::string> rows = ListRows();
+    ASSERT_EQ(rows.size(), 3u);
+    EXPECT_EQ(rows[2], "9 Carla +339");
+    EXPECT_EQ(title.text().toStdString(), Text(31251, {QString::fromStdString(Text(31464, {"shared"})), "3"}));
+    // The pane's own entry operations still reach the file.
+    PBEntry entry;
+    ASSERT_TRUE(data.GetEntryAt(9, entry));
+    EXPECT_EQ(entry.Name, "Carla");
+}
+
 // ---- copying, erasing, dropping ---------------------------------------------------------
 
 TEST_F(PhonebookSimTest, CopyThatDoesNotFitIsRefusedUnlessTheDestinationIsReplaced)

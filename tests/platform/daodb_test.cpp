@@ -205,6 +205,58 @@ void AddTo(Entry& rs, int loc)
     rs.Update();
 }
 
+// Another connection's write while a read transaction is held: refused at
+// once (no waiting), as another program's would wait; taken once it ended.
+bool OtherWrites(const std::string& path, int loc)
+{
+    CDaoDatabase other;
+    other.Open(path);
+    other.ExecuteFixed("PRAGMA busy_timeout = 0");
+    try {
+        other.ExecuteFixed("INSERT INTO \"Entry\" (Location, Name) VALUES (" + std::to_string(loc) + ", 'other')");
+        return true;
+    } catch (const CDaoException&) {
+        return false;
+    }
+}
+
+TEST_F(DaoTest, AReadTransactionHoldsTheFileForItsReadsOnlyAndKeepsWhatIsWrittenMeanwhile)
+{
+    Add(1, "one");
+    Add(2, "two");
+    {
+        CDaoReadTransaction reading(&db_);
+        Entry rs(&db_);
+        rs.Open(dbOpenDynaset, "SELECT * FROM Entry ORDER BY Location");
+        EXPECT_EQ(Walk(rs), (std::vector<int>{1, 2}));
+        EXPECT_FALSE(OtherWrites(path_, 3)) << "the rows read stay as they were read until the end";
+        // A transaction of the database's own ends the read one first, and
+        // what it writes is kept.
+        db_.BeginTrans();
+        Add(4, "four");
+        db_.CommitTrans();
+        EXPECT_TRUE(OtherWrites(path_, 3));
+        // A nested read transaction does nothing of its own.
+        CDaoReadTransaction inner(&db_);
+    }
+    EXPECT_TRUE(OtherWrites(path_, 5)) << "the file is free after the reads";
+    {
+        CDaoReadTransaction reading(&db_);
+        Add(6, "six");  // written inside, kept at the end
+    }
+    EXPECT_TRUE(OtherWrites(path_, 7));
+    {
+        CDaoReadTransaction reading(&db_);
+        Entry rs(&db_);
+        rs.Open(dbOpenDynaset, "[Entry]");
+        db_.Close();  // closing ends it too; nothing is left to end later
+    }
+    db_.Open(path_);
+    Entry rs(&db_);
+    rs.Open(dbOpenDynaset, "SELECT * FROM Entry ORDER BY Location");
+    EXPECT_EQ(Walk(rs), (std::vector<int>{1, 2, 3, 4, 5, 6, 7}));
+}
+
 TEST_F(DaoTest, TableTypeInsertsTakeTheirPlaceAndSeeOtherWriters)
 {
     Add(5, "five");
