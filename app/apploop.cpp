@@ -311,16 +311,42 @@ bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
     // the input of every other window until it is over: dropping it lost
     // the OK of a box and the text typed into a dialog that the pause had
     // greyed.
-    if (IsUserInput(event->type()) && event->type() != QEvent::ShortcutOverride && event != delivering_ &&
-        (KeptByPause(watched) ||
-         ((CZorqMMIApp::RequestWaiting() || !held_.empty() || OwedWorkRunnable()) && HoldsInputFor(watched)))) {
-        // A drop carries data that is gone once the drag has ended: it is
-        // refused. Anything else waits for the request's end.
-        if (event->type() != QEvent::Drop)
-            HoldInput(watched, event);
-        return true;
+    if (IsUserInput(event->type()) && event->type() != QEvent::ShortcutOverride && event != delivering_) {
+        const bool kept = KeptByPause(watched);
+        // Outside that moment a window greyed under a standing progress
+        // window takes nothing, as any disabled window: a click kept and
+        // given once the operation was over opened a screen seconds later,
+        // or hit a list whose rows had moved meanwhile. Only the release of
+        // a press held while the window was live follows that press.
+        if (!kept && GreyedByProgress(watched) && !ReleasesHeldPress(watched, event))
+            return true;
+        if (kept ||
+            ((CZorqMMIApp::RequestWaiting() || !held_.empty() || OwedWorkRunnable()) && HoldsInputFor(watched))) {
+            // A drop carries data that is gone once the drag has ended: it
+            // is refused. Anything else waits for the request's end.
+            if (event->type() != QEvent::Drop)
+                HoldInput(watched, event);
+            return true;
+        }
     }
     return QObject::eventFilter(watched, event);
+}
+
+bool CAppLoop::GreyedByProgress(QObject* watched)
+{
+    auto* w = qobject_cast<QWidget*>(watched);
+    return w && !w->isEnabled() && !w->window()->inherits("CDlgProgress") && CDlgProgress::DisablesOwnerOf(w);
+}
+
+bool CAppLoop::ReleasesHeldPress(QObject* watched, const QEvent* event) const
+{
+    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::KeyRelease)
+        return false;
+    const QWidget* window = static_cast<QWidget*>(watched)->window();
+    return std::any_of(held_.begin(), held_.end(), [window](const HeldInput& in) {
+        auto* w = qobject_cast<QWidget*>(in.target.data());
+        return w && w->window() == window;
+    });
 }
 
 bool CAppLoop::HoldsInputFor(QObject* watched) const
@@ -337,11 +363,7 @@ bool CAppLoop::HoldsInputFor(QObject* watched) const
 bool CAppLoop::KeptByPause(QObject* watched)
 {
     auto* w = qobject_cast<QWidget*>(watched);
-    if (!w || w->window()->inherits("CDlgProgress"))
-        return false;
-    // The same for a window greyed under a standing progress window while
-    // the loop runs between the operation's steps.
-    return PauseKeepsInputFrom(w) || (!w->isEnabled() && CDlgProgress::DisablesOwnerOf(w));
+    return w && PauseKeepsInputFrom(w) && !w->window()->inherits("CDlgProgress");
 }
 
 void CAppLoop::HoldInput(QObject* watched, QEvent* event)

@@ -65,10 +65,14 @@ private:
     };
     bool HoldsInputFor(QObject* watched) const;
     // A pause of an operation gives input to its progress window only:
-    // what is aimed at `watched`'s window waits for the pause's end, and
-    // what is aimed at a window greyed under a progress window waits until
-    // it is enabled again.
+    // what is aimed at `watched`'s window waits for the pause's end.
     static bool KeptByPause(QObject* watched);
+    // `watched` is disabled by a standing progress window (its own window
+    // or a window it belongs to is that window's owner): it takes nothing.
+    static bool GreyedByProgress(QObject* watched);
+    // `event` releases a press held for `watched`'s window, and goes
+    // behind it.
+    bool ReleasesHeldPress(QObject* watched, const QEvent* event) const;
     void HoldInput(QObject* watched, QEvent* event);
     // True when some input was delivered (or owed work ran).
     bool DeliverHeldInput();

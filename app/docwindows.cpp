@@ -105,8 +105,6 @@ void CAppDocWindows::EndProgress(bool success)
 
 bool CAppDocWindows::IsProgressRunning() { return ProgressNotices::running; }
 
-void CAppDocWindows::HideProgressWindows() { ProgressNotices::HideStanding(); }
-
 void CAppDocWindows::ActivateMainWindow()
 {
     if (QWidget* main = MainWindow()) {

@@ -25,7 +25,6 @@ public:
     void SetProgressPos(int pos) override;
     void EndProgress(bool success) override;
     bool IsProgressRunning() override;
-    void HideProgressWindows() override;
     void ActivateMainWindow() override;
     void ShowSMSMT() override;
 

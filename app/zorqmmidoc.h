@@ -64,8 +64,6 @@ public:
     // True while a screen shows a progress dialog: message boxes are put off
     // (the pending flags below) so that they do not stop the operation.
     virtual bool IsProgressRunning() { return false; }
-    // Hides the progress windows still on screen before a notice box shows.
-    virtual void HideProgressWindows() {}
     // Brings the main window to the front.
     virtual void ActivateMainWindow() {}
     // Switches the main window to the message screen on the received folder.

@@ -291,8 +291,6 @@ void CZorqMMIDoc::NoticeFromLoop(int stringId, bool* shown, bool* pending, int d
             return;
         }
         const QPointer<QObject> alive = m_pNoticeContext.get();
-        // A progress window is never left standing under the box.
-        m_pWindows->HideProgressWindows();
         Box(stringId);
         if (!alive)
             return;  // the document went while the box stood

@@ -294,6 +294,17 @@ CMainView* ActiveView()
     return frame ? frame->GetActiveView() : nullptr;
 }
 
+// A window a person can click or type into: shown, not greyed (a progress
+// window standing greys the window under it), and on top, with no dialog or
+// menu over it. The program drops what is given to a greyed window.
+bool Live(const QWidget* w)
+{
+    if (!w || !w->isVisible() || !w->isEnabled() || QApplication::activePopupWidget())
+        return false;
+    const QWidget* modal = QApplication::activeModalWidget();
+    return !modal || modal == w->window();
+}
+
 class Soak {
 public:
     Soak(const Options& o, Phone& phone, fs::path folder) : o_(o), phone_(phone), folder_(std::move(folder)), rng_(o.seed)
@@ -392,7 +403,11 @@ private:
             busy_ = false;
         });
     }
-    static void Click(QWidget* w) { QTest::mouseClick(w, Qt::LeftButton); }
+    static void Click(QWidget* w)
+    {
+        if (Live(w))
+            QTest::mouseClick(w, Qt::LeftButton);
+    }
     // A user's answer to a dialog: the program holds input that comes while
     // a request waits and gives it once the request has ended; the soak's
     // steps press buttons directly, past that hold, so they wait as well.
@@ -403,8 +418,7 @@ private:
     {
         auto wait = [on] {
             return CZorqMMIApp::RequestWaiting() || gv_mtr_pumping ||
-                   (on && on->isVisible() &&
-                    (InMessagePause() || !on->isEnabled() || QApplication::activeModalWidget() != on));
+                   (on && on->isVisible() && (InMessagePause() || !Live(on)));
         };
         QTimer::singleShot(wait() ? 10 : 0, [act, on, wait] {
             if (wait())
@@ -590,12 +604,11 @@ void Soak::Tick()
         // the user presses the refresh button, as on a real desk.
         const bool phoneAway = phone_.Unplugged() || muteUntil_ > 0;
         CMainView* view = ActiveView();
-        if (!phoneAway && t - linkDownSince_ > 6 && view && view->RefreshButton() &&
-            view->RefreshButton()->isEnabled() && view->RefreshButton()->isVisible()) {
+        if (!phoneAway && t - linkDownSince_ > 6 && view && Live(view->RefreshButton())) {
             ++refreshClicks_;
             linkDownSince_ = t;
             Act([this] {
-                if (CMainView* v = ActiveView(); v && v->RefreshButton() && v->RefreshButton()->isEnabled())
+                if (CMainView* v = ActiveView(); v && Live(v->RefreshButton()))
                     QTest::mouseClick(v->RefreshButton(), Qt::LeftButton);
             });
         }
@@ -847,7 +860,7 @@ void Soak::Drive()
 void Soak::OpenScreen(int picture)
 {
     auto* menu = qobject_cast<CZorqMenu*>(ActiveView());
-    if (!menu)
+    if (!Live(menu))
         return;
     const double t = Elapsed();
     actionsLeft_ = picture == SCREEN_PHONEBOOK ? 2 + Pick(3) : picture == SCREEN_SHORTMSG ? 1 + Pick(2) : 0;
@@ -860,7 +873,7 @@ void Soak::OpenScreen(int picture)
 void Soak::LeaveScreen()
 {
     CMainView* view = ActiveView();
-    if (!view || !view->QuitButton() || !view->QuitButton()->isEnabled())
+    if (!view || !Live(view->QuitButton()))
         return;
     screenUntil_ = Elapsed() + Uniform(0.5, 2);
     Click(view->QuitButton());
@@ -869,7 +882,7 @@ void Soak::LeaveScreen()
 void TypeInto(CMainView* view, int id, const QString& text)
 {
     auto* e = qobject_cast<QLineEdit*>(view->GetDlgItem(id));
-    if (!e)
+    if (!Live(e))
         return;
     e->setFocus();
     e->selectAll();
@@ -884,7 +897,7 @@ void TypeInto(CMainView* view, int id, const QString& text)
 void Soak::PhonebookChange()
 {
     auto* pb = qobject_cast<CPhoneBook*>(ActiveView());
-    if (!pb || !pb->Pane())
+    if (!Live(pb) || !pb->Pane())
         return;
     if (!pb->Pane()->IsSrcSIM()) {
         // The screen opens on the store used last, the PC once it lost the
@@ -1008,7 +1021,7 @@ void Soak::SendMessage()
     if (!sms)
         return;
     auto* compose = qobject_cast<QAbstractButton*>(sms->GetDlgItem(1028));
-    if (!compose || !compose->isEnabled())
+    if (!Live(compose))
         return;
     const std::string text = "Soak out " + std::to_string(sendsTried_ + 1);
     struct Course {
@@ -1051,7 +1064,7 @@ void Soak::SendMessage()
                            // Alice is on the SIM.
                            QPointer<CDlgMsgDirectory> guard(d);
                            QAbstractButton* sim = d->Pane()->GetSIMButton();
-                           if (!d->Pane()->IsSrcSIM() && sim->isEnabled() && sim->isVisible())
+                           if (!d->Pane()->IsSrcSIM() && Live(sim))
                                QTest::mouseClick(sim, Qt::LeftButton);
                            if (!guard)
                                return;
@@ -1183,8 +1196,13 @@ void Soak::Finish()
     // Back to the menu, a refresh if the link has not come back by itself.
     waitFor([] { return Linked() && !mtr_request_running(); }, 90);
     for (int k = 0; k < 3 && !Linked(); ++k) {
+        // The refresh button once it takes clicks (no progress window over it).
+        waitFor([] {
+            CMainView* v = ActiveView();
+            return Linked() || (v && Live(v->RefreshButton()));
+        }, 20);
         CMainView* view = ActiveView();
-        if (view && view->RefreshButton() && view->RefreshButton()->isEnabled()) {
+        if (!Linked() && view && Live(view->RefreshButton())) {
             ++refreshClicks_;
             QTest::mouseClick(view->RefreshButton(), Qt::LeftButton);
         }
@@ -1207,7 +1225,8 @@ void Soak::TakeEndFigures()
 {
     const auto waitFor = WaitAnsweringBoxes;
     for (int k = 0; k < 5 && !qobject_cast<CZorqMenu*>(ActiveView()); ++k) {
-        if (ActiveView() && ActiveView()->QuitButton() && ActiveView()->QuitButton()->isEnabled())
+        waitFor([] { return ActiveView() && Live(ActiveView()->QuitButton()); }, 20);
+        if (ActiveView() && Live(ActiveView()->QuitButton()))
             QTest::mouseClick(ActiveView()->QuitButton(), Qt::LeftButton);
         waitFor([] { return qobject_cast<CZorqMenu*>(ActiveView()) != nullptr; }, 20);
     }
@@ -1262,7 +1281,8 @@ void Soak::CheckMessages()
         return done();
     };
     for (int k = 0; k < 5 && !qobject_cast<CZorqMenu*>(ActiveView()); ++k) {
-        if (ActiveView() && ActiveView()->QuitButton() && ActiveView()->QuitButton()->isEnabled())
+        waitFor([] { return ActiveView() && Live(ActiveView()->QuitButton()); }, 20);
+        if (ActiveView() && Live(ActiveView()->QuitButton()))
             QTest::mouseClick(ActiveView()->QuitButton(), Qt::LeftButton);
         waitFor([] { return qobject_cast<CZorqMenu*>(ActiveView()) != nullptr; }, 20);
     }
@@ -1277,6 +1297,13 @@ void Soak::CheckMessages()
              (mtr_request_running() ? "running" : "none") + ")");
         return;
     }
+    // A person clicks once the menu takes clicks: greyed under a progress
+    // window it would take nothing.
+    waitFor([menu = QPointer<CZorqMenu>(menu)] { return !menu || Live(menu); }, 60);
+    if (qobject_cast<CZorqMenu*>(ActiveView()) != menu || !Live(menu)) {
+        Fail("the menu did not take clicks at the end");
+        return;
+    }
     QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier, menu->MenuRegion(SCREEN_SHORTMSG).boundingRect().center());
     const bool opened = waitFor(
         [] {
@@ -1289,7 +1316,9 @@ void Soak::CheckMessages()
     // The screen opens on the folder it showed last (the PC when the SIM
     // could not be read then): the SIM's source button.
     if (sms && sms->SrcStorage() != SMS_SRC_SIM) {
-        if (auto* sim = qobject_cast<QAbstractButton*>(sms->GetDlgItem(CShortMsg::IDC_SRC_SIM)); sim && sim->isEnabled())
+        auto* sim = qobject_cast<QAbstractButton*>(sms->GetDlgItem(CShortMsg::IDC_SRC_SIM));
+        waitFor([sim = QPointer<QAbstractButton>(sim)] { return !sim || Live(sim); }, 60);
+        if (Live(sim))
             QTest::mouseClick(sim, Qt::LeftButton);
         waitFor([] { return !mtr_request_running() && !QApplication::activeModalWidget(); }, 60);
         waitFor([] { return false; }, 2);

@@ -74,19 +74,10 @@ void ProgressNotices::Leave(CDlgProgress* dlg)
     running = !windows.empty();
 }
 
-void ProgressNotices::HideStanding()
-{
-    for (const QPointer<CDlgProgress>& w : Standing())
-        if (w && w->isVisible())
-            w->hide();
-}
-
 void ProgressNotices::ShowHeldBack()
 {
     if (running)
         return;
-    if ((smsPending && !smsBoxShown) || (reportPending && !reportBoxShown))
-        HideStanding();
     if (smsPending && !smsBoxShown) {
         smsBoxShown = true;
         smsPending = false;
@@ -127,10 +118,16 @@ CDlgProgress::~CDlgProgress()
 
 bool CDlgProgress::DisablesOwnerOf(const QWidget* w)
 {
+    // Up through the parents, across window boundaries: a dialog whose
+    // parent is the owner (the message editor over the message screen) is
+    // greyed with it, as a widget inside the owner is.
     for (const OwnerDisabled& o : OwnerDisablers()) {
         const QWidget* owner = o.owner.data();
-        if (owner && w && (owner == w || owner->isAncestorOf(w)))
-            return true;
+        if (!owner)
+            continue;
+        for (const QWidget* p = w; p; p = p->parentWidget())
+            if (p == owner)
+                return true;
     }
     return false;
 }
@@ -312,9 +309,26 @@ void CDlgProgress::OnDestroyWindow()
     m_bWindow = false;
     ProgressNotices::Leave(this);
     EnableOwner();
+    if (!isVisible())
+        RepaintUnder();
     // The held-back boxes must not run inside this window's end (it may be
     // a destructor): they are shown once the current event is handled.
     ProgressNotices::PostHeldBack();
+}
+
+void CDlgProgress::RepaintUnder()
+{
+    // Until the owner's window paints there again the window system may
+    // still show this window's picture: the new-message box held back for
+    // this window's end stood over "Sending the message" for more than half
+    // a second. The paint is done now, before anything that follows.
+    QWidget* top = m_pOwner ? m_pOwner->window() : nullptr;
+    if (!top || top == this || !top->isVisible() || top->isMinimized())
+        return;
+    const QRect area = frameGeometry();
+    const QRect under = QRect(top->mapFromGlobal(area.topLeft()), area.size()) & top->rect();
+    if (!under.isEmpty())
+        top->repaint(under);
 }
 
 // ---- CDlgProgressText ------------------------------------------------------------------

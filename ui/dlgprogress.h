@@ -33,9 +33,6 @@ struct ProgressNotices {
     static void ShowHeldBack();
     // Queues ShowHeldBack for when the current event has been handled.
     static void PostHeldBack();
-    // Hides every progress window still on screen (the work behind each
-    // goes on and ends it): a notice box never stands over one.
-    static void HideStanding();
     // The progress windows that stand; `running` is set while there is one,
     // so the end of one window does not release the notices while another
     // (the one it ran inside) still stands.
@@ -99,8 +96,9 @@ public:
     void OnCancel() override;
 
     QWidget* Owner() const { return m_pOwner; }
-    // A standing progress window has disabled `w` or a widget around it
-    // (the window is disabled for the time of an operation).
+    // A standing progress window has disabled `w` or a widget around it,
+    // within `w`'s window or any window that `w`'s window belongs to (the
+    // window is disabled for the time of an operation).
     static bool DisablesOwnerOf(const QWidget* w);
     bool IsCentred() const { return m_bCentred; }
     const QString& TitleText() const { return m_strTitle; }
@@ -111,6 +109,8 @@ protected:
     void EnableOwner();
     // The owner's top-level window becomes this window's transient parent.
     void SetTransientParent();
+    // The owner's window paints at once where this window, now hidden, stood.
+    void RepaintUnder();
 
     QProgressBar* m_pBar = nullptr;
 

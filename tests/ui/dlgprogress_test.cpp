@@ -10,6 +10,7 @@
 #include <QTimer>
 #include <QWindow>
 #include <QCoreApplication>
+#include <QDialog>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QProgressBar>
@@ -205,17 +206,35 @@ TEST_F(ProgressTest, TheNewMessageBoxWaitsForTheLastWindowAndNeverStandsOverOne)
     EXPECT_TRUE(watching.boxes.empty()) << "the send's window still stands";
     EXPECT_TRUE(ProgressNotices::running);
     ASSERT_TRUE(send.isVisible());
-    // A box that comes while a window stands (one shown from the loop, not
-    // held back) first takes the window away.
-    ProgressNotices::HideStanding();
-    EXPECT_FALSE(send.isVisible());
-    send.show();
     send.Finish(false);
     QCoreApplication::processEvents();
     ASSERT_EQ(watching.boxes.size(), 1u);
     EXPECT_EQ(watching.boxes[0].text, watching.LoadString(ProgressNotices::kNewMessageString));
     EXPECT_EQ(watching.overAWindow, std::vector<bool>{false});
     EXPECT_FALSE(ProgressNotices::running);
+}
+
+// A dialog of the owner (an editor over a screen) is a window of its own,
+// greyed with the owner all the same: it counts as the owner's, whatever
+// window boundary lies between; a window of its own elsewhere does not.
+TEST_F(ProgressTest, ADialogOverTheOwnerIsGreyedWithItAndCountsAsTheOwners)
+{
+    QWidget screen(&owner);
+    QDialog editor(&screen);
+    auto* text = new QLineEdit(&editor);
+    editor.show();
+    QWidget elsewhere;
+    elsewhere.show();
+    CDlgProgress dlg(&screen, 179);
+    dlg.Create();
+    EXPECT_FALSE(text->isEnabled());
+    EXPECT_TRUE(CDlgProgress::DisablesOwnerOf(&screen));
+    EXPECT_TRUE(CDlgProgress::DisablesOwnerOf(text));
+    EXPECT_FALSE(CDlgProgress::DisablesOwnerOf(&owner));
+    EXPECT_FALSE(CDlgProgress::DisablesOwnerOf(&elsewhere));
+    dlg.Close();
+    EXPECT_TRUE(text->isEnabled());
+    EXPECT_FALSE(CDlgProgress::DisablesOwnerOf(text));
 }
 
 TEST_F(ProgressTest, TextLinesAndCallStatesAreFormattedWithTheName)

@@ -32,8 +32,10 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QMenu>
+#include <QPaintEvent>
 #include <QPlainTextEdit>
 #include <QPointer>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 
@@ -341,31 +343,61 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     EXPECT_TRUE(quietAfter);
 }
 
-// The progress windows on screen each time the new-message box shows.
+// The progress windows on screen each time the new-message box shows, and
+// whether the main window had painted again, by then, all the area the last
+// progress window `watched` covered.
 class NewMessageBoxWatch : public QObject {
 public:
     int boxes = 0;
     QStringList standing;
     QList<QPointer<QWidget>> standingWindows;
+    // The title of the progress window whose end is watched; the phone takes
+    // in a message as it shows (`onShow`).
+    QString watched;
+    std::function<void()> onShow;
+    int ended = 0;
+    QRegion covered, painted;
+    bool repaintedUnder = false;
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override
+    bool eventFilter(QObject* o, QEvent* event) override
     {
-        auto* box = qobject_cast<CDlgMessageBox*>(watched);
+        if (!o->isWidgetType())
+            return false;
+        auto* w = static_cast<QWidget*>(o);
+        QWidget* main = App() ? App()->m_pMainWnd : nullptr;
+        auto* progress = qobject_cast<CDlgProgress*>(w);
+        if (progress && progress->windowTitle() == watched) {
+            if (event->type() == QEvent::Show && onShow) {
+                onShow();
+                onShow = nullptr;
+            } else if (event->type() == QEvent::Hide && main) {
+                ++ended;
+                const QRect area = progress->frameGeometry();
+                covered = QRegion(QRect(main->mapFromGlobal(area.topLeft()), area.size())) & main->rect();
+                painted = QRegion();
+            }
+        }
+        if (event->type() == QEvent::Paint && main && w->window() == main && ended > 0)
+            painted += static_cast<QPaintEvent*>(event)->region().translated(w->mapTo(main, QPoint()));
+        auto* box = qobject_cast<CDlgMessageBox*>(w);
         if (event->type() != QEvent::Show || !box || !box->m_strText.contains(App()->LoadString(31313)))
             return false;
         ++boxes;
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (qobject_cast<CDlgProgress*>(w) && w->isVisible()) {
-                standing << w->windowTitle();
-                standingWindows << w;
+        repaintedUnder = ended > 0 && !covered.isEmpty() && (covered - painted).isEmpty();
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (qobject_cast<CDlgProgress*>(t) && t->isVisible()) {
+                standing << t->windowTitle();
+                standingWindows << t;
             }
         return false;
     }
 };
 
 // A message that arrives while a reply is being sent: its box waits for the
-// send's end and, when it shows, no progress window stands under it. The
+// send's end and, when it shows, no progress window stands under it, and
+// the main window has painted again where "Sending the message" stood (its
+// picture stayed behind the box until the greyed window repainted). The
 // walk-through's picture is the main window with the box over it, as it
 // stood when the box showed.
 TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindowStands)
@@ -381,13 +413,14 @@ TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindo
         ClickItem(d, IDOK);
     });
     driver.OnModal<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        // The send's window comes up: the phone takes in a message as it
+        // shows, whatever the load, while the send is under way.
+        watch.watched = App()->LoadString(31476);
+        watch.onShow = [&] {
+            arrivedDuringTheSend = sim.command("sms-receive SM +33655555555 Arrived during the send") == "ok";
+        };
         qApp->installEventFilter(&watch);
         ClickItem(d, IDOK);
-    });
-    // The send's window is up: the phone takes in a message meanwhile.
-    driver.On<CDlgProgress>([&](CDlgProgress* d) {
-        if (d->windowTitle() == App()->LoadString(31476) && d->isVisible())
-            arrivedDuringTheSend = sim.command("sms-receive SM +33655555555 Arrived during the send") == "ok";
     });
     driver.OnModal<CDlgMessageBox>([&](CDlgMessageBox* box) {
         // The box and what stood behind it as it showed, bottom to top. A
@@ -422,36 +455,29 @@ TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindo
     EXPECT_EQ(watch.boxes, 1) << "one new-message box";
     EXPECT_TRUE(watch.standing.isEmpty()) << "under the box as it showed: "
                                           << watch.standing.join(QLatin1String(", ")).toStdString();
+    EXPECT_EQ(watch.ended, 1);
+    EXPECT_TRUE(watch.repaintedUnder) << "the main window had not painted again where the send's window stood";
     EXPECT_TRUE(pictured);
     EXPECT_TRUE(cut.isEmpty()) << cut.join(QLatin1String("; ")).toStdString();
     RecordProperty("progress_windows_since_the_box", cameSince.join(QLatin1String(", ")).toStdString());
 }
 
 // A message arrives while the user writes one: the screen reads it under its
-// progress window, whose last moment greys the screen and the editor on it.
-// What the user gives in that moment (the OK of the new-message box, when
-// the box came first, or text typed into the editor) is kept and takes
-// effect once the window has gone, exactly once.
+// progress window, which greys the screen and the editor on it. What the
+// user types into the greyed editor while the message is read takes
+// nothing, as in any greyed window. What the user gives in the window's last
+// moment, its full bar standing before it closes (the OK of the new-message
+// box, when the box came first, or text typed into the editor), is kept and
+// takes effect once the window has gone, exactly once.
 TEST_F(ProgramSmsTest, InputGivenWhileAnArrivingMessageIsReadIsKept)
 {
     phonesim::Process sim(SimMessages(1));
     ProgramFolder folder(sim.device());
     const QString typed = QStringLiteral("Typed while it reads");
-    bool arrived = false, typedInPause = false, clickedInPause = false, ended = false;
+    bool arrived = false, typedWhileGreyed = false, typedInPause = false, clickedInPause = false;
+    bool pausedAtFullBar = false, ended = false;
     int boxesShown = 0, boxClicks = 0, rowsBefore = -1, rowsAfter = -1;
     QString inEditor = QStringLiteral("(not read)");
-    class BoxCount : public QObject {
-    public:
-        int* n = nullptr;
-        bool eventFilter(QObject* o, QEvent* e) override
-        {
-            if (e->type() == QEvent::Show && qobject_cast<CDlgMessageBox*>(o))
-                ++*n;
-            return false;
-        }
-    } boxCount;
-    boxCount.n = &boxesShown;
-    qApp->installEventFilter(&boxCount);
     auto edit = [] { return qobject_cast<CDlgMsgEdit*>(QApplication::activeModalWidget()); };
     auto box = [] { return qobject_cast<CDlgMessageBox*>(QApplication::activeModalWidget()); };
     auto clickBox = [&](CDlgMessageBox* b) {
@@ -459,14 +485,16 @@ TEST_F(ProgramSmsTest, InputGivenWhileAnArrivingMessageIsReadIsKept)
         ++boxClicks;
         QTest::mouseClick(b->m_btnOK, Qt::LeftButton);
     };
-    // The user, every 20 ms once the arrival is under way.
-    QTimer user;
-    QObject::connect(&user, &QTimer::timeout, [&] {
-        if (!arrived || ended)
-            return;
-        const bool acted = typedInPause || clickedInPause;
+    // The user acts at the steps of the reading's window, each seen as its
+    // bar moves: the next turn of the loop runs inside the request (step 2)
+    // or inside the window's last moment (the full bar), whatever the load.
+    auto atStep = [&](int step) {
         CDlgMessageBox* b = box();
-        if (!acted && InMessagePause() && !CZorqMMIApp::RequestWaiting()) {
+        if (step == 2 && !b && edit() && !edit()->TextEdit()->isEnabled()) {
+            typedWhileGreyed = true;
+            QTest::keyClicks(edit()->TextEdit(), QStringLiteral("Lost "));
+        } else if (step == 3) {
+            pausedAtFullBar = InMessagePause();
             if (b && b->isVisible()) {
                 clickedInPause = true;
                 clickBox(b);
@@ -474,56 +502,97 @@ TEST_F(ProgramSmsTest, InputGivenWhileAnArrivingMessageIsReadIsKept)
                 typedInPause = true;
                 QTest::keyClicks(edit()->TextEdit(), typed);
             }
-            return;
         }
-        if (InMessagePause() || CZorqMMIApp::RequestWaiting())
+    };
+    class Watch : public QObject {
+    public:
+        int* boxes = nullptr;
+        QString reading;
+        std::function<void(int)> atStep;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() != QEvent::Show)
+                return false;
+            if (qobject_cast<CDlgMessageBox*>(o))
+                ++*boxes;
+            auto* progress = qobject_cast<CDlgProgress*>(o);
+            auto* bar = progress && progress->windowTitle() == reading ? progress->findChild<QProgressBar*>() : nullptr;
+            if (bar && !bar->property("watched").toBool()) {
+                bar->setProperty("watched", true);
+                QObject::connect(bar, &QProgressBar::valueChanged, bar, [this](int value) {
+                    QTimer::singleShot(0, this, [this, value] { atStep(value); });
+                });
+            }
+            return false;
+        }
+    } watch;
+    watch.boxes = &boxesShown;
+    watch.reading = App() ? App()->LoadString(31338) : QString();
+    watch.atStep = atStep;
+    // Boxes the user answers outside those steps, once the program is free.
+    QTimer user;
+    QObject::connect(&user, &QTimer::timeout, [&] {
+        if (!arrived || ended || InMessagePause() || CZorqMMIApp::RequestWaiting())
             return;
-        if (b && b->isVisible() && !b->property("clicked").toBool()) {
+        CDlgMessageBox* b = box();
+        if (b && b->isVisible() && b->isEnabled() && !b->property("clicked").toBool())
             clickBox(b);
-            return;
-        }
-        // The reading, its window and its box are over: what the user gave
-        // has been taken.
-        if (acted && boxesShown > 0 && !b && edit() && edit()->TextEdit()->isEnabled()) {
-            ended = true;
-            // The loop gives what it still holds at its next turns.
-            QTimer::singleShot(300, [&] {
-                rowsAfter = ListedRows();
-                if (edit()) {
-                    inEditor = edit()->TextEdit()->toPlainText();
-                    static_cast<QDialog*>(edit())->reject();
-                }
-                QTimer::singleShot(300, End);
-            });
-        }
     });
     user.start(20);
     OpenMessagesThen(1, [&] {
+        qApp->installEventFilter(&watch);
+        watch.reading = App()->LoadString(31338);
         // The click runs the editor's own loop: what follows is watched from
         // inside it.
         WhenTrue([&] { return edit() && edit()->isVisible() && edit()->isEnabled(); },
                  [&] {
                      rowsBefore = ListedRows();
                      arrived = sim.command("sms-receive SM +33655555555 Arrived while writing") == "ok";
+                     // The reading, its window and its box are over, and
+                     // what the user gave in the window's last moment has
+                     // been taken.
+                     WhenTrue(
+                         [&] {
+                             const bool given = (typedInPause && edit() && edit()->TextEdit()->toPlainText() == typed) ||
+                                                (clickedInPause && !box());
+                             return given && boxesShown > 0 && !box() && edit() && edit()->TextEdit()->isEnabled() &&
+                                    !InMessagePause() && !CZorqMMIApp::RequestWaiting() && !ProgressNotices::running &&
+                                    ListedRows() > rowsBefore;
+                         },
+                         [&] {
+                             ended = true;
+                             rowsAfter = ListedRows();
+                             inEditor = edit()->TextEdit()->toPlainText();
+                             static_cast<QDialog*>(edit())->reject();
+                             WhenTrue([] { return !QApplication::activeModalWidget(); }, End, 10000, End);
+                         },
+                         20000, [&] {
+                             rowsAfter = ListedRows();
+                             if (edit())
+                                 inEditor = edit()->TextEdit()->toPlainText();
+                             End();
+                         });
                  },
-                 10000,
-                 End);
+                 10000, End);
         QTest::mouseClick(MessageScreen()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton);
     }, 20000);
     EXPECT_EQ(RunProgram(folder), 0);
-    qApp->removeEventFilter(&boxCount);
+    qApp->removeEventFilter(&watch);
     EXPECT_FALSE(timedOut_);
     EXPECT_TRUE(arrived);
-    ASSERT_TRUE(typedInPause || clickedInPause) << "nothing stood greyed under the arrival's reading";
+    ASSERT_TRUE(typedInPause || clickedInPause) << "nothing stood greyed in the reading window's last moment";
+    EXPECT_TRUE(pausedAtFullBar) << "the full bar was not the window's last moment";
     EXPECT_TRUE(ended) << "the input given during the reading's last moment did not take effect ("
-                       << (clickedInPause ? "the box's OK" : "typed text") << ")";
+                       << (clickedInPause ? "the box's OK" : "typed text") << "), the editor holds \""
+                       << inEditor.toStdString() << "\"";
     if (typedInPause) {
-        EXPECT_EQ(inEditor, typed);
+        EXPECT_EQ(inEditor, typed) << "only what was typed in the last moment is taken";
     }
     EXPECT_EQ(boxesShown, 1);
     EXPECT_EQ(boxClicks, 1) << "the box took one click";
     EXPECT_EQ(rowsAfter, rowsBefore + 1) << "the arrival is listed once";
     RecordProperty("input_in_the_pause", typedInPause ? "text typed into the editor" : "the box's OK");
+    RecordProperty("typed_while_greyed", typedWhileGreyed ? "yes" : "no");
 }
 
 // The same cut through the read-new sequence, whose recipients dialog comes

@@ -19,6 +19,7 @@
 #include "setup.h"
 #include "shortmsg.h"
 #include "smsdatabase.h"
+#include "strutil.h"
 #include "trayicon.h"
 #include "zorqmenu.h"
 #include "dlgsecurcode.h"
@@ -535,6 +536,76 @@ TEST_F(ProgramTest, AScreenOpenedWhileThePhonebooksAreReadLoadsItsList)
     for (const QStringList& rows : shown)
         EXPECT_EQ(rows, QStringList{"Scale"});
     EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+}
+
+// The refresh button looks for the phone again under "Looking for the
+// phone...", which greys the menu for as long as it stands. A click on a
+// picture of the greyed menu meanwhile takes nothing: once the phone is
+// found the menu is as it was, and the next click, on another picture,
+// opens that picture's screen. (Kept and given afterwards, the click opened
+// its screen seconds after it was made.) A slow line makes the detection
+// last long enough to click into it.
+TEST_F(ProgramTest, AClickOnTheMenuGreyedWhileThePhoneIsLookedForOpensNothing)
+{
+    phonesim::Process sim("", 2400);
+    ProgramFolder folder(sim.device());
+    BoxWatcher boxes;
+    bool clickedGreyed = false, detectionOver = false, melodiesOpened = false;
+    QString opened;
+    // Every screen the program shows from the click on refresh on.
+    struct ScreenWatch : QObject {
+        bool* melodies = nullptr;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && qobject_cast<CMelodyView*>(o))
+                *melodies = true;
+            return false;
+        }
+    } screens;
+    screens.melodies = &melodiesOpened;
+    auto looking = [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<CDlgProgress*>(w) && w->isVisible() &&
+                w->windowTitle() == CZorqMMIApp::Instance()->LoadString(31746))
+                return w;
+        return static_cast<QWidget*>(nullptr);
+    };
+    WhenStarted([] { return Linked() && !CZorqMMIApp::RequestWaiting(); }, [&] {
+        qApp->installEventFilter(&screens);
+        CZorqMenu* menu = Screen<CZorqMenu>();
+        ASSERT_NE(menu, nullptr);
+        // While the detection's window stands (not its last moment, whose
+        // input is kept for after it): the Melodies picture.
+        WhenTrue([&, menu = QPointer<CZorqMenu>(menu)] { return menu && looking() && !InMessagePause(); },
+                 [&, menu = QPointer<CZorqMenu>(menu)] {
+                     clickedGreyed = !menu->isEnabled();
+                     QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                       menu->MenuRegion(3).boundingRect().center());
+                 },
+                 30000, End);
+        // Once the phone is found and the menu takes clicks again: the
+        // messages picture.
+        WhenTrue([&] { return clickedGreyed && !looking() && !ProgressNotices::running; },
+                 [&] {
+                     detectionOver = true;
+                     ClickMenuPicture(2);
+                     WhenTrue([] { return Frame() && Frame()->GetActiveView() && !Screen<CZorqMenu>(); },
+                              [&] {
+                                  opened = QString::fromLatin1(Frame()->GetActiveView()->metaObject()->className());
+                                  End();
+                              },
+                              30000, End);
+                 },
+                 60000, End);
+        ClickAt(menu->RefreshButton());
+    });
+    EXPECT_EQ(RunProgram(folder, 180000), 0);
+    qApp->removeEventFilter(&screens);
+    EXPECT_FALSE(timedOut_);
+    ASSERT_TRUE(clickedGreyed) << "the menu was not greyed under the detection's window";
+    EXPECT_TRUE(detectionOver);
+    EXPECT_FALSE(melodiesOpened) << "the click on the greyed menu opened the melodies afterwards";
+    EXPECT_EQ(opened, QStringLiteral("CShortMsg"));
 }
 
 // With no phone on any port the bundled simulator stands in, and every
