@@ -17,6 +17,8 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -194,6 +196,44 @@ TEST(SplashTest, FilePictureOrTheBuiltInOneAndAKeyClosesIt)
     CSplashWnd::EnableSplash(false);
     env.app.m_pMainWnd = nullptr;
     QApplication::processEvents();
+}
+
+// A box shown over the splash while the splash is taken away (the start-up
+// going on under the box): the box stays up and answers Enter, and the
+// splash goes once the box has closed.
+TEST(SplashTest, ABoxOverTheSplashOutlivesTheSplash)
+{
+    ViewTestEnv env;
+    QWidget main;
+    env.app.m_pMainWnd = &main;
+    CSplashWnd::EnableSplash(true);
+    CSplashWnd::ShowSplash(nullptr);
+    QPointer<CSplashWnd> splash = CSplashWnd::Current();
+    ASSERT_NE(splash, nullptr);
+    bool boxStayed = false, splashWaited = false;
+    int answer = 0;
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Pellard Tarvel Data"), QStringLiteral("Over the splash"),
+                        QMessageBox::Ok, splash);
+        QTimer::singleShot(50, [&] {
+            CSplashWnd::HideSplash();
+            // A while of the box's own loop after the splash was hidden.
+            QTimer::singleShot(300, [&] {
+                boxStayed = box.isVisible();
+                splashWaited = !splash.isNull() && !splash->isVisible();
+                QTest::keyClick(&box, Qt::Key_Return);
+            });
+        });
+        answer = box.exec();
+    }
+    EXPECT_TRUE(boxStayed);
+    EXPECT_TRUE(splashWaited);
+    EXPECT_EQ(answer, QMessageBox::Ok);
+    EXPECT_EQ(CSplashWnd::Current(), nullptr);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 10000));
+    CSplashWnd::EnableSplash(false);
+    env.app.m_pMainWnd = nullptr;
 }
 
 // The language change swaps the strings and the background picture; a
