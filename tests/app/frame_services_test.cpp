@@ -154,13 +154,19 @@ TEST(TimedPopupTest, WidthFollowsTheTextAndItClosesItself)
     EXPECT_EQ(popup.GetDlgItemText(1132), QStringLiteral("Tarvel Net"));
 }
 
+// The splash as the start shows it, the main window hidden behind it.
+void ShowTheSplash(ViewTestEnv& env, QWidget& main)
+{
+    env.app.m_pMainWnd = &main;
+    CSplashWnd::EnableSplash(true);
+    CSplashWnd::ShowSplash(nullptr);
+}
+
 TEST(SplashTest, FilePictureOrTheBuiltInOneAndAKeyClosesIt)
 {
     ViewTestEnv env;
     QWidget main;
-    env.app.m_pMainWnd = &main;
-    CSplashWnd::EnableSplash(true);
-    CSplashWnd::ShowSplash(nullptr);
+    ShowTheSplash(env, main);
     ASSERT_NE(CSplashWnd::Current(), nullptr);
     EXPECT_TRUE(CSplashWnd::Current()->UsesFilePicture());
     EXPECT_EQ(CSplashWnd::Current()->size(), QSize(472, 283));
@@ -205,9 +211,7 @@ TEST(SplashTest, ABoxOverTheSplashOutlivesTheSplash)
 {
     ViewTestEnv env;
     QWidget main;
-    env.app.m_pMainWnd = &main;
-    CSplashWnd::EnableSplash(true);
-    CSplashWnd::ShowSplash(nullptr);
+    ShowTheSplash(env, main);
     QPointer<CSplashWnd> splash = CSplashWnd::Current();
     ASSERT_NE(splash, nullptr);
     bool boxStayed = false, splashWaited = false;

@@ -25,6 +25,12 @@ using zorqtest::TempProgramDir;
 
 namespace {
 
+// Two pictures drawn alike (a missing one is like no other).
+bool SamePicture(const QIcon& a, const QIcon& b)
+{
+    return !a.isNull() && !b.isNull() && a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
+}
+
 class MessageBoxTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -34,6 +40,17 @@ protected:
         ASSERT_TRUE(CopyFile(BuiltBundle(), dir_.path() + "ZORQenu.rcc"));
         ASSERT_TRUE(app_.LoadResourceLibrary("enu"));
     }
+    // `real` on this folder, its boxes owned by the shown main window; false
+    // when its bundle does not load.
+    bool ShowOverTheMainWindow(CZorqMMIApp& real)
+    {
+        real.SetDataDirectories(dir_.path() + "zorqmmi");
+        mainWnd_.resize(600, 400);
+        mainWnd_.show();
+        real.m_pMainWnd = &mainWnd_;
+        return real.LoadResourceLibrary("enu");
+    }
+
     TempProgramDir dir_;
     zorqtest::RecordingApp app_;
     QWidget mainWnd_;
@@ -228,11 +245,7 @@ TEST_F(MessageBoxTest, EscapeClosesEveryBoxWithCancelsAnswer)
 TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)
 {
     ShowingApp real;
-    real.SetDataDirectories(dir_.path() + "zorqmmi");
-    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
-    mainWnd_.resize(600, 400);
-    mainWnd_.show();
-    real.m_pMainWnd = &mainWnd_;
+    ASSERT_TRUE(ShowOverTheMainWindow(real));
     const struct {
         unsigned type;
         const char* shot;
@@ -271,26 +284,13 @@ TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)
     }
 }
 
-namespace {
-
-bool SamePicture(const QIcon& a, const QIcon& b)
-{
-    return !a.isNull() && !b.isNull() && a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
-}
-
-}  // namespace
-
 // One look for every box: each button of each kind, the program's own
 // notice included, carries the picture of its answer, the same picture for
 // the same answer in every box, whatever the desktop puts on buttons.
 TEST_F(MessageBoxTest, EveryButtonOfEveryBoxCarriesThePictureOfItsAnswer)
 {
     ShowingApp real;
-    real.SetDataDirectories(dir_.path() + "zorqmmi");
-    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
-    mainWnd_.resize(600, 400);
-    mainWnd_.show();
-    real.m_pMainWnd = &mainWnd_;
+    ASSERT_TRUE(ShowOverTheMainWindow(real));
     const struct {
         unsigned type;
         std::vector<int> answers;
