@@ -145,8 +145,8 @@ TEST_F(SplashBoxTest, AClickAnswersTheMissingDatabaseBoxOverTheSplash)
     zorqtest::WriteFile(folder.path() + "ZorqMMI.ini",
                         zorqtest::ReadFile(folder.path() + "ZorqMMI.ini") + "[Databases]\r\nSMS=" + stored + "\r\n");
     const Told told = StartAnsweringTheBoxes(folder, Answer::Click);
-    // Told where the file is opened: first as the phone is found, over the
-    // splash, and again at the end of the run.
+    // Told as the phone is found, over the splash; any later telling says
+    // the same.
     ASSERT_FALSE(told.texts.isEmpty());
     EXPECT_EQ(told.overSplash, 1);
     const QString notFound = QStringLiteral("The database %1 was not found. It may have been moved, renamed or deleted.")
