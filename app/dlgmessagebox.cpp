@@ -4,6 +4,34 @@
 
 #include <QLabel>
 #include <QPushButton>
+#include <QStyle>
+
+QIcon MessageButtonPicture(int id, const QStyle* style)
+{
+    struct Picture {
+        int id;
+        QStyle::StandardPixmap standard;
+        const char* own;  // for the buttons the style may draw no picture for
+    };
+    static const Picture pictures[] = {
+        {IDOK, QStyle::SP_DialogOkButton, nullptr},
+        {IDCANCEL, QStyle::SP_DialogCancelButton, nullptr},
+        {IDYES, QStyle::SP_DialogYesButton, nullptr},
+        {IDNO, QStyle::SP_DialogNoButton, nullptr},
+        {IDABORT, QStyle::SP_DialogAbortButton, "IDI_BOX_ABORT"},
+        {IDRETRY, QStyle::SP_DialogRetryButton, "IDI_BOX_RETRY"},
+        {IDIGNORE, QStyle::SP_DialogIgnoreButton, "IDI_BOX_IGNORE"},
+    };
+    for (const Picture& p : pictures) {
+        if (p.id != id)
+            continue;
+        QIcon icon = style ? style->standardIcon(p.standard) : QIcon();
+        if (icon.isNull() && p.own)
+            icon = LoadAppIconByName(QLatin1String(p.own));
+        return icon;
+    }
+    return QIcon();
+}
 
 CDlgMessageBox::CDlgMessageBox(QWidget* parent) : CDialog(142, parent) {}
 
@@ -26,7 +54,10 @@ bool CDlgMessageBox::OnInitDialog()
     DDX_Control(&dx, IDOK, m_btnOK);
     // A plain message names no kind, so it shows no symbol: an error and a
     // notice look alike unless the caller asks for a kind, which the
-    // desktop's box then shows.
+    // desktop's box then shows. Its OK carries the picture of every other
+    // box's OK.
+    if (m_btnOK)
+        m_btnOK->setIcon(MessageButtonPicture(IDOK, style()));
     DDX_Text(&dx, 166, m_strText);
     // The short text's leading line break placed it mid-box; the label
     // centres it itself.

@@ -4,9 +4,18 @@
 
 #include "dialog.h"
 
+#include <QIcon>
 #include <QString>
 
 class QPushButton;
+class QStyle;
+
+// The picture on a message box's button that answers `id` (IDOK, IDCANCEL,
+// IDYES, IDNO, IDABORT, IDRETRY, IDIGNORE): the style's picture for that
+// button, else the program's own. Every box carries it, the program's own
+// notice and the questions alike, whether or not the desktop puts pictures
+// on dialog buttons.
+QIcon MessageButtonPicture(int id, const QStyle* style);
 
 class CDlgMessageBox : public CDialog {
     Q_OBJECT

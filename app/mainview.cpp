@@ -327,7 +327,9 @@ void CMainView::DestroyWindow()
     m_bDestroyed = true;
     OnDestroy();
     hide();
-    deleteLater();
+    // A dialog of this screen may still be open (a switch asked for from
+    // outside it, the tray's double click): the screen goes after it.
+    DeleteWindowWhenNoDialogRuns(this);
 }
 
 void CMainView::OnDestroy()

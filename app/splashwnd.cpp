@@ -1,8 +1,10 @@
 #include "splashwnd.h"
 
+#include "dialog.h"
 #include "utilities.h"
 #include "zorqapp.h"
 
+#include <QApplication>
 #include <QEvent>
 #include <QFile>
 #include <QGuiApplication>
@@ -83,6 +85,10 @@ bool CSplashWnd::FilterSplashInput(const QEvent* event)
 {
     if (!g_splash || !event)
         return false;
+    // A box shown over the splash runs its own loop: the keys and clicks
+    // that answer it are its own, and the splash stays until it is closed.
+    if (QApplication::activeModalWidget())
+        return false;
     switch (event->type()) {
     case QEvent::KeyPress:
     case QEvent::MouseButtonPress:
@@ -103,7 +109,9 @@ void CSplashWnd::HideSplash()
             if (app->m_pSplashWnd == splash)
                 app->m_pSplashWnd = nullptr;
         splash->hide();
-        splash->deleteLater();
+        // A box shown over the splash is owned by it: the splash goes once
+        // that box has been answered.
+        DeleteWindowWhenNoDialogRuns(splash);
     }
     if (CZorqMMIApp* app = CZorqMMIApp::Instance()) {
         if (app->m_pMainWnd) {

@@ -261,6 +261,10 @@ int CZorqMMIApp::SystemMessageBox(QWidget* owner, const QString& text, const QSt
     for (const B& b : buttons)
         set |= b.qt;
     box.setStandardButtons(set);
+    // The same pictures on every box, also where the desktop shows none.
+    for (const B& b : buttons)
+        if (QAbstractButton* button = box.button(b.qt))
+            button->setIcon(MessageButtonPicture(b.id, box.style()));
     size_t def = (type & MB_DEFMASK) == MB_DEFBUTTON2 ? 1 : (type & MB_DEFMASK) == MB_DEFBUTTON3 ? 2 : 0;
     if (def < buttons.size())
         box.setDefaultButton(buttons[def].qt);

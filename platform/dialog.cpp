@@ -16,9 +16,12 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QTextEdit>
+#include <QTimer>
 #include <QTimerEvent>
 #include <QUiLoader>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 QRect DluToPixels(const QRect& dlu)
 {
@@ -289,4 +292,39 @@ void DDX_Check(CDataExchange* pDX, int id, int& value)
     }
     if (pDX->m_bSaveAndValidate) value = b->isChecked() ? 1 : 0;
     else b->setChecked(value != 0);
+}
+
+namespace {
+
+// Whether a window owned by `window` (at any depth) is shown or still inside
+// its modal run (a dialog keeps its modal mark until its loop has returned,
+// also after it was hidden).
+bool DialogOpenOver(const QWidget* window)
+{
+    const QList<QWidget*> owned = window->findChildren<QWidget*>();
+    return std::any_of(owned.begin(), owned.end(), [](const QWidget* w) {
+        return w->isWindow() && (w->isVisible() || w->testAttribute(Qt::WA_ShowModal));
+    });
+}
+
+}  // namespace
+
+void DeleteWindowWhenNoDialogRuns(QWidget* window)
+{
+    if (!window)
+        return;
+    if (!DialogOpenOver(window)) {
+        window->deleteLater();
+        return;
+    }
+    // Looked at again on a timer of the window's own (deleted with it): the
+    // end of a dialog's run sends its owner nothing.
+    auto* check = new QTimer(window);
+    QObject::connect(check, &QTimer::timeout, window, [window, check] {
+        if (DialogOpenOver(window))
+            return;
+        check->stop();
+        window->deleteLater();
+    });
+    check->start(50);
 }

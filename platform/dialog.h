@@ -111,3 +111,9 @@ void DDX_Control(CDataExchange* pDX, int id, T*& control)
         pDX->m_bFailed = true;
     control = c;
 }
+
+// Deletes `window` once no dialog of its own is open: at once (deferred to
+// the loop, as deleteLater) when none is, else after the last has closed.
+// A dialog owned by the window goes with it, and one still running its
+// modal loop would be deleted under that loop.
+void DeleteWindowWhenNoDialogRuns(QWidget* window);

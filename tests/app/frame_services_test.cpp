@@ -17,6 +17,8 @@
 #include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
+#include <QPointer>
 #include <QTest>
 #include <QTimer>
 
@@ -152,13 +154,19 @@ TEST(TimedPopupTest, WidthFollowsTheTextAndItClosesItself)
     EXPECT_EQ(popup.GetDlgItemText(1132), QStringLiteral("Tarvel Net"));
 }
 
+// The splash as the start shows it, the main window hidden behind it.
+void ShowTheSplash(ViewTestEnv& env, QWidget& main)
+{
+    env.app.m_pMainWnd = &main;
+    CSplashWnd::EnableSplash(true);
+    CSplashWnd::ShowSplash(nullptr);
+}
+
 TEST(SplashTest, FilePictureOrTheBuiltInOneAndAKeyClosesIt)
 {
     ViewTestEnv env;
     QWidget main;
-    env.app.m_pMainWnd = &main;
-    CSplashWnd::EnableSplash(true);
-    CSplashWnd::ShowSplash(nullptr);
+    ShowTheSplash(env, main);
     ASSERT_NE(CSplashWnd::Current(), nullptr);
     EXPECT_TRUE(CSplashWnd::Current()->UsesFilePicture());
     EXPECT_EQ(CSplashWnd::Current()->size(), QSize(472, 283));
@@ -194,6 +202,42 @@ TEST(SplashTest, FilePictureOrTheBuiltInOneAndAKeyClosesIt)
     CSplashWnd::EnableSplash(false);
     env.app.m_pMainWnd = nullptr;
     QApplication::processEvents();
+}
+
+// A box shown over the splash while the splash is taken away (the start-up
+// going on under the box): the box stays up and answers Enter, and the
+// splash goes once the box has closed.
+TEST(SplashTest, ABoxOverTheSplashOutlivesTheSplash)
+{
+    ViewTestEnv env;
+    QWidget main;
+    ShowTheSplash(env, main);
+    QPointer<CSplashWnd> splash = CSplashWnd::Current();
+    ASSERT_NE(splash, nullptr);
+    bool boxStayed = false, splashWaited = false;
+    int answer = 0;
+    {
+        QMessageBox box(QMessageBox::Warning, QStringLiteral("Pellard Tarvel Data"), QStringLiteral("Over the splash"),
+                        QMessageBox::Ok, splash);
+        QTimer::singleShot(50, [&] {
+            CSplashWnd::HideSplash();
+            // A while of the box's own loop after the splash was hidden.
+            QTimer::singleShot(300, [&] {
+                boxStayed = box.isVisible();
+                splashWaited = !splash.isNull() && !splash->isVisible();
+                QTest::keyClick(&box, Qt::Key_Return);
+            });
+        });
+        answer = box.exec();
+    }
+    EXPECT_TRUE(boxStayed);
+    EXPECT_TRUE(splashWaited);
+    EXPECT_EQ(answer, QMessageBox::Ok);
+    EXPECT_EQ(CSplashWnd::Current(), nullptr);
+    EXPECT_TRUE(main.isVisible());
+    EXPECT_TRUE(QTest::qWaitFor([&] { return splash.isNull(); }, 10000));
+    CSplashWnd::EnableSplash(false);
+    env.app.m_pMainWnd = nullptr;
 }
 
 // The language change swaps the strings and the background picture; a

@@ -13,6 +13,9 @@
 #include "zorqmenu.h"
 
 #include <QApplication>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTimer>
 
 #include <filesystem>
 #include <malloc.h>
@@ -336,6 +339,38 @@ TEST_F(MainViewTest, MenuPictureOpensItsScreenOrLeavesTheMenu)
     EXPECT_EQ(back->IndicatorIcon(1), 188);
     EXPECT_EQ(frame_.windowTitle(), QStringLiteral("Pellard Tarvel Data"));
     delete back;
+}
+
+// A switch of screens asked for while a box of the screen is open (the
+// tray's double click reaches the window whatever dialog runs): the box
+// stays up and answers Enter, and the old screen goes once it has closed.
+TEST_F(MainViewTest, AScreenLeftWhileItsBoxIsOpenGoesAfterTheBox)
+{
+    CMainView* screen = new FakeScreen(&frame_, VIEW_PHONEBOOK);
+    frame_.OpenScreen(screen);
+    QPointer<CMainView> old = screen;
+    bool boxStayed = false;
+    int answer = 0;
+    {
+        QMessageBox box(QMessageBox::Question, QStringLiteral("Pellard Tarvel Data"), QStringLiteral("Delete it?"),
+                        QMessageBox::Yes | QMessageBox::No, screen);
+        box.setDefaultButton(QMessageBox::Yes);
+        QTimer::singleShot(50, [&] {
+            EXPECT_TRUE(screen->SwitchToScreen(SCREEN_MENU, 0, QStringLiteral("Pellard Tarvel Data")));
+            QTimer::singleShot(300, [&] {
+                boxStayed = box.isVisible();
+                QTest::keyClick(&box, Qt::Key_Return);
+            });
+        });
+        answer = box.exec();
+        EXPECT_FALSE(old.isNull());  // the box is not gone yet
+    }
+    EXPECT_TRUE(boxStayed);
+    EXPECT_EQ(answer, QMessageBox::Yes);
+    ASSERT_NE(frame_.GetActiveView(), nullptr);
+    EXPECT_EQ(frame_.GetActiveView()->GetViewKind(), VIEW_MENU);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return old.isNull(); }, 10000));
+    delete frame_.GetActiveView();
 }
 
 TEST_F(MainViewTest, HandOverTheStatusBarOnlyWhereItActs)

@@ -8,17 +8,28 @@
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <map>
+#include <vector>
+
 using zorqtest::BuiltBundle;
 using zorqtest::CopyFile;
 using zorqtest::TempProgramDir;
 
 namespace {
+
+// Two pictures drawn alike (a missing one is like no other).
+bool SamePicture(const QIcon& a, const QIcon& b)
+{
+    return !a.isNull() && !b.isNull() && a.pixmap(16, 16).toImage() == b.pixmap(16, 16).toImage();
+}
 
 class MessageBoxTest : public ::testing::Test {
 protected:
@@ -29,6 +40,17 @@ protected:
         ASSERT_TRUE(CopyFile(BuiltBundle(), dir_.path() + "ZORQenu.rcc"));
         ASSERT_TRUE(app_.LoadResourceLibrary("enu"));
     }
+    // `real` on this folder, its boxes owned by the shown main window; false
+    // when its bundle does not load.
+    bool ShowOverTheMainWindow(CZorqMMIApp& real)
+    {
+        real.SetDataDirectories(dir_.path() + "zorqmmi");
+        mainWnd_.resize(600, 400);
+        mainWnd_.show();
+        real.m_pMainWnd = &mainWnd_;
+        return real.LoadResourceLibrary("enu");
+    }
+
     TempProgramDir dir_;
     zorqtest::RecordingApp app_;
     QWidget mainWnd_;
@@ -160,7 +182,7 @@ TEST_F(MessageBoxTest, DialogShowsTheTextAndEscapeStillGivesOk)
     EXPECT_TRUE(timerRunning);
     EXPECT_EQ(dlg.windowTitle(), QStringLiteral("Pellard Tarvel Data"));
     ASSERT_NE(dlg.m_btnOK, nullptr);
-    EXPECT_TRUE(dlg.m_btnOK->icon().isNull()) << "a plain OK button";
+    EXPECT_FALSE(dlg.m_btnOK->icon().isNull()) << "the OK picture of every box";
     EXPECT_EQ(dlg.m_strText, QStringLiteral("\r\nSaved."));
 
     CDlgMessageBox viaOk;
@@ -219,15 +241,11 @@ TEST_F(MessageBoxTest, EscapeClosesEveryBoxWithCancelsAnswer)
 }  // namespace
 
 // The desktop's boxes for the other kinds: the kind's symbol left of the
-// text, plain buttons, shot for the walk-through.
+// text, shot for the walk-through.
 TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)
 {
     ShowingApp real;
-    real.SetDataDirectories(dir_.path() + "zorqmmi");
-    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
-    mainWnd_.resize(600, 400);
-    mainWnd_.show();
-    real.m_pMainWnd = &mainWnd_;
+    ASSERT_TRUE(ShowOverTheMainWindow(real));
     const struct {
         unsigned type;
         const char* shot;
@@ -240,7 +258,7 @@ TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)
     };
     for (const auto& k : kinds) {
         SCOPED_TRACE(k.shot);
-        bool iconLeft = false, plain = true;
+        bool iconLeft = false;
         QTimer::singleShot(50, [&] {
             QWidget* box = QApplication::activeModalWidget();
             if (!box)
@@ -256,8 +274,6 @@ TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)
                     text = l;
             }
             iconLeft = icon && text && icon->geometry().right() < text->geometry().left();
-            for (QPushButton* b : box->findChildren<QPushButton*>())
-                plain = plain && b->icon().isNull();
             zorqtest::SaveScreen(box, QString::fromLatin1(k.shot));
             QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
             QApplication::sendEvent(box, &esc);
@@ -265,6 +281,71 @@ TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)
         const int answer = real.DoMessageBox("The phone does not answer.", k.type, 0);
         EXPECT_EQ(answer, k.answer);
         EXPECT_TRUE(iconLeft);
-        EXPECT_TRUE(plain);
     }
+}
+
+// One look for every box: each button of each kind, the program's own
+// notice included, carries the picture of its answer, the same picture for
+// the same answer in every box, whatever the desktop puts on buttons.
+TEST_F(MessageBoxTest, EveryButtonOfEveryBoxCarriesThePictureOfItsAnswer)
+{
+    ShowingApp real;
+    ASSERT_TRUE(ShowOverTheMainWindow(real));
+    const struct {
+        unsigned type;
+        std::vector<int> answers;
+    } kinds[] = {
+        {MB_OK, {IDOK}},
+        {MB_OK | MB_ICONEXCLAMATION, {IDOK}},
+        {MB_OKCANCEL | MB_ICONQUESTION, {IDOK, IDCANCEL}},
+        {MB_ABORTRETRYIGNORE | MB_ICONHAND, {IDABORT, IDRETRY, IDIGNORE}},
+        {MB_YESNOCANCEL | MB_ICONQUESTION, {IDYES, IDNO, IDCANCEL}},
+        {MB_YESNO | MB_ICONQUESTION, {IDYES, IDNO}},
+        {MB_RETRYCANCEL | MB_ICONEXCLAMATION, {IDRETRY, IDCANCEL}},
+    };
+    const std::map<QMessageBox::StandardButton, int> answerOf = {
+        {QMessageBox::Ok, IDOK},       {QMessageBox::Cancel, IDCANCEL}, {QMessageBox::Abort, IDABORT},
+        {QMessageBox::Retry, IDRETRY}, {QMessageBox::Ignore, IDIGNORE}, {QMessageBox::Yes, IDYES},
+        {QMessageBox::No, IDNO}};
+    std::map<int, QIcon> seen;  // the picture each answer had in the first box that showed it
+    for (const auto& k : kinds) {
+        SCOPED_TRACE(k.type);
+        std::vector<int> pictured;
+        QTimer::singleShot(50, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box)
+                return;
+            for (QPushButton* b : box->findChildren<QPushButton*>()) {
+                if (!b->isVisible())
+                    continue;
+                int answer = 0;
+                if (auto* system = qobject_cast<QMessageBox*>(box)) {
+                    auto it = answerOf.find(system->standardButton(b));
+                    answer = it == answerOf.end() ? 0 : it->second;
+                } else if (auto* own = qobject_cast<CDlgMessageBox*>(box); own && b == own->m_btnOK) {
+                    answer = IDOK;
+                }
+                ASSERT_NE(answer, 0) << b->text().toStdString();
+                EXPECT_FALSE(b->icon().isNull()) << answer;
+                if (!seen.count(answer))
+                    seen[answer] = b->icon();
+                else
+                    EXPECT_TRUE(SamePicture(b->icon(), seen[answer])) << answer;
+                pictured.push_back(answer);
+            }
+            if ((k.type & MB_TYPEMASK) == MB_ABORTRETRYIGNORE)
+                zorqtest::SaveScreen(box, QStringLiteral("message_box_abort_retry_ignore"));
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &esc);
+        });
+        real.DoMessageBox("The phone does not answer.", k.type, 0);
+        std::sort(pictured.begin(), pictured.end());
+        std::vector<int> expected = k.answers;
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(pictured, expected);
+    }
+    // The answers are told apart by their pictures.
+    EXPECT_FALSE(SamePicture(seen[IDOK], seen[IDCANCEL]));
+    EXPECT_FALSE(SamePicture(seen[IDYES], seen[IDNO]));
+    EXPECT_FALSE(SamePicture(seen[IDRETRY], seen[IDIGNORE]));
 }

@@ -87,8 +87,10 @@ protected:
             End();
         });
         guard.start(ms);
-        const int code = RunZorqMMIProgram(QStringList{QStringLiteral("zorqmmi"), QStringLiteral("--nosplash")} + extra,
-                                           program);
+        QStringList arguments{QStringLiteral("zorqmmi")};
+        if (!showSplash_)
+            arguments << QStringLiteral("--nosplash");
+        const int code = RunZorqMMIProgram(arguments + extra, program);
         guard.stop();
         if (timedOut_) {
             // What the program was doing helps more than the time-out alone.
@@ -122,6 +124,7 @@ protected:
     std::string tmp_;
     QByteArray oldTmp_;
     bool timedOut_ = false;
+    bool showSplash_ = false;  // started as the user starts it, with its splash
 };
 
 }  // namespace zorqtest
