@@ -357,4 +357,50 @@ TEST_F(PhoneSilenceTest, TheSimChosenWhenOneAnswerIsCutUnderTheLinkTestIsToldAsA
     SimChosenWith(*this, "fault cut +CPBS=\"SM\"", "", true);
 }
 
+// The message screen shows the PC messages; one answer to the SIM's
+// selection is lost, or cut, while the link is tested every second.
+void MessageSimChosenWith(PhoneSilenceTest& test, const std::string& fault)
+{
+    phonesim::Process sim(SmallPhonebooks());
+    ProgramFolder folder(sim.device());
+    auto settled = [] {
+        return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
+               !QApplication::activeModalWidget();
+    };
+    auto& boxes = test.Told();
+    PhoneSilenceTest::OpenScreen(SCREEN_SHORTMSG, [&, settled] {
+        WhenTrue(settled,
+                 [&, settled] {
+                     QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC), Qt::LeftButton);
+                     WhenTrue([settled] { return settled() && Screen<CShortMsg>()->SrcStorage() == SMS_SRC_PC; },
+                              [&] {
+                                  EXPECT_EQ(sim.command(fault), "ok");
+                                  boxes.since.start();
+                                  QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_SIM),
+                                                    Qt::LeftButton);
+                                  WhenTrue([&] { return !boxes.texts.empty() && Free(); },
+                                           [] { PhoneSilenceTest::Finish(); }, 20000,
+                                           [] { PhoneSilenceTest::GiveUp("nothing was said of the silent phone"); });
+                              },
+                              20000, [] { PhoneSilenceTest::GiveUp("the PC messages did not open"); });
+                 },
+                 30000, [] { PhoneSilenceTest::GiveUp("the message screen did not settle"); });
+    });
+    EXPECT_EQ(test.Run(folder, 0, true), 0);
+    ASSERT_FALSE(boxes.texts.empty());
+    EXPECT_EQ(boxes.texts.front(), boxes.noPhone);
+    for (const std::string& t : boxes.texts)
+        EXPECT_EQ(t.find("-36"), std::string::npos) << t;
+}
+
+TEST_F(PhoneSilenceTest, TheMessageSimChosenWhenOneAnswerIsLostUnderTheLinkTestIsToldAsAPhoneThatDoesNotAnswer)
+{
+    MessageSimChosenWith(*this, "fault drop +CPMS=");
+}
+
+TEST_F(PhoneSilenceTest, TheMessageSimChosenWhenOneAnswerIsCutUnderTheLinkTestIsToldAsAPhoneThatDoesNotAnswer)
+{
+    MessageSimChosenWith(*this, "fault cut +CPMS=");
+}
+
 }  // namespace
