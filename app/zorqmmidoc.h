@@ -225,7 +225,9 @@ public:
     bool IsNewMsgBoxShown() const { return m_bNewMsgBoxShown; }
     void ResetNewMsgCount() { m_nNewMsgCount = 0; }
     void DecNewMsgCount(int count);
-    MTR_RESULT SetupPB();
+    // A busy SIM is told to the user unless `tellSimBusy` is false (a caller
+    // that waits for the SIM by itself).
+    MTR_RESULT SetupPB(bool tellSimBusy = true);
     MTR_RESULT SetupSMS();
     int OpenSMSDatabase(CJetDatabase** db, int role, const std::string& name);
     int OpenSMSDatabaseByName(const std::string& name, int role) { return OpenSMSDatabase(nullptr, role, name); }

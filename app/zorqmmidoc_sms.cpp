@@ -107,10 +107,10 @@ int CZorqMMIDoc::GetSMSParamState() const
 
 void CZorqMMIDoc::DecNewMsgCount(int count) { m_nNewMsgCount = std::max(0, m_nNewMsgCount - count); }
 
-MTR_RESULT CZorqMMIDoc::SetupPB()
+MTR_RESULT CZorqMMIDoc::SetupPB(bool tellSimBusy)
 {
     MTR_RESULT r = mtr_PB_setup(m_MSParam.pb);
-    if (r == 14 || r == 314)
+    if (tellSimBusy && (r == 14 || r == 314))
         PostToMainWindow(WM_MMI_SIM_BUSY, 0, 0);
     return r;
 }

@@ -50,7 +50,7 @@ int run(int baud, Doc& doc)
     const double wire = bytes * 10.0 / baud;  // 8N1: ten bit times a byte
     std::printf("%6d baud: result %d, %d entries, %.0f bytes (%llu in, %llu out), wall %.3f s, wire %.3f s, "
                 "wall/wire %.3f, processor %.3f s (%.1f%% of wall)\n",
-                baud, r, doc.entries, bytes, static_cast<unsigned long long>(in1 - in0),
+                baud, static_cast<int>(r), doc.entries, bytes, static_cast<unsigned long long>(in1 - in0),
                 static_cast<unsigned long long>(out1 - out0), wall, wire, wall / wire, cpu, 100.0 * cpu / wall);
     return r == MTR_DONE && doc.entries == 250 ? 0 : 1;
 }

@@ -133,20 +133,22 @@ void CPBSourceData::SaveCurrentSource() const
 bool CPBSourceData::SelectStorage()
 {
     WriteDebugInt("CQXPBSrcNewList::SelectStorage -> Select the Phonebook storage ", m_nCurrent);
-    int r;
+    MTR_RESULT r;
     {
         WaitCursor wait;
         r = mtr_PB_select_storage(m_nCurrent);
     }
+    m_lastSelection = r;
     if (r == kDone)
         return true;
     WriteDebug("CQXPBSrcNewList::SelectStorage -> The storage could not be selected");
-    if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) != kFailed)
+    if (mtr_GEN_translate_error(r) != kFailed)
         return false;
     // A phone that went silent is said so, in the words of the detection
     // that finds no phone, not as a refusal numbered -36.
-    if (mtr_failed_unanswered(static_cast<MTR_RESULT>(r))) {
-        UiMessageBoxId(kNoPhoneString);
+    if (mtr_failed_unanswered(r)) {
+        if (!m_bOwnerTellsSilence)
+            UiMessageBoxId(kNoPhoneString);
         return false;
     }
     if (m_nCurrent == 1 || m_nCurrent == 2)

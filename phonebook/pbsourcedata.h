@@ -10,6 +10,7 @@
 // operations directly.
 #pragma once
 
+#include "at_defs.h"
 #include "deleterun.h"
 #include "pbdatabase.h"
 
@@ -68,8 +69,15 @@ public:
     void SaveCurrentSource() const;
 
     // Selects the current storage in the phone; a failure is traced and
-    // shown (SIM 31364, phone memory 31365).
+    // shown (SIM 31364, phone memory 31365; a phone that does not answer is
+    // said so, unless the owner tells that itself).
     bool SelectStorage();
+    // The phone's result for the last selection SelectStorage asked for.
+    MTR_RESULT LastSelection() const { return m_lastSelection; }
+    void ForgetLastSelection() { m_lastSelection = MTR_DONE; }
+    // An owner that waits for a silent phone by itself says so in its own
+    // words: the selection then leaves the telling to it.
+    void SetOwnerTellsSilence(bool on) { m_bOwnerTellsSilence = on; }
     // -35 for the PC (nothing to select); else the phone's answer.
     int SelectCurrSrcInMobile();
     bool IsStorageRead() const;
@@ -154,6 +162,8 @@ protected:
     QWidget* m_pOwnerWnd = nullptr;
     int m_nCurrent = 8;
     int m_nPrevious = 8;
+    MTR_RESULT m_lastSelection = MTR_DONE;
+    bool m_bOwnerTellsSilence = false;
     bool m_bEditingEnabled = false;
     std::string m_strSortColumn = "Location";
     int m_nListKind = 0;

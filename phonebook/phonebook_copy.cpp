@@ -194,7 +194,7 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
         return;
     WriteDebugInt("CPhoneBook::ClickDstMirrorDatabase -> Select the Phonebook storage ", d);
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const int r = mtr_PB_select_storage(d);
+    const MTR_RESULT r = mtr_PB_select_storage(d);
     QApplication::restoreOverrideCursor();
     if (r == kDone) {
         if (!doc->IsPBStorageRead(d)) {
@@ -212,9 +212,9 @@ void CPhoneBook::ClickDstMirrorDatabase(int d, const std::vector<CVCard>* cards)
             AskMirrorAndCopy(d);
     } else {
         WriteDebug("CPhoneBook::ClickDstMirrorDatabase -> The storage could not be selected");
-        if (mtr_failed_unanswered(static_cast<MTR_RESULT>(r)))
+        if (mtr_failed_unanswered(r))
             UiMessageBoxId(kNoPhoneString);
-        else if (mtr_GEN_translate_error(static_cast<MTR_RESULT>(r)) == -36)
+        else if (mtr_GEN_translate_error(r) == -36)
             UiMessageBox(UiFormatString(failureText, {QString::number(r)}));
     }
     // The pane's own storage is selected again for its next phone work.

@@ -32,8 +32,14 @@ enum {
 };
 
 constexpr int kNoNameString = 31400;
-// "No phone was found...": what the program says of a phone that does not answer.
-constexpr int kNoPhoneString = 31885;
+// "No phone was found...", in the words of a dialog that waits for the phone
+// by itself (the program's usual words send the user to the refresh button,
+// which is out of reach behind a modal dialog).
+constexpr int kNoPhoneWaitString = 31886;
+// The SIM is busy; the dialog waits for it by itself.
+constexpr int kSimBusyWaitString = 31887;
+// How long a busy SIM is left alone before it is asked again.
+constexpr qint64 kBusyPauseMs = 1000;
 constexpr int kHiddenRecipientString = 31312;
 // The longest number the phone dials.
 constexpr int kMaxDialDigits = 20;
@@ -131,7 +137,7 @@ void CDlgMsgDirectory::OnTimer(int id)
     if (id == 2 && PhoneFree()) {
         if (m_bFirstTimer)
             FirstLoad();
-        else if (m_bLoadedWithoutPhone)
+        else if (m_bLoadPending)
             LoadAgainWhenLinked();
     }
     CDialog::OnTimer(id);
@@ -144,20 +150,13 @@ void CDlgMsgDirectory::FirstLoad()
     m_bFirstTimer = false;
     update();
     m_pPane->SetMenuPosition(73, 82);
-    m_bLoadedWithoutPhone = !(m_pDoc && gv_SPIO_com_status == SPIO_com_available && SetUpPhonebooks());
-    // The phone fell silent after the dialog opened, before it could ask it
-    // (another request met the silence): the pane offers the PC alone, and
-    // says why. A phone already away when it opened has been told of.
-    if (m_pDoc && m_bLinkedAtOpen && gv_SPIO_com_status == SPIO_no_com_available) {
-        WriteDebug("CDlgMsgDirectory::FirstLoad -> ", "The phone does not answer");
-        UiMessageBoxId(kNoPhoneString);
-    }
-    m_pPane->UpdateButtons();
-    m_pPane->SelectInitialSource();
-    // The phone fell silent under the pane's own reading: it is told (by the
-    // selection), and the pane loads again once the phone is back.
-    if (mtr_last_request_unanswered() || gv_SPIO_com_status != SPIO_com_available)
-        m_bLoadedWithoutPhone = true;
+    // The pane's own words for a silent phone send the user to the refresh
+    // button, which this modal dialog hides: the dialog says it itself.
+    m_pPane->Data().SetOwnerTellsSilence(true);
+    // A phone already away when the dialog opened has been told of.
+    if (!m_bLinkedAtOpen)
+        m_told = SetUp::Silent;
+    LoadPhonebooks(true);
     FillRecipients();
     m_pPane->UpdateButtons();
     UpdateButtons();
@@ -167,51 +166,78 @@ void CDlgMsgDirectory::LoadAgainWhenLinked()
 {
     if (!m_pDoc || gv_SPIO_com_status != SPIO_com_available)
         return;
-    m_bLoadedWithoutPhone = false;
-    // A source the user chose meanwhile stays; the PC shown for want of the
-    // phone gives way to the phonebook the pane opens on.
-    const int shown = m_pPane->Data().Current();
-    WriteDebug("CDlgMsgDirectory::LoadAgainWhenLinked -> ", "the phone answers again, the phonebooks are set up");
-    if (!SetUpPhonebooks()) {
-        m_bLoadedWithoutPhone = gv_SPIO_com_status != SPIO_com_available;
-        m_pPane->UpdateButtons();
+    // A busy SIM is not asked at every tick.
+    if (m_told == SetUp::SimBusy && m_lastTry.isValid() && !m_lastTry.hasExpired(kBusyPauseMs))
         return;
-    }
-    m_pPane->UpdateButtons();
-    if (shown == 0 || shown == 8 || m_pPane->GetListCtrl()->GetRowCount() == 0) {
-        m_pPane->Data().ResetSource();
-        m_pPane->SelectInitialSource();
-    }
-    if (mtr_last_request_unanswered() || gv_SPIO_com_status != SPIO_com_available)
-        m_bLoadedWithoutPhone = true;
+    WriteDebug("CDlgMsgDirectory::LoadAgainWhenLinked -> ", "the phonebooks are set up again");
+    LoadPhonebooks(false);
     m_pPane->UpdateButtons();
     UpdateButtons();
 }
 
-// The phonebook set-up marks every phone phonebook missing when it fails,
-// and the pane then offers the PC phonebook alone. One answer lost or
-// garbled on the line is got over by a second try; a SIM still busy has
-// been told by the document; a phone that does not answer is said so here
-// (the pane loads again once it is back); any other failure is told too,
-// so that a SIM phonebook greyed out is never a mystery: going back and
-// forward tries again.
-bool CDlgMsgDirectory::SetUpPhonebooks()
+void CDlgMsgDirectory::LoadPhonebooks(bool first)
 {
-    MTR_RESULT r = m_pDoc->SetupPB();
+    m_lastTry.start();
+    SetUp outcome = SetUp::Silent;
+    if (m_pDoc && gv_SPIO_com_status == SPIO_com_available)
+        outcome = SetUpPhonebooks();
+    m_bLoadPending = m_pDoc && (outcome == SetUp::Silent || outcome == SetUp::SimBusy);
+    m_pPane->UpdateButtons();
+    // A source the user chose meanwhile stays; the PC shown for want of the
+    // phone gives way to the phonebook the pane opens on.
+    const int shown = m_pPane->Data().Current();
+    if (first || (!m_bLoadPending && (shown == 0 || shown == 8 || m_pPane->GetListCtrl()->GetRowCount() == 0))) {
+        m_pPane->Data().ResetSource();
+        m_pPane->Data().ForgetLastSelection();
+        m_pPane->SelectInitialSource();
+        // The set-up went through but the pane's own selection met the
+        // phone's silence: the load is still to be done.
+        if (!m_bLoadPending && mtr_failed_unanswered(m_pPane->Data().LastSelection())) {
+            outcome = SetUp::Silent;
+            m_bLoadPending = true;
+        }
+    }
+    if (m_bLoadPending)
+        TellOnce(outcome);
+    else
+        m_told = SetUp::Done;
+}
+
+void CDlgMsgDirectory::TellOnce(SetUp why)
+{
+    if (m_told == why)
+        return;
+    m_told = why;
+    if (why == SetUp::Silent) {
+        WriteDebug("CDlgMsgDirectory::LoadPhonebooks -> ", "The phone does not answer");
+        UiMessageBoxId(kNoPhoneWaitString);
+    } else if (why == SetUp::SimBusy) {
+        WriteDebug("CDlgMsgDirectory::LoadPhonebooks -> ", "The SIM is busy");
+        UiMessageBoxId(kSimBusyWaitString);
+    }
+}
+
+// The phonebook set-up marks every phone phonebook it could not set up
+// missing, and the pane then offers what is left (the PC phonebook at
+// least). One answer lost or garbled on the line is got over by a second
+// try; a lasting refusal is told with its number, so that a SIM phonebook
+// greyed out is never a mystery (going back and forward tries again).
+CDlgMsgDirectory::SetUp CDlgMsgDirectory::SetUpPhonebooks()
+{
     auto simBusy = [](MTR_RESULT result) { return result == 14 || result == 314; };
+    MTR_RESULT r = m_pDoc->SetupPB(false);
     if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == SPIO_com_available) {
         WriteDebug("CDlgMsgDirectory::SetUpPhonebooks -> ", "The phonebook set-up failed, tried again");
-        r = m_pDoc->SetupPB();
+        r = m_pDoc->SetupPB(false);
     }
-    if (r == MTR_DONE || simBusy(r))
-        return true;
-    if (mtr_failed_unanswered(r)) {
-        WriteDebug("CDlgMsgDirectory::SetUpPhonebooks -> ", "The phone does not answer");
-        UiMessageBoxId(kNoPhoneString);
-        return false;
-    }
+    if (r == MTR_DONE)
+        return SetUp::Done;
+    if (simBusy(r))
+        return SetUp::SimBusy;
+    if (mtr_failed_unanswered(r))
+        return SetUp::Silent;
     UiMessageBox(UiFormatString(31254, {QString::number(r)}));
-    return true;
+    return SetUp::Refused;
 }
 
 const CAddress* CDlgMsgDirectory::AddressOfRow(int row) const

@@ -10,6 +10,8 @@
 
 #include "dialog.h"
 
+#include <QElapsedTimer>
+
 #include <memory>
 #include <vector>
 
@@ -58,16 +60,22 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
-    // True when the phonebook set-up reached the phone; false when it did
-    // not answer (said to the user) or the link was down.
-    bool SetUpPhonebooks();
+    // How a phonebook set-up went: done; refused by the phone for good (told
+    // with its number); the SIM still busy; the phone not answering.
+    enum class SetUp { Done, Refused, SimBusy, Silent };
+    SetUp SetUpPhonebooks();
     // The phone can take the dialog's requests now: no request waits, no
     // operation of the screen behind is under way (its progress disables
     // this dialog, its pauses run the loop between its requests).
     bool PhoneFree() const;
-    // The pane loaded without the phone's phonebooks while the phone was
-    // away: loaded again, once, when the phone is linked and free.
+    // Sets up the phonebooks and opens the pane on its first phonebook. While
+    // the phone does not answer or the SIM is busy, the pane offers what it
+    // has and the load is pending: it is run again once the phone is linked
+    // and free, until the phone's phonebooks are listed. What is wrong is
+    // told once while it lasts, in words that need nothing of the user.
+    void LoadPhonebooks(bool first);
     void LoadAgainWhenLinked();
+    void TellOnce(SetUp why);
     void AppendRecipientRow(const CAddress* address);
     void SelectAllRecipients();
 
@@ -80,8 +88,12 @@ private:
     CZorqMMIDoc* m_pDoc;
     CMessage* m_pMsg;
     bool m_bFirstTimer = true;
-    bool m_bLoadedWithoutPhone = false;
+    bool m_bLoadPending = false;
     bool m_bLinkedAtOpen = false;
+    // What was last told of a pending load (Done: nothing told yet).
+    SetUp m_told = SetUp::Done;
+    // When the load was last tried: a busy SIM is asked again after a pause.
+    QElapsedTimer m_lastTry;
     bool m_bBound = false;
     // Row location -> the address it shows. Locations are handed out once per
     // filling and never reused, so a deleted row cannot alias another.

@@ -361,7 +361,7 @@ int CShortMsg::Erase(int dst)
                 } else {
                     WriteDebugInt("CShortMsg::Erase -> Delete the message at index ", rs.Location);
                     r = rs.Location >= 1 && rs.Location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(rs.Location))
-                                                               : kFailed;
+                                                               : MTR_FAILED;
                 }
             }
             if (r != kDone) {
@@ -492,7 +492,7 @@ DeleteOutcome CShortMsg::DeleteOneItem(int row)
             } else {
                 const int32_t location = m_pListRecordset->Location;
                 WriteDebugInt("CShortMsg::DeleteOneItem -> Delete the message at index ", location);
-                r = location >= 1 && location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(location)) : kFailed;
+                r = location >= 1 && location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(location)) : MTR_FAILED;
             }
             if (r != kDone) {
                 WriteDebug("CShortMsg::DeleteOneItem -> The message could not be deleted");

@@ -223,7 +223,31 @@ enum AT_RESULT : uint8_t {
 };
 
 // ---- Request results (MTR_RESULT) ------------------------------------------
-typedef int16_t MTR_RESULT;
+// -35 done, -36 failed, else the +CME/+CMS error number. It reads as that
+// number wherever a number is wanted. A failure also carries whether the
+// phone answered at all: a request the phone left without answer (a time-out
+// with no byte or part-way through the answer, or refused while the link is
+// down) fails as -36 like a refusal, but the user must be told the phone does
+// not answer, not an error number. The mark travels with the result itself,
+// so that no later request (the link test run meanwhile) can change what the
+// caller learns of its own request.
+class MTR_RESULT {
+public:
+    constexpr MTR_RESULT(int value = 0) : m_value(static_cast<int16_t>(value)) {}
+    constexpr operator int16_t() const { return m_value; }
+    // -36 for a request the phone did not answer.
+    static constexpr MTR_RESULT Unanswered()
+    {
+        MTR_RESULT r(-36);
+        r.m_unanswered = true;
+        return r;
+    }
+    constexpr bool IsUnanswered() const { return m_unanswered; }
+
+private:
+    int16_t m_value;
+    bool m_unanswered = false;
+};
 constexpr MTR_RESULT MTR_DONE = -35;    // 0xFFDD
 constexpr MTR_RESULT MTR_FAILED = -36;  // 0xFFDC
 

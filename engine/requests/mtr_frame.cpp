@@ -24,9 +24,6 @@ namespace {
 // Read by the user-interface thread while the message-sending worker runs
 // a request.
 std::atomic<bool> g_request_running{false};
-// The last request ended because the phone did not answer (a time-out with
-// no byte at all, or refused while the link is down).
-bool g_unanswered = false;
 
 
 long now_ms()
@@ -189,10 +186,8 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
             // Refused with the link down, or the phone stopped half-way
             // through its answer and said nothing more: either way the
             // phone did not answer, which is what the user is told.
-            g_unanswered = true;
-            return MTR_FAILED;
+            return MTR_RESULT::Unanswered();
         case AT_RESULT_SILENCE: {
-            g_unanswered = true;
             // Polling treats a time-out with no answer as the loss of the link.
             if (krn_msg* copy = krn_try_alloc(3)) {
                 copy[0] = 0;
@@ -200,7 +195,7 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
                 copy[2] = AT_RESULT_SILENCE;
                 krn_queue_put_front(&gv_poll_queue, copy);
             }
-            return MTR_FAILED;
+            return MTR_RESULT::Unanswered();
         }
         default:
             return MTR_FAILED;
@@ -230,17 +225,13 @@ MTR_RESULT mtr_check_result(krn_msg* msg)
 
 bool mtr_request_running() { return g_request_running; }
 
-bool mtr_last_request_unanswered() { return g_unanswered; }
-
 bool mtr_send_request(krn_msg* req)
 {
     if (g_request_running) {
         krn_free(req);
-        g_unanswered = false;
         return false;
     }
     g_request_running = true;
-    g_unanswered = false;
     krn_send(KRN_TASK_ATI, req);
     return true;
 }

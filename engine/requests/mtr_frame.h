@@ -48,17 +48,11 @@ MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out);
 // Ends the running request with `result`: polls and releases the guard.
 MTR_RESULT mtr_end_request(MTR_RESULT result);
 bool mtr_request_running();
-// True when the last request sent failed because the phone did not answer:
-// a time-out with no byte received or part-way through the answer, or a
-// refusal while the link is down.
-// Every failure comes back as -36; this tells the phone's silence apart from
-// a refusal, so that the user is told the real cause.
-bool mtr_last_request_unanswered();
-// A result of -36 that came of the phone's silence: the last request was not
-// answered, or the link is already known lost.
+// A result of -36 that came of the phone's silence: the request was not
+// answered (see MTR_RESULT), or the link is already known lost.
 inline bool mtr_failed_unanswered(MTR_RESULT result)
 {
-    return result == MTR_FAILED && (mtr_last_request_unanswered() || gv_SPIO_com_status != SPIO_com_available);
+    return result == MTR_FAILED && (result.IsUnanswered() || gv_SPIO_com_status != SPIO_com_available);
 }
 
 // The poll queue (the general queue of set-aside messages) and its drain.

@@ -382,23 +382,51 @@ TEST_F(PollTest, StatusReportIsDecodedForTheDocument)
 }
 
 // The user is told "no phone" only for a phone that stopped answering: an
-// answer cut half-way counts as much as none at all; a phone that answers
-// again is no longer taken for silent.
-TEST_F(PollTest, AnAnswerCutHalfWayCountsAsThePhoneNotAnswering)
+// answer cut half-way counts as much as none at all. Each request's result
+// says it of that request: one answered later changes nothing of it.
+TEST_F(PollTest, AnAnswerLostOrCutCountsAsThePhoneNotAnswering)
 {
     Start();
     std::string id;
-    ASSERT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_DONE);
-    EXPECT_FALSE(mtr_last_request_unanswered());
+    const MTR_RESULT answered = mtr_GEN_req_manufacturer_id(id);
+    ASSERT_EQ(answered, MTR_DONE);
+    EXPECT_FALSE(answered.IsUnanswered());
     sim->command("set partial-next on");
-    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
-    EXPECT_TRUE(mtr_last_request_unanswered());
-    EXPECT_TRUE(mtr_failed_unanswered(MTR_FAILED));
+    const MTR_RESULT cut = mtr_GEN_req_manufacturer_id(id);
+    EXPECT_EQ(cut, MTR_FAILED);
+    EXPECT_TRUE(cut.IsUnanswered());
     ASSERT_TRUE(IdleUntil([&] { return mtr_GEN_req_manufacturer_id(id) == MTR_DONE; }, 5000));
-    EXPECT_FALSE(mtr_last_request_unanswered());
+    EXPECT_TRUE(mtr_failed_unanswered(cut));
+    // A refusal is an answer.
+    sim->command("refuse +CGMI");
+    const MTR_RESULT refused = mtr_GEN_req_manufacturer_id(id);
+    EXPECT_NE(refused, MTR_DONE);
+    EXPECT_FALSE(refused.IsUnanswered());
+    EXPECT_FALSE(mtr_failed_unanswered(refused));
+    sim->command("refuse none");
     sim->command("set silent-next on");
-    EXPECT_EQ(mtr_GEN_req_manufacturer_id(id), MTR_FAILED);
-    EXPECT_TRUE(mtr_last_request_unanswered());
+    const MTR_RESULT lost = mtr_GEN_req_manufacturer_id(id);
+    EXPECT_EQ(lost, MTR_FAILED);
+    EXPECT_TRUE(lost.IsUnanswered());
+}
+
+// The link test, due while a request waits for an answer that never ends,
+// runs as that request ends, before its caller reads the result; the phone
+// answers the test. The caller must still learn that its own request went
+// unanswered, with the link up.
+TEST_F(PollTest, TheLinkTestRunAsAnUnansweredRequestEndsLeavesItUnanswered)
+{
+    Start();
+    WriteIniProfileInt("PoolingTime", "Pool", 1);
+    mtr_arm_is_alive();
+    sim->command("set partial-next on");
+    std::string id;
+    const MTR_RESULT r = mtr_GEN_req_manufacturer_id(id);
+    ASSERT_NE(host.trace.find("appel de mtr_GEN_test_communication"), std::string::npos)
+        << "the link test did not run inside the request";
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    EXPECT_EQ(r, MTR_FAILED);
+    EXPECT_TRUE(mtr_failed_unanswered(r));
 }
 
 }  // namespace

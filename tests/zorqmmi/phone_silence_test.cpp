@@ -70,7 +70,7 @@ std::string SmallPhonebooks()
 bool ReadingOver() { return App()->GetDocument() && App()->GetDocument()->GetPBUploadState() == 0; }
 
 class PhoneSilenceTest : public zorqtest::ProgramRunTest {
-protected:
+public:
     void SetUp() override
     {
         ProgramRunTest::SetUp();
@@ -106,6 +106,80 @@ protected:
             },
             End, 20000, End);
     }
+    // Every box said nothing of a control out of reach and no error number.
+    void ExpectNothingOutOfReach() const
+    {
+        for (const std::string& t : boxes_.texts) {
+            EXPECT_EQ(t.find("-36"), std::string::npos) << t;
+            EXPECT_EQ(t.find("refresh"), std::string::npos) << t;
+        }
+    }
+    // Opens the recipients dialog from the message editor with `fault`
+    // given to the phone as OK is clicked (and `later` ten seconds after the
+    // dialog came); waits for the dialog to list the SIM phonebook, then
+    // closes it.
+    void RecipientsDialogWith(const std::string& fault, const std::string& later = "")
+    {
+        phonesim::Process sim(SmallPhonebooks());
+        ProgramFolder folder(sim.device());
+        std::vector<std::string> rows;
+        bool dialogCame = false;
+        OpenScreen(SCREEN_SHORTMSG, [&] {
+            WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
+                                 !QApplication::activeModalWidget(); },
+                     [] { QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton); },
+                     20000, [] { GiveUp("the message screen did not open"); });
+            WhenTrue([] { return Modal<CDlgMsgEdit>() && Free(); },
+                     [&] {
+                         QTest::keyClicks(Modal<CDlgMsgEdit>()->TextEdit(), QStringLiteral("Hello"));
+                         EXPECT_EQ(sim.command(fault), "ok");
+                         boxes_.since.start();
+                         QTest::mouseClick(Modal<CDlgMsgEdit>()->GetDlgItem(IDOK), Qt::LeftButton);
+                         WhenTrue([] { return Modal<CDlgMsgDirectory>() != nullptr; },
+                                  [&] {
+                                      dialogCame = true;
+                                      dialogAt_ = boxes_.since.elapsed();
+                                      if (!later.empty())
+                                          QTimer::singleShot(10000, [&] { sim.command(later); });
+                                      WhenTrue(
+                                          [&] {
+                                              auto* d = Modal<CDlgMsgDirectory>();
+                                              return d && d->Pane()->IsSrcSIM() &&
+                                                     d->Pane()->GetListCtrl()->GetRowCount() > 0 && Free();
+                                          },
+                                          [&] {
+                                              auto* d = Modal<CDlgMsgDirectory>();
+                                              simButtonEnabled_ = d->Pane()->GetSIMButton()->isEnabled();
+                                              CEntryListCtrl* list = d->Pane()->GetListCtrl();
+                                              for (int r = 0; r < list->GetRowCount(); ++r)
+                                                  rows.push_back(list->GetRowText(r, 0).toStdString());
+                                              // A little longer: nothing more is said.
+                                              QTimer::singleShot(1500, [] {
+                                                  if (auto* dlg = Modal<CDlgMsgDirectory>())
+                                                      QTest::mouseClick(dlg->GetDlgItem(IDCANCEL), Qt::LeftButton);
+                                                  WhenTrue([] { return !QApplication::activeModalWidget(); }, End,
+                                                           10000, [] { GiveUp("the dialogs did not close"); });
+                                              });
+                                          },
+                                          50000, [] { GiveUp("the recipients dialog never listed the SIM phonebook"); });
+                                  },
+                                  10000, [] { GiveUp("the recipients dialog did not come"); });
+                     },
+                     40000, [] { GiveUp("the edit dialog did not come"); });
+        });
+        EXPECT_EQ(Run(folder, 1, true), 0);
+        EXPECT_TRUE(dialogCame);
+        EXPECT_EQ(rows, (std::vector<std::string>{"Alice", "Bob"}));
+        ExpectNothingOutOfReach();
+    }
+    void ExpectToldOnceTheDialogWaitsForThePhone() const
+    {
+        ASSERT_EQ(boxes_.texts.size(), 1u) << boxes_.all();
+        EXPECT_EQ(boxes_.texts.front(), boxes_.dialogNoPhone);
+    }
+    bool simButtonEnabled_ = false;
+    qint64 dialogAt_ = -1;
+
     static void OpenScreen(int picture, std::function<void()> then)
     {
         WhenStarted([] { return Linked() && Free() && ReadingOver() && Screen<CZorqMenu>() != nullptr; },
@@ -127,6 +201,15 @@ protected:
         // The program's words for a phone that does not answer (read while
         // its bundle is loaded).
         std::string noPhone;
+        // The same, said by the recipients dialog, which waits for the phone.
+        std::string dialogNoPhone;
+        std::string all() const
+        {
+            std::string out;
+            for (const std::string& t : texts)
+                out += "[" + t + "] ";
+            return out;
+        }
 
     protected:
         bool eventFilter(QObject* watched, QEvent* event) override
@@ -134,8 +217,10 @@ protected:
             auto* box = qobject_cast<CDlgMessageBox*>(watched);
             if (event->type() == QEvent::Show && box) {
                 texts.push_back(box->m_strText.simplified().toStdString());
-                if (noPhone.empty())
+                if (noPhone.empty()) {
                     noPhone = CZorqMMIApp::Instance()->LoadString(31885).simplified().toStdString();
+                    dialogNoPhone = CZorqMMIApp::Instance()->LoadString(31886).simplified().toStdString();
+                }
                 at.push_back(since.isValid() ? since.elapsed() : -1);
                 QPointer<CDlgMessageBox> b(box);
                 QTimer::singleShot(200, [b] {
@@ -146,6 +231,8 @@ protected:
             return false;
         }
     } boxes_;
+    Boxes& Told() { return boxes_; }
+    static void Finish() { End(); }
 };
 
 // The phone goes mute as the edit dialog's OK opens the recipients dialog,
@@ -153,69 +240,64 @@ protected:
 // meets a silent phone; it answers again ten seconds later.
 TEST_F(PhoneSilenceTest, TheRecipientsDialogLoadingOnASilentPhoneSaysSoAndListsTheSimOnceItAnswers)
 {
-    phonesim::Process sim(SmallPhonebooks());
-    ProgramFolder folder(sim.device());
-    std::vector<std::string> rows;
-    bool dialogCame = false, unmuted = false;
-    qint64 dialogAt = -1;
-    OpenScreen(SCREEN_SHORTMSG, [&] {
-        WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
-                             !QApplication::activeModalWidget(); },
-                 [] { QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton); },
-                 20000, [] { GiveUp("the message screen did not open"); });
-        WhenTrue([] { return Modal<CDlgMsgEdit>() && Free(); },
-                 [&] {
-                     QTest::keyClicks(Modal<CDlgMsgEdit>()->TextEdit(), QStringLiteral("To a silent phone"));
-                     sim.command("mute on");
-                     boxes_.since.start();
-                     QTest::mouseClick(Modal<CDlgMsgEdit>()->GetDlgItem(IDOK), Qt::LeftButton);
-                     WhenTrue([] { return Modal<CDlgMsgDirectory>() != nullptr; },
-                              [&] {
-                                  dialogCame = true;
-                                  dialogAt = boxes_.since.elapsed();
-                                  // Ten seconds of silence, then the phone answers.
-                                  QTimer::singleShot(10000, [&] {
-                                      sim.command("mute off");
-                                      unmuted = true;
-                                  });
-                                  WhenTrue(
-                                      [&] {
-                                          auto* d = Modal<CDlgMsgDirectory>();
-                                          return unmuted && d && d->Pane()->IsSrcSIM() &&
-                                                 d->Pane()->GetListCtrl()->GetRowCount() > 0 && Free();
-                                      },
-                                      [&] {
-                                          CEntryListCtrl* list = Modal<CDlgMsgDirectory>()->Pane()->GetListCtrl();
-                                          for (int r = 0; r < list->GetRowCount(); ++r)
-                                              rows.push_back(list->GetRowText(r, 0).toStdString());
-                                          QTest::mouseClick(Modal<CDlgMsgDirectory>()->GetDlgItem(IDCANCEL),
-                                                            Qt::LeftButton);
-                                          WhenTrue([] { return !QApplication::activeModalWidget(); }, End, 10000,
-                                                   [] { GiveUp("the dialogs did not close"); });
-                                      },
-                                      50000, [] { GiveUp("the recipients dialog never listed the SIM phonebook"); });
-                              },
-                              10000, [] { GiveUp("the recipients dialog did not come"); });
-                 },
-                 40000, [] { GiveUp("the edit dialog did not come"); });
-    });
-    EXPECT_EQ(Run(folder, 1, true), 0);
-    EXPECT_TRUE(dialogCame);
+    RecipientsDialogWith("mute on", "mute off");
+    const qint64 dialogAt = dialogAt_;
     // Said within seconds of the dialog's coming, in the words of a phone
     // that is not found, no number: the set-up's first request times out
     // (4 s), and polling runs the link test due meanwhile (up to 4 s more on
     // a silent phone) before the silence is handled.
     ASSERT_FALSE(boxes_.texts.empty()) << "the dialog waited without a word";
-    EXPECT_EQ(boxes_.texts.front(), boxes_.noPhone);
+    EXPECT_EQ(boxes_.texts.front(), boxes_.dialogNoPhone);
     EXPECT_LT(boxes_.at.front() - dialogAt, 10000) << "dialog at " << dialogAt << " ms, told at " << boxes_.at.front();
-    for (const std::string& t : boxes_.texts)
-        EXPECT_EQ(t.find("-36"), std::string::npos) << t;
-    EXPECT_EQ(rows, (std::vector<std::string>{"Alice", "Bob"}));
+    // One silence, one box.
+    EXPECT_EQ(boxes_.texts.size(), 1u) << boxes_.all();
 }
 
-// The phonebook screen shows the PC phonebook; the phone goes mute and the
-// user clicks the SIM source button.
-TEST_F(PhoneSilenceTest, TheSimChosenOnASilentPhoneIsToldAsAPhoneThatDoesNotAnswer)
+// The recipients dialog opened from the message editor while the phone
+// loses or cuts its answer to the dialog's own SIM phonebook selection, or
+// has a busy SIM, with the link tested every second: the dialog lists the
+// SIM as soon as the phone can answer, says at most once what was wrong,
+// in words that send the user nowhere out of reach, never an error number.
+// Lost at the set-up's selection: a second try may get over it unseen.
+TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverALostAnswerAtItsSimSelection)
+{
+    RecipientsDialogWith("fault drop +CPBS=\"SM\"");
+    EXPECT_LE(boxes_.texts.size(), 1u) << boxes_.all();
+}
+
+// Lost at the pane's selection that follows the set-up: said once.
+TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverALostAnswerAtThePanesSimSelection)
+{
+    RecipientsDialogWith("fault drop +CPBS=\"SM\" 2");
+    ExpectToldOnceTheDialogWaitsForThePhone();
+}
+
+TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverACutAnswerAtItsSimSelection)
+{
+    RecipientsDialogWith("fault cut +CPBS=\"SM\"");
+    EXPECT_LE(boxes_.texts.size(), 1u) << boxes_.all();
+}
+
+// The same cut at the pane's selection that follows the set-up.
+TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverACutAnswerAtThePanesSimSelection)
+{
+    RecipientsDialogWith("fault cut +CPBS=\"SM\" 2");
+    ExpectToldOnceTheDialogWaitsForThePhone();
+}
+
+// A SIM busy for a few seconds: the set-up runs again once it is ready and
+// the SIM button is enabled again.
+TEST_F(PhoneSilenceTest, TheRecipientsDialogWaitsForABusySimAndListsIt)
+{
+    RecipientsDialogWith("set sim-busy 3");
+    EXPECT_LE(boxes_.texts.size(), 1u) << boxes_.all();
+    EXPECT_TRUE(simButtonEnabled_);
+}
+
+// The phonebook screen shows the PC phonebook; `fault` is given to the phone
+// and the user clicks the SIM source button. The user is told that the phone
+// does not answer, in the program's words for it, never an error number.
+void SimChosenWith(PhoneSilenceTest& test, const std::string& fault, const std::string& after, bool linkTest)
 {
     phonesim::Process sim(SmallPhonebooks());
     ProgramFolder folder(sim.device());
@@ -224,7 +306,8 @@ TEST_F(PhoneSilenceTest, TheSimChosenOnASilentPhoneIsToldAsAPhoneThatDoesNotAnsw
         return Screen<CPhoneBook>() && Screen<CPhoneBook>()->isEnabled() && Free() &&
                !QApplication::activeModalWidget();
     };
-    OpenScreen(SCREEN_PHONEBOOK, [&, settled] {
+    auto& boxes = test.Told();
+    PhoneSilenceTest::OpenScreen(SCREEN_PHONEBOOK, [&, settled] {
         // The screen opens on the SIM: the user goes to the PC first.
         WhenTrue(settled,
                  [&, settled] {
@@ -232,28 +315,92 @@ TEST_F(PhoneSilenceTest, TheSimChosenOnASilentPhoneIsToldAsAPhoneThatDoesNotAnsw
                      WhenTrue([settled] { return settled() && Screen<CPhoneBook>()->Pane()->IsSrcPC(); },
                               [&] {
                                   QAbstractButton* simButton = Screen<CPhoneBook>()->Pane()->GetSIMButton();
-                                  sim.command("mute on");
-                                  boxes_.since.start();
+                                  EXPECT_EQ(sim.command(fault), "ok");
+                                  boxes.since.start();
                                   clicked = simButton->isEnabled();
                                   QTest::mouseClick(simButton, Qt::LeftButton);
-                                  WhenTrue([&] { return !boxes_.texts.empty() && Free(); },
+                                  WhenTrue([&] { return !boxes.texts.empty() && Free(); },
                                            [&] {
-                                               sim.command("mute off");
-                                               End();
+                                               if (!after.empty())
+                                                   sim.command(after);
+                                               PhoneSilenceTest::Finish();
                                            },
-                                           20000, [] { GiveUp("nothing was said of the silent phone"); });
+                                           20000, [] { PhoneSilenceTest::GiveUp("nothing was said of the silent phone"); });
                               },
-                              20000, [] { GiveUp("the PC phonebook did not open"); });
+                              20000, [] { PhoneSilenceTest::GiveUp("the PC phonebook did not open"); });
                  },
-                 30000, [] { GiveUp("the phonebook screen did not settle"); });
+                 30000, [] { PhoneSilenceTest::GiveUp("the phonebook screen did not settle"); });
     });
-    EXPECT_EQ(Run(folder, 0, false), 0);
+    EXPECT_EQ(test.Run(folder, 0, linkTest), 0);
     EXPECT_TRUE(clicked);
-    ASSERT_FALSE(boxes_.texts.empty());
-    EXPECT_EQ(boxes_.texts.front(), boxes_.noPhone);
-    EXPECT_LT(boxes_.at.front(), 8000);
-    for (const std::string& t : boxes_.texts)
+    ASSERT_FALSE(boxes.texts.empty());
+    EXPECT_EQ(boxes.texts.front(), boxes.noPhone);
+    EXPECT_LT(boxes.at.front(), 8000);
+    for (const std::string& t : boxes.texts)
         EXPECT_EQ(t.find("-36"), std::string::npos) << t;
+}
+
+TEST_F(PhoneSilenceTest, TheSimChosenOnASilentPhoneIsToldAsAPhoneThatDoesNotAnswer)
+{
+    SimChosenWith(*this, "mute on", "mute off", false);
+}
+
+// One answer lost, or cut, while the link is tested every second: the link
+// test's own request, answered, does not make the lost one a refusal.
+TEST_F(PhoneSilenceTest, TheSimChosenWhenOneAnswerIsLostUnderTheLinkTestIsToldAsAPhoneThatDoesNotAnswer)
+{
+    SimChosenWith(*this, "fault drop +CPBS=\"SM\"", "", true);
+}
+
+TEST_F(PhoneSilenceTest, TheSimChosenWhenOneAnswerIsCutUnderTheLinkTestIsToldAsAPhoneThatDoesNotAnswer)
+{
+    SimChosenWith(*this, "fault cut +CPBS=\"SM\"", "", true);
+}
+
+// The message screen shows the PC messages; one answer to the SIM's
+// selection is lost, or cut, while the link is tested every second.
+void MessageSimChosenWith(PhoneSilenceTest& test, const std::string& fault)
+{
+    phonesim::Process sim(SmallPhonebooks());
+    ProgramFolder folder(sim.device());
+    auto settled = [] {
+        return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
+               !QApplication::activeModalWidget();
+    };
+    auto& boxes = test.Told();
+    PhoneSilenceTest::OpenScreen(SCREEN_SHORTMSG, [&, settled] {
+        WhenTrue(settled,
+                 [&, settled] {
+                     QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_PC), Qt::LeftButton);
+                     WhenTrue([settled] { return settled() && Screen<CShortMsg>()->SrcStorage() == SMS_SRC_PC; },
+                              [&] {
+                                  EXPECT_EQ(sim.command(fault), "ok");
+                                  boxes.since.start();
+                                  QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_SRC_SIM),
+                                                    Qt::LeftButton);
+                                  WhenTrue([&] { return !boxes.texts.empty() && Free(); },
+                                           [] { PhoneSilenceTest::Finish(); }, 20000,
+                                           [] { PhoneSilenceTest::GiveUp("nothing was said of the silent phone"); });
+                              },
+                              20000, [] { PhoneSilenceTest::GiveUp("the PC messages did not open"); });
+                 },
+                 30000, [] { PhoneSilenceTest::GiveUp("the message screen did not settle"); });
+    });
+    EXPECT_EQ(test.Run(folder, 0, true), 0);
+    ASSERT_FALSE(boxes.texts.empty());
+    EXPECT_EQ(boxes.texts.front(), boxes.noPhone);
+    for (const std::string& t : boxes.texts)
+        EXPECT_EQ(t.find("-36"), std::string::npos) << t;
+}
+
+TEST_F(PhoneSilenceTest, TheMessageSimChosenWhenOneAnswerIsLostUnderTheLinkTestIsToldAsAPhoneThatDoesNotAnswer)
+{
+    MessageSimChosenWith(*this, "fault drop +CPMS=");
+}
+
+TEST_F(PhoneSilenceTest, TheMessageSimChosenWhenOneAnswerIsCutUnderTheLinkTestIsToldAsAPhoneThatDoesNotAnswer)
+{
+    MessageSimChosenWith(*this, "fault cut +CPMS=");
 }
 
 }  // namespace

@@ -254,6 +254,14 @@ void Phone::byteIn(char c) {
 void Phone::execute(const std::string& cmd) {
     answer_.clear();
     if (commandLog_.size() < 1000000) commandLog_.push_back(upper(cmd));
+    for (auto f = faults_.begin(); f != faults_.end();) {
+        if (upper(cmd).compare(0, f->prefix.size(), f->prefix) == 0 && --f->countdown == 0) {
+            (f->cut ? sw_.partialNext : sw_.silentNext) = true;
+            f = faults_.erase(f);
+        } else {
+            ++f;
+        }
+    }
     if (cmd.empty()) return ok();
     const char first = static_cast<char>(std::toupper(static_cast<unsigned char>(cmd[0])));
     if (first == '+' || first == '~' || first == '&') {

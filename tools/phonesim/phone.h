@@ -285,6 +285,14 @@ private:
     bool isRefused(const std::string& name, char kind) const;
     // Every command line received (upper case, without "AT"), for `count`.
     std::vector<std::string> commandLog_;
+    // Answers to lose (`fault`): at the `countdown`-th command line beginning
+    // with `prefix` the answer is dropped, or cut in half when `cut`.
+    struct Fault {
+        bool cut;
+        std::string prefix;
+        int countdown;
+    };
+    std::vector<Fault> faults_;
     struct SmsParams {
         Address sca{"+33689004000", 145};
         int fo = 17, vp = 167, pid = 0, dcs = 0;

@@ -212,6 +212,17 @@ std::string Phone::apply(std::string_view raw) {
         for (const std::string& c : commandLog_) n += c.compare(0, prefix.size(), prefix) == 0;
         return "ok " + std::to_string(n);
     }
+    if (verb == "fault") {
+        // One answer lost or cut at a chosen command: the n-th command line
+        // from now beginning AT<prefix> (any case; the first by default).
+        const char* usage = "fault drop|cut <command prefix> [<n>] | fault none";
+        if (t.size() == 2 && t[1] == "none") return faults_.clear(), "ok";
+        if (t.size() < 3 || t.size() > 4 || (t[1] != "drop" && t[1] != "cut")) return bad(usage);
+        const auto n = t.size() == 4 ? number(t[3]) : std::optional<int>(1);
+        if (!n || *n < 1) return bad(usage);
+        faults_.push_back({t[1] == "cut", upper(t[2]), *n});
+        return "ok";
+    }
     if (verb == "sent") {
         // One line per message sent: "sent <mr> <hex of SCA and SMS-SUBMIT>".
         std::string out;

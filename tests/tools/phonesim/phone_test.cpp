@@ -303,6 +303,26 @@ TEST(PhoneMelody, WrittenInPromptPhasesAndReadBack) {
     EXPECT_EQ(at(phone, "AT~MMYR=1"), lines({"OK"}));
 }
 
+// A fault aimed at one command: other commands and earlier matches are
+// answered; the chosen one loses its answer, or has it cut; then all is well.
+TEST(PhoneSwitches, FaultAtAChosenCommand) {
+    Phone phone;
+    ASSERT_EQ(phone.apply("fault drop +cpbs=\"SM\" 2"), "ok");
+    EXPECT_EQ(at(phone, "AT+CPBS=\"SM\""), lines({"OK"}));
+    EXPECT_EQ(at(phone, "AT+CPBS=\"ME\""), lines({"OK"}));
+    EXPECT_EQ(at(phone, "AT+CSQ"), lines({"+CSQ: 20,0", "OK"}));
+    EXPECT_EQ(at(phone, "AT+CPBS=\"SM\""), "");
+    EXPECT_EQ(at(phone, "AT+CPBS=\"SM\""), lines({"OK"}));
+    ASSERT_EQ(phone.apply("fault cut +CPBS=\"SM\""), "ok");
+    EXPECT_EQ(at(phone, "AT+CPBS=\"SM\""), lines({"OK"}).substr(0, 3));
+    EXPECT_EQ(at(phone, "AT+CPBS=\"SM\""), lines({"OK"}));
+    ASSERT_EQ(phone.apply("fault drop +CSQ"), "ok");
+    ASSERT_EQ(phone.apply("fault none"), "ok");
+    EXPECT_EQ(at(phone, "AT+CSQ"), lines({"+CSQ: 20,0", "OK"}));
+    EXPECT_NE(phone.apply("fault lose +CSQ"), "ok");
+    EXPECT_NE(phone.apply("fault drop +CSQ 0"), "ok");
+}
+
 TEST(PhoneSwitches, ChannelMisbehaviour) {
     Phone phone;
     ASSERT_EQ(phone.apply("set echo on"), "ok");
