@@ -40,9 +40,7 @@ configure_and_build() {
 
 run_tests() {
   local dir=$1
-  # A few tests measure time on a shared machine; one that fails is run once
-  # more, so only a failure seen twice in a row fails the run.
-  ctest --test-dir "$dir" --output-on-failure -j "$jobs" --repeat until-pass:2
+  ctest --test-dir "$dir" --output-on-failure -j "$jobs"
 }
 
 case "${1:-test}" in
