@@ -144,21 +144,28 @@ bool CPBSourceData::SelectStorage()
     WriteDebug("CQXPBSrcNewList::SelectStorage -> The storage could not be selected");
     if (mtr_GEN_translate_error(r) != kFailed)
         return false;
-    // A phone that went silent is said so, in the words of the detection
-    // that finds no phone, not as a refusal numbered -36.
-    if (mtr_failed_unanswered(r)) {
-        if (!m_bOwnerTellsSilence)
-            UiMessageBoxId(kNoPhoneString);
+    if (mtr_failed_unanswered(r) && m_bOwnerTellsSilence)
         return false;
-    }
-    if (m_nCurrent == 1 || m_nCurrent == 2)
-        ShowFormatted(31364, {QString::number(r)});
-    else if (m_nCurrent == 3)
-        ShowFormatted(31365, {QString::number(r)});
+    const QString text = SelectionFailureText(r);
+    if (!text.isEmpty())
+        UiMessageBox(text);
     return false;
 }
 
-int CPBSourceData::SelectCurrSrcInMobile()
+QString CPBSourceData::SelectionFailureText(MTR_RESULT r) const
+{
+    // A phone that went silent is said so, in the words of the detection
+    // that finds no phone, not as a refusal numbered -36.
+    if (mtr_failed_unanswered(r))
+        return UiLoadString(kNoPhoneString);
+    if (m_nCurrent == 1 || m_nCurrent == 2)
+        return UiFormatString(31364, {QString::number(r)});
+    if (m_nCurrent == 3)
+        return UiFormatString(31365, {QString::number(r)});
+    return QString();
+}
+
+MTR_RESULT CPBSourceData::SelectCurrSrcInMobile()
 {
     if (!IsPhoneStorage())
         return kDone;

@@ -78,8 +78,12 @@ public:
     // An owner that waits for a silent phone by itself says so in its own
     // words: the selection then leaves the telling to it.
     void SetOwnerTellsSilence(bool on) { m_bOwnerTellsSilence = on; }
+    // The words for a selection of the current storage that failed with
+    // `r`: a phone that does not answer, or the storage and the phone's
+    // error number.
+    QString SelectionFailureText(MTR_RESULT r) const;
     // -35 for the PC (nothing to select); else the phone's answer.
-    int SelectCurrSrcInMobile();
+    MTR_RESULT SelectCurrSrcInMobile();
     bool IsStorageRead() const;
     bool UploadStorage();
     void MarkStorageRead();

@@ -33,6 +33,7 @@
 namespace {
 
 constexpr int kDone = -35;
+constexpr int kNotDeletedBecauseString = 31894;  // "%1" could not be deleted. %2 ...
 
 // Control ids of the form.
 enum {
@@ -680,7 +681,8 @@ void CPhoneBook::OnBTrash()
         return;
     // No background step between the storage's selection and its erasures.
     PBUploadPause pause(GetDocument());
-    if (m_pPane->Data().SelectCurrSrcInMobile() == kDone) {
+    const MTR_RESULT selected = m_pPane->Data().SelectCurrSrcInMobile();
+    if (selected == kDone) {
         m_pPane->TrashSelection();
         m_found.clear();
         CEntryListCtrl* list = m_pPane->GetListCtrl();
@@ -690,7 +692,9 @@ void CPhoneBook::OnBTrash()
             SelectionToForm();
     } else {
         WriteDebug("CPhoneBook::OnBTrash -> The storage could not be selected");
-        UiMessageBoxId(31471);
+        // Nothing was deleted: the first entry asked for is named, with why.
+        UiMessageBox(UiFormatString(kNotDeletedBecauseString, {m_pPane->FirstSelectedName(),
+                                                                m_pPane->Data().SelectionFailureText(selected)}));
     }
 }
 

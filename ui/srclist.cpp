@@ -366,6 +366,12 @@ bool CSrcList::OnOpenDatabase()
 
 // ---------------------------------------------------------------- deletion
 
+QString CSrcList::FirstSelectedName()
+{
+    const QList<int> rows = m_list->GetSelectedRows();
+    return rows.isEmpty() ? QString() : m_list->GetRowText(rows.front(), IsLocationShown() ? 1 : 0);
+}
+
 void CSrcList::TrashSelection()
 {
     const QList<int> rows = m_list->GetSelectedRows();

@@ -201,6 +201,8 @@ public:
     // one) and deletes the accepted ones by their location, with polling
     // suspended; the progress window's Cancel stops the run.
     void TrashSelection();
+    // The name of the first selected entry, as the deletion names it.
+    QString FirstSelectedName();
     // Drags `data` (taken over) with copy and move allowed; the action
     // done, or Qt::IgnoreAction.
     Qt::DropAction DoOleDrag(QMimeData* data);

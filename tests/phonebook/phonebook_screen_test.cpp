@@ -147,6 +147,48 @@ TEST_F(PhoneBookScreenTest, ADeletionThePhoneRefusesIsToldAndStopsTheRun)
     }
 }
 
+// The SIM cannot even be selected for the run (busy): nothing is asked or
+// deleted, and the user is told which entry was not deleted and why, in the
+// words of a failed SIM selection.
+TEST_F(PhoneBookScreenTest, ADeletionWhoseStorageCannotBeSelectedNamesTheEntryAndTheCause)
+{
+    StartPhone();
+    Open();
+    screen->window()->show();
+    QWidget* del = screen->GetDlgItem(1027);
+    ASSERT_NE(del, nullptr);
+    List()->DeselectAll();
+    List()->SelectRow(List()->FindRowByLocation(2));
+    List()->SelectRow(List()->FindRowByLocation(1));
+    ASSERT_TRUE(del->isEnabled());
+    const auto rows = Rows();
+    const std::string entries = PhoneEntries("SM");
+    const QString first =
+        List()->GetRowText(List()->GetSelectedRows().front(), screen->Pane()->IsLocationShown() ? 1 : 0);
+    ASSERT_FALSE(first.isEmpty());
+    sim->command("set sim-busy 30");
+    app.shown.clear();
+    int asked = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&asked] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible()) {
+                ++asked;
+                d->EndDialog(6);
+            }
+    });
+    answer.start(20);
+    QTest::mouseClick(del, Qt::LeftButton);
+    answer.stop();
+    sim->command("set sim-busy 0");
+    EXPECT_EQ(asked, 0);
+    ASSERT_EQ(app.shown.size(), 1u);
+    EXPECT_EQ(app.shown.back().text.trimmed().toStdString(),
+              Text(31894, {first, QString::fromStdString(Text(31364, {QStringLiteral("14")}))}));
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(PhoneEntries("SM"), entries);
+}
+
 TEST_F(PhoneBookScreenTest, FindSortAndDial)
 {
     StartPhone("entry SM 4 \"0611\" 129 \"Bobby\"\n");
