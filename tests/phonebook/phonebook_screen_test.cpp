@@ -103,6 +103,25 @@ TEST_F(PhoneBookScreenTest, AddChangeAndDeleteOnTheSIM)
     EXPECT_EQ(List()->FindRowByLocation(2), -1);
 }
 
+// Clicks `button` and answers Yes to every question of the run as it comes;
+// how many were asked.
+static int ClickAnsweringYes(QWidget* button)
+{
+    int asked = 0;
+    QTimer answer;
+    QObject::connect(&answer, &QTimer::timeout, [&asked] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible()) {
+                ++asked;
+                d->EndDialog(6);
+            }
+    });
+    answer.start(20);
+    QTest::mouseClick(button, Qt::LeftButton);
+    answer.stop();
+    return asked;
+}
+
 // The phone refuses an erasure (the SIM busy between the storage's selection
 // and the erasure, as a long run met it): the user is told, the entry stays
 // in the list and on the phone, and a run of several stops at the refusal.
@@ -125,19 +144,7 @@ TEST_F(PhoneBookScreenTest, ADeletionThePhoneRefusesIsToldAndStopsTheRun)
             List()->GetRowText(List()->FindRowByLocation(1), screen->Pane()->IsLocationShown() ? 1 : 0);
         sim->command("set pb-write-error 14");
         app.shown.clear();
-        int asked = 0;
-        // Every question of the run is answered Yes as it comes.
-        QTimer answer;
-        QObject::connect(&answer, &QTimer::timeout, [&asked] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible()) {
-                    ++asked;
-                    d->EndDialog(6);
-                }
-        });
-        answer.start(20);
-        QTest::mouseClick(del, Qt::LeftButton);
-        answer.stop();
+        const int asked = ClickAnsweringYes(del);
         sim->command("set pb-write-error 0");
         EXPECT_EQ(asked, 1) << selected << " selected: the run went on past the refusal";
         ASSERT_EQ(app.shown.size(), 1u) << selected << " selected";
@@ -168,18 +175,7 @@ TEST_F(PhoneBookScreenTest, ADeletionWhoseStorageCannotBeSelectedNamesTheEntryAn
     ASSERT_FALSE(first.isEmpty());
     sim->command("set sim-busy 30");
     app.shown.clear();
-    int asked = 0;
-    QTimer answer;
-    QObject::connect(&answer, &QTimer::timeout, [&asked] {
-        for (QWidget* w : QApplication::topLevelWidgets())
-            if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible()) {
-                ++asked;
-                d->EndDialog(6);
-            }
-    });
-    answer.start(20);
-    QTest::mouseClick(del, Qt::LeftButton);
-    answer.stop();
+    const int asked = ClickAnsweringYes(del);
     sim->command("set sim-busy 0");
     EXPECT_EQ(asked, 0);
     ASSERT_EQ(app.shown.size(), 1u);
