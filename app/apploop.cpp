@@ -239,9 +239,9 @@ void CAppLoop::Step()
         StepAgain(10);
         return;
     }
-    if (app_->m_bShutDownPending && !CZorqMMIApp::RequestWaiting()) {
-        // A quit confirmed inside a request's wait: that request has
-        // returned, and no other was started after it.
+    if (app_->m_bShutDownPending && !CZorqMMIApp::OperationUnderWay()) {
+        // A quit confirmed inside a request's wait or a pause: that request
+        // or pause has returned, and no other was started after it.
         app_->ShutDownNow();
         return;
     }
@@ -496,6 +496,8 @@ bool CZorqMMIApp::RequestWaiting()
     return mtr_request_running() || CAppLoop::workerRequests.load() > 0;
 }
 
+bool CZorqMMIApp::OperationUnderWay() { return RequestWaiting() || InMessagePause(); }
+
 void CZorqMMIApp::EnterWorkerRequest() { ++CAppLoop::workerRequests; }
 void CZorqMMIApp::LeaveWorkerRequest() { --CAppLoop::workerRequests; }
 void CZorqMMIApp::SetEngineOnWorker(bool on) { CAppLoop::engineOnWorker.store(on); }
@@ -591,13 +593,17 @@ void CZorqMMIApp::ShutDown()
 {
     if (m_bShutDown)
         return;
-    if (RequestWaiting() && m_pLoop) {
+    if (OperationUnderWay() && m_pLoop) {
         // Called from a loop nested in a request's wait (a close, a timer):
         // stopping the engine here would run its last commands inside that
-        // request and both would wait for answers the other takes. The
-        // shut-down follows once the request has returned; meanwhile no
-        // idle work starts (a background reading stops at its next entry)
-        // and no held input is delivered, so that no request follows it.
+        // request and both would wait for answers the other takes. Called
+        // from a pause between two requests of one operation (its progress
+        // window being painted, its close pause), the operation would go on
+        // against a closed port and tell its next request as failed. The
+        // shut-down follows once the request or the pause has returned;
+        // meanwhile no idle work starts (a background reading stops at its
+        // next entry) and no held input is delivered, so that no request
+        // follows it.
         if (!m_bShutDownPending) {
             m_bShutDownPending = true;
             WriteDebug("CZorqMMIApp::ShutDown -> the program ends once the request under way has returned");

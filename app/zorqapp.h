@@ -133,8 +133,8 @@ public:
     // Leaves the loop's state and the port as start-up found them. 1.
     int ExitInstance();
     bool IsShuttingDown() const { return m_bShutDown; }
-    // A shut-down was asked for inside a request's wait and follows once
-    // that request has returned; no new request starts meanwhile.
+    // A shut-down was asked for inside a request's wait or a pause and
+    // follows once that has returned; no new request starts meanwhile.
     bool ShutDownPending() const { return m_bShutDownPending; }
 
     // A second start handed over to the running one (start-up returned false).
@@ -165,6 +165,9 @@ public:
     static bool IsEngineOnWorker();
     // True while a request waits (the input gate holds back screen input).
     static bool RequestWaiting();
+    // This thread is inside an operation that goes on when it returns: a
+    // request's wait, or a pause with the events running.
+    static bool OperationUnderWay();
 
     // The code prompt of the engine's set-up (kinds 0, 2, 4).
     int AskSecurityCode(int kind) { return WaitSecurityCode(kind, -1); }

@@ -10,6 +10,7 @@
 #include "phonesim_client.h"
 #include "krn.h"
 #include "serial.h"
+#include "strutil.h"
 #include "at_defs.h"
 
 #include <QApplication>
@@ -135,6 +136,34 @@ TEST_F(LoopTest, AShutDownAskedInsideARequestsWaitHappensAfterTheRequestReturned
     EXPECT_FALSE(shutDownAfter) << "it follows from the loop, not from inside the request";
     EXPECT_TRUE(app_.IsShuttingDown());
     EXPECT_LT(clock.elapsed(), 5000) << "nothing waited for a time-out";
+    EXPECT_EQ(krn_tick_fd(), -1);
+}
+
+// An operation pauses between two of its requests (its progress window is
+// painted, its close pause runs) and the shut-down is asked inside that
+// pause: the operation's next request still reaches the phone, and the
+// program ends once the operation has returned.
+TEST_F(LoopTest, AShutDownAskedInAPauseBetweenTwoRequestsHappensAfterTheOperation)
+{
+    bool shutDownInPause = true, shutDownAfter = false;
+    MTR_RESULT first = MTR_FAILED, second = MTR_FAILED;
+    WhenIdleAndLinked([&] {
+        int state = -1;
+        first = mtr_GEN_req_pin_status(&state);
+        QTimer::singleShot(50, [&] {
+            app_.ShutDown();
+            shutDownInPause = app_.IsShuttingDown();
+        });
+        PumpMessagesFor(300, false);
+        second = mtr_GEN_req_pin_status(&state);
+        shutDownAfter = app_.IsShuttingDown();
+    });
+    EXPECT_EQ(app_.Run(), 0);
+    EXPECT_EQ(first, MTR_DONE);
+    EXPECT_FALSE(shutDownInPause);
+    EXPECT_EQ(second, MTR_DONE) << "the request after the pause met a closed port";
+    EXPECT_FALSE(shutDownAfter);
+    EXPECT_TRUE(app_.IsShuttingDown());
     EXPECT_EQ(krn_tick_fd(), -1);
 }
 

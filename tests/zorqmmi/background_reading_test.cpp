@@ -400,8 +400,9 @@ TEST_F(BackgroundReadingTest, TextTypedWhileTheMessageScreenLoadsReachesTheEdito
                                       menu->MenuRegion(SCREEN_SHORTMSG).boundingRect().center());
                     WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isVisible(); },
                              [&] {
-                                 QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW),
-                                                   Qt::LeftButton);
+                                 // With the load already done the click opens the edit
+                                 // dialog before it returns: what follows waits for it
+                                 // from before the click.
                                  WhenTrue([] { return Modal<CDlgMsgEdit>() && Modal<CDlgMsgEdit>()->isVisible(); },
                                           [&] {
                                               CDlgMsgEdit* edit = Modal<CDlgMsgEdit>();
@@ -417,6 +418,8 @@ TEST_F(BackgroundReadingTest, TextTypedWhileTheMessageScreenLoadsReachesTheEdito
                                                        30000, [] { GiveUp("Next did not open the recipients dialog"); });
                                           },
                                           30000, [] { GiveUp("the edit dialog did not come"); });
+                                 QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW),
+                                                   Qt::LeftButton);
                              },
                              20000, [] { GiveUp("the message screen did not open"); });
                 });
