@@ -168,7 +168,13 @@ public:
 
     // ---- Phonebook mirrors and reading ------------------------------------------------------
     void BackGroundUpLoadPB();
-    bool UpLoadPB(int storage, QObject* parent, int x, int y);
+    // Reads a whole storage into its mirror, under a progress window when
+    // `parent` is given. A failure is told, a phone that does not answer in
+    // the words for a missing phone unless `tellSilence` is off (an owner
+    // that waits for the phone says it itself); LastPBUpload gives the
+    // phone's result.
+    bool UpLoadPB(int storage, QObject* parent, int x, int y, bool tellSilence = true);
+    MTR_RESULT LastPBUpload() const { return m_lastPBUpload; }
     void mmi_PB_read_entry_cnf(uint8_t place, const std::string& number, const std::string& name,
                                uint8_t type) override;
     void mmi_PB_read_range_end_cnf() override {}
@@ -374,6 +380,7 @@ private:
     bool m_bSIMFull = false;
     bool m_bReadingPB = false;
     bool m_bUploadProgress = false;
+    MTR_RESULT m_lastPBUpload = MTR_DONE;
     bool m_bLinkChanged = false;
     bool m_bVerifyVersion = true;
     bool m_bNewMsgBoxShown = false;

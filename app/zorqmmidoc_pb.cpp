@@ -5,6 +5,7 @@
 #include "zorqmmidoc.h"
 
 #include "debugtrace.h"
+#include "mtr_frame.h"
 #include "mtr_poll.h"
 #include "pbdatabase.h"
 #include "strutil.h"
@@ -15,7 +16,7 @@ namespace {
 
 constexpr int kPBRetries = 3;  // attempts at one location before it is skipped
 
-constexpr int STR_MIRROR_FAILED = 31461, STR_SIM_BUSY = 31472, STR_PB_READ_FAILED = 31254;
+constexpr int STR_MIRROR_FAILED = 31461, STR_SIM_BUSY = 31472, STR_PB_READ_FAILED = 31254, STR_NO_PHONE = 31885;
 constexpr int STR_PB_TITLE_SIM = 31332, STR_PB_TITLE_PHONE = 31333;
 
 // Storage code of a role: 5 -> 1, 6 -> 2, 7 -> 3.
@@ -235,8 +236,9 @@ void CZorqMMIDoc::BackGroundUpLoadPB()
     }
 }
 
-bool CZorqMMIDoc::UpLoadPB(int storage, QObject* parent, int x, int y)
+bool CZorqMMIDoc::UpLoadPB(int storage, QObject* parent, int x, int y, bool tellSilence)
 {
+    m_lastPBUpload = MTR_DONE;
     const int base = BaseStorage(storage);
     if (base < 1 || base > 3)
         return false;
@@ -330,10 +332,16 @@ bool CZorqMMIDoc::UpLoadPB(int storage, QObject* parent, int x, int y)
     } else {
         WriteDebug("CZorqMMIDoc::UpLoadPB -> Reading phonebook entries (AT+CPBR=) failed");
         result = false;
+        m_lastPBUpload = r;
         if (progress)
             m_pWindows->EndProgress(false);
-        if (CZorqMMIApp* app = CZorqMMIApp::Instance())
-            app->DoMessageBox(app->FormatString(STR_PB_READ_FAILED, {QString::number(r)}), MB_OK, 0);
+        // A phone that went silent is said so, not as a refusal numbered -36.
+        if (CZorqMMIApp* app = CZorqMMIApp::Instance()) {
+            if (!mtr_failed_unanswered(r))
+                app->DoMessageBox(app->FormatString(STR_PB_READ_FAILED, {QString::number(r)}), MB_OK, 0);
+            else if (tellSilence)
+                app->ShowMessageBox(STR_NO_PHONE, MB_OK);
+        }
         // No partial list is shown: the mirror is emptied.
         try {
             if (m_pUploadSet && m_pUploadSet->IsOpen()) {

@@ -187,7 +187,12 @@ bool CPBSourceData::UploadStorage()
         x = p.x();
         y = p.y();
     }
-    return m_pDoc->UpLoadPB(m_nCurrent, m_pOwnerWnd, x, y);
+    const bool read = m_pDoc->UpLoadPB(m_nCurrent, m_pOwnerWnd, x, y, !m_bOwnerTellsSilence);
+    // The reading that follows the selection can meet the same silence: an
+    // owner that waits for the phone learns it as it learns the selection's.
+    if (!read && mtr_failed_unanswered(m_pDoc->LastPBUpload()))
+        m_lastSelection = m_pDoc->LastPBUpload();
+    return read;
 }
 
 void CPBSourceData::MarkStorageRead()

@@ -72,7 +72,8 @@ public:
     // shown (SIM 31364, phone memory 31365; a phone that does not answer is
     // said so, unless the owner tells that itself).
     bool SelectStorage();
-    // The phone's result for the last selection SelectStorage asked for.
+    // The phone's result for the last selection SelectStorage asked for,
+    // or the silence the reading after it met.
     MTR_RESULT LastSelection() const { return m_lastSelection; }
     void ForgetLastSelection() { m_lastSelection = MTR_DONE; }
     // An owner that waits for a silent phone by itself says so in its own

@@ -296,6 +296,34 @@ TEST_F(DocSimTest, BackgroundReadingFillsTheMirrorsExactly)
     EXPECT_EQ(Mirror(1), want);
 }
 
+// The whole SIM asked in one request and its answer lost: the user is told
+// the phone does not answer, not a refusal numbered -36, and an owner that
+// waits for the phone itself is left to say it.
+TEST_F(DocSimTest, AWholeSimReadWhoseAnswerIsLostIsToldAsASilentPhone)
+{
+    ASSERT_TRUE(Detect("phonebook SM 20 20 14\nentry SM 2 +3312 145 Eve\n"));
+    ReadInBackground();
+    const std::string noPhone = app.LoadString(31885).toStdString();
+    for (bool tell : {true, false}) {
+        // The lost answer leaves the link for lost: the phone is found again.
+        if (!tell)
+            ASSERT_TRUE(zdoc->mmi_NewMobileDetect(true));
+        app.shown.clear();
+        ASSERT_EQ(sim->command("fault drop +CPBR=1,"), "ok");
+        EXPECT_FALSE(zdoc->UpLoadPB(PB_SRC_SIM, nullptr, 0, 0, tell));
+        EXPECT_TRUE(mtr_failed_unanswered(zdoc->LastPBUpload()));
+        std::vector<std::string> told;
+        for (const auto& box : app.shown)
+            told.push_back(box.text.simplified().toStdString());
+        EXPECT_EQ(told, tell ? std::vector<std::string>{noPhone} : std::vector<std::string>{}) << tell;
+    }
+    // Found again and answering, the phone fills the mirror.
+    ASSERT_TRUE(zdoc->mmi_NewMobileDetect(true));
+    EXPECT_TRUE(zdoc->UpLoadPB(PB_SRC_SIM, nullptr, 0, 0));
+    EXPECT_EQ(zdoc->LastPBUpload(), MTR_DONE);
+    EXPECT_EQ(Mirror(1)[2].first, "Eve");
+}
+
 TEST_F(DocSimTest, FailedLocationsAreRetriedAndNeverMarkedRead)
 {
     ASSERT_TRUE(Detect("phonebook SM 20 20 14\nentry SM 4 +3312 145 Eve\nentry SM 6 +3313 145 Max\n"));
