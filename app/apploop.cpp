@@ -606,7 +606,7 @@ void CZorqMMIApp::ShutDown()
         // follows it.
         if (!m_bShutDownPending) {
             m_bShutDownPending = true;
-            WriteDebug("CZorqMMIApp::ShutDown -> the program ends once the request under way has returned");
+            WriteDebug("CZorqMMIApp::ShutDown -> the program ends once the request or pause under way has returned");
         }
         // The loop looks at its next wake; this one wakes it after the
         // request at the latest, whatever else is due.
