@@ -24,6 +24,7 @@ constexpr int kDone = -35;
 constexpr int kFailed = -36;
 // "No phone was found...": what the program says of a phone that does not answer.
 constexpr int kNoPhoneString = 31885;
+constexpr int kSimBusyString = 31472;
 
 // Holds the wait cursor for a scope.
 struct WaitCursor {
@@ -158,6 +159,10 @@ QString CPBSourceData::SelectionFailureText(MTR_RESULT r) const
     // that finds no phone, not as a refusal numbered -36.
     if (mtr_failed_unanswered(r))
         return UiLoadString(kNoPhoneString);
+    // A SIM still busy (starting up, or with another request) is said so:
+    // it passes, which an error number does not tell.
+    if ((m_nCurrent == 1 || m_nCurrent == 2) && (r == 14 || r == 314))
+        return UiLoadString(kSimBusyString);
     if (m_nCurrent == 1 || m_nCurrent == 2)
         return UiFormatString(31364, {QString::number(r)});
     if (m_nCurrent == 3)

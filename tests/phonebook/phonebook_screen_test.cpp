@@ -180,7 +180,7 @@ TEST_F(PhoneBookScreenTest, ADeletionWhoseStorageCannotBeSelectedNamesTheEntryAn
     EXPECT_EQ(asked, 0);
     ASSERT_EQ(app.shown.size(), 1u);
     EXPECT_EQ(app.shown.back().text.trimmed().toStdString(),
-              Text(31894, {first, QString::fromStdString(Text(31364, {QStringLiteral("14")}))}));
+              Text(31894, {first, QString::fromStdString(Text(31472))}));
     EXPECT_EQ(Rows(), rows);
     EXPECT_EQ(PhoneEntries("SM"), entries);
 }
