@@ -5,6 +5,7 @@
 #include "zorqmmidoc.h"
 
 #include "debugtrace.h"
+#include "mtr_frame.h"
 #include "mtr_pb.h"
 #include "mtr_sms.h"
 #include "profile.h"
@@ -110,7 +111,7 @@ void CZorqMMIDoc::DecNewMsgCount(int count) { m_nNewMsgCount = std::max(0, m_nNe
 MTR_RESULT CZorqMMIDoc::SetupPB(bool tellSimBusy)
 {
     MTR_RESULT r = mtr_PB_setup(m_MSParam.pb);
-    if (tellSimBusy && (r == 14 || r == 314))
+    if (tellSimBusy && mtr_failed_sim_busy(r))
         PostToMainWindow(WM_MMI_SIM_BUSY, 0, 0);
     return r;
 }

@@ -161,10 +161,8 @@ QString CPBSourceData::SelectionFailureText(MTR_RESULT r) const
         return UiLoadString(kNoPhoneString);
     // A SIM still busy (starting up, or with another request) is said so:
     // it passes, which an error number does not tell.
-    if ((m_nCurrent == 1 || m_nCurrent == 2) && (r == 14 || r == 314))
-        return UiLoadString(kSimBusyString);
     if (m_nCurrent == 1 || m_nCurrent == 2)
-        return UiFormatString(31364, {QString::number(r)});
+        return mtr_failed_sim_busy(r) ? UiLoadString(kSimBusyString) : UiFormatString(31364, {QString::number(r)});
     if (m_nCurrent == 3)
         return UiFormatString(31365, {QString::number(r)});
     return QString();

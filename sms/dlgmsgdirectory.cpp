@@ -224,15 +224,14 @@ void CDlgMsgDirectory::TellOnce(SetUp why)
 // greyed out is never a mystery (going back and forward tries again).
 CDlgMsgDirectory::SetUp CDlgMsgDirectory::SetUpPhonebooks()
 {
-    auto simBusy = [](MTR_RESULT result) { return result == 14 || result == 314; };
     MTR_RESULT r = m_pDoc->SetupPB(false);
-    if (r != MTR_DONE && !simBusy(r) && gv_SPIO_com_status == SPIO_com_available) {
+    if (r != MTR_DONE && !mtr_failed_sim_busy(r) && gv_SPIO_com_status == SPIO_com_available) {
         WriteDebug("CDlgMsgDirectory::SetUpPhonebooks -> ", "The phonebook set-up failed, tried again");
         r = m_pDoc->SetupPB(false);
     }
     if (r == MTR_DONE)
         return SetUp::Done;
-    if (simBusy(r))
+    if (mtr_failed_sim_busy(r))
         return SetUp::SimBusy;
     if (mtr_failed_unanswered(r))
         return SetUp::Silent;

@@ -54,6 +54,9 @@ inline bool mtr_failed_unanswered(MTR_RESULT result)
 {
     return result == MTR_FAILED && (result.IsUnanswered() || gv_SPIO_com_status != SPIO_com_available);
 }
+// The SIM refused because it is busy (+CME ERROR 14, +CMS ERROR 314): it
+// passes, unlike other refusals.
+inline bool mtr_failed_sim_busy(MTR_RESULT result) { return result == 14 || result == 314; }
 
 // The poll queue (the general queue of set-aside messages) and its drain.
 extern krn_queue gv_poll_queue;

@@ -313,5 +313,5 @@ MTR_RESULT mtr_PB_is_sim_busy(uint8_t place)
     if (!gv_pDoc)
         return MTR_FAILED;
     MTR_RESULT r = read_places(place, place, [](const entry&) { return true; });
-    return r == 14 || r == 314 ? MTR_DONE : MTR_FAILED;
+    return mtr_failed_sim_busy(r) ? MTR_DONE : MTR_FAILED;
 }

@@ -306,8 +306,9 @@ TEST_F(DocSimTest, AWholeSimReadWhoseAnswerIsLostIsToldAsASilentPhone)
     const std::string noPhone = app.LoadString(31885).toStdString();
     for (bool tell : {true, false}) {
         // The lost answer leaves the link for lost: the phone is found again.
-        if (!tell)
+        if (!tell) {
             ASSERT_TRUE(zdoc->mmi_NewMobileDetect(true));
+        }
         app.shown.clear();
         ASSERT_EQ(sim->command("fault drop +CPBR=1,"), "ok");
         EXPECT_FALSE(zdoc->UpLoadPB(PB_SRC_SIM, nullptr, 0, 0, tell));
