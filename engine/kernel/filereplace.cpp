@@ -35,7 +35,8 @@ int OpenReplacementFile(const std::string& path, std::string& tempPath)
     return -1;
 }
 
-bool ReplaceFileContents(const std::string& path, const std::string& data)
+bool ReplaceFileContents(const std::string& path, const std::string& data, const timespec* stamp,
+                         struct stat* written)
 {
     std::string tmp;
     const int fd = OpenReplacementFile(path, tmp);
@@ -55,6 +56,12 @@ bool ReplaceFileContents(const std::string& path, const std::string& data)
         }
         done += static_cast<size_t>(w);
     }
+    if (ok && stamp) {
+        const timespec times[2] = {{0, UTIME_OMIT}, *stamp};
+        ::futimens(fd, times);  // without it the caller finds its stamp missing
+    }
+    if (ok && written && ::fstat(fd, written) != 0)
+        ok = false;
     if (ok && ::fsync(fd) != 0)
         ok = false;
     int saved = errno;

@@ -5,6 +5,8 @@
 #pragma once
 
 #include <string>
+#include <sys/stat.h>
+#include <ctime>
 
 // Creates an empty file beside `path` under a fresh name and opens it for
 // writing. A file that replaces an existing one takes that file's mode; a new
@@ -14,7 +16,11 @@ int OpenReplacementFile(const std::string& path, std::string& tempPath);
 
 // Writes `data` as the whole new contents of `path`. False, with errno set
 // and the old file untouched, when any step failed.
-bool ReplaceFileContents(const std::string& path, const std::string& data);
+// With `stamp`, the new file's modification time is set to it before the
+// file takes the place of the old one (while no one else can write to it),
+// and `written`, when given, receives the new file's state at that moment.
+bool ReplaceFileContents(const std::string& path, const std::string& data, const timespec* stamp = nullptr,
+                         struct stat* written = nullptr);
 
 // Whether a rewrite of `path` by ReplaceFileContents could be saved now: a
 // file can be made beside it (the folder is not read-only, nor closed to the

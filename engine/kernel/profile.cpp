@@ -154,7 +154,8 @@ bool SameTime(const timespec& a, const timespec& b)
 // each use the file is looked at (stat): the copy is used as long as the
 // file is the same one, of the same size and times. A file changed in the
 // same tick of the file system's clock as it was read could keep its times;
-// until that tick is over its contents are read and compared instead.
+// until that tick is over its contents are read and compared instead. Our
+// own rewrites carry a time that tells any later change (see Save).
 // Only the first section of a name counts, and in it the first line of a
 // key, as `Find` has it.
 struct ParsedFile {
@@ -377,12 +378,29 @@ int TextToInt(const std::string& value)
 
 // Writes the kept copy `p` as the file's new contents (g_parsedMutex held).
 // Should that fail, the copy is dropped, and the next use reads the file.
+//
+// The new file is stamped, before it takes the old one's place, with a
+// modification time that no later change can carry: a moment before this
+// rewrite began. Any write to the file after it is in place, by hand or by
+// another program, gives it a time of its own, and the file's look alone
+// tells the change, even within the same tick of the file system's clock.
+// The stamp is set while the file is still ours alone, so it never covers
+// another's change. Where the file system does not keep the stamp exactly,
+// or the file in place is no longer the one written, the copy is not
+// trusted and the next use compares the contents.
 bool Save(ParsedFile& p)
 {
     p.dirty = false;
-    const timespec writtenAt = CoarseNow();
+    timespec stamp = CoarseNow();
+    if (stamp.tv_nsec > 0) {
+        --stamp.tv_nsec;
+    } else {
+        --stamp.tv_sec;
+        stamp.tv_nsec = 999999999;
+    }
+    struct stat written {};
     struct stat st {};
-    if (!ReplaceFileContents(p.path, p.data) || ::stat(p.path.c_str(), &st) != 0) {
+    if (!ReplaceFileContents(p.path, p.data, &stamp, &written) || ::stat(p.path.c_str(), &st) != 0) {
         const int saved = errno;
         p.Clear();
         errno = saved;
@@ -390,25 +408,8 @@ bool Save(ParsedFile& p)
     }
     p.present = true;
     p.st = st;
-    p.trusted = Before(st.st_mtim, writtenAt) && Before(st.st_ctim, writtenAt);
-    if (!p.trusted) {
-        // Written within the current tick of the file system's clock: the
-        // file's modification time is set just before that tick, so that
-        // any later change, by hand or by another program, gives it another
-        // time and is seen by its look alone, without reading the file again
-        // at every look-up until the tick is over.
-        timespec times[2] = {{0, UTIME_OMIT}, writtenAt};
-        if (times[1].tv_nsec > 0) {
-            --times[1].tv_nsec;
-        } else {
-            --times[1].tv_sec;
-            times[1].tv_nsec = 999999999;
-        }
-        if (::utimensat(AT_FDCWD, p.path.c_str(), times, 0) == 0 && ::stat(p.path.c_str(), &st) == 0) {
-            p.st = st;
-            p.trusted = SameTime(st.st_mtim, times[1]);
-        }
-    }
+    p.trusted = SameTime(written.st_mtim, stamp) && st.st_dev == written.st_dev && st.st_ino == written.st_ino &&
+                st.st_size == written.st_size && SameTime(st.st_mtim, stamp);
     return true;
 }
 

@@ -15,7 +15,11 @@
 #include <csignal>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <fcntl.h>
 #include <unistd.h>
+
+#include <atomic>
+#include <thread>
 
 namespace {
 
@@ -443,4 +447,60 @@ TEST_F(ProfileTest, AfterTheFirstReadAKeyOfALargeProfileCostsNoWalkOfTheFile)
 #else
     EXPECT_LT(reads, 1.0);
 #endif
+}
+
+// Another program writes the file right after a rewrite of ours, within
+// the same tick of the file system's clock and at the same size: its
+// change is seen by the next read, and the next rewrite keeps it. The
+// other program here is a thread that waits for each new file to take the
+// old one's place and changes one byte of it at once, with raw calls.
+TEST_F(ProfileTest, AChangeAnotherProgramMakesRightAfterARewriteIsSeenAndKept)
+{
+    Put("[A]\r\nx=0000\r\n[B]\r\ny=0\r\n");
+    ASSERT_EQ(GetIniProfileInt("B", "y", -1), 0);
+    const off_t at = static_cast<off_t>(std::string("[A]\r\nx=0000\r\n[B]\r\ny=").size());
+    constexpr int kRounds = 300;
+    std::atomic<int> changed{0};
+    std::atomic<bool> stop{false};
+    std::thread other([&] {
+        struct stat st {};
+        ino_t seen = ::stat(path_.c_str(), &st) == 0 ? st.st_ino : 0;
+        for (int round = 1; round <= kRounds && !stop;) {
+            if (::stat(path_.c_str(), &st) != 0 || st.st_ino == seen)
+                continue;  // not replaced yet
+            seen = st.st_ino;
+            const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+            if (fd >= 0) {
+                const char digit = static_cast<char>('0' + round % 10);
+                if (::pwrite(fd, &digit, 1, at) != 1)
+                    stop = true;
+                ::close(fd);
+            }
+            changed = round++;
+        }
+    });
+    struct Joined {
+        std::atomic<bool>& stop;
+        std::thread& t;
+        ~Joined()
+        {
+            stop = true;
+            t.join();
+        }
+    } joined{stop, other};
+    int unseen = 0;
+    for (int round = 1; round <= kRounds; ++round) {
+        char x[8];
+        std::snprintf(x, sizeof x, "%04d", round);
+        ASSERT_TRUE(WriteIniProfileString("A", "x", x));
+        for (int waited = 0; changed < round && waited < 10000; ++waited)
+            usleep(1000);
+        ASSERT_EQ(changed.load(), round) << "the other program did not see the rewrite";
+        if (GetIniProfileInt("B", "y", -1) != round % 10)
+            ++unseen;
+    }
+    EXPECT_EQ(unseen, 0) << unseen << " of " << kRounds << " changes made right after a rewrite were not seen";
+    // Our next rewrite carries the other program's last change.
+    ASSERT_TRUE(WriteIniProfileString("A", "x", "9999"));
+    EXPECT_EQ(Get(), "[A]\r\nx=9999\r\n[B]\r\ny=" + std::to_string(kRounds % 10) + "\r\n");
 }
