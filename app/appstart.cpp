@@ -13,6 +13,7 @@
 #include "zorqmmidoc.h"
 #include "debugtrace.h"
 #include "mainframe.h"
+#include "quitsignals.h"
 #include "singleinstance.h"
 #include "strutil.h"
 #include "utilities.h"
@@ -162,11 +163,24 @@ bool CZorqMMIApp::InitInstance(const QStringList& arguments, const std::string& 
         m_bHandedOver = true;
         return false;
     }
+    // From here on a signal asking the program to end is caught; it is
+    // acted on once the loop runs (the start's own boxes and requests end
+    // first).
+    m_pQuitSignals = std::make_unique<CQuitSignals>();
     if (!InitInstanceSteps(arguments)) {
         // Nothing of a failed start stays: a later start must not find it.
+        m_pQuitSignals.reset();
         m_pInstance.reset();
         return false;
     }
+    m_pQuitSignals->Listen([this] {
+        WriteDebug("CZorqMMIApp -> a signal asks the program to end");
+        if (m_bShutDown)
+            return;
+        if (m_pMainWnd)
+            m_pMainWnd->hide();
+        ShutDown();
+    });
     return true;
 }
 

@@ -5,6 +5,7 @@
 #include "zorqmmidoc.h"
 #include "debugtrace.h"
 #include "mainframe.h"
+#include "quitsignals.h"
 #include "singleinstance.h"
 #include "dlgmessagebox.h"
 #include "dlgprogress.h"

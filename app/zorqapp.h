@@ -23,6 +23,7 @@ class CAppLoop;
 class CAppDocWindows;
 class CZorqMMIDoc;
 class CSingleInstance;
+class CQuitSignals;
 
 class CZorqMMIApp : public UiServices {
 public:
@@ -263,6 +264,7 @@ private:
     std::unique_ptr<CZorqMMIDoc> m_pDoc;
     std::unique_ptr<CAppLoop> m_pLoop;
     std::unique_ptr<CSingleInstance> m_pInstance;
+    std::unique_ptr<CQuitSignals> m_pQuitSignals;  // SIGTERM, SIGINT, SIGHUP end the run as Quit does
     // Stored database paths whose substitute the user was told of this run.
     std::set<std::string> m_toldSubstitutions;
     std::unique_ptr<QObject> m_pNoticeContext;  // owns the boxes still to come
