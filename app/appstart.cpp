@@ -196,6 +196,11 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
     }
     if (!CheckInstallation())
         return false;
+    // A melody save killed half-way leaves its temporary file in the melody
+    // folder, where nothing would ever remove it. Only this program's runs
+    // write there, and no other runs now (the instance lock is held).
+    if (const int removed = RemoveLeftTemporaryFiles(m_strMelodyDir))
+        WriteDebugInt("CZorqMMIApp::InitInstance -> temporary files left in the melody folder, removed: ", removed);
     // The SIM message mirrors of earlier versions sat among the PC
     // databases, where every "open a PC database" dialog offered them.
     MoveSIMMirrorsToWorkFolder(m_strDatabaseDir, m_strWorkDir);

@@ -13,11 +13,13 @@
 #include <QPixmap>
 #include <QWidget>
 
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <glob.h>
 #include <random>
@@ -505,6 +507,42 @@ std::string MakeTempName(const std::string& folder, const std::string& extension
             return std::string();
     }
     return std::string();
+}
+
+namespace {
+
+bool IsLeftTemporaryName(const std::string& name)
+{
+    // 8 capital letters + ".tmp", as MakeTempName makes them.
+    if (name.size() == 12 && name.compare(8, 4, ".tmp") == 0 &&
+        std::all_of(name.begin(), name.begin() + 8, [](char c) { return c >= 'A' && c <= 'Z'; }))
+        return true;
+    // A whole file's first name: anything + ".tmp" + 6 of [a-z0-9].
+    if (name.size() > 10 && name.compare(name.size() - 10, 4, ".tmp") == 0)
+        return std::all_of(name.end() - 6, name.end(),
+                           [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
+    return false;
+}
+
+}  // namespace
+
+int RemoveLeftTemporaryFiles(const std::string& folder)
+{
+    DIR* dir = ::opendir(folder.c_str());
+    if (!dir)
+        return 0;
+    int removed = 0;
+    while (const dirent* e = ::readdir(dir)) {
+        const std::string name = e->d_name;
+        if (!IsLeftTemporaryName(name))
+            continue;
+        const std::string path = NormalizeDirectory(folder) + name;
+        struct stat st {};
+        if (::lstat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::unlink(path.c_str()) == 0)
+            ++removed;
+    }
+    ::closedir(dir);
+    return removed;
 }
 
 void PlayBeep(int frequency, double durationMs)

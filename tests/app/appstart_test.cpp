@@ -11,6 +11,7 @@
 #include "krn.h"
 #include "mtr_frame.h"
 #include "profile.h"
+#include "utilities.h"
 #include "wndmsg.h"
 
 #include <QApplication>
@@ -20,6 +21,9 @@
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+
+#include <string>
+#include <vector>
 
 using zorqtest::BuiltProgramDir;
 using zorqtest::CopyFile;
@@ -322,3 +326,31 @@ TEST_F(StartUpTest, ASecondStartHandsOverAndTheFirstComesToTheFront)
 }
 
 }  // namespace
+
+// Melody saves killed half-way leave their temporary files in the melody
+// folder: the next start removes those, and nothing else there.
+TEST_F(StartUpTest, AStartRemovesWhatKilledMelodySavesLeftAndNothingElse)
+{
+    const std::string melodies = dir_.path() + "Melody/";
+    ::mkdir(melodies.c_str(), 0777);
+    // What the savers leave: a new melody's first name, and a whole text
+    // not yet renamed over the melody it replaces.
+    const std::string fresh = MakeTempName(melodies, "tmp");
+    ASSERT_FALSE(fresh.empty());
+    WriteFile(fresh, "NAME=Half\r\nTEMPO=120\r\n");
+    WriteFile(melodies + "Tango.MDY.tmpq1w2e3", "NAME=Tango\r\n");
+    // The user's own files, and names that only look alike.
+    const std::vector<std::string> kept = {"Tango.MDY", "ABCDEFGH.MDY", "notes.tmp", "ABCDEFG.tmp", "abcdefgh.tmp",
+                                           "Tango.MDY.tmpQ1W2E3", "song.tmp12345", "readme.txt"};
+    for (const std::string& f : kept)
+        WriteFile(melodies + f, "kept");
+    ::mkdir((melodies + "QWERTYUI.tmp").c_str(), 0777);
+
+    ASSERT_TRUE(Start());
+    struct stat st {};
+    EXPECT_NE(::stat(fresh.c_str(), &st), 0) << fresh << " was left";
+    EXPECT_NE(::stat((melodies + "Tango.MDY.tmpq1w2e3").c_str(), &st), 0) << "the unrenamed text was left";
+    for (const std::string& f : kept)
+        EXPECT_EQ(ReadFile(melodies + f), "kept") << f;
+    EXPECT_EQ(::stat((melodies + "QWERTYUI.tmp").c_str(), &st), 0) << "a folder is never removed";
+}

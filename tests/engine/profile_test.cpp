@@ -462,9 +462,10 @@ TEST_F(ProfileTest, AChangeAnotherProgramMakesRightAfterARewriteIsSeenAndKept)
     constexpr int kRounds = 300;
     std::atomic<int> changed{0};
     std::atomic<bool> stop{false};
-    std::thread other([&] {
+    struct stat first {};
+    ASSERT_EQ(::stat(path_.c_str(), &first), 0);
+    std::thread other([&, seen = first.st_ino]() mutable {
         struct stat st {};
-        ino_t seen = ::stat(path_.c_str(), &st) == 0 ? st.st_ino : 0;
         for (int round = 1; round <= kRounds && !stop;) {
             if (::stat(path_.c_str(), &st) != 0 || st.st_ino == seen)
                 continue;  // not replaced yet
@@ -490,7 +491,7 @@ TEST_F(ProfileTest, AChangeAnotherProgramMakesRightAfterARewriteIsSeenAndKept)
     } joined{stop, other};
     int unseen = 0;
     for (int round = 1; round <= kRounds; ++round) {
-        char x[8];
+        char x[16];
         std::snprintf(x, sizeof x, "%04d", round);
         ASSERT_TRUE(WriteIniProfileString("A", "x", x));
         for (int waited = 0; changed < round && waited < 10000; ++waited)
