@@ -33,6 +33,7 @@ krn_timer* timer = nullptr;        // command time-out or resync timer
 krn_msg* resync_msg = nullptr;     // the running resync timer's message
 bool bytes_this_period = false;    // input seen during the current resync period
 bool resync_held = false;          // we hold the resync expiry being handled
+unsigned resync_line = 0;          // the line (serial_line) the resync drains
 unsigned busy_periods = 0;         // busy periods of a resync with a waiting request
 constexpr unsigned BUSY_PERIODS_MAX = 5;
 
@@ -68,6 +69,17 @@ void abort_command()
     ati_command = AT_CMD_NONE;
 }
 
+// The line is clean: the resync ends and a waiting request runs.
+void end_resync()
+{
+    ati_stop_timer();  // also releases an expiry we hold
+    ati_end_command();  // dispatches a waiting request
+    if (ati_command != AT_CMD_RESYNC)
+        ati_parse_state = ATI_PARSE_KEYWORD;
+    else
+        ati_enter_resync();
+}
+
 // One period of the resynchronisation timer. A whole period without a byte
 // ends it and lets a waiting request run. While bytes keep coming (the rest of
 // a broken or late answer), a waiting request is kept for a few periods, then
@@ -82,12 +94,7 @@ void handle_resync_timer(krn_msg* m)
     bool quiet = !bytes_this_period;
     bytes_this_period = false;
     if (quiet) {
-        ati_stop_timer();  // also releases the message we hold
-        ati_end_command();  // dispatches a waiting request
-        if (ati_command != AT_CMD_RESYNC)
-            ati_parse_state = ATI_PARSE_KEYWORD;
-        else
-            ati_enter_resync();
+        end_resync();
         return;
     }
     if (m[2] == 2) {
@@ -114,6 +121,13 @@ krn_msg* resync_scan()
     for (;;) {
         uint8_t c;
         krn_msg* m = ati_getc(&c);
+        // A resync ended by a request for a new line (see
+        // ati_request_arrived): what comes now is that request's.
+        if (ati_parse_state != ATI_PARSE_RESYNC) {
+            if (!m)
+                ati_ungetc(c);
+            return m;
+        }
         if (!m)
             continue;
         if (krn_msg_number(m) == ATI_TIMER_RESYNC) {
@@ -290,6 +304,14 @@ void ati_request_arrived(krn_msg* req)
         ++withdrawn;
     }
     waiting = req;
+    if (ati_command == AT_CMD_RESYNC && resync_line != serial_line()) {
+        // The line being drained was closed and another opened since (the
+        // next port of a scan, the same port opened again): nothing of the
+        // broken answer can come on this one, so the request need not wait
+        // for a quiet period.
+        end_resync();
+        return;
+    }
     if (ati_command == AT_CMD_RESYNC && resync_msg && resync_msg[2] == 0)
         resync_msg[2] = 1;
 }
@@ -329,6 +351,7 @@ void ati_enter_resync()
     release_holders();
     ati_stop_timer();
     ati_command = AT_CMD_RESYNC;
+    resync_line = serial_line();
     bytes_this_period = false;
     busy_periods = 0;
     krn_msg* m = nullptr;

@@ -33,6 +33,7 @@ int g_fd = -1;
 uint16_t g_last_port = 0;
 std::string g_path;       // the open port's device node
 bool g_hung_up = false;   // the port hung up and was closed; cleared by the next open
+unsigned g_line = 0;      // counts the opens of a port: each is a line of its own
 bool g_open_test = false; // Init_Serial's own read test is running
 long g_node_checked = 0;  // when the device node was last looked for (ms)
 // What the AT task parses becomes confirms for task 0, and a confirm must
@@ -457,6 +458,7 @@ int Init_Serial(uint16_t port)
         return 0;
     }
     g_fd = fd;
+    ++g_line;
     g_path = path;
     g_node_checked = mono_ms();
     g_last_port = port;
@@ -496,6 +498,8 @@ void Close_Serial()
 }
 
 bool serial_hung_up() { return g_hung_up; }
+
+unsigned serial_line() { return g_line; }
 
 int Read_Serial_Line()
 {

@@ -26,6 +26,10 @@ int serial_fd();
 // True from the moment the port hung up (and was closed) until the next
 // successful Init_Serial: requests then fail at once.
 bool serial_hung_up();
+// Which opening of a port is the current line: it changes with each open,
+// so that nothing still due on a line closed since (the rest of a late
+// answer) is waited for on the next.
+unsigned serial_line();
 // The text as the traces show it: the codes of +CPIN=, +CLCK= and +CPWD=
 // written as '*'.
 std::string serial_mask_codes(const std::string& text);

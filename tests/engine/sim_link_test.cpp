@@ -1,5 +1,7 @@
 // The request frame against the phone simulator over a pseudo-terminal.
 #include "engine_fixture.h"
+
+#include <chrono>
 #ifdef ZORQ_HAVE_PHONESIM
 
 using namespace engine_test;
@@ -88,6 +90,30 @@ TEST_F(SimTest, SilenceIsCode7)
     sim->command("mute on");
     EXPECT_EQ(raw_request(AT_REQ_CBC), "230/7");
     sim->command("mute off");
+}
+
+// A silence drains the line for a quiet period before the next command,
+// lest a late answer be taken for the next one's. A scan that goes on to
+// another port (or opens the port again) has a line of its own, where
+// nothing of that answer can come: its first request is written at once.
+TEST_F(SimTest, AfterASilenceTheNextPortOpenedIsAskedWithoutWaitingForTheOldLineToBeQuiet)
+{
+    Start();
+    phonesim::Process& next = Sim(2);
+    sim->command("mute on");
+    ASSERT_EQ(raw_request(AT_REQ_CBC), "230/7");
+    Close_Serial();
+    ASSERT_EQ(Init_Serial(2), 1);
+    const auto asked = std::chrono::steady_clock::now();
+    uint8_t status = 9, level = 0;
+    EXPECT_EQ(battery(&status, &level), MTR_DONE);
+    EXPECT_EQ(level, 80);
+    // The old line's quiet period is 200 ticks of 10 ms from the silence:
+    // more than 1.6 s were still to run when the port was open again. The
+    // new line's phone answers within a few milliseconds.
+    const bool waitedForTheOldLine = std::chrono::steady_clock::now() - asked >= std::chrono::seconds(1);
+    EXPECT_FALSE(waitedForTheOldLine) << "the request waited out the quiet period of a line closed since";
+    EXPECT_EQ(next.command("count +CBC"), "ok 1");
 }
 
 TEST_F(SimTest, PartialAnswerIsCode1ThenTheLinkResynchronises)

@@ -60,6 +60,16 @@ struct ProgramRun {
         }
         return true;
     }
+    // Sends `signo` to the program, never to anyone else (a pid of 0 would
+    // name the whole process group).
+    void Signal(int signo)
+    {
+        const qint64 pid = program.processId();
+        ASSERT_EQ(program.state(), QProcess::Running)
+            << "the program ended before the signal, exit code " << program.exitCode() << "\n" << Trace();
+        ASSERT_GT(pid, 0);
+        ASSERT_EQ(::kill(static_cast<pid_t>(pid), signo), 0);
+    }
     std::string LockFile() const { return tmp + "/" + name.toStdString() + ".lock"; }
     bool SocketAnswers()
     {
@@ -86,7 +96,7 @@ TEST(QuitSignal, TermIntAndHupEndTheLinkedProgramAsQuitDoesAndLeaveNoLockNorSock
         ASSERT_TRUE(fs::exists(run.LockFile()));
         ASSERT_TRUE(run.SocketAnswers()) << "the running program does not listen";
 
-        ASSERT_EQ(::kill(static_cast<pid_t>(run.program.processId()), signo), 0);
+        ASSERT_NO_FATAL_FAILURE(run.Signal(signo));
         ASSERT_TRUE(run.program.waitForFinished(30000)) << "the program did not end";
         EXPECT_EQ(run.program.exitStatus(), QProcess::NormalExit) << "killed by the signal";
         EXPECT_EQ(run.program.exitCode(), 0);
@@ -102,7 +112,7 @@ TEST(QuitSignal, ASignalWhileTheStartLooksForThePhoneEndsTheProgramAsWell)
     run.program.start(QString::fromStdString(run.folder.Program()), {QStringLiteral("--nosplash")});
     ASSERT_TRUE(run.program.waitForStarted(10000));
     ASSERT_TRUE(run.WaitForTrace("mtr_init called")) << run.Trace();
-    ASSERT_EQ(::kill(static_cast<pid_t>(run.program.processId()), SIGTERM), 0);
+    ASSERT_NO_FATAL_FAILURE(run.Signal(SIGTERM));
     ASSERT_TRUE(run.program.waitForFinished(30000)) << "the program did not end";
     EXPECT_EQ(run.program.exitStatus(), QProcess::NormalExit);
     EXPECT_EQ(run.program.exitCode(), 0);
