@@ -377,7 +377,7 @@ void CPBSourceData::FillList()
         // A damaged file must not pass for an empty phonebook; it is only
         // read here, so it stays as it is for the user to repair or restore.
         if (!path.empty())
-            ShowPathMessage(31456, path);
+            ReportDatabaseNotOpened(path);
     }
     UpdateTitle(count);
     if (m_pDataList)

@@ -45,6 +45,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include <unistd.h>
 
@@ -183,6 +184,7 @@ public:
             } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
                 if (QAbstractButton* yes = system->button(QMessageBox::Yes); yes && answersYes) {
                     ++yesClicked;
+                    toldBeforeYes = static_cast<int>(texts.size());
                     answered_ = w;
                     QTest::mouseClick(yes, Qt::LeftButton);
                     return;
@@ -202,6 +204,7 @@ public:
     QList<QPoint> menusAt;
     bool answersYes = false;
     int yesClicked = 0;
+    int toldBeforeYes = -1;  // boxes answered before the last Yes
 
 private:
     QTimer timer_;
@@ -238,6 +241,42 @@ protected:
         });
         EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), simulator}), 0);
         return tip;
+    }
+
+    // Once linked: the phonebook screen, two clicks on its PC button (each
+    // once the screen has settled on the SIM again, the PC book failing to
+    // open), back to the menu and Quit. Where the PC button stood at each
+    // click goes into `pcButtonAt`.
+    static void ClickThePhonebooksPCButtonTwiceThenQuit(QList<QRect>& pcButtonAt)
+    {
+        auto settledOnSIM = [] {
+            CPhoneBook* book = Screen<CPhoneBook>();
+            return book && book->isEnabled() && book->Pane()->IsSrcSIM() && !CZorqMMIApp::RequestWaiting() &&
+                   !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+        };
+        auto quit = [] {
+            ClickBack();
+            WhenTrue([] { return Screen<CZorqMenu>() != nullptr && !QApplication::activeModalWidget(); },
+                     [] { ClickAt(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton())); }, 20000, End);
+        };
+        auto clickPC = std::make_shared<std::function<void()>>();
+        *clickPC = [&pcButtonAt, settledOnSIM, quit, clickPC] {
+            WhenTrue(settledOnSIM,
+                     [&pcButtonAt, settledOnSIM, quit, clickPC] {
+                         QWidget* pc = Screen<CPhoneBook>()->Pane()->GetPCButton();
+                         pcButtonAt << QRect(pc->mapToGlobal(QPoint(0, 0)), pc->size());
+                         QTest::mouseClick(pc, Qt::LeftButton);
+                         if (pcButtonAt.size() < 2)
+                             (*clickPC)();
+                         else
+                             WhenTrue(settledOnSIM, quit, 20000, End);
+                     },
+                     30000, End);
+        };
+        WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [clickPC] {
+            ClickMenuPicture(1);
+            (*clickPC)();
+        });
     }
 
     // One message kept in a PC message database, as the user left it.
@@ -1088,33 +1127,7 @@ TEST_F(ProgramTest, BooksThatLeadNowhereAreToldOnceAndThePCMenuOpensAtThePCButto
     BoxClicker user;
     user.answersYes = true;
     QList<QRect> pcButtonAt;  // the PC button on screen at each click
-    auto settledOnSIM = [] {
-        CPhoneBook* book = Screen<CPhoneBook>();
-        return book && book->isEnabled() && book->Pane()->IsSrcSIM() && !CZorqMMIApp::RequestWaiting() &&
-               !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
-    };
-    auto quit = [] {
-        ClickBack();
-        WhenTrue([] { return Screen<CZorqMenu>() != nullptr && !QApplication::activeModalWidget(); },
-                 [] { ClickAt(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton())); }, 20000, End);
-    };
-    std::function<void()> clickPC = [&] {
-        WhenTrue(settledOnSIM,
-                 [&] {
-                     QWidget* pc = Screen<CPhoneBook>()->Pane()->GetPCButton();
-                     pcButtonAt << QRect(pc->mapToGlobal(QPoint(0, 0)), pc->size());
-                     QTest::mouseClick(pc, Qt::LeftButton);
-                     if (pcButtonAt.size() < 2)
-                         clickPC();
-                     else
-                         WhenTrue(settledOnSIM, quit, 20000, End);
-                 },
-                 30000, End);
-    };
-    WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [&] {
-        ClickMenuPicture(1);
-        clickPC();
-    });
+    ClickThePhonebooksPCButtonTwiceThenQuit(pcButtonAt);
     EXPECT_EQ(RunProgram(folder), 0);
     EXPECT_FALSE(timedOut_);
     EXPECT_EQ(user.yesClicked, 1) << "the quit question did not come";
@@ -1133,6 +1146,52 @@ TEST_F(ProgramTest, BooksThatLeadNowhereAreToldOnceAndThePCMenuOpensAtThePCButto
             << "click " << i + 1 << ": the menu opened at " << user.menusAt[i].x() << "," << user.menusAt[i].y()
             << ", the PC button is at " << pcButtonAt[i].x() << "," << pcButtonAt[i].y() << " "
             << pcButtonAt[i].width() << "x" << pcButtonAt[i].height();
+}
+
+// The PC message database and the PC phonebook overwritten with garbage, as
+// a torn copy or a failing disk leaves them, the program started with its
+// splash. Each is told once in the run, as it is first opened (over the
+// splash as the phone is found, or over the main window): not again on the
+// phonebook's PC button, clicked twice, nor at the end after Yes on Quit.
+// Neither file is touched: the user may still rescue what is in it.
+TEST_F(ProgramTest, DamagedDatabasesAreToldOnceARunAndLeftAsTheyAre)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    showSplash_ = true;
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder.path() + "Database")));
+    const std::string messages = folder.path() + "Database/defsms.mdb";
+    const std::string book = folder.path() + "Database/defpb.mdb";
+    std::string garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += static_cast<char>((i * 37 + 11) & 0xFF);
+    zorqtest::WriteFile(messages, garbage);
+    zorqtest::WriteFile(book, garbage.substr(1000) + garbage.substr(0, 1000));
+    const std::string messagesBytes = zorqtest::ReadFile(messages), bookBytes = zorqtest::ReadFile(book);
+    BoxClicker user;
+    user.answersYes = true;
+    QList<QRect> pcButtonAt;
+    ClickThePhonebooksPCButtonTwiceThenQuit(pcButtonAt);
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(pcButtonAt.size(), 2) << "the PC button was not clicked twice";
+    EXPECT_EQ(user.yesClicked, 1) << "the quit question did not come";
+    EXPECT_EQ(user.toldBeforeYes, static_cast<int>(user.texts.size())) << "told again after Yes on Quit";
+    const QString notOpened =
+        QStringLiteral("The database %1 could not be opened. It may be damaged or in use by another program.");
+    // The program's own box shows paths inside its folder shortened, the
+    // system's box over the splash shows them whole.
+    QStringList told;
+    for (QString text : user.texts)
+        told << text.replace(QString::fromStdString(folder.path()), QStringLiteral("..."));
+    told.sort();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{notOpened.arg(QStringLiteral("...Database/defpb.mdb")),
+                           notOpened.arg(QStringLiteral("...Database/defsms.mdb"))})
+                  .join("\n")
+                  .toStdString());
+    EXPECT_EQ(zorqtest::ReadFile(messages), messagesBytes);
+    EXPECT_EQ(zorqtest::ReadFile(book), bookBytes);
 }
 
 }  // namespace
