@@ -512,7 +512,7 @@ bool CZorqMMIApp::IdleWorkPending() const
     return (m_pDocWindows && m_pDocWindows->RefreshPending()) || (m_pDoc && m_pDoc->IdleWorkPending());
 }
 
-bool CZorqMMIApp::InputHeld() const { return m_pLoop && m_pLoop->Holds(); }
+bool CZorqMMIApp::InputHeld() const { return m_pLoop && m_pLoop->HoldsInput(); }
 
 bool CZorqMMIApp::IdleAllowed() const
 {

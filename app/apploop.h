@@ -48,8 +48,8 @@ public:
     // no pause runs, in the order it was owed and before the input held
     // meanwhile; dropped when `receiver` is gone first.
     void Owe(QObject* receiver, std::function<void()> work);
-    // Input or owed work still waits for its delivery.
-    bool Holds() const { return !held_.empty() || !owed_.empty(); }
+    // Input held meanwhile still waits for its delivery.
+    bool HoldsInput() const { return !held_.empty(); }
 
     static std::atomic<int> workerRequests;
     static std::atomic<bool> engineOnWorker;
