@@ -512,6 +512,8 @@ bool CZorqMMIApp::IdleWorkPending() const
     return (m_pDocWindows && m_pDocWindows->RefreshPending()) || (m_pDoc && m_pDoc->IdleWorkPending());
 }
 
+bool CZorqMMIApp::InputHeld() const { return m_pLoop && m_pLoop->HoldsInput(); }
+
 bool CZorqMMIApp::IdleAllowed() const
 {
     // A pause of an operation on this thread (a progress window's) runs the

@@ -48,6 +48,8 @@ public:
     // no pause runs, in the order it was owed and before the input held
     // meanwhile; dropped when `receiver` is gone first.
     void Owe(QObject* receiver, std::function<void()> work);
+    // Input held meanwhile still waits for its delivery.
+    bool HoldsInput() const { return !held_.empty(); }
 
     static std::atomic<int> workerRequests;
     static std::atomic<bool> engineOnWorker;

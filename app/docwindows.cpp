@@ -7,6 +7,9 @@
 #include "zorqapp.h"
 #include "zorqmenu.h"
 
+#include "wndmsg.h"
+
+#include <QCoreApplication>
 #include <QString>
 
 namespace {
@@ -26,7 +29,15 @@ QWidget* MainWindow()
 }  // namespace
 
 CAppDocWindows::CAppDocWindows() = default;
-CAppDocWindows::~CAppDocWindows() = default;
+CAppDocWindows::~CAppDocWindows()
+{
+    // A box of ours that stood as the document went (the end of the run)
+    // holds no later progress window hidden.
+    if (m_bSmsBox)
+        ProgressNotices::smsBoxShown = false;
+    if (m_bReportBox)
+        ProgressNotices::reportBoxShown = false;
+}
 
 QObject* CAppDocWindows::GetActiveView() { return ActiveView(); }
 
@@ -104,6 +115,32 @@ void CAppDocWindows::EndProgress(bool success)
 }
 
 bool CAppDocWindows::IsProgressRunning() { return ProgressNotices::running; }
+
+bool CAppDocWindows::NoticesWait()
+{
+    // The arrival reaches the screen through the main window, posted twice
+    // (the frame posts it on to its screen): a box shown meanwhile would
+    // stand before the reading's window comes up over it. Both are
+    // delivered now, in their order; a screen busy with an operation keeps
+    // what it cannot read yet, and the box waits for that too.
+    const QEvent::Type posted = CWndMsgEvent::EventType();
+    if (QWidget* main = MainWindow())
+        QCoreApplication::sendPostedEvents(main, posted);
+    CMainView* view = ActiveView();
+    if (view)
+        QCoreApplication::sendPostedEvents(view, posted);
+    view = ActiveView();
+    return ProgressNotices::running || (view && view->ArrivalsWaiting());
+}
+
+void CAppDocWindows::NoticeBoxShown(int stringId, bool shown)
+{
+    const bool report = stringId == ProgressNotices::kReportString;
+    (report ? ProgressNotices::reportBoxShown : ProgressNotices::smsBoxShown) = shown;
+    (report ? m_bReportBox : m_bSmsBox) = shown;
+    if (!shown)
+        ProgressNotices::ShowWaitingWindows();
+}
 
 void CAppDocWindows::ActivateMainWindow()
 {

@@ -25,6 +25,8 @@ public:
     void SetProgressPos(int pos) override;
     void EndProgress(bool success) override;
     bool IsProgressRunning() override;
+    bool NoticesWait() override;
+    void NoticeBoxShown(int stringId, bool shown) override;
     void ActivateMainWindow() override;
     void ShowSMSMT() override;
 
@@ -36,4 +38,5 @@ private:
     std::unique_ptr<CDlgConnectionStatus> m_pStatus;
     std::unique_ptr<CDlgProgressText> m_pProgress;
     bool m_bRefresh = false;
+    bool m_bSmsBox = false, m_bReportBox = false;  // our notice boxes that stand
 };

@@ -122,6 +122,8 @@ public:
     int GetDragImageStart() override;
     CEntryDropSource* GetDropSource() override { return &m_dropSource; }
     virtual void OnNewMsgReceived(int storage, uint8_t index);
+    // True while the screen holds arrivals it reads once its operation ends.
+    virtual bool ArrivalsWaiting() const { return false; }
     virtual void OnStatusReportReceived();
     // The phone's clock, as a day count since 30 December 1899.
     virtual void OnPhoneDateTime(double dateTime);

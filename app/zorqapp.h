@@ -157,6 +157,10 @@ public:
     bool IdleAllowed() const;
     // Idle work is left that the next idle call would do.
     bool IdleWorkPending() const;
+    // Input the user gave while the program could not take it (a request,
+    // an operation's last moment) still waits to be delivered. (Work owed to
+    // a screen is not counted: it waits for any dialog to close.)
+    bool InputHeld() const;
     // A request of the message-sending worker counts as a waiting request.
     static void EnterWorkerRequest();
     static void LeaveWorkerRequest();

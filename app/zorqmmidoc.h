@@ -64,6 +64,14 @@ public:
     // True while a screen shows a progress dialog: message boxes are put off
     // (the pending flags below) so that they do not stop the operation.
     virtual bool IsProgressRunning() { return false; }
+    // True while a notice box must wait: a progress dialog stands, or a
+    // screen still has an arrival to read, whose reading shows one. The
+    // arrivals already posted to the screens are handed to them first.
+    virtual bool NoticesWait() { return IsProgressRunning(); }
+    // A notice box (new message, status report) comes up or goes: while it
+    // stands, a progress dialog that an arrival's reading starts under it
+    // waits hidden (`stringId` tells which notice).
+    virtual void NoticeBoxShown(int stringId, bool shown) { (void)stringId, (void)shown; }
     // Brings the main window to the front.
     virtual void ActivateMainWindow() {}
     // Switches the main window to the message screen on the received folder.

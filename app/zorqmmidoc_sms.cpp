@@ -269,8 +269,11 @@ bool CZorqMMIDoc::PrepareSIMSMSDatabase()
 // once no request waits and no idle step runs, so that while it stands the
 // loop goes on reading the port and the screens read what arrives. `shown`
 // stays set from the notice to the box's end: further arrivals meanwhile
-// bring no second box. While a progress window stands the box waits for its
-// end, `pending` telling so.
+// bring no second box. While a progress window stands, or a screen has yet
+// to read an arrival (under a progress window of its own), the box waits
+// for it, `pending` telling so. A reading that starts while the box stands
+// keeps its window hidden until the box is answered: the two never stand
+// together.
 void CZorqMMIDoc::NoticeFromLoop(int stringId, bool* shown, bool* pending, int delayMs)
 {
     if (!QCoreApplication::instance()) {
@@ -285,16 +288,32 @@ void CZorqMMIDoc::NoticeFromLoop(int stringId, bool* shown, bool* pending, int d
             *shown = false;
             return;
         }
-        // Held back while a progress window stands: shown once it is gone.
-        *pending = m_pWindows->IsProgressRunning();
-        if (*pending || (app && !app->IdleAllowed())) {
+        // What the user gave in a progress window's last moment goes to its
+        // window first: a box shown before would block it.
+        auto busy = [app] { return app && (!app->IdleAllowed() || app->InputHeld()); };
+        if (busy()) {
             NoticeFromLoop(stringId, shown, pending, 50);
             return;
         }
+        // Held back while a progress window stands: shown once it is gone.
+        // Asking may run the reading of an arrival to its end.
         const QPointer<QObject> alive = m_pNoticeContext.get();
+        *pending = m_pWindows->NoticesWait();
+        if (!alive)
+            return;  // the document went while the screen read
+        if (app && app->IsShuttingDown()) {
+            *shown = false;
+            return;
+        }
+        if (*pending || busy()) {
+            NoticeFromLoop(stringId, shown, pending, 50);
+            return;
+        }
+        m_pWindows->NoticeBoxShown(stringId, true);
         Box(stringId);
         if (!alive)
             return;  // the document went while the box stood
+        m_pWindows->NoticeBoxShown(stringId, false);
         *shown = false;
     });
 }

@@ -200,11 +200,14 @@ void ShowPathMessage(int stringId, const std::string& path)
 
 void ReportDatabaseNotOpened(const std::string& path)
 {
+    // The program opens its databases at the phone's detection, on the
+    // screens and at the end: a file that cannot be opened is told the first
+    // time only, whatever the cause, and is left as it is.
     struct stat st;
     if (::lstat(path.c_str(), &st) != 0 && errno == ENOENT)
         UiReportFileOnce(kDatabaseNotFound, path);
     else
-        ShowPathMessage(kDatabaseNotOpened, path);
+        UiReportFileOnce(kDatabaseNotOpened, path);
 }
 
 bool ConvertThroughTempFile(CJetDatabase& old, const std::string& tmp,

@@ -44,12 +44,12 @@ void CheckDatabaseStructure(CDaoDatabase& db);
 // Shows string `stringId` with the file's path as its insert.
 void ShowPathMessage(int stringId, const std::string& path);
 
-// Tells why the database at `path` could not be opened. Nothing there at all
-// (a book on a drive that is not mounted, a file moved away) is not found
-// (string 31891), told once a run for each path however often the program
-// looks for it: at start, on a screen, at the end. Anything else there (a
-// link that leads nowhere, a damaged file, one held by another program)
-// could not be opened (string 31456), told each time.
+// Tells why the database at `path` could not be opened, once a run for each
+// path and cause however often the program looks for it: at start, on a
+// screen, at the end. Nothing there at all (a book on a drive that is not
+// mounted, a file moved away) is not found (string 31891); anything else
+// there (a link that leads nowhere, a damaged file, one held by another
+// program) could not be opened (string 31456).
 void ReportDatabaseNotOpened(const std::string& path);
 enum { kDatabaseNotOpened = 31456, kDatabaseNotFound = 31891 };
 

@@ -263,20 +263,23 @@ bool CPBSourceData::VerifyAccess()
     return VerifyPin2(m_pDoc);
 }
 
+int CPBSourceData::FullStringOf(int storage)
+{
+    switch (storage) {
+    case 0: case 4: return 31248;
+    case 1: case 2: case 5: case 6: return 31449;
+    case 3: case 7: return 31450;
+    case 8: return 31469;
+    default: return 31470;
+    }
+}
+
 bool CPBSourceData::CheckRoom()
 {
     int room = 0;
     if (m_pDoc && m_pDoc->CheckPBRoom(m_nCurrent, 1, &room, false))
         return true;
-    int id;
-    switch (m_nCurrent) {
-    case 0: id = 31248; break;
-    case 1: case 2: id = 31449; break;
-    case 3: id = 31450; break;
-    case 8: id = 31469; break;
-    default: id = 31470; break;
-    }
-    UiMessageBoxId(id);
+    UiMessageBoxId(FullStringOf(m_nCurrent));
     return false;
 }
 
@@ -377,7 +380,7 @@ void CPBSourceData::FillList()
         // A damaged file must not pass for an empty phonebook; it is only
         // read here, so it stays as it is for the user to repair or restore.
         if (!path.empty())
-            ShowPathMessage(31456, path);
+            ReportDatabaseNotOpened(path);
     }
     UpdateTitle(count);
     if (m_pDataList)

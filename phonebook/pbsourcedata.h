@@ -103,6 +103,9 @@ public:
     static bool VerifyPin2(CZorqMMIDoc* doc);
     // True when one more entry fits; else the storage's message.
     bool CheckRoom();
+    // The message that phonebook `storage` is full (0 PC, 1 and 2 SIM, 3
+    // phone memory; a copy's destination 4-7 names the same storages).
+    static int FullStringOf(int storage);
 
     // ---- List ---------------------------------------------------------------------
     void SetSortColumn(const std::string& column) { m_strSortColumn = column; }

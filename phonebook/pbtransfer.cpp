@@ -220,6 +220,7 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
         }
     }
     bool ok = true;
+    bool filled = false;  // the destination had no free place left for a row
     CJetDatabase* failing = dst;  // the database in use when an error came
     {
         Progress progress(m_pOwner, 31335, n);
@@ -243,8 +244,13 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
                     continue;
                 failing = dst;
                 const int32_t free = m_pDoc->GetFreePBLocation(d);
-                if (free == kNoFreeLocation || free < 1)
-                    continue;
+                if (free == kNoFreeLocation || free < 1) {
+                    // Room was checked before; a destination that fills
+                    // all the same (a place the mirror does not know of)
+                    // takes no more rows.
+                    filled = true;
+                    break;
+                }
                 to.AddNewAtLocation(free);
                 to.Location = free;
                 to.Name = from.Name;
@@ -284,6 +290,8 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
     }
     if (!ok)
         ReportWriteFailure(failing->GetName(), n, atomic);
+    else if (filled && !m_bCancelled)
+        UiMessageBoxId(CPBSourceData::FullStringOf(d));
     if (m_nCut == 1)
         UiMessageBoxId(31255);
     else if (m_nCut > 1)
@@ -415,7 +423,8 @@ bool CPBTransfer::DropCopyVCards(int d, const std::vector<CVCard>& cards)
                         continue;
                     const int32_t free = locations->Next();
                     if (free < 1) {
-                        UiMessageBoxId(31248);
+                        // The destination filled: it is the one named.
+                        UiMessageBoxId(CPBSourceData::FullStringOf(d));
                         full = true;
                         break;
                     }

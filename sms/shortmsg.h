@@ -131,6 +131,7 @@ public:
 
     // ---- Receive path (shortmsg.cpp) ----------------------------------------------------
     void OnNewMsgReceived(int storage, uint8_t index) override;
+    bool ArrivalsWaiting() const override { return !m_deferred.empty(); }
     void OnStatusReportReceived() override;
     void mmi_SM_read_cnf(uint8_t index, const SMS_SETTINGS* settings, const char* text, size_t text_len,
                          const char* number, const MTR_DATETIME& stamp, const char* sca) override;

@@ -347,7 +347,7 @@ void CShortMsg::FillList(CDaoDatabase* db, bool reset)
     // so it stays as it is for the user to repair or restore.
     if (damaged) {
         WriteDebug("CShortMsg::FillList -> the database cannot be read: ", db->GetName());
-        ShowPathMessage(31456, db->GetName());
+        ReportDatabaseNotOpened(db->GetName());
     }
 }
 

@@ -74,6 +74,17 @@ void ProgressNotices::Leave(CDlgProgress* dlg)
     running = !windows.empty();
 }
 
+void ProgressNotices::ShowWaitingWindows()
+{
+    if (NoticeBoxStands())
+        return;
+    // Copied: showing a window runs the loop until it has painted.
+    const std::vector<QPointer<CDlgProgress>> windows = Standing();
+    for (const QPointer<CDlgProgress>& w : windows)
+        if (w)
+            w->ShowIfWaiting();
+}
+
 void ProgressNotices::ShowHeldBack()
 {
     if (running)
@@ -83,12 +94,14 @@ void ProgressNotices::ShowHeldBack()
         smsPending = false;
         UiMessageBoxId(kNewMessageString, kMbOk);
         smsBoxShown = false;
+        ShowWaitingWindows();
     }
     if (reportPending && !reportBoxShown) {
         reportBoxShown = true;
         reportPending = false;
         UiMessageBoxId(kReportString, kMbOk);
         reportBoxShown = false;
+        ShowWaitingWindows();
     }
 }
 
@@ -156,11 +169,27 @@ bool CDlgProgress::Create()
     for (QWidget* child : findChildren<QWidget*>())
         QCoreApplication::sendPostedEvents(child, QEvent::LayoutRequest);
     SetTransientParent();
+    m_bWaitingHidden = ProgressNotices::NoticeBoxStands();
+    if (!m_bWaitingHidden)
+        ShowNow();
+    return true;
+}
+
+void CDlgProgress::ShowNow()
+{
     show();
     raise();
     WaitUntilPainted(this);
     m_shown.start();
-    return true;
+}
+
+void CDlgProgress::ShowIfWaiting()
+{
+    if (!m_bWaitingHidden)
+        return;
+    m_bWaitingHidden = false;
+    if (m_bWindow && !m_bCancelled)
+        ShowNow();
 }
 
 void CDlgProgress::DoDataExchange(CDataExchange* pDX)
@@ -307,6 +336,7 @@ void CDlgProgress::EnableOwner()
 void CDlgProgress::OnDestroyWindow()
 {
     m_bWindow = false;
+    m_bWaitingHidden = false;
     ProgressNotices::Leave(this);
     EnableOwner();
     if (!isVisible())

@@ -38,6 +38,12 @@ struct ProgressNotices {
     // (the one it ran inside) still stands.
     static void Stand(CDlgProgress* dlg);
     static void Leave(CDlgProgress* dlg);
+    // While a notice box stands, a progress window that comes up (the
+    // reading of a message that arrived meanwhile) waits hidden: the box and
+    // a progress window never stand together. Once the box is answered the
+    // windows that still stand are shown.
+    static bool NoticeBoxStands() { return smsBoxShown || reportBoxShown; }
+    static void ShowWaitingWindows();
 
     // The strings of the two notices.
     static constexpr int kNewMessageString = 31313;
@@ -57,9 +63,14 @@ public:
     void InitCounters(int x, int y) { SetPosition(x, y); }
 
     // Creates and shows the window from the template; false (nothing done)
-    // when it already stands or the template cannot be loaded.
+    // when it already stands or the template cannot be loaded. While a
+    // notice box stands the window waits hidden (its owner greyed all the
+    // same) and shows once the box is answered.
     bool Create();
     bool IsWindowCreated() const { return m_bWindow; }
+    // Shows the window that waited hidden for a notice box, if it still stands.
+    void ShowIfWaiting();
+    bool IsWaitingHidden() const { return m_bWaitingHidden; }
 
     void SetRange(int n);
     void SetPos(int n);
@@ -107,6 +118,8 @@ protected:
     // Runs when the window ends, whatever the path.
     virtual void OnDestroyWindow();
     void EnableOwner();
+    // Shows the window and waits until it has painted.
+    void ShowNow();
     // The owner's top-level window becomes this window's transient parent.
     void SetTransientParent();
     // The owner's window paints at once where this window, now hidden, stood.
@@ -124,6 +137,7 @@ private:
     bool m_bWindow = false;
     bool m_bCancelled = false;
     bool m_bOwnerDisabled = false;
+    bool m_bWaitingHidden = false;  // created while a notice box stood
     QElapsedTimer m_shown;
     CFocusKeeper m_focus;  // where the focus was when the owner was disabled
 };

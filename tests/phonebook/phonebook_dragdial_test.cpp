@@ -171,6 +171,25 @@ TEST_F(DragDialTest, CardsOfOtherProgramsDroppedOnASourceButtonBecomeEntries)
     EXPECT_EQ(PhoneEntries("SM"), before);
 }
 
+// Cards dropped on the phone button fill the phone memory: what fits is
+// copied, and the box names the phonebook that filled, the destination,
+// whatever phonebook the screen shows.
+TEST_F(DragDialTest, CardsThatFillThePhoneMemorySayThePhoneMemoryIsFull)
+{
+    StartPhone("phonebook ME 3 32 20\n");  // Office and Home in it, one place left
+    Open();
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    const QByteArray text = "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Eve\r\nTEL;CELL:0601\r\nEND:VCARD\r\n"
+                            "BEGIN:VCARD\r\nVERSION:2.1\r\nFN:Ren\r\nTEL;CELL:0605\r\nEND:VCARD\r\n";
+    QMimeData other;
+    other.setData("text/vcard", text);
+    EXPECT_TRUE(Drop(screen->Pane()->GetPhoneButton(), &other));
+    EXPECT_NE(PhoneEntries("ME").find("3 \"0601\" 129 \"Eve  C\""), std::string::npos) << PhoneEntries("ME");
+    EXPECT_EQ(PhoneEntries("ME").find("Ren"), std::string::npos) << PhoneEntries("ME");
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_EQ(Boxes(), std::vector<std::string>{Text(31450)});
+}
+
 // Card files that are cut short, empty, random, a folder or a name no read
 // can follow, dropped together with a good one: each bad one is told in its
 // own message, none is written to, and the good card still reaches the phone.

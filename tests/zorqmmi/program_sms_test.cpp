@@ -176,6 +176,7 @@ protected:
     // Once the program is linked and its background phonebook reading is
     // done, the message picture of the menu is clicked; `then` runs once the
     // screen lists `rows` rows.
+    void SendWhileAMessageArrives(int baud, const QString& picture);
     static void OpenMessagesThen(int rows, std::function<void()> then, int ms)
     {
         WhenStarted(
@@ -223,6 +224,61 @@ TEST_F(ProgramSmsTest, TwoHundredSimMessagesAreListedFromAPhoneAnsweringAtOnce)
     EXPECT_LT(cpu, wall) << "the start and the listing took " << cpu << " s of processor in " << wall << " s";
 }
 
+// The progress windows on screen each time the new-message box shows, and
+// whether the main window had painted again, by then, all the area the last
+// progress window `watched` covered.
+class NewMessageBoxWatch : public QObject {
+public:
+    int boxes = 0;
+    QStringList standing;
+    // Progress windows that came up while the new-message box stood.
+    QStringList cameOver;
+    QList<QPointer<QWidget>> standingWindows;
+    // The title of the progress window whose end is watched; the phone takes
+    // in a message as it shows (`onShow`).
+    QString watched;
+    std::function<void()> onShow;
+    int ended = 0;
+    QRegion covered, painted;
+    bool repaintedUnder = false;
+
+protected:
+    bool eventFilter(QObject* o, QEvent* event) override
+    {
+        if (!o->isWidgetType())
+            return false;
+        auto* w = static_cast<QWidget*>(o);
+        QWidget* main = App() ? App()->m_pMainWnd : nullptr;
+        auto* progress = qobject_cast<CDlgProgress*>(w);
+        if (progress && event->type() == QEvent::Show && NewMessageBox())
+            cameOver << progress->windowTitle();
+        if (progress && progress->windowTitle() == watched) {
+            if (event->type() == QEvent::Show && onShow) {
+                onShow();
+                onShow = nullptr;
+            } else if (event->type() == QEvent::Hide && main) {
+                ++ended;
+                const QRect area = progress->frameGeometry();
+                covered = QRegion(QRect(main->mapFromGlobal(area.topLeft()), area.size())) & main->rect();
+                painted = QRegion();
+            }
+        }
+        if (event->type() == QEvent::Paint && main && w->window() == main && ended > 0)
+            painted += static_cast<QPaintEvent*>(event)->region().translated(w->mapTo(main, QPoint()));
+        auto* box = qobject_cast<CDlgMessageBox*>(w);
+        if (event->type() != QEvent::Show || !box || !box->m_strText.contains(App()->LoadString(31313)))
+            return false;
+        ++boxes;
+        repaintedUnder = ended > 0 && !covered.isEmpty() && (covered - painted).isEmpty();
+        for (QWidget* t : QApplication::topLevelWidgets())
+            if (qobject_cast<CDlgProgress*>(t) && t->isVisible()) {
+                standing << t->windowTitle();
+                standingWindows << t;
+            }
+        return false;
+    }
+};
+
 TEST_F(ProgramSmsTest, MessagesArrivingWhileTheNewMessageBoxStandsAreListedWithoutSpinning)
 {
     phonesim::Process sim(SimMessages(3));
@@ -231,7 +287,9 @@ TEST_F(ProgramSmsTest, MessagesArrivingWhileTheNewMessageBoxStandsAreListedWitho
     int rowsWithBoxUp = -1;
     double share = -1, quiet0 = 0, cpuAtQuiet0 = 0;
     bool boxStoodThroughout = false;
+    NewMessageBoxWatch watch;  // the arrivals are read with the box up, no progress window over it
     OpenMessagesThen(3, [&] {
+        qApp->installEventFilter(&watch);
         ASSERT_EQ(sim.command("sms-receive SM +33611111111 First of four"), "ok");
         WhenTrue([] { return NewMessageBox() != nullptr; },
                  [&] {
@@ -280,7 +338,10 @@ TEST_F(ProgramSmsTest, MessagesArrivingWhileTheNewMessageBoxStandsAreListedWitho
     EXPECT_FALSE(timedOut_);
     EXPECT_EQ(boxes.size(), 1u) << "one box for the four messages";
     EXPECT_TRUE(boxStoodThroughout);
+    qApp->removeEventFilter(&watch);
     EXPECT_EQ(rowsWithBoxUp, 7) << "every message that arrived is listed while the box stands";
+    EXPECT_TRUE(watch.cameOver.isEmpty()) << "came up while the box stood: "
+                                          << watch.cameOver.join(QLatin1String(", ")).toStdString();
     EXPECT_GE(share, 0.0);
     EXPECT_LT(share, 0.5) << "share of one processor while the box stood";
 }
@@ -343,66 +404,17 @@ TEST_F(ProgramSmsTest, ALongMessageCutShortByAPulledCableIsToldOnceAndOfferedAga
     EXPECT_TRUE(quietAfter);
 }
 
-// The progress windows on screen each time the new-message box shows, and
-// whether the main window had painted again, by then, all the area the last
-// progress window `watched` covered.
-class NewMessageBoxWatch : public QObject {
-public:
-    int boxes = 0;
-    QStringList standing;
-    QList<QPointer<QWidget>> standingWindows;
-    // The title of the progress window whose end is watched; the phone takes
-    // in a message as it shows (`onShow`).
-    QString watched;
-    std::function<void()> onShow;
-    int ended = 0;
-    QRegion covered, painted;
-    bool repaintedUnder = false;
-
-protected:
-    bool eventFilter(QObject* o, QEvent* event) override
-    {
-        if (!o->isWidgetType())
-            return false;
-        auto* w = static_cast<QWidget*>(o);
-        QWidget* main = App() ? App()->m_pMainWnd : nullptr;
-        auto* progress = qobject_cast<CDlgProgress*>(w);
-        if (progress && progress->windowTitle() == watched) {
-            if (event->type() == QEvent::Show && onShow) {
-                onShow();
-                onShow = nullptr;
-            } else if (event->type() == QEvent::Hide && main) {
-                ++ended;
-                const QRect area = progress->frameGeometry();
-                covered = QRegion(QRect(main->mapFromGlobal(area.topLeft()), area.size())) & main->rect();
-                painted = QRegion();
-            }
-        }
-        if (event->type() == QEvent::Paint && main && w->window() == main && ended > 0)
-            painted += static_cast<QPaintEvent*>(event)->region().translated(w->mapTo(main, QPoint()));
-        auto* box = qobject_cast<CDlgMessageBox*>(w);
-        if (event->type() != QEvent::Show || !box || !box->m_strText.contains(App()->LoadString(31313)))
-            return false;
-        ++boxes;
-        repaintedUnder = ended > 0 && !covered.isEmpty() && (covered - painted).isEmpty();
-        for (QWidget* t : QApplication::topLevelWidgets())
-            if (qobject_cast<CDlgProgress*>(t) && t->isVisible()) {
-                standing << t->windowTitle();
-                standingWindows << t;
-            }
-        return false;
-    }
-};
-
 // A message that arrives while a reply is being sent: its box waits for the
 // send's end and, when it shows, no progress window stands under it, and
 // the main window has painted again where "Sending the message" stood (its
 // picture stayed behind the box until the greyed window repainted). The
-// walk-through's picture is the main window with the box over it, as it
-// stood when the box showed.
-TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindowStands)
+// screen reads the arrival once the send is over, under "Reading the new
+// message": the box waits for that window too, and no progress window comes
+// up while the box stands. The walk-through's picture is the main window
+// with the box over it, as it stood when the box showed.
+void ProgramSmsTest::SendWhileAMessageArrives(int baud, const QString& picture)
 {
-    phonesim::Process sim(SimMessages(1));
+    phonesim::Process sim(SimMessages(1), baud);
     ProgramFolder folder(sim.device());
     ModalDriver driver;
     NewMessageBoxWatch watch;
@@ -424,8 +436,8 @@ TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindo
     });
     driver.OnModal<CDlgMessageBox>([&](CDlgMessageBox* box) {
         // The box and what stood behind it as it showed, bottom to top. A
-        // progress window that came up since (the arrival read once the
-        // send is over) is not part of that moment; it is noted.
+        // progress window on screen now that did not stand as the box
+        // showed came up over it.
         QList<QWidget*> over;
         for (const QPointer<QWidget>& w : watch.standingWindows)
             if (w && w->isVisible())
@@ -434,11 +446,15 @@ TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindo
             if (qobject_cast<CDlgProgress*>(w) && w->isVisible() && !over.contains(w))
                 cameSince << w->windowTitle();
         over << box;
-        pictured = !zorqtest::SaveScreenWithOverlays(App()->m_pMainWnd, over,
-                                                     QStringLiteral("sms_new_message_after_send")).isEmpty();
+        pictured = !zorqtest::SaveScreenWithOverlays(App()->m_pMainWnd, over, picture).isEmpty();
         cut = zorqtest::ClippedTexts(box) + zorqtest::UnfinishedTextsIn(box);
-        ClickItem(box, IDOK);
-        QTimer::singleShot(500, End);
+        // The user reads the box for a while, as long as the arrival's
+        // reading takes at the slowest speed, before answering it.
+        QTimer::singleShot(2000, [box = QPointer<CDlgMessageBox>(box)] {
+            if (box)
+                ClickItem(box, IDOK);
+            QTimer::singleShot(500, End);
+        });
     });
     OpenMessagesThen(1, [&] {
         CShortMsg* screen = MessageScreen();
@@ -455,11 +471,25 @@ TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindo
     EXPECT_EQ(watch.boxes, 1) << "one new-message box";
     EXPECT_TRUE(watch.standing.isEmpty()) << "under the box as it showed: "
                                           << watch.standing.join(QLatin1String(", ")).toStdString();
+    EXPECT_TRUE(watch.cameOver.isEmpty()) << "came up while the box stood: "
+                                          << watch.cameOver.join(QLatin1String(", ")).toStdString();
+    EXPECT_TRUE(cameSince.isEmpty()) << "on screen with the box: " << cameSince.join(QLatin1String(", ")).toStdString();
     EXPECT_EQ(watch.ended, 1);
     EXPECT_TRUE(watch.repaintedUnder) << "the main window had not painted again where the send's window stood";
     EXPECT_TRUE(pictured);
     EXPECT_TRUE(cut.isEmpty()) << cut.join(QLatin1String("; ")).toStdString();
-    RecordProperty("progress_windows_since_the_box", cameSince.join(QLatin1String(", ")).toStdString());
+}
+
+TEST_F(ProgramSmsTest, AMessageArrivingDuringASendShowsItsBoxOnceNoProgressWindowStands)
+{
+    SendWhileAMessageArrives(0, QStringLiteral("sms_new_message_after_send"));
+}
+
+// The same at 19200 baud, where the send and the arrival's reading take
+// about a second each.
+TEST_F(ProgramSmsTest, AtTheSlowestSpeedTheBoxOfAMessageArrivingDuringASendWaitsForItsReading)
+{
+    SendWhileAMessageArrives(19200, QStringLiteral("sms_new_message_after_send_19200"));
 }
 
 // A message arrives while the user writes one: the screen reads it under its

@@ -23,6 +23,9 @@
 #include "trayicon.h"
 #include "zorqmenu.h"
 #include "dlgsecurcode.h"
+#include "dragdrop.h"
+#include "dstchoice.h"
+#include "user_actions.h"
 #include "phonesim_client.h"
 #include "zorqapp.h"
 #include "zorqmmidoc.h"
@@ -32,6 +35,10 @@
 #include "krn.h"
 
 #include <QAbstractButton>
+#include <QComboBox>
+#include <QDrag>
+#include <QDropEvent>
+#include <QMimeData>
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
@@ -45,6 +52,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include <unistd.h>
 
@@ -183,6 +191,7 @@ public:
             } else if (auto* system = qobject_cast<QMessageBox*>(w)) {
                 if (QAbstractButton* yes = system->button(QMessageBox::Yes); yes && answersYes) {
                     ++yesClicked;
+                    toldBeforeYes = static_cast<int>(texts.size());
                     answered_ = w;
                     QTest::mouseClick(yes, Qt::LeftButton);
                     return;
@@ -202,6 +211,7 @@ public:
     QList<QPoint> menusAt;
     bool answersYes = false;
     int yesClicked = 0;
+    int toldBeforeYes = -1;  // boxes answered before the last Yes
 
 private:
     QTimer timer_;
@@ -238,6 +248,42 @@ protected:
         });
         EXPECT_EQ(RunProgram(folder, 60000, {QStringLiteral("--simulator"), simulator}), 0);
         return tip;
+    }
+
+    // Once linked: the phonebook screen, two clicks on its PC button (each
+    // once the screen has settled on the SIM again, the PC book failing to
+    // open), back to the menu and Quit. Where the PC button stood at each
+    // click goes into `pcButtonAt`.
+    static void ClickThePhonebooksPCButtonTwiceThenQuit(QList<QRect>& pcButtonAt)
+    {
+        auto settledOnSIM = [] {
+            CPhoneBook* book = Screen<CPhoneBook>();
+            return book && book->isEnabled() && book->Pane()->IsSrcSIM() && !CZorqMMIApp::RequestWaiting() &&
+                   !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
+        };
+        auto quit = [] {
+            ClickBack();
+            WhenTrue([] { return Screen<CZorqMenu>() != nullptr && !QApplication::activeModalWidget(); },
+                     [] { ClickAt(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton())); }, 20000, End);
+        };
+        auto clickPC = std::make_shared<std::function<void()>>();
+        *clickPC = [&pcButtonAt, settledOnSIM, quit, clickPC] {
+            WhenTrue(settledOnSIM,
+                     [&pcButtonAt, settledOnSIM, quit, clickPC] {
+                         QWidget* pc = Screen<CPhoneBook>()->Pane()->GetPCButton();
+                         pcButtonAt << QRect(pc->mapToGlobal(QPoint(0, 0)), pc->size());
+                         QTest::mouseClick(pc, Qt::LeftButton);
+                         if (pcButtonAt.size() < 2)
+                             (*clickPC)();
+                         else
+                             WhenTrue(settledOnSIM, quit, 20000, End);
+                     },
+                     30000, End);
+        };
+        WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [clickPC] {
+            ClickMenuPicture(1);
+            (*clickPC)();
+        });
     }
 
     // One message kept in a PC message database, as the user left it.
@@ -1088,33 +1134,7 @@ TEST_F(ProgramTest, BooksThatLeadNowhereAreToldOnceAndThePCMenuOpensAtThePCButto
     BoxClicker user;
     user.answersYes = true;
     QList<QRect> pcButtonAt;  // the PC button on screen at each click
-    auto settledOnSIM = [] {
-        CPhoneBook* book = Screen<CPhoneBook>();
-        return book && book->isEnabled() && book->Pane()->IsSrcSIM() && !CZorqMMIApp::RequestWaiting() &&
-               !QApplication::activeModalWidget() && !QApplication::activePopupWidget();
-    };
-    auto quit = [] {
-        ClickBack();
-        WhenTrue([] { return Screen<CZorqMenu>() != nullptr && !QApplication::activeModalWidget(); },
-                 [] { ClickAt(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton())); }, 20000, End);
-    };
-    std::function<void()> clickPC = [&] {
-        WhenTrue(settledOnSIM,
-                 [&] {
-                     QWidget* pc = Screen<CPhoneBook>()->Pane()->GetPCButton();
-                     pcButtonAt << QRect(pc->mapToGlobal(QPoint(0, 0)), pc->size());
-                     QTest::mouseClick(pc, Qt::LeftButton);
-                     if (pcButtonAt.size() < 2)
-                         clickPC();
-                     else
-                         WhenTrue(settledOnSIM, quit, 20000, End);
-                 },
-                 30000, End);
-    };
-    WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [&] {
-        ClickMenuPicture(1);
-        clickPC();
-    });
+    ClickThePhonebooksPCButtonTwiceThenQuit(pcButtonAt);
     EXPECT_EQ(RunProgram(folder), 0);
     EXPECT_FALSE(timedOut_);
     EXPECT_EQ(user.yesClicked, 1) << "the quit question did not come";
@@ -1133,6 +1153,204 @@ TEST_F(ProgramTest, BooksThatLeadNowhereAreToldOnceAndThePCMenuOpensAtThePCButto
             << "click " << i + 1 << ": the menu opened at " << user.menusAt[i].x() << "," << user.menusAt[i].y()
             << ", the PC button is at " << pcButtonAt[i].x() << "," << pcButtonAt[i].y() << " "
             << pcButtonAt[i].width() << "x" << pcButtonAt[i].height();
+}
+
+// The PC message database and the PC phonebook overwritten with garbage, as
+// a torn copy or a failing disk leaves them, the program started with its
+// splash. Each is told once in the run, as it is first opened (over the
+// splash as the phone is found, or over the main window): not again on the
+// phonebook's PC button, clicked twice, nor at the end after Yes on Quit.
+// Neither file is touched: the user may still rescue what is in it.
+TEST_F(ProgramTest, DamagedDatabasesAreToldOnceARunAndLeftAsTheyAre)
+{
+    phonesim::Process sim;
+    ProgramFolder folder(sim.device());
+    showSplash_ = true;
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(folder.path() + "Database")));
+    const std::string messages = folder.path() + "Database/defsms.mdb";
+    const std::string book = folder.path() + "Database/defpb.mdb";
+    std::string garbage;
+    for (int i = 0; i < 3000; ++i)
+        garbage += static_cast<char>((i * 37 + 11) & 0xFF);
+    zorqtest::WriteFile(messages, garbage);
+    zorqtest::WriteFile(book, garbage.substr(1000) + garbage.substr(0, 1000));
+    const std::string messagesBytes = zorqtest::ReadFile(messages), bookBytes = zorqtest::ReadFile(book);
+    BoxClicker user;
+    user.answersYes = true;
+    QList<QRect> pcButtonAt;
+    ClickThePhonebooksPCButtonTwiceThenQuit(pcButtonAt);
+    EXPECT_EQ(RunProgram(folder), 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_EQ(pcButtonAt.size(), 2) << "the PC button was not clicked twice";
+    EXPECT_EQ(user.yesClicked, 1) << "the quit question did not come";
+    EXPECT_EQ(user.toldBeforeYes, static_cast<int>(user.texts.size())) << "told again after Yes on Quit";
+    const QString notOpened =
+        QStringLiteral("The database %1 could not be opened. It may be damaged or in use by another program.");
+    // The program's own box shows paths inside its folder shortened, the
+    // system's box over the splash shows them whole.
+    QStringList told;
+    for (QString text : user.texts)
+        told << text.replace(QString::fromStdString(folder.path()), QStringLiteral("..."));
+    told.sort();
+    EXPECT_EQ(told.join("\n").toStdString(),
+              (QStringList{notOpened.arg(QStringLiteral("...Database/defpb.mdb")),
+                           notOpened.arg(QStringLiteral("...Database/defsms.mdb"))})
+                  .join("\n")
+                  .toStdString());
+    EXPECT_EQ(zorqtest::ReadFile(messages), messagesBytes);
+    EXPECT_EQ(zorqtest::ReadFile(book), bookBytes);
+}
+
+// How the user starts a copy of the selected entries into the phone memory.
+enum class CopyBy { EntriesMenu, CopyToButton, DragToPhoneButton };
+
+// A full SIM (151 entries, or 250 of which the first 151 are selected)
+// copied into a phone memory of 200 that holds 42, at `baud`, the copy
+// started `by` the user as soon as the SIM is listed (`early`: the phone
+// memory may not be read yet) or once the program is quiet. The boxes the
+// run ended with and the entries then in the phone memory.
+struct CopyOutcome {
+    QStringList boxes;
+    int inPhoneMemory = -1;
+    bool copied = false;
+};
+class FullSIMCopyTest : public ProgramTest {
+protected:
+    CopyOutcome CopyTheFullSIMIntoThePhoneMemory(CopyBy by, bool early, int baud = 0, int simSize = 151)
+    {
+        std::string scenario = "phonebook SM " + std::to_string(simSize) + " 20 14\nclear-phonebook SM\nphonebook ME 200 20 14\nclear-phonebook ME\n";
+        for (int i = 1; i <= simSize; ++i)
+            scenario += "entry SM " + std::to_string(i) + " 06" + std::to_string(10000000 + i) + " 129 Sim" +
+                        std::to_string(i) + "\n";
+        for (int i = 1; i <= 42; ++i)
+            scenario += "entry ME " + std::to_string(i) + " 07" + std::to_string(20000000 + i) + " 129 Mem" +
+                        std::to_string(i) + "\n";
+        phonesim::Process sim(scenario, baud);
+        ProgramFolder folder(sim.device());
+        BoxWatcher boxes;  // leaves the entries' menu alone
+        ModalDriver driver;
+        CopyOutcome out;
+        bool askedHowToCopy = false;
+        if (by == CopyBy::CopyToButton)
+            driver.OnModal<CDlgDstChoicePB>([&](CDlgDstChoicePB* d) {
+                QComboBox* combo = d->GetCombo();
+                for (int i = 0; combo && i < combo->count(); ++i)
+                    if (combo->itemText(i) == CZorqMMIApp::Instance()->LoadString(31793))
+                        combo->setCurrentIndex(i);
+                out.copied = combo && combo->currentText() == CZorqMMIApp::Instance()->LoadString(31793);
+                Click(d, IDOK);
+            });
+        // Every entry selected: the copy asks whether to add them or to
+        // replace the phone memory's; added (the choice it opens with).
+        if (simSize == 151)
+            driver.OnModal<CDlgDstMirrorDatabase>([&](CDlgDstMirrorDatabase* d) {
+                askedHowToCopy = true;
+                Click(d, IDOK);
+            });
+        auto listed = [early, simSize] {
+            CPhoneBook* book = Screen<CPhoneBook>();
+            return book && book->isEnabled() && book->Pane()->IsSrcSIM() && book->Pane()->GetListCtrl() &&
+                   book->Pane()->GetListCtrl()->GetRowCount() == simSize &&
+                   (early || (!CZorqMMIApp::RequestWaiting() && !CZorqMMIApp::Instance()->IdleWorkPending())) &&
+                   !ProgressNotices::running && !QApplication::activeModalWidget();
+        };
+        WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [&] {
+            ClickMenuPicture(1);
+            WhenTrue(listed,
+                     [&] {
+                         CEntryListCtrl* list = Screen<CPhoneBook>()->Pane()->GetListCtrl();
+                         ClickAt(list->viewport(), zorqtest::RowPoint(list, 0));
+                         WhenTrue([list] { return list->GetSelectedCount() == 1; },
+                                  [&, list] {
+                                      if (simSize == 151) {
+                                          QTest::keyClick(list, Qt::Key_A, Qt::ControlModifier);
+                                      } else {
+                                          // The first 151 rows: Shift and a click on the last.
+                                          list->scrollTo(list->model()->index(150, 0));
+                                          QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ShiftModifier,
+                                                            zorqtest::RowPoint(list, 150));
+                                          askedHowToCopy = true;  // a part: no question
+                                      }
+                                      if (by == CopyBy::EntriesMenu) {
+                                          zorqtest::OnPopup([&](QMenu* menu) {
+                                              out.copied = zorqtest::ClickMenuItem(menu, 32805);  // into the phone memory
+                                          });
+                                          zorqtest::RightClickRow(list, 0);
+                                      } else if (by == CopyBy::DragToPhoneButton) {
+                                          // The window system's drag: over the phone button, dropped there.
+                                          CEntryDropSource::SetDragRunner([&](QDrag* drag) {
+                                              QWidget* phone = Screen<CPhoneBook>()->Pane()->GetPhoneButton();
+                                              const QPoint at = phone->rect().center();
+                                              const QMimeData* data = drag->mimeData();
+                                              QDragEnterEvent enter(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+                                              QApplication::sendEvent(phone, &enter);
+                                              QDragMoveEvent move(at, Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+                                              QApplication::sendEvent(phone, &move);
+                                              QDropEvent drop(QPointF(at), Qt::CopyAction | Qt::MoveAction, data, Qt::LeftButton, Qt::NoModifier);
+                                              QApplication::sendEvent(phone, &drop);
+                                              out.copied = drop.isAccepted();
+                                              return drop.isAccepted() ? drop.dropAction() : Qt::IgnoreAction;
+                                          });
+                                          const QPoint at = zorqtest::RowPoint(list, 0);
+                                          QTest::mousePress(list->viewport(), Qt::LeftButton, Qt::NoModifier, at);
+                                          for (int step = 1; step <= 4; ++step)
+                                              QTest::mouseMove(list->viewport(), at + QPoint(12 * step, 4 * step));
+                                          QTest::mouseRelease(list->viewport(), Qt::LeftButton, Qt::NoModifier, at + QPoint(48, 16));
+                                          CEntryDropSource::SetDragRunner(nullptr);
+                                      } else {
+                                          ClickAt(Screen<CPhoneBook>()->GetDlgItem(1131));
+                                      }
+                                  },
+                                  20000, End);
+                         // The copy's window has come and gone, and every
+                         // box it ended with has been answered.
+                         WhenTrue([&] { return out.copied && askedHowToCopy && listed() && !QApplication::activePopupWidget(); },
+                                  [] { QTimer::singleShot(1000, End); }, 120000, End);
+                     },
+                     60000, End);
+        });
+        EXPECT_EQ(RunProgram(folder, 180000), 0);
+        EXPECT_FALSE(timedOut_);
+        EXPECT_TRUE(driver.Done()) << "steps left: " << driver.StepsLeft();
+        out.boxes = boxes.texts;
+        out.inPhoneMemory = 0;
+        for (const std::string& line : sim.listing("dump"))
+            out.inPhoneMemory += line.rfind("entry ME ", 0) == 0 ? 1 : 0;
+        return out;
+    }
+};
+
+// The copy through the entries' menu as soon as the SIM is listed, through
+// the copy button and by a drag onto the phone button at 19200 baud (the
+// phone memory is then read first, under its own window), and a part of a
+// full SIM of 250: each copy goes through and ends without a box.
+TEST_F(FullSIMCopyTest, ThroughTheEntriesMenuTheCopyEndsWithoutAFullBox)
+{
+    const CopyOutcome out = CopyTheFullSIMIntoThePhoneMemory(CopyBy::EntriesMenu, true);
+    EXPECT_TRUE(out.copied);
+    EXPECT_EQ(out.inPhoneMemory, 193);
+    EXPECT_TRUE(out.boxes.isEmpty()) << out.boxes.join(" | ").toStdString();
+}
+TEST_F(FullSIMCopyTest, ThroughTheCopyButtonAtTheSlowestSpeedTheCopyEndsWithoutAFullBox)
+{
+    const CopyOutcome out = CopyTheFullSIMIntoThePhoneMemory(CopyBy::CopyToButton, true, 19200);
+    EXPECT_TRUE(out.copied);
+    EXPECT_EQ(out.inPhoneMemory, 193);
+    EXPECT_TRUE(out.boxes.isEmpty()) << out.boxes.join(" | ").toStdString();
+}
+TEST_F(FullSIMCopyTest, DraggedOntoThePhoneButtonAtTheSlowestSpeedTheCopyEndsWithoutAFullBox)
+{
+    const CopyOutcome out = CopyTheFullSIMIntoThePhoneMemory(CopyBy::DragToPhoneButton, true, 19200);
+    EXPECT_TRUE(out.copied);
+    EXPECT_EQ(out.inPhoneMemory, 193);
+    EXPECT_TRUE(out.boxes.isEmpty()) << out.boxes.join(" | ").toStdString();
+}
+TEST_F(FullSIMCopyTest, PartOfAFullSIMOf250EndsWithoutAFullBox)
+{
+    const CopyOutcome out = CopyTheFullSIMIntoThePhoneMemory(CopyBy::EntriesMenu, false, 0, 250);
+    EXPECT_TRUE(out.copied);
+    EXPECT_EQ(out.inPhoneMemory, 193);
+    EXPECT_TRUE(out.boxes.isEmpty()) << out.boxes.join(" | ").toStdString();
 }
 
 }  // namespace
