@@ -191,7 +191,9 @@ bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
     UiForgetReportedFiles();
 
     if (!GetLanguageCode()) {
-        SystemMessageBox(nullptr, QString::fromLatin1(kUnableToLoadResources), QString(), MB_OK);
+        // Without a bundle there are no strings, but the box is still the program's.
+        SystemMessageBox(nullptr, QString::fromLatin1(kUnableToLoadResources), QString::fromUtf8(kProductName),
+                         MB_OK);
         return false;
     }
     if (!CheckInstallation())

@@ -8,29 +8,16 @@
 
 QIcon MessageButtonPicture(int id, const QStyle* style)
 {
-    struct Picture {
-        int id;
-        QStyle::StandardPixmap standard;
-        const char* own;  // for the buttons the style may draw no picture for
-    };
-    static const Picture pictures[] = {
-        {IDOK, QStyle::SP_DialogOkButton, nullptr},
-        {IDCANCEL, QStyle::SP_DialogCancelButton, nullptr},
-        {IDYES, QStyle::SP_DialogYesButton, nullptr},
-        {IDNO, QStyle::SP_DialogNoButton, nullptr},
-        {IDABORT, QStyle::SP_DialogAbortButton, "IDI_BOX_ABORT"},
-        {IDRETRY, QStyle::SP_DialogRetryButton, "IDI_BOX_RETRY"},
-        {IDIGNORE, QStyle::SP_DialogIgnoreButton, "IDI_BOX_IGNORE"},
-    };
-    for (const Picture& p : pictures) {
-        if (p.id != id)
-            continue;
-        QIcon icon = style ? style->standardIcon(p.standard) : QIcon();
-        if (icon.isNull() && p.own)
-            icon = LoadAppIconByName(QLatin1String(p.own));
+    QIcon icon = DialogButtonPicture(id, style);
+    if (!icon.isNull())
         return icon;
+    // For the buttons the style may draw no picture for.
+    switch (id) {
+    case IDABORT: return LoadAppIconByName(QStringLiteral("IDI_BOX_ABORT"));
+    case IDRETRY: return LoadAppIconByName(QStringLiteral("IDI_BOX_RETRY"));
+    case IDIGNORE: return LoadAppIconByName(QStringLiteral("IDI_BOX_IGNORE"));
+    default: return icon;
     }
-    return QIcon();
 }
 
 CDlgMessageBox::CDlgMessageBox(QWidget* parent) : CDialog(142, parent) {}

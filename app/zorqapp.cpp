@@ -235,7 +235,8 @@ int CZorqMMIApp::SystemMessageBox(QWidget* owner, const QString& text, const QSt
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return 2;
     QMessageBox box(owner);
-    box.setWindowTitle(caption);
+    // A box never goes out under the name of the executable.
+    box.setWindowTitle(caption.isEmpty() ? QString::fromUtf8(kProductName) : caption);
     box.setText(text);
     switch (type & MB_ICONMASK) {
     case MB_ICONHAND: box.setIcon(QMessageBox::Critical); break;

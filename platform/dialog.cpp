@@ -8,6 +8,7 @@
 #include <QComboBox>
 #include <QFile>
 #include <QGuiApplication>
+#include <QIcon>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +16,7 @@
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
+#include <QStyle>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTimerEvent>
@@ -27,6 +29,53 @@ QRect DluToPixels(const QRect& dlu)
 {
     return QRect(dlu.x() * 6 / 4, dlu.y() * 13 / 8, dlu.width() * 6 / 4, dlu.height() * 13 / 8);
 }
+
+QIcon DialogButtonPicture(int id, const QStyle* style)
+{
+    struct Picture {
+        int id;
+        QStyle::StandardPixmap standard;
+    };
+    static const Picture pictures[] = {
+        {IDOK, QStyle::SP_DialogOkButton},         {IDCANCEL, QStyle::SP_DialogCancelButton},
+        {IDYES, QStyle::SP_DialogYesButton},       {IDNO, QStyle::SP_DialogNoButton},
+        {IDABORT, QStyle::SP_DialogAbortButton},   {IDRETRY, QStyle::SP_DialogRetryButton},
+        {IDIGNORE, QStyle::SP_DialogIgnoreButton},
+    };
+    if (!style)
+        return QIcon();
+    for (const Picture& p : pictures)
+        if (p.id == id)
+            return style->standardIcon(p.standard);
+    return QIcon();
+}
+
+namespace {
+
+// A template's button that gives a box's answer carries that answer's
+// picture, unless the template says the button does something else under
+// the answer's id (a search's "Find" ends the dialog as OK does, but is no
+// OK): the property "answerPicture" set to false.
+void PictureAnswerButtons(QWidget* form, const QStyle* style)
+{
+    for (QPushButton* b : form->findChildren<QPushButton*>()) {
+        const QString name = b->objectName();
+        if (!name.startsWith(QLatin1String("id")) || !b->icon().isNull())
+            continue;
+        const QVariant wanted = b->property("answerPicture");
+        if (wanted.isValid() && !wanted.toBool())
+            continue;
+        bool ok = false;
+        const int id = name.mid(2).toInt(&ok);
+        if (!ok || id < IDOK || id > IDNO)
+            continue;
+        const QIcon picture = DialogButtonPicture(id, style);
+        if (!picture.isNull())
+            b->setIcon(picture);
+    }
+}
+
+}  // namespace
 
 CDialog::CDialog(int templateId, QWidget* parent) : QDialog(parent), templateId_(templateId) {}
 
@@ -59,6 +108,7 @@ bool CDialog::CreateFromTemplate()
     resize(form->size());
     form_ = form;
 
+    PictureAnswerButtons(form, style());
     defaultButton_ = nullptr;
     for (QPushButton* b : form->findChildren<QPushButton*>())
         if (b->isDefault() && !defaultButton_)

@@ -17,12 +17,22 @@
 #include <QString>
 
 class QAbstractButton;
+class QIcon;
+class QStyle;
 
 // Dialog results and button ids of the system.
 enum {
     IDOK = 1, IDCANCEL = 2, IDABORT = 3, IDRETRY = 4, IDIGNORE = 5, IDYES = 6, IDNO = 7,
     IDYESTOALL = 1078,
 };
+
+// The picture of the button that gives answer `id` (IDOK, IDCANCEL, IDYES,
+// IDNO, IDABORT, IDRETRY, IDIGNORE): the style's picture for that answer;
+// null for an answer the style has none for, and for any other id. Every
+// button that gives one of these answers carries it, in the message boxes
+// and the dialogs alike, so that an answer looks the same wherever it is
+// asked.
+QIcon DialogButtonPicture(int id, const QStyle* style);
 
 // Positions given in dialog units map to pixels with this fixed ratio.
 QRect DluToPixels(const QRect& dlu);

@@ -3,8 +3,14 @@
 #include <QDateTime>
 #include <QLocale>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <mutex>
 #include <set>
+#include <system_error>
 
 namespace {
 UiServices* g_services = nullptr;
@@ -84,5 +90,32 @@ void UiReportFileOnce(int stringId, const std::string& path)
         if (!g_reported.insert({stringId, path}).second)
             return;
     }
-    UiMessageBox(UiFormatString(stringId, {QString::fromLocal8Bit(path.c_str())}));
+    const QString file = QString::fromLocal8Bit(path.c_str());
+    if (stringId == kFileUnreadable) {
+        // "Damaged, cut short or not a file" would send the user looking at
+        // the file's contents when the system keeps them from the program.
+        const std::string why = UiFileOpenFailure(path);
+        if (!why.empty()) {
+            UiMessageBox(UiFormatString(kFileUnreadableBecause, {file, QString::fromLocal8Bit(why.c_str())}));
+            return;
+        }
+    }
+    UiMessageBox(UiFormatString(stringId, {file}));
+}
+
+std::string UiFileOpenFailure(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode))
+        return std::string();
+    // Non-blocking, so that a pipe in the file's place does not wait for a writer.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd >= 0) {
+        ::close(fd);
+        return std::string();
+    }
+    const int cause = errno;
+    if (cause == ENOENT)
+        return std::string();
+    return std::error_code(cause, std::generic_category()).message();
 }

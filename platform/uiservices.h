@@ -69,7 +69,13 @@ QString UiDateTimeText(const QDateTime& when);
 // short, not a file: string 31942) or that cannot be saved (a full disk, a
 // read-only folder: string 31943): a message naming the file, shown once per
 // file, kind and run, so that the program goes on and the user knows why.
-enum { kFileUnreadable = 31942, kFileUnsaved = 31943 };
+// A file that the system will not open (its permissions, a link that leads
+// nowhere) is told with the system's own words for why (string 31973).
+enum { kFileUnreadable = 31942, kFileUnsaved = 31943, kFileUnreadableBecause = 31973 };
 void UiReportFileOnce(int stringId, const std::string& path);
+// Why `path` cannot be opened for reading, in the system's words ("Permission
+// denied"); empty when it opens, is missing, or is a folder (which the
+// unreadable-file message already names).
+std::string UiFileOpenFailure(const std::string& path);
 // A new run of the application: every file may be reported again.
 void UiForgetReportedFiles();

@@ -276,9 +276,13 @@ void CDlgProgress::Pause(int ms) const
 
 int CDlgProgress::RemainingPause(int pauseMs) const
 {
+    return PauseLeft(pauseMs, m_shown.isValid() ? m_shown.elapsed() : 0);
+}
+
+int CDlgProgress::PauseLeft(int pauseMs, qint64 stood)
+{
     if (pauseMs <= 0)
         return 0;
-    const qint64 stood = m_shown.isValid() ? m_shown.elapsed() : 0;
     return static_cast<int>(std::max<qint64>(pauseMs / 5, pauseMs - stood));
 }
 

@@ -88,6 +88,9 @@ public:
     // than a fifth of it. An operation the user watched for seconds is not
     // held up by a further fixed pause; a short one does not flicker.
     int RemainingPause(int pauseMs) const;
+    // What is left of `pauseMs` once `stood` ms have passed, never less than
+    // a fifth of it (0 for no pause).
+    static int PauseLeft(int pauseMs, qint64 stood);
     // The pause Finish keeps (500 ms; tests that click through many
     // operations set it to 0).
     static inline int ClosePauseMs = 500;

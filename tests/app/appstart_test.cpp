@@ -6,6 +6,7 @@
 #include "test_support.h"
 #include "diskfaults.h"
 #include "program_folder.h"
+#include "read_rights.h"
 #include "zorqapp.h"
 
 #include "krn.h"
@@ -88,6 +89,7 @@ TEST_F(StartUpTest, NoLanguageBundleShowsTheLiteralMessage)
     ASSERT_EQ(app_.shown.size(), 1u);
     EXPECT_TRUE(app_.shown[0].system);
     EXPECT_EQ(app_.shown[0].text, QStringLiteral("Unable to load resources, install again the product"));
+    EXPECT_EQ(app_.shown[0].caption, QStringLiteral("Pellard Tarvel Data")) << "not the executable's name";
     EXPECT_FALSE(app_.HandedOver());
     ExpectNothingRunning();
 }
@@ -154,7 +156,7 @@ TEST_F(StartUpTest, ASettingsFileThatCannotBeReadIsNamedLeftAloneAndTheProgramSt
     ASSERT_TRUE(Start());
     ASSERT_EQ(app_.shown.size(), 1u);
     // The program folder in the path is shown shortened ("...").
-    EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String("/ZorqMMI.ini cannot be read")))
+    EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String("/ZorqMMI.ini cannot be read: it is damaged")))
         << app_.shown[0].text.toStdString();
     struct stat st{};
     EXPECT_TRUE(::stat(ini.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) << "still the folder";
@@ -163,13 +165,41 @@ TEST_F(StartUpTest, ASettingsFileThatCannotBeReadIsNamedLeftAloneAndTheProgramSt
     started_ = false;
     ASSERT_EQ(::rmdir(ini.c_str()), 0);
 
+    // The system's own words for why: nothing is wrong with what the file holds.
     ASSERT_EQ(::symlink(ini.c_str(), ini.c_str()), 0);
     app_.shown.clear();
     ASSERT_TRUE(Start());
     EXPECT_TRUE(::lstat(ini.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) << "the link was replaced";
+    ASSERT_EQ(app_.shown.size(), 1u);
+    EXPECT_TRUE(app_.shown[0].text.contains(
+        QLatin1String("ZorqMMI.ini cannot be read: Too many levels of symbolic links. Pellard Tarvel Data goes on")))
+        << app_.shown[0].text.toStdString();
     app_.ShutDown();
     krn_reset_for_tests();
     started_ = false;
+    ASSERT_EQ(::unlink(ini.c_str()), 0);
+
+    // A file whose permissions keep it from the program, its settings in it.
+    WriteFile(ini, "[PhoneBook]\r\nSource=2\r\n");
+    ASSERT_EQ(::chmod(ini.c_str(), 0), 0);
+    {
+        zorqtest::PermissionsApply rights;
+        if (rights.Active()) {
+            app_.shown.clear();
+            ASSERT_TRUE(Start());
+            ASSERT_EQ(app_.shown.size(), 1u);
+            EXPECT_TRUE(app_.shown[0].text.contains(QLatin1String("ZorqMMI.ini cannot be read: Permission denied.")))
+                << app_.shown[0].text.toStdString();
+            EXPECT_FALSE(app_.shown[0].text.contains(QLatin1String("damaged")));
+            app_.ShutDown();
+            krn_reset_for_tests();
+            started_ = false;
+        } else {
+            ADD_FAILURE() << "this thread reads past permissions: the unreadable file is not tried";
+        }
+    }
+    ASSERT_EQ(::chmod(ini.c_str(), 0644), 0);
+    EXPECT_EQ(ReadFile(ini), "[PhoneBook]\r\nSource=2\r\n") << "left as it was";
     ASSERT_EQ(::unlink(ini.c_str()), 0);
 
     // Random bytes and a file cut short read as text: the lines that are not

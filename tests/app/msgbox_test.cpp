@@ -253,6 +253,59 @@ TEST_F(MessageBoxTest, EscapeClosesEveryBoxWithCancelsAnswer)
 
 }  // namespace
 
+// Notices have one layout, the program's own box and the desktop's alike,
+// with or without a symbol, before the main window or over it: the text
+// above, OK under it at the right, as in every question.
+TEST_F(MessageBoxTest, EveryNoticeShowsItsOkUnderTheTextAtTheRight)
+{
+    ShowingApp real;
+    real.SetDataDirectories(dir_.path() + "zorqmmi");
+    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
+    mainWnd_.resize(600, 400);
+    mainWnd_.show();
+    const struct {
+        const char* what;
+        unsigned type;
+        bool overMainWindow;
+    } notices[] = {
+        {"the program's own", MB_OK, true},
+        {"with a symbol", MB_OK | MB_ICONEXCLAMATION, true},
+        {"before the main window", MB_OK, false},
+    };
+    for (const auto& n : notices) {
+        SCOPED_TRACE(n.what);
+        real.m_pMainWnd = n.overMainWindow ? &mainWnd_ : nullptr;
+        int okRightGap = -1, okLeftGap = -1;
+        bool underText = false;
+        QTimer::singleShot(50, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box)
+                return;
+            QPushButton* ok = nullptr;
+            for (QPushButton* b : box->findChildren<QPushButton*>())
+                if (b->isVisible())
+                    ok = b;
+            QLabel* text = nullptr;
+            for (QLabel* l : box->findChildren<QLabel*>())
+                if (l->isVisible() && l->text().contains(QStringLiteral("phone")))
+                    text = l;
+            if (ok && text) {
+                const QRect at(ok->mapTo(box, QPoint(0, 0)), ok->size());
+                okRightGap = box->width() - 1 - at.right();
+                okLeftGap = at.left();
+                underText = at.top() > text->mapTo(box, QPoint(0, text->height() - 1)).y();
+            }
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &esc);
+        });
+        real.DoMessageBox("The phone does not answer.", n.type, 0);
+        EXPECT_GE(okRightGap, 0);
+        EXPECT_LT(okRightGap, 24) << "OK at the right edge";
+        EXPECT_GT(okLeftGap, okRightGap) << "not centred, not at the left";
+        EXPECT_TRUE(underText);
+    }
+}
+
 // The desktop's boxes for the other kinds: the kind's symbol left of the
 // text, shot for the walk-through.
 TEST_F(MessageBoxTest, EachKindShowsItsSymbolLeftOfTheText)

@@ -7,7 +7,7 @@ namespace zorqtest {
 int RecordingApp::RunMessageDialog(CDlgMessageBox& dlg)
 {
     ExpectFinished(dlg.m_strText);
-    shown.push_back({false, dlg.m_strText, 0, nullptr});
+    shown.push_back({false, dlg.m_strText, 0, nullptr, dlg.m_strCaption});
     return dialogResult;
 }
 

@@ -91,6 +91,7 @@ public:
         QString text;
         unsigned type = 0;
         QWidget* owner = nullptr;
+        QString caption;  // the system box's window title
     };
     std::vector<Shown> shown;
     int systemResult = 1;
@@ -98,10 +99,10 @@ public:
     int beeps = 0;
 
 protected:
-    int SystemMessageBox(QWidget* owner, const QString& text, const QString&, unsigned type) override
+    int SystemMessageBox(QWidget* owner, const QString& text, const QString& caption, unsigned type) override
     {
         ExpectFinished(text);
-        shown.push_back({true, text, type, owner});
+        shown.push_back({true, text, type, owner, caption});
         return systemResult;
     }
     int RunMessageDialog(CDlgMessageBox& dlg) override;

@@ -1,3 +1,4 @@
+#include "confirm.h"
 #include "dstchoice.h"
 #include "filedlg.h"
 #include "finddlg.h"
@@ -16,6 +17,10 @@
 #include <QTest>
 #include <QTimer>
 #include <QTreeView>
+
+#include <algorithm>
+#include <map>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -385,6 +390,86 @@ TEST(FileDialog, MinimumLengthFailsOnlyWhenSaving)
     edit->setText("1234");
     EXPECT_TRUE(dlg.UpdateData(true));
     EXPECT_EQ(ui.boxes.size(), 1u);
+}
+
+
+// ---------------------------------------------------------------- answer pictures
+
+// An icon's smallest picture as it is kept, in one image format.
+QImage SmallestPicture(const QIcon& icon)
+{
+    const QList<QSize> sizes = icon.availableSizes();
+    if (icon.isNull() || sizes.isEmpty())
+        return icon.isNull() ? QImage() : icon.pixmap(16, 16).toImage().convertToFormat(QImage::Format_ARGB32);
+    const QSize smallest =
+        *std::min_element(sizes.begin(), sizes.end(), [](QSize a, QSize b) { return a.width() < b.width(); });
+    return icon.pixmap(smallest).toImage().convertToFormat(QImage::Format_ARGB32);
+}
+
+// The pictures each answer button of `w` carries, by answer; a button
+// with no picture is left out.
+std::map<int, QImage> AnswerPictures(QWidget* w)
+{
+    std::map<int, QImage> found;
+    for (int id : {IDOK, IDCANCEL, IDYES, IDNO})
+        if (auto* b = w->findChild<QPushButton*>(QStringLiteral("id%1").arg(id)); b && !b->icon().isNull())
+            found[id] = SmallestPicture(b->icon());
+    return found;
+}
+
+// The deletion question, the melody's question, the destination choice and
+// the copy's choice, opened as the screens open them: each button that gives
+// a box's answer carries the picture that answer has in every message box
+// (OK, Cancel, Yes, No), and each dialog's buttons are told apart by them.
+// A button that ends its dialog through OK's id but does something else
+// (the search's "Find") carries none.
+TEST(AnswerPictures, TheQuestionsButtonsCarryTheMessageBoxesPictures)
+{
+    uitest::RecordingUi ui;
+    QWidget owner;
+    std::map<int, QImage> boxes;  // what the message boxes show for each answer
+    for (int id : {IDOK, IDCANCEL, IDYES, IDNO}) {
+        boxes[id] = SmallestPicture(DialogButtonPicture(id, owner.style()));
+        ASSERT_FALSE(boxes[id].isNull()) << id;
+    }
+    ASSERT_NE(boxes[IDYES], boxes[IDNO]);
+    ASSERT_NE(boxes[IDOK], boxes[IDCANCEL]);
+    auto expectPictured = [&](QWidget* w, std::vector<int> ids, int close) {
+        const std::map<int, QImage> seen = AnswerPictures(w);
+        EXPECT_EQ(seen.size(), ids.size()) << w->windowTitle().toStdString();
+        for (int id : ids) {
+            auto it = seen.find(id);
+            ASSERT_NE(it, seen.end()) << w->windowTitle().toStdString() << ": no picture on " << id;
+            EXPECT_EQ(it->second, boxes[id]) << w->windowTitle().toStdString() << ": " << id;
+        }
+        uitest::ClickId(w, close);
+    };
+
+    CDlgConfirm confirm(&owner);
+    confirm.SetKind(CONFIRM_PB_ENTRY);
+    confirm.SetItemName(QStringLiteral("Anna"));
+    uitest::OnNextModal([&](QWidget* w) { expectPictured(w, {IDYES, IDNO}, IDNO); });
+    EXPECT_EQ(confirm.DoModal(), IDNO);
+
+    CDlgConfirmMelody melody(&owner);
+    melody.SetText(QStringLiteral("Replace the melody Spring?"));
+    uitest::OnNextModal([&](QWidget* w) { expectPictured(w, {IDYES, IDNO}, IDYES); });
+    EXPECT_EQ(melody.DoModal(), IDYES);
+
+    CDlgDstChoicePB destination(0, &owner);
+    uitest::OnNextModal([&](QWidget* w) { expectPictured(w, {IDOK, IDCANCEL}, IDCANCEL); });
+    EXPECT_EQ(destination.DoModal(), IDCANCEL);
+
+    Owner screen;
+    CDlgDstMirrorDatabase copy(&screen, &owner);
+    copy.SetOwnerKind(1);
+    uitest::OnNextModal([&](QWidget* w) { expectPictured(w, {IDOK, IDCANCEL}, IDCANCEL); });
+    EXPECT_EQ(copy.DoModal(), IDCANCEL);
+
+    PBScreen book;
+    CDlgFindPB find(&book, &owner);
+    uitest::OnNextModal([&](QWidget* w) { expectPictured(w, {IDCANCEL}, IDCANCEL); });
+    EXPECT_EQ(find.DoModal(), IDCANCEL);
 }
 
 }  // namespace
