@@ -234,6 +234,16 @@ MTR_RESULT mtr_test_link_now()
     MTR_RESULT r = g_link_test ? g_link_test() : MTR_FAILED;
     g_testing_link = nested;
     if (r == MTR_DONE) {
+        // A silence still waiting for polling (polling off around an
+        // operation) is older than this answer: the link is not lost.
+        for (krn_msg* q = krn_queue_first(&gv_poll_queue); q;) {
+            krn_msg* next = krn_queue_next(&gv_poll_queue, q);
+            if (krn_msg_number(q) == AT_CNF_RESULT && q[2] == AT_RESULT_SILENCE) {
+                krn_queue_remove(&gv_poll_queue, q);
+                krn_free(q);
+            }
+            q = next;
+        }
         if (gv_pDoc && gv_SPIO_com_status != SPIO_com_available) {
             gv_SPIO_com_status = SPIO_com_available;
             engine_trace("gv_SPIO_com_status set to SPIO_com_available in mtr_poll() (case IS_ALIVE).");
