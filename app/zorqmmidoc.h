@@ -105,6 +105,8 @@ public:
     void UpdateMSParamInView(bool available);
     // True once, after the engine reported a change of the link.
     bool TakeLinkChange();
+    // A link change noted by polling whose detection has not run yet.
+    bool LinkChangePending() const { return m_bLinkChanged; }
     // The next idle call has work: a link change to act on, or the
     // background phonebook reading under way.
     bool IdleWorkPending() const;

@@ -5,6 +5,7 @@
 #include "mtr_frame.h"
 #include "mtr_gen.h"
 #include "mtr_pb.h"
+#include "mtr_poll.h"
 #include "pccharset.h"
 #include "profile.h"
 #include "strutil.h"
@@ -744,8 +745,24 @@ DeleteOutcome CPBSourceData::DeleteOneItem(int row)
             return DeleteOutcome::Failed;
         if (IsPhoneStorage()) {
             WriteDebugInt("CQXPBSrcNewList::DeleteOneItem -> Delete the Phonebook entry ", location);
-            if (location < 1 || location > 255 ||
-                mtr_PB_erase_entry(static_cast<uint8_t>(location)) != kDone) {
+            if (location < 1 || location > 255)
+                return DeleteOutcome::PhoneRefused;
+            const MTR_RESULT r = mtr_PB_erase_entry(static_cast<uint8_t>(location));
+            if (mtr_failed_unanswered(r)) {
+                // The phone may have erased the place without saying so:
+                // asked again as soon as it answers, its place decides.
+                WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The phone did not answer the deletion");
+                std::string number, name;
+                if (mtr_test_link_now() != kDone ||
+                    mtr_PB_read_entry(static_cast<uint8_t>(location), number, name, nullptr) != kDone)
+                    return DeleteOutcome::PhoneSilent;
+                if (!number.empty() || !name.empty())
+                    return DeleteOutcome::PhoneSilent;
+                WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The phone had deleted the entry");
+                m_pSet->Delete();
+                return DeleteOutcome::PhoneSilentGone;
+            }
+            if (r != kDone) {
                 WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The Phonebook entry could not be deleted");
                 return DeleteOutcome::PhoneRefused;
             }

@@ -15,6 +15,7 @@
 #include "debugtrace.h"
 #include "at_defs.h"
 #include "mtr_frame.h"
+#include "mtr_poll.h"
 #include "strutil.h"
 
 #include <QDrag>
@@ -40,6 +41,10 @@ constexpr int kNoPhoneWaitString = 31886;
 constexpr int kSimBusyWaitString = 31887;
 // How long a busy SIM is left alone before it is asked again.
 constexpr qint64 kBusyPauseMs = 1000;
+// How often the dialog looks for a phone it has lost, when nothing else
+// does (no link test is set): a test of a silent phone takes a few seconds
+// of its own, the dialog stays live meanwhile.
+constexpr qint64 kLookForPhoneMs = 2000;
 constexpr int kHiddenRecipientString = 31312;
 // The longest number the phone dials.
 constexpr int kMaxDialDigits = 20;
@@ -164,7 +169,23 @@ void CDlgMsgDirectory::FirstLoad()
 
 void CDlgMsgDirectory::LoadAgainWhenLinked()
 {
-    if (!m_pDoc || gv_SPIO_com_status != SPIO_com_available)
+    if (!m_pDoc)
+        return;
+    if (gv_SPIO_com_status != SPIO_com_available) {
+        // The phone was lost: with the settings of a new user no link test
+        // would ever find it again, and the refresh button lies behind this
+        // dialog. The dialog looks for the phone itself, as the link test
+        // does; the phone found is detected as usual, then loaded.
+        if (gv_SPIO_com_status == 0 || (m_lastLook.isValid() && !m_lastLook.hasExpired(kLookForPhoneMs)))
+            return;
+        WriteDebug("CDlgMsgDirectory::LoadAgainWhenLinked -> ", "looking for the phone");
+        mtr_test_link_now();
+        m_lastLook.start();
+        return;
+    }
+    // The detection of a phone found again comes first: it makes its
+    // phonebook mirrors afresh.
+    if (m_pDoc->LinkChangePending())
         return;
     // A busy SIM is not asked at every tick.
     if (m_told == SetUp::SimBusy && m_lastTry.isValid() && !m_lastTry.hasExpired(kBusyPauseMs))

@@ -94,6 +94,8 @@ private:
     SetUp m_told = SetUp::Done;
     // When the load was last tried: a busy SIM is asked again after a pause.
     QElapsedTimer m_lastTry;
+    // When the dialog last looked for a phone it had lost.
+    QElapsedTimer m_lastLook;
     bool m_bBound = false;
     // Row location -> the address it shows. Locations are handed out once per
     // filling and never reused, so a deleted row cannot alias another.

@@ -14,6 +14,7 @@
 #include "message.h"
 #include "mtr_frame.h"
 #include "mtr_gen.h"
+#include "mtr_poll.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
 #include "profile.h"
@@ -29,6 +30,8 @@ namespace {
 
 constexpr int kDone = -35;
 constexpr int kFailed = -36;
+// What the phone answers a read of an index its memory does not hold.
+constexpr int kEmptyIndex = 321;
 
 enum {
     STR_SIM_NOT_SELECTED = 31364, STR_NO_PHONE = 31885, STR_NO_ROOM = 31297, STR_COPYING = 31335, STR_NO_PC_LOCATION = 31425,
@@ -449,6 +452,13 @@ void CShortMsg::DeleteSelected()
             break;
         const int row = selected[skip];
         const DeleteOutcome outcome = DeleteOneItem(row);
+        if (outcome == DeleteOutcome::PhoneSilentGone) {
+            // Unanswered, but gone from the phone: gone from the list.
+            ++deleted;
+            m_list->DeleteRow(row);
+            UpdateCountText(m_list->GetRowCount());
+            ClearMessagePane();
+        }
         if (outcome != DeleteOutcome::Deleted) {
             // The deletion stops; the messages deleted before stay deleted.
             // Told once the list shows them gone (below).
@@ -494,6 +504,19 @@ DeleteOutcome CShortMsg::DeleteOneItem(int row)
                 WriteDebugInt("CShortMsg::DeleteOneItem -> Delete the message at index ", location);
                 r = location >= 1 && location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(location)) : MTR_FAILED;
             }
+            if (mtr_failed_unanswered(r) && m_pListRecordset->MsgType2 != 1) {
+                // The phone may have deleted it without saying so: asked
+                // again as soon as it answers, an empty index decides.
+                WriteDebug("CShortMsg::DeleteOneItem -> The phone did not answer the deletion");
+                const int32_t location = m_pListRecordset->Location;
+                if (mtr_test_link_now() != kDone || mtr_SMS_read(static_cast<uint8_t>(location), 0) != kEmptyIndex)
+                    return DeleteOutcome::PhoneSilent;
+                WriteDebug("CShortMsg::DeleteOneItem -> The phone had deleted the message");
+                m_pListRecordset->Delete();
+                return DeleteOutcome::PhoneSilentGone;
+            }
+            if (mtr_failed_unanswered(r))
+                return DeleteOutcome::PhoneSilent;
             if (r != kDone) {
                 WriteDebug("CShortMsg::DeleteOneItem -> The message could not be deleted");
                 mtr_GEN_translate_error(r);

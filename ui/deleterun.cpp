@@ -21,6 +21,7 @@ constexpr int kFailedString = 31892;
 constexpr int kNotDeletedBecauseString = 31894;
 constexpr int kDatabaseUnusableString = 31456;
 constexpr int kPhoneRefusedString = 31895;
+constexpr int kPhoneSilentString = 31920;
 }  // namespace
 
 QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name, const QString& database)
@@ -34,6 +35,8 @@ QString DeleteOutcomeText(DeleteOutcome outcome, const QString& name, const QStr
         return UiFormatString(kNotDeletedBecauseString,
                               {name, UiFormatString(kDatabaseUnusableString, {database})});
     case DeleteOutcome::PhoneRefused: return UiFormatString(kPhoneRefusedString, {name});
+    case DeleteOutcome::PhoneSilent:
+    case DeleteOutcome::PhoneSilentGone: return UiFormatString(kPhoneSilentString, {name});
     }
     return QString();
 }

@@ -20,6 +20,10 @@ enum class DeleteOutcome {
     DatabaseFailed,  // the database would not take it: held by another
                      // program, or damaged (31894 with 31456)
     PhoneRefused,  // the phone did not delete it (31895)
+    PhoneSilent,   // the phone did not answer: it may have deleted it, and
+                   // could not yet be asked (31920); the item stays listed
+    PhoneSilentGone,  // the same, but the phone, answering again, no longer
+                      // has it: it goes from the list as well (31920)
 };
 
 // The message that tells why a run ended at `name`; empty for Deleted.

@@ -409,6 +409,11 @@ void CSrcList::TrashSelection()
             // The entry stays when the phone refused it (the SIM busy, say)
             // or the database would not take the deletion.
             const DeleteOutcome outcome = DeleteOneItem(m_list, row);
+            if (outcome == DeleteOutcome::PhoneSilentGone) {
+                // Unanswered, but gone from the phone: gone from the list.
+                m_list->DeleteRow(row);
+                ++deleted;
+            }
             if (outcome != DeleteOutcome::Deleted)
                 return outcome;
             m_list->DeleteRow(row);

@@ -49,11 +49,10 @@ MTR_RESULT mtr_wait_data(uint8_t cnf, krn_msg** out);
 MTR_RESULT mtr_end_request(MTR_RESULT result);
 bool mtr_request_running();
 // A result of -36 that came of the phone's silence: the request was not
-// answered (see MTR_RESULT), or the link is already known lost.
-inline bool mtr_failed_unanswered(MTR_RESULT result)
-{
-    return result == MTR_FAILED && (result.IsUnanswered() || gv_SPIO_com_status != SPIO_com_available);
-}
+// answered, or not sent for a link known lost (see MTR_RESULT). Decided by
+// the request's own result alone: what the link came to afterwards (a
+// later link test losing the phone) does not make a refusal silence.
+inline bool mtr_failed_unanswered(MTR_RESULT result) { return result == MTR_FAILED && result.IsUnanswered(); }
 // The SIM refused because it is busy (+CME ERROR 14, +CMS ERROR 314): it
 // passes, unlike other refusals.
 inline bool mtr_failed_sim_busy(MTR_RESULT result) { return result == 14 || result == 314; }

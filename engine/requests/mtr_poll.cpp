@@ -149,9 +149,20 @@ void link_lost(const char* trace_state, const char* trace_call)
     gv_pDoc->mmi_TestComWithMobile();
 }
 
+// Set while the link test waits for its answer.
+bool g_testing_link = false;
+
 void silence()
 {
     mtr_cancel_poll_scripts();
+    // The silence of an earlier request, handled while the link test waits:
+    // the test's own answer, newer, says what the link is. Losing the link
+    // here would close the port under the test, which would then call the
+    // phone found with no port to reach it.
+    if (g_testing_link) {
+        engine_trace("mtr_poll -> SILENCE left to the link test under way");
+        return;
+    }
     if (gv_pDoc && gv_SPIO_com_status == SPIO_com_available)
         link_lost("gv_SPIO_com_status set to SPIO_no_com_available in mtr_poll() (case SILENCE).",
                   "mtr_poll -> Appel de mmi_TestComWithMobile sur SILENCE");
@@ -170,24 +181,7 @@ void hang_up()
 void is_alive()
 {
     engine_trace("mtr_poll -> appel de mtr_GEN_test_communication.");
-    // After the user gave up at the code prompt the link stays as it is
-    // until the user asks again: no test, no new detection.
-    if (gv_SPIO_com_status != 0) {
-        MTR_RESULT r = g_link_test ? g_link_test() : MTR_FAILED;
-        if (r == MTR_DONE) {
-            if (gv_pDoc && gv_SPIO_com_status != SPIO_com_available) {
-                gv_SPIO_com_status = SPIO_com_available;
-                engine_trace("gv_SPIO_com_status set to SPIO_com_available in mtr_poll() (case IS_ALIVE).");
-                engine_trace("mtr_poll -> appel de mmi_TestComWithMobile sur TIMEOUT_IS_ALIVE.");
-                gv_pDoc->mmi_TestComWithMobile();
-            }
-            if (gv_mtr_icons_by_polling)
-                mtr_arm_poll_script();
-        } else if (gv_pDoc && gv_SPIO_com_status == SPIO_com_available) {
-            link_lost("gv_SPIO_com_status set to SPIO_no_com_available in mtr_poll() (case MTR_TIMEOUT_IS_ALIVE).",
-                      "mtr_poll -> Appel de mmi_TestComWithMobile sur passage à NO COM");
-        }
-    }
+    mtr_test_link_now();
     if (!gv_is_alive_armed)
         mtr_arm_is_alive();
 }
@@ -228,6 +222,42 @@ void msg_icon_step(krn_msg* m)
 }  // namespace
 
 // ---- Public -------------------------------------------------------------------------------
+
+MTR_RESULT mtr_test_link_now()
+{
+    // After the user gave up at the code prompt the link stays as it is
+    // until the user asks again: no test, no new detection.
+    if (gv_SPIO_com_status == 0)
+        return MTR_FAILED;
+    const bool nested = g_testing_link;
+    g_testing_link = true;
+    MTR_RESULT r = g_link_test ? g_link_test() : MTR_FAILED;
+    g_testing_link = nested;
+    if (r == MTR_DONE) {
+        // A silence still waiting for polling (polling off around an
+        // operation) is older than this answer: the link is not lost.
+        for (krn_msg* q = krn_queue_first(&gv_poll_queue); q;) {
+            krn_msg* next = krn_queue_next(&gv_poll_queue, q);
+            if (krn_msg_number(q) == AT_CNF_RESULT && q[2] == AT_RESULT_SILENCE) {
+                krn_queue_remove(&gv_poll_queue, q);
+                krn_free(q);
+            }
+            q = next;
+        }
+        if (gv_pDoc && gv_SPIO_com_status != SPIO_com_available) {
+            gv_SPIO_com_status = SPIO_com_available;
+            engine_trace("gv_SPIO_com_status set to SPIO_com_available in mtr_poll() (case IS_ALIVE).");
+            engine_trace("mtr_poll -> appel de mmi_TestComWithMobile sur TIMEOUT_IS_ALIVE.");
+            gv_pDoc->mmi_TestComWithMobile();
+        }
+        if (gv_mtr_icons_by_polling)
+            mtr_arm_poll_script();
+    } else if (gv_pDoc && gv_SPIO_com_status == SPIO_com_available) {
+        link_lost("gv_SPIO_com_status set to SPIO_no_com_available in mtr_poll() (case MTR_TIMEOUT_IS_ALIVE).",
+                  "mtr_poll -> Appel de mmi_TestComWithMobile sur passage à NO COM");
+    }
+    return r;
+}
 
 void mtr_set_link_test(mtr_link_test_fn test) { g_link_test = test ? test : mtr_quick_link_test; }
 

@@ -24,6 +24,15 @@ bool mtr_queue_poll_script(int kind, uint32_t period, uint8_t count, const uint1
 void mtr_cancel_poll_scripts();
 // Starts the link test timer (every `Pool` seconds, when at least 1).
 void mtr_arm_is_alive();
+// Tests the link at once, as the timed link test does, whatever `Pool`
+// says: a phone that answers (the port last used reopened) is linked again
+// and one that does not is lost, the document told of either change. -35
+// when a phone answers; a silence of an earlier request still queued for
+// polling is then dropped, the phone having answered since. For a screen
+// that waits for the phone while it stands, with no link test to find it
+// again, and for an operation that must know what an unanswered request
+// did.
+MTR_RESULT mtr_test_link_now();
 // Stops the animations and the script and link-test timers (engine stop).
 void mtr_poll_stop();
 // Polling state as at engine start (queue emptied, flags cleared).

@@ -410,6 +410,26 @@ TEST_F(PollTest, AnAnswerLostOrCutCountsAsThePhoneNotAnswering)
     EXPECT_TRUE(lost.IsUnanswered());
 }
 
+// A request the phone refused stays refused, whatever the link came to
+// after it: a link test that loses the phone later does not turn that
+// refusal into silence.
+TEST_F(PollTest, ARefusalStaysARefusalWhenALaterLinkTestLosesThePhone)
+{
+    Start();
+    sim->command("set refuse-mver on");
+    std::string version;
+    const MTR_RESULT refused = mtr_GEN_req_version(version);
+    ASSERT_EQ(refused, MTR_FAILED);
+    EXPECT_FALSE(mtr_failed_unanswered(refused));
+    sim->command("mute on");
+    WriteIniProfileInt("PoolingTime", "Pool", 1);
+    mtr_arm_is_alive();
+    ASSERT_TRUE(IdleUntil([] { return gv_SPIO_com_status == SPIO_no_com_available; }, 30000))
+        << "the link test did not lose the silent phone";
+    EXPECT_FALSE(mtr_failed_unanswered(refused));
+    EXPECT_FALSE(refused.IsUnanswered());
+}
+
 // The link test, due while a request waits for an answer that never ends,
 // runs as that request ends, before its caller reads the result; the phone
 // answers the test. The caller must still learn that its own request went

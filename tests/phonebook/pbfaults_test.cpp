@@ -282,6 +282,42 @@ TEST_F(DeletionRunTest, ADeletionStoppedByAnotherProgramHoldingTheBookNamesTheEn
     EXPECT_EQ(Rows(), rowsAfterFirst);
 }
 
+// The phone erases the entry but its answer is lost, or cut half-way: the
+// user is told that the phone did not answer and that the entry may have
+// been deleted, never that the phone refused; the phone, asked again as soon
+// as it answers, no longer has the entry, and neither has the list. No link
+// test runs (the settings of a new user).
+TEST_F(DeletionRunTest, ADeletionWhoseAnswerIsLostOrCutIsToldUnansweredAndTheListShowsWhatThePhoneHolds)
+{
+    StartPhone();
+    Open();
+    screen->window()->show();
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    const int nameColumn = screen->Pane()->IsLocationShown() ? 1 : 0;
+    for (const auto& [fault, location] : {std::pair{"fault drop +CPBW=", 2}, std::pair{"fault cut +CPBW=", 1}}) {
+        SCOPED_TRACE(fault);
+        const int row = List()->FindRowByLocation(location);
+        ASSERT_GE(row, 0);
+        const QString name = List()->GetRowText(row, nameColumn);
+        std::vector<std::string> left = Rows();
+        left.erase(left.begin() + row);
+        ClickRow(row);
+        ASSERT_EQ(List()->GetSelectedCount(), 1);
+        ASSERT_EQ(sim->command(fault), "ok");
+        QuestionAnswerer answers([](int) { return IDYES; });
+        const AtTheBox seen = PressDeleteWatchingTheList();
+        EXPECT_EQ(answers.asked, 1);
+        ASSERT_EQ(Boxes().size(), 1u);
+        EXPECT_EQ(Boxes().front(), Text(31920, {name}));
+        EXPECT_NE(Boxes().front(), Text(31895, {name}));
+        EXPECT_EQ(PhoneEntries("SM").find(" " + name.toStdString() + "\n"), std::string::npos) << PhoneEntries("SM");
+        EXPECT_EQ(seen.rows, left) << "the list behind the message showed an entry the phone no longer has";
+        EXPECT_EQ(Rows(), left);
+        EXPECT_EQ(List()->FindRowByLocation(location), -1);
+        EXPECT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    }
+}
+
 TEST_F(DeletionRunTest, ADeletionThePhoneRefusesMidwayNamesTheEntryOverTheListAsItIs)
 {
     StartPhone();

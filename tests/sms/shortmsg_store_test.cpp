@@ -557,6 +557,49 @@ TEST_F(ShortMsgStoreTest, DeletesWithAQuestionPerMessage)
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Alpha"}));
 }
 
+// The phone deletes the message but its answer is lost, or cut half-way:
+// the user is told that the phone did not answer and that the message may
+// have been deleted, never that the phone refused it; the phone, asked
+// again as soon as it answers, no longer has it, and neither have the
+// mirror and the list. No link test runs (the settings of a new user).
+TEST_F(ShortMsgStoreTest, ADeletionWhoseAnswerIsLostOrCutIsToldUnansweredAndTheListShowsWhatThePhoneHolds)
+{
+    StartPhone(Msg(1, 1, "Alpha", 1) + Msg(2, 1, "Bravo", 2) + Msg(3, 1, "Charlie", 3), 10);
+    Open(SMS_SRC_SIM);
+    ASSERT_EQ(Texts(), (std::vector<std::string>{"Alpha", "Bravo", "Charlie"}));
+    DialogScript script;
+    struct Case {
+        const char* fault;
+        int row;
+        std::vector<std::string> left;
+        std::vector<Row> phone;
+    };
+    const Case cases[] = {
+        {"fault drop +CMGD=", 1, {"Alpha", "Charlie"}, {{1, 1, "Alpha"}, {3, 1, "Charlie"}}},
+        {"fault cut +CMGD=", 0, {"Charlie"}, {{3, 1, "Charlie"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.fault);
+        const QString name = screen->List()->GetRowText(c.row, 0);
+        ASSERT_EQ(sim->command(c.fault), "ok");
+        script.Confirm(IDYES);
+        Select({c.row});
+        std::vector<std::string> behindTheBox;
+        bool listPainted = false;
+        WatchTheListBehindTheBox(behindTheBox, listPainted);
+        app.shown.clear();
+        Click(CShortMsg::IDC_DELETE);
+        app.on_box = nullptr;
+        ASSERT_EQ(Boxes().size(), 1u);
+        EXPECT_EQ(Boxes().back(), Text(31920, {name}));
+        EXPECT_NE(Boxes().back(), Text(31895, {name}));
+        EXPECT_EQ(behindTheBox, c.left) << "the list behind the message showed a message the phone no longer has";
+        EXPECT_EQ(PhoneMessages(), c.phone);
+        EXPECT_EQ(Mirror(), c.phone);
+        EXPECT_EQ(Texts(), c.left);
+    }
+}
+
 TEST_F(ShortMsgStoreTest, APhoneRefusalMidwayKeepsTheStoresAlikeAndSaysTheDeletionStopped)
 {
     MakePCDatabase("defsms.mdb", {"Copy one", "Copy two", "Copy three"});

@@ -25,6 +25,7 @@
 #include "mtr_poll.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -116,10 +117,12 @@ public:
         }
     }
     // Opens the recipients dialog from the message editor with `fault`
-    // given to the phone as the dialog shows (and `later` ten seconds after
+    // given to the phone as the dialog shows (and `later` `laterMs` after
     // the dialog came); waits for the dialog to list the SIM phonebook, then
-    // closes it.
-    void RecipientsDialogWith(const std::string& fault, const std::string& later = "")
+    // closes it. Without `linkTest` the settings are those a first start
+    // writes (no link test).
+    void RecipientsDialogWith(const std::string& fault, const std::string& later = "", bool linkTest = true,
+                              int laterMs = 10000)
     {
         phonesim::Process sim(SmallPhonebooks());
         ProgramFolder folder(sim.device());
@@ -145,7 +148,11 @@ public:
         } atShow;
         atShow.on = [&] {
             linkedAtShow_ = Linked();
-            faultGiven = sim.command(fault);
+            // Faults apart by ';' are all given.
+            faultGiven = "ok";
+            for (const QString& one : QString::fromStdString(fault).split(QLatin1Char(';')))
+                if (sim.command(one.toStdString()) != "ok")
+                    faultGiven = "not taken: " + one.toStdString();
             boxes_.since.start();
         };
         qApp->installEventFilter(&atShow);
@@ -163,15 +170,18 @@ public:
                                       dialogCame = true;
                                       dialogAt_ = boxes_.since.elapsed();
                                       if (!later.empty())
-                                          QTimer::singleShot(10000, [&] { sim.command(later); });
+                                          QTimer::singleShot(laterMs, [&] { sim.command(later); });
                                       WhenTrue(
                                           [&] {
                                               auto* d = Modal<CDlgMsgDirectory>();
+                                              if (!Linked())
+                                                  linkLostSeen_ = true;
                                               return d && d->Pane()->IsSrcSIM() &&
                                                      d->Pane()->GetListCtrl()->GetRowCount() > 0 && Free();
                                           },
                                           [&] {
                                               auto* d = Modal<CDlgMsgDirectory>();
+                                              listedAt_ = boxes_.since.elapsed();
                                               simButtonEnabled_ = d->Pane()->GetSIMButton()->isEnabled();
                                               CEntryListCtrl* list = d->Pane()->GetListCtrl();
                                               for (int r = 0; r < list->GetRowCount(); ++r)
@@ -190,8 +200,11 @@ public:
                      },
                      40000, [] { GiveUp("the edit dialog did not come"); });
         });
-        EXPECT_EQ(Run(folder, 1, true), 0);
+        EXPECT_EQ(Run(folder, 1, linkTest), 0);
         qApp->removeEventFilter(&atShow);
+        std::printf("[ figures  ] dialog at %lld ms, SIM listed at %lld ms, first box at %lld ms\n",
+                    static_cast<long long>(dialogAt_), static_cast<long long>(listedAt_),
+                    static_cast<long long>(boxes_.at.empty() ? -1 : boxes_.at.front()));
         EXPECT_TRUE(dialogCame);
         EXPECT_TRUE(linkedAtShow_);
         EXPECT_EQ(faultGiven, "ok");
@@ -215,6 +228,9 @@ public:
     bool simButtonEnabled_ = false;
     bool linkedAtShow_ = false;
     qint64 dialogAt_ = -1;
+    qint64 listedAt_ = -1;
+    // The program held the phone lost at some time while the dialog stood.
+    bool linkLostSeen_ = false;
 
     static void OpenScreen(int picture, std::function<void()> then)
     {
@@ -296,10 +312,14 @@ TEST_F(PhoneSilenceTest, TheRecipientsDialogLoadingOnASilentPhoneSaysSoAndListsT
 // SIM as soon as the phone can answer, says at most once what was wrong,
 // in words that send the user nowhere out of reach, never an error number.
 // Lost at the set-up's selection: a second try may get over it unseen.
+// The link test due meanwhile finds the phone answering: the link is never
+// lost, and the set-up's second try lists the SIM without a word (the phone
+// was not first lost, then looked for again, while the dialog stood empty).
 TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverALostAnswerAtItsSimSelection)
 {
     RecipientsDialogWith("fault drop +CPBS=\"SM\"");
     EXPECT_LE(boxes_.texts.size(), 1u) << boxes_.all();
+    EXPECT_FALSE(linkLostSeen_);
 }
 
 // Lost at the pane's selection that follows the set-up: said once.
@@ -329,6 +349,53 @@ TEST_F(PhoneSilenceTest, TheRecipientsDialogWaitsForABusySimAndListsIt)
     RecipientsDialogWith("set sim-busy 3");
     EXPECT_LE(boxes_.texts.size(), 1u) << boxes_.all();
     EXPECT_TRUE(simButtonEnabled_);
+}
+
+// The same faults with the settings of a user who never changed them: no
+// link test runs, so only the dialog itself can find the phone again. It
+// lists the SIM once the phone answers and says once, as soon as a request
+// went unanswered, that it waits for the phone.
+TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogGetsOverALostAnswerAtItsSimSelection)
+{
+    RecipientsDialogWith("fault drop +CPBS=\"SM\"", "", false);
+    EXPECT_LE(ToldTimes(boxes_.dialogNoPhone), 1u) << boxes_.all();
+    EXPECT_EQ(ToldTimes(boxes_.noPhone), 0u) << boxes_.all();
+}
+
+TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogGetsOverALostAnswerAtThePanesSimSelection)
+{
+    RecipientsDialogWith("fault drop +CPBS=\"SM\" 2", "", false);
+    ExpectToldOnceTheDialogWaitsForThePhone();
+}
+
+// The SIM read afresh once the phone is found again (its detection makes
+// the phonebook mirrors anew), and that reading's answer lost too.
+TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogGetsOverALostAnswerToItsSimReading)
+{
+    RecipientsDialogWith("fault drop +CPBS=\"SM\" 2;fault drop +CPBR=1,20", "", false);
+    ExpectToldOnceTheDialogWaitsForThePhone();
+}
+
+TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogListsTheSimOfAPhoneBackAfterEightSeconds)
+{
+    RecipientsDialogWith("mute on", "mute off", false, 8000);
+    ExpectToldOnceTheDialogWaitsForThePhone();
+    // Told as the first request went unanswered (its time-out is 4 s).
+    EXPECT_LT(boxes_.at.front() - dialogAt_, 10000) << boxes_.all();
+}
+
+// With the link tested every second: a lost reading, and a phone back after
+// eight seconds.
+TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverALostAnswerToItsSimReading)
+{
+    RecipientsDialogWith("fault drop +CPBS=\"SM\" 2;fault drop +CPBR=1,20");
+    ExpectToldOnceTheDialogWaitsForThePhone();
+}
+
+TEST_F(PhoneSilenceTest, TheRecipientsDialogListsTheSimOfAPhoneBackAfterEightSeconds)
+{
+    RecipientsDialogWith("mute on", "mute off", true, 8000);
+    ExpectToldOnceTheDialogWaitsForThePhone();
 }
 
 // The phonebook screen shows the PC phonebook; `fault` is given to the phone
