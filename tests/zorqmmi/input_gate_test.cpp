@@ -8,6 +8,7 @@
 #include "confirm.h"
 #include "dlgmsgtext.h"
 #include "dlgprogress.h"
+#include "dstchoice.h"
 #include "entrylistctrl.h"
 #include "jetdatabase.h"
 #include "mainframe.h"
@@ -17,6 +18,7 @@
 #include "qxpbsrcnewlist.h"
 #include "shortmsg.h"
 #include "strutil.h"
+#include "uiwidgets.h"
 #include "user_actions.h"
 #include "utilities.h"
 #include "zorqapp.h"
@@ -452,5 +454,76 @@ TEST_F(InputGateTest, TheTraysDoubleClickDuringTheMelodyScreensDeleteQuestionDel
         << "the melody answered Yes was not deleted";
 }
 
+
+// Phonebook, PC, ten entries copied to the SIM. While "Copying" stands its
+// last moment, the user clicks the greyed new-entry button: once the copy
+// is over no new-entry form is open.
+TEST_F(InputGateTest, AClickOnTheNewEntryButtonGreyedByACopyTakesNothing)
+{
+    phonesim::Process phone("clear-phonebook SM\nphonebook SM 250 20 14\n");
+    ProgramFolder folder(phone.device());
+    MakePCPhonebook(folder, 10);
+    bool clicked = false, greyed = false, over = false, addMode = true;
+    OpenScreenThen(1, [] { return Screen<CPhoneBook>() != nullptr; }, [&] {
+        CPhoneBook* book = Screen<CPhoneBook>();
+        CQXPBSrcNewList* pane = book->Pane();
+        QTest::mouseClick(pane->GetPCButton(), Qt::LeftButton);
+        QPointer<CPhoneBook> screen(book);
+        WhenTrue([pane] { return pane->IsSrcPC() && pane->GetListCtrl()->GetRowCount() == 10 && !CZorqMMIApp::RequestWaiting(); },
+                 [&, pane, screen] {
+            CEntryListCtrl* list = pane->GetListCtrl();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, zorqtest::RowPoint(list, 0));
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ShiftModifier, zorqtest::RowPoint(list, 9));
+            ASSERT_EQ(list->GetSelectedRows().size(), 10);
+            // The destination, the SIM; a question about what the SIM
+            // holds, when one comes, answered OK.
+            auto* answering = new QTimer(screen);
+            QObject::connect(answering, &QTimer::timeout, [] {
+                QWidget* modal = QApplication::activeModalWidget();
+                if (auto* d = qobject_cast<CDlgDstChoicePB*>(modal)) {
+                    auto* combo = d->findChild<CIconComboBox*>();
+                    if (combo && combo->findData(5) >= 0) {
+                        combo->setCurrentIndex(combo->findData(5));
+                        QTest::mouseClick(d->GetDlgItem(IDOK), Qt::LeftButton);
+                    }
+                } else if (auto* m = qobject_cast<CDlgDstMirrorDatabase*>(modal)) {
+                    QTest::mouseClick(m->GetDlgItem(IDOK), Qt::LeftButton);
+                }
+            });
+            answering->start(20);
+            WhenTrue([screen] { return !screen || (Standing(31335) && InMessagePause()); },
+                     [&, screen] {
+                         if (!screen)
+                             return;
+                         QWidget* button = screen->GetDlgItem(1069);
+                         greyed = button && !button->isEnabled() && !screen->isEnabled();
+                         clicked = button != nullptr;
+                         if (button)
+                             QTest::mouseClick(button, Qt::LeftButton);
+                     },
+                     30000, End);
+            WhenTrue([&, screen] {
+                         return !screen || (clicked && !Standing(31335) && !ProgressNotices::running &&
+                                            !InMessagePause() && !CZorqMMIApp::RequestWaiting() && screen->isEnabled());
+                     },
+                     [&, screen] {
+                         over = true;
+                         QTimer::singleShot(1000, [&, screen] {
+                             if (screen)
+                                 addMode = screen->IsAddMode();
+                             End();
+                         });
+                     },
+                     60000, End);
+            QTest::mouseClick(screen->GetDlgItem(1131), Qt::LeftButton);
+        }, 30000, End);
+    });
+    EXPECT_EQ(RunProgram(folder, 120000), 0);
+    EXPECT_FALSE(timedOut_);
+    ASSERT_TRUE(clicked) << "the click was not made while \"Copying\" stood its last moment";
+    EXPECT_TRUE(greyed) << "the new-entry button was not greyed when it was clicked";
+    EXPECT_TRUE(over);
+    EXPECT_FALSE(addMode) << "the click on the greyed new-entry button opened the new-entry form afterwards";
+}
 
 }  // namespace
