@@ -8,6 +8,7 @@
 #include "zorqmmidoc.h"
 #include "mtr_setup.h"
 #include "singleinstance.h"
+#include "inputgate.h"
 #include "strutil.h"
 #include "wndmsg.h"
 #include "zorqapp.h"
@@ -19,14 +20,11 @@
 
 #include <QAbstractEventDispatcher>
 #include <QApplication>
-#include <QKeyEvent>
 #include <QSocketNotifier>
 #include <QTimer>
 #include <QWidget>
 
-#include <algorithm>
 #include <thread>
-#include <vector>
 
 std::atomic<int> CAppLoop::workerRequests{0};
 std::atomic<bool> CAppLoop::engineOnWorker{false};
@@ -110,9 +108,6 @@ private:
     std::thread::id uiThread_;
 };
 
-// The property a window gets when it is shown: whether a request waited then.
-const char* const kShownInRequest = "zorqShownInRequest";
-
 bool IsUserInput(QEvent::Type t)
 {
     switch (t) {
@@ -134,7 +129,17 @@ bool IsUserInput(QEvent::Type t)
 
 }  // namespace
 
-CAppLoop::CAppLoop(CZorqMMIApp* app) : app_(app), host_(std::make_unique<AppEngineHost>(app, this)) {}
+CAppLoop::CAppLoop(CZorqMMIApp* app)
+    : app_(app),
+      host_(std::make_unique<AppEngineHost>(app, this)),
+      gate_(std::make_unique<CInputGate>(CInputGate::Hooks{
+          [] { return CZorqMMIApp::RequestWaiting(); },
+          [] { return CAppLoop::engineOnWorker.load(); },
+          [this] { return !started_ || app_->IsShuttingDown() || app_->m_bShutDownPending; },
+          [](const QWidget* w) { return CDlgProgress::DisablesOwnerOf(w); },
+      }))
+{
+}
 
 CAppLoop::~CAppLoop()
 {
@@ -158,8 +163,9 @@ void CAppLoop::Start()
     connect(again_, &QTimer::timeout, this, [this] { Step(); });
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->installEventFilter(this);
-    // Input that a progress window's pause keeps from the other windows is
-    // held here like input during a request, and given after the pause.
+    // Input that a progress window's pause keeps from the other live
+    // windows is held by the gate like input during a request, and given
+    // after the pause.
     SetPauseInputKept(true);
     // The first idle step comes once the loop runs.
     QTimer::singleShot(0, this, [this] { Step(); });
@@ -178,10 +184,7 @@ void CAppLoop::Stop()
     delete again_;
     again_ = nullptr;
     idleOwed_ = false;
-    held_.clear();
-    owed_.clear();
-    delete heldTimer_;
-    heldTimer_ = nullptr;
+    gate_->Clear();
     SetPauseInputKept(false);
     if (QCoreApplication* qapp = QCoreApplication::instance())
         qapp->removeEventFilter(this);
@@ -248,17 +251,17 @@ void CAppLoop::Step()
     Read_Serial_Line();
     // Work owed and input held during the last request go before the next
     // idle step, whose reading would hold them again.
-    if ((!held_.empty() || !owed_.empty()) && !CZorqMMIApp::RequestWaiting()) {
+    if (gate_->HasWork() && !CZorqMMIApp::RequestWaiting()) {
         // A dialog that the input opens runs its own loop inside this wake:
         // that loop's wakes must not wait for this one to end.
         StepAgain(10);
-        DeliverHeldInput();
+        gate_->Deliver();
     }
     if (!started_)
         return;
     uint64_t in = 0, out0 = 0, out1 = 0;
     serial_byte_counts(&in, &out0);
-    if (sinceDelivery_.isValid() && sinceDelivery_.elapsed() < 10) {
+    if (gate_->JustDelivered()) {
         // What input just delivered did (the answer to a question, which
         // ends that dialog's loop, a quit) is finished once the loop has
         // taken it back: no request starts in the same turn of the loop.
@@ -296,198 +299,12 @@ bool CAppLoop::eventFilter(QObject* watched, QEvent* event)
     // A key or a click while the splash stands only takes the splash away.
     if (app_->m_pSplashWnd && IsUserInput(event->type()) && CSplashWnd::FilterSplashInput(event))
         return true;
-    if (event->type() == QEvent::Show) {
-        // A window put up while a request waits (its progress, a message
-        // box, the code prompt) belongs to that request and takes input.
-        if (auto* w = qobject_cast<QWidget*>(watched); w && w->isWindow())
-            w->setProperty(kShownInRequest, CZorqMMIApp::RequestWaiting());
-        return QObject::eventFilter(watched, event);
-    }
-    // Once some input is held, what follows waits behind it: a button
-    // must not get its release before its press.
-    // Work owed to the end of a request (a screen's first load) goes first
-    // too: a click must not open a dialog that the load would then run in.
-    // A pause of an operation (its progress window's last moment) keeps
-    // the input of every other window until it is over: dropping it lost
-    // the OK of a box and the text typed into a dialog that the pause had
-    // greyed.
-    if (IsUserInput(event->type()) && event->type() != QEvent::ShortcutOverride && event != delivering_) {
-        const bool kept = KeptByPause(watched);
-        // Outside that moment a window greyed under a standing progress
-        // window takes nothing, as any disabled window: a click kept and
-        // given once the operation was over opened a screen seconds later,
-        // or hit a list whose rows had moved meanwhile. Only the release of
-        // a press held while the window was live follows that press.
-        if (!kept && GreyedByProgress(watched) && !ReleasesHeldPress(watched, event))
-            return true;
-        if (kept ||
-            ((CZorqMMIApp::RequestWaiting() || !held_.empty() || OwedWorkRunnable()) && HoldsInputFor(watched))) {
-            // A drop carries data that is gone once the drag has ended: it
-            // is refused. Anything else waits for the request's end.
-            if (event->type() != QEvent::Drop)
-                HoldInput(watched, event);
-            return true;
-        }
-    }
+    if (gate_->Filter(watched, event))
+        return true;
     return QObject::eventFilter(watched, event);
 }
 
-bool CAppLoop::GreyedByProgress(QObject* watched)
-{
-    auto* w = qobject_cast<QWidget*>(watched);
-    return w && !w->isEnabled() && !w->window()->inherits("CDlgProgress") && CDlgProgress::DisablesOwnerOf(w);
-}
-
-bool CAppLoop::ReleasesHeldPress(QObject* watched, const QEvent* event) const
-{
-    if (event->type() != QEvent::MouseButtonRelease && event->type() != QEvent::KeyRelease)
-        return false;
-    const QWidget* window = static_cast<QWidget*>(watched)->window();
-    return std::any_of(held_.begin(), held_.end(), [window](const HeldInput& in) {
-        auto* w = qobject_cast<QWidget*>(in.target.data());
-        return w && w->window() == window;
-    });
-}
-
-bool CAppLoop::HoldsInputFor(QObject* watched) const
-{
-    auto* w = qobject_cast<QWidget*>(watched);
-    if (!w)
-        return false;
-    QWidget* window = w->window();
-    // Progress windows stay live: their Cancel is how a long request is
-    // stopped.
-    return !window->property(kShownInRequest).toBool() && !window->inherits("CDlgProgress");
-}
-
-bool CAppLoop::KeptByPause(QObject* watched)
-{
-    auto* w = qobject_cast<QWidget*>(watched);
-    return w && PauseKeepsInputFrom(w) && !w->window()->inherits("CDlgProgress");
-}
-
-void CAppLoop::HoldInput(QObject* watched, QEvent* event)
-{
-    held_.push_back(HeldInput{QPointer<QObject>(watched), std::unique_ptr<QEvent>(event->clone())});
-    RetrySoon();
-}
-
-void CAppLoop::RetrySoon()
-{
-    if (!heldTimer_) {
-        heldTimer_ = new QTimer(this);
-        heldTimer_->setSingleShot(true);
-        connect(heldTimer_, &QTimer::timeout, this, [this] { DeliverHeldInput(); });
-    }
-    if (!heldTimer_->isActive())
-        heldTimer_->start(10);
-}
-
-void CAppLoop::Owe(QObject* receiver, std::function<void()> work)
-{
-    owed_.push_back(OwedWork{QPointer<QObject>(receiver), std::move(work)});
-    RetrySoon();
-}
-
-bool CAppLoop::OwedWorkRunnable() const
-{
-    // Not inside a request, a pause of an operation, nor a dialog's own
-    // loop: a dialog the user opened meanwhile is not disabled by a load
-    // that was asked for before it.
-    return !owed_.empty() && !CZorqMMIApp::RequestWaiting() && !CAppLoop::engineOnWorker.load() &&
-           !InMessagePause() && !QApplication::activeModalWidget();
-}
-
-bool CAppLoop::RunOwedWork()
-{
-    bool ran = false;
-    // Only what was owed when this began: work that owes itself again (a
-    // dialog came up inside it) waits for the next round.
-    for (size_t n = owed_.size(); n > 0 && OwedWorkRunnable(); --n) {
-        OwedWork w = std::move(owed_.front());
-        owed_.pop_front();
-        if (w.receiver && w.work) {
-            ran = true;
-            w.work();
-        }
-        if (!started_ || app_->IsShuttingDown())
-            return ran;
-    }
-    return ran;
-}
-
-bool CAppLoop::DisabledForNow(const QWidget* w) const
-{
-    // Inside an operation (a request, a pause of it, a load still owed) or
-    // under a standing progress window that disabled it, a window is
-    // disabled for the time of that operation. Anything else disabled is
-    // greyed for good: its input could never be taken.
-    return CZorqMMIApp::RequestWaiting() || InMessagePause() || !owed_.empty() ||
-           CDlgProgress::DisablesOwnerOf(w);
-}
-
-bool CAppLoop::DeliverHeldInput()
-{
-    if (app_->IsShuttingDown() || app_->m_bShutDownPending) {
-        held_.clear();
-        owed_.clear();
-        return false;
-    }
-    bool delivered = RunOwedWork();
-    if (!started_ || app_->IsShuttingDown())
-        return true;
-    // Each event leaves the queue before it is delivered: what it starts
-    // (a dialog's own loop) may deliver the ones behind it. A window that
-    // cannot take its input now (disabled by an operation) keeps it, in
-    // order, and everything behind it for that window waits too; the other
-    // windows' input goes on.
-    std::vector<const QWidget*> waiting;
-    for (size_t i = 0; i < held_.size();) {
-        if (CZorqMMIApp::RequestWaiting() || OwedWorkRunnable())
-            break;
-        auto* w = qobject_cast<QWidget*>(held_[i].target.data());
-        if (!w) {
-            // Its window was destroyed: nobody is left to take it.
-            held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
-            continue;
-        }
-        const QWidget* window = w->window();
-        if (std::find(waiting.begin(), waiting.end(), window) != waiting.end()) {
-            ++i;
-            continue;
-        }
-        if (w->isVisible() && ((!w->isEnabled() && DisabledForNow(w)) || KeptByPause(w))) {
-            waiting.push_back(window);
-            ++i;
-            continue;
-        }
-        HeldInput in = std::move(held_[i]);
-        held_.erase(held_.begin() + static_cast<std::ptrdiff_t>(i));
-        // Closed, or greyed for good: it could not take the input.
-        if (!w->isVisible() || !w->isEnabled())
-            continue;
-        // A dialog that came up meanwhile blocks the windows behind it, as
-        // it would have blocked the input itself.
-        if (QWidget* modal = QApplication::activeModalWidget(); modal && w->window() != modal && !modal->isAncestorOf(w))
-            continue;
-        const QEvent* outer = delivering_;
-        delivering_ = in.event.get();
-        QCoreApplication::sendEvent(w, in.event.get());
-        delivering_ = outer;
-        delivered = true;
-        sinceDelivery_.start();
-        if (!started_ || app_->IsShuttingDown() || app_->m_bShutDownPending) {
-            held_.clear();
-            return true;
-        }
-        // The delivery may have run a loop that took some of the queue.
-        i = 0;
-        waiting.clear();
-    }
-    if (!held_.empty() || !owed_.empty())
-        RetrySoon();
-    return delivered;
-}
+void CAppLoop::Owe(QObject* receiver, std::function<void()> work) { gate_->Owe(receiver, std::move(work)); }
 
 // ---- The application's side ---------------------------------------------------------
 

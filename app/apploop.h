@@ -3,26 +3,20 @@
 // with nothing to do it sleeps. Each wake steps the tick and reads the port;
 // idle work (first detection, background phonebook reading, the engine's
 // idle step) runs only while no request waits, and while some is left the
-// loop wakes itself again. While a request waits, input aimed at the
-// windows that stood before it began is held and delivered once it has
-// ended, so that a screen or a dialog cannot start a second request inside
-// the first and no click is lost. Work that must not run inside a request
-// (a screen's first load) is owed and runs once the phone is free, before
-// the input held meanwhile.
+// loop wakes itself again. What input the windows take while a request
+// waits, a pause runs or a screen's load is owed is the input gate's
+// (common/inputgate.h), which the loop drives.
 #pragma once
 
 #include "engine_host.h"
 
-#include <QElapsedTimer>
 #include <QObject>
 
-#include <QPointer>
-
 #include <atomic>
-#include <deque>
 #include <functional>
 #include <memory>
 
+class CInputGate;
 class CZorqMMIApp;
 class QSocketNotifier;
 class QTimer;
@@ -59,34 +53,6 @@ protected:
 
 private:
     void WatchSerial();
-    // Input held while a request waited: each event with its receiver, in
-    // the order it came.
-    struct HeldInput {
-        QPointer<QObject> target;
-        std::unique_ptr<QEvent> event;
-    };
-    bool HoldsInputFor(QObject* watched) const;
-    // A pause of an operation gives input to its progress window only:
-    // what is aimed at `watched`'s window waits for the pause's end.
-    static bool KeptByPause(QObject* watched);
-    // `watched` is disabled by a standing progress window (its own window
-    // or a window it belongs to is that window's owner): it takes nothing.
-    static bool GreyedByProgress(QObject* watched);
-    // `event` releases a press held for `watched`'s window, and goes
-    // behind it.
-    bool ReleasesHeldPress(QObject* watched, const QEvent* event) const;
-    void HoldInput(QObject* watched, QEvent* event);
-    // True when some input was delivered (or owed work ran).
-    bool DeliverHeldInput();
-    // A disabled `w` that an operation under way may enable again: its
-    // input waits rather than being thrown away.
-    bool DisabledForNow(const QWidget* w) const;
-    // Owed work may run now, and some is owed.
-    bool OwedWorkRunnable() const;
-    bool RunOwedWork();
-    // Looks at the held input and the owed work again shortly.
-    void RetrySoon();
-
     // Wakes the loop again after `ms` (one pending wake at a time).
     void StepAgain(int ms);
 
@@ -99,15 +65,6 @@ private:
     bool idleOwed_ = false;
     int serialFd_ = -1;
     bool started_ = false;
-    std::deque<HeldInput> held_;
-    struct OwedWork {
-        QPointer<QObject> receiver;
-        std::function<void()> work;
-    };
-    std::deque<OwedWork> owed_;
-    QTimer* heldTimer_ = nullptr;
-    // Since the last held event was delivered.
-    QElapsedTimer sinceDelivery_;
-    // The held event being delivered now (it passes the filter).
-    const QEvent* delivering_ = nullptr;
+    // What input the windows take while an operation runs (inputgate.h).
+    std::unique_ptr<CInputGate> gate_;
 };

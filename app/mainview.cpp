@@ -327,9 +327,11 @@ void CMainView::DestroyWindow()
     m_bDestroyed = true;
     OnDestroy();
     hide();
-    // A dialog of this screen may still be open (a switch asked for from
-    // outside it, the tray's double click): the screen goes after it.
-    DeleteWindowWhenNoDialogRuns(this);
+    // A dialog of this screen may still be open, or a box that its code
+    // runs (a switch asked for from outside it, the tray's double click):
+    // the screen goes after it, and not inside a request or a pause, which
+    // its code may be waiting in.
+    DeleteWindowWhenNoDialogRuns(this, [] { return CZorqMMIApp::OperationUnderWay(); });
 }
 
 void CMainView::OnDestroy()

@@ -1,5 +1,7 @@
 #include "strutil.h"
 
+#include "inputgate.h"
+
 #include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -146,75 +148,6 @@ void Trim(std::string& text)
     TrimLeft(text);
 }
 
-namespace {
-
-int g_pauseDepth = 0;
-
-// While a pause runs with `inputTo`: presses aimed at any other window are
-// dropped (that window counts as disabled meanwhile); releases pass, so
-// that nothing stays pressed.
-class PauseInputFilter : public QObject {
-public:
-    explicit PauseInputFilter(const QWidget* allowed) : allowed_(allowed) {}
-
-    bool eventFilter(QObject* watched, QEvent* event) override
-    {
-        switch (event->type()) {
-        case QEvent::KeyPress:
-        case QEvent::ShortcutOverride:
-        case QEvent::MouseButtonPress:
-        case QEvent::MouseButtonDblClick:
-        case QEvent::Wheel:
-        case QEvent::ContextMenu:
-        case QEvent::TouchBegin:
-            break;
-        default:
-            return false;
-        }
-        const QWidget* allowed = allowed_ ? allowed_->window() : nullptr;
-        if (auto* w = qobject_cast<QWidget*>(watched))
-            return w->window() != allowed;
-        if (auto* win = qobject_cast<QWindow*>(watched))
-            return !allowed || win != allowed->windowHandle();
-        return false;
-    }
-
-private:
-    QPointer<const QWidget> allowed_;
-};
-
-struct PauseDepth {
-    PauseDepth() { ++g_pauseDepth; }
-    ~PauseDepth() { --g_pauseDepth; }
-};
-
-// The windows that take input during the pauses now running, innermost
-// last, and whether someone keeps the input aimed elsewhere for after them.
-std::vector<QPointer<const QWidget>> g_pauseInputTo;
-bool g_pauseInputKept = false;
-
-struct PauseInputTo {
-    explicit PauseInputTo(const QWidget* w) { g_pauseInputTo.emplace_back(w); }
-    ~PauseInputTo() { g_pauseInputTo.pop_back(); }
-};
-
-}  // namespace
-
-bool InMessagePause() { return g_pauseDepth > 0; }
-
-void SetPauseInputKept(bool kept) { g_pauseInputKept = kept; }
-
-bool PauseKeepsInputFrom(const QWidget* w)
-{
-    if (!w)
-        return false;
-    const QWidget* window = w->window();
-    for (const QPointer<const QWidget>& to : g_pauseInputTo)
-        if (to && to->window() != window)
-            return true;
-    return false;
-}
-
 void WakeMessagePump()
 {
     if (QCoreApplication* app = QCoreApplication::instance())
@@ -238,24 +171,14 @@ bool PumpMessagesUntil(const std::function<bool()>& done, int ms, bool userInput
             QThread::msleep(static_cast<unsigned long>(ms < 0 ? 10 : std::min<qint64>(10, ms - clock.elapsed())));
         return done ? done() : true;
     }
-    PauseDepth depth;
     // The thread sleeps in the dispatcher until something is due: a message,
     // one of its timers or descriptors, or this timer at the end of the
     // wait. (The timed processEvents would return at once whenever nothing
     // is pending, and the loop around it would keep a processor busy.) The
     // same dispatch as processEvents, with no nested event loop: nothing
-    // runs here that a pump would not have run.
-    std::unique_ptr<PauseInputFilter> filter;
-    std::unique_ptr<PauseInputTo> inputWindow;
-    if (!userInput && inputTo) {
-        inputWindow = std::make_unique<PauseInputTo>(inputTo);
-        // Where the program's loop runs, it holds what is aimed elsewhere
-        // and gives it once the pause is over (PauseKeepsInputFrom).
-        if (!g_pauseInputKept) {
-            filter = std::make_unique<PauseInputFilter>(inputTo);
-            QCoreApplication::instance()->installEventFilter(filter.get());
-        }
-    }
+    // runs here that a pump would not have run. What input reaches which
+    // window meanwhile is the input gate's (inputgate.h).
+    PauseScope pause(userInput, inputTo);
     const QEventLoop::ProcessEventsFlags flags =
         userInput || inputTo ? QEventLoop::AllEvents : QEventLoop::ExcludeUserInputEvents;
     QTimer wake;

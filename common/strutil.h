@@ -2,6 +2,8 @@
 // byte strings; folders end in '/'.
 #pragma once
 
+#include "inputgate.h"
+
 #include <functional>
 #include <string>
 
@@ -33,11 +35,9 @@ bool WaitAndPumpMessages(int n);
 // windows repaint and timers run, so a pause never freezes the screen.
 // User input: all of it with `userInput`; otherwise it waits until the
 // pause is over, except that the windows of `inputTo` (a progress window,
-// whose Cancel stays live) take theirs. Input aimed at any other window is
-// kept for after the pause by whoever said so (SetPauseInputKept: the
-// program's loop); without one, presses are dropped, as a disabled screen
-// drops them. The program's idle work does not start during the pause
-// (InMessagePause).
+// whose Cancel stays live) take theirs. The pause is part of an operation:
+// which input the other windows take meanwhile, and that no idle work
+// starts, is the input gate's rule (inputgate.h).
 void PumpMessagesFor(int ms, bool userInput, const QWidget* inputTo = nullptr);
 // The same until `done` holds or `ms` have passed (ms < 0: no limit);
 // returns done(). Another thread that makes `done` hold wakes the wait
@@ -46,13 +46,6 @@ bool PumpMessagesUntil(const std::function<bool()>& done, int ms, bool userInput
                        const QWidget* inputTo = nullptr);
 // Wakes a PumpMessagesUntil of the interface thread (from any thread).
 void WakeMessagePump();
-// True while one of the pauses above runs on this thread.
-bool InMessagePause();
-// The caller holds the input that a pause with `inputTo` keeps from the
-// other windows, and gives it after the pause; the pause drops none.
-void SetPauseInputKept(bool kept);
-// True while a running pause gives input only to windows other than `w`'s.
-bool PauseKeepsInputFrom(const QWidget* w);
 // Shows nothing itself: waits until the window system has exposed `window`
 // (a window just shown) and it has painted, for at most `capMs` while
 // nothing but user input is dispatched. Work that follows in the same

@@ -13,17 +13,20 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
 #include <QSpinBox>
 #include <QStyle>
 #include <QTextEdit>
+#include <QThread>
 #include <QTimer>
 #include <QTimerEvent>
 #include <QUiLoader>
 #include <QVBoxLayout>
 
 #include <algorithm>
+#include <vector>
 
 QRect DluToPixels(const QRect& dlu)
 {
@@ -357,21 +360,46 @@ bool DialogOpenOver(const QWidget* window)
     });
 }
 
+// The dialog runs that stand now: every modal window shown is in its run
+// (nothing in the program shows a modal window without running it).
+std::vector<QPointer<QWidget>> StandingDialogRuns()
+{
+    std::vector<QPointer<QWidget>> runs;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && w->testAttribute(Qt::WA_ShowModal))
+            runs.emplace_back(w);
+    return runs;
+}
+
 }  // namespace
 
-void DeleteWindowWhenNoDialogRuns(QWidget* window)
+void DeleteWindowWhenNoDialogRuns(QWidget* window, std::function<bool()> busy)
 {
     if (!window)
         return;
-    if (!DialogOpenOver(window)) {
+    // A dialog that stands now may have been run from the window's own code,
+    // whoever owns it (questions and notices belong to the main window):
+    // that code goes on once the dialog's run returns, so the window stays
+    // until every such run has returned. Each run is an event loop of its
+    // own, the innermost ones: the code that ran the outermost of them runs
+    // at the loop level below theirs.
+    const std::vector<QPointer<QWidget>> runs = StandingDialogRuns();
+    const int level = QThread::currentThread()->loopLevel() - static_cast<int>(runs.size());
+    auto mayGo = [window, runs, level, busy] {
+        if (DialogOpenOver(window) || QThread::currentThread()->loopLevel() > level || (busy && busy()))
+            return false;
+        return std::none_of(runs.begin(), runs.end(),
+                            [](const QPointer<QWidget>& run) { return run && run->isVisible(); });
+    };
+    if (mayGo()) {
         window->deleteLater();
         return;
     }
     // Looked at again on a timer of the window's own (deleted with it): the
     // end of a dialog's run sends its owner nothing.
     auto* check = new QTimer(window);
-    QObject::connect(check, &QTimer::timeout, window, [window, check] {
-        if (DialogOpenOver(window))
+    QObject::connect(check, &QTimer::timeout, window, [window, check, mayGo] {
+        if (!mayGo())
             return;
         check->stop();
         window->deleteLater();

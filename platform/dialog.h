@@ -9,6 +9,8 @@
 // OnOK / OnCancel; any other button reports its id through OnCommand.
 #pragma once
 
+#include <functional>
+
 #include <QDialog>
 #include <QMap>
 #include <QPointer>
@@ -122,8 +124,12 @@ void DDX_Control(CDataExchange* pDX, int id, T*& control)
     control = c;
 }
 
-// Deletes `window` once no dialog of its own is open: at once (deferred to
-// the loop, as deleteLater) when none is, else after the last has closed.
-// A dialog owned by the window goes with it, and one still running its
-// modal loop would be deleted under that loop.
-void DeleteWindowWhenNoDialogRuns(QWidget* window);
+// Deletes `window` once no dialog of its own is open and every dialog run
+// that stood when this was called has returned, whoever owns that dialog:
+// at once (deferred to the loop, as deleteLater) when none stands, else
+// after the last. A dialog owned by the window goes with it, and one still
+// running its modal loop would be deleted under that loop; a box owned by
+// the main window that the window's own code runs would return into a
+// deleted window. `busy`, when given, holds the deletion back while it
+// answers true (an operation whose code may be the window's is under way).
+void DeleteWindowWhenNoDialogRuns(QWidget* window, std::function<bool()> busy = {});

@@ -5,6 +5,7 @@
 #include "at_defs.h"
 #include "debugtrace.h"
 #include "handbutton.h"
+#include "strutil.h"
 #include "trayicon.h"
 #include "viewframe.h"
 #include "viewtest_support.h"
@@ -18,6 +19,8 @@
 #include <QTimer>
 
 #include <filesystem>
+#include <functional>
+#include <utility>
 #include <malloc.h>
 #include <QMouseEvent>
 #include <QTest>
@@ -370,6 +373,68 @@ TEST_F(MainViewTest, AScreenLeftWhileItsBoxIsOpenGoesAfterTheBox)
     ASSERT_NE(frame_.GetActiveView(), nullptr);
     EXPECT_EQ(frame_.GetActiveView()->GetViewKind(), VIEW_MENU);
     EXPECT_TRUE(QTest::qWaitFor([&] { return old.isNull(); }, 10000));
+    delete frame_.GetActiveView();
+}
+
+// A screen whose own code asks a question owned by the main window, as the
+// program's questions and notices are.
+class AskingScreen : public FakeScreen {
+public:
+    using FakeScreen::FakeScreen;
+    // Runs the question; `meanwhile` once it stands. Whether the screen was
+    // still there when the question's run returned into this code, then
+    // after the pause of the work that follows a Yes (`pauseMs`, the event
+    // loop running meanwhile).
+    std::pair<bool, bool> AskDelete(const std::function<void(QMessageBox&)>& meanwhile, int pauseMs)
+    {
+        QPointer<CMainView> self(this);
+        int result = 0;
+        {
+            QMessageBox box(QMessageBox::Question, QStringLiteral("Pellard Tarvel Data"),
+                            QStringLiteral("Delete it?"), QMessageBox::Yes | QMessageBox::No, window());
+            box.setDefaultButton(QMessageBox::Yes);
+            QTimer::singleShot(50, &box, [&] { meanwhile(box); });
+            result = box.exec();
+        }
+        const bool afterBox = !self.isNull();
+        if (afterBox)
+            answer = result;
+        PumpMessagesFor(pauseMs, false);
+        return {afterBox, !self.isNull()};
+    }
+    int answer = 0;
+};
+
+// The same switch while the screen's own code runs a question owned by the
+// frame: the screen is not deleted under that code, whose run goes on once
+// the question is answered, nor while that code is still in the question's
+// loop; it goes after.
+TEST_F(MainViewTest, AScreenLeftWhileItsCodeRunsAFramesBoxGoesAfterThatCodeReturned)
+{
+    auto* screen = new AskingScreen(&frame_, VIEW_PHONEBOOK);
+    frame_.OpenScreen(screen);
+    QPointer<CMainView> old = screen;
+    bool boxStayed = false, stoodInTheLoop = false;
+    const auto [afterBox, afterPause] = screen->AskDelete(
+        [&](QMessageBox& box) {
+            EXPECT_EQ(box.parentWidget(), &frame_);
+            EXPECT_TRUE(screen->SwitchToScreen(SCREEN_MENU, 0, QStringLiteral("Pellard Tarvel Data")));
+            QTimer::singleShot(300, &box, [&] {
+                boxStayed = box.isVisible();
+                stoodInTheLoop = !old.isNull();
+                QTest::keyClick(&box, Qt::Key_Return);
+            });
+        },
+        300);
+    EXPECT_TRUE(boxStayed);
+    EXPECT_TRUE(stoodInTheLoop) << "deleted while its question stood";
+    EXPECT_TRUE(afterBox) << "deleted before its question's run returned into its code";
+    EXPECT_TRUE(afterPause) << "deleted inside the pause its code waited in after the question";
+    ASSERT_FALSE(old.isNull());
+    EXPECT_EQ(screen->answer, QMessageBox::Yes);
+    ASSERT_NE(frame_.GetActiveView(), nullptr);
+    EXPECT_EQ(frame_.GetActiveView()->GetViewKind(), VIEW_MENU);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return old.isNull(); }, 10000)) << "the screen left was never deleted";
     delete frame_.GetActiveView();
 }
 
