@@ -329,6 +329,8 @@ bool CZorqMMIApp::IdleWorkPending() const
     return (m_pDocWindows && m_pDocWindows->RefreshPending()) || (m_pDoc && m_pDoc->IdleWorkPending());
 }
 
+bool CAppLoop::HoldsInput() const { return gate_ && gate_->HoldsInput(); }
+
 bool CZorqMMIApp::InputHeld() const { return m_pLoop && m_pLoop->HoldsInput(); }
 
 bool CZorqMMIApp::IdleAllowed() const

@@ -43,7 +43,7 @@ public:
     // meanwhile; dropped when `receiver` is gone first.
     void Owe(QObject* receiver, std::function<void()> work);
     // Input held meanwhile still waits for its delivery.
-    bool HoldsInput() const { return !held_.empty(); }
+    bool HoldsInput() const;
 
     static std::atomic<int> workerRequests;
     static std::atomic<bool> engineOnWorker;

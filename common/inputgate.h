@@ -93,6 +93,8 @@ public:
     void Owe(QObject* receiver, std::function<void()> work);
     // Some input is held or some work owed.
     bool HasWork() const { return !held_.empty() || !owed_.empty(); }
+    // Some input is held for later.
+    bool HoldsInput() const { return !held_.empty(); }
     // Runs what is owed and gives what is held, as far as it can now; true
     // when something was given (or owed work ran).
     bool Deliver();
