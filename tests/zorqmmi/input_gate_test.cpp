@@ -526,4 +526,81 @@ TEST_F(InputGateTest, AClickOnTheNewEntryButtonGreyedByACopyTakesNothing)
     EXPECT_FALSE(addMode) << "the click on the greyed new-entry button opened the new-entry form afterwards";
 }
 
+
+// Messages, SIM: one message copied to the PC. While "Copying" stands its
+// last moment, the user clicks the greyed button that writes a new message:
+// no editor opens once the copy is over.
+TEST_F(InputGateTest, AClickOnTheMessagesGreyedByACopyToThePCTakesNothing)
+{
+    phonesim::Process sim(SimMessages(4));
+    ProgramFolder folder(sim.device());
+    bool clicked = false, greyed = false, over = false, editorOpened = false;
+    struct EditorWatch : QObject {
+        bool* opened = nullptr;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            if (e->type() == QEvent::Show && qobject_cast<CDlgMsgEdit*>(o))
+                *opened = true;
+            return false;
+        }
+    } editors;
+    editors.opened = &editorOpened;
+    OpenScreenThen(2, [] { return Screen<CShortMsg>() != nullptr; }, [&] {
+        CShortMsg* screen = Screen<CShortMsg>();
+        QTest::mouseClick(screen->GetDlgItem(CShortMsg::IDC_SRC_SIM), Qt::LeftButton);
+        QPointer<CShortMsg> guard(screen);
+        WhenTrue([guard] { return guard && guard->List() && guard->List()->GetRowCount() == 4 &&
+                                  !CZorqMMIApp::RequestWaiting() && !ProgressNotices::running; },
+                 [&, guard] {
+            if (!guard)
+                return End();
+            CEntryListCtrl* list = guard->List();
+            QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::NoModifier, zorqtest::RowPoint(list, 0));
+            ASSERT_EQ(list->GetSelectedRows().size(), 1);
+            qApp->installEventFilter(&editors);
+            // The destination: the PC.
+            WhenTrue([] { return qobject_cast<CDlgDstChoiceSMS*>(QApplication::activeModalWidget()) != nullptr; },
+                     [] {
+                         auto* d = qobject_cast<CDlgDstChoiceSMS*>(QApplication::activeModalWidget());
+                         CIconComboBox* combo = d->GetCombo();
+                         combo->setCurrentIndex(combo->findData(SMS_DST_PC));
+                         QTest::mouseClick(d->GetDlgItem(IDOK), Qt::LeftButton);
+                     },
+                     20000, End);
+            WhenTrue([guard] { return !guard || (Standing(31335) && InMessagePause()); },
+                     [&, guard] {
+                         if (!guard)
+                             return;
+                         QWidget* write = guard->GetDlgItem(CShortMsg::IDC_READNEW);
+                         greyed = write && !write->isEnabled() && !guard->isEnabled();
+                         clicked = write != nullptr;
+                         if (write)
+                             QTest::mouseClick(write, Qt::LeftButton);
+                     },
+                     30000, End);
+            WhenTrue([&, guard] {
+                         return !guard || (clicked && !Standing(31335) && !ProgressNotices::running &&
+                                            !InMessagePause() && !CZorqMMIApp::RequestWaiting() && guard->isEnabled());
+                     },
+                     [&] {
+                         over = true;
+                         QTimer::singleShot(1000, [&] {
+                             if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget()))
+                                 d->reject();
+                             End();
+                         });
+                     },
+                     60000, End);
+            QTest::mouseClick(guard->GetDlgItem(CShortMsg::IDC_DST), Qt::LeftButton);
+        }, 30000, End);
+    });
+    EXPECT_EQ(RunProgram(folder, 120000), 0);
+    qApp->removeEventFilter(&editors);
+    EXPECT_FALSE(timedOut_);
+    ASSERT_TRUE(clicked) << "the click was not made while \"Copying\" stood its last moment";
+    EXPECT_TRUE(greyed) << "the screen was not greyed when it was clicked";
+    EXPECT_TRUE(over);
+    EXPECT_FALSE(editorOpened) << "the click on the greyed button opened the editor afterwards";
+}
+
 }  // namespace
