@@ -1213,10 +1213,19 @@ struct CopyOutcome {
     QStringList boxes;
     int inPhoneMemory = -1;
     bool copied = false;
+    // With a click given while "Copying" stands: whether it was given on
+    // the greyed control, and whether a new entry was open afterwards.
+    bool clickedGreyed = false;
+    bool newEntryOpen = false;
 };
+// What the user clicks on the SIM screen, greyed while "Copying" stands
+// in one of the copy's pauses: nothing, the new-entry button, the idle
+// entry form (a click there starts a new entry when the screen takes it).
+enum class ClickDuringCopy { Nothing, NewEntryButton, EntryForm };
 class FullSIMCopyTest : public ProgramTest {
 protected:
-    CopyOutcome CopyTheFullSIMIntoThePhoneMemory(CopyBy by, bool early, int baud = 0, int simSize = 151)
+    CopyOutcome CopyTheFullSIMIntoThePhoneMemory(CopyBy by, bool early, int baud = 0, int simSize = 151,
+                                                 ClickDuringCopy during = ClickDuringCopy::Nothing)
     {
         std::string scenario = "phonebook SM " + std::to_string(simSize) + " 20 14\nclear-phonebook SM\nphonebook ME 200 20 14\nclear-phonebook ME\n";
         for (int i = 1; i <= simSize; ++i)
@@ -1254,8 +1263,38 @@ protected:
                    (early || (!CZorqMMIApp::RequestWaiting() && !CZorqMMIApp::Instance()->IdleWorkPending())) &&
                    !ProgressNotices::running && !QApplication::activeModalWidget();
         };
+        auto copying = [] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (qobject_cast<CDlgProgress*>(w) && w->isVisible() &&
+                    w->windowTitle() == CZorqMMIApp::Instance()->LoadString(31335))
+                    return true;
+            return false;
+        };
+        bool clicked = during == ClickDuringCopy::Nothing;
         WhenStarted([] { return Linked() && Screen<CZorqMenu>() != nullptr; }, [&] {
             ClickMenuPicture(1);
+            if (during != ClickDuringCopy::Nothing)
+                WhenTrue([&] { return out.copied && copying() && InMessagePause() && Screen<CPhoneBook>(); },
+                         [&] {
+                             CPhoneBook* book = Screen<CPhoneBook>();
+                             QWidget* button = book->GetDlgItem(1069);
+                             if (during == ClickDuringCopy::NewEntryButton) {
+                                 out.clickedGreyed = button && !button->isEnabled() && !book->isEnabled();
+                                 if (button)
+                                     QTest::mouseClick(button, Qt::LeftButton);
+                             } else {
+                                 // The label of the first field, which
+                                 // leaves the click to the screen.
+                                 QWidget* label = book->GetDlgItem(1111);
+                                 out.clickedGreyed = label && label->isVisible() && !book->isEnabled() &&
+                                                     book->EntryRegion().contains(label->geometry().center());
+                                 if (label)
+                                     QTest::mouseClick(book, Qt::LeftButton, Qt::NoModifier,
+                                                       label->geometry().center());
+                             }
+                             clicked = true;
+                         },
+                         120000, End);
             WhenTrue(listed,
                      [&] {
                          CEntryListCtrl* list = Screen<CPhoneBook>()->Pane()->GetListCtrl();
@@ -1304,8 +1343,15 @@ protected:
                                   20000, End);
                          // The copy's window has come and gone, and every
                          // box it ended with has been answered.
-                         WhenTrue([&] { return out.copied && askedHowToCopy && listed() && !QApplication::activePopupWidget(); },
-                                  [] { QTimer::singleShot(1000, End); }, 120000, End);
+                         WhenTrue([&] { return out.copied && clicked && askedHowToCopy && listed() && !QApplication::activePopupWidget(); },
+                                  [&] {
+                                      QTimer::singleShot(1000, [&] {
+                                          if (CPhoneBook* book = Screen<CPhoneBook>())
+                                              out.newEntryOpen = book->IsAddMode();
+                                          End();
+                                      });
+                                  },
+                                  120000, End);
                      },
                      60000, End);
         });
@@ -1351,6 +1397,30 @@ TEST_F(FullSIMCopyTest, PartOfAFullSIMOf250EndsWithoutAFullBox)
     EXPECT_TRUE(out.copied);
     EXPECT_EQ(out.inPhoneMemory, 193);
     EXPECT_TRUE(out.boxes.isEmpty()) << out.boxes.join(" | ").toStdString();
+}
+
+// While the full SIM is copied into the phone memory, the user clicks the
+// SIM screen greyed by "Copying", in one of the copy's pauses: the
+// new-entry button, or the idle entry form. The click is not given once the
+// copy is over: no new entry is started on the full SIM, so the copy ends
+// without "The SIM phonebook is full." and with every entry copied.
+void ExpectTheCopyDoneWithoutABox(const CopyOutcome& out)
+{
+    EXPECT_TRUE(out.copied);
+    EXPECT_TRUE(out.clickedGreyed) << "the click was not given on the greyed screen while \"Copying\" stood";
+    EXPECT_EQ(out.inPhoneMemory, 193);
+    EXPECT_TRUE(out.boxes.isEmpty()) << out.boxes.join(" | ").toStdString();
+    EXPECT_FALSE(out.newEntryOpen) << "the click on the greyed screen started a new entry after the copy";
+}
+TEST_F(FullSIMCopyTest, AClickOnTheGreyedNewEntryButtonDuringTheCopyEndsItWithoutAFullBox)
+{
+    ExpectTheCopyDoneWithoutABox(
+        CopyTheFullSIMIntoThePhoneMemory(CopyBy::EntriesMenu, false, 0, 151, ClickDuringCopy::NewEntryButton));
+}
+TEST_F(FullSIMCopyTest, AClickOnTheGreyedEntryFormDuringTheCopyEndsItWithoutAFullBox)
+{
+    ExpectTheCopyDoneWithoutABox(
+        CopyTheFullSIMIntoThePhoneMemory(CopyBy::EntriesMenu, false, 0, 151, ClickDuringCopy::EntryForm));
 }
 
 }  // namespace
