@@ -472,6 +472,10 @@ private:
     // user, given up by the user for a reason the program showed (the phone
     // away, no phonebook to choose from), or stuck at a dialog (a fault).
     int sendsTried_ = 0, sendsOnPhone_ = 0, sendsReportedFailed_ = 0, sendsStuck_ = 0;
+    // Sends the phone did not answer, told as unconfirmed (they may have
+    // gone): counted apart from those refused, and how many of them the
+    // phone had sent all the same.
+    int sendsUnconfirmed_ = 0, sendsUnconfirmedOnPhone_ = 0;
     std::map<std::string, int> sendsGivenUp_;
     size_t sentOnPhone_ = 0;
     int cancelledAfterWait_ = 0;
@@ -1137,7 +1141,20 @@ void Soak::SendMessage()
     const size_t sent = phone_.Sent() - sentBefore;
     sentOnPhone_ += sent;
     const std::string what = "send \"" + text + "\"";
-    if (sent > 0) {
+    const std::string unconfirmed = App()->LoadString(31922).simplified().toStdString();
+    const bool toldUnconfirmed =
+        std::find_if(told.begin(), told.end(), [&](const std::string& t) {
+            return QString::fromStdString(t).simplified().toStdString() == unconfirmed;
+        }) != told.end();
+    if (toldUnconfirmed) {
+        // Neither sent nor refused: the phone may have sent it.
+        ++sendsUnconfirmed_;
+        if (sent > 0) {
+            ++sendsUnconfirmedOnPhone_;
+            ++sendsOnPhone_;
+        }
+        Note(what + " unconfirmed, " + (sent > 0 ? "on the phone" : "not on the phone"));
+    } else if (sent > 0) {
         ++sendsOnPhone_;
     } else if (cancelledAfterWait_ > cancelledBefore) {
         ++sendsStuck_;
@@ -1388,8 +1405,9 @@ void Soak::Report()
         std::printf(" %s %d,", kind.c_str(), n);
     std::printf("\n");
     std::printf("messages sent: %d started through the screen, %d on the phone (%zu messages), %d reported failed, "
-                "%d stuck at a dialog",
-                sendsTried_, sendsOnPhone_, sentOnPhone_, sendsReportedFailed_, sendsStuck_);
+                "%d unconfirmed (%d of them on the phone), %d stuck at a dialog",
+                sendsTried_, sendsOnPhone_, sentOnPhone_, sendsReportedFailed_, sendsUnconfirmed_,
+                sendsUnconfirmedOnPhone_, sendsStuck_);
     for (const auto& [why, n] : sendsGivenUp_)
         std::printf(", %d given up (%s)", n, why.c_str());
     std::printf("\ndialogs cancelled after the soak's wait: %d\n", cancelledAfterWait_);

@@ -9,6 +9,7 @@
 #include "dlgprogress.h"
 #include "krn.h"
 #include "mtr_frame.h"
+#include "mtr_poll.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
 #include "profile.h"
@@ -68,6 +69,7 @@ int CMessage::RunOnWorker(const std::string& number, const std::string* block, u
         else
             r = mtr_SMS_send(number.c_str(), this);
         m_Send.result = static_cast<int16_t>(r);
+        m_Send.unanswered = mtr_failed_unanswered(r);
         m_Send.done.store(1, std::memory_order_release);
         WakeMessagePump();
     });
@@ -123,6 +125,8 @@ int CMessage::SendToRecipients()
         if (m_Send.dlg)
             m_Send.dlg->ShowText1(shown);
         bool failed = false;
+        // Failed for want of an answer: the phone may have sent it.
+        bool unconfirmed = false;
         if (!IsLong()) {
             WriteDebug("CMessage::Send() -> Send message ", m_strText);
             WriteDebug("CMessage::Send() -> to phone number ", number);
@@ -130,7 +134,10 @@ int CMessage::SendToRecipients()
             if (m_Send.dlg)
                 m_Send.dlg->StepIt();
             failed = r != MTR_DONE;
-            if (failed)
+            unconfirmed = failed && m_Send.unanswered;
+            if (unconfirmed)
+                WriteDebug("CMessage::Send() -> The phone did not answer: the message may have been sent");
+            else if (failed)
                 WriteDebug("CMessage::Send() -> The message could not be sent");
         } else {
             m_nTextPos = 0;
@@ -147,10 +154,12 @@ int CMessage::SendToRecipients()
                     WriteDebug("CMessage::Send() -> Send block ", block);
                     WriteDebug("CMessage::Send() -> to phone number ", number);
                     if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(s), noReport) ==
-                        MTR_DONE)
+                        MTR_DONE) {
                         ++partsOut;
-                    else
+                    } else {
                         failed = true;
+                        unconfirmed = m_Send.unanswered;
+                    }
                 }
                 if (m_Send.dlg)
                     m_Send.dlg->StepIt();
@@ -182,9 +191,19 @@ int CMessage::SendToRecipients()
                 }
             }
         }
+        a->SetUnconfirmed(unconfirmed);
+        // One answer lost need not lose the phone: it is asked at once, and
+        // a phone that answers stays linked for what comes next (the next
+        // recipient, a send asked for again).
+        if (unconfirmed)
+            mtr_test_link_now();
         if (failed) {
-            if (m_Send.dlg)
-                m_Send.dlg->ShowText3(shown);
+            if (m_Send.dlg) {
+                if (unconfirmed)
+                    m_Send.dlg->ShowTextUnconfirmed(shown);
+                else
+                    m_Send.dlg->ShowText3(shown);
+            }
             PauseAfterResult();
             result = -1;
         } else {

@@ -281,13 +281,32 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
 
 namespace {
 
+// The phone did not answer a send: neither sent nor refused, the message
+// may have gone (31922); sending it again asks first (31923).
+constexpr int kUnconfirmedString = 31922;
+constexpr int kSendAgainString = 31923;
+
+// Sends to a recipient the phone did not confirm are asked for: the
+// message may already be there. No leaves the send dialog up, nothing sent.
+bool SendAgainAllowed(CMessage& msg)
+{
+    if (msg.CountUnconfirmedRecipients() == 0)
+        return true;
+    if (UiMessageBoxId(kSendAgainString, 0x24) != IDYES)
+        return false;
+    msg.ClearUnconfirmed();
+    return true;
+}
+
 // No recipient has the whole message. When one got some of its parts (a
 // long message cut short by the link or the phone) the user learns how
 // many: the message is still offered unsent, and sending it again sends it
 // whole.
 void NotSentBox(const CMessage& msg)
 {
-    if (msg.GetPartsSent() > 0)
+    if (msg.CountUnconfirmedRecipients() > 0)
+        UiMessageBoxId(kUnconfirmedString);
+    else if (msg.GetPartsSent() > 0)
         UiMessageBox(UiFormatString(31762, {QString::number(msg.GetPartsSent()), QString::number(msg.GetPartsTotal())}));
     else
         UiMessageBoxId(31758);
@@ -307,10 +326,13 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
     const int x = single ? at.x() : -1, y = single ? at.y() : -1;
     int result = TREATMENT_DONE;
 
+    if ((opt->mode == SEND_MODE_SEND || opt->mode == SEND_MODE_SEND_AND_STORE) && !SendAgainAllowed(*msg))
+        return TREATMENT_SEND_AGAIN;
+
     if (opt->mode == SEND_MODE_SEND) {
         if (msg->SendWithProgress(this, tmpl, 31476, SendRange(*msg), x, y) == 1)
             return TREATMENT_DONE;
-        if (msg->CountSentRecipients() == 0)
+        if (msg->CountSentRecipients() == 0 || msg->CountUnconfirmedRecipients() > 0)
             NotSentBox(*msg);
         else
             UiMessageBoxId(31752);
@@ -374,7 +396,7 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
                 MirrorSIMMessage(msg, opt, r == 1 ? 3 : 2);
             switch (r) {
             case 1: return TREATMENT_DONE;
-            case -1: UiMessageBoxId(31755); return TREATMENT_DONE;
+            case -1: UiMessageBoxId(msg->CountUnconfirmedRecipients() > 0 ? kUnconfirmedString : 31755); return TREATMENT_DONE;
             case -2: UiMessageBoxId(31308); return TREATMENT_SEND_AGAIN;
             default: UiMessageBoxId(31756); return TREATMENT_SEND_AGAIN;
             }
@@ -390,6 +412,8 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
                 NotSentBox(*msg);
                 return TREATMENT_SEND_AGAIN;
             }
+            if (msg->CountUnconfirmedRecipients() > 0)
+                UiMessageBoxId(kUnconfirmedString);
             UiMessageBoxId(StoreInPCDatabase(msg, opt, 3) ? 31753 : 31754);
             return TREATMENT_PREVIOUS;
         }

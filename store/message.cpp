@@ -410,6 +410,20 @@ int CMessage::CountSentRecipients() const
 
 int CMessage::CountUnsentRecipients() const { return m_Addresses.GetCount() - CountSentRecipients(); }
 
+int CMessage::CountUnconfirmedRecipients() const
+{
+    int n = 0;
+    for (int i = 0; i < m_Addresses.GetCount(); ++i)
+        n += !m_Addresses.GetAt(i)->IsSent() && m_Addresses.GetAt(i)->IsUnconfirmed() ? 1 : 0;
+    return n;
+}
+
+void CMessage::ClearUnconfirmed()
+{
+    for (int i = 0; i < m_Addresses.GetCount(); ++i)
+        m_Addresses.GetAt(i)->SetUnconfirmed(false);
+}
+
 void CMessage::RemoveSentRecipients()
 {
     for (int i = m_Addresses.GetCount() - 1; i >= 0; --i)

@@ -40,6 +40,11 @@ public:
     bool IsSameNumber(const CAddress* other) const { return other && other->m_strNumber == m_strNumber; }
     bool IsSent() const { return m_bSent != 0; }
     void SetSent(bool sent) { m_bSent = sent ? 1 : 0; }
+    // The phone did not answer the last send to this recipient: it may have
+    // sent it. Lives with the message being sent only (neither stored nor
+    // copied).
+    bool IsUnconfirmed() const { return m_bUnconfirmed; }
+    void SetUnconfirmed(bool unconfirmed) { m_bUnconfirmed = unconfirmed; }
 
     const char* ArchiveClassName() const override { return "CAddress"; }
     uint16_t ArchiveSchema() const override { return 0; }
@@ -49,6 +54,7 @@ public:
 private:
     std::string m_strName, m_strNumber;
     int32_t m_bSent = 0;
+    bool m_bUnconfirmed = false;
 };
 
 // A list that owns its addresses. Positions are indexes; -1 is none.
@@ -232,6 +238,9 @@ public:
     }
     int CountSentRecipients() const;
     int CountUnsentRecipients() const;
+    // Recipients not sent to whose last send the phone did not confirm.
+    int CountUnconfirmedRecipients() const;
+    void ClearUnconfirmed();
     void RemoveSentRecipients();
     bool HasOnlyRecipient(const std::string& number) const;
     std::string GetOnlyRecipientNumber() const;
@@ -333,6 +342,8 @@ private:
         QWidget* parent = nullptr;
         std::atomic<int> done{0};
         int16_t result = 0;
+        // The phone did not answer the last request (it may have done it).
+        bool unanswered = false;
         int partsSent = 0, partsTotal = 0;
         SendState() = default;
         SendState(const SendState&) {}

@@ -155,6 +155,8 @@ public:
     void ShowText1(const QString& text) { ShowText(31751, text); }
     void ShowText2(const QString& text) { ShowText(31766, text); }
     void ShowText3(const QString& text) { ShowText(31767, text); }
+    // The phone did not confirm the send to `text` (31921).
+    void ShowTextUnconfirmed(const QString& text) { ShowText(31921, text); }
     void SetText(const QString& text);
     QString Text() const { return m_strText; }
 

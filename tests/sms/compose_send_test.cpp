@@ -312,6 +312,69 @@ TEST_F(ComposeSequenceTest, CancelMidwayKeepsTheRecipientsNotServed)
     EXPECT_EQ(app.shown.back().text.trimmed().toStdString(), Text(31752));
 }
 
+// The phone sends the message, but its answer to AT+CMGS= is lost. The user
+// is told that the phone did not answer and that the message may have been
+// sent, never "The message could not be sent."; the send dialog comes back,
+// and sending the same message again asks first: No sends nothing, Yes
+// sends it once more. One lost answer does not lose the phone.
+TEST_F(ComposeSequenceTest, ASendThePhoneDidNotAnswerIsToldUnconfirmedAndSendingItAgainAsksFirst)
+{
+    OpenSent({{1, 3, "Ann@0601\r\n", "Once only", 0}});
+    SelectRow(1);
+    ASSERT_EQ(sim->command("fault drop +CMGS="), "ok");
+    auto onPhone = [this] { return sim->listing("sent").size(); };
+    auto texts = [this] {
+        std::vector<std::string> out;
+        for (const auto& b : app.shown)
+            out.push_back(b.text.trimmed().toStdString());
+        return out;
+    };
+    auto send = [](CDlgMsgSend* d) { ClickButton(d, IDOK); };
+    DialogScript s;
+    KeepText(s);
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>(send);
+    size_t afterFirst = 0, afterNo = 0;
+    bool askedTwice = false;
+    std::vector<std::string> toldFirst, toldNo;
+    bool linkedAfterFirst = false;
+    s.On<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        afterFirst = onPhone();
+        toldFirst = texts();
+        linkedAfterFirst = gv_SPIO_com_status == SPIO_com_available;
+        app.systemResult = app.dialogResult = IDNO;
+        send(d);
+    });
+    s.On<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        askedTwice = true;
+        afterNo = onPhone();
+        toldNo = texts();
+        app.systemResult = app.dialogResult = IDYES;
+        send(d);
+    });
+    // Sent at last, the sequence is over: a send dialog once more is a fault.
+    bool backOnceMore = false;
+    s.On<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        backOnceMore = true;
+        ClickButton(d, IDCANCEL);
+    });
+    Click(1033);
+    EXPECT_FALSE(backOnceMore);
+    ASSERT_TRUE(askedTwice) << "the send dialog did not come back after the answer was lost";
+    EXPECT_EQ(afterFirst, 1u) << "the phone did not send the message";
+    EXPECT_EQ(toldFirst, (std::vector<std::string>{Text(31922)}));
+    EXPECT_TRUE(linkedAfterFirst);
+    EXPECT_EQ(afterNo, 1u) << "sent again although the user said no";
+    EXPECT_EQ(toldNo, (std::vector<std::string>{Text(31922), Text(31923)}));
+    EXPECT_EQ(onPhone(), 2u);
+    EXPECT_EQ(texts(), (std::vector<std::string>{Text(31922), Text(31923), Text(31923)}));
+    for (const std::string& t : texts())
+        EXPECT_NE(t, Text(31758));
+}
+
 TEST_F(ComposeSequenceTest, EverySendFailingKeepsTheMessageUnsent)
 {
     OpenSent({{1, 3, "Ann@0601\r\nBen@0602\r\n", "Twice", 0}});
