@@ -12,6 +12,7 @@
 #include "mtr_poll.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
+#include "serial.h"
 #include "profile.h"
 #include "strutil.h"
 #include "zorqapp.h"
@@ -62,7 +63,12 @@ int CMessage::RunOnWorker(const std::string& number, const std::string* block, u
     CZorqMMIApp::EnterWorkerRequest();
     CZorqMMIApp::SetEngineOnWorker(true);
     m_Send.done.store(0);
-    std::thread worker([this, &number, block, total, seq, noReport] {
+    // Only a command that went out to a phone still there may have been
+    // carried out: one refused for a link already down sent nothing, and a
+    // port that hung up under it (the cable pulled) took it nowhere.
+    uint64_t in0 = 0, out0 = 0;
+    serial_byte_counts(&in0, &out0);
+    std::thread worker([this, &number, block, total, seq, noReport, out0] {
         MTR_RESULT r;
         if (block)
             r = mtr_SMS_send_part(number.c_str(), block->c_str(), this, total, seq, noReport);
@@ -70,6 +76,11 @@ int CMessage::RunOnWorker(const std::string& number, const std::string* block, u
             r = mtr_SMS_send(number.c_str(), this);
         m_Send.result = static_cast<int16_t>(r);
         m_Send.unanswered = mtr_failed_unanswered(r);
+        if (m_Send.unanswered) {
+            uint64_t in1 = 0, out1 = 0;
+            serial_byte_counts(&in1, &out1);
+            m_Send.unanswered = out1 != out0 && !serial_hung_up();
+        }
         m_Send.done.store(1, std::memory_order_release);
         WakeMessagePump();
     });
