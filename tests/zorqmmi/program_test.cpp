@@ -267,7 +267,10 @@ protected:
                      [] { ClickAt(static_cast<QWidget*>(Screen<CZorqMenu>()->QuitButton())); }, 20000, End);
         };
         auto clickPC = std::make_shared<std::function<void()>>();
-        *clickPC = [&pcButtonAt, settledOnSIM, quit, clickPC] {
+        // Itself only weakly, so that the function does not keep itself alive
+        // for ever; the wait it arms holds it until it has run.
+        *clickPC = [&pcButtonAt, settledOnSIM, quit, self = std::weak_ptr<std::function<void()>>(clickPC)] {
+            auto clickPC = self.lock();
             WhenTrue(settledOnSIM,
                      [&pcButtonAt, settledOnSIM, quit, clickPC] {
                          QWidget* pc = Screen<CPhoneBook>()->Pane()->GetPCButton();
