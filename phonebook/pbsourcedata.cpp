@@ -146,8 +146,11 @@ bool CPBSourceData::SelectStorage()
     WriteDebug("CQXPBSrcNewList::SelectStorage -> The storage could not be selected");
     if (mtr_GEN_translate_error(r) != kFailed)
         return false;
-    if (mtr_failed_unanswered(r) && m_bOwnerTellsSilence)
+    if (mtr_failed_unanswered(r) && m_bOwnerTellsSilence) {
+        if (m_ownerSilent)
+            m_ownerSilent();
         return false;
+    }
     const QString text = SelectionFailureText(r);
     if (!text.isEmpty())
         UiMessageBox(text);
@@ -194,8 +197,11 @@ bool CPBSourceData::UploadStorage()
     const bool read = m_pDoc->UpLoadPB(m_nCurrent, m_pOwnerWnd, x, y, !m_bOwnerTellsSilence);
     // The reading that follows the selection can meet the same silence: an
     // owner that waits for the phone learns it as it learns the selection's.
-    if (!read && mtr_failed_unanswered(m_pDoc->LastPBUpload()))
+    if (!read && mtr_failed_unanswered(m_pDoc->LastPBUpload())) {
         m_lastSelection = m_pDoc->LastPBUpload();
+        if (m_bOwnerTellsSilence && m_ownerSilent)
+            m_ownerSilent();
+    }
     return read;
 }
 

@@ -78,7 +78,13 @@ public:
     void ForgetLastSelection() { m_lastSelection = MTR_DONE; }
     // An owner that waits for a silent phone by itself says so in its own
     // words: the selection then leaves the telling to it.
-    void SetOwnerTellsSilence(bool on) { m_bOwnerTellsSilence = on; }
+    // `silent`, when given, runs at once when a selection or reading the
+    // owner did not start itself meets the silence, so that it can say so.
+    void SetOwnerTellsSilence(bool on, std::function<void()> silent = nullptr)
+    {
+        m_bOwnerTellsSilence = on;
+        m_ownerSilent = std::move(silent);
+    }
     // The words for a selection of the current storage that failed with
     // `r`: a phone that does not answer, or the storage and the phone's
     // error number.
@@ -172,6 +178,7 @@ protected:
     int m_nPrevious = 8;
     MTR_RESULT m_lastSelection = MTR_DONE;
     bool m_bOwnerTellsSilence = false;
+    std::function<void()> m_ownerSilent;
     bool m_bEditingEnabled = false;
     std::string m_strSortColumn = "Location";
     int m_nListKind = 0;

@@ -157,7 +157,15 @@ void CDlgMsgDirectory::FirstLoad()
     m_pPane->SetMenuPosition(73, 82);
     // The pane's own words for a silent phone send the user to the refresh
     // button, which this modal dialog hides: the dialog says it itself.
-    m_pPane->Data().SetOwnerTellsSilence(true);
+    // A phonebook the user chooses in the pane later on may meet the
+    // silence too: said at once, as the dialog's own load says it, and
+    // listed once the phone answers.
+    m_pPane->Data().SetOwnerTellsSilence(true, [this] {
+        if (m_bLoading)
+            return;  // the load tells it itself
+        m_bLoadPending = true;
+        TellOnce(SetUp::Silent);
+    });
     // A phone already away when the dialog opened has been told of.
     if (!m_bLinkedAtOpen)
         m_told = SetUp::Silent;
@@ -198,6 +206,11 @@ void CDlgMsgDirectory::LoadAgainWhenLinked()
 
 void CDlgMsgDirectory::LoadPhonebooks(bool first)
 {
+    m_bLoading = true;
+    struct Done {
+        bool& loading;
+        ~Done() { loading = false; }
+    } done{m_bLoading};
     m_lastTry.start();
     SetUp outcome = SetUp::Silent;
     if (m_pDoc && gv_SPIO_com_status == SPIO_com_available)

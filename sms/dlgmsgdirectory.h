@@ -89,6 +89,7 @@ private:
     CMessage* m_pMsg;
     bool m_bFirstTimer = true;
     bool m_bLoadPending = false;
+    bool m_bLoading = false;  // inside LoadPhonebooks
     bool m_bLinkedAtOpen = false;
     // What was last told of a pending load (Done: nothing told yet).
     SetUp m_told = SetUp::Done;

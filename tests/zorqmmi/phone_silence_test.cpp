@@ -508,3 +508,83 @@ TEST_F(PhoneSilenceTest, TheMessageSimChosenWhenOneAnswerIsCutUnderTheLinkTestIs
 }
 
 }  // namespace
+
+// The recipients dialog has listed the SIM; the user looks at the PC
+// phonebook, the phone falls silent, and the user chooses the SIM again, with
+// a new user's settings (no link test): the dialog says at once, in its own
+// words and once, that the phone does not answer, and lists the SIM when it
+// answers again.
+TEST_F(PhoneSilenceTest, TheSimChosenAgainInTheRecipientsDialogOfASilentPhoneIsToldOnceAndListedWhenItAnswers)
+{
+    phonesim::Process sim(SmallPhonebooks());
+    ProgramFolder folder(sim.device());
+    std::vector<std::string> rows;
+    bool pcShown = false;
+    size_t before = 0;
+    const auto simListed = [] {
+        auto* d = Modal<CDlgMsgDirectory>();
+        return d && d->Pane()->IsSrcSIM() && d->Pane()->GetListCtrl()->GetRowCount() > 0 && Free();
+    };
+    OpenScreen(SCREEN_SHORTMSG, [&] {
+        WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
+                             !QApplication::activeModalWidget(); },
+                 [] { QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton); },
+                 20000, [] { GiveUp("the message screen did not open"); });
+        WhenTrue([] { return Modal<CDlgMsgEdit>() && Free(); },
+                 [&] {
+                     QTest::keyClicks(Modal<CDlgMsgEdit>()->TextEdit(), QStringLiteral("Hello"));
+                     QTest::mouseClick(Modal<CDlgMsgEdit>()->GetDlgItem(IDOK), Qt::LeftButton);
+                     WhenTrue(simListed,
+                              [&] {
+                                  QTest::mouseClick(Modal<CDlgMsgDirectory>()->Pane()->GetPCButton(), Qt::LeftButton);
+                                  WhenTrue(
+                                      [] {
+                                          auto* d = Modal<CDlgMsgDirectory>();
+                                          return d && d->Pane()->Data().Current() == 0 && Free();
+                                      },
+                                      [&] {
+                                          pcShown = true;
+                                          before = Told().texts.size();
+                                          sim.command("mute on");
+                                          QTest::mouseClick(Modal<CDlgMsgDirectory>()->Pane()->GetSIMButton(),
+                                                            Qt::LeftButton);
+                                          WhenTrue([&] { return Told().texts.size() > before; },
+                                                   [&] {
+                                                       sim.command("mute off");
+                                                       WhenTrue(simListed,
+                                                                [&] {
+                                                                    CEntryListCtrl* list =
+                                                                        Modal<CDlgMsgDirectory>()->Pane()->GetListCtrl();
+                                                                    for (int r = 0; r < list->GetRowCount(); ++r)
+                                                                        rows.push_back(list->GetRowText(r, 0).toStdString());
+                                                                    // A little longer: nothing more is said.
+                                                                    QTimer::singleShot(1500, [] {
+                                                                        if (auto* dlg = Modal<CDlgMsgDirectory>())
+                                                                            QTest::mouseClick(dlg->GetDlgItem(IDCANCEL),
+                                                                                              Qt::LeftButton);
+                                                                        WhenTrue([] { return !QApplication::activeModalWidget(); },
+                                                                                 End, 10000,
+                                                                                 [] { GiveUp("the dialogs did not close"); });
+                                                                    });
+                                                                },
+                                                                60000, [] { GiveUp("the SIM was not listed again"); });
+                                                   },
+                                                   30000, [] { GiveUp("the SIM chosen on a silent phone, nothing was said"); });
+                                      },
+                                      20000, [] { GiveUp("the PC phonebook was not shown"); });
+                              },
+                              50000, [] { GiveUp("the recipients dialog never listed the SIM phonebook"); });
+                 },
+                 40000, [] { GiveUp("the edit dialog did not come"); });
+    });
+    EXPECT_EQ(Run(folder, 1, false), 0);
+    EXPECT_TRUE(pcShown);
+    const std::vector<std::string> said(Told().texts.begin() + static_cast<long>(std::min(before, Told().texts.size())),
+                                        Told().texts.end());
+    ASSERT_FALSE(said.empty()) << "nothing was said";
+    EXPECT_EQ(said.front(), Told().dialogNoPhone) << Told().all();
+    EXPECT_EQ(std::count(said.begin(), said.end(), Told().dialogNoPhone), 1) << Told().all();
+    for (const std::string& t : said)
+        EXPECT_EQ(t.find("-36"), std::string::npos) << t;
+    EXPECT_EQ(rows, (std::vector<std::string>{"Alice", "Bob"}));
+}
