@@ -15,6 +15,7 @@
 #include <QSlider>
 
 #include <algorithm>
+#include <vector>
 
 namespace {
 
@@ -27,6 +28,32 @@ CNote LimitNote(char letter, int octave)
     n.Validate();
     n.Prepare();
     return n;
+}
+
+// How many of the written notes must go, the last first (the `closing`
+// pauses the editor adds stay), before the phone keeps the melody's notes
+// text: at most `textMax` characters, the note texts joined by blanks.
+int NotesTooMany(const CMelody& melody, int textMax, int closing)
+{
+    if (textMax <= 0)
+        return 0;
+    const int count = melody.GetNoteCount();
+    std::vector<int> lengths(static_cast<size_t>(count), 0);
+    int total = 0, tokens = 0;
+    for (int i = 0; i < count; ++i) {
+        const CNote* note = melody.GetNoteAt(i);
+        lengths[static_cast<size_t>(i)] = note ? static_cast<int>(note->GetText().size()) : 0;
+        if (lengths[static_cast<size_t>(i)] > 0) {
+            total += lengths[static_cast<size_t>(i)];
+            ++tokens;
+        }
+    }
+    total += std::max(0, tokens - 1);
+    int excess = 0;
+    for (int i = count - 1 - closing; i >= 0 && total > textMax; --i, ++excess)
+        if (lengths[static_cast<size_t>(i)] > 0)
+            total -= lengths[static_cast<size_t>(i)] + 1;
+    return excess;
 }
 
 }  // namespace
@@ -99,9 +126,10 @@ bool CDlgMelodyEditor::OnInitDialog()
     }
     if (m_editNotes) {
         m_editNotes->setEnabled(m_bNotesEditable);
-        if (m_limits.maxNotes > 0)
-            m_editNotes->setMaxLength(
-                std::max(2 * m_limits.maxNotes, static_cast<int>(m_strNotes.size())));
+        // Every note takes more characters in the phone's text than its
+        // letters here: a longer text never fits.
+        if (m_limits.notesTextMax > 0)
+            m_editNotes->setMaxLength(std::max(m_limits.notesTextMax, static_cast<int>(m_strNotes.size())));
         connect(m_editNotes, &QLineEdit::textChanged, this, [this] { UpdateOkPlay(); });
     }
     if (m_editName) {
@@ -186,12 +214,16 @@ bool CDlgMelodyEditor::ReadNotes(const QString& text)
         }
     }
     finish();
+    int closing = 0;
     if (!m_pMelody->IsLastNoteSilence()) {
         m_pMelody->AddSilence();
         m_pMelody->AddSilence();
+        closing = 2;
     }
-    const int excess = m_pMelody->GetNoteCount() - m_limits.maxNotes;
-    if (m_limits.maxNotes > 0 && excess > 0) {
+    // Told here, before the melody is saved and sent: the phone would refuse
+    // it whole, without saying why.
+    const int excess = NotesTooMany(*m_pMelody, m_limits.notesTextMax, closing);
+    if (excess > 0) {
         if (excess == 1)
             UiMessageBoxId(31719);
         else

@@ -27,7 +27,9 @@ public:
         int tempoMin = 1;
         int tempoMax = 1000;
         int baseOctave = 4;
-        int maxNotes = 50;
+        // The longest notes text the phone keeps (0: no limit), see
+        // CMelody::NotesWithinText.
+        int notesTextMax = 0;
         int lowOctave = 3;
         int highOctave = 6;
         char lowNote = 'F';

@@ -331,6 +331,26 @@ std::string CMelody::MakeNotesString(int maxNotes) const
     return result;
 }
 
+int CMelody::NotesWithinText(int textMax) const
+{
+    const int count = GetNoteCount();
+    if (textMax <= 0)
+        return count;
+    int length = 0;
+    bool any = false;
+    for (int i = 0; i < count; ++i) {
+        const CNote* note = m_notes[static_cast<size_t>(i)].get();
+        const std::string token = note ? note->GetText() : std::string();
+        if (!token.empty()) {
+            length += static_cast<int>(token.size()) + (any ? 1 : 0);
+            any = true;
+        }
+        if (length > textMax)
+            return i;
+    }
+    return count;
+}
+
 bool CMelody::InitHeaderWithString(const std::string& header)
 {
     std::string rest = header;

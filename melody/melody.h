@@ -75,6 +75,11 @@ public:
     // The note texts separated by blanks, a CR before the token that would
     // pass each further 160 characters; the first maxNotes notes (-1 all).
     std::string MakeNotesString(int maxNotes) const;
+    // The phone limits a melody by the length of its notes text as it keeps
+    // it: the note texts joined by single blanks (the line breaks of the
+    // pieces do not count). How many of the first notes fit in `textMax`
+    // characters; all of them when textMax is 0 or less.
+    int NotesWithinText(int textMax) const;
     // Reads index, name and tempo from a phone header; false when the index
     // or the name is missing.
     bool InitHeaderWithString(const std::string& header);

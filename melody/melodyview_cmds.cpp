@@ -36,7 +36,9 @@
 namespace {
 
 int NameMax(CZorqMMIDoc* doc) { return doc ? doc->GetMelodyNameMax() : 10; }
-int NotesMax(CZorqMMIDoc* doc) { return doc ? doc->GetMaxNbOfNotes() : 50; }
+// The phone's limit is on the length of the notes text it keeps, not on
+// the number of notes (CMelody::NotesWithinText).
+int NotesTextMax(CZorqMMIDoc* doc) { return doc ? doc->GetMaxNbOfNotes() : 50; }
 
 QString Formatted(int id, const QString& insert)
 {
@@ -113,11 +115,11 @@ void CMelodyView::Beep()
 
 int CMelodyView::ConfirmNoteCount(CMelody* melody, int captionId)
 {
-    const int max = NotesMax(GetDocument());
-    if (!melody || melody->GetNoteCount() <= max)
+    const int fit = melody ? melody->NotesWithinText(NotesTextMax(GetDocument())) : 0;
+    if (!melody || melody->GetNoteCount() <= fit)
         return -1;
     const int answer = AskMelodyQuestion(UiLoadString(31706), captionId, false);
-    return answer == IDYES ? max : 0;
+    return answer == IDYES && fit > 0 ? fit : 0;
 }
 
 void CMelodyView::OnBCopyToPc()
@@ -325,7 +327,7 @@ void CMelodyView::OnBProperty()
         return;
     }
     const std::string header = melody->MakeHeaderString();
-    const std::string notes = melody->MakeNotesString(NotesMax(doc));
+    const std::string notes = melody->MakeNotesString(melody->NotesWithinText(NotesTextMax(doc)));
     bool ok = !header.empty() && !notes.empty();
     if (ok) {
         WriteDebug("OnBProperty -> CALL mtr_MELODY_write");
@@ -711,7 +713,7 @@ static CDlgMelodyEditor::Limits EditorLimits(CZorqMMIDoc* doc)
         l.tempoMin = doc->GetMelodyTempoMin();
         l.tempoMax = doc->GetMelodyTempoMax();
         l.baseOctave = doc->GetDefaultOctave();
-        l.maxNotes = doc->GetMaxNbOfNotes();
+        l.notesTextMax = NotesTextMax(doc);
         l.lowOctave = doc->GetMelodyOctaveMin();
         l.highOctave = doc->GetMelodyOctaveMax();
         l.lowNote = doc->GetMelodyNoteMin();

@@ -160,20 +160,25 @@ TEST_F(MelodyEditorTest, NotationReadsIntoNotes)
 
 TEST_F(MelodyEditorTest, TooManyNotesAreRefused)
 {
-    limits_.maxNotes = 10;
+    // The phone keeps 77 characters of notes text: eight notes of one beat
+    // at tempo 500 and the two closing pauses, "C4 c500 ... M c500".
+    limits_.notesTextMax = 77;
     CDlgMelodyEditor dlg(nullptr, nullptr, limits_, nullptr);
     Open(dlg);
-    EXPECT_TRUE(dlg.ReadNotes("cdefgabc"));   // 8 + 2 pauses
+    EXPECT_TRUE(dlg.ReadNotes("cdefgabc"));
+    EXPECT_EQ(dlg.GetMelody()->MakeNotesString(-1).size(), 77u);
     EXPECT_FALSE(dlg.ReadNotes("cdefgabcd"));  // one too many
     EXPECT_FALSE(dlg.ReadNotes("cdefgabcdef"));
-    ASSERT_EQ(app_.shown.size(), 2u);
+    EXPECT_FALSE(dlg.ReadNotes("cdefgabC"));  // a note of two beats takes one character more
+    ASSERT_EQ(app_.shown.size(), 3u);
     EXPECT_EQ(app_.shown[0].text, "There is one note too many.");
     EXPECT_EQ(app_.shown[1].text, "There are 3 notes too many.");
+    EXPECT_EQ(app_.shown[2].text, "There is one note too many.");
 }
 
 TEST_F(MelodyEditorTest, EditingKeepsTheTempoAndShowsEveryNote)
 {
-    limits_.maxNotes = 4;
+    limits_.notesTextMax = 4;  // shorter than the melody: it is shown whole all the same
     std::unique_ptr<CMelody> m(Make("Tune", -1, "C4 c500 D4 c500 E4 c500 F4 c500 G4 c500 M c500 M c500", 500));
     CDlgMelodyEditor dlg(nullptr, m.get(), limits_, nullptr);
     Open(dlg);

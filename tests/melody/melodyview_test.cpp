@@ -28,6 +28,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QTest>
 #include <QTimer>
@@ -286,9 +287,10 @@ TEST_F(MelodyScreen, PlaysOnThePcAndStops)
 TEST_F(MelodyScreen, CopiesAPcMelodyIntoAPhoneSlot)
 {
     PutPc("a.MDY", "Tango", "A4 c100\r\nB4 c100\r\nC5 c100\r\nD5 c100\r\n");
-    Open("melody 2 Jazz 90 G4 c100 A4 c100\n");
+    // The phone keeps 23 characters of notes: "A4 c100 B4 c100 C5 c100".
+    Open("melody-slots 8 12 23\nmelody 2 Jazz 90 G4 c100 A4 c100\n");
     ASSERT_EQ(Rows(view->PhoneList()), (QStringList{"Scale", "Jazz"}));
-    pcdoc->GetMSParam().melody.notes_max = 3;  // the phone takes 3 notes
+    ASSERT_EQ(pcdoc->GetMaxNbOfNotes(), 23);
     SelectPc(0);
     view->answers = {IDYES};  // send only the first notes
     OnNextDialog<CDlgMelodyToPhone>([](CDlgMelodyToPhone& dlg) {
@@ -310,6 +312,70 @@ TEST_F(MelodyScreen, CopiesAPcMelodyIntoAPhoneSlot)
     view->answers = {IDNO};
     view->OnBCopyToPhone();
     EXPECT_EQ(Rows(view->PhoneList()), (QStringList{"Scale", "Tango"}));
+}
+
+// The phone keeps a melody whose notes text is at most the length it gives
+// at set-up (500 characters here). A melody typed longer is told in the
+// editor, with the number of notes to take out, before it is saved or sent;
+// what the editor lets through the phone takes.
+TEST_F(MelodyScreen, TheEditorTellsAMelodyLongerThanThePhoneKeepsBeforeItGoes)
+{
+    Open();
+    ASSERT_EQ(pcdoc->GetMaxNbOfNotes(), 500);
+    std::vector<std::string> told;
+    bool stayedOpen = false;
+    int excess = 0;
+    OnNextDialog<CDlgMelodyEditor>([&](CDlgMelodyEditor& dlg) {
+        auto* name = qobject_cast<QLineEdit*>(dlg.GetDlgItem(1077));
+        auto* notes = qobject_cast<QLineEdit*>(dlg.GetDlgItem(1080));
+        QWidget* ok = dlg.GetDlgItem(IDOK);
+        if (!name || !notes || !ok) {
+            dlg.EndDialog(IDCANCEL);
+            return;
+        }
+        QTest::keyClicks(name, "Long");
+        QTest::keyClicks(notes, QString(95, QLatin1Char('c')));  // 95 notes
+        QTest::mouseClick(ok, Qt::LeftButton);
+        told = Boxes();
+        const QString first = told.empty() ? QString() : QString::fromStdString(told.back());
+        const QRegularExpressionMatch m = QRegularExpression("^There are (\\d+) notes too many\\.$").match(first);
+        excess = m.hasMatch() ? m.captured(1).toInt() : 0;
+        // One note fewer than told is still one too many.
+        for (int i = 1; i < excess; ++i)
+            QTest::keyClick(notes, Qt::Key_Backspace);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        told = Boxes();
+        stayedOpen = dlg.isVisible();
+        QTest::keyClick(notes, Qt::Key_Backspace);
+        QTest::mouseClick(ok, Qt::LeftButton);
+        if (dlg.isVisible())
+            dlg.EndDialog(IDCANCEL);
+    });
+    QTest::mouseClick(view->GetDlgItem(1032), Qt::LeftButton);
+    ASSERT_GT(excess, 0) << "the editor let the long melody through";
+    EXPECT_TRUE(stayedOpen);
+    ASSERT_EQ(told.size(), 2u);
+    EXPECT_EQ(told[1], "There is one note too many.");
+    ASSERT_EQ(Boxes().size(), 2u) << Boxes().back();
+    ASSERT_EQ(Rows(view->PcList()), QStringList{"Long"});
+
+    // Copied to the phone whole: it takes it, no note left out, no question.
+    SelectPc(0);
+    OnNextDialog<CDlgMelodyToPhone>([](CDlgMelodyToPhone& dlg) {
+        if (QWidget* ok = dlg.GetDlgItem(IDOK))
+            QTest::mouseClick(ok, Qt::LeftButton);
+        if (dlg.isVisible())
+            dlg.EndDialog(IDCANCEL);
+    });
+    QTest::mouseClick(view->GetDlgItem(1069), Qt::LeftButton);
+    EXPECT_TRUE(view->questions.empty());
+    EXPECT_EQ(Boxes().size(), 2u) << Boxes().back();
+    const std::string held = engine_test::dump_lines(*sim, "melody 1 ");
+    EXPECT_NE(held.find("\"Long\""), std::string::npos) << held;
+    int notesHeld = 0;
+    for (size_t at = held.find(" c"); at != std::string::npos; at = held.find(" c", at + 1))
+        ++notesHeld;
+    EXPECT_EQ(notesHeld, 95 - excess + 2) << held;  // with the two closing pauses
 }
 
 TEST_F(MelodyScreen, RenamesAPhoneMelodyInPlace)
