@@ -1,6 +1,7 @@
 #include "phonebook.h"
 
 #include "debugtrace.h"
+#include "dialog.h"
 #include "dragdrop.h"
 #include "entrylistctrl.h"
 #include "mtr_gen.h"
@@ -22,6 +23,7 @@
 #include <QButtonGroup>
 #include <QComboBox>
 #include <QContextMenuEvent>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMimeData>
@@ -29,6 +31,8 @@
 #include <QPushButton>
 #include <QTimer>
 #include <QUrl>
+
+#include <algorithm>
 
 namespace {
 
@@ -188,6 +192,8 @@ void CPhoneBook::OnInitialUpdate()
             b->setText(QString());
         }
     }
+
+    PlaceOkCancel();
 
     m_nSortSel = GetComboSort("PhoneBook", 7, 1);
     FillSortCombo();
@@ -359,6 +365,38 @@ void CPhoneBook::ShowOkCancel(bool show)
         }
     }
     UpdateModeTips();
+}
+
+void CPhoneBook::PlaceOkCancel()
+{
+    auto* ok = qobject_cast<QPushButton*>(GetDlgItem(IDC_OK));
+    auto* cancel = qobject_cast<QPushButton*>(GetDlgItem(IDC_CANCEL));
+    QWidget* name = GetDlgItem(IDC_NAME);
+    if (!ok || !cancel)
+        return;
+    ok->setIcon(DialogButtonPicture(IDOK, style()));
+    cancel->setIcon(DialogButtonPicture(IDCANCEL, style()));
+    // Wide enough for the text with its picture in any language; Cancel's
+    // right edge on the fields' right edge, OK before it.
+    auto widthOf = [](const QPushButton* b) {
+        return std::max(b->width(), b->fontMetrics().horizontalAdvance(b->text()) + b->iconSize().width() + 24);
+    };
+    const int right = name ? name->geometry().right() : cancel->geometry().right();
+    const int cancelWidth = widthOf(cancel), okWidth = widthOf(ok);
+    cancel->setGeometry(right - cancelWidth + 1, cancel->y(), cancelWidth, cancel->height());
+    ok->setGeometry(cancel->x() - 6 - okWidth, ok->y(), okWidth, ok->height());
+}
+
+void CPhoneBook::keyPressEvent(QKeyEvent* e)
+{
+    QWidget* cancel = GetDlgItem(IDC_CANCEL);
+    if (e->key() == Qt::Key_Escape && e->modifiers() == Qt::NoModifier && (m_bAddMode || m_bModifyMode) && cancel &&
+        cancel->isVisible() && cancel->isEnabled()) {
+        e->accept();
+        OnCancelEdit();
+        return;
+    }
+    CMainView::keyPressEvent(e);
 }
 
 bool CPhoneBook::FormHasFocus() const

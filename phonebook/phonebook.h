@@ -112,6 +112,9 @@ protected:
     // A right click on the form's background offers the entries' menu, as
     // one on the list does.
     void contextMenuEvent(QContextMenuEvent* e) override;
+    // Escape while an entry is being added or changed does what the form's
+    // Cancel does.
+    void keyPressEvent(QKeyEvent* e) override;
 
 private:
     // Print, find and copy-to.
@@ -120,6 +123,9 @@ private:
     void AfterSourceSwitch();
     void EnableFormFields(bool open);
     void ShowOkCancel(bool show);
+    // The form's OK and Cancel look and stand as a dialog's: with their
+    // answers' pictures, at the right under the fields, Cancel last.
+    void PlaceOkCancel();
     // Whether the focus is on the form (a field, OK or cancel), which the
     // end of an add or a change empties and hides.
     bool FormHasFocus() const;

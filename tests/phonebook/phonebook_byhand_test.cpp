@@ -3,6 +3,7 @@
 // chosen over an existing file.
 #include "screen_fixture.h"
 
+#include "dialog.h"
 #include "dlgprogress.h"
 #include "dstchoice.h"
 #include "filedlg.h"
@@ -12,6 +13,8 @@
 #include <QDialogButtonBox>
 #include <QFile>
 #include <QFileDialog>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QMenu>
 #include <QMessageBox>
 
@@ -191,6 +194,73 @@ TEST_F(PhoneBookByHand, MovingToAnotherEntryAsksWhatBecomesOfAChange)
         EXPECT_EQ(formName(), QStringLiteral("Alice"));
         EXPECT_FALSE(screen->GetDlgItem(1025)->isVisible());
     }
+}
+
+// The entry form, new or changed: its OK and Cancel look and stand as a
+// dialog's (their answers' pictures, at the right under the fields, Cancel
+// last), and Escape in a field ends the form as its Cancel does, nothing
+// written.
+TEST_F(PhoneBookByHand, TheEntryFormsOkAndCancelAreADialogsAndEscapeCancelsIt)
+{
+    StartPhone("");
+    Open();
+    ASSERT_TRUE(screen->Pane()->IsSrcSIM());
+    const std::vector<std::string> rows = Rows();
+    const std::string book = PhoneEntries("SM");
+    auto* ok = qobject_cast<QPushButton*>(screen->GetDlgItem(1025));
+    auto* cancel = qobject_cast<QPushButton*>(screen->GetDlgItem(1026));
+    auto* name = qobject_cast<QLineEdit*>(screen->GetDlgItem(1012));
+    ASSERT_TRUE(ok && cancel && name);
+    auto picture = [](const QIcon& icon) { return icon.pixmap(16, 16).toImage(); };
+
+    QTest::mouseClick(NewButton(), Qt::LeftButton);
+    ASSERT_TRUE(screen->IsAddMode());
+    ASSERT_TRUE(ok->isVisible() && cancel->isVisible());
+    EXPECT_FALSE(ok->icon().isNull());
+    EXPECT_TRUE(picture(ok->icon()) == picture(DialogButtonPicture(IDOK, ok->style()))) << "OK's picture";
+    EXPECT_TRUE(picture(cancel->icon()) == picture(DialogButtonPicture(IDCANCEL, cancel->style())))
+        << "Cancel's picture";
+    EXPECT_EQ(cancel->geometry().right(), name->geometry().right()) << "Cancel ends where the fields end";
+    EXPECT_LT(ok->geometry().right(), cancel->geometry().left()) << "OK before Cancel";
+    EXPECT_EQ(ok->geometry().top(), cancel->geometry().top());
+    for (QPushButton* b : {ok, cancel}) {
+        SCOPED_TRACE(b->text().toStdString());
+        EXPECT_GE(b->width(), b->fontMetrics().horizontalAdvance(b->text()) + b->iconSize().width())
+            << "the text and its picture fit";
+        // Nothing else of the form under it: the entry buttons stand left of OK.
+        for (QWidget* other : b->parentWidget()->findChildren<QWidget*>(Qt::FindDirectChildrenOnly)) {
+            if (other != ok && other != cancel && other->isVisible()) {
+                EXPECT_FALSE(other->geometry().intersects(b->geometry())) << other->objectName().toStdString();
+            }
+        }
+    }
+
+    // Escape in the new entry's fields: the form ends, nothing is written.
+    QTest::keyClicks(name, QStringLiteral("Escaped"));
+    auto* number = qobject_cast<QLineEdit*>(screen->GetDlgItem(1013));
+    QTest::mouseClick(number, Qt::LeftButton);
+    QTest::keyClicks(number, QStringLiteral("0699"));
+    QTest::keyClick(number, Qt::Key_Escape);
+    EXPECT_FALSE(screen->IsAddMode());
+    EXPECT_FALSE(ok->isVisible());
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_TRUE(name->text().isEmpty());
+    EXPECT_TRUE(List()->isEnabled());
+    EXPECT_EQ(Rows(), rows);
+
+    // And in a change of an entry: the form shows the entry as it is.
+    ClickRow(0);
+    const QString kept = name->text();
+    ASSERT_FALSE(kept.isEmpty());
+    Type(1012, QStringLiteral("Changed"));
+    ASSERT_TRUE(screen->IsModifyMode());
+    ASSERT_TRUE(cancel->isVisible());
+    QTest::keyClick(name, Qt::Key_Escape);
+    EXPECT_FALSE(cancel->isVisible());
+    EXPECT_EQ(name->text(), kept);
+    EXPECT_EQ(Rows(), rows);
+    EXPECT_EQ(PhoneEntries("SM"), book);
+    EXPECT_TRUE(Boxes().empty());
 }
 
 // A number the phone keeps as national (161) is copied to the PC phonebook
