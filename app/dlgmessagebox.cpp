@@ -2,9 +2,13 @@
 
 #include "utilities.h"
 
+#include <QApplication>
+#include <QFontMetrics>
 #include <QLabel>
 #include <QPushButton>
 #include <QStyle>
+
+#include <algorithm>
 
 QIcon MessageButtonPicture(int id, const QStyle* style)
 {
@@ -20,11 +24,32 @@ QIcon MessageButtonPicture(int id, const QStyle* style)
     }
 }
 
+int NoticeWidth(const QWidget* box, const QString& title, const QString& text, bool withSymbol)
+{
+    const QFontMetrics fm = box ? box->fontMetrics() : QFontMetrics(QApplication::font());
+    constexpr int kLineMax = 460;   // a longer text goes on more lines
+    constexpr int kMargins = 48;    // both sides of the text
+    constexpr int kSymbol = 56;     // a kind's symbol and its gap
+    constexpr int kTitleBar = 160;  // the window's icon and buttons
+    constexpr int kNarrowest = 322;
+    int widestLine = 0, widestWord = 0;
+    for (const QString& line : QString(text).replace(QLatin1String("\r\n"), QLatin1String("\n")).split(QLatin1Char('\n'))) {
+        widestLine = std::max(widestLine, fm.horizontalAdvance(line));
+        for (const QString& word : line.split(QLatin1Char(' '), Qt::SkipEmptyParts))
+            widestWord = std::max(widestWord, fm.horizontalAdvance(word));
+    }
+    // Title bars often use a bolder face than the text: a tenth more.
+    const int titleNeed = fm.horizontalAdvance(title) * 11 / 10 + kTitleBar;
+    const int column = std::max(std::min(widestLine, kLineMax), widestWord) + kMargins + (withSymbol ? kSymbol : 0);
+    return std::max({column, titleNeed, kNarrowest});
+}
+
 CDlgMessageBox::CDlgMessageBox(QWidget* parent) : CDialog(142, parent) {}
 
 void CDlgMessageBox::ComposeText(const QString& caption, const QString& textIn)
 {
     QString text = textIn;
+    m_strGivenText = textIn;
     if (!m_strFolder.isEmpty() && m_strFolder.size() > 20)
         text.replace(m_strFolder, QStringLiteral("..."));
     m_strText = text;
@@ -48,8 +73,13 @@ bool CDlgMessageBox::OnInitDialog()
     DDX_Text(&dx, 166, m_strText);
     // The short text's leading line break placed it mid-box; the label
     // centres it itself.
-    if (auto* text = qobject_cast<QLabel*>(GetDlgItem(166)))
-        text->setText(m_strText.startsWith(QLatin1String("\r\n")) ? m_strText.mid(2) : m_strText);
+    const QString shown = m_strText.startsWith(QLatin1String("\r\n")) ? m_strText.mid(2) : m_strText;
+    if (auto* text = qobject_cast<QLabel*>(GetDlgItem(166))) {
+        text->setText(shown);
+        // The label's own minimum would hold the box to it.
+        text->setMinimumWidth(0);
+    }
+    setFixedWidth(NoticeWidth(this, m_strCaption, m_strGivenText.isEmpty() ? shown : m_strGivenText, false));
     adjustSize();
     CenterWindow();
     SetTimer(2, 100);

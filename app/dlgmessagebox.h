@@ -17,6 +17,14 @@ class QStyle;
 // on dialog buttons.
 QIcon MessageButtonPicture(int id, const QStyle* style);
 
+// The width of a box that tells `text` under the window title `title`: the
+// text on lines of at most about 460 pixels (the longest word whole), and
+// room in the title bar for the title beside the window's own buttons. A
+// box with a kind's symbol is wider by the symbol's column. The program's
+// notice (from the text before it shortens the program folder) and the
+// desktop's box are both given this width, so a notice is as wide
+// whichever shows it.
+int NoticeWidth(const QWidget* box, const QString& title, const QString& text, bool withSymbol);
 class CDlgMessageBox : public CDialog {
     Q_OBJECT
 public:
@@ -33,4 +41,5 @@ public:
     QString m_strFolder;
     QString m_strText;
     QString m_strCaption;
+    QString m_strGivenText;  // as given, for the width
 };

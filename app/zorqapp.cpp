@@ -17,9 +17,12 @@
 
 #include <QApplication>
 #include <QDateTime>
+#include <QLabel>
+#include <QLayout>
 #include <QMessageBox>
 #include <QTimer>
 
+#include <algorithm>
 #include <climits>
 #include <strings.h>
 #include <vector>
@@ -229,12 +232,52 @@ int CZorqMMIApp::DoMessageBox(const QString& textIn, unsigned type, unsigned hel
     return SystemMessageBox(m_pMainWnd, qtext, caption, type);
 }
 
+namespace {
+
+// The desktop's box at the width the program's own notice takes for the same
+// text and title (NoticeWidth). It sizes itself whenever it lays itself out
+// (as it is shown, and after); each time, it is then given that width, never
+// less than its own, and the height its text takes at that width.
+class NoticeSizedBox : public QMessageBox {
+public:
+    using QMessageBox::QMessageBox;
+    int noticeWidth = 0;
+
+protected:
+    bool event(QEvent* e) override
+    {
+        const bool result = QMessageBox::event(e);
+        if (e->type() == QEvent::Show || e->type() == QEvent::LayoutRequest)
+            FitToNotice();
+        return result;
+    }
+
+private:
+    void FitToNotice()
+    {
+        if (noticeWidth <= 0 || !layout() || m_fitting)
+            return;
+        m_fitting = true;
+        const int w = std::max(noticeWidth, width());
+        layout()->activate();
+        const int h = layout()->hasHeightForWidth() ? layout()->totalHeightForWidth(w)
+                                                    : layout()->totalMinimumSize().height();
+        const QSize size(w, std::max(h, layout()->totalMinimumSize().height()));
+        if (size != this->size() || minimumSize() != size || maximumSize() != size)
+            setFixedSize(size);
+        m_fitting = false;
+    }
+    bool m_fitting = false;
+};
+
+}  // namespace
+
 int CZorqMMIApp::SystemMessageBox(QWidget* owner, const QString& text, const QString& caption,
                                   unsigned type)
 {
     if (!qobject_cast<QApplication*>(QCoreApplication::instance()))
         return 2;
-    QMessageBox box(owner);
+    NoticeSizedBox box(owner);
     // A box never goes out under the name of the executable.
     box.setWindowTitle(caption.isEmpty() ? QString::fromUtf8(kProductName) : caption);
     box.setText(text);
@@ -270,6 +313,7 @@ int CZorqMMIApp::SystemMessageBox(QWidget* owner, const QString& text, const QSt
     size_t def = (type & MB_DEFMASK) == MB_DEFBUTTON2 ? 1 : (type & MB_DEFMASK) == MB_DEFBUTTON3 ? 2 : 0;
     if (def < buttons.size())
         box.setDefaultButton(buttons[def].qt);
+    box.noticeWidth = NoticeWidth(&box, box.windowTitle(), text, (type & MB_ICONMASK) != 0);
     box.exec();
     QAbstractButton* clicked = box.clickedButton();
     for (const B& b : buttons)

@@ -6,6 +6,7 @@
 #include "zorqapp.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -303,6 +304,65 @@ TEST_F(MessageBoxTest, EveryNoticeShowsItsOkUnderTheTextAtTheRight)
         EXPECT_LT(okRightGap, 24) << "OK at the right edge";
         EXPECT_GT(okLeftGap, okRightGap) << "not centred, not at the left";
         EXPECT_TRUE(underText);
+    }
+}
+
+// A notice is as wide wherever it shows, before the main window (the
+// desktop's box, with the whole path) and over it (the program's own, with
+// the program folder shortened); every box leaves its title room beside the
+// title bar's buttons, however short its text.
+TEST_F(MessageBoxTest, ANoticeHasOneWidthWhereverItShowsAndRoomForItsTitle)
+{
+    ShowingApp real;
+    real.SetDataDirectories(dir_.path() + "zorqmmi");
+    ASSERT_TRUE(real.LoadResourceLibrary("enu"));
+    mainWnd_.resize(600, 400);
+    mainWnd_.show();
+    struct Seen {
+        int width = 0;
+        QString title;
+        QString text;
+    };
+    // Shows the box, and once it stands reads it and closes it with Escape.
+    auto show = [&](bool overMainWindow, const QString& text, unsigned type) {
+        real.m_pMainWnd = overMainWindow ? &mainWnd_ : nullptr;
+        Seen seen;
+        QTimer poll;
+        QObject::connect(&poll, &QTimer::timeout, [&] {
+            QWidget* box = QApplication::activeModalWidget();
+            if (!box || !box->isVisible())
+                return;
+            poll.stop();
+            seen.width = box->width();
+            seen.title = box->windowTitle();
+            for (QLabel* l : box->findChildren<QLabel*>())
+                if (l->isVisible() && !l->text().isEmpty())
+                    seen.text = l->text();
+            QKeyEvent esc(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+            QApplication::sendEvent(box, &esc);
+        });
+        poll.start(10);
+        real.DoMessageBox(text, type, 0);
+        return seen;
+    };
+    const QString notice = QString::fromStdString("The database " + dir_.path() +
+                                                  "Database/PhoneBook.mdb could not be read; the one in " +
+                                                  dir_.path() + "Work is used in its place.");
+    const Seen early = show(false, notice, MB_OK);
+    const Seen later = show(true, notice, MB_OK);
+    ASSERT_GT(early.width, 0);
+    EXPECT_EQ(early.width, later.width);
+    EXPECT_TRUE(early.text.contains(QString::fromStdString(dir_.path()))) << early.text.toStdString();
+    EXPECT_FALSE(later.text.contains(QString::fromStdString(dir_.path()))) << later.text.toStdString();
+
+    // The title beside an icon and three buttons of the title bar, in a
+    // face a little bolder than the text's.
+    const Seen shortOnes[] = {show(false, "Saved.", MB_OK), show(true, "Saved.", MB_OK),
+                              show(true, "Delete it?", MB_YESNO | MB_ICONQUESTION)};
+    for (const Seen& seen : shortOnes) {
+        SCOPED_TRACE(seen.text.toStdString());
+        ASSERT_EQ(seen.title, QStringLiteral("Pellard Tarvel Data"));
+        EXPECT_GE(seen.width, QFontMetrics(QApplication::font()).horizontalAdvance(seen.title) + 120);
     }
 }
 
