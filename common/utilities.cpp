@@ -14,6 +14,7 @@
 #include <QWidget>
 
 #include <algorithm>
+#include <cctype>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -511,17 +512,34 @@ std::string MakeTempName(const std::string& folder, const std::string& extension
 
 namespace {
 
+// 8 capital letters + ".tmp": the name MakeTempName gives a new melody's
+// text before it takes its ".MDY" name.
+bool IsFreshMelodyTempName(const std::string& name)
+{
+    return name.size() == 12 && name.compare(8, 4, ".tmp") == 0 &&
+           std::all_of(name.begin(), name.begin() + 8, [](char c) { return c >= 'A' && c <= 'Z'; });
+}
+
 bool IsLeftTemporaryName(const std::string& name)
 {
-    // 8 capital letters + ".tmp", as MakeTempName makes them.
-    if (name.size() == 12 && name.compare(8, 4, ".tmp") == 0 &&
-        std::all_of(name.begin(), name.begin() + 8, [](char c) { return c >= 'A' && c <= 'Z'; }))
+    if (IsFreshMelodyTempName(name))
         return true;
-    // A whole file's first name: anything + ".tmp" + 6 of [a-z0-9].
-    if (name.size() > 10 && name.compare(name.size() - 10, 4, ".tmp") == 0)
-        return std::all_of(name.end() - 6, name.end(),
-                           [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); });
-    return false;
+    // A whole file written beside the one it replaces: its name + ".tmp" +
+    // 6 of [a-z0-9] (WriteFileAtomically). The melody saves write either a
+    // melody file ("*.MDY", of any case, as the list reads them) or a fresh
+    // melody's temporary text; no other name is theirs.
+    if (name.size() <= 10 || name.compare(name.size() - 10, 4, ".tmp") != 0 ||
+        !std::all_of(name.end() - 6, name.end(), [](char c) { return (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9'); }))
+        return false;
+    const std::string replaced = name.substr(0, name.size() - 10);
+    if (IsFreshMelodyTempName(replaced))
+        return true;
+    if (replaced.size() <= 4)
+        return false;
+    std::string extension = replaced.substr(replaced.size() - 4);
+    for (char& c : extension)
+        c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    return extension == ".MDY";
 }
 
 }  // namespace

@@ -71,9 +71,10 @@ void MakeUniqueFileName(std::string& name, const std::string& extension);
 std::string MakeTempName(const std::string& folder, const std::string& extension);
 // Removes from `folder` the temporary files a save of the program's leaves
 // when it is killed half-way: a name of MakeTempName's with the extension
-// "tmp" (8 capital letters + ".tmp"), and a file written whole before it is
-// renamed over another (any name + ".tmp" + 6 small letters or digits).
-// Nothing else, and no folder, is touched. Gives how many went.
+// "tmp" (8 capital letters + ".tmp"), and a melody text written whole before
+// it is renamed over its file (a ".MDY" name, or such a temporary name,
+// + ".tmp" + 6 small letters or digits). Nothing else, and no folder, is
+// touched. Gives how many went.
 int RemoveLeftTemporaryFiles(const std::string& folder);
 void PlayBeep(int frequency, double durationMs);
 void TrimTrailingBlanks(char* text, int maximum);

@@ -368,10 +368,17 @@ TEST_F(StartUpTest, AStartRemovesWhatKilledMelodySavesLeftAndNothingElse)
     const std::string fresh = MakeTempName(melodies, "tmp");
     ASSERT_FALSE(fresh.empty());
     WriteFile(fresh, "NAME=Half\r\nTEMPO=120\r\n");
-    WriteFile(melodies + "Tango.MDY.tmpq1w2e3", "NAME=Tango\r\n");
+    // Rewrites of a melody file (of any case, as the list reads them) and
+    // of a new melody's temporary text.
+    const std::vector<std::string> left = {"Tango.MDY.tmpq1w2e3", "waltz.mdy.tmp0a9z8y",
+                                           fresh.substr(melodies.size()) + ".tmpk2j3h4"};
+    for (const std::string& f : left)
+        WriteFile(melodies + f, "NAME=Tango\r\n");
     // The user's own files, and names that only look alike.
     const std::vector<std::string> kept = {"Tango.MDY", "ABCDEFGH.MDY", "notes.tmp", "ABCDEFG.tmp", "abcdefgh.tmp",
-                                           "Tango.MDY.tmpQ1W2E3", "song.tmp12345", "readme.txt"};
+                                           "Tango.MDY.tmpQ1W2E3", "song.tmp12345", "readme.txt", "song.tmpbackup",
+                                           "song.txt.tmpbackup", "MDY.tmpabcdef", "Tango.MDY.tmpq1w2e",
+                                           "ABCDEFGH.tmpa1b2c3"};
     for (const std::string& f : kept)
         WriteFile(melodies + f, "kept");
     ::mkdir((melodies + "QWERTYUI.tmp").c_str(), 0777);
@@ -379,7 +386,8 @@ TEST_F(StartUpTest, AStartRemovesWhatKilledMelodySavesLeftAndNothingElse)
     ASSERT_TRUE(Start());
     struct stat st {};
     EXPECT_NE(::stat(fresh.c_str(), &st), 0) << fresh << " was left";
-    EXPECT_NE(::stat((melodies + "Tango.MDY.tmpq1w2e3").c_str(), &st), 0) << "the unrenamed text was left";
+    for (const std::string& f : left)
+        EXPECT_NE(::stat((melodies + f).c_str(), &st), 0) << "the unrenamed text " << f << " was left";
     for (const std::string& f : kept)
         EXPECT_EQ(ReadFile(melodies + f), "kept") << f;
     EXPECT_EQ(::stat((melodies + "QWERTYUI.tmp").c_str(), &st), 0) << "a folder is never removed";
