@@ -19,7 +19,13 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
+
+#include <cerrno>
+#include <poll.h>
+#include <sys/inotify.h>
 
 namespace {
 
@@ -460,15 +466,48 @@ TEST_F(ProfileTest, AChangeAnotherProgramMakesRightAfterARewriteIsSeenAndKept)
     ASSERT_EQ(GetIniProfileInt("B", "y", -1), 0);
     const off_t at = static_cast<off_t>(std::string("[A]\r\nx=0000\r\n[B]\r\ny=").size());
     constexpr int kRounds = 300;
-    std::atomic<int> changed{0};
+    // The other program sleeps until the folder reports a file moved in
+    // under the profile's name (a rewrite renames its new file there), and
+    // the test until the other program reports its change.
+    const int watch = ::inotify_init1(IN_CLOEXEC);
+    ASSERT_GE(watch, 0);
+    struct Closed {
+        int fd;
+        ~Closed() { ::close(fd); }
+    } closedWatch{watch};
+    ASSERT_GE(::inotify_add_watch(watch, dir_.c_str(), IN_MOVED_TO | IN_CREATE), 0);
+    int wake[2];
+    ASSERT_EQ(::pipe2(wake, O_CLOEXEC), 0);
+    struct ClosedPipe {
+        int* fds;
+        ~ClosedPipe()
+        {
+            ::close(fds[0]);
+            ::close(fds[1]);
+        }
+    } closedPipe{wake};
+    std::mutex lock;
+    std::condition_variable done;
+    int changed = 0;
     std::atomic<bool> stop{false};
     struct stat first {};
     ASSERT_EQ(::stat(path_.c_str(), &first), 0);
     std::thread other([&, seen = first.st_ino]() mutable {
-        struct stat st {};
+        alignas(struct inotify_event) char events[4096];
         for (int round = 1; round <= kRounds && !stop;) {
-            if (::stat(path_.c_str(), &st) != 0 || st.st_ino == seen)
-                continue;  // not replaced yet
+            struct stat st {};
+            if (::stat(path_.c_str(), &st) != 0 || st.st_ino == seen) {
+                // Not replaced yet: sleep until something is moved in or
+                // created in the folder, or the test ends.
+                pollfd fds[2] = {{watch, POLLIN, 0}, {wake[0], POLLIN, 0}};
+                if (::poll(fds, 2, -1) < 0 && errno != EINTR)
+                    break;
+                if (fds[1].revents)
+                    break;
+                if (fds[0].revents && ::read(watch, events, sizeof events) < 0 && errno != EINTR)
+                    break;
+                continue;
+            }
             seen = st.st_ino;
             const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
             if (fd >= 0) {
@@ -477,26 +516,38 @@ TEST_F(ProfileTest, AChangeAnotherProgramMakesRightAfterARewriteIsSeenAndKept)
                     stop = true;
                 ::close(fd);
             }
-            changed = round++;
+            {
+                std::lock_guard<std::mutex> hold(lock);
+                changed = round++;
+            }
+            done.notify_all();
         }
     });
     struct Joined {
         std::atomic<bool>& stop;
+        int wakeFd;
         std::thread& t;
         ~Joined()
         {
             stop = true;
+            const char c = 0;
+            while (::write(wakeFd, &c, 1) < 0 && errno == EINTR) {
+            }
             t.join();
         }
-    } joined{stop, other};
+    } joined{stop, wake[1], other};
     int unseen = 0;
     for (int round = 1; round <= kRounds; ++round) {
         char x[16];
         std::snprintf(x, sizeof x, "%04d", round);
         ASSERT_TRUE(WriteIniProfileString("A", "x", x));
-        for (int waited = 0; changed < round && waited < 10000; ++waited)
-            usleep(1000);
-        ASSERT_EQ(changed.load(), round) << "the other program did not see the rewrite";
+        {
+            std::unique_lock<std::mutex> hold(lock);
+            // A deadline far beyond the moment the change takes, so that
+            // a lost wake-up fails the test instead of hanging it.
+            done.wait_for(hold, std::chrono::seconds(10), [&] { return changed >= round; });
+            ASSERT_EQ(changed, round) << "the other program did not see the rewrite";
+        }
         if (GetIniProfileInt("B", "y", -1) != round % 10)
             ++unseen;
     }
