@@ -449,16 +449,17 @@ int CZorqMMIApp::FirstDetection()
 {
     if (!m_pDoc)
         return 1;
-    // While the simulator may yet stand in, a port of the [Ports] section
-    // that cannot be opened is named only if it does not.
-    HoldBackPortFailures(!m_strSimulator.isEmpty() && !m_pSimulator);
+    // While the simulator may yet stand in, what the detection has to tell
+    // of a missing phone (a port of the [Ports] section that cannot be
+    // opened, no port at all) is told only if it does not.
+    HoldBackNoPhoneNotices(!m_strSimulator.isEmpty() && !m_pSimulator);
     bool ok = m_pDoc->mmi_NewMobileDetect(true);
-    HoldBackPortFailures(false);
+    HoldBackNoPhoneNotices(false);
     // No phone on any port: the bundled simulator stands in for this run.
     if (ok && gv_SPIO_com_status != SPIO_com_available && StartSimulator())
         ok = m_pDoc->mmi_NewMobileDetect(true);
     else if (ok && gv_SPIO_com_status != SPIO_com_available)
-        ShowPortFailures();
+        ShowNoPhoneNotices();
     m_pDoc->LoadConcatLists();
     return ok ? 1 : 0;
 }
