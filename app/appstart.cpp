@@ -4,6 +4,7 @@
 #include "zorqapp.h"
 
 #include "apploop.h"
+#include "dlgprogress.h"
 #include "docwindows.h"
 #include "mainview.h"
 #include "portfailures.h"
@@ -32,6 +33,7 @@
 #include "sms_types.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -163,25 +165,51 @@ bool CZorqMMIApp::InitInstance(const QStringList& arguments, const std::string& 
         m_bHandedOver = true;
         return false;
     }
-    // From here on a signal asking the program to end is caught; it is
-    // acted on once the loop runs (the start's own boxes and requests end
-    // first).
+    // From here on a signal asking the program to end is caught. During
+    // the start it closes the box that waits for OK, and the start ends the
+    // program once its steps have returned.
+    m_bQuitAsked = false;
+    m_bStarting = true;
     m_pQuitSignals = std::make_unique<CQuitSignals>();
-    if (!InitInstanceSteps(arguments)) {
+    m_pQuitSignals->Listen([this] { OnQuitSignal(); });
+    const bool started = InitInstanceSteps(arguments);
+    m_bStarting = false;
+    if (!started) {
         // Nothing of a failed start stays: a later start must not find it.
         m_pQuitSignals.reset();
         m_pInstance.reset();
         return false;
     }
-    m_pQuitSignals->Listen([this] {
-        WriteDebug("CZorqMMIApp -> a signal asks the program to end");
-        if (m_bShutDown)
-            return;
-        if (m_pMainWnd)
-            m_pMainWnd->hide();
+    if (m_bQuitAsked) {
+        WriteDebug("CZorqMMIApp::InitInstance -> a signal came during the start, the program ends");
         ShutDown();
-    });
+    }
     return true;
+}
+
+void CZorqMMIApp::OnQuitSignal()
+{
+    WriteDebug("CZorqMMIApp -> a signal asks the program to end");
+    m_bQuitAsked = true;
+    if (m_bShutDown)
+        return;
+    if (m_bStarting) {
+        // A box of the start waits for OK: nobody may be there to give it.
+        // No other box follows (DoMessageBox); InitInstance ends the program
+        // once its steps have returned.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QDialog*>(w); box && box->isVisible() && box->isModal())
+                box->reject();
+        return;
+    }
+    if (m_pMainWnd)
+        m_pMainWnd->hide();
+    // A long operation stops as its progress window's Cancel stops it: the
+    // item under way is finished and no other starts; the shut-down follows
+    // once the operation has returned (a send waits for its own request).
+    if (CDlgProgress::CancelStanding())
+        WriteDebug("CZorqMMIApp -> the operation under way is cancelled");
+    ShutDown();
 }
 
 bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
