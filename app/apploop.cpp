@@ -397,8 +397,11 @@ bool CZorqMMIApp::OweUntilFree(QObject* receiver, std::function<void()> work)
 int CZorqMMIApp::Run()
 {
     int code = 0;
-    if (!m_bShutDown && QCoreApplication::instance())
+    if (!m_bShutDown && QCoreApplication::instance()) {
+        m_bLooping = true;
         code = QCoreApplication::exec();
+        m_bLooping = false;
+    }
     // The loop has returned: windows and the document go first, the
     // language bundle last (the windows' ends may still read strings).
     // Nothing waits below the outermost loop; the shut-down happens now.
@@ -421,13 +424,13 @@ void CZorqMMIApp::ShutDown()
         // from a pause between two requests of one operation (its progress
         // window being painted, its close pause), the operation would go on
         // against a closed port and tell its next request as failed. The
-        // shut-down follows once the request or the pause has returned;
-        // meanwhile no idle work starts (a background reading stops at its
-        // next entry) and no held input is delivered, so that no request
-        // follows it.
+        // shut-down follows once the operation has returned (a signal
+        // cancels it first, as its Cancel does); meanwhile no idle work
+        // starts (a background reading stops at its next entry) and no held
+        // input is delivered, so that no request follows it.
         if (!m_bShutDownPending) {
             m_bShutDownPending = true;
-            WriteDebug("CZorqMMIApp::ShutDown -> the program ends once the request or pause under way has returned");
+            WriteDebug("CZorqMMIApp::ShutDown -> the program ends once the operation under way has returned");
         }
         // The loop looks at its next wake; this one wakes it after the
         // request at the latest, whatever else is due.
@@ -455,7 +458,10 @@ void CZorqMMIApp::ShutDownNow()
     }
     ExitInstance();
     StopSimulator();
-    if (QCoreApplication::instance())
+    // The loop is told to end. A start that a signal ended has not run it:
+    // told then, every loop of a later start in the same process, each
+    // box's included, would end at once.
+    if (QCoreApplication::instance() && (m_bLooping || !m_bQuitAsked))
         QCoreApplication::exit(0);
 }
 

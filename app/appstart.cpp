@@ -4,6 +4,7 @@
 #include "zorqapp.h"
 
 #include "apploop.h"
+#include "dlgprogress.h"
 #include "docwindows.h"
 #include "mainview.h"
 #include "portfailures.h"
@@ -32,6 +33,7 @@
 #include "sms_types.h"
 
 #include <QApplication>
+#include <QDialog>
 #include <QGuiApplication>
 #include <QProcess>
 #include <QScreen>
@@ -163,25 +165,51 @@ bool CZorqMMIApp::InitInstance(const QStringList& arguments, const std::string& 
         m_bHandedOver = true;
         return false;
     }
-    // From here on a signal asking the program to end is caught; it is
-    // acted on once the loop runs (the start's own boxes and requests end
-    // first).
+    // From here on a signal asking the program to end is caught. During
+    // the start it closes the box that waits for OK, and the start ends the
+    // program once its steps have returned.
+    m_bQuitAsked = false;
+    m_bStarting = true;
     m_pQuitSignals = std::make_unique<CQuitSignals>();
-    if (!InitInstanceSteps(arguments)) {
+    m_pQuitSignals->Listen([this] { OnQuitSignal(); });
+    const bool started = InitInstanceSteps(arguments);
+    m_bStarting = false;
+    if (!started) {
         // Nothing of a failed start stays: a later start must not find it.
         m_pQuitSignals.reset();
         m_pInstance.reset();
         return false;
     }
-    m_pQuitSignals->Listen([this] {
-        WriteDebug("CZorqMMIApp -> a signal asks the program to end");
-        if (m_bShutDown)
-            return;
-        if (m_pMainWnd)
-            m_pMainWnd->hide();
+    if (m_bQuitAsked) {
+        WriteDebug("CZorqMMIApp::InitInstance -> a signal came during the start, the program ends");
         ShutDown();
-    });
+    }
     return true;
+}
+
+void CZorqMMIApp::OnQuitSignal()
+{
+    WriteDebug("CZorqMMIApp -> a signal asks the program to end");
+    m_bQuitAsked = true;
+    if (m_bShutDown)
+        return;
+    if (m_bStarting) {
+        // A box of the start waits for OK: nobody may be there to give it.
+        // No other box follows (DoMessageBox); InitInstance ends the program
+        // once its steps have returned.
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (auto* box = qobject_cast<QDialog*>(w); box && box->isVisible() && box->isModal())
+                box->reject();
+        return;
+    }
+    if (m_pMainWnd)
+        m_pMainWnd->hide();
+    // A long operation stops as its progress window's Cancel stops it: the
+    // item under way is finished and no other starts; the shut-down follows
+    // once the operation has returned (a send waits for its own request).
+    if (CDlgProgress::CancelStanding())
+        WriteDebug("CZorqMMIApp -> the operation under way is cancelled");
+    ShutDown();
 }
 
 bool CZorqMMIApp::InitInstanceSteps(const QStringList& arguments)
@@ -449,16 +477,17 @@ int CZorqMMIApp::FirstDetection()
 {
     if (!m_pDoc)
         return 1;
-    // While the simulator may yet stand in, a port of the [Ports] section
-    // that cannot be opened is named only if it does not.
-    HoldBackPortFailures(!m_strSimulator.isEmpty() && !m_pSimulator);
+    // While the simulator may yet stand in, what the detection has to tell
+    // of a missing phone (a port of the [Ports] section that cannot be
+    // opened, no port at all) is told only if it does not.
+    HoldBackNoPhoneNotices(!m_strSimulator.isEmpty() && !m_pSimulator);
     bool ok = m_pDoc->mmi_NewMobileDetect(true);
-    HoldBackPortFailures(false);
+    HoldBackNoPhoneNotices(false);
     // No phone on any port: the bundled simulator stands in for this run.
     if (ok && gv_SPIO_com_status != SPIO_com_available && StartSimulator())
         ok = m_pDoc->mmi_NewMobileDetect(true);
     else if (ok && gv_SPIO_com_status != SPIO_com_available)
-        ShowPortFailures();
+        ShowNoPhoneNotices();
     m_pDoc->LoadConcatLists();
     return ok ? 1 : 0;
 }

@@ -206,6 +206,16 @@ int CZorqMMIApp::DoMessageBox(const QString& textIn, unsigned type, unsigned hel
     (void)helpId;  // no context help behind message boxes on this platform
     std::string text = textIn.toStdString();
     ReplaceAppName(text);
+    if (m_bQuitAsked) {
+        // A signal asked the program to end: nobody may be there to answer.
+        // The answer that goes on least: Cancel, or No, or OK alone.
+        WriteDebug("DoMessageBox -> not shown, the program ends: ", text);
+        switch (type & MB_TYPEMASK) {
+        case MB_OK: return IDOK;
+        case MB_YESNO: return IDNO;
+        default: return IDCANCEL;
+        }
+    }
     const QString qtext = QString::fromStdString(text);
     const QString caption = QString::fromUtf8(kProductName);
 

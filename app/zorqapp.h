@@ -140,6 +140,9 @@ public:
 
     // A second start handed over to the running one (start-up returned false).
     bool HandedOver() const { return m_bHandedOver; }
+    // A signal asked the program to end (it ends as Quit ends it, with 0,
+    // even when the start was under way).
+    bool QuitAsked() const { return m_bQuitAsked; }
 
     bool FindRunningInstance();
     // The name under which the running instance listens (per user).
@@ -277,7 +280,12 @@ private:
     class QProcess* m_pSimulator = nullptr;
     bool StartSimulator();
     void StopSimulator();
+    // What a signal asking the program to end does (quitsignals.h).
+    void OnQuitSignal();
     bool m_bShowSplash = true;
+    bool m_bStarting = false;   // InitInstance has not returned
+    bool m_bQuitAsked = false;  // a signal asked the program to end
+    bool m_bLooping = false;    // Run's loop runs
     bool m_bHandedOver = false;
     bool m_bShutDown = false;
     bool m_bShutDownPending = false;

@@ -32,9 +32,11 @@ constexpr int kIDOK = 1;
 constexpr int STR_NO_PHONE_VXD = 31851, STR_NO_PHONE = 31885, STR_PORT_NOT_OPENED = 31890;
 
 CZorqMMIDoc* g_doc = nullptr;
-// What the last detection without a phone could not open (portfailures.h).
+// What the last detection without a phone could not open, and the box it
+// would have shown while held back (portfailures.h).
 std::vector<serial_open_failure> g_portFailures;
-bool g_bHoldPortFailures = false;
+int g_nHeldNoPhoneBox = 0;
+bool g_bHoldNoPhoneNotices = false;
 
 CZorqMMIApp* App() { return CZorqMMIApp::Instance(); }
 
@@ -332,15 +334,19 @@ void CZorqMMIDoc::CheckMobileVersion()
 
 // ---- Phone detection -------------------------------------------------------------------------------
 
-void HoldBackPortFailures(bool hold) { g_bHoldPortFailures = hold; }
+void HoldBackNoPhoneNotices(bool hold) { g_bHoldNoPhoneNotices = hold; }
 
-void ShowPortFailures()
+void ShowNoPhoneNotices()
 {
     std::vector<serial_open_failure> failures;
     failures.swap(g_portFailures);
+    const int box = g_nHeldNoPhoneBox;
+    g_nHeldNoPhoneBox = 0;
+    if (box)
+        Box(box);
     CZorqMMIApp* app = App();
     for (const serial_open_failure& f : failures) {
-        WriteDebug("ShowPortFailures -> " + f.path + ": ", f.reason);
+        WriteDebug("ShowNoPhoneNotices -> " + f.path + ": ", f.reason);
         if (app)
             app->DoMessageBox(app->FormatString(STR_PORT_NOT_OPENED, {QString::number(f.port),
                                                                       QString::fromLocal8Bit(f.path.c_str()),
@@ -362,6 +368,7 @@ bool CZorqMMIDoc::mmi_NewMobileDetect(bool fullTest)
 
     serial_take_open_failures();  // those of earlier tries are not this detection's
     g_portFailures.clear();
+    g_nHeldNoPhoneBox = 0;
     const MTR_RESULT r = fullTest ? mtr_GEN_test_communication() : mtr_IsComWithMobile();
     m_pWindows->SetProgressPos(2);
     bool found = false;
@@ -372,15 +379,16 @@ bool CZorqMMIDoc::mmi_NewMobileDetect(bool fullTest)
         WriteDebug("CZorqMMIDoc::mmi_NewMobileDetect -> phone found, gv_SPIO_com_status = SPIO_com_available");
     } else {
         g_portFailures = serial_take_open_failures();
-        if (r == MTR_VXD_BUSY)
-            Box(STR_NO_PHONE_VXD);
-        else if (!g_portFailures.empty()) {
-            // A port the user named, unusable: its name and the reason say
-            // more than "no phone".
-            if (!g_bHoldPortFailures)
-                ShowPortFailures();
-        } else if (r == MTR_NO_PHONE)
-            Box(STR_NO_PHONE);
+        if (r == MTR_VXD_BUSY) {
+            g_nHeldNoPhoneBox = STR_NO_PHONE_VXD;
+            g_portFailures.clear();
+        } else if (g_portFailures.empty() && r == MTR_NO_PHONE) {
+            // A port the user named, unusable, is told instead: its name
+            // and the reason say more than "no phone".
+            g_nHeldNoPhoneBox = STR_NO_PHONE;
+        }
+        if (!g_bHoldNoPhoneNotices)
+            ShowNoPhoneNotices();
         gv_SPIO_com_status = SPIO_no_com_available;
         WriteDebugInt("CZorqMMIDoc::mmi_NewMobileDetect -> no phone, gv_SPIO_com_status = SPIO_no_com_available, "
                       "result ",

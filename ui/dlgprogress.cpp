@@ -305,6 +305,20 @@ void CDlgProgress::OnCancel()
         b->setEnabled(false);
 }
 
+int CDlgProgress::CancelStanding()
+{
+    // Only the flag and the button, as for the user's Cancel: a window's own
+    // Cancel that does more (the call status hangs up) is not run.
+    const std::vector<QPointer<CDlgProgress>> windows = Standing();
+    int cancelled = 0;
+    for (const QPointer<CDlgProgress>& w : windows)
+        if (w && !w->m_bCancelled) {
+            w->CDlgProgress::OnCancel();
+            ++cancelled;
+        }
+    return cancelled;
+}
+
 void CDlgProgress::SetTransientParent()
 {
     // A window without a parent widget, so that disabling the owner leaves

@@ -103,6 +103,10 @@ public:
     // True once the user asked to cancel; the window stays until the
     // operation ends it.
     bool IsCancelled() const { return m_bCancelled; }
+    // Every standing window is cancelled as its Cancel button cancels it
+    // (the program is asked to end): each operation finishes the item under
+    // way and starts no other. How many were cancelled.
+    static int CancelStanding();
 
     bool OnInitDialog() override;
     void DoDataExchange(CDataExchange* pDX) override;

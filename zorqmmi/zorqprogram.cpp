@@ -96,6 +96,6 @@ int RunZorqMMIProgram(const QStringList& arguments, const std::string& programFi
     CZorqMMIProgram app;
     RegisterProgramScreens();
     if (!app.InitInstance(arguments, programFile))
-        return app.HandedOver() ? 0 : 1;
+        return app.HandedOver() || app.QuitAsked() ? 0 : 1;
     return app.Run();
 }

@@ -44,6 +44,7 @@
 
 namespace {
 
+using zorqtest::MakePCPhonebook;
 using zorqtest::ProgramFolder;
 using zorqtest::WhenTrue;
 
@@ -68,35 +69,6 @@ CDlgProgress* Standing(int title)
 }
 
 constexpr int kDeletingString = 31334;
-
-// The PC phonebook of a new user's program folder, holding `count` entries
-// "Person 001"...
-void MakePCPhonebook(const ProgramFolder& folder, int count)
-{
-    std::filesystem::create_directories(folder.path() + "Database");
-    const std::string path = folder.path() + "Database/defpb.mdb";
-    ASSERT_TRUE(CreatePBDatabase(path));
-    WritePhoneConf(0, path, true);
-    CJetDatabase db;
-    db.Open(path);
-    db.BeginTrans();
-    CEntryPhoneRecordset rs(&db);
-    rs.Open(dbOpenDynaset, "[EntryPhone]");
-    for (int i = 1; i <= count; ++i) {
-        char name[32];
-        std::snprintf(name, sizeof name, "Person %03d", i);
-        PBEntry e;
-        e.Name = name;
-        e.Phone = "06000000" + std::to_string(10 + i);
-        FilterDialChars(e.Phone, e.ShortPhone);
-        e.Location = static_cast<int16_t>(i);
-        rs.AddNew();
-        rs.SetFromEntry(e);
-        rs.Update();
-    }
-    rs.Close();
-    db.CommitTrans();
-}
 
 // The row of `list` that shows `name` (in either of its first two columns).
 int RowOf(CEntryListCtrl* list, const QString& name)

@@ -5,8 +5,11 @@
 #pragma once
 
 #include "dialog.h"
+#include "jetdatabase.h"
+#include "pbdatabase.h"
 #include "modal_driver.h"
 #include "program_folder.h"
+#include "utilities.h"
 #include "zorqapp.h"
 #include "zorqprogram.h"
 
@@ -17,7 +20,11 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <gtest/gtest.h>
+
+#include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -45,6 +52,35 @@ inline void WhenTrue(std::function<bool()> condition, std::function<void()> then
             timeout();
     });
     timer->start(50);
+}
+
+// The PC phonebook of a new user's program folder, holding `count` entries
+// "Person 001"...
+inline void MakePCPhonebook(const ProgramFolder& folder, int count)
+{
+    std::filesystem::create_directories(folder.path() + "Database");
+    const std::string path = folder.path() + "Database/defpb.mdb";
+    ASSERT_TRUE(CreatePBDatabase(path));
+    WritePhoneConf(0, path, true);
+    CJetDatabase db;
+    db.Open(path);
+    db.BeginTrans();
+    CEntryPhoneRecordset rs(&db);
+    rs.Open(dbOpenDynaset, "[EntryPhone]");
+    for (int i = 1; i <= count; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Person %03d", i);
+        PBEntry e;
+        e.Name = name;
+        e.Phone = "06000000" + std::to_string(10 + i);
+        FilterDialChars(e.Phone, e.ShortPhone);
+        e.Location = static_cast<int16_t>(i);
+        rs.AddNew();
+        rs.SetFromEntry(e);
+        rs.Update();
+    }
+    rs.Close();
+    db.CommitTrans();
 }
 
 // The program run through its own loop, in a temporary folder of its own

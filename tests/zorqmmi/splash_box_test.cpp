@@ -6,10 +6,14 @@
 
 #include "phonesim_client.h"
 #include "dlgmessagebox.h"
+#include "mainframe.h"
+#include "melodyview.h"
 #include "splashwnd.h"
 #include "utilities.h"
+#include "zorqmenu.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
@@ -153,6 +157,56 @@ TEST_F(SplashBoxTest, AClickAnswersTheMissingDatabaseBoxOverTheSplash)
                                  .arg(QString::fromStdString(stored));
     for (const QString& text : told.texts)
         EXPECT_EQ(text.toStdString(), notFound.toStdString());
+}
+
+// A computer whose serial ports have no hardware behind them (a laptop, a
+// virtual machine) lists no port. Started there with "--simulator", as the
+// README's run command starts it, the program comes up on the simulated
+// phone over its splash with no box at all ("no phone was found" would be
+// untrue once the simulator answers), and its menu takes a click.
+TEST_F(SplashBoxTest, WithNoSerialPortTheSimulatorStandsInWithoutABox)
+{
+    const std::string noPorts = tmp_ + "/tty-class";
+    ASSERT_TRUE(QDir().mkpath(QString::fromStdString(noPorts)));
+    qputenv("ZORQ_TTY_CLASS_DIR", noPorts.c_str());
+    ProgramFolder folder;  // no [Ports] section: the listed ports only
+
+    BoxAnswerer boxes(Answer::Enter);
+    QString title;
+    bool linkedAtStart = false, screenOpened = false;
+    WhenStarted([] { return true; }, [&] {
+        linkedAtStart = Linked();
+        CMainFrame* frame = CZorqMMIApp::Instance()->GetMainFrame();
+        title = frame->windowTitle();
+        QPointer<CZorqMenu> menu = qobject_cast<CZorqMenu*>(frame->GetActiveView());
+        if (!menu) {
+            ADD_FAILURE() << "the window does not show the menu";
+            End();
+            return;
+        }
+        // Clicked as a user clicks again: once no request holds the window.
+        zorqtest::WhenTrue([menu] { return !menu || (menu->isEnabled() && !CZorqMMIApp::RequestWaiting()); },
+                           [&, menu, frame] {
+                               if (menu)
+                                   QTest::mouseClick(menu, Qt::LeftButton, Qt::NoModifier,
+                                                     menu->MenuRegion(3).boundingRect().center());
+                               zorqtest::WhenTrue([frame] { return qobject_cast<CMelodyView*>(frame->GetActiveView()); },
+                                                  [&] {
+                                                      screenOpened = true;
+                                                      End();
+                                                  },
+                                                  10000, End);
+                           },
+                           10000, End);
+    });
+    const int code = RunProgram(folder, 60000, {QStringLiteral("--simulator")});
+    qunsetenv("ZORQ_TTY_CLASS_DIR");
+    EXPECT_EQ(code, 0);
+    EXPECT_FALSE(timedOut_);
+    EXPECT_TRUE(boxes.texts.isEmpty()) << boxes.texts.join(" | ").toStdString();
+    EXPECT_TRUE(linkedAtStart) << "the simulator did not stand in";
+    EXPECT_TRUE(title.endsWith(QLatin1String(" - simulated phone"))) << title.toStdString();
+    EXPECT_TRUE(screenOpened) << "a click on the menu opened no screen";
 }
 
 }  // namespace
