@@ -1,6 +1,11 @@
 #include "dlgmessagebox.h"
 
+#include "debugtrace.h"
+#include "uiservices.h"
 #include "utilities.h"
+#include "zorqapp.h"
+
+#include <QApplication>
 
 #include <QApplication>
 #include <QFontMetrics>
@@ -98,4 +103,32 @@ void CDlgMessageBox::OnOK()
 {
     KillTimer(2);
     EndDialog(IDOK);
+}
+
+CDlgMessageBox* ShowNoticeBox(QWidget* owner, const QString& text)
+{
+    CZorqMMIApp* app = CZorqMMIApp::Instance();
+    if (!owner || !app || !app->GetMainFrame()) {
+        UiMessageBox(text);
+        return nullptr;
+    }
+    std::string shown = text.toStdString();
+    ReplaceAppName(shown);
+    auto* box = new CDlgMessageBox(owner);
+    box->m_strFolder = QString::fromStdString(app->GetAppDir());
+    box->ComposeText(QString::fromUtf8(kProductName), QString::fromStdString(shown));
+    // A bundle without the message template must not swallow the text.
+    if (!box->CreateFromTemplate()) {
+        delete box;
+        UiMessageBox(text);
+        return nullptr;
+    }
+    WriteDebug("ShowNoticeBox -> Message : ", shown);
+    QApplication::beep();
+    // A window of its own over the owner, which stays live beneath it.
+    box->setWindowModality(Qt::NonModal);
+    QObject::connect(box, &QDialog::finished, box, &QObject::deleteLater);
+    box->OnInitDialog();
+    box->show();
+    return box;
 }

@@ -43,3 +43,10 @@ public:
     QString m_strCaption;
     QString m_strGivenText;  // as given, for the width
 };
+
+// The program's information box left standing over `owner`: the caller goes
+// on and the event loop runs as usual while it stands (a dialog that waits
+// for the phone by itself goes on looking). It goes with its OK, or with
+// its owner. Without a running program or its template the text is told as
+// an ordinary box, waited for, and null returned.
+CDlgMessageBox* ShowNoticeBox(QWidget* owner, const QString& text);

@@ -2,6 +2,7 @@
 
 #include "confirm.h"
 #include "deleterun.h"
+#include "dlgmessagebox.h"
 #include "entrylistctrl.h"
 #include "message.h"
 #include "pbdatabase.h"
@@ -37,6 +38,9 @@ constexpr int kNoNameString = 31400;
 // by itself (the program's usual words send the user to the refresh button,
 // which is out of reach behind a modal dialog).
 constexpr int kNoPhoneWaitString = 31886;
+// The phone is there but let one request go unanswered; the dialog waits
+// for it by itself.
+constexpr int kPhoneSilentOnceString = 31960;
 // The SIM is busy; the dialog waits for it by itself.
 constexpr int kSimBusyWaitString = 31887;
 // How long a busy SIM is left alone before it is asked again.
@@ -45,6 +49,11 @@ constexpr qint64 kBusyPauseMs = 1000;
 // does (no link test is set): a test of a silent phone takes a few seconds
 // of its own, the dialog stays live meanwhile.
 constexpr qint64 kLookForPhoneMs = 2000;
+// How long a look waits for the phone's answer. The user's input to the
+// dialog waits as long, and as long again for the port to open; a phone
+// that is there answers in a few milliseconds, and only then does the full
+// link test run. A look that missed a slow answer is followed by another.
+constexpr int kProbeMs = 300;
 constexpr int kHiddenRecipientString = 31312;
 // The longest number the phone dials.
 constexpr int kMaxDialDigits = 20;
@@ -187,7 +196,8 @@ void CDlgMsgDirectory::LoadAgainWhenLinked()
         if (gv_SPIO_com_status == 0 || (m_lastLook.isValid() && !m_lastLook.hasExpired(kLookForPhoneMs)))
             return;
         WriteDebug("CDlgMsgDirectory::LoadAgainWhenLinked -> ", "looking for the phone");
-        mtr_test_link_now();
+        if (mtr_probe_phone(kProbeMs) == MTR_DONE)
+            mtr_test_link_now();
         m_lastLook.start();
         return;
     }
@@ -242,13 +252,27 @@ void CDlgMsgDirectory::TellOnce(SetUp why)
     if (m_told == why)
         return;
     m_told = why;
+    int text = 0;
     if (why == SetUp::Silent) {
-        WriteDebug("CDlgMsgDirectory::LoadPhonebooks -> ", "The phone does not answer");
-        UiMessageBoxId(kNoPhoneWaitString);
+        // A phone that answers a quick question now only let one answer go:
+        // that is no cable to check.
+        const bool answersNow = mtr_probe_phone(kProbeMs) == MTR_DONE;
+        WriteDebug("CDlgMsgDirectory::LoadPhonebooks -> ",
+                   answersNow ? "The phone did not answer once" : "The phone does not answer");
+        text = answersNow ? kPhoneSilentOnceString : kNoPhoneWaitString;
     } else if (why == SetUp::SimBusy) {
         WriteDebug("CDlgMsgDirectory::LoadPhonebooks -> ", "The SIM is busy");
-        UiMessageBoxId(kSimBusyWaitString);
+        text = kSimBusyWaitString;
     }
+    if (!text)
+        return;
+    // The box stands while the dialog goes on looking for the phone and
+    // lists its phonebooks as soon as it answers: a box that waited for its
+    // OK here would hold the looks back until the user came to it. One box
+    // at a time: what is wrong now replaces what was.
+    if (m_notice)
+        m_notice->close();
+    m_notice = ShowNoticeBox(this, UiLoadString(text));
 }
 
 // The phonebook set-up marks every phone phonebook it could not set up

@@ -11,6 +11,7 @@
 #include "dialog.h"
 
 #include <QElapsedTimer>
+#include <QPointer>
 
 #include <memory>
 #include <vector>
@@ -97,6 +98,8 @@ private:
     QElapsedTimer m_lastTry;
     // When the dialog last looked for a phone it had lost.
     QElapsedTimer m_lastLook;
+    // The box that tells what the dialog waits for, while it stands.
+    QPointer<QWidget> m_notice;
     bool m_bBound = false;
     // Row location -> the address it shows. Locations are handed out once per
     // filling and never reused, so a deleted row cannot alias another.

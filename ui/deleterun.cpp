@@ -7,7 +7,6 @@
 #include "uiservices.h"
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QPointer>
 
 #include <memory>
@@ -71,14 +70,6 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
     };
     bool all = false;
     int deleted = 0;
-    // The pauses keep one beat from the first item of a stretch under Yes
-    // to all: item k of it has stood its pause k pauses after the stretch
-    // began, so each item's own work (the database, the phone, the list)
-    // and each pause's wake-up fall inside the beat instead of adding to
-    // it. A question starts a new stretch: the user's answer is no part of
-    // the beat. Between two deletions there is a fifth of a pause at least.
-    QElapsedTimer stretch;
-    qint64 beat = 0;
     QString why;  // the run ended early at an item that could not be deleted
     for (int i = 0; i < names.size(); ++i) {
         if (progress && progress->IsCancelled())
@@ -96,29 +87,24 @@ int RunConfirmedDeletion(QWidget* owner, const QPoint& progressAt, int confirmKi
                 confirm.DisableAllButton();
             confirm.SetItemName(names[i]);
             const int answer = confirm.DoModal();
-            stretch.invalidate();
             if (answer == IDYESTOALL)
                 all = true;
             else if (answer != IDYES)
                 continue;  // No, or Cancel: this item only
         }
         showProgress(deleted + 1);
-        if (!stretch.isValid()) {
-            stretch.start();
-            beat = 0;
-        }
-        beat += g_nDeletePauseMs;
         const DeleteOutcome outcome = deleteOne(i);
         if (outcome != DeleteOutcome::Deleted) {
             why = DeleteOutcomeText(outcome, names[i], database);
             break;
         }
-        const int pause = CDlgProgress::PauseLeft(
-            g_nDeletePauseMs, g_nDeletePauseMs - (beat - stretch.elapsed()));
+        // The whole pause after the item's own work, whatever that took:
+        // the item stands in the progress window, and in the list as gone,
+        // long enough to be seen.
         if (progress)
-            progress->Pause(pause);
+            progress->Pause(g_nDeletePauseMs);
         else
-            PumpMessagesFor(pause, false);
+            PumpMessagesFor(g_nDeletePauseMs, false);
         ++deleted;
     }
     if (progress)

@@ -192,7 +192,7 @@ void CObjectListWnd::TrashSelection()
         items.push_back(m_pDocument->GetAt(row));
         names << m_list->GetRowText(row, 0);
     }
-    m_list->setUpdatesEnabled(false);
+    // The list is painted throughout the run: each row goes as its item does.
     RunConfirmedDeletion(m_pOwner, QPoint(-1, -1), 0, names, [&](int i) {
         const int row = m_pDocument->IndexOf(*items[static_cast<size_t>(i)]);
         if (row < 0)
@@ -201,7 +201,6 @@ void CObjectListWnd::TrashSelection()
         m_list->DeleteRow(row);
         return DeleteOutcome::Deleted;
     });
-    m_list->setUpdatesEnabled(true);
     UpdateButtons();
 }
 

@@ -387,15 +387,13 @@ void CSrcList::TrashSelection()
         locations.push_back(m_list->GetLocation(row));
     }
     mtr_set_poll_state(0);
-    m_list->setUpdatesEnabled(false);
     int deleted = 0;
-    // The list shows again what is left: at the end, and before a failure is
-    // told, so that the entries already deleted are gone behind the message.
-    auto settle = [this] {
-        if (!m_list->updatesEnabled()) {
-            m_list->setUpdatesEnabled(true);
-            UpdateTitle(m_list->GetRowCount());
-        }
+    // The list is painted throughout the run: each entry's row goes as the
+    // entry does, and the count with it, so that the user sees the run move.
+    auto rowGone = [this, &deleted](int row) {
+        m_list->DeleteRow(row);
+        ++deleted;
+        UpdateTitle(m_list->GetRowCount());
     };
     RunConfirmedDeletion(
         m_pOwner, m_progress, m_nPaneKind, names,
@@ -409,19 +407,12 @@ void CSrcList::TrashSelection()
             // The entry stays when the phone refused it (the SIM busy, say)
             // or the database would not take the deletion.
             const DeleteOutcome outcome = DeleteOneItem(m_list, row);
-            if (outcome == DeleteOutcome::PhoneSilentGone) {
-                // Unanswered, but gone from the phone: gone from the list.
-                m_list->DeleteRow(row);
-                ++deleted;
-            }
-            if (outcome != DeleteOutcome::Deleted)
-                return outcome;
-            m_list->DeleteRow(row);
-            ++deleted;
-            return DeleteOutcome::Deleted;
+            // Unanswered, but gone from the phone: gone from the list.
+            if (outcome == DeleteOutcome::Deleted || outcome == DeleteOutcome::PhoneSilentGone)
+                rowGone(row);
+            return outcome;
         },
-        SourceDatabaseName(), settle);
-    settle();
+        SourceDatabaseName());
     mtr_set_poll_state(1);
     UpdateAllSelected();
 }

@@ -172,8 +172,13 @@ ati_fmt_result f_simple(krn_msg* req)
     uint8_t number = req[1];
     for (const simple_cmd& s : simple)
         if (s.req == number) {
+            // A bare AT may carry its own time-out (ticks, byte 2): a probe
+            // for a phone that may be away waits only a moment for it.
+            uint32_t ticks = s.ticks;
+            if (number == AT_REQ_AT && ati_kernel.msg_size(req) >= 3 && req[2] != 0)
+                ticks = req[2];
             cmd(s.text);
-            finish(s.code, s.ticks, s.req);
+            finish(s.code, ticks, s.req);
             return ATI_FMT_DONE;
         }
     return ATI_FMT_REFUSED;

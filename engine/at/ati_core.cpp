@@ -276,7 +276,11 @@ void ati_dispatch(krn_msg* req)
         ati_send_result(AT_RESULT_UNEXPECTED);
         return;
     }
-    if (!link)
+    // A bare AT with its own time-out only asks whether a phone is there:
+    // no line break first (its 300 ms would hold the caller longer than
+    // the question's own time-out), that is the link test's.
+    const bool probe = number == AT_REQ_AT && ati_kernel.msg_size(req) >= 3 && req[2] != 0;
+    if (!link && !probe)
         ati_out_break();
     switch (fmt(req)) {
     case ATI_FMT_DONE:

@@ -37,6 +37,7 @@ void mtr_poll()
 
 // ---- Handling of the entries -------------------------------------------------------
 
+#include <algorithm>
 #include <cstring>
 
 #include "mmi_doc.h"
@@ -275,6 +276,26 @@ MTR_RESULT mtr_quick_link_test()
     std::string id;
     MTR_RESULT r = mtr_GEN_req_manufacturer_id(id);
     return r == MTR_DONE && !id.empty() ? MTR_DONE : MTR_FAILED;
+}
+
+MTR_RESULT mtr_probe_phone(int ms)
+{
+    if (gv_SPIO_com_status == 0)
+        return MTR_FAILED;
+    const bool opened = serial_fd() < 0;
+    if (opened) {
+        uint16_t port = serial_last_port();
+        if (port == 0 || Init_Serial(port) != 1)
+            return MTR_FAILED;
+    }
+    krn_msg* req = mtr_new_request(AT_REQ_AT, 3);
+    req[2] = static_cast<uint8_t>(std::clamp(ms / 10, 1, 255));
+    const MTR_RESULT r = mtr_request(req);
+    // Opened only for the question: the link test opens it itself, and a
+    // port left open on a lost link would make it look reachable.
+    if (opened)
+        Close_Serial();
+    return r;
 }
 
 int mtr_signal_level(unsigned rssi)

@@ -33,6 +33,14 @@ void mtr_arm_is_alive();
 // again, and for an operation that must know what an unanswered request
 // did.
 MTR_RESULT mtr_test_link_now();
+// Asks the port last used, with a time-out of `ms` (10 to 2550), whether a
+// phone answers there at all, opening the port for the question when the
+// link was lost and closing it again after. The link's state is left as it
+// is: a phone that answers is then linked by mtr_test_link_now. Done when a
+// phone answered. For a screen that looks for the phone while the user
+// acts on it: the full link test waits seconds for a silent phone, and
+// holds the user's input meanwhile.
+MTR_RESULT mtr_probe_phone(int ms);
 // Stops the animations and the script and link-test timers (engine stop).
 void mtr_poll_stop();
 // Polling state as at engine start (queue emptied, flags cleared).

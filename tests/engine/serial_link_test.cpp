@@ -169,6 +169,40 @@ TEST_F(SerialTest, TheTraceCountsWhatRepeatsInARow)
     EXPECT_NE(t.find("AT+CBC\r", sent), std::string::npos) << t;
     EXPECT_EQ(count_of(t, "repeated"), 2u) << t;
 }
+
+// The quick look for a phone on the port last used: a phone that answers is
+// told, a mute one is not, and the port opened for the question (the link
+// lost had closed it) is closed again either way; the link's state is left
+// to the link test. Measured: how long the look at a mute phone took.
+TEST_F(SerialTest, AProbeAsksThePortLastUsedAndLeavesItAsItFoundIt)
+{
+    Start();
+    Close_Serial();
+    gv_SPIO_com_status = SPIO_no_com_available;
+    // The phone's answer needs a moment only; the time-out of a question
+    // to a phone that answers is long enough for any machine.
+    EXPECT_EQ(mtr_probe_phone(2500), MTR_DONE);
+    EXPECT_LT(serial_fd(), 0) << "the port opened for the look stayed open";
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+
+    ASSERT_EQ(sim->command("mute on"), "ok");
+    const auto t0 = std::chrono::steady_clock::now();
+    EXPECT_TRUE(mtr_failed_unanswered(mtr_probe_phone(300)));
+    const double took = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
+    std::printf("[ figures  ] a look at a mute phone took %.3f s\n", took);
+    EXPECT_LT(serial_fd(), 0);
+    EXPECT_EQ(gv_SPIO_com_status, SPIO_no_com_available);
+
+    // On an open port with the link up the look leaves the port open.
+    ASSERT_EQ(sim->command("mute off"), "ok");
+    ASSERT_EQ(Init_Serial(1), 1);
+    gv_SPIO_com_status = SPIO_com_available;
+    EXPECT_EQ(mtr_probe_phone(2500), MTR_DONE);
+    EXPECT_GE(serial_fd(), 0);
+    // After the user gave up at the code prompt nothing is asked.
+    gv_SPIO_com_status = 0;
+    EXPECT_EQ(mtr_probe_phone(300), MTR_FAILED);
+}
 #endif
 
 TEST_F(SerialTest, AnEchoedCodeNeverReachesTheTraceWhateverReadsItComesIn)

@@ -7,6 +7,7 @@
 #include "confirm.h"
 #include "dbdamage.h"
 #include "diskfaults.h"
+#include "dlgprogress.h"
 #include "pbtransfer.h"
 #include "profile.h"
 #include "user_actions.h"
@@ -350,4 +351,73 @@ TEST_F(DeletionRunTest, ADeletionThePhoneRefusesMidwayNamesTheEntryOverTheListAs
     EXPECT_EQ(Rows(), left);
     EXPECT_EQ(List()->FindRowByLocation(1), -1);
     EXPECT_GE(List()->FindRowByLocation(2), 0);
+}
+
+// A run of five PC entries under Yes to all, clicked on the first question:
+// while the run goes, the list shows each entry go as it is deleted, and
+// the count above it follows. Noted by a sampler while the progress window
+// stands: the rows the list holds, whether it is painted, and its count.
+TEST_F(DeletionRunTest, TheListAndItsCountFollowTheDeletionsWhileTheRunGoes)
+{
+    ShowPCBook("follow.mdb", ManyEntries(5, "Entry"));
+    const std::vector<std::string> before = Rows();
+    ASSERT_EQ(before.size(), 5u);
+    const QString book = QString::fromStdString(Text(31464, {"follow"}));
+    auto countText = [&](int n) {
+        return n == 0 ? Text(31253, {book}) : Text(n == 1 ? 31250 : 31251, {book, QString::number(n)});
+    };
+    ASSERT_EQ(Label(1002).toStdString(), countText(5));
+    zorqtest::ClickRows(List(), {0, 1, 2, 3, 4});
+    ASSERT_EQ(List()->GetSelectedCount(), 5);
+
+    struct Sample {
+        std::vector<std::string> rows;
+        std::string count;
+        bool painted;
+    };
+    std::vector<Sample> samples;
+    int asked = 0;
+    QTimer watch;
+    QObject::connect(&watch, &QTimer::timeout, [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible()) {
+                ++asked;
+                QWidget* all = d->findChild<QWidget*>(QStringLiteral("id1078"));
+                ASSERT_NE(all, nullptr);
+                QTest::mouseClick(all, Qt::LeftButton);
+                return;
+            }
+        }
+        for (QWidget* w : QApplication::topLevelWidgets())
+            if (qobject_cast<CDlgProgress*>(w) && w->isVisible()) {
+                samples.push_back({Rows(), Label(1002).toStdString(), List()->updatesEnabled()});
+                return;
+            }
+    });
+    watch.start(10);
+    app.shown.clear();
+    ClickButton(1027);
+    watch.stop();
+
+    EXPECT_EQ(asked, 1);
+    EXPECT_TRUE(Boxes().empty());
+    EXPECT_TRUE(Rows().empty());
+    EXPECT_EQ(Label(1002).toStdString(), countText(0));
+    ASSERT_FALSE(samples.empty());
+    // The counts seen, each once in the order seen: every step of the run
+    // showed (the window may come before the first entry has gone).
+    std::vector<int> steps;
+    for (const Sample& s : samples) {
+        const int n = static_cast<int>(s.rows.size());
+        if (steps.empty() || steps.back() != n)
+            steps.push_back(n);
+        // What the list holds is the book less the entries deleted so far;
+        // it is painted, and its count says as many.
+        EXPECT_EQ(s.rows, std::vector<std::string>(before.end() - n, before.end()));
+        EXPECT_TRUE(s.painted) << "the list's updates were held during the run";
+        EXPECT_EQ(s.count, countText(n)) << "the count stood still while the rows went";
+    }
+    if (!steps.empty() && steps.front() == 5)
+        steps.erase(steps.begin());
+    EXPECT_EQ(steps, (std::vector<int>{4, 3, 2, 1, 0}));
 }

@@ -182,6 +182,11 @@ public:
                                           [&] {
                                               auto* d = Modal<CDlgMsgDirectory>();
                                               listedAt_ = boxes_.since.elapsed();
+                                              boxStoodAtListing_ = boxes_.standing && boxes_.standing->isVisible();
+                                              // The box left standing is answered now, as the user
+                                              // would: after the list came.
+                                              if (boxes_.standing && boxes_.standing->m_btnOK)
+                                                  QTest::mouseClick(boxes_.standing->m_btnOK, Qt::LeftButton);
                                               simButtonEnabled_ = d->Pane()->GetSIMButton()->isEnabled();
                                               CEntryListCtrl* list = d->Pane()->GetListCtrl();
                                               for (int r = 0; r < list->GetRowCount(); ++r)
@@ -218,14 +223,27 @@ public:
     {
         return static_cast<size_t>(std::count(boxes_.texts.begin(), boxes_.texts.end(), text));
     }
-    void ExpectToldOnceTheDialogWaitsForThePhone() const
+    // Said once, in the dialog's words for a phone not found (muted), or
+    // with `oneLost` for a phone that answers again at once: the words of a
+    // phone that did not answer, no cable to check. With `backMeanwhile`
+    // the phone may have come back by the time the dialog tells it (a link
+    // test found it gone, then the set-up's time-outs ran): either words.
+    void ExpectToldOnceTheDialogWaitsForThePhone(bool oneLost = false, bool backMeanwhile = false) const
     {
+        std::string words = oneLost ? boxes_.dialogNoAnswer : boxes_.dialogNoPhone;
         ASSERT_FALSE(boxes_.texts.empty()) << "the dialog waited without a word";
-        EXPECT_EQ(boxes_.texts.front(), boxes_.dialogNoPhone) << boxes_.all();
-        EXPECT_EQ(ToldTimes(boxes_.dialogNoPhone), 1u) << boxes_.all();
+        if (backMeanwhile && boxes_.texts.front() == boxes_.dialogNoAnswer)
+            words = boxes_.dialogNoAnswer;
+        EXPECT_EQ(boxes_.texts.front(), words) << boxes_.all();
+        EXPECT_EQ(ToldTimes(words), 1u) << boxes_.all();
         EXPECT_EQ(ToldTimes(boxes_.noPhone), 0u) << boxes_.all();
+        if (oneLost) {
+            EXPECT_EQ(ToldTimes(boxes_.dialogNoPhone), 0u) << boxes_.all();
+        }
     }
     bool simButtonEnabled_ = false;
+    // With boxes_.hold: the dialog's box still stood when the SIM was listed.
+    bool boxStoodAtListing_ = false;
     bool linkedAtShow_ = false;
     qint64 dialogAt_ = -1;
     qint64 listedAt_ = -1;
@@ -255,6 +273,11 @@ public:
         std::string noPhone;
         // The same, said by the recipients dialog, which waits for the phone.
         std::string dialogNoPhone;
+        // The dialog's words for a phone that let one answer go.
+        std::string dialogNoAnswer;
+        // Boxes are left standing for the test to answer; the last one shown.
+        bool hold = false;
+        QPointer<CDlgMessageBox> standing;
         std::string all() const
         {
             std::string out;
@@ -272,9 +295,14 @@ public:
                 if (noPhone.empty()) {
                     noPhone = CZorqMMIApp::Instance()->LoadString(31885).simplified().toStdString();
                     dialogNoPhone = CZorqMMIApp::Instance()->LoadString(31886).simplified().toStdString();
+                    dialogNoAnswer = CZorqMMIApp::Instance()->LoadString(31960).simplified().toStdString();
                 }
                 at.push_back(since.isValid() ? since.elapsed() : -1);
                 QPointer<CDlgMessageBox> b(box);
+                if (hold) {
+                    standing = b;
+                    return false;
+                }
                 QTimer::singleShot(200, [b] {
                     if (b && b->m_btnOK)
                         b->m_btnOK->click();
@@ -326,7 +354,7 @@ TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverALostAnswerAtItsSimSelection
 TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverALostAnswerAtThePanesSimSelection)
 {
     RecipientsDialogWith("fault drop +CPBS=\"SM\" 2");
-    ExpectToldOnceTheDialogWaitsForThePhone();
+    ExpectToldOnceTheDialogWaitsForThePhone(true);
 }
 
 TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverACutAnswerAtItsSimSelection)
@@ -339,7 +367,7 @@ TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverACutAnswerAtItsSimSelection)
 TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverACutAnswerAtThePanesSimSelection)
 {
     RecipientsDialogWith("fault cut +CPBS=\"SM\" 2");
-    ExpectToldOnceTheDialogWaitsForThePhone();
+    ExpectToldOnceTheDialogWaitsForThePhone(true);
 }
 
 // A SIM busy for a few seconds: the set-up runs again once it is ready and
@@ -364,8 +392,11 @@ TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogGetsOverAL
 
 TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogGetsOverALostAnswerAtThePanesSimSelection)
 {
+    // The box stands until the user answers it; the SIM is listed meanwhile.
+    boxes_.hold = true;
     RecipientsDialogWith("fault drop +CPBS=\"SM\" 2", "", false);
-    ExpectToldOnceTheDialogWaitsForThePhone();
+    ExpectToldOnceTheDialogWaitsForThePhone(true);
+    EXPECT_TRUE(boxStoodAtListing_) << "the SIM was listed only after the box's OK";
 }
 
 // The SIM read afresh once the phone is found again (its detection makes
@@ -373,7 +404,7 @@ TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogGetsOverAL
 TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogGetsOverALostAnswerToItsSimReading)
 {
     RecipientsDialogWith("fault drop +CPBS=\"SM\" 2;fault drop +CPBR=1,20", "", false);
-    ExpectToldOnceTheDialogWaitsForThePhone();
+    ExpectToldOnceTheDialogWaitsForThePhone(true);
 }
 
 TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogListsTheSimOfAPhoneBackAfterEightSeconds)
@@ -384,18 +415,105 @@ TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogListsTheSi
     EXPECT_LT(boxes_.at.front() - dialogAt_, 10000) << boxes_.all();
 }
 
+// With the settings of a new user, the box that says the dialog waits for
+// the phone stands until the user answers it: the dialog goes on looking for
+// the phone meanwhile and lists the SIM while the box still stands. A phone
+// muted, back after nine and a half seconds: told as not found.
+TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsTheRecipientsDialogListsTheSimWhileItsBoxStands)
+{
+    boxes_.hold = true;
+    RecipientsDialogWith("mute on", "mute off", false, 9500);
+    ExpectToldOnceTheDialogWaitsForThePhone();
+    EXPECT_TRUE(boxStoodAtListing_) << "the SIM was listed only after the box's OK";
+}
+
+// With the settings of a new user and a phone that stays mute, the dialog
+// looks for the phone every few seconds. The user clicks Cancel while a look
+// is under way: the dialog goes, once that look is over. Measured: how long
+// after the click (a look used to wait two seconds for the phone).
+TEST_F(PhoneSilenceTest, WithTheFirstStartsSettingsCancelActsWhileTheDialogLooksForAMutePhone)
+{
+    phonesim::Process sim(SmallPhonebooks());
+    ProgramFolder folder(sim.device());
+    QPointer<CDlgMsgDirectory> dialog;
+    QElapsedTimer sinceClick;
+    qint64 cancelTook = -1;
+    int looksSeen = 0;
+    bool inLook = false;
+    class AtShow : public QObject {
+    public:
+        std::function<void(CDlgMsgDirectory*)> on;
+        bool eventFilter(QObject* o, QEvent* e) override
+        {
+            auto* d = qobject_cast<CDlgMsgDirectory*>(o);
+            if (e->type() == QEvent::Show && d && on) {
+                on(d);
+                on = nullptr;
+            }
+            return false;
+        }
+    } atShow;
+    atShow.on = [&](CDlgMsgDirectory* d) {
+        dialog = d;
+        QObject::connect(d, &QDialog::finished, [&] {
+            if (sinceClick.isValid())
+                cancelTook = sinceClick.elapsed();
+        });
+        EXPECT_EQ(sim.command("mute on"), "ok");
+    };
+    qApp->installEventFilter(&atShow);
+    OpenScreen(SCREEN_SHORTMSG, [&] {
+        WhenTrue([] { return Screen<CShortMsg>() && Screen<CShortMsg>()->isEnabled() && Free() &&
+                             !QApplication::activeModalWidget(); },
+                 [] { QTest::mouseClick(Screen<CShortMsg>()->GetDlgItem(CShortMsg::IDC_READNEW), Qt::LeftButton); },
+                 20000, [] { GiveUp("the message screen did not open"); });
+        WhenTrue([] { return Modal<CDlgMsgEdit>() && Free(); },
+                 [&] {
+                     QTest::keyClicks(Modal<CDlgMsgEdit>()->TextEdit(), QStringLiteral("Hello"));
+                     QTest::mouseClick(Modal<CDlgMsgEdit>()->GetDlgItem(IDOK), Qt::LeftButton);
+                     // Told, the phone lost: the looks begin. The second
+                     // look seen under way gets the click.
+                     WhenTrue(
+                         [&] {
+                             if (boxes_.texts.empty() || Linked() || !dialog)
+                                 return false;
+                             const bool now = CZorqMMIApp::RequestWaiting();
+                             if (now && !inLook)
+                                 ++looksSeen;
+                             inLook = now;
+                             return now && looksSeen >= 2;
+                         },
+                         [&] {
+                             sinceClick.start();
+                             QTest::mouseClick(dialog->GetDlgItem(IDCANCEL), Qt::LeftButton);
+                             WhenTrue([] { return !QApplication::activeModalWidget(); }, End, 20000,
+                                      [] { GiveUp("Cancel did not close the dialogs"); });
+                         },
+                         60000, [] { GiveUp("no look for the phone was seen"); });
+                 },
+                 40000, [] { GiveUp("the edit dialog did not come"); });
+    });
+    EXPECT_EQ(Run(folder, 1, false), 0);
+    qApp->removeEventFilter(&atShow);
+    std::printf("[ figures  ] Cancel acted %lld ms after the click, during a look\n",
+                static_cast<long long>(cancelTook));
+    EXPECT_GE(looksSeen, 2);
+    EXPECT_GE(cancelTook, 0) << "the dialog did not end with the click";
+    ExpectToldOnceTheDialogWaitsForThePhone();
+}
+
 // With the link tested every second: a lost reading, and a phone back after
 // eight seconds.
 TEST_F(PhoneSilenceTest, TheRecipientsDialogGetsOverALostAnswerToItsSimReading)
 {
     RecipientsDialogWith("fault drop +CPBS=\"SM\" 2;fault drop +CPBR=1,20");
-    ExpectToldOnceTheDialogWaitsForThePhone();
+    ExpectToldOnceTheDialogWaitsForThePhone(true);
 }
 
 TEST_F(PhoneSilenceTest, TheRecipientsDialogListsTheSimOfAPhoneBackAfterEightSeconds)
 {
     RecipientsDialogWith("mute on", "mute off", true, 8000);
-    ExpectToldOnceTheDialogWaitsForThePhone();
+    ExpectToldOnceTheDialogWaitsForThePhone(false, true);
 }
 
 // The phonebook screen shows the PC phonebook; `fault` is given to the phone
