@@ -84,7 +84,8 @@ public:
             stop();
             throw std::runtime_error("phonesim: cannot start " + executable);
         }
-        device_ = readLine(5000);
+        // A loaded machine can take seconds to start it; a normal start answers at once.
+        device_ = readLine(30000);
         if (device_.empty() || device_[0] != '/') {
             stop();  // no zombie, no descriptors or scenario file left behind
             throw std::runtime_error("phonesim: did not start (see its error output)");
@@ -112,7 +113,7 @@ public:
         std::string l = command("dump");
         while (!l.empty() && l != "ok") {
             all += l + "\n";
-            l = readLine(5000);
+            l = readLine(30000);
         }
         return all;
     }
@@ -124,7 +125,7 @@ public:
         std::string l = command(line);
         while (!l.empty() && l != "ok" && l.rfind("error:", 0) != 0) {
             out.push_back(l);
-            l = readLine(5000);
+            l = readLine(30000);
         }
         return out;
     }
