@@ -77,7 +77,7 @@ QString WithRunEnd(const QString& text, bool inRun)
 }  // namespace
 
 PhoneChangeResult WritePhoneEntry(int location, const std::string& number, const std::string& name, int type,
-                                  const char* traceOwner, PhoneEntryText* held)
+                                  const char* traceOwner, PhoneEntryText* held, bool placeWasFree)
 {
     const std::string prefix = std::string(traceOwner) + " -> ";
     WriteDebug(prefix + "Write the Phonebook entry in the current selected storage");
@@ -101,8 +101,15 @@ PhoneChangeResult WritePhoneEntry(int location, const std::string& number, const
         [&] {
             if (!readPlace())
                 return PhoneHolds::Unknown;
-            // The entry written is there when its number and its name are.
-            const bool there = !seen.number.empty() && DialCharsOf(seen.number) == DialCharsOf(number) &&
+            if (seen.number.empty() && seen.name.empty())
+                return PhoneHolds::Before;
+            // A free place the phone filled holds the entry, as the phone
+            // stores it (a name may come back in the phone's own letters).
+            if (placeWasFree)
+                return PhoneHolds::Change;
+            // Over an entry, the one written is there when its number and
+            // its name are.
+            const bool there = DialCharsOf(seen.number) == DialCharsOf(number) &&
                                TrimmedRight(seen.name) == TrimmedRight(name);
             return there ? PhoneHolds::Change : PhoneHolds::Before;
         });
@@ -616,6 +623,7 @@ bool CPBSourceData::SaveInDB(const PBEntry& e)
         m_pSet->AddNewAtLocation(static_cast<int>(loc));
         m_pSet->Location = loc;
         SetRowFields(e);
+        m_bNewRow = true;
         return true;
     } catch (const CDaoException& ex) {
         WriteDebug("CQXPBSrcNewList::SaveInDB -> ", ex.what());
@@ -632,6 +640,7 @@ bool CPBSourceData::ModifyInDB(const PBEntry& e)
             return false;
         m_pSet->Edit();
         SetRowFields(e);
+        m_bNewRow = false;
         return true;
     } catch (const CDaoException& ex) {
         WriteDebug("CQXPBSrcNewList::ModifyInDB -> ", ex.what());
@@ -641,9 +650,8 @@ bool CPBSourceData::ModifyInDB(const PBEntry& e)
 
 bool CPBSourceData::SaveInMobile(PhoneChangeResult* phone)
 {
-    PhoneChangeResult done;
-    done.outcome = ChangeOutcome::Done;
-    done.result = MTR_DONE;
+    // A PC row changes no phone: done.
+    const PhoneChangeResult done = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
     if (phone)
         *phone = done;
     if (!IsPhoneStorage())
@@ -660,7 +668,8 @@ bool CPBSourceData::SaveInMobile(PhoneChangeResult* phone)
     }
     PhoneEntryText held;
     const PhoneChangeResult r = WritePhoneEntry(m_pSet->Location, m_pSet->ShortPhone, m_pSet->Name,
-                                                m_pSet->NumberType, "CQXPBSrcNewList::SaveInMobile", &held);
+                                                m_pSet->NumberType, "CQXPBSrcNewList::SaveInMobile", &held,
+                                                m_bNewRow);
     if (phone)
         *phone = r;
     if (held.read) {
@@ -750,12 +759,13 @@ void CPBSourceData::ShowRow(int location, const PBEntry& e)
 
 bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry, PhoneChangeResult* phone)
 {
-    PhoneChangeResult r;
-    r.outcome = ChangeOutcome::Done;
-    r.result = MTR_DONE;
+    PhoneChangeResult r = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
     if (IsPhoneStorage()) {
         const std::string number = entry.ShortPhone.empty() ? entry.Phone : entry.ShortPhone;
-        r = WritePhoneEntry(location, number, entry.Name, entry.NumberType, "CQXPBSrcNewList::AddLocationEntry");
+        PBEntry there;
+        const bool free = !GetEntryAt(location, there);
+        r = WritePhoneEntry(location, number, entry.Name, entry.NumberType, "CQXPBSrcNewList::AddLocationEntry",
+                            nullptr, free);
     }
     if (phone)
         *phone = r;
@@ -779,9 +789,7 @@ bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry, PhoneChangeRe
 
 bool CPBSourceData::DeleteLocationEntry(int location, PhoneChangeResult* phone)
 {
-    PhoneChangeResult r;
-    r.outcome = ChangeOutcome::Done;
-    r.result = MTR_DONE;
+    PhoneChangeResult r = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
     if (IsPhoneStorage())
         r = ErasePhoneEntry(location, "CQXPBSrcNewList::DeleteLocationEntry");
     if (phone)

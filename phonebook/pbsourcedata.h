@@ -188,6 +188,7 @@ protected:
     bool m_bOwnerTellsSilence = false;
     std::function<void()> m_ownerSilent;
     bool m_bEditingEnabled = false;
+    bool m_bNewRow = false;  // the row in hand is a new one, at a free place
     std::string m_strSortColumn = "Location";
     int m_nListKind = 0;
     std::unique_ptr<CEntryPhoneRecordset> m_pSet;
@@ -209,10 +210,12 @@ struct PhoneEntryText {
 };
 
 // Writes an entry at `location` of the selected phone storage. After a
-// silence the place is read: the entry written there means it landed.
-// When it landed, `held` receives the entry as the phone stores it.
+// silence the place is read: the entry written there means it landed, and
+// so does any entry in a place that was free (`placeWasFree`). When it
+// landed, `held` receives the entry as the phone stores it.
 PhoneChangeResult WritePhoneEntry(int location, const std::string& number, const std::string& name, int type,
-                                  const char* traceOwner, PhoneEntryText* held = nullptr);
+                                  const char* traceOwner, PhoneEntryText* held = nullptr,
+                                  bool placeWasFree = false);
 // Erases `location` of the selected phone storage; after a silence an
 // empty place means it landed.
 PhoneChangeResult ErasePhoneEntry(int location, const char* traceOwner);

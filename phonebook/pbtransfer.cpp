@@ -106,8 +106,9 @@ PhoneChangeResult CPBTransfer::CopyRecordsetInMobile(int d, CEntryPhoneRecordset
     }
     const QString title = PcToQString(row.Name.empty() ? row.Phone : row.Name);
     PhoneEntryText held;
+    // The row goes to a place the mirror counts free.
     const PhoneChangeResult r = WritePhoneEntry(row.Location, row.ShortPhone, row.Name, row.NumberType,
-                                                "CPhoneBook::CopyRecordsetInMobile", &held);
+                                                "CPhoneBook::CopyRecordsetInMobile", &held, true);
     if (held.read) {
         // The mirror shows the entry as the phone stores it.
         row.Phone = held.number;
@@ -455,10 +456,8 @@ bool CPBTransfer::DropCopyVCards(int d, const std::vector<CVCard>& cards)
                     PhoneChangeResult r;
                     if (made && PhoneDestination(d))
                         r = CopyRecordsetInMobile(d, rs);
-                    else if (made) {
-                        r.outcome = ChangeOutcome::Done;
-                        r.result = MTR_DONE;
-                    }
+                    else if (made)
+                        r = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
                     if (r.MayHaveLanded()) {
                         rs.Update();
                         if (r.Landed())
