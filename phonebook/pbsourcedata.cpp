@@ -19,6 +19,9 @@
 #include <QLabel>
 #include <QTimer>
 
+#include <algorithm>
+#include <vector>
+
 namespace {
 
 constexpr int kDone = -35;
@@ -41,7 +44,145 @@ std::string StorageFileName(const std::string& path)
 
 void ShowFormatted(int id, const QStringList& inserts) { UiMessageBox(UiFormatString(id, inserts)); }
 
+constexpr int kSilentWrittenString = 31924;
+constexpr int kSilentNotWrittenString = 31925;
+constexpr int kSilentMayBeWrittenString = 31926;
+constexpr int kCopyStopsString = 31927;
+constexpr int kSilentErasedString = 31928;
+constexpr int kSilentNotErasedString = 31929;
+constexpr int kSilentMayBeErasedString = 31920;
+
+// The dialling characters of a number, the '+' aside: the phone keeps the
+// '+' in the type of number.
+std::string DialCharsOf(const std::string& number)
+{
+    std::string dial;
+    FilterDialChars(number, dial);
+    dial.erase(std::remove(dial.begin(), dial.end(), '+'), dial.end());
+    return dial;
+}
+
+std::string TrimmedRight(std::string text)
+{
+    while (!text.empty() && text.back() == ' ')
+        text.pop_back();
+    return text;
+}
+
+QString WithRunEnd(const QString& text, bool inRun)
+{
+    return inRun ? text + QLatin1Char(' ') + UiLoadString(kCopyStopsString) : text;
+}
+
 }  // namespace
+
+PhoneChangeResult WritePhoneEntry(int location, const std::string& number, const std::string& name, int type,
+                                  const char* traceOwner, PhoneEntryText* held, bool placeWasFree)
+{
+    const std::string prefix = std::string(traceOwner) + " -> ";
+    WriteDebug(prefix + "Write the Phonebook entry in the current selected storage");
+    WriteDebugInt(prefix + "Location = ", location);
+    WriteDebug(prefix + "Phone number = ", number);
+    WriteDebug(prefix + "Name = ", name);
+    if (location < 1 || location > 255) {
+        WriteDebug(prefix + "The location does not travel as one byte");
+        return PhoneChangeResult();  // refused: nothing went out
+    }
+    const auto place = static_cast<uint8_t>(location);
+    PhoneEntryText seen;
+    const auto readPlace = [&] {
+        seen = PhoneEntryText();
+        seen.read = mtr_PB_read_entry(place, seen.number, seen.name, &seen.type) == kDone;
+        return seen.read;
+    };
+    const PhoneChangeResult r = RunPhoneChange(
+        "phonebook entry written",
+        [&] { return mtr_PB_write_entry(place, number, name, static_cast<uint8_t>(type)); },
+        [&] {
+            if (!readPlace())
+                return PhoneHolds::Unknown;
+            if (seen.number.empty() && seen.name.empty())
+                return PhoneHolds::Before;
+            // A free place the phone filled holds the entry, as the phone
+            // stores it (a name may come back in the phone's own letters).
+            if (placeWasFree)
+                return PhoneHolds::Change;
+            // Over an entry, the one written is there when its number and
+            // its name are.
+            const bool there = DialCharsOf(seen.number) == DialCharsOf(number) &&
+                               TrimmedRight(seen.name) == TrimmedRight(name);
+            return there ? PhoneHolds::Change : PhoneHolds::Before;
+        });
+    if (r.Done()) {
+        // Read back so that the mirror shows the number as the phone does.
+        readPlace();
+    }
+    if (!r.Landed())
+        WriteDebug(prefix + (r.Unanswered() ? "The phone did not answer the writing" : "The writing failed"));
+    if (held) {
+        *held = r.Landed() && seen.read && !seen.number.empty() ? seen : PhoneEntryText();
+        if (r.Landed() && !held->read)
+            WriteDebug(prefix + "The entry could not be read");
+    }
+    return r;
+}
+
+PhoneChangeResult ErasePhoneEntry(int location, const char* traceOwner)
+{
+    const std::string prefix = std::string(traceOwner) + " -> ";
+    WriteDebugInt(prefix + "Delete in the current selected storage the Phonebook entry ", location);
+    if (location < 1 || location > 255)
+        return PhoneChangeResult();
+    const auto place = static_cast<uint8_t>(location);
+    const PhoneChangeResult r = RunPhoneChange(
+        "phonebook entry erased", [&] { return mtr_PB_erase_entry(place); },
+        [&] {
+            std::string number, name;
+            if (mtr_PB_read_entry(place, number, name, nullptr) != kDone)
+                return PhoneHolds::Unknown;
+            return number.empty() && name.empty() ? PhoneHolds::Change : PhoneHolds::Before;
+        });
+    if (!r.Landed())
+        WriteDebug(prefix + (r.Unanswered() ? "The phone did not answer the deletion"
+                                             : "The Phonebook entry could not be deleted"));
+    return r;
+}
+
+QString SilentWriteText(const PhoneChangeResult& r, const QString& name, bool inRun)
+{
+    if (!r.Unanswered())
+        return QString();
+    switch (r.holds) {
+    case PhoneHolds::Change: return UiFormatString(kSilentWrittenString, {name});
+    case PhoneHolds::Before: return UiFormatString(kSilentNotWrittenString, {name});
+    default: return WithRunEnd(UiFormatString(kSilentMayBeWrittenString, {name}), inRun);
+    }
+}
+
+QString SilentEraseText(const PhoneChangeResult& r, const QString& name, bool inRun)
+{
+    if (!r.Unanswered())
+        return QString();
+    switch (r.holds) {
+    case PhoneHolds::Change: return UiFormatString(kSilentErasedString, {name});
+    case PhoneHolds::Before: return WithRunEnd(UiFormatString(kSilentNotErasedString, {name}), inRun);
+    default: return UiFormatString(kSilentMayBeErasedString, {name});  // it says the run stops
+    }
+}
+
+void TellSilentWrite(const PhoneChangeResult& r, const QString& name, bool inRun)
+{
+    const QString text = SilentWriteText(r, name, inRun);
+    if (!text.isEmpty())
+        UiMessageBox(text);
+}
+
+void TellSilentErase(const PhoneChangeResult& r, const QString& name, bool inRun)
+{
+    const QString text = SilentEraseText(r, name, inRun);
+    if (!text.isEmpty())
+        UiMessageBox(text);
+}
 
 bool CPBSourceData::VerifyPin2(CZorqMMIDoc* doc)
 {
@@ -482,6 +623,7 @@ bool CPBSourceData::SaveInDB(const PBEntry& e)
         m_pSet->AddNewAtLocation(static_cast<int>(loc));
         m_pSet->Location = loc;
         SetRowFields(e);
+        m_bNewRow = true;
         return true;
     } catch (const CDaoException& ex) {
         WriteDebug("CQXPBSrcNewList::SaveInDB -> ", ex.what());
@@ -498,6 +640,7 @@ bool CPBSourceData::ModifyInDB(const PBEntry& e)
             return false;
         m_pSet->Edit();
         SetRowFields(e);
+        m_bNewRow = false;
         return true;
     } catch (const CDaoException& ex) {
         WriteDebug("CQXPBSrcNewList::ModifyInDB -> ", ex.what());
@@ -505,10 +648,16 @@ bool CPBSourceData::ModifyInDB(const PBEntry& e)
     }
 }
 
-bool CPBSourceData::SaveInMobile()
+bool CPBSourceData::SaveInMobile(PhoneChangeResult* phone)
 {
+    // A PC row changes no phone: done.
+    const PhoneChangeResult done = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
+    if (phone)
+        *phone = done;
     if (!IsPhoneStorage())
         return true;
+    if (phone)
+        *phone = PhoneChangeResult();
     if (!m_pSet)
         return false;
     WriteDebugInt("CQXPBSrcNewList::SaveInMobile -> Select the Phonebook storage ", m_nCurrent);
@@ -517,29 +666,21 @@ bool CPBSourceData::SaveInMobile()
         WriteDebug("CQXPBSrcNewList::SaveInMobile -> The storage could not be selected");
         return false;
     }
-    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Write the Phonebook entry in the selected storage");
-    WriteDebugInt("CQXPBSrcNewList::SaveInMobile -> Location = ", m_pSet->Location);
-    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Phone number = ", m_pSet->ShortPhone);
-    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Name = ", m_pSet->Name);
-    if (m_pSet->Location < 1 || m_pSet->Location > 255)
-        return false;  // a phone location travels as one byte
-    const auto place = static_cast<uint8_t>(m_pSet->Location);
-    if (mtr_PB_write_entry(place, m_pSet->ShortPhone, m_pSet->Name, static_cast<uint8_t>(m_pSet->NumberType)) !=
-        kDone)
-        return false;
-    WriteDebug("CQXPBSrcNewList::SaveInMobile -> Read the entry in the mobile to display the phone "
-               "number like with the mobile");
-    std::string number, name;
-    uint8_t type = 0;
-    if (mtr_PB_read_entry(place, number, name, &type) == kDone && !number.empty()) {
-        m_pSet->Phone = number;
-        m_pSet->ShortPhone = number;
-        m_pSet->Name = name;
-        m_pSet->NumberType = type;
-    } else {
-        WriteDebug("CQXPBSrcNewList::SaveInMobile -> The entry could not be read");
+    PhoneEntryText held;
+    const PhoneChangeResult r = WritePhoneEntry(m_pSet->Location, m_pSet->ShortPhone, m_pSet->Name,
+                                                m_pSet->NumberType, "CQXPBSrcNewList::SaveInMobile", &held,
+                                                m_bNewRow);
+    if (phone)
+        *phone = r;
+    if (held.read) {
+        // The mirror shows the entry as the phone stores it.
+        m_pSet->Phone = held.number;
+        m_pSet->ShortPhone = held.number;
+        m_pSet->Name = held.name;
+        m_pSet->NumberType = held.type;
     }
-    return true;
+    // A place the phone may have filled stays taken in the mirror.
+    return r.MayHaveLanded();
 }
 
 bool CPBSourceData::UpdateAndReselect(bool select)
@@ -596,22 +737,6 @@ bool CPBSourceData::GetEntryAt(int location, PBEntry& entry)
     }
 }
 
-bool CPBSourceData::WriteToPhone(int location, const std::string& number, const std::string& name, int type,
-                                 const char* owner)
-{
-    const std::string prefix = std::string(owner) + " -> ";
-    WriteDebug(prefix + "Write the Phonebook entry in the current selected storage");
-    WriteDebugInt(prefix + "Location = ", location);
-    WriteDebug(prefix + "Phone number = ", number);
-    WriteDebug(prefix + "Name = ", name);
-    if (location < 1 || location > 255 ||
-        mtr_PB_write_entry(static_cast<uint8_t>(location), number, name, static_cast<uint8_t>(type)) != kDone) {
-        WriteDebug(prefix + "The writing failed");
-        return false;
-    }
-    return true;
-}
-
 void CPBSourceData::ShowRow(int location, const PBEntry& e)
 {
     if (!m_pDataList)
@@ -632,11 +757,20 @@ void CPBSourceData::ShowRow(int location, const PBEntry& e)
     m_pDataList->SetLocation(row, location);
 }
 
-bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry)
+bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry, PhoneChangeResult* phone)
 {
-    const std::string number = entry.ShortPhone.empty() ? entry.Phone : entry.ShortPhone;
-    if (IsPhoneStorage() && !WriteToPhone(location, number, entry.Name, entry.NumberType,
-                                           "CQXPBSrcNewList::AddLocationEntry"))
+    PhoneChangeResult r = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
+    if (IsPhoneStorage()) {
+        const std::string number = entry.ShortPhone.empty() ? entry.Phone : entry.ShortPhone;
+        PBEntry there;
+        const bool free = !GetEntryAt(location, there);
+        r = WritePhoneEntry(location, number, entry.Name, entry.NumberType, "CQXPBSrcNewList::AddLocationEntry",
+                            nullptr, free);
+    }
+    if (phone)
+        *phone = r;
+    // A place the phone may have filled is kept in the mirror.
+    if (!r.MayHaveLanded())
         return false;
     entry.Location = location;
     if (!OpenTable())
@@ -653,17 +787,16 @@ bool CPBSourceData::AddLocationEntry(int location, PBEntry& entry)
     return true;
 }
 
-bool CPBSourceData::DeleteLocationEntry(int location)
+bool CPBSourceData::DeleteLocationEntry(int location, PhoneChangeResult* phone)
 {
-    if (IsPhoneStorage()) {
-        WriteDebugInt("CQXPBSrcNewList::DeleteLocationEntry -> Delete in the current selected storage "
-                      "the Phonebook entry ", location);
-        if (location < 1 || location > 255 ||
-            mtr_PB_erase_entry(static_cast<uint8_t>(location)) != kDone) {
-            WriteDebug("CQXPBSrcNewList::DeleteLocationEntry -> The Phonebook entry could not be deleted");
-            return false;
-        }
-    }
+    PhoneChangeResult r = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
+    if (IsPhoneStorage())
+        r = ErasePhoneEntry(location, "CQXPBSrcNewList::DeleteLocationEntry");
+    if (phone)
+        *phone = r;
+    // Only a place the phone is known to have emptied leaves the mirror.
+    if (!r.Landed())
+        return false;
     if (m_pDataList) {
         const int row = m_pDataList->FindRowByLocation(location);
         if (row >= 0)
@@ -678,6 +811,12 @@ bool CPBSourceData::DeleteLocationEntry(int location)
     return true;
 }
 
+namespace {
+
+QString EntryTitle(const PBEntry& e) { return PcToQString(e.Name.empty() ? e.Phone : e.Name); }
+
+}  // namespace
+
 bool CPBSourceData::MoveEntry(int row, int newLocation)
 {
     if (!m_pDataList || row < 0 || row >= m_pDataList->GetRowCount())
@@ -690,23 +829,59 @@ bool CPBSourceData::MoveEntry(int row, int newLocation)
         return false;
     const bool occupied = GetEntryAt(newLocation, occupant);
     m_pDataList->setUpdatesEnabled(false);
-    bool ok = AddLocationEntry(newLocation, moved);
-    if (ok) {
+    // Each step's silence is told once the list shows what the phone holds.
+    std::vector<QString> told;
+    const auto note = [&told](const QString& text) {
+        if (!text.isEmpty())
+            told.push_back(text);
+    };
+    PhoneChangeResult r;
+    bool ok = AddLocationEntry(newLocation, moved, &r);
+    note(SilentWriteText(r, EntryTitle(moved), false));
+    // While the phone does not answer, what it holds stays unknown: the
+    // move stops there, nothing more is written or put back.
+    bool known = r.Known();
+    if (ok && known) {
         if (occupied) {
-            if (!AddLocationEntry(oldLocation, occupant)) {
-                // Put the occupant back where it was.
-                AddLocationEntry(newLocation, occupant);
+            PhoneChangeResult second;
+            if (!AddLocationEntry(oldLocation, occupant, &second)) {
+                note(SilentWriteText(second, EntryTitle(occupant), false));
+                known = second.Known();
+                if (known) {
+                    // Put the occupant back where it was.
+                    PhoneChangeResult back;
+                    AddLocationEntry(newLocation, occupant, &back);
+                    note(SilentWriteText(back, EntryTitle(occupant), false));
+                }
                 ok = false;
+            } else {
+                note(SilentWriteText(second, EntryTitle(occupant), false));
+                known = second.Known();
+                ok = known;
             }
-        } else if (!DeleteLocationEntry(oldLocation)) {
-            DeleteLocationEntry(newLocation);
-            ok = false;
+        } else {
+            PhoneChangeResult erase;
+            if (!DeleteLocationEntry(oldLocation, &erase)) {
+                note(SilentEraseText(erase, EntryTitle(moved), false));
+                if (erase.Known()) {
+                    PhoneChangeResult back;
+                    DeleteLocationEntry(newLocation, &back);
+                    note(SilentEraseText(back, EntryTitle(moved), false));
+                }
+                ok = false;
+            } else {
+                note(SilentEraseText(erase, EntryTitle(moved), false));
+            }
         }
+    } else if (ok) {
+        ok = false;  // written perhaps, but the old place was left as it is
     }
     m_pDataList->setUpdatesEnabled(true);
     const int at = m_pDataList->FindRowByLocation(ok ? newLocation : oldLocation);
     if (at >= 0)
         m_pDataList->SelectRow(at);
+    for (const QString& text : told)
+        UiMessageBox(text);
     return ok;
 }
 
@@ -750,28 +925,18 @@ DeleteOutcome CPBSourceData::DeleteOneItem(int row)
         if (!SeekLocation(location))
             return DeleteOutcome::Failed;
         if (IsPhoneStorage()) {
-            WriteDebugInt("CQXPBSrcNewList::DeleteOneItem -> Delete the Phonebook entry ", location);
-            if (location < 1 || location > 255)
-                return DeleteOutcome::PhoneRefused;
-            const MTR_RESULT r = mtr_PB_erase_entry(static_cast<uint8_t>(location));
-            if (mtr_failed_unanswered(r)) {
-                // The phone may have erased the place without saying so:
-                // asked again as soon as it answers, its place decides.
-                WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The phone did not answer the deletion");
-                std::string number, name;
-                if (mtr_test_link_now() != kDone ||
-                    mtr_PB_read_entry(static_cast<uint8_t>(location), number, name, nullptr) != kDone)
-                    return DeleteOutcome::PhoneSilent;
-                if (!number.empty() || !name.empty())
+            const PhoneChangeResult r = ErasePhoneEntry(location, "CQXPBSrcNewList::DeleteOneItem");
+            if (r.Unanswered()) {
+                // Asked again once it answered, the phone's place decides
+                // whether the entry goes from the mirror.
+                if (!r.Landed())
                     return DeleteOutcome::PhoneSilent;
                 WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The phone had deleted the entry");
                 m_pSet->Delete();
                 return DeleteOutcome::PhoneSilentGone;
             }
-            if (r != kDone) {
-                WriteDebug("CQXPBSrcNewList::DeleteOneItem -> The Phonebook entry could not be deleted");
+            if (!r.Done())
                 return DeleteOutcome::PhoneRefused;
-            }
         }
         m_pSet->Delete();
         return DeleteOutcome::Deleted;

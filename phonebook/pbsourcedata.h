@@ -13,6 +13,7 @@
 #include "at_defs.h"
 #include "deleterun.h"
 #include "pbdatabase.h"
+#include "phonechange.h"
 
 #include <QString>
 
@@ -136,17 +137,24 @@ public:
     // (SaveInMobile) and ends with UpdateAndReselect or CancelRow.
     bool SaveInDB(const PBEntry& entry);
     bool ModifyInDB(const PBEntry& entry);
-    bool SaveInMobile();
+    // True when the mirror takes the row: the phone holds it, or may hold
+    // it after a silence (its place is then not counted free). `phone`
+    // receives what the write came to.
+    bool SaveInMobile(PhoneChangeResult* phone = nullptr);
     bool UpdateAndReselect(bool select);
     void CancelRow();
     bool GetEntryAt(int location, PBEntry& entry);
     // Writes the entry at the location (replacing what is there): phone
-    // first, then mirror and list.
-    bool AddLocationEntry(int location, PBEntry& entry);
-    bool DeleteLocationEntry(int location);
+    // first, then mirror and list. True when the mirror took it (the phone
+    // holds it or may hold it); `phone` receives what the write came to.
+    bool AddLocationEntry(int location, PBEntry& entry, PhoneChangeResult* phone = nullptr);
+    // True when the place went from the mirror and the list (the phone
+    // erased it); `phone` receives what the erase came to.
+    bool DeleteLocationEntry(int location, PhoneChangeResult* phone = nullptr);
     // Moves the entry of a row to another location; an occupied location
     // swaps the two entries. The target is written before the source is
-    // erased, and a failure puts back what was changed.
+    // erased, and a failure puts back what was changed. A silence is told;
+    // when the phone does not answer again the move stops where it is.
     bool MoveEntry(int row, int newLocation);
     // The list's label edit ended with `text` typed at `row`.
     bool OnEndEditLabel(int row, const QString& text);
@@ -180,6 +188,7 @@ protected:
     bool m_bOwnerTellsSilence = false;
     std::function<void()> m_ownerSilent;
     bool m_bEditingEnabled = false;
+    bool m_bNewRow = false;  // the row in hand is a new one, at a free place
     std::string m_strSortColumn = "Location";
     int m_nListKind = 0;
     std::unique_ptr<CEntryPhoneRecordset> m_pSet;
@@ -191,9 +200,33 @@ private:
     bool SeekLocation(int location);
     void SetRowFields(const PBEntry& entry);
     void ShowRow(int location, const PBEntry& entry);
-    bool WriteToPhone(int location, const std::string& number, const std::string& name, int type,
-                      const char* traceOwner);
 };
+
+// What the phone holds at a place, read back after a write.
+struct PhoneEntryText {
+    std::string number, name;
+    uint8_t type = 0;
+    bool read = false;  // the phone answered the reading
+};
+
+// Writes an entry at `location` of the selected phone storage. After a
+// silence the place is read: the entry written there means it landed, and
+// so does any entry in a place that was free (`placeWasFree`). When it
+// landed, `held` receives the entry as the phone stores it.
+PhoneChangeResult WritePhoneEntry(int location, const std::string& number, const std::string& name, int type,
+                                  const char* traceOwner, PhoneEntryText* held = nullptr,
+                                  bool placeWasFree = false);
+// Erases `location` of the selected phone storage; after a silence an
+// empty place means it landed.
+PhoneChangeResult ErasePhoneEntry(int location, const char* traceOwner);
+// The words for a write or an erase of `name` the phone did not answer;
+// empty when it answered. `inRun`: the write was one of a copy, which
+// stops when what the phone holds stays unknown.
+QString SilentWriteText(const PhoneChangeResult& r, const QString& name, bool inRun);
+QString SilentEraseText(const PhoneChangeResult& r, const QString& name, bool inRun);
+// Tells a silence in a message box (nothing when the phone answered).
+void TellSilentWrite(const PhoneChangeResult& r, const QString& name, bool inRun);
+void TellSilentErase(const PhoneChangeResult& r, const QString& name, bool inRun);
 
 // A number's dialling characters, the '+' not counted (as the phone counts).
 int DialDigitCount(const std::string& shortPhone);

@@ -20,7 +20,6 @@
 
 namespace {
 
-constexpr int kDone = -35;
 constexpr int kNoFreeLocation = 65534;
 
 void ShowFormatted(int id, const QStringList& inserts) { UiMessageBox(UiFormatString(id, inserts)); }
@@ -99,42 +98,36 @@ CJetDatabase* CPBTransfer::OpenDestination(int d)
     return db;
 }
 
-bool CPBTransfer::CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row)
+PhoneChangeResult CPBTransfer::CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row)
 {
     if (row.ShortPhone.empty()) {
         UiMessageBoxId(31475);
-        return false;
+        return PhoneChangeResult();
     }
-    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Write the Phonebook entry in the current selected storage");
-    WriteDebugInt("CPhoneBook::CopyRecordsetInMobile -> Location = ", row.Location);
-    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Phone number = ", row.ShortPhone);
-    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Name = ", row.Name);
-    const bool placeOk = row.Location >= 1 && row.Location <= 255;
-    if (placeOk &&
-        mtr_PB_write_entry(static_cast<uint8_t>(row.Location), row.ShortPhone, row.Name,
-                           static_cast<uint8_t>(row.NumberType)) == kDone) {
-        WriteDebug("CPhoneBook::CopyRecordsetInMobile -> Read the entry in the mobile to display the "
-                   "phone number like with the mobile");
-        std::string number, name;
-        uint8_t type = 0;
-        if (mtr_PB_read_entry(static_cast<uint8_t>(row.Location), number, name, &type) == kDone &&
-            !number.empty()) {
-            row.Phone = number;
-            row.Name = name;
-            row.ShortPhone = number;
-            row.NumberType = type;
-        } else {
-            WriteDebug("CPhoneBook::CopyRecordsetInMobile -> The entry could not be read");
-        }
-        return true;
+    const QString title = PcToQString(row.Name.empty() ? row.Phone : row.Name);
+    PhoneEntryText held;
+    // The row goes to a place the mirror counts free.
+    const PhoneChangeResult r = WritePhoneEntry(row.Location, row.ShortPhone, row.Name, row.NumberType,
+                                                "CPhoneBook::CopyRecordsetInMobile", &held, true);
+    if (held.read) {
+        // The mirror shows the entry as the phone stores it.
+        row.Phone = held.number;
+        row.Name = held.name;
+        row.ShortPhone = held.number;
+        row.NumberType = held.type;
     }
-    WriteDebug("CPhoneBook::CopyRecordsetInMobile -> The writing failed");
+    if (r.Unanswered()) {
+        TellSilentWrite(r, title, true);
+        return r;
+    }
+    if (r.Done())
+        return r;
     const int maxNumber = m_pDoc ? m_pDoc->GetPBMaxNumberLength(d) : 250;
     if (DialDigitCount(row.ShortPhone) > maxNumber && gv_SPIO_com_status == 2)
         ShowFormatted(31477, {PcToQString(row.Phone), QString::number(maxNumber)});
     else
-        ShowFormatted(31463, {PcToQString(row.Name.empty() ? row.Phone : row.Name)});
-    return false;
+        ShowFormatted(31463, {title});
+    return r;
 }
 
 bool CPBTransfer::Erase(int d)
@@ -150,14 +143,20 @@ bool CPBTransfer::Erase(int d)
         Progress progress(m_pOwner, 31334, count);
         while (!rs.IsEOF()) {
             if (PhoneDestination(d)) {
-                WriteDebugInt("CPhoneBook::Erase -> Delete the Phonebook entry ", rs.Location);
-                if (rs.Location < 1 || rs.Location > 255 ||
-                    mtr_PB_erase_entry(static_cast<uint8_t>(rs.Location)) != kDone) {
-                    WriteDebug("CPhoneBook::Erase -> The Phonebook entry could not be deleted");
-                    ShowFormatted(31463, {PcToQString(rs.Name.empty() ? rs.Phone : rs.Name)});
+                const QString title = PcToQString(rs.Name.empty() ? rs.Phone : rs.Name);
+                const PhoneChangeResult r = ErasePhoneEntry(rs.Location, "CPhoneBook::Erase");
+                // A place the phone may still hold stays in the mirror, and
+                // the copy does not start.
+                if (!r.Landed()) {
+                    if (r.Unanswered())
+                        TellSilentErase(r, title, true);
+                    else
+                        ShowFormatted(31463, {title});
                     ok = false;
                     break;
                 }
+                // Erased after a silence: said, and the erase goes on.
+                TellSilentErase(r, title, true);
             }
             rs.Delete();
             rs.MoveNext();
@@ -269,12 +268,24 @@ bool CPBTransfer::CopySelection(int d, CJetDatabase* source, const std::vector<i
                     to.Company = from.Company;
                     to.Notes = from.Notes;
                 }
-                if (d == 4 || CopyRecordsetInMobile(d, to)) {
+                if (d == 4) {
                     to.Update();
                     ++m_nCopied;
+                    continue;
+                }
+                const PhoneChangeResult r = CopyRecordsetInMobile(d, to);
+                // A place the phone may have filled stays taken in the
+                // mirror, so that no later write of the run goes there.
+                if (r.MayHaveLanded()) {
+                    to.Update();
+                    if (r.Landed())
+                        ++m_nCopied;
                 } else {
                     to.CancelUpdate();
                 }
+                // What the phone holds is unknown: the copy stops here.
+                if (!r.Known())
+                    break;
             }
             if (atomic && !m_bCancelled)
                 dst->CommitTrans();
@@ -403,6 +414,7 @@ bool CPBTransfer::DropCopyVCards(int d, const std::vector<CVCard>& cards)
             rs.SetCurrentIndex("indLoc");
             enum Kind { kHome, kWork, kCell };
             bool full = false;
+            bool silent = false;  // the phone stopped answering
             size_t index = 0;
             for (const CVCard& card : cards) {
                 // The window answers (Cancel included) while a long drop
@@ -439,19 +451,31 @@ bool CPBTransfer::DropCopyVCards(int d, const std::vector<CVCard>& cards)
                              : kind == kWork ? rs.ImportWorkVoiceFromVCard(&card, maxName)
                                              : rs.ImportCellVoiceFromVCard(&card, maxName);
                     rs.Location = free;
-                    // The mirror takes the entry only once the phone has it.
-                    const bool written = made && (!PhoneDestination(d) || CopyRecordsetInMobile(d, rs));
-                    if (written) {
+                    // The mirror takes the entry once the phone has it, or
+                    // may have it: such a place is not handed out again.
+                    PhoneChangeResult r;
+                    if (made && PhoneDestination(d))
+                        r = CopyRecordsetInMobile(d, rs);
+                    else if (made)
+                        r = DecidePhoneChange("PC phonebook row", MTR_DONE, nullptr);
+                    if (r.MayHaveLanded()) {
                         rs.Update();
-                        ++m_nCopied;
+                        if (r.Landed())
+                            ++m_nCopied;
                     } else {
                         rs.CancelUpdate();
                         locations->GiveBack(free);
-                        cardFailed = cardFailed || made;  // the phone refused: already reported
+                    }
+                    // The phone refused or did not answer: already told.
+                    cardFailed = cardFailed || (made && !r.Landed());
+                    if (!r.Known()) {
+                        // What the phone holds is unknown: the drop stops.
+                        silent = true;
+                        break;
                     }
                 }
                 rowFailed = rowFailed || cardFailed;
-                if (full) {
+                if (full || silent) {
                     rowFailed = true;
                     break;
                 }

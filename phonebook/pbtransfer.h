@@ -2,9 +2,12 @@
 // a dropped vCard into entries. A destination is the PC database (4) or a
 // phone storage (5 SIM, 6 SIM fixed dialling, 7 phone memory) through its
 // mirror; every phone write goes to the phone first, reaches the mirror only
-// when the phone accepted it, and is read back so that the mirror holds the
-// entry as the phone stores it.
+// when the phone holds it (or may hold it, after a silence it did not answer
+// again: the place is then not written over), and is read back so that the
+// mirror holds the entry as the phone stores it.
 #pragma once
+
+#include "phonechange.h"
 
 #include <string>
 #include <vector>
@@ -43,8 +46,8 @@ public:
     // when at least one entry was made.
     bool DropCopyVCards(int d, const std::vector<CVCard>& cards);
     // Writes the row to the selected phone storage and reads it back into
-    // the row; the failure message when the phone refused.
-    bool CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row);
+    // the row; the message when the phone refused or did not answer.
+    PhoneChangeResult CopyRecordsetInMobile(int d, CEntryPhoneRecordset& row);
 
     // Counts of the last run (for the caller's refresh and for tests).
     int Copied() const { return m_nCopied; }

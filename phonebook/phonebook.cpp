@@ -672,8 +672,12 @@ void CPhoneBook::OnBAddOk()
         ok = m_pPane->Data().SaveInDB(entry);
     }
     // Only the name and the number live in the phone.
+    PhoneChangeResult written;
     if (ok && (m_bNameChanged || m_bNumberChanged || m_bAddMode))
-        ok = m_pPane->Data().SaveInMobile();
+        ok = m_pPane->Data().SaveInMobile(&written);
+    // A silence is told over the list as the phone holds it.
+    const QString silence =
+        SilentWriteText(written, PcToQString(entry.Name.empty() ? entry.Phone : entry.Name), false);
     if (ok && m_pPane->Data().UpdateAndReselect(false)) {
         m_bAddMode = m_bModifyMode = m_bChanged = m_bNameChanged = m_bNumberChanged = false;
         m_nFormLocation = -1;
@@ -694,11 +698,16 @@ void CPhoneBook::OnBAddOk()
         EnableCtrl(IDC_SORT, true);
         if (formFocus)
             FocusAfterForm();
+        if (!silence.isEmpty())
+            UiMessageBox(silence);
         return;
     }
     m_pPane->Data().CancelRow();
     WriteDebug("CPhoneBook::OnBAddOk -> The writing failed");
-    UiMessageBoxId(31363);
+    if (!silence.isEmpty())
+        UiMessageBox(silence);
+    else
+        UiMessageBoxId(31363);
 }
 
 void CPhoneBook::OnCancelEdit()

@@ -434,11 +434,22 @@ void CDlgMsgDirectory::OnBAdd()
     CPBSourceData& data = m_pPane->Data();
     if (!data.SaveInDB(entry))
         return;
-    if (!data.SaveInMobile())
+    // A silence is told over the list as the phone holds it.
+    PhoneChangeResult written;
+    const bool kept = data.SaveInMobile(&written);
+    const QString silence =
+        SilentWriteText(written, PcToQString(entry.Name.empty() ? entry.Phone : entry.Name), false);
+    if (!kept) {
+        data.CancelRow();
+        if (!silence.isEmpty())
+            UiMessageBox(silence);
         return;
+    }
     if (data.UpdateAndReselect(true)) {
         if (m_bAddRecipient)
             m_bAddRecipient->setEnabled(true);
+        if (!silence.isEmpty())
+            UiMessageBox(silence);
     } else {
         WriteDebug("CDlgMsgDirectory::OnBAdd -> ", "The writing failed");
         UiMessageBoxId(31363);

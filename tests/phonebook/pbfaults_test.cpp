@@ -202,26 +202,7 @@ TEST_F(PCBookTest, APCDeletionThatFailsIsToldAndEndsTheRun)
 // deleted before are gone from it.
 namespace {
 
-
-// Answers each question of a deletion run as it comes: `answer(n)` gives
-// the answer to the n-th (from 1).
-class QuestionAnswerer {
-public:
-    explicit QuestionAnswerer(std::function<int(int)> answer) : answer_(std::move(answer))
-    {
-        QObject::connect(&timer_, &QTimer::timeout, [this] {
-            for (QWidget* w : QApplication::topLevelWidgets())
-                if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible())
-                    d->EndDialog(answer_(++asked));
-        });
-        timer_.start(20);
-    }
-    int asked = 0;
-
-private:
-    std::function<int(int)> answer_;
-    QTimer timer_;
-};
+using pbtest::QuestionAnswerer;
 
 // What the screen showed while the message box stood.
 struct AtTheBox {

@@ -7,6 +7,7 @@
 
 #include "../app/doc_fixture.h"
 
+#include "confirm.h"
 #include "entrylistctrl.h"
 #include "phonebook.h"
 #include "profile.h"
@@ -103,6 +104,26 @@ protected:
 
     std::unique_ptr<TestPhoneBook> screen;
     zorqtest::ModalDriver modal;
+};
+
+// Answers each question of a deletion run as it comes: `answer(n)` gives
+// the answer to the n-th (from 1).
+class QuestionAnswerer {
+public:
+    explicit QuestionAnswerer(std::function<int(int)> answer) : answer_(std::move(answer))
+    {
+        QObject::connect(&timer_, &QTimer::timeout, [this] {
+            for (QWidget* w : QApplication::topLevelWidgets())
+                if (auto* d = qobject_cast<CDlgConfirm*>(w); d && d->isVisible())
+                    d->EndDialog(answer_(++asked));
+        });
+        timer_.start(20);
+    }
+    int asked = 0;
+
+private:
+    std::function<int(int)> answer_;
+    QTimer timer_;
 };
 
 // The screen whose PC source button is clicked with `path` configured as the
