@@ -9,6 +9,8 @@
 
 #include "at_defs.h"
 #include "mtr_clock.h"
+#include "phonechange.h"
+#include "silentwrite.h"
 #include "profile.h"
 #include "uiservices.h"
 
@@ -174,8 +176,11 @@ void CDlgAlarm::OnOK()
     }
     UpdateData(false);
 
+    m_bToldSilence = false;
     if (!StoreInDocument() || !SaveInMobile()) {
-        UiMessageBoxId(31609);
+        // A silence was told in its own words.
+        if (!m_bToldSilence)
+            UiMessageBoxId(31609);
         return;
     }
     for (int i = 0; i < 3; ++i)
@@ -211,11 +216,37 @@ bool CDlgAlarm::SaveInMobile()
         return false;
     CWaitCursor wait;
     for (int i = 0; i < 3; ++i) {
-        const CDiaryCard* card = Card(doc, i);
-        const MTR_DATETIME when = DateTimeToEngine(CardTime(*card));
-        if (mtr_ALA_set_alarm(static_cast<uint8_t>(card->GetOrganiserType()),
-                              static_cast<uint8_t>(card->GetAlarmState() ? 1 : 0), when) != MTR_DONE)
+        CDiaryCard* card = Card(doc, i);
+        const uint8_t kind = static_cast<uint8_t>(card->GetOrganiserType());
+        const uint8_t state = static_cast<uint8_t>(card->GetAlarmState() ? 1 : 0);
+        const QDateTime asked = CardTime(*card);
+        const MTR_DATETIME when = DateTimeToEngine(asked);
+        // Asked back, the setting arrives in its card through the
+        // document's alarm callback: the card then holds what the phone
+        // holds, whatever the outcome.
+        const PhoneChangeResult r = RunPhoneChange(
+            "alarm setting", [&] { return mtr_ALA_set_alarm(kind, state, when); },
+            [&] {
+                if (mtr_ALA_get_alarm(kind) != MTR_DONE)
+                    return PhoneHolds::Unknown;
+                const QDateTime held = CardTime(*card);
+                const bool same = (card->GetAlarmState() ? 1 : 0) == state && held.isValid() &&
+                                  held.time().hour() == asked.time().hour() &&
+                                  held.time().minute() == asked.time().minute();
+                return same ? PhoneHolds::Change : PhoneHolds::Before;
+            });
+        if (r.Refused())
             return false;
+        if (r.Unanswered()) {
+            m_bToldSilence = true;
+            QString name = *m_texts[i];
+            if (auto* check = qobject_cast<QAbstractButton*>(GetDlgItem(kCheckIds[i])))
+                name = check->text().remove(QLatin1Char('&')) + QLatin1Char(' ') + name;
+            UiMessageBox(UiFormatString(SilentWriteWordsId(r), {name}), MB_OK | MB_ICONEXCLAMATION);
+            // The phone may not hold this one: the later ones are not sent.
+            if (!r.Landed())
+                return false;
+        }
     }
     return true;
 }

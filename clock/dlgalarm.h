@@ -41,7 +41,8 @@ protected:
     // Flags and texts into the document's cards; false without a document or
     // when a text is no time (no card changed then).
     bool StoreInDocument();
-    // The three cards to the phone; false at the first refusal.
+    // The three cards to the phone; false at the first refusal, or at a
+    // silence after which the phone may not hold the setting (told here).
     bool SaveInMobile();
 
 private:
@@ -61,4 +62,6 @@ private:
     int* const m_flags[3] = {&m_bAlarm, &m_bSwitchOn, &m_bSwitchOff};
     QString* const m_texts[3] = {&m_strAlarm, &m_strSwitchOn, &m_strSwitchOff};
     QLineEdit** const m_edits[3] = {&m_editAlarm, &m_editSwitchOn, &m_editSwitchOff};
+    // The last confirm met a silence and told it.
+    bool m_bToldSilence = false;
 };

@@ -7,9 +7,12 @@
 
 #include "at_defs.h"
 #include "mtr_clock.h"
+#include "phonechange.h"
+#include "silentwrite.h"
 #include "uiservices.h"
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QLineEdit>
 
 CDlgDateTime::CDlgDateTime(QWidget* parent) : CDlgBase(221, parent) { ClearStyleFlag(); }
@@ -137,15 +140,26 @@ void CDlgDateTime::OnOK()
         UiMessageBoxId(31640);
         return;
     }
-    MTR_RESULT r;
+    PhoneChangeResult r;
     {
         CWaitCursor wait;
-        r = mtr_CLK_set_clock(DateTimeToEngine(when));
+        const MTR_DATETIME asked = DateTimeToEngine(when);
+        QElapsedTimer sent;
+        sent.start();
+        r = RunPhoneChange(
+            "clock", [&] { return mtr_CLK_set_clock(asked); },
+            [&] { return ClockHolds(when, sent.elapsed()); });
     }
-    if (r != MTR_DONE) {
+    if (r.Refused()) {
         // The phone kept its clock: the screen must not show the new one.
         UiMessageBoxId(31605);
         return;
+    }
+    if (r.Unanswered()) {
+        m_bSilence = true;
+        TellSilence(r, CMobileClock::FormatText(when, m_nDateFormat, m_nTimeFormat));
+        if (!r.Landed())
+            return;
     }
     m_clock.SetDateFormat(m_nDateFormat);
     m_clock.SetTimeFormat(m_nTimeFormat);
@@ -166,24 +180,72 @@ bool CDlgDateTime::ApplyFormats()
         timeIndex = CLK_TIME_FMT_24H;
     const int dateIndex = dateRow >= 0 ? dateRow : m_nDateFormat;
 
-    MTR_RESULT date, time = MTR_FAILED;
+    // Each format is asked back after a silence: the phone that holds it
+    // goes on to the next; one that may not stops the confirm there.
+    const auto formatHolds = [](MTR_RESULT (*read)(int32_t*), int wanted) {
+        int32_t held = -1;
+        if (read(&held) != MTR_DONE)
+            return PhoneHolds::Unknown;
+        return held == wanted ? PhoneHolds::Change : PhoneHolds::Before;
+    };
+    PhoneChangeResult date;
     {
         CWaitCursor wait;
-        date = mtr_CLK_set_date_format(static_cast<uint8_t>(dateIndex));
-        if (date == MTR_DONE)
-            time = mtr_CLK_set_time_format(static_cast<uint8_t>(timeIndex));
+        date = RunPhoneChange(
+            "date format", [&] { return mtr_CLK_set_date_format(static_cast<uint8_t>(dateIndex)); },
+            [&] { return formatHolds(mtr_CLK_get_date_format, dateIndex); });
     }
-    if (date != MTR_DONE) {
+    if (date.Refused()) {
         UiMessageBoxId(31606);
         return false;
     }
-    if (time != MTR_DONE) {
+    if (date.Unanswered()) {
+        m_bSilence = true;
+        TellSilence(date, m_comboDate && dateRow >= 0 ? m_comboDate->itemText(dateRow) : QString::number(dateIndex));
+        if (!date.Landed())
+            return false;
+    }
+    PhoneChangeResult time;
+    {
+        CWaitCursor wait;
+        time = RunPhoneChange(
+            "time format", [&] { return mtr_CLK_set_time_format(static_cast<uint8_t>(timeIndex)); },
+            [&] { return formatHolds(mtr_CLK_get_time_format, timeIndex); });
+    }
+    if (time.Refused()) {
         UiMessageBoxId(31607);
         return false;
+    }
+    if (time.Unanswered()) {
+        m_bSilence = true;
+        TellSilence(time, m_comboTime && timeRow >= 0 ? m_comboTime->itemText(timeRow) : QString::number(timeIndex));
+        if (!time.Landed())
+            return false;
     }
     m_nDateFormat = dateIndex;
     m_nTimeFormat = timeIndex;
     return true;
+}
+
+void CDlgDateTime::TellSilence(const PhoneChangeResult& r, const QString& what)
+{
+    UiMessageBox(UiFormatString(SilentWriteWordsId(r), {what}), MB_OK | MB_ICONEXCLAMATION);
+}
+
+PhoneHolds CDlgDateTime::ClockHolds(const QDateTime& asked, qint64 sinceAskedMs)
+{
+    MTR_DATETIME read;
+    if (mtr_CLK_get_clock(&read) != MTR_DONE)
+        return PhoneHolds::Unknown;
+    const QDateTime held = DateTimeFromEngine(read);
+    if (!held.isValid())
+        return PhoneHolds::Unknown;
+    // The phone's clock ran on since it was set, and it counts whole
+    // seconds: what it holds is the time asked for when it lies between a
+    // minute before it and the time gone since, plus a minute.
+    const qint64 ahead = asked.secsTo(held);
+    return ahead >= -kClockToleranceSecs && ahead <= sinceAskedMs / 1000 + kClockToleranceSecs ? PhoneHolds::Change
+                                                                                             : PhoneHolds::Before;
 }
 
 void CDlgDateTime::done(int result)

@@ -4,6 +4,7 @@
 
 #include "dlgbase.h"
 #include "mobileclock.h"
+#include "phonechange.h"
 
 #include <QString>
 
@@ -34,6 +35,9 @@ public:
     int GetDateFormat() const { return m_nDateFormat; }
     int GetTimeFormat() const { return m_nTimeFormat; }
     CDateEdit* GetDateEdit() const { return m_pDateEdit; }
+    // The phone did not answer one of the requests of a confirm: what it
+    // holds may differ from what the dialog and its caller last showed.
+    bool MetSilence() const { return m_bSilence; }
 
     // String of a time-format row: its own range, so that a phone offering
     // more time formats never shows a date-format text.
@@ -46,6 +50,12 @@ protected:
 
 private:
     void FillFormatCombos();
+    // Tells what the phone was found to hold after a request it did not
+    // answer; `what` names the value that was being written.
+    static void TellSilence(const PhoneChangeResult& r, const QString& what);
+    // Whether the phone's clock holds `asked`, set `sinceAskedMs` ago.
+    static PhoneHolds ClockHolds(const QDateTime& asked, qint64 sinceAskedMs);
+    static constexpr qint64 kClockToleranceSecs = 60;
     void ApplyDateOrder();
 
     CDateEdit* m_pDateEdit = nullptr;
@@ -66,4 +76,5 @@ protected:
 private:
     // The user typed in the time edit: the shown time no longer runs on.
     bool m_bTimeEdited = false;
+    bool m_bSilence = false;
 };

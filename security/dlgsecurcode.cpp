@@ -4,6 +4,7 @@
 
 #include "mtr_gen.h"
 #include "mtr_sec.h"
+#include "phonechange.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -408,14 +409,27 @@ void CDlgChangeSecurCode::OnOK()
         EndDialog(IDOK);
         return;
     }
-    MTR_RESULT r;
+    PhoneChangeResult change;
     {
         WaitCursor wait;
-        r = mtr_FAC_change_password(static_cast<uint8_t>(m_nFacility), m_strOld.toStdString(),
-                                    m_strNew.toStdString());
+        // A code cannot be read back: after a silence the phone is looked
+        // for again, and whether it took the new code stays unknown.
+        change = RunPhoneChange(
+            "code change",
+            [&] {
+                return mtr_FAC_change_password(static_cast<uint8_t>(m_nFacility), m_strOld.toStdString(),
+                                               m_strNew.toStdString());
+            },
+            [] { return PhoneHolds::Unknown; });
     }
-    if (r == kMtrDone) {
+    const MTR_RESULT r = change.result;
+    if (change.Done()) {
         UiMessageBoxId(31837, kMbOk);
+        EndDialog(IDOK);
+    } else if (change.Unanswered()) {
+        // Another try with the old code could count against a code that is
+        // no longer in force: the dialog closes.
+        UiMessageBox(UiFormatString(31950, {UiLoadString(31812 + m_nFacility)}), kMbOk, 0);
         EndDialog(IDOK);
     } else if (r == 16) {
         // The phone has counted the wrong code: say how many tries are left.

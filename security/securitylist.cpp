@@ -101,19 +101,32 @@ MTR_RESULT CSecurityList::AskFacilities(QObject* owner, unsigned lockMessage, un
     return r;
 }
 
-MTR_RESULT CSecurityList::SetLock(CSecurityCode* item, const QString& code)
+PhoneChangeResult CSecurityList::SetLock(CSecurityCode* item, const QString& code)
 {
+    PhoneChangeResult none;  // refused before anything went out
     if (!item)
-        return MTR_FAILED;
+        return none;
     const QString used = code.isEmpty() ? item->GetLastCode() : code;
     if (used.isEmpty())
-        return MTR_FAILED;
+        return none;
     const int mode = item->GetLockState() ? 0 : 1;
-    const MTR_RESULT r =
-        mtr_FAC_set_status(mode, static_cast<uint8_t>(item->GetFacility()), used.toStdString());
-    if (r == MTR_DONE) {
+    const uint8_t facility = static_cast<uint8_t>(item->GetFacility());
+    const PhoneChangeResult r = RunPhoneChange(
+        "facility lock", [&] { return mtr_FAC_set_status(mode, facility, used.toStdString()); },
+        [&] {
+            uint32_t state = 0;
+            if (mtr_FAC_get_status(&state, facility) != MTR_DONE)
+                return PhoneHolds::Unknown;
+            return (state ? 1 : 0) == mode ? PhoneHolds::Change : PhoneHolds::Before;
+        });
+    if (r.Landed()) {
         item->SetLockState(mode);
+        item->SetStateKnown(true);
         item->SetLastCode(used);
+    } else if (r.Unanswered() && !r.Known()) {
+        // Switched or not, nobody knows: the row offers no switch until the
+        // list is read again.
+        item->SetStateKnown(false);
     }
     return r;
 }

@@ -3,6 +3,8 @@
 // phone's lock list and password list.
 #pragma once
 
+#include "phonechange.h"
+
 #include "objectlist.h"
 
 #include "at_defs.h"
@@ -76,9 +78,10 @@ public:
     virtual int AddLockFacility(int facility);
 
     // Switches the item's lock with the code (or, when it is empty, the code
-    // last used for it). The engine's result; -36 with nothing sent when
-    // there is no item or no code.
-    MTR_RESULT SetLock(CSecurityCode* item, const QString& code);
+    // last used for it). What the switch came to; after a silence the item
+    // holds the state the phone was found in (not known while it stays
+    // silent). Refused with nothing sent when there is no item or no code.
+    PhoneChangeResult SetLock(CSecurityCode* item, const QString& code);
 
     CSecurityCode* GetCode(int index) const { return static_cast<CSecurityCode*>(GetAt(index)); }
     CSecurityCode* FindFacility(int facility) const;

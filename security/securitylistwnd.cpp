@@ -258,21 +258,24 @@ void CSecurityListWnd::EnableCode()
         CDlgSecurCode dlg(m_pOwner, item->GetFacility(), 0, 0, -1);
         if (dlg.DoModal() != IDOK)
             return;
-        MTR_RESULT r;
+        PhoneChangeResult r;
         {
             CWaitCursor wait;
             r = m_pList->SetLock(item, dlg.GetCode());
         }
-        if (r == 16) {
+        if (r.Refused() && r.result == 16) {
             UiMessageBoxId(31836);
             continue;
         }
-        if (r == MTR_DONE) {
+        if (r.Done()) {
             UiMessageBoxId(31837);
-            UpdateSwitchButton();
+        } else if (r.Unanswered()) {
+            const int words = r.Landed() ? 31947 : r.Known() ? 31948 : 31949;
+            UiMessageBox(UiFormatString(words, {item->GetName()}), MB_OK | MB_ICONEXCLAMATION);
         } else {
             UiMessageBoxId(31835);
         }
+        UpdateButtons();
         return;
     }
 #endif

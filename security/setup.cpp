@@ -248,7 +248,16 @@ void CSetUp::OnDateTime()
     if (CZorqMMIDoc* doc = GetDocument())
         dlg.SetFormatCounts(doc->GetClockFormat1(), doc->GetClockFormat2());
     dlg.SetCurrentFormats(m_clock);
-    if (dlg.DoModal() != IDOK)
+    const int result = dlg.DoModal();
+    if (dlg.MetSilence()) {
+        // The phone did not answer a request of the dialog: the screen shows
+        // what it holds now, whatever the dialog last asked for.
+        m_clock.UpLoad();
+        m_strClock = m_clock.GetText();
+        ShowClockText();
+        return;
+    }
+    if (result != IDOK)
         return;
     m_strClock = dlg.GetClock().Format();
     ShowClockText();

@@ -5,6 +5,8 @@
 #include "dialog.h"
 #include "engine_host.h"
 #include "mtr_sms.h"
+#include "phonechange.h"
+#include "silentwrite.h"
 #include "pccharset.h"
 #include "profile.h"
 #include "strutil.h"
@@ -272,17 +274,38 @@ bool CServiceCenter::SaveToPhone()
     EngineHost* host = engine_host();
     BoxCountingHost counting(host);
     engine_set_host(&counting);
-    const MTR_RESULT r = mtr_SMS_save_model_parameters(this);
+    const CServiceCenter asked(*this);
+    const PhoneChangeResult r = RunPhoneChange(
+        "message profile", [&] { return mtr_SMS_save_model_parameters(this); },
+        [&] {
+            // The phone's profile of that index, read into a copy: the same
+            // parameters as asked, or what it held before.
+            CServiceCenter held(asked);
+            if (mtr_SMS_get_model_parameters(&held) != MTR_DONE)
+                return PhoneHolds::Unknown;
+            return held.HasSameParameters(&asked) ? PhoneHolds::Change : PhoneHolds::Before;
+        });
     engine_set_host(host);
-    if (r == MTR_DONE) {
+    if (r.Done()) {
         WriteDebug("CServiceCenter::SaveToPhone -> set SMS parameter OK");
         return true;
+    }
+    if (r.Unanswered()) {
+        // The profile keeps what was asked when the phone holds it; the
+        // screen shows what the phone holds once it answers otherwise.
+        if (r.Landed()) {
+            m_strNumber = asked.m_strNumber;
+            m_nFormat = asked.m_nFormat;
+            m_nValidity = asked.m_nValidity;
+        }
+        UiMessageBox(UiFormatString(SilentWriteWordsId(r), {m_strName}), MB_OK | MB_ICONEXCLAMATION);
+        return r.Landed();
     }
     WriteDebug("CServiceCenter::SaveToPhone -> Fail to set SMS parameter");
     // One message for one failure: the engine names the step that failed
     // when it can; only a failure it kept quiet about is told here.
     if (counting.boxes == 0)
-        UiMessageBox(UiFormatString(31423, {QString::number(r)}), MB_OK | MB_ICONEXCLAMATION);
+        UiMessageBox(UiFormatString(31423, {QString::number(r.result)}), MB_OK | MB_ICONEXCLAMATION);
     return false;
 }
 

@@ -23,6 +23,8 @@ constexpr int BOX_PARAMETERS = 31329;     // setting parameters, saving a profil
 constexpr int BOX_SERVICE_CENTRE = 31423; // setting a profile's service centre
 constexpr int BOX_READ_PROFILE = 31348;   // reading a profile
 
+MTR_RESULT read_model_parameters(SmsProfile* profile, bool tellSilence);
+
 constexpr unsigned SCA_DIGITS = 20;
 constexpr unsigned NUMBER_DIGITS = 24;
 
@@ -305,9 +307,12 @@ MTR_RESULT mtr_SMS_save_model_parameters(SmsProfile* profile)
 {
     if (!profile)
         return MTR_FAILED;
+    // A step the phone did not answer may have been carried out: the
+    // caller asks the phone what it holds and says so, no failure box here.
     MTR_RESULT r = mtr_SMS_set_service_centre(profile->GetDialNumber());
     if (r != MTR_DONE) {
-        box(BOX_SERVICE_CENTRE, r);
+        if (!mtr_failed_unanswered(r))
+            box(BOX_SERVICE_CENTRE, r);
         return r;
     }
     SMS_SETTINGS s;
@@ -317,13 +322,20 @@ MTR_RESULT mtr_SMS_save_model_parameters(SmsProfile* profile)
     if (r == MTR_DONE)
         r = mtr_SMS_save_profile(static_cast<uint8_t>(profile->GetIndex()));
     if (r != MTR_DONE) {
-        box(BOX_PARAMETERS, r);
+        if (!mtr_failed_unanswered(r))
+            box(BOX_PARAMETERS, r);
         return r;
     }
-    return mtr_SMS_get_model_parameters(profile);
+    return read_model_parameters(profile, false);
 }
 
-MTR_RESULT mtr_SMS_get_model_parameters(SmsProfile* profile)
+MTR_RESULT mtr_SMS_get_model_parameters(SmsProfile* profile) { return read_model_parameters(profile, true); }
+
+namespace {
+
+// Reads the profile of the phone; a silence is told only when `tellSilence`
+// (a save reads back after writing, and its caller tells the silence).
+MTR_RESULT read_model_parameters(SmsProfile* profile, bool tellSilence)
 {
     if (!profile)
         return MTR_FAILED;
@@ -342,7 +354,8 @@ MTR_RESULT mtr_SMS_get_model_parameters(SmsProfile* profile)
         mtr_SMS_settings_to_profile(profile, &s);
     } else {
         trace("mtr_SMS_get_model_parameters -> Reading of SMS parameters failed");
-        box(BOX_READ_PROFILE, r);
+        if (tellSilence || !mtr_failed_unanswered(r))
+            box(BOX_READ_PROFILE, r);
         first = r;
     }
     trace("mtr_SMS_get_model_parameters -> Get the service centre of the profile " + std::to_string(index));
@@ -353,12 +366,15 @@ MTR_RESULT mtr_SMS_get_model_parameters(SmsProfile* profile)
         trace("mtr_SMS_get_model_parameters -> Service centre returned " + profile->GetDialNumber());
     } else {
         trace("mtr_SMS_get_model_parameters -> Reading of service centre address failed");
-        box(BOX_READ_PROFILE, r);
+        if (tellSilence || !mtr_failed_unanswered(r))
+            box(BOX_READ_PROFILE, r);
         if (first == MTR_DONE)
             first = r;
     }
     return first;
 }
+
+}  // namespace
 
 MTR_RESULT mtr_SMS_set_msg_parameters(const SmsMessage* msg, int no_report)
 {

@@ -147,7 +147,7 @@ TEST_F(AlarmDialog, CancelWritesNothing)
 
 TEST_F(AlarmDialog, AnUnreadablePhoneShowsThePcsCopies)
 {
-    Phone();
+    phonesim::Process& phone = Phone();
     gv_SPIO_com_status = SPIO_no_com_available;
     Close_Serial();
     WriteIniProfileString("Time", "Alarm", "05:55");
@@ -157,10 +157,12 @@ TEST_F(AlarmDialog, AnUnreadablePhoneShowsThePcsCopies)
     EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31608)}));
     EXPECT_EQ(Edit(dlg, 1051)->text().toStdString(), "05:55");
     EXPECT_EQ(Edit(dlg, 1052)->text(), FormatHourMinute(QDateTime::currentDateTime()));
-    // Writing fails too: the message, and the dialog stays.
+    // Writing finds no link: the phone is looked for again and asked, it
+    // does not hold the alarm; the dialog stays.
     dlg.OnOK();
     EXPECT_NE(dlg.result(), IDOK);
-    EXPECT_EQ(Boxes().back(), Text(31609));
+    EXPECT_EQ(Boxes().back(), app.FormatString(31945, {"Alarm 05:55"}).toStdString());
+    EXPECT_EQ(dump_lines(phone, "alarm-setting ALA"), "alarm-setting ALA 1 07:30\n");
 }
 
 }  // namespace

@@ -119,26 +119,26 @@ TEST_F(SecurityListTest, SwitchTheSimLockWrongThenRightCode)
     ASSERT_NE(sc, nullptr);
     ASSERT_EQ(sc->GetLockState(), 0);
 
-    EXPECT_EQ(list.SetLock(sc, "1111"), 16);  // incorrect password
+    EXPECT_EQ(list.SetLock(sc, "1111").result, 16);  // incorrect password
     EXPECT_EQ(sc->GetLockState(), 0);
     EXPECT_TRUE(sc->GetLastCode().isEmpty());
     int attempts = 0;
     ASSERT_EQ(mtr_GEN_get_facility_code_info(MTR_FAC_SC, &attempts), MTR_DONE);
     EXPECT_EQ(attempts, 2);
 
-    EXPECT_EQ(list.SetLock(sc, "1234"), MTR_DONE);
+    EXPECT_TRUE(list.SetLock(sc, "1234").Done());
     EXPECT_EQ(sc->GetLockState(), 1);
     EXPECT_EQ(sc->GetLastCode().toStdString(), "1234");
     EXPECT_NE(dump_lines(phone, "lock SC").find("on"), std::string::npos);
 
     // Without a code the last one serves; without either nothing is sent.
-    EXPECT_EQ(list.SetLock(sc, ""), MTR_DONE);
+    EXPECT_TRUE(list.SetLock(sc, "").Done());
     EXPECT_EQ(sc->GetLockState(), 0);
     EXPECT_NE(dump_lines(phone, "lock SC").find("off"), std::string::npos);
     CSecurityCode* ps = list.FindFacility(MTR_FAC_PS);
     ASSERT_NE(ps, nullptr);
-    EXPECT_EQ(list.SetLock(ps, ""), MTR_FAILED);
-    EXPECT_EQ(list.SetLock(nullptr, "1234"), MTR_FAILED);
+    EXPECT_TRUE(list.SetLock(ps, "").Refused());
+    EXPECT_TRUE(list.SetLock(nullptr, "1234").Refused());
 }
 
 TEST_F(SecurityListTest, AFailedPasswordListIsAFailure)
