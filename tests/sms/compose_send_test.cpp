@@ -478,6 +478,7 @@ TEST_F(ComposeSequenceTest, ASendAndStoreInTheSimWithItsAnswerLostAsksFirstWhenS
 
     // The screen closed, the phone found again as at a start.
     Close();
+    app.m_pMainWnd = nullptr;
     app.shown.clear();
     doc->mmi_NewMobileDetect(false);
     ASSERT_EQ(gv_SPIO_com_status, SPIO_com_available);
