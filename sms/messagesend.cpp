@@ -12,6 +12,7 @@
 #include "mtr_poll.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
+#include "phonechange.h"
 #include "serial.h"
 #include "profile.h"
 #include "strutil.h"
@@ -63,6 +64,8 @@ int CMessage::RunOnWorker(const std::string& number, const std::string* block, u
     CZorqMMIApp::EnterWorkerRequest();
     CZorqMMIApp::SetEngineOnWorker(true);
     m_Send.done.store(0);
+    m_Send.result = static_cast<int16_t>(MTR_FAILED);
+    m_Send.unanswered = false;
     // Only a command that went out to a phone still there may have been
     // carried out: one refused for a link already down sent nothing, and a
     // port that hung up under it (the cable pulled) took it nowhere.
@@ -138,14 +141,25 @@ int CMessage::SendToRecipients()
         bool failed = false;
         // Failed for want of an answer: the phone may have sent it.
         bool unconfirmed = false;
+        // What one request of the send came to. After a silence the phone
+        // is looked for again (one lost answer need not lose it for the
+        // next recipient or a send asked for again); what it did cannot be
+        // asked, so the send stays unconfirmed.
+        auto decide = [&](const char* what, int r) {
+            // Unanswered only when the command went out to a phone still
+            // there: one that reached no phone sent nothing.
+            const MTR_RESULT result = m_Send.unanswered ? MTR_RESULT::Unanswered() : MTR_RESULT(r);
+            const PhoneChangeResult change = DecidePhoneChange(what, result, nullptr);
+            failed = !change.Done();
+            unconfirmed = change.Unanswered();
+        };
         if (!IsLong()) {
             WriteDebug("CMessage::Send() -> Send message ", m_strText);
             WriteDebug("CMessage::Send() -> to phone number ", number);
             const int r = RunOnWorker(number, nullptr, 0, 0, 0);
             if (m_Send.dlg)
                 m_Send.dlg->StepIt();
-            failed = r != MTR_DONE;
-            unconfirmed = failed && m_Send.unanswered;
+            decide("a message sent", r);
             if (unconfirmed)
                 WriteDebug("CMessage::Send() -> The phone did not answer: the message may have been sent");
             else if (failed)
@@ -164,13 +178,10 @@ int CMessage::SendToRecipients()
                 if (!block.empty()) {
                     WriteDebug("CMessage::Send() -> Send block ", block);
                     WriteDebug("CMessage::Send() -> to phone number ", number);
-                    if (RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(s), noReport) ==
-                        MTR_DONE) {
+                    decide("a block of a long message sent",
+                           RunOnWorker(number, &block, static_cast<uint16_t>(n), static_cast<uint16_t>(s), noReport));
+                    if (!failed)
                         ++partsOut;
-                    } else {
-                        failed = true;
-                        unconfirmed = m_Send.unanswered;
-                    }
                 }
                 if (m_Send.dlg)
                     m_Send.dlg->StepIt();
@@ -203,11 +214,6 @@ int CMessage::SendToRecipients()
             }
         }
         a->SetUnconfirmed(unconfirmed);
-        // One answer lost need not lose the phone: it is asked at once, and
-        // a phone that answers stays linked for what comes next (the next
-        // recipient, a send asked for again).
-        if (unconfirmed)
-            mtr_test_link_now();
         if (failed) {
             if (m_Send.dlg) {
                 if (unconfirmed)

@@ -10,6 +10,10 @@ struct SMS_SEND_OPTIONS {
     // The message can only be stored: it has no recipient, or the phone
     // link is not there.
     int storeOnly = 0;
+    // Store only because the phone link was not there while the message
+    // had recipients to send to: the user asked to send it, and is told
+    // when it is stored instead.
+    int noPhone = 0;
     // 0 send, 1 store, 2 send and store.
     int mode = 0;
     // Where a stored message goes: SMS_DST_PC or SMS_DST_SIM.

@@ -254,8 +254,12 @@ public:
     int SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt);
     int StoreInPCDatabase(CMessage* msg, SMS_SEND_OPTIONS* opt, int status);
     void MirrorSIMMessage(CMessage* msg, SMS_SEND_OPTIONS* opt, int status);
-    // False when the row could not be written.
-    bool WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status);
+    // False when the row could not be written. `addrList` receives the
+    // recipients the row holds.
+    bool WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status, std::string* addrList = nullptr);
+    // Whether the message stored at `location` of the source, with these
+    // recipients and text, carries the "not confirmed" mark.
+    bool StoredSendMark(int32_t location, const std::string& addrList, const std::string& text);
 
     // ---- Printing and find (shortmsg_find.cpp) ------------------------------------------
     void OnBPrint();

@@ -13,6 +13,7 @@
 #include "message.h"
 #include "mtr_sms.h"
 #include "pccharset.h"
+#include "sendmark.h"
 #include "sendoptions.h"
 #include "smsdatabase.h"
 #include "uiservices.h"
@@ -73,7 +74,9 @@ namespace {
 // Shows the send dialog for the message: IDOK, IDCANCEL or the back button.
 int RunSendStep(CShortMsg* view, CMessage& msg, SMS_SEND_OPTIONS& opt)
 {
-    opt.storeOnly = msg.CountUnsentRecipients() == 0 || gv_SPIO_com_status == 0 || gv_SPIO_com_status == 1;
+    const bool noPhone = gv_SPIO_com_status == 0 || gv_SPIO_com_status == 1;
+    opt.storeOnly = msg.CountUnsentRecipients() == 0 || noPhone;
+    opt.noPhone = noPhone && msg.CountUnsentRecipients() > 0;
     CZorqMMIDoc* doc = view->GetDocument();
     const int tmpl = doc && doc->IsMultiBlockSMSAvailable() ? CDlgMsgSend::kTemplateMulti
                                                             : CDlgMsgSend::kTemplateSingle;
@@ -257,6 +260,11 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
             msg->SetStatusReport(rs.StatusReport);
             msg->SetReplyPath(rs.ReplyPath);
             msg->SetDcs(rs.GetCoding());
+            // The phone did not confirm the last send of this stored
+            // message: sending it again asks first.
+            if (StoredSendMark(rs.Location, rs.AddrList, rs.Text))
+                for (int i = 0; i < msg->GetAddressList().GetCount(); ++i)
+                    msg->GetAddressList().GetAt(i)->SetUnconfirmed(true);
             break;
         case FILL_ANSWER:
             msg->SetDate(rs.Date);
@@ -285,6 +293,9 @@ namespace {
 // may have gone (31922); sending it again asks first (31923).
 constexpr int kUnconfirmedString = 31922;
 constexpr int kSendAgainString = 31923;
+// The phone was gone when the send dialog came: the message was stored,
+// not sent.
+constexpr int kStoredInsteadString = 31952;
 
 // Sends to a recipient the phone did not confirm are asked for: the
 // message may already be there. No leaves the send dialog up, nothing sent.
@@ -372,6 +383,10 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
                 UiMessageBoxId(31309);
                 return TREATMENT_SEND_AGAIN;
             }
+            // The phone went away before the send dialog came: the user
+            // meant to send it, and learns that it was stored instead.
+            if (opt->noPhone)
+                UiMessageBoxId(kStoredInsteadString);
             return TREATMENT_DONE;
         }
         return result;
@@ -439,7 +454,13 @@ int CShortMsg::StoreInPCDatabase(CMessage* msg, SMS_SEND_OPTIONS* opt, int statu
         const int32_t location = doc->GetFreeSMSLocation(SMS_DST_PC);
         if (location != kNoLocation) {
             msg->SetLocation(location);
-            stored = WriteMessageRow(db, msg, status) ? 1 : 0;
+            std::string addrList;
+            stored = WriteMessageRow(db, msg, status, &addrList) ? 1 : 0;
+            // An unsent copy of a message whose send the phone did not
+            // confirm keeps that mark in the file beside it.
+            if (stored)
+                KeepSendMark(*db, SMS_SRC_PC, location, addrList, msg->GetText(),
+                             status == 2 && msg->CountUnconfirmedRecipients() > 0);
         }
         doc->CloseSMSDatabases(1);
     } else {
@@ -470,12 +491,46 @@ void CShortMsg::MirrorSIMMessage(CMessage* msg, SMS_SEND_OPTIONS* opt, int statu
         read = location >= 0 && location <= 255 && mtr_SMS_read(static_cast<uint8_t>(location), 0) == MTR_DONE;
         CloseReadRecordset();
     }
-    if (!read) {
-        CJetDatabase* db = nullptr;
-        if (doc->OpenSMSDatabase(&db, SMS_DST_SIM, std::string()) == 0 && db)
-            WriteMessageRow(db, msg, status);
+    CJetDatabase* db = nullptr;
+    if (doc->OpenSMSDatabase(&db, SMS_DST_SIM, std::string()) != 0)
+        db = nullptr;
+    if (!read && db)
+        WriteMessageRow(db, msg, status);
+    // The SIM cannot carry the "not confirmed" mark: it is kept in the
+    // program's PC message database, keyed by the SIM place and by what the
+    // mirror holds there (what a later reading of the SIM finds again), else
+    // by the message as it was stored.
+    std::string addrList, text;
+    bool keyed = false;
+    if (db && location >= 0) {
+        try {
+            CEntrySMSRecordset rs(db);
+            rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS WHERE Location = " + std::to_string(location));
+            if (!rs.IsEOF()) {
+                addrList = rs.AddrList;
+                text = rs.Text;
+                keyed = true;
+            }
+            rs.Close();
+        } catch (const CDaoException& e) {
+            WriteDebug("CShortMsg::MirrorSIMMessage -> ", e.what());
+        }
     }
     doc->CloseSMSDatabases(1);
+    // Not in the mirror yet: the message as it was stored.
+    if (!keyed && location >= 0) {
+        const CAddressList& all = msg->GetAddressList();
+        for (int i = 0; i < all.GetCount(); ++i)
+            if (!all.GetAt(i)->IsSent() || status == 3)
+                addrList += all.GetAt(i)->GetName() + "@" + all.GetAt(i)->GetNumber() + "\r\n";
+        text = msg->GetText();
+        keyed = true;
+    }
+    if (keyed) {
+        const bool marked = status == 2 && msg->CountUnconfirmedRecipients() > 0;
+        if (!KeepSendMark(doc->GetPCSMSDatabasePath(), SMS_SRC_SIM, location, addrList, text, marked) && marked)
+            WriteDebug("CShortMsg::MirrorSIMMessage -> ", "the not-confirmed mark could not be kept");
+    }
     if (m_nSrcStorage == SMS_SRC_SIM) {
         if (CJetDatabase* source = SourceDatabase()) {
             DisableButtons();
@@ -487,7 +542,18 @@ void CShortMsg::MirrorSIMMessage(CMessage* msg, SMS_SEND_OPTIONS* opt, int statu
     }
 }
 
-bool CShortMsg::WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status)
+bool CShortMsg::StoredSendMark(int32_t location, const std::string& addrList, const std::string& text)
+{
+    if (m_nSrcStorage == SMS_SRC_PC) {
+        CJetDatabase* db = SourceDatabase();
+        return db && HasSendMark(*db, SMS_SRC_PC, location, addrList, text);
+    }
+    CZorqMMIDoc* doc = GetDocument();
+    return m_nSrcStorage == SMS_SRC_SIM && doc &&
+           HasSendMark(doc->GetPCSMSDatabasePath(), SMS_SRC_SIM, location, addrList, text);
+}
+
+bool CShortMsg::WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status, std::string* addrList)
 {
     if (!db || !msg || !db->IsOpen())
         return false;
@@ -500,6 +566,8 @@ bool CShortMsg::WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status)
         rs.SetFromMessage(*msg, status == 3);
         rs.msgType = static_cast<int16_t>(status);
         rs.Date = CurrentDateTime();
+        if (addrList)
+            *addrList = rs.AddrList;
         rs.Update();
         rs.Close();
         return true;

@@ -46,12 +46,15 @@ PhoneChangeResult DecidePhoneChange(const char* what, MTR_RESULT result, const P
     r.outcome = ChangeOutcome::Unanswered;
     r.holds = PhoneHolds::Unknown;
     WriteDebug(std::string("RunPhoneChange -> the phone did not answer: "), what ? what : "");
-    if (!readBack)
-        return r;
+    // The phone is looked for again even when it cannot be asked what it
+    // holds (a send): one lost answer need not lose the link for what
+    // comes next.
     if (!LookForPhoneAgain()) {
         WriteDebug("RunPhoneChange -> the phone does not answer: what it holds is unknown");
         return r;
     }
+    if (!readBack)
+        return r;
     r.holds = readBack();
     WriteDebug("RunPhoneChange -> asked again, the phone holds ",
                r.holds == PhoneHolds::Change   ? "the change"

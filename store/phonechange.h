@@ -59,8 +59,8 @@ using PhoneReadBack = std::function<PhoneHolds()>;
 
 // Runs `request`, a request that changes the phone. After a silence it
 // looks for the phone again and, when the phone answers, runs `readBack`
-// (none: what the phone did stays unknown, as for a send). `what` names
-// the change in the trace.
+// (none: what the phone did stays unknown, as for a send; the phone is
+// looked for all the same). `what` names the change in the trace.
 PhoneChangeResult RunPhoneChange(const char* what, const std::function<MTR_RESULT()>& request,
                                  const PhoneReadBack& readBack);
 

@@ -30,6 +30,7 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <set>
@@ -373,6 +374,209 @@ TEST_F(ComposeSequenceTest, ASendThePhoneDidNotAnswerIsToldUnconfirmedAndSending
     EXPECT_EQ(texts(), (std::vector<std::string>{Text(31922), Text(31923), Text(31923)}));
     for (const std::string& t : texts())
         EXPECT_NE(t, Text(31758));
+}
+
+// A long message whose second block's answer is lost: the first block went,
+// the second may have. The user cancels the recipients dialog that comes
+// back, so the message is kept unsent in the PC database; the screen is
+// closed and opened again on the file (nothing of the send is left in
+// memory), and sending the kept message asks first: No sends nothing.
+TEST_F(ComposeSequenceTest, ALongMessageSentInPartWithItsAnswerLostIsKeptMarkedAndSendingItLaterAsksFirst)
+{
+    OpenSent({{1, 3, "Ann@0601\r\n", "old", 0}});
+    SelectRow(1);
+    ASSERT_EQ(sim->command("fault drop +CMGS= 2"), "ok");
+    const QString text = QStringLiteral("Part ") + QString(153 * 2, QLatin1Char('p'));  // three parts
+    DialogScript s;
+    s.On<CDlgMsgEdit>([text](CDlgMsgEdit* d) {
+        d->TextEdit()->setPlainText(text);
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDCANCEL);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31922)}));
+    // Both blocks reached the phone: the second went out although its
+    // answer never came.
+    EXPECT_EQ(smstest::SentPdus(*sim).size(), 2u);
+    std::vector<Row> rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].type, 2);
+    EXPECT_EQ(rows[1].text, text.toStdString());
+    const int kept = rows[1].location;
+
+    // The screen again, on what the file holds.
+    Close();
+    app.shown.clear();
+    Open(1);
+    SelectRow(kept);
+    app.systemResult = app.dialogResult = IDNO;
+    bool backToSend = false;
+    DialogScript again;
+    KeepText(again);
+    again.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    again.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+    again.On<CDlgMsgSend>([&backToSend](CDlgMsgSend* d) {
+        backToSend = true;
+        ClickButton(d, IDCANCEL);
+    });
+    Click(1033);
+    EXPECT_TRUE(again.Done());
+    EXPECT_TRUE(backToSend);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31923)}));
+    EXPECT_EQ(smstest::SentPdus(*sim).size(), 2u) << "sent again although the user said no";
+    // The rows read as an earlier version reads them: the same two.
+    rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].text, text.toStdString());
+    EXPECT_EQ(rows[1].type, 2);
+}
+
+// "Send and store" in the SIM, the answer to the send lost: the phone sent
+// the message and stored it; the user is told it may have been sent. The
+// screen is closed, the phone detected again (the SIM mirror is made
+// afresh, nothing of the send is left in memory) and the screen opened on
+// the SIM's sent folder: sending the stored message asks first, and No
+// sends nothing.
+TEST_F(ComposeSequenceTest, ASendAndStoreInTheSimWithItsAnswerLostAsksFirstWhenSentAgainAfterTheSimIsReadAgain)
+{
+    PreparePhone("clear-messages SM\n");
+    MakePCMessages({{1, 3, "Ann@0601\r\n", "Only once, please", 0}});
+    doc->SetSIMSMSRead(1);
+    WriteIniProfileInt("SMSMO", "Source", 0);
+    Open(1);
+    SelectRow(1);
+    ASSERT_EQ(sim->command("fault drop +CMGS="), "ok");
+    DialogScript s;
+    KeepText(s);
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        ClickButton(d, 1104);  // send and store
+        ClickButton(d, 1059);  // in the SIM
+        ClickButton(d, IDOK);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31922)}));
+    EXPECT_EQ(sim->listing("sent").size(), 1u) << "the phone did not send it";
+    const std::string stored = engine_test::dump_lines(*sim, "message SM");
+    ASSERT_NE(stored.find("Only once, please"), std::string::npos) << stored;
+
+    // The screen closed, the phone found again as at a start.
+    Close();
+    app.m_pMainWnd = nullptr;
+    app.shown.clear();
+    doc->mmi_NewMobileDetect(false);
+    ASSERT_EQ(gv_SPIO_com_status, SPIO_com_available);
+    ASSERT_FALSE(doc->IsSIMSMSRead(SMS_SRC_SIM));
+    WriteIniProfileInt("SMSMO", "Source", 1);
+    Open(1);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
+    ASSERT_TRUE(Until([this] { return List()->GetRowCount() == 1; }, 20000));
+    List()->DeselectAll();
+    List()->SelectRow(0);
+    screen->OnSelectionChanged();
+    app.systemResult = app.dialogResult = IDNO;
+    bool backToSend = false;
+    DialogScript again;
+    KeepText(again);
+    again.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    again.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+    again.On<CDlgMsgSend>([&backToSend](CDlgMsgSend* d) {
+        backToSend = true;
+        ClickButton(d, IDCANCEL);
+    });
+    Click(1033);
+    EXPECT_TRUE(again.Done());
+    EXPECT_TRUE(backToSend);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31923)}));
+    EXPECT_EQ(sim->listing("sent").size(), 1u) << "sent again although the user said no";
+}
+
+// A message database written before sends were marked: its stored message
+// goes out at once, without a question, and the file keeps its tables as
+// they were. A confirmed send leaves no mark behind it either.
+TEST_F(ComposeSequenceTest, ADatabaseFromBeforeTheMarkSendsItsMessagesWithoutAskingAndKeepsItsTables)
+{
+    OpenSent({{1, 2, "Ann@0601\r\n", "Stored before", 0}});
+    auto tables = [this] {
+        CDaoDatabase db;
+        db.Open(PC(), false, true);
+        std::vector<std::string> names = db.GetTableDefNames();
+        std::sort(names.begin(), names.end());
+        return names;
+    };
+    const std::vector<std::string> before = tables();
+    SelectRow(1);
+    DialogScript s;
+    KeepText(s);
+    s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+        ClickButton(d, 1104);
+        ClickButton(d, 1058);
+        ClickButton(d, IDOK);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    EXPECT_EQ(SentTo("0601"), 1u);
+    EXPECT_EQ(tables(), before);
+    const std::vector<Row> rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[0].text, "Stored before");
+    EXPECT_EQ(rows[1].type, 3);
+}
+
+// The phone goes away while the recipients dialog stands: the send dialog
+// then offers to store only, and the message the user meant to send is
+// stored in the PC database. The user is told it was stored, not sent.
+TEST_F(ComposeSequenceTest, ThePhoneGoneBeforeTheSendDialogStoresTheMessageAndSaysSo)
+{
+    OpenSent({{1, 3, "Ann@0601\r\n", "Gone", 0}});
+    SelectRow(1);
+    bool lossKnown = false, sendOffered = true;
+    DialogScript s;
+    KeepText(s);
+    s.On<CDlgMsgDirectory>([&](CDlgMsgDirectory* d) {
+        d->FirstLoad();
+        EXPECT_EQ(sim->command("unplug"), "ok");
+        lossKnown = Until([] { return gv_SPIO_com_status == SPIO_no_com_available; }, 20000);
+        ClickButton(d, IDOK);
+    });
+    s.On<CDlgMsgSend>([&](CDlgMsgSend* d) {
+        sendOffered = d->GetDlgItem(1103)->isEnabled();
+        ClickButton(d, 1058);  // in the PC
+        ClickButton(d, IDOK);
+    });
+    Click(1033);
+    EXPECT_TRUE(s.Done());
+    ASSERT_TRUE(lossKnown);
+    EXPECT_FALSE(sendOffered);
+    const std::vector<Row> rows = ReadRows(PC());
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1].type, 2);
+    EXPECT_EQ(rows[1].text, "Gone");
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31952)}));
 }
 
 TEST_F(ComposeSequenceTest, EverySendFailingKeepsTheMessageUnsent)
