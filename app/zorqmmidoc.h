@@ -277,7 +277,11 @@ public:
     CMessageList* GetCurrentConcatList() { return m_pCurrentList; }
     CMessageList& GetPCConcatList() { return m_PCConcatList; }
     CMessageList& GetSIMConcatList() { return m_SIMConcatList; }
-    bool DeleteConcatMessage(const CEntrySMSRecordset* record, int storage);
+    // Deletes the phone's parts of the long message of `record`; the message
+    // leaves the list once the phone holds none of them.
+    PhoneChangeResult DeleteConcatMessage(const CEntrySMSRecordset* record, int storage);
+    // Asks, after a silence, whether the phone still holds a part.
+    DeletedIndexReadBack ConcatPartReadBack();
     bool MarkConcatMessageRead(const CEntrySMSRecordset* record, int storage);
     void SaveConcatListInDB(int storage);
     // Writes both lists; false when a file could not be written.

@@ -530,19 +530,33 @@ void CZorqMMIDoc::SelectConcatList(int storage)
     m_pCurrentList = IsPCCode(storage) ? &m_PCConcatList : IsSimCode(storage) ? &m_SIMConcatList : nullptr;
 }
 
-bool CZorqMMIDoc::DeleteConcatMessage(const CEntrySMSRecordset* record, int storage)
+DeletedIndexReadBack CZorqMMIDoc::ConcatPartReadBack()
+{
+    // A part still held, read back, must not join the list it is being
+    // deleted from while its message's parts are walked.
+    return [this](uint8_t index) {
+        CMessageList* list = m_pCurrentList;
+        ClearConcatListSelection();
+        const PhoneHolds holds = AskDeletedIndex(index);
+        m_pCurrentList = list;
+        return holds;
+    };
+}
+
+PhoneChangeResult CZorqMMIDoc::DeleteConcatMessage(const CEntrySMSRecordset* record, int storage)
 {
     SelectConcatList(storage);
-    bool ok = false;
+    PhoneChangeResult r;
     if (m_pCurrentList) {
         int i = m_pCurrentList->FindRecord(record);
-        if (i >= 0 && m_pCurrentList->GetAt(i)->DeleteParts()) {
-            m_pCurrentList->RemoveAt(i);
-            ok = true;
+        if (i >= 0) {
+            r = m_pCurrentList->GetAt(i)->DeleteParts(ConcatPartReadBack());
+            if (r.Landed())
+                m_pCurrentList->RemoveAt(i);
         }
     }
     ClearConcatListSelection();
-    return ok;
+    return r;
 }
 
 bool CZorqMMIDoc::MarkConcatMessageRead(const CEntrySMSRecordset* record, int storage)
@@ -675,7 +689,7 @@ void CZorqMMIDoc::OfferEmptySIMConcatList()
     if (!m_SIMConcatList.HasPendingParts())
         return;
     if (Box(STR_EMPTY_SIM_LIST, MB_YESNO | MB_ICONQUESTION) == kIDYES)
-        m_SIMConcatList.DeleteOnePendingPart();
+        m_SIMConcatList.DeleteOnePendingPart(ConcatPartReadBack());
 }
 
 std::string CZorqMMIDoc::GetTempVCardFolder()

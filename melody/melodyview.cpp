@@ -362,6 +362,10 @@ void CMelodyView::LoadMelodyListPhone(int indexmin, int indexmax)
 
 void CMelodyView::mmi_MELODY_add_melody(const std::string& header, const std::string& notes)
 {
+    if (m_pSlotReadBack) {
+        m_pSlotReadBack->emplace_back(header, notes);
+        return;
+    }
     AddPhoneMelody(header, notes);
 }
 

@@ -7,12 +7,15 @@
 #include "mainview.h"
 #include "melodylist.h"
 #include "mmi_melody.h"
+#include "phonechange.h"
 
 #include <QIcon>
 #include <QPixmap>
 #include <QPointer>
 #include <QTimer>
 
+#include <string>
+#include <utility>
 #include <vector>
 
 class CEntryListCtrl;
@@ -123,6 +126,13 @@ private:
     int SelectedCount(CEntryListCtrl* list) const;
     QString MelodyFolder() const;
     void RunDropCommand(QWidget* target);
+    // Writes a melody to phone slot `slot`; after a silence the slot is read
+    // back and compared with what was written.
+    PhoneChangeResult WriteToPhone(const char* what, int slot, const std::string& header, const std::string& notes);
+    PhoneHolds ReadBackSlot(int slot, const std::string& header, const std::string& notes);
+    // The words for a melody write that did not land (`refusedId` when the
+    // phone refused it).
+    static QString NotWrittenText(const PhoneChangeResult& r, int refusedId, const QString& name);
     void ShowAnimationFrame(int frame);
     void StopPlayAnimation();
 
@@ -130,6 +140,9 @@ private:
     CEntryListCtrl* m_lstPc = nullptr;
     CMelodyList m_PhoneMelodies;
     CMelodyList m_PcMelodies;
+    // While a slot is read back after a silence: the melodies read, kept
+    // out of the list.
+    std::vector<std::pair<std::string, std::string>>* m_pSlotReadBack = nullptr;
     int m_nPlayMode = 0;
     CMelody* m_pPlayingMelody = nullptr;
     bool m_bColumnNarrowed = false;

@@ -1,6 +1,8 @@
 // The melody screen's commands: copies between phone and PC, properties and
 // renaming, playing, file import and export, deletion, the editor, the
-// context menus and dragging rows onto the lists and buttons.
+// context menus and dragging rows onto the lists and buttons. A melody
+// written to the phone whose answer never came is read back from its slot:
+// the list shows what the phone holds there.
 #include "melodyview.h"
 
 #include "at_defs.h"
@@ -45,7 +47,54 @@ QString Formatted(int id, const QString& insert)
     return UiFormatString(id, {insert});
 }
 
+enum { STR_SILENT_WRITE_HELD = 31935, STR_SILENT_WRITE_NOT_HELD = 31936, STR_SILENT_WRITE_UNKNOWN = 31937 };
+
 }  // namespace
+
+// ---------------------------------------------------------------- writes
+
+PhoneChangeResult CMelodyView::WriteToPhone(const char* what, int slot, const std::string& header,
+                                            const std::string& notes)
+{
+    WriteDebug(std::string(what) + " -> CALL mtr_MELODY_write");
+    WriteDebug(std::string(what) + " -> mtr_MELODY_write headerstring:", header);
+    WriteDebug(std::string(what) + " -> mtr_MELODY_write NotesString:", notes);
+    return RunPhoneChange(
+        what, [&] { return mtr_MELODY_write(header, notes); },
+        [&, slot] { return ReadBackSlot(slot, header, notes); });
+}
+
+PhoneHolds CMelodyView::ReadBackSlot(int slot, const std::string& header, const std::string& notes)
+{
+    if (slot < 1 || slot > 255)
+        return PhoneHolds::Unknown;
+    std::vector<std::pair<std::string, std::string>> read;
+    m_pSlotReadBack = &read;
+    const MTR_RESULT r = mtr_MELODY_read(static_cast<uint8_t>(slot), static_cast<uint8_t>(slot));
+    m_pSlotReadBack = nullptr;
+    if (r != MTR_DONE)
+        return PhoneHolds::Unknown;
+    // Both sides through the same parsing, so that only what the phone
+    // keeps is compared.
+    CMelody written;
+    if (!written.InitHeaderWithString(header) || !written.AnalyseNote(notes))
+        return PhoneHolds::Unknown;
+    for (const auto& [h, n] : read) {
+        CMelody held;
+        if (held.InitHeaderWithString(h) && held.AnalyseNote(n) && held.GetPhoneIndex() == slot &&
+            held.MakeHeaderString() == written.MakeHeaderString() &&
+            held.MakeNotesString(-1) == written.MakeNotesString(-1))
+            return PhoneHolds::Change;
+    }
+    return PhoneHolds::Before;
+}
+
+QString CMelodyView::NotWrittenText(const PhoneChangeResult& r, int refusedId, const QString& name)
+{
+    if (r.Refused())
+        return UiLoadString(refusedId);
+    return Formatted(r.holds == PhoneHolds::Before ? STR_SILENT_WRITE_NOT_HELD : STR_SILENT_WRITE_UNKNOWN, name);
+}
 
 // ---------------------------------------------------------------- answers
 
@@ -232,17 +281,16 @@ void CMelodyView::OnBCopyToPhone()
         return;
     }
     StartProgress(31335, 1);
-    WriteDebug("OnBCopyToPhone -> CALL mtr_MELODY_write");
-    WriteDebug("OnBCopyToPhone -> mtr_MELODY_write headerstring:", header);
-    WriteDebug("OnBCopyToPhone -> mtr_MELODY_write NotesString:", notes);
-    if (mtr_MELODY_write(header, notes) != -35) {
+    const PhoneChangeResult written = WriteToPhone("OnBCopyToPhone", fresh->GetPhoneIndex(), header, notes);
+    if (!written.Landed()) {
         WriteDebug("OnBCopyToPhone -> mtr_MELODY_write return FALSE");
-        UiMessageBoxId(31650);
         CloseProgress();
+        UiMessageBox(NotWrittenText(written, 31650, fresh->GetMelodyName()));
         return;
     }
     WriteDebug("OnBCopyToPhone -> mtr_MELODY_write return TRUE");
     EndProgress(1);
+    const QString writtenName = fresh->GetMelodyName();
     if (count > 0) {
         // The phone holds only what was sent.
         while (fresh->GetNoteCount() > count) {
@@ -274,6 +322,8 @@ void CMelodyView::OnBCopyToPhone()
     m_lstPc->DeselectAll();
     UpdateButtons(m_lstPhone);
     UpdateButtons(m_lstPc);
+    if (written.Unanswered())
+        UiMessageBox(Formatted(STR_SILENT_WRITE_HELD, writtenName));
 }
 
 void CMelodyView::OnBProperty()
@@ -328,21 +378,19 @@ void CMelodyView::OnBProperty()
     }
     const std::string header = melody->MakeHeaderString();
     const std::string notes = melody->MakeNotesString(melody->NotesWithinText(NotesTextMax(doc)));
-    bool ok = !header.empty() && !notes.empty();
-    if (ok) {
-        WriteDebug("OnBProperty -> CALL mtr_MELODY_write");
-        WriteDebug("OnBProperty -> mtr_MELODY_write headerstring:", header);
-        WriteDebug("OnBProperty -> mtr_MELODY_write NotesString:", notes);
-        ok = mtr_MELODY_write(header, notes) == -35;
-        WriteDebug(ok ? "OnBProperty -> mtr_MELODY_write return TRUE:"
-                      : "OnBProperty -> mtr_MELODY_write return FALSE:");
-    }
-    if (!ok) {
-        // The phone still holds the old values: so does the list.
+    PhoneChangeResult written;
+    if (!header.empty() && !notes.empty())
+        written = WriteToPhone("OnBProperty", melody->GetPhoneIndex(), header, notes);
+    WriteDebug(written.Landed() ? "OnBProperty -> mtr_MELODY_write return TRUE:"
+                                : "OnBProperty -> mtr_MELODY_write return FALSE:");
+    if (!written.Landed()) {
+        // The phone holds the old values (or nobody knows yet): so does
+        // the list.
+        const QString name = melody->GetMelodyName();
         melody->SetName(oldName, false);
         melody->SetTempo(oldTempo);
-        UiMessageBoxId(31655);
         CloseProgress();
+        UiMessageBox(NotWrittenText(written, 31655, name));
         return;
     }
     EndProgress(1);
@@ -350,6 +398,8 @@ void CMelodyView::OnBProperty()
         UpdateMelodyRow(row, false, m_lstPhone, melody);
         m_lstPhone->SelectRow(row);
     }
+    if (written.Unanswered())
+        UiMessageBox(Formatted(STR_SILENT_WRITE_HELD, melody->GetMelodyName()));
 }
 
 void CMelodyView::OnBRename()
@@ -392,20 +442,21 @@ bool CMelodyView::UpgradeMelody(int row, const QString& name)
         return false;
     }
     StartProgress(31653, 1);
-    WriteDebug("UpgradeMelody -> CALL mtr_MELODY_write");
-    WriteDebug("UpgradeMelody -> mtr_MELODY_write headerstring:", header);
-    WriteDebug("UpgradeMelody -> mtr_MELODY_write NotesString:", notes);
-    if (mtr_MELODY_write(header, notes) != -35) {
+    const PhoneChangeResult written = WriteToPhone("UpgradeMelody", melody->GetPhoneIndex(), header, notes);
+    if (!written.Landed()) {
         WriteDebug("UpgradeMelody -> mtr_MELODY_write return FALSE");
-        UiMessageBoxId(31655);
         CloseProgress();
+        const QString newName = melody->GetMelodyName();
         melody->SetName(oldName, false);
+        UiMessageBox(NotWrittenText(written, 31655, newName));
         return false;
     }
     WriteDebug("UpgradeMelody -> mtr_MELODY_write return TRUE");
     EndProgress(1);
     UpdateMelodyRow(row, false, m_lstPhone, melody);
     m_lstPhone->SelectRow(row);
+    if (written.Unanswered())
+        UiMessageBox(Formatted(STR_SILENT_WRITE_HELD, melody->GetMelodyName()));
     return true;
 }
 

@@ -17,6 +17,7 @@
 #include "finddlg.h"
 #include "mainview.h"
 #include "mmi_sms.h"
+#include "phonechange.h"
 #include "sms_types.h"
 
 #include <QFont>
@@ -74,6 +75,9 @@ std::string FormatAddressColumn(const CAddressList& list);
 // The pane text: the number alone when the name is empty or equals it,
 // otherwise name " (" number ")"; joined by "; ".
 std::string FormatAddressDetails(const CAddressList& list);
+
+// A message named in a box: its first ten characters and "...".
+QString MessageExcerpt(const std::string& text);
 
 class CShortMsg : public CMainView, public MmiShortMsg, public CFindSMSOwner, public CDstSelectedOwner {
     Q_OBJECT
@@ -240,9 +244,14 @@ public:
     void ClickDstMirrorDatabase(int destination);
     void CopyInDst(int destination);
     int Erase(int destination);
+    // After a store the phone did not answer: whether a place the mirror of
+    // `destination` counts free now holds a message of `text` (read into
+    // the mirror; `place` receives where).
+    PhoneHolds FindStoredCopy(int destination, const std::string& text, int32_t* place = nullptr);
     void OnBDelete();
     void DeleteSelected();
-    DeleteOutcome DeleteOneItem(int row);
+    // `change` (when given) receives what the phone's deletion came to.
+    DeleteOutcome DeleteOneItem(int row, PhoneChangeResult* change = nullptr);
 
     // ---- Compose, open and send (the compose sequences) ---------------------------------
     void OnBCompose();

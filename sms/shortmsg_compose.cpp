@@ -12,6 +12,7 @@
 #include "jetdatabase.h"
 #include "message.h"
 #include "mtr_sms.h"
+#include "phonechange.h"
 #include "pccharset.h"
 #include "sendmark.h"
 #include "sendoptions.h"
@@ -361,14 +362,35 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
             auto progress = std::make_unique<CDlgProgressText>(this, kProgressSingle);
             progress->SetPosition(at.x(), at.y());
             progress->Start(31337, 3, 2);
-            const bool stored = msg->Store();
-            progress->Finish(stored);
+            msg->AdaptCoding();
+            const std::string text = msg->GetText();
+            uint8_t index = 0;
+            int32_t found = kNoLocation;
+            // After a silence the copy is looked for among the places the
+            // SIM mirror counts free; without the mirror it cannot be.
+            const PhoneChangeResult stored = RunPhoneChange(
+                "a message stored", [&] { return mtr_SMS_store(msg, &index); },
+                [&] {
+                    return doc->IsSIMSMSRead(SMS_SRC_SIM) ? FindStoredCopy(SMS_DST_SIM, text, &found)
+                                                          : PhoneHolds::Unknown;
+                });
+            progress->Finish(stored.Landed());
             progress.reset();
-            if (!stored) {
+            if (stored.Refused()) {
                 UiMessageBoxId(31308);
                 return TREATMENT_SEND_AGAIN;
             }
+            if (!stored.Landed()) {
+                // Not in the SIM: the send dialog comes back. Perhaps in it:
+                // not offered again, so that it is not stored twice.
+                const bool before = stored.holds == PhoneHolds::Before;
+                UiMessageBox(UiFormatString(before ? 31938 : 31939, {MessageExcerpt(text)}));
+                return before ? TREATMENT_SEND_AGAIN : TREATMENT_DONE;
+            }
+            msg->SetLocation(stored.Done() ? index : found);
             MirrorSIMMessage(msg, opt, 2);
+            if (stored.Unanswered())
+                UiMessageBox(UiFormatString(31930, {MessageExcerpt(text)}));
             return TREATMENT_DONE;
         }
         if (opt->destination == SMS_DST_PC) {

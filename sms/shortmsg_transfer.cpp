@@ -2,7 +2,9 @@
 // a PC database only adds rows; a copy into the SIM goes through the phone
 // and reaches the SIM mirror only once the phone stored the message, read
 // back so that the mirror holds the phone's own copy. A deletion in the SIM
-// removes the mirror row only once the phone deleted the message.
+// removes the mirror row only once the phone deleted the message. A store or
+// a deletion the phone did not answer is asked about again before the
+// mirror changes: the phone may have carried it out all the same.
 #include "shortmsg.h"
 
 #include "debugtrace.h"
@@ -16,6 +18,7 @@
 #include "mtr_gen.h"
 #include "mtr_poll.h"
 #include "mtr_sms.h"
+#include "phonechange.h"
 #include "pccharset.h"
 #include "profile.h"
 #include "smsdatabase.h"
@@ -30,21 +33,53 @@ namespace {
 
 constexpr int kDone = -35;
 constexpr int kFailed = -36;
-// What the phone answers a read of an index its memory does not hold.
-constexpr int kEmptyIndex = 321;
 
 enum {
     STR_SIM_NOT_SELECTED = 31364, STR_NO_PHONE = 31885, STR_NO_ROOM = 31297, STR_COPYING = 31335, STR_NO_PC_LOCATION = 31425,
     STR_NOT_STORABLE = 31757, STR_NOT_STORED = 31462, STR_NOT_ERASED = 31463, STR_DELETING = 31334,
+    STR_SILENT_DELETE_UNKNOWN = 31920, STR_SILENT_STORE_HELD = 31930, STR_SILENT_STORE_NOT_HELD = 31931,
+    STR_SILENT_STORE_UNKNOWN = 31932, STR_SILENT_DELETE_GONE = 31933, STR_SILENT_DELETE_KEPT = 31934,
 };
 
 // The PC-database menu of a copy opens here on the screen.
 const QPoint kCopyMenuOffset(577, 201);
 
-// A message named in a failure: its first ten characters and "...".
-QString Excerpt(const std::string& text) { return PcToQString(text.substr(0, 10)) + QStringLiteral("..."); }
+QString Excerpt(const std::string& text) { return MessageExcerpt(text); }
 
 bool IsPhoneStore(int storage) { return storage == SMS_DST_SIM || storage == SMS_SRC_SIM; }
+
+// What to tell of a store into the phone that did not land: refused, or
+// unanswered and not found there, or unanswered and unknown.
+QString StoreNotLandedText(const PhoneChangeResult& r, const QString& name)
+{
+    if (r.Refused())
+        return UiFormatString(STR_NOT_STORED, {name});
+    return UiFormatString(r.holds == PhoneHolds::Before ? STR_SILENT_STORE_NOT_HELD : STR_SILENT_STORE_UNKNOWN, {name});
+}
+
+// Deletes the message of `rs` from the phone's store: a long message part by
+// part, any other at its row's index. After a silence the phone is asked
+// whether it still holds the message.
+PhoneChangeResult DeleteFromPhone(CZorqMMIDoc* doc, const CEntrySMSRecordset& rs, int storage)
+{
+    if (rs.MsgType2 == 1)
+        return doc->DeleteConcatMessage(&rs, storage);
+    const int32_t location = rs.Location;
+    if (location < 1 || location > 255)
+        return PhoneChangeResult{};
+    const auto index = static_cast<uint8_t>(location);
+    WriteDebugInt("CShortMsg -> Delete the message at index ", location);
+    return RunPhoneChange(
+        "a message deleted", [index] { return mtr_SMS_delete(index); }, [index] { return AskDeletedIndex(index); });
+}
+
+// What to tell of a deletion from the phone that did not land.
+QString DeleteNotLandedText(const PhoneChangeResult& r, const QString& name)
+{
+    if (r.Refused())
+        return QString();
+    return UiFormatString(r.holds == PhoneHolds::Before ? STR_SILENT_DELETE_KEPT : STR_SILENT_DELETE_UNKNOWN, {name});
+}
 
 // The progress window of a copy, an erase or a deletion (template 280).
 class TransferProgress {
@@ -91,6 +126,8 @@ private:
 };
 
 }  // namespace
+
+QString MessageExcerpt(const std::string& text) { return PcToQString(text.substr(0, 10)) + QStringLiteral("..."); }
 
 // ---- Destination choice --------------------------------------------------------------------
 
@@ -241,6 +278,8 @@ void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
     TransferProgress progress(this, STR_COPYING);
     progress.Show(n == 1 ? 2 : n);
     bool refused = false;
+    // Messages stored though the phone did not answer, found there.
+    QStringList silentlyStored;
     int32_t next = kNoLocation;
     // A copy to the PC is one transaction: a program stopped part-way (a
     // crash, a kill, a power cut) leaves the PC store as it was before the
@@ -295,14 +334,25 @@ void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
                 continue;
             }
             uint8_t index = 0;
-            if (!mtr_SMS_store_in_mem(&msg, &index)) {
-                WriteDebug("CShortMsg::CopyInDst -> The message could not be stored");
+            const std::string text = from.Text;
+            const PhoneChangeResult stored = RunPhoneChange(
+                "a message stored", [&] { return mtr_SMS_store(&msg, &index); },
+                [&] { return FindStoredCopy(dst, text); });
+            if (!stored.Landed()) {
+                WriteDebug("CShortMsg::CopyInDst -> The message was not stored");
                 progress.Close();
-                UiMessageBox(UiFormatString(STR_NOT_STORED, {Excerpt(from.Text)}));
+                UiMessageBox(StoreNotLandedText(stored, Excerpt(text)));
                 break;
             }
             if (m_list)
                 m_list->DeselectRow(row);
+            if (stored.Unanswered()) {
+                // Found in the phone, and read into the mirror on the way:
+                // the copy goes on, and the user hears of it at the end.
+                silentlyStored << Excerpt(text);
+                progress.Step();
+                continue;
+            }
             // The mirror takes the phone's own copy; when it cannot be read
             // back, the row copied from the source stands in for it.
             OpenReadRecordset(dst);
@@ -336,6 +386,50 @@ void CShortMsg::CopyRows(int dst, CJetDatabase* source, CJetDatabase* target,
     if (n == 1)
         progress.SetPos(2);
     progress.Finish();
+    for (const QString& name : silentlyStored)
+        UiMessageBox(UiFormatString(STR_SILENT_STORE_HELD, {name}));
+}
+
+PhoneHolds CShortMsg::FindStoredCopy(int dst, const std::string& text, int32_t* found)
+{
+    // The phone chose the index and its answer, which named it, was lost:
+    // the places the mirror counts free are read, and the first that holds
+    // the message written is its copy. What else the phone holds there goes
+    // into the mirror on the way.
+    CZorqMMIDoc* doc = GetDocument();
+    const int last = doc ? std::min(doc->GetSMSMaxLocation(dst), 255) : 0;
+    if (!OpenReadRecordset(dst))
+        return PhoneHolds::Unknown;
+    PhoneHolds holds = PhoneHolds::Before;
+    try {
+        CEntrySMSRecordset& mirror = *m_pReadRecordset;
+        for (int place = 1; place <= last; ++place) {
+            if (mirror.Seek("=", CVariant::Long(place)))
+                continue;
+            const MTR_RESULT r = mtr_SMS_read(static_cast<uint8_t>(place), 0);
+            if (r == MTR_SMS_EMPTY_INDEX)
+                continue;
+            if (r != kDone) {
+                // The phone fell silent again, or would not say: that place
+                // may hold it.
+                holds = PhoneHolds::Unknown;
+                if (mtr_failed_unanswered(r))
+                    break;
+                continue;
+            }
+            if (mirror.Seek("=", CVariant::Long(place)) && mirror.Text == text) {
+                if (found)
+                    *found = place;
+                holds = PhoneHolds::Change;
+                break;
+            }
+        }
+    } catch (const CDaoException& e) {
+        WriteDebug("CShortMsg::FindStoredCopy -> ", e.what());
+        holds = PhoneHolds::Unknown;
+    }
+    CloseReadRecordset();
+    return holds;
 }
 
 // ---- Erasing the destination ---------------------------------------------------------------
@@ -348,6 +442,8 @@ int CShortMsg::Erase(int dst)
         return 0;
     int ok = 1;
     TransferProgress progress(this, STR_DELETING);
+    // Messages deleted though the phone did not answer, gone from it.
+    QStringList silentlyDeleted;
     try {
         CEntrySMSRecordset rs(db);
         rs.Open(dbOpenDynaset, "SELECT * FROM EntrySMS");
@@ -355,24 +451,20 @@ int CShortMsg::Erase(int dst)
         if (count > 0)
             progress.Show(count);
         while (!rs.IsEOF()) {
-            MTR_RESULT r = kDone;
             if (IsPhoneStore(dst)) {
-                if (rs.MsgType2 == 1) {
-                    // A long message's row is not at a phone index: its parts
-                    // are deleted where the phone keeps them.
-                    r = doc->DeleteConcatMessage(&rs, dst) ? kDone : kFailed;
-                } else {
-                    WriteDebugInt("CShortMsg::Erase -> Delete the message at index ", rs.Location);
-                    r = rs.Location >= 1 && rs.Location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(rs.Location))
-                                                               : MTR_FAILED;
+                // A long message's row is not at a phone index: its parts
+                // are deleted where the phone keeps them.
+                const PhoneChangeResult r = DeleteFromPhone(doc, rs, dst);
+                if (!r.Landed()) {
+                    WriteDebug("CShortMsg::Erase -> The message was not deleted");
+                    progress.Close();
+                    const QString silent = DeleteNotLandedText(r, Excerpt(rs.Text));
+                    UiMessageBox(silent.isEmpty() ? UiFormatString(STR_NOT_ERASED, {Excerpt(rs.Text)}) : silent);
+                    ok = 0;
+                    break;
                 }
-            }
-            if (r != kDone) {
-                WriteDebug("CShortMsg::Erase -> The message could not be deleted");
-                progress.Close();
-                UiMessageBox(UiFormatString(STR_NOT_ERASED, {Excerpt(rs.Text)}));
-                ok = 0;
-                break;
+                if (r.Unanswered())
+                    silentlyDeleted << Excerpt(rs.Text);
             }
             rs.Delete();
             rs.MoveNext();
@@ -388,6 +480,8 @@ int CShortMsg::Erase(int dst)
         progress.Finish();
     else
         progress.Close();
+    for (const QString& name : silentlyDeleted)
+        UiMessageBox(UiFormatString(STR_SILENT_DELETE_GONE, {name}));
     return ok;
 }
 
@@ -423,6 +517,8 @@ void CShortMsg::DeleteSelected()
     int deleted = 0, base = 0;
     // Why the run stopped early, and the file a failing deletion was in.
     QString why;
+    // Messages deleted though the phone did not answer, gone from it.
+    QStringList silentlyDeleted;
     const QString database = QString::fromStdString(
         m_pListRecordset && m_pListRecordset->m_pDatabase ? m_pListRecordset->m_pDatabase->GetName()
                                                           : (db ? db->GetName() : std::string()));
@@ -451,18 +547,17 @@ void CShortMsg::DeleteSelected()
         if (skip < 0 || skip >= selected.size())
             break;
         const int row = selected[skip];
-        const DeleteOutcome outcome = DeleteOneItem(row);
+        PhoneChangeResult change;
+        const DeleteOutcome outcome = DeleteOneItem(row, &change);
         if (outcome == DeleteOutcome::PhoneSilentGone) {
-            // Unanswered, but gone from the phone: gone from the list.
-            ++deleted;
-            m_list->DeleteRow(row);
-            UpdateCountText(m_list->GetRowCount());
-            ClearMessagePane();
-        }
-        if (outcome != DeleteOutcome::Deleted) {
+            // Unanswered, but the phone, asked again, no longer holds it:
+            // deleted, and the run goes on. Told once it ends.
+            silentlyDeleted << names[i];
+        } else if (outcome != DeleteOutcome::Deleted) {
             // The deletion stops; the messages deleted before stay deleted.
             // Told once the list shows them gone (below).
-            why = DeleteOutcomeText(outcome, names[i], database);
+            why = outcome == DeleteOutcome::PhoneSilent ? DeleteNotLandedText(change, names[i])
+                                                         : DeleteOutcomeText(outcome, names[i], database);
             break;
         }
         ++deleted;
@@ -481,13 +576,15 @@ void CShortMsg::DeleteSelected()
     }
     m_list->setUpdatesEnabled(true);
     progress.reset();
+    for (const QString& name : silentlyDeleted)
+        UiMessageBox(UiFormatString(STR_SILENT_DELETE_GONE, {name}));
     if (!why.isEmpty())
         UiMessageBox(why);
     if (m_list->GetSelectedCount() == 0)
         DisableButtons();
 }
 
-DeleteOutcome CShortMsg::DeleteOneItem(int row)
+DeleteOutcome CShortMsg::DeleteOneItem(int row, PhoneChangeResult* change)
 {
     CZorqMMIDoc* doc = GetDocument();
     if (!doc || !m_pListRecordset || !m_list)
@@ -496,31 +593,20 @@ DeleteOutcome CShortMsg::DeleteOneItem(int row)
         if (!SeekListRow(m_list->GetLocation(row)))
             return DeleteOutcome::Failed;
         if (m_nSrcStorage != SMS_SRC_PC) {
-            MTR_RESULT r;
-            if (m_pListRecordset->MsgType2 == 1) {
-                r = doc->DeleteConcatMessage(m_pListRecordset.get(), m_nSrcStorage) ? kDone : kFailed;
-            } else {
-                const int32_t location = m_pListRecordset->Location;
-                WriteDebugInt("CShortMsg::DeleteOneItem -> Delete the message at index ", location);
-                r = location >= 1 && location <= 255 ? mtr_SMS_delete(static_cast<uint8_t>(location)) : MTR_FAILED;
+            const PhoneChangeResult r = DeleteFromPhone(doc, *m_pListRecordset, m_nSrcStorage);
+            if (change)
+                *change = r;
+            if (r.Refused()) {
+                WriteDebug("CShortMsg::DeleteOneItem -> The message could not be deleted");
+                mtr_GEN_translate_error(r.result);
+                return DeleteOutcome::PhoneRefused;
             }
-            if (mtr_failed_unanswered(r) && m_pListRecordset->MsgType2 != 1) {
-                // The phone may have deleted it without saying so: asked
-                // again as soon as it answers, an empty index decides.
-                WriteDebug("CShortMsg::DeleteOneItem -> The phone did not answer the deletion");
-                const int32_t location = m_pListRecordset->Location;
-                if (mtr_test_link_now() != kDone || mtr_SMS_read(static_cast<uint8_t>(location), 0) != kEmptyIndex)
-                    return DeleteOutcome::PhoneSilent;
+            if (!r.Landed())
+                return DeleteOutcome::PhoneSilent;
+            if (r.Unanswered()) {
                 WriteDebug("CShortMsg::DeleteOneItem -> The phone had deleted the message");
                 m_pListRecordset->Delete();
                 return DeleteOutcome::PhoneSilentGone;
-            }
-            if (mtr_failed_unanswered(r))
-                return DeleteOutcome::PhoneSilent;
-            if (r != kDone) {
-                WriteDebug("CShortMsg::DeleteOneItem -> The message could not be deleted");
-                mtr_GEN_translate_error(r);
-                return DeleteOutcome::PhoneRefused;
             }
         }
         m_pListRecordset->Delete();

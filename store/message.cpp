@@ -611,30 +611,57 @@ bool CMessage::HasPendingParts() const
     return m_nMsgType2 == 1 && m_Blocks.GetCount() != m_nNbBlocks && CountStoredParts() > 0;
 }
 
-bool CMessage::DeleteParts()
+PhoneHolds AskDeletedIndex(uint8_t index)
 {
+    const MTR_RESULT r = mtr_SMS_read(index, 0);
+    if (r == MTR_SMS_EMPTY_INDEX)
+        return PhoneHolds::Change;
+    return r == MTR_DONE ? PhoneHolds::Before : PhoneHolds::Unknown;
+}
+
+namespace {
+
+PhoneChangeResult DeletePart(uint8_t index, const DeletedIndexReadBack& readBack)
+{
+    PhoneReadBack askPart;
+    if (readBack)
+        askPart = [&readBack, index] { return readBack(index); };
+    return RunPhoneChange("a part of a long message deleted", [index] { return mtr_SMS_delete(index); }, askPart);
+}
+
+}  // namespace
+
+PhoneChangeResult CMessage::DeleteParts(const DeletedIndexReadBack& readBack)
+{
+    PhoneChangeResult all;
     if (m_nMsgType2 != 1)
-        return false;
-    bool all = true;
+        return all;
+    all.outcome = ChangeOutcome::Done;
+    all.result = MTR_DONE;
     for (int i = 0; i < m_Blocks.GetCount(); ++i) {
         CBlock* b = m_Blocks.GetAt(i);
         if (b->GetIndex() == 0)
             continue;
-        if (mtr_SMS_delete(b->GetIndex()) == MTR_DONE)
-            b->SetIndex(0);
-        else
-            all = false;
+        const PhoneChangeResult r = DeletePart(b->GetIndex(), readBack);
+        if (!r.Landed())
+            return r;
+        // Gone from the phone, though perhaps without an answer.
+        b->SetIndex(0);
+        if (r.Unanswered())
+            all = r;
     }
     return all;
 }
 
-void CMessage::DeleteOnePart()
+void CMessage::DeleteOnePart(const DeletedIndexReadBack& readBack)
 {
     if (m_nMsgType2 != 1)
         return;
     for (int i = 0; i < m_Blocks.GetCount(); ++i) {
         CBlock* b = m_Blocks.GetAt(i);
-        if (b->GetIndex() != 0 && mtr_SMS_delete(b->GetIndex()) == MTR_DONE) {
+        if (b->GetIndex() == 0)
+            continue;
+        if (DeletePart(b->GetIndex(), readBack).Landed()) {
             b->SetIndex(0);
             return;
         }
@@ -793,11 +820,11 @@ bool CMessageList::HasPendingParts() const
     return false;
 }
 
-void CMessageList::DeleteOnePendingPart()
+void CMessageList::DeleteOnePendingPart(const DeletedIndexReadBack& readBack)
 {
     for (const auto& m : m_items)
         if (m->HasPendingParts()) {
-            m->DeleteOnePart();
+            m->DeleteOnePart(readBack);
             return;
         }
 }

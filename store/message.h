@@ -5,10 +5,12 @@
 #pragma once
 
 #include "archive.h"
+#include "phonechange.h"
 #include "sms_types.h"
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,6 +21,13 @@ class QWidget;
 
 // A location that names no place.
 constexpr int32_t kNoLocation = -1;
+
+// Asked once the phone answers again after a deletion it did not answer:
+// whether it still holds a message at `index`. Change: the index is empty,
+// the deletion was carried out; Before: it still holds one; Unknown: it
+// does not say.
+using DeletedIndexReadBack = std::function<PhoneHolds(uint8_t index)>;
+PhoneHolds AskDeletedIndex(uint8_t index);
 
 // ---- Addresses -------------------------------------------------------------------------
 
@@ -269,9 +278,12 @@ public:
     void AssembleText();
     int CountStoredParts() const;
     bool HasPendingParts() const;
-    // Phone deletions of the parts still stored there.
-    bool DeleteParts();
-    void DeleteOnePart();
+    // Phone deletions of the parts still stored there, one after the other;
+    // a part the phone did not answer for is asked for with `readBack`. The
+    // run stops at the first part not known to be gone: the result is that
+    // part's, else Done (or Unanswered and gone when a part met a silence).
+    PhoneChangeResult DeleteParts(const DeletedIndexReadBack& readBack);
+    void DeleteOnePart(const DeletedIndexReadBack& readBack);
     void PurgeStoredParts();
 
     // ---- Sending and storing (messagesend.cpp) --------------------------------------------
@@ -386,7 +398,7 @@ public:
     int FindRecord(const CEntrySMSRecordset* rs) const;
     void PurgeStoredParts();
     bool HasPendingParts() const;
-    void DeleteOnePendingPart();
+    void DeleteOnePendingPart(const DeletedIndexReadBack& readBack);
 
     // Appends the list read from the file (a file of 2 bytes or fewer holds
     // an empty list). False when the file cannot be read. A malformed file

@@ -34,6 +34,8 @@ MTR_RESULT mtr_SMS_list_then_read();
 const std::vector<uint8_t>& mtr_SMS_pending_reads();
 MTR_RESULT mtr_SMS_read(uint8_t index, int as_unread);
 MTR_RESULT mtr_SMS_delete(uint8_t index);
+// What the phone answers a read of an index its store does not hold.
+constexpr int MTR_SMS_EMPTY_INDEX = 321;
 void mtr_SMS_cnf_to_param(SMS_PARAMETERS* out, const SMS_SETTINGS* in);
 
 // The memory new messages are stored in (SMS_SRC_SIM or SMS_SRC_EEPROM) as
@@ -83,5 +85,8 @@ MTR_RESULT mtr_SMS_send_part_pdu(const std::string& number, const std::string& t
 MTR_RESULT mtr_SMS_send_from_storage(uint8_t index, const char* number);
 // 1 stored (index set), 0 not.
 int mtr_SMS_store_in_mem(const SmsMessage* msg, uint8_t* index);
+// The same with the request's own result: a store whose answer never came
+// (mtr_failed_unanswered) may have been carried out all the same.
+MTR_RESULT mtr_SMS_store(const SmsMessage* msg, uint8_t* index);
 MTR_RESULT mtr_SMS_write_text(int status, const std::string& number, const std::string& text, uint8_t* index);
 MTR_RESULT mtr_SMS_write_pdu(const std::string& number, const SmsMessage* msg, uint8_t* index);

@@ -488,12 +488,17 @@ MTR_RESULT mtr_SMS_send_from_storage(uint8_t index, const char* number)
 
 int mtr_SMS_store_in_mem(const SmsMessage* msg, uint8_t* index)
 {
+    return mtr_SMS_store(msg, index) == MTR_DONE ? 1 : 0;
+}
+
+MTR_RESULT mtr_SMS_store(const SmsMessage* msg, uint8_t* index)
+{
     if (!msg)
-        return 0;
+        return MTR_FAILED;
     if (msg->IsLong() || msg->CountRecipients() > 1) {
         trace("mtr_SMS_store_in_mem -> The message could not be stored because it has more than one recipient or "
               "it is concatenated.");
-        return 0;
+        return MTR_FAILED;
     }
     std::string number;
     trace("mtr_SMS_store_in_mem -> Store a message in the current selected storage");
@@ -513,10 +518,9 @@ int mtr_SMS_store_in_mem(const SmsMessage* msg, uint8_t* index)
         if (r == MTR_DONE)
             r = mtr_SMS_write_text(msg->GetStatus(), number, msg->GetText(), index);
     }
-    if (r == MTR_DONE)
-        return 1;
-    trace("mtr_SMS_store_in_mem -> The message could not be stored");
-    return 0;
+    if (r != MTR_DONE)
+        trace("mtr_SMS_store_in_mem -> The message could not be stored");
+    return r;
 }
 
 MTR_RESULT mtr_SMS_write_text(int status, const std::string& number, const std::string& text, uint8_t* index)

@@ -797,6 +797,116 @@ TEST_F(MelodyScreen, EscapeInThePropertiesAndEditorEndsThemAsCancel)
     EXPECT_TRUE(Boxes().empty());
 }
 
+// ---- A melody written to the phone whose answer is lost or cut --------------------------
+
+// The phone carries the write out but its answer never comes (drop) or
+// stops half-way (cut). The user hears that the phone did not answer and
+// that, asked again, it holds the melody; the phone list shows what the
+// phone's slots hold; the next write from the screen lands as usual.
+struct SilentMelodyCase {
+    const char* name;
+    bool properties;  // the melody's properties changed, else a PC melody copied to the phone
+    const char* fault;
+};
+
+void PrintTo(const SilentMelodyCase& c, std::ostream* os) { *os << c.name; }
+
+class SilentMelodyChange : public MelodyScreen, public ::testing::WithParamInterface<SilentMelodyCase> {
+protected:
+    // The names the simulator's melody slots hold, slot by slot.
+    QStringList PhoneNames() const
+    {
+        QStringList names;
+        const std::string dump = sim->dump();
+        for (size_t at = 0; (at = dump.find("\nmelody ", at)) != std::string::npos;) {
+            at += 8;
+            const size_t open = dump.find('"', at);
+            const size_t close = dump.find('"', open + 1);
+            names << QString::fromStdString(dump.substr(open + 1, close - open - 1));
+        }
+        return names;
+    }
+    void ClickButton(int id)
+    {
+        QWidget* button = view->GetDlgItem(id);
+        ASSERT_NE(button, nullptr) << id;
+        ASSERT_TRUE(button->isEnabled()) << id;
+        QTest::mouseClick(button, Qt::LeftButton);
+        QApplication::processEvents();
+    }
+    // PC melody `pcRow` copied into phone slot `slot` (1-based) as `name`.
+    void CopyToPhone(int pcRow, int slot, const QString& name)
+    {
+        zorqtest::ClickRows(view->PcList(), {pcRow});
+        QApplication::processEvents();
+        OnNextDialog<CDlgMelodyToPhone>([slot, name](CDlgMelodyToPhone& dlg) {
+            qobject_cast<QComboBox*>(dlg.GetDlgItem(1076))->setCurrentIndex(slot - 1);
+            qobject_cast<QLineEdit*>(dlg.GetDlgItem(1078))->setText(name);
+            QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);
+        });
+        ClickButton(1069);
+    }
+};
+
+TEST_P(SilentMelodyChange, IsToldUnansweredAndTheListShowsWhatThePhoneHolds)
+{
+    const SilentMelodyCase& c = GetParam();
+    PutPc("a.MDY", "Tango", "A4 c100\r\nB4 c100\r\n");
+    Open("melody 2 Jazz 90 G4 c100 A4 c100\nmelody 3 Blues 80 E4 c100\n");
+    ASSERT_EQ(Rows(view->PhoneList()), (QStringList{"Scale", "Jazz", "Blues"}));
+    ASSERT_EQ(Rows(view->PcList()), (QStringList{"Tango"}));
+    // The window active, so that a click gives its list the focus as it
+    // does on a desktop.
+    frame.activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(&frame));
+    ASSERT_EQ(sim->command(std::string("fault ") + c.fault + " ~MMYW"), "ok");
+    QString written;
+    if (c.properties) {
+        written = "Swing";
+        zorqtest::ClickRows(view->PhoneList(), {1});
+        QApplication::processEvents();
+        OnNextDialog<CDlgMelodyProperty>([](CDlgMelodyProperty& dlg) {
+            qobject_cast<QLineEdit*>(dlg.GetDlgItem(1074))->setText("Swing");
+            qobject_cast<QLineEdit*>(dlg.GetDlgItem(1075))->setText("120");
+            QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);
+        });
+        ClickButton(1071);
+    } else {
+        written = "Tango";
+        CopyToPhone(0, 2, "Tango");
+    }
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0], "The phone did not answer while the melody \"" + written.toStdString() +
+                              "\" was being written; asked again, it holds it.");
+    EXPECT_EQ(PhoneNames(), (QStringList{"Scale", written, "Blues"}));
+    EXPECT_EQ(Rows(view->PhoneList()), PhoneNames());
+    EXPECT_EQ(view->PhoneMelodies().GetMelodyAt(1)->GetMelodyName(), written);
+    if (c.properties) {
+        EXPECT_NE(sim->dump().find("melody 2 \"Swing\" 120 "), std::string::npos) << sim->dump();
+        EXPECT_EQ(view->PhoneMelodies().GetMelodyAt(1)->GetTempo(), 120);
+    }
+
+    // The next write, to that melody, goes out and lands, told by nothing.
+    zorqtest::ClickRows(view->PhoneList(), {1});
+    QApplication::processEvents();
+    OnNextDialog<CDlgMelodyProperty>([](CDlgMelodyProperty& dlg) {
+        qobject_cast<QLineEdit*>(dlg.GetDlgItem(1075))->setText("150");
+        QTest::mouseClick(dlg.GetDlgItem(IDOK), Qt::LeftButton);
+    });
+    ClickButton(1071);
+    EXPECT_EQ(Boxes().size(), 1u);
+    EXPECT_NE(sim->dump().find("melody 2 \"" + written.toStdString() + "\" 150 "), std::string::npos) << sim->dump();
+    EXPECT_EQ(view->PhoneMelodies().GetMelodyAt(1)->GetTempo(), 150);
+    EXPECT_EQ(Rows(view->PhoneList()), PhoneNames());
+}
+
+INSTANTIATE_TEST_SUITE_P(, SilentMelodyChange,
+                         ::testing::Values(SilentMelodyCase{"CopyToPhoneLost", false, "drop"},
+                                           SilentMelodyCase{"CopyToPhoneCut", false, "cut"},
+                                           SilentMelodyCase{"PropertiesLost", true, "drop"},
+                                           SilentMelodyCase{"PropertiesCut", true, "cut"}),
+                         [](const ::testing::TestParamInfo<SilentMelodyCase>& i) { return std::string(i.param.name); });
+
 }  // namespace
 
 #endif

@@ -34,6 +34,7 @@
 #include <functional>
 #include <map>
 #include <set>
+#include <sstream>
 
 using smstest::Row;
 using smstest::ShortMsgSimTest;
@@ -736,6 +737,85 @@ TEST_F(ComposeSequenceTest, StoreInThePhoneAndRefusalForALongMessage)
     });
     Click(1028);
     EXPECT_TRUE(s2.Done());
+}
+
+// A message stored in the SIM from the compose sequence: the phone stores
+// it but its answer is lost, or cut half-way. The user hears that the phone
+// did not answer and that, asked again, it holds the message; the SIM's
+// list shows it; the next message stored lands beside it.
+TEST_F(ComposeSequenceTest, AMessageStoredInTheSIMWhoseAnswerIsLostOrCutIsFoundThereAndListed)
+{
+    PreparePhone("clear-messages SM\n");
+    MakePCMessages({});
+    doc->SetSIMSMSRead(1);
+    WriteIniProfileInt("SMSMO", "Source", 1);
+    Open(1);
+    ASSERT_EQ(screen->SrcStorage(), SMS_SRC_SIM);
+    app.systemResult = IDYES;
+    app.dialogResult = IDYES;
+    auto store = [this](const QString& text) {
+        DialogScript s;
+        s.On<CDlgMsgEdit>([text](CDlgMsgEdit* d) {
+            QTest::keyClicks(d->TextEdit(), text);
+            ClickButton(d, IDOK);
+        });
+        s.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+            d->FirstLoad();
+            ClickButton(d, IDOK);
+        });
+        s.On<CDlgMsgSend>([](CDlgMsgSend* d) {
+            ClickButton(d, 1059);
+            ClickButton(d, IDOK);
+        });
+        Click(1028);
+        EXPECT_TRUE(s.Done());
+    };
+    // The texts the SIM holds, and those its list shows, each sorted.
+    auto phone = [this] {
+        std::vector<std::string> out;
+        std::istringstream lines(engine_test::dump_lines(*sim, "message SM"));
+        for (std::string line; std::getline(lines, line);) {
+            size_t q = line.find('"');
+            for (int k = 0; k < 3 && q != std::string::npos; ++k)
+                q = line.find('"', q + 1);
+            if (q != std::string::npos)
+                out.push_back(line.substr(q + 2));
+        }
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    auto listed = [this] {
+        std::vector<std::string> out;
+        for (int r = 0; r < List()->GetRowCount(); ++r)
+            out.push_back(List()->GetRowText(r, 2).toStdString());
+        std::sort(out.begin(), out.end());
+        return out;
+    };
+    std::vector<std::string> expected;
+    for (const std::string fault : {"drop", "cut"}) {
+        SCOPED_TRACE(fault);
+        app.shown.clear();
+        ASSERT_EQ(sim->command("fault " + fault + " +CMGW"), "ok");
+        // What the user was told (the questions on the way left out).
+        auto shown = [this] {
+            std::vector<std::string> out;
+            for (const auto& box : app.shown)
+                if (box.type == MB_OK)
+                    out.push_back(box.text.trimmed().toStdString());
+            return out;
+        };
+        store(QString::fromStdString("Kept " + fault));
+        const std::vector<std::string> told{"The phone did not answer while the message Kept " + fault +
+                                            "... was being stored; asked again, it holds it."};
+        EXPECT_EQ(shown(), told);
+        store(QString::fromStdString("After " + fault));
+        EXPECT_EQ(shown(), told) << "the next message stored said something";
+        expected.push_back("Kept " + fault);
+        expected.push_back("After " + fault);
+        std::sort(expected.begin(), expected.end());
+        EXPECT_EQ(phone(), expected);
+        EXPECT_EQ(listed(), phone());
+    }
 }
 
 TEST_F(ComposeSequenceTest, LongMessageToTwoSentAndStoredInThePC)

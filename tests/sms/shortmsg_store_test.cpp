@@ -1,6 +1,7 @@
 // The message screen's sources, store reading, copies and deletions,
 // driven as a user drives them, against the phone simulator.
 #include "../phonebook/pb_fixture.h"
+#include "../support/sms_pdu.h"
 
 #include "confirm.h"
 #include "dlgprogress.h"
@@ -62,6 +63,16 @@ public:
             if (auto* b = qobject_cast<QAbstractButton*>(d->GetDlgItem(replace ? 1122 : 1123)))
                 b->setChecked(true);
             d->OnOK();
+        });
+    }
+
+    // The next destination choice: `dst` picked in its list, then OK.
+    void Destination(int dst)
+    {
+        OnModal<CDlgDstChoiceSMS>([dst](CDlgDstChoiceSMS* d) {
+            CIconComboBox* combo = d->GetCombo();
+            combo->setCurrentIndex(combo->findData(dst));
+            QTest::mouseClick(d->GetDlgItem(IDOK), Qt::LeftButton);
         });
     }
 
@@ -558,10 +569,10 @@ TEST_F(ShortMsgStoreTest, DeletesWithAQuestionPerMessage)
 }
 
 // The phone deletes the message but its answer is lost, or cut half-way:
-// the user is told that the phone did not answer and that the message may
-// have been deleted, never that the phone refused it; the phone, asked
-// again as soon as it answers, no longer has it, and neither have the
-// mirror and the list. No link test runs (the settings of a new user).
+// the user is told that the phone did not answer and that, asked again as
+// soon as it answers, it no longer has it, never that the phone refused it;
+// neither have the mirror and the list. No link test runs (the settings of
+// a new user).
 TEST_F(ShortMsgStoreTest, ADeletionWhoseAnswerIsLostOrCutIsToldUnansweredAndTheListShowsWhatThePhoneHolds)
 {
     StartPhone(Msg(1, 1, "Alpha", 1) + Msg(2, 1, "Bravo", 2) + Msg(3, 1, "Charlie", 3), 10);
@@ -591,7 +602,7 @@ TEST_F(ShortMsgStoreTest, ADeletionWhoseAnswerIsLostOrCutIsToldUnansweredAndTheL
         Click(CShortMsg::IDC_DELETE);
         app.on_box = nullptr;
         ASSERT_EQ(Boxes().size(), 1u);
-        EXPECT_EQ(Boxes().back(), Text(31920, {name}));
+        EXPECT_EQ(Boxes().back(), Text(31933, {name}));
         EXPECT_NE(Boxes().back(), Text(31895, {name}));
         EXPECT_EQ(behindTheBox, c.left) << "the list behind the message showed a message the phone no longer has";
         EXPECT_EQ(PhoneMessages(), c.phone);
@@ -780,3 +791,134 @@ TEST_F(ShortMsgStoreTest, AnotherPCDatabaseANewOneAndBackToTheDefault)
     EXPECT_EQ(Texts(), (std::vector<std::string>{"Default one", "Default two"}));
     EXPECT_EQ(GetIniProfileString("Databases", "SMS", ""), "defsms.mdb");
 }
+
+// ---- A request that changes the phone's message store, its answer lost or cut ----------
+
+// The phone carries the request out but its answer never comes (drop) or
+// stops half-way (cut), in the middle of a run started from the screen.
+// The user hears that the phone did not answer and that, asked again, it
+// holds the change; the run goes on with the next message; the list and
+// the mirror show what the phone holds.
+enum class SilentRequest { CopyToSIM, Deletion, LongDeletion };
+
+struct SilentMessageCase {
+    const char* name;
+    SilentRequest request;
+    const char* fault;
+};
+
+void PrintTo(const SilentMessageCase& c, std::ostream* os) { *os << c.name; }
+
+class SilentMessageChange : public ShortMsgStoreTest, public ::testing::WithParamInterface<SilentMessageCase> {
+protected:
+    static std::vector<std::string> Sorted(std::vector<std::string> v)
+    {
+        std::sort(v.begin(), v.end());
+        return v;
+    }
+    std::vector<std::string> PhoneTexts()
+    {
+        std::vector<std::string> out;
+        for (const Row& r : PhoneMessages())
+            out.push_back(r.text);
+        return Sorted(out);
+    }
+    int RowOf(const std::string& text)
+    {
+        const std::vector<std::string> texts = Texts();
+        const auto at = std::find(texts.begin(), texts.end(), text);
+        return at == texts.end() ? -1 : static_cast<int>(at - texts.begin());
+    }
+    std::string Fault(const std::string& prefix, int nth) const
+    {
+        return std::string("fault ") + GetParam().fault + " " + prefix + " " + std::to_string(nth);
+    }
+};
+
+TEST_P(SilentMessageChange, IsToldUnansweredTheRunGoesOnAndTheListShowsWhatThePhoneHolds)
+{
+    const SilentMessageCase& c = GetParam();
+    DialogScript script;
+    switch (c.request) {
+    case SilentRequest::CopyToSIM: {
+        // Three of four PC messages copied into the SIM; the phone stores
+        // the second without a word.
+        MakePCDatabase("defsms.mdb", {"Copy one", "Copy two", "Copy three", "Copy four"});
+        StartPhone(Msg(1, 1, "Kept", 1), 10);
+        Open(SMS_SRC_PC);
+        ASSERT_EQ(Texts(), (std::vector<std::string>{"Copy one", "Copy two", "Copy three", "Copy four"}));
+        zorqtest::ClickRows(screen->List(), {0, 1, 2});
+        Pump();
+        ASSERT_EQ(sim->command(Fault("+CMGW", 2)), "ok");
+        script.Destination(SMS_DST_SIM);
+        Click(CShortMsg::IDC_DST);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.Unexpected(), 0);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"The phone did not answer while the message Copy two... was being "
+                                                    "stored; asked again, it holds it."});
+        EXPECT_EQ(PhoneTexts(), (std::vector<std::string>{"Copy one", "Copy three", "Copy two", "Kept"}));
+        // Each copy once, each at its own place, the mirror place by place.
+        EXPECT_EQ(Mirror(), PhoneMessages());
+        Click(CShortMsg::IDC_SRC_SIM);
+        EXPECT_EQ(Sorted(Texts()), PhoneTexts());
+        break;
+    }
+    case SilentRequest::Deletion: {
+        // Three of four deleted under "yes to all"; the phone deletes the
+        // second without a word.
+        StartPhone(Msg(1, 1, "Alpha", 1) + Msg(2, 1, "Bravo", 2) + Msg(3, 1, "Charlie", 3) + Msg(4, 1, "Delta", 4));
+        Open(SMS_SRC_SIM);
+        ASSERT_EQ(Texts(), (std::vector<std::string>{"Alpha", "Bravo", "Charlie", "Delta"}));
+        const std::string silent = screen->List()->GetRowText(1, 0).toStdString();
+        zorqtest::ClickRows(screen->List(), {0, 1, 2});
+        Pump();
+        ASSERT_EQ(sim->command(Fault("+CMGD=", 2)), "ok");
+        script.Confirm(IDYESTOALL);
+        Click(CShortMsg::IDC_DELETE);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.Unexpected(), 0);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"The phone did not answer while \"" + silent +
+                                                    "\" was being deleted; asked again, it no longer holds it."});
+        EXPECT_EQ(PhoneMessages(), (std::vector<Row>{{4, 1, "Delta"}}));
+        EXPECT_EQ(Mirror(), PhoneMessages());
+        EXPECT_EQ(Texts(), PhoneTexts());
+        break;
+    }
+    case SilentRequest::LongDeletion: {
+        // A long message in two parts and a short one deleted under "yes to
+        // all"; the phone deletes the long message's first part without a
+        // word. A third message stays.
+        StartPhone("message-pdu SM 1 1 " + Deliver("Hello ", 7, 2, 1) + "\nmessage-pdu SM 2 1 " +
+                   Deliver("world", 7, 2, 2) + "\n" + Msg(3, 1, "Plain", 3) + Msg(4, 1, "Keep", 4));
+        Open(SMS_SRC_SIM);
+        ASSERT_EQ(Sorted(Texts()), (std::vector<std::string>{"Hello world", "Keep", "Plain"}));
+        const int longRow = RowOf("Hello world"), plainRow = RowOf("Plain");
+        const std::string silent = screen->List()->GetRowText(longRow, 0).toStdString();
+        zorqtest::ClickRows(screen->List(), {std::min(longRow, plainRow), std::max(longRow, plainRow)});
+        Pump();
+        // The first part's deletion is the first of the run, or the second
+        // after the short message's.
+        ASSERT_EQ(sim->command(Fault("+CMGD=", longRow < plainRow ? 1 : 2)), "ok");
+        script.Confirm(IDYESTOALL);
+        Click(CShortMsg::IDC_DELETE);
+        EXPECT_TRUE(script.Done());
+        EXPECT_EQ(script.Unexpected(), 0);
+        EXPECT_EQ(Boxes(), std::vector<std::string>{"The phone did not answer while \"" + silent +
+                                                    "\" was being deleted; asked again, it no longer holds it."});
+        EXPECT_EQ(PhoneMessages(), (std::vector<Row>{{4, 1, "Keep"}}));
+        EXPECT_EQ(Mirror(), PhoneMessages());
+        EXPECT_EQ(Texts(), PhoneTexts());
+        break;
+    }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , SilentMessageChange,
+    ::testing::Values(SilentMessageCase{"CopyToSIMLost", SilentRequest::CopyToSIM, "drop"},
+                      SilentMessageCase{"CopyToSIMCut", SilentRequest::CopyToSIM, "cut"},
+                      SilentMessageCase{"DeletionLost", SilentRequest::Deletion, "drop"},
+                      SilentMessageCase{"DeletionCut", SilentRequest::Deletion, "cut"},
+                      SilentMessageCase{"LongDeletionLost", SilentRequest::LongDeletion, "drop"},
+                      SilentMessageCase{"LongDeletionCut", SilentRequest::LongDeletion, "cut"}),
+    [](const ::testing::TestParamInfo<SilentMessageCase>& i) { return std::string(i.param.name); });
