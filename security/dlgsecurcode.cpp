@@ -253,59 +253,81 @@ void CDlgSecurCode::OnOK()
         EndDialog(IDOK);
         return;
     }
-    MTR_RESULT r = mtr_GEN_enter_code(m_nKind, 0, m_strCode.toStdString(), m_strNewCode.toStdString());
-    if (r == kMtrDone) {
+    // Asked again after a silence, a phone that no longer waits for any
+    // code took this one; one that still waits for a code did not.
+    const PhoneChangeResult entered = RunPhoneChange(
+        "the security code entered",
+        [this] { return mtr_GEN_enter_code(m_nKind, 0, m_strCode.toStdString(), m_strNewCode.toStdString()); },
+        [] {
+            uint32_t state = READY;
+            if (mtr_GEN_get_code_state(&state) != kMtrDone)
+                return PhoneHolds::Unknown;
+            return state == READY ? PhoneHolds::Change : PhoneHolds::Before;
+        });
+    if (entered.Landed()) {
+        if (entered.Unanswered())
+            UiMessageBoxId(31956, kMbOk);
         if (!m_strNewCode.isEmpty())
             m_strCode = m_strNewCode;
         EndDialog(IDOK);
         return;
     }
+    const MTR_RESULT r = entered.result;
     bool toTwoCodes = false;
-    switch (r) {
-    case 5:
-        ReadCodeInfo();
-        ShowAttempts();
-        if (m_nKind != 0 && m_nKind != 19)
-            m_nKind = PH_SIM_PIN;
-        break;
-    case 11:
-        ReadCodeInfo();
-        ShowAttempts();
-        if (m_nKind != 2 && m_nKind != 21)
-            m_nKind = SIM_PIN;
-        break;
-    case 12:
-        UiMessageBoxId(31780, kMbOk);
-        if (m_nKind != SIM_PUK) {
-            m_nKind = SIM_PUK;
+    if (entered.Unanswered()) {
+        // Not a refusal: nothing tells that an attempt was used. A phone
+        // that answered again and now wants another code (the PUK after
+        // the last attempt) gets the form that code needs.
+        UiMessageBoxId(entered.Known() ? 31957 : 31958, kMbOk);
+        if (entered.Known() && AdjustToCodeState() == 1)
             toTwoCodes = true;
-        }
-        break;
-    case 16:
-        if (AdjustToCodeState() == 1)
-            toTwoCodes = true;
-        else if (!m_bClosing)
+    } else {
+        switch (r) {
+        case 5:
+            ReadCodeInfo();
             ShowAttempts();
-        break;
-    case 17:
-        ReadCodeInfo();
-        ShowAttempts();
-        if (m_nKind != 3 && m_nKind != 6 && m_nKind != 14)
-            m_nKind = SIM_PIN2;
-        break;
-    case 18:
-        UiMessageBoxId(31781, kMbOk);
-        if (m_nKind != SIM_PUK2) {
-            m_nKind = SIM_PUK2;
-            SwitchToTwoCodes();
+            if (m_nKind != 0 && m_nKind != 19)
+                m_nKind = PH_SIM_PIN;
+            break;
+        case 11:
+            ReadCodeInfo();
+            ShowAttempts();
+            if (m_nKind != 2 && m_nKind != 21)
+                m_nKind = SIM_PIN;
+            break;
+        case 12:
+            UiMessageBoxId(31780, kMbOk);
+            if (m_nKind != SIM_PUK) {
+                m_nKind = SIM_PUK;
+                toTwoCodes = true;
+            }
+            break;
+        case 16:
+            if (AdjustToCodeState() == 1)
+                toTwoCodes = true;
+            else if (!m_bClosing)
+                ShowAttempts();
+            break;
+        case 17:
+            ReadCodeInfo();
+            ShowAttempts();
+            if (m_nKind != 3 && m_nKind != 6 && m_nKind != 14)
+                m_nKind = SIM_PIN2;
+            break;
+        case 18:
+            UiMessageBoxId(31781, kMbOk);
+            if (m_nKind != SIM_PUK2) {
+                m_nKind = SIM_PUK2;
+                SwitchToTwoCodes();
+            }
+            return;
+        default:
+            if (AdjustToCodeState() == 1)
+                toTwoCodes = true;
+            else if (!m_bClosing)
+                UiMessageBoxId(31783, kMbOk);
+            break;
         }
-        return;
-    default:
-        if (AdjustToCodeState() == 1)
-            toTwoCodes = true;
-        else if (!m_bClosing)
-            UiMessageBoxId(31783, kMbOk);
-        break;
     }
     if (m_bClosing)
         return;

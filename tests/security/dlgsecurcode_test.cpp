@@ -215,6 +215,45 @@ TEST_F(SecurCodeTest, TheChangeDialogChangesTheCodeOnThePhone)
     EXPECT_EQ(mtr_FAC_change_password(MTR_FAC_SC, "2468", "1234"), MTR_DONE) << "the new code is in force";
 }
 
+// A code the phone took without a word is told as taken, one it did not
+// take as not taken: never as refused, and no attempt is counted for it.
+class SilentCodeTest : public SecurCodeTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(SilentCodeTest, IsToldAsThePhoneHoldsItWhenAskedAgain)
+{
+    const std::string fault = GetParam();
+    {
+        Start("pin-state SIM PIN\n");
+        app.shown.clear();
+        // The wrong code first: asked again, the phone still wants a PIN.
+        ASSERT_EQ(sim->command("fault " + fault + " +CPIN="), "ok");
+        QString afterSilence;
+        Drive({
+            [&](CDialog* d) {
+                Type(d, 1121, "0000");
+                Click(d, 1);
+                afterSilence = qobject_cast<QLineEdit*>(d->GetDlgItem(1121))->text();
+                ASSERT_EQ(sim->command("fault " + fault + " +CPIN="), "ok");
+                Type(d, 1121, "1234");
+                Click(d, 1);
+            },
+        });
+        EXPECT_EQ(app.AskSecurityCode(2), IDOK);
+        ASSERT_EQ(app.shown.size(), 2u);
+        EXPECT_EQ(app.shown[0].text, Text(31957));
+        EXPECT_EQ(app.shown[1].text, Text(31956));
+        for (const auto& box : app.shown)
+            EXPECT_EQ(box.text.indexOf("refused"), -1) << box.text.toStdString();
+        EXPECT_TRUE(afterSilence.isEmpty()) << "the field is emptied for the next try";
+        int state = -1;
+        ASSERT_EQ(mtr_GEN_req_pin_status(&state), MTR_DONE);
+        EXPECT_EQ(state, 1) << "the phone is ready";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, SilentCodeTest, ::testing::Values("drop", "cut"),
+                         [](const ::testing::TestParamInfo<const char*>& i) { return std::string(i.param); });
+
 }  // namespace
 
 #endif
