@@ -512,7 +512,8 @@ void CShortMsg::DeleteSelected()
     // The progress window of the running answer: one per "yes", one for
     // the whole of "yes to all"; none stands while a question is asked.
     std::unique_ptr<TransferProgress> progress;
-    m_list->setUpdatesEnabled(false);
+    // The list paints all along: each row goes, and the count with it, as
+    // its message is deleted.
     bool all = false;
     int deleted = 0, base = 0;
     // Why the run stopped early, and the file a failing deletion was in.
@@ -534,10 +535,8 @@ void CShortMsg::DeleteSelected()
             if (answer == IDYESTOALL) {
                 all = true;
                 base = deleted;
-                m_list->setUpdatesEnabled(false);
                 progress->Show(n - base);
             } else {
-                m_list->setUpdatesEnabled(true);
                 progress->Show(2);
             }
         }
@@ -574,7 +573,6 @@ void CShortMsg::DeleteSelected()
             UpdateSortComboState(db);
         ClearMessagePane();
     }
-    m_list->setUpdatesEnabled(true);
     progress.reset();
     for (const QString& name : silentlyDeleted)
         UiMessageBox(UiFormatString(STR_SILENT_DELETE_GONE, {name}));
