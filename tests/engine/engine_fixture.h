@@ -45,6 +45,7 @@
 #include "mtr_setup.h"
 #include "mtr_sms.h"
 #include "profile.h"
+#include "temp_folder.h"
 #include "serial.h"
 
 namespace engine_test {
@@ -206,10 +207,12 @@ class LinkTest : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        dir_ = std::filesystem::temp_directory_path() /
-               ("zorq-link-" + std::to_string(getpid()) + "-" + std::to_string(++counter()));
-        std::filesystem::create_directories(dir_);
-        host.folder = dir_.string() + "/";
+        // A folder no earlier run can have left behind: process numbers come
+        // round again on a long run, and a folder named after one could still
+        // hold the files of a test that ended without tidying up.
+        host.folder = zorqtest::MakeTempFolder("zorq-link-");
+        ASSERT_FALSE(host.folder.empty());
+        dir_ = host.folder;
         SetIniProfileFile(host.folder);
         engine_set_host(&host);
         krn_reset_for_tests();
@@ -271,11 +274,6 @@ protected:
         return p;
     }
     static void record_polled(krn_msg* m) { polled().emplace_back(m, m + 5); }
-    static int& counter()
-    {
-        static int c = 0;
-        return c;
-    }
     TestHost host;
     std::filesystem::path dir_;
 };
