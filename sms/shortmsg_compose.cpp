@@ -445,6 +445,16 @@ int CShortMsg::SendStoreMsgTreatment(CMessage* msg, SMS_SEND_OPTIONS* opt)
                     UiMessageBoxId(31309);
                 return TREATMENT_DONE;
             }
+            if (msg->CountSentRecipients() == 0 && msg->CountUnconfirmedRecipients() > 0) {
+                // Perhaps sent: stored as asked, unsent and marked, so that
+                // sending it again asks first, as the SIM keeps it.
+                if (!StoreInPCDatabase(msg, opt, 2)) {
+                    UiMessageBoxId(31756);
+                    return TREATMENT_SEND_AGAIN;
+                }
+                UiMessageBoxId(kUnconfirmedString);
+                return TREATMENT_DONE;
+            }
             if (msg->CountSentRecipients() == 0) {
                 NotSentBox(*msg);
                 return TREATMENT_SEND_AGAIN;
