@@ -269,6 +269,9 @@ public:
     // Whether the message stored at `location` of the source, with these
     // recipients and text, carries the "not confirmed" mark.
     bool StoredSendMark(int32_t location, const std::string& addrList, const std::string& text);
+    // Drops the mark of the stored message opened for sending (m_openedMark)
+    // once a send of it reached every recipient with the phone's answer.
+    void ForgetSendMark();
 
     // ---- Printing and find (shortmsg_find.cpp) ------------------------------------------
     void OnBPrint();
@@ -365,6 +368,13 @@ protected:
 
     int m_nFolder = 0;
     int m_nSrcStorage = SMS_NOSELECT;
+    // The place and content of the marked stored message opened for sending.
+    struct {
+        bool marked = false;
+        int store = SMS_NOSELECT;
+        int32_t location = -1;
+        std::string addrList, text;
+    } m_openedMark;
     int m_nPrevSrcStorage = SMS_NOSELECT;
     int m_nDstStorage = SMS_DST_SIM;
     std::unique_ptr<CEntrySMSRecordset> m_pListRecordset;

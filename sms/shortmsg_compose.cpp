@@ -180,6 +180,7 @@ void CShortMsg::OpenMsgSequence(int kind)
         FillInfoInMessage(&msg, FILL_FORWARD);
     } else if (kind == 1) {
         title = 31399;
+        m_openedMark.marked = false;
         FillInfoInMessage(&msg, FILL_SENT);
     }
     CutShortKeeper keeper(this, msg, opt);
@@ -207,6 +208,10 @@ void CShortMsg::OpenMsgSequence(int kind)
             update();
             const int r = SendStoreMsgTreatment(&msg, &opt);
             keeper.Treated(r);
+            // Its last send now confirmed, the stored message asks no more.
+            if (kind == 1 && r == TREATMENT_DONE && opt.mode != SEND_MODE_STORE &&
+                msg.CountUnsentRecipients() == 0 && msg.CountUnconfirmedRecipients() == 0)
+                ForgetSendMark();
             if (r == TREATMENT_PREVIOUS || r == TREATMENT_SEND_AGAIN) {
                 msg.RemoveSentRecipients();
                 step = r == TREATMENT_PREVIOUS ? DIRECTORY : SEND;
@@ -263,9 +268,15 @@ void CShortMsg::FillInfoInMessage(CMessage* msg, int kind)
             msg->SetDcs(rs.GetCoding());
             // The phone did not confirm the last send of this stored
             // message: sending it again asks first.
-            if (StoredSendMark(rs.Location, rs.AddrList, rs.Text))
+            if (StoredSendMark(rs.Location, rs.AddrList, rs.Text)) {
                 for (int i = 0; i < msg->GetAddressList().GetCount(); ++i)
                     msg->GetAddressList().GetAt(i)->SetUnconfirmed(true);
+                m_openedMark.marked = true;
+                m_openedMark.store = m_nSrcStorage;
+                m_openedMark.location = rs.Location;
+                m_openedMark.addrList = rs.AddrList;
+                m_openedMark.text = rs.Text;
+            }
             break;
         case FILL_ANSWER:
             msg->SetDate(rs.Date);
@@ -583,6 +594,24 @@ bool CShortMsg::StoredSendMark(int32_t location, const std::string& addrList, co
     CZorqMMIDoc* doc = GetDocument();
     return m_nSrcStorage == SMS_SRC_SIM && doc &&
            HasSendMark(doc->GetPCSMSDatabasePath(), SMS_SRC_SIM, location, addrList, text);
+}
+
+void CShortMsg::ForgetSendMark()
+{
+    if (!m_openedMark.marked)
+        return;
+    m_openedMark.marked = false;
+    bool dropped = false;
+    if (m_openedMark.store == SMS_SRC_PC) {
+        CJetDatabase* db = m_nSrcStorage == SMS_SRC_PC ? SourceDatabase() : nullptr;
+        dropped = db && KeepSendMark(*db, SMS_SRC_PC, m_openedMark.location, m_openedMark.addrList,
+                                     m_openedMark.text, false);
+    } else if (CZorqMMIDoc* doc = GetDocument()) {
+        dropped = KeepSendMark(doc->GetPCSMSDatabasePath(), m_openedMark.store, m_openedMark.location,
+                               m_openedMark.addrList, m_openedMark.text, false);
+    }
+    if (!dropped)
+        WriteDebug("CShortMsg::ForgetSendMark -> ", "the not-confirmed mark could not be dropped");
 }
 
 bool CShortMsg::WriteMessageRow(CDaoDatabase* db, CMessage* msg, int status, std::string* addrList)

@@ -228,6 +228,24 @@ protected:
     {
         s.On<CDlgMsgEdit>([](CDlgMsgEdit* d) { QTest::mouseClick(d->GetDlgItem(IDOK), Qt::LeftButton); });
     }
+    // The selected stored message sent again as it is, with the boxes of
+    // this send only. Returns how many times the send dialog came back
+    // (asked first and answered No), each closed with Cancel.
+    int SendSelectedAgain()
+    {
+        app.shown.clear();
+        DialogScript once;
+        KeepText(once);
+        once.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
+            d->FirstLoad();
+            ClickButton(d, IDOK);
+        });
+        once.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
+        once.CancelUnexpected<CDlgMsgSend>();
+        Click(1033);
+        EXPECT_TRUE(once.Done());
+        return once.Unexpected();
+    }
     static int BookRow(CDlgMsgDirectory* d, const QString& name)
     {
         CEntryListCtrl* l = d->Pane()->GetListCtrl();
@@ -442,6 +460,19 @@ TEST_F(ComposeSequenceTest, ALongMessageSentInPartWithItsAnswerLostIsKeptMarkedA
     ASSERT_EQ(rows.size(), 2u);
     EXPECT_EQ(rows[1].text, text.toStdString());
     EXPECT_EQ(rows[1].type, 2);
+
+    // Yes sends it whole with the phone's answers: the next send of it
+    // asks nothing.
+    app.systemResult = app.dialogResult = IDYES;
+    SelectRow(kept);
+    EXPECT_EQ(SendSelectedAgain(), 0);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31923)}));
+    EXPECT_EQ(smstest::SentPdus(*sim).size(), 5u);
+    app.systemResult = app.dialogResult = IDNO;
+    SelectRow(kept);
+    EXPECT_EQ(SendSelectedAgain(), 0) << "asked again after a confirmed send";
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    EXPECT_EQ(smstest::SentPdus(*sim).size(), 8u);
 }
 
 // "Send and store" in the SIM, the answer to the send lost: the phone sent
@@ -509,6 +540,17 @@ TEST_F(ComposeSequenceTest, ASendAndStoreInTheSimWithItsAnswerLostAsksFirstWhenS
     EXPECT_TRUE(backToSend);
     EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31923)}));
     EXPECT_EQ(sim->listing("sent").size(), 1u) << "sent again although the user said no";
+
+    // Yes sends it, and the phone confirms it: its last send is no longer
+    // in doubt, so the next send of it asks nothing.
+    app.systemResult = app.dialogResult = IDYES;
+    EXPECT_EQ(SendSelectedAgain(), 0);
+    EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31923)}));
+    EXPECT_EQ(sim->listing("sent").size(), 2u);
+    app.systemResult = app.dialogResult = IDNO;
+    EXPECT_EQ(SendSelectedAgain(), 0) << "asked again after a confirmed send";
+    EXPECT_EQ(Boxes(), std::vector<std::string>{});
+    EXPECT_EQ(sim->listing("sent").size(), 3u);
 }
 
 // A message database written before sends were marked: its stored message
