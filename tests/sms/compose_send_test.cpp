@@ -438,21 +438,7 @@ TEST_F(ComposeSequenceTest, ALongMessageSentInPartWithItsAnswerLostIsKeptMarkedA
     Open(1);
     SelectRow(kept);
     app.systemResult = app.dialogResult = IDNO;
-    bool backToSend = false;
-    DialogScript again;
-    KeepText(again);
-    again.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
-        d->FirstLoad();
-        ClickButton(d, IDOK);
-    });
-    again.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
-    again.On<CDlgMsgSend>([&backToSend](CDlgMsgSend* d) {
-        backToSend = true;
-        ClickButton(d, IDCANCEL);
-    });
-    Click(1033);
-    EXPECT_TRUE(again.Done());
-    EXPECT_TRUE(backToSend);
+    EXPECT_EQ(SendSelectedAgain(), 1) << "No leaves the send dialog up";
     EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31923)}));
     EXPECT_EQ(smstest::SentPdus(*sim).size(), 2u) << "sent again although the user said no";
     // The rows read as an earlier version reads them: the same two.
@@ -523,21 +509,7 @@ TEST_F(ComposeSequenceTest, ASendAndStoreInTheSimWithItsAnswerLostAsksFirstWhenS
     List()->SelectRow(0);
     screen->OnSelectionChanged();
     app.systemResult = app.dialogResult = IDNO;
-    bool backToSend = false;
-    DialogScript again;
-    KeepText(again);
-    again.On<CDlgMsgDirectory>([](CDlgMsgDirectory* d) {
-        d->FirstLoad();
-        ClickButton(d, IDOK);
-    });
-    again.On<CDlgMsgSend>([](CDlgMsgSend* d) { ClickButton(d, IDOK); });
-    again.On<CDlgMsgSend>([&backToSend](CDlgMsgSend* d) {
-        backToSend = true;
-        ClickButton(d, IDCANCEL);
-    });
-    Click(1033);
-    EXPECT_TRUE(again.Done());
-    EXPECT_TRUE(backToSend);
+    EXPECT_EQ(SendSelectedAgain(), 1) << "No leaves the send dialog up";
     EXPECT_EQ(Boxes(), (std::vector<std::string>{Text(31923)}));
     EXPECT_EQ(sim->listing("sent").size(), 1u) << "sent again although the user said no";
 
